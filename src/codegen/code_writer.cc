@@ -1,0 +1,214 @@
+#include "codegen/code_writer.h"
+
+#include <cassert>
+#include <cstdint>
+
+namespace tarvek {
+namespace {
+
+// Literals, bit numbers and byte indexes print as signed 8-bit decimals (0xF0 is -16).
+std::string signed_byte(int value) {
+  return std::to_string(static_cast<int8_t>(value));
+}
+
+}  // namespace
+
+void CodeWriter::set_carry_overflow(bool value, Register& reg) {
+  carry_overflow = value;
+  carry_register = &reg;
+}
+
+void CodeWriter::set_carry_known(bool value, Register& reg) {
+  carry_known = value;
+  carry_register = &reg;
+}
+
+bool CodeWriter::carry_overflow_of(const Register& reg) const {
+  return carry_register == &reg && carry_overflow;
+}
+
+bool CodeWriter::carry_known_of(const Register& reg) const {
+  return carry_register == &reg && carry_known;
+}
+
+const std::string& CodeWriter::flush_carry() {
+  if (carry_register == nullptr || !carry_overflow_of(*carry_register)) return text;
+  Register& reg = *carry_register;
+  const int count = reg.value_bytes();
+  int top = count;
+  if (!reg.little_endian) {
+    // The new top byte is byte 0, so every byte moves one index up, highest first.
+    for (int k = count - 1; k >= 0; --k) {
+      movf_w(reg, k);
+      movwf(reg, k + 1);
+    }
+    top = 0;
+  }
+  clrf(reg, top);
+  if (reg.is_signed) {
+    // The carry is the inverse of the sign: set leaves 0x00, clear makes 0xFF.
+    skpc();
+    comf_f(reg, top);
+  } else {
+    rlf_f(reg, top);
+  }
+  set_carry_overflow(false, reg);
+  set_carry_known(false, reg);
+  const int sign = reg.is_signed ? 1 : 0;
+  reg.set_width(reg.width + 1 - sign, 7 + sign);
+  return text;
+}
+
+bool CodeWriter::w_holds(const Register& reg, int byte) const {
+  return w_register == &reg && w_byte == byte;
+}
+
+const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byte,
+                                    const char* suffix, WEffect effect, bool reads) {
+  text += '\t';
+  text += mnemonic;
+  text += '\t';
+  text += reg.name;
+  text += signed_byte(byte);
+  text += suffix;
+  text += '\n';
+  switch (effect) {
+    case WEffect::kUnchanged:
+      break;
+    case WEffect::kForget:
+      w_register = nullptr;
+      break;
+    case WEffect::kForgetIfSame:
+      if (w_holds(reg, byte)) w_register = nullptr;
+      break;
+    case WEffect::kLoad:
+      w_register = &reg;
+      w_byte = byte;
+      break;
+  }
+  if (reads) reg.used = true;
+  return text;
+}
+
+const std::string& CodeWriter::emit_literal(const char* mnemonic, int literal) {
+  text += '\t';
+  text += mnemonic;
+  text += '\t';
+  text += signed_byte(literal);
+  text += '\n';
+  w_register = nullptr;
+  return text;
+}
+
+const std::string& CodeWriter::emit_bare(const char* mnemonic) {
+  text += '\t';
+  text += mnemonic;
+  text += '\n';
+  return text;
+}
+
+const std::string& CodeWriter::movwf(Register& reg, int byte) {
+  return emit("movwf", reg, byte, "", WEffect::kLoad, false);
+}
+
+const std::string& CodeWriter::movf_w(Register& reg, int byte) {
+  if (w_holds(reg, byte)) return text;
+  return movf_w_always(reg, byte);
+}
+
+const std::string& CodeWriter::movf_w_always(Register& reg, int byte) {
+  return emit("movf", reg, byte, ", w", WEffect::kLoad, true);
+}
+
+const std::string& CodeWriter::movlw(int literal) {
+  return emit_literal("movlw", literal);
+}
+const std::string& CodeWriter::andlw(int literal) {
+  return emit_literal("andlw", literal);
+}
+const std::string& CodeWriter::iorlw(int literal) {
+  return emit_literal("iorlw", literal);
+}
+
+const std::string& CodeWriter::clrf(Register& reg, int byte) {
+  return emit("clrf", reg, byte, "", WEffect::kForgetIfSame, false);
+}
+
+const std::string& CodeWriter::swapf_w(Register& reg, int byte) {
+  return emit("swapf", reg, byte, ", w", WEffect::kForget, true);
+}
+
+const std::string& CodeWriter::swapf_f(Register& reg, int byte) {
+  return emit("swapf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::btfsc(Register& reg, int byte, int bit) {
+  assert(bit >= 0 && bit <= 7);
+  return emit("btfsc", reg, byte, (", " + std::to_string(bit)).c_str(), WEffect::kUnchanged, true);
+}
+
+const std::string& CodeWriter::bsf(Register& reg, int byte, int bit) {
+  assert(bit >= 0 && bit <= 7);
+  return emit("bsf", reg, byte, (", " + std::to_string(bit)).c_str(), WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::comf_f(Register& reg, int byte) {
+  return emit("comf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::rlf_f(Register& reg, int byte) {
+  return emit("rlf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::rlf_w(Register& reg, int byte) {
+  return emit("rlf", reg, byte, ", w", WEffect::kForget, true);
+}
+
+const std::string& CodeWriter::rrf_f(Register& reg, int byte) {
+  return emit("rrf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::rrf_w(Register& reg, int byte) {
+  return emit("rrf", reg, byte, ", w", WEffect::kForget, true);
+}
+
+const std::string& CodeWriter::addwf_f(Register& reg, int byte) {
+  return emit("addwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::subwf_f(Register& reg, int byte) {
+  return emit("subwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::iorwf_f(Register& reg, int byte) {
+  return emit("iorwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::incf_f(Register& reg, int byte) {
+  return emit("incf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
+const std::string& CodeWriter::incfsz_w(Register& reg, int byte) {
+  return emit("incfsz", reg, byte, ", w", WEffect::kForget, true);
+}
+
+const std::string& CodeWriter::clrc() {
+  return emit_bare("clrc");
+}
+const std::string& CodeWriter::skpc() {
+  return emit_bare("skpc");
+}
+const std::string& CodeWriter::skpnc() {
+  return emit_bare("skpnc");
+}
+const std::string& CodeWriter::skpnz() {
+  return emit_bare("skpnz");
+}
+
+const std::string& CodeWriter::toggle_carry() {
+  movlw(1);
+  text += "\txorwf STATUS, f\n";
+  return text;
+}
+
+}  // namespace tarvek

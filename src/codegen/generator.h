@@ -1,0 +1,33 @@
+// The code generator's entry point: turns a validated request into the generated block of a
+// result page (the comment block, the cblock declarations and the routine).
+//
+// The text written is plain (not HTML-escaped); the page escapes it where it prints it, and
+// the command-line tool prints it as it is.
+#ifndef TARVEK_CODEGEN_GENERATOR_H
+#define TARVEK_CODEGEN_GENERATOR_H
+
+#include <ostream>
+
+#include "codegen/register.h"
+
+namespace tarvek {
+
+// The request values the generator reads, all validated by the caller.
+struct GeneratorRequest {
+  // The constant the input is multiplied by; greater than 0 with fewer than 32 integer bits.
+  double const_value = 0;
+  // Allowed error of the constant's approximation, in percent, 0 to 50.
+  double const_error = 0;
+  // Width of the product: input width plus the constant's integer bits, 1 to 63.
+  int output_bits = 0;
+};
+
+// Writes the generated block for `request` to `out`. `acc` is the input register (width =
+// input bits), which also receives the result; `temp` is the temporary register (width 0);
+// both in the request's byte order. Both are left as the generation left them.
+void generate_code(std::ostream& out, const GeneratorRequest& request, Register& acc,
+                   Register& temp);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CODEGEN_GENERATOR_H

@@ -1,0 +1,56 @@
+#include "codegen/register.h"
+
+#include <cassert>
+
+#include "codegen/code_writer.h"
+
+namespace tarvek {
+
+Register::Register(std::string name, int width, bool little_endian)
+    : name(std::move(name)),
+      little_endian(little_endian),
+      width(width),
+      spare((8 - width % 8) % 8),
+      bytes((width + 7) / 8) {
+  assert(width >= 0 && width <= 32);
+}
+
+void Register::update_bytes() {
+  const int needed = value_bytes();
+  if (needed > bytes) bytes = needed;
+}
+
+void Register::set_width(int new_width, int new_spare) {
+  width = new_width;
+  spare = new_spare;
+  update_bytes();
+}
+
+const std::string& Register::copy_from(CodeWriter& writer, Register& source) {
+  writer.clear_text();
+  writer.flush_carry();
+  for (int k = 0; k < (source.width + 7) / 8; ++k) {
+    writer.movf_w(source, k);
+    writer.movwf(*this, k);
+  }
+  width = source.width;
+  spare = source.spare;
+  update_bytes();
+  is_signed = source.is_signed;
+  is_zero = source.is_zero;
+  return writer.text;
+}
+
+std::string Register::cblock_listing() const {
+  std::string listing;
+  if (!used) return listing;
+  for (int k = 0; k < bytes; ++k) {
+    listing += '\t';
+    listing += name;
+    listing += std::to_string(k);
+    listing += '\n';
+  }
+  return listing;
+}
+
+}  // namespace tarvek
