@@ -1,0 +1,31 @@
+// The add, subtract and negate generators on multi-byte registers: the accumulator `acc`
+// (which may become negative) and the temporary register `temp` (a non-negative, shifted
+// copy of the input). Each keeps acc's width, spare and bytes and the writer's carry state
+// true to what the emitted code leaves behind.
+#ifndef TARVEK_CODEGEN_ARITHMETIC_H
+#define TARVEK_CODEGEN_ARITHMETIC_H
+
+#include <string>
+
+#include "codegen/code_writer.h"
+#include "codegen/register.h"
+
+namespace tarvek {
+
+// Gives acc at least as many value bytes as temp (after flushing a pending carry), clearing
+// or sign-extending the new top bytes. Appends to the writer's text.
+void extend_to(CodeWriter& writer, Register& acc, Register& temp);
+
+// acc += temp. Returns the writer's text (emptied first).
+const std::string& add_register(CodeWriter& writer, Register& acc, Register& temp);
+
+// acc -= temp. Returns the writer's text (emptied first).
+const std::string& subtract_register(CodeWriter& writer, Register& acc, Register& temp);
+
+// reg := -reg in two's complement, widening first when no bit is left for the sign.
+// Returns the writer's text (emptied first).
+const std::string& negate_register(CodeWriter& writer, Register& reg);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CODEGEN_ARITHMETIC_H

@@ -1,0 +1,44 @@
+// The first half of code generation: the constant as signed binary digits, the terms chosen
+// to meet the allowed error, and the comment block that explains them.
+//
+// Guarantees: after decompose(), every digit is -1, 0 or +1; `term_count` is the number of
+// nonzero digits below `term_end`, and when it is at least 1 the digit at term_end - 1 is
+// the last chosen term.
+#ifndef TARVEK_CODEGEN_DECOMPOSITION_H
+#define TARVEK_CODEGEN_DECOMPOSITION_H
+
+#include <array>
+#include <cstdint>
+#include <ostream>
+
+#include "codegen/generator.h"
+#include "codegen/register.h"
+
+namespace tarvek {
+
+// Index k has the weight 2^(31 - k): index 0 is 2^31, index 31 the units position, index 95
+// is 2^-64.
+using DigitString = std::array<int8_t, 96>;
+
+// What program assembly needs from the decomposition.
+struct Decomposition {
+  // The recoded digits; program assembly clears one of them.
+  DigitString digits{};
+  // Number of nonzero digits chosen as terms.
+  int term_count = 0;
+  // One past the index of the last chosen term; digits from here on are ignored.
+  int term_end = 0;
+  // (input width + 7) / 8.
+  int input_bytes = 0;
+  // (output bits + 7) / 8.
+  int output_bytes = 0;
+};
+
+// Expands, recodes and selects the terms of request.const_value and writes the comment block
+// (title, algorithm, warning, error, Input and Output lines, no line break after the last)
+// to `out`. `acc` is the input register: its name and width are read.
+Decomposition decompose(std::ostream& out, const GeneratorRequest& request, const Register& acc);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CODEGEN_DECOMPOSITION_H
