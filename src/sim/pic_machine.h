@@ -1,0 +1,111 @@
+// Executes a parsed PicProgram the way a mid-range PIC16 core does, as the instruction-set
+// description of the processor defines it. This is the project's verification oracle.
+//
+// State: the declared file-register bytes, W, and the STATUS bits C, DC, Z and the bank
+// select bits (IRP, RP1, RP0); TO and PD read as 1, as after a power-on reset. The machine
+// refers to its program and does not own it: the program must outlive the machine.
+//
+// Semantics, per instruction (f is the file operand, d the destination):
+//   movwf f          f = W                                   no flag
+//   movf f, d        d = f                                   Z
+//   movlw k          W = k                                   no flag
+//   andlw/iorlw k    W = W & k / W | k                       Z
+//   clrf f           f = 0                                   Z = 1
+//   swapf f, d       d = f with its nibbles exchanged        no flag
+//   btfsc f, b       skip the next instruction if bit b of f is clear
+//   bsf f, b         set bit b of f                          no flag
+//   comf f, d        d = ~f                                  Z
+//   rlf/rrf f, d     d = f rotated left/right through C      C = bit shifted out
+//   addwf f, d       d = f + W                               C = carry out, DC, Z
+//   subwf f, d       d = f - W                               C = no borrow, DC = no nibble borrow,
+//   Z iorwf f, d       d = f | W                               Z incf f, d        d = f + 1 Z
+//   incfsz f, d      d = f + 1, skip the next if it is 0     no flag
+//   clrc             C = 0 (bcf STATUS, 0)
+//   skpc / skpnc     skip the next instruction if C is set / clear
+//   skpnz            skip the next instruction if Z is clear
+//   xorwf STATUS, f  the write-protected case below.
+//
+// An instruction that has STATUS as its destination and itself affects Z, DC or C cannot
+// write those three bits: they are set by the instruction's own flag logic instead, and TO
+// and PD are never writable (the processor's documentation of the STATUS register; its
+// example is clrf STATUS leaving 000u u1uu). So "xorwf STATUS, f" computes STATUS ^ W, writes
+// only the bank bits (7..5) of the result, leaves C and DC unchanged and sets Z when the
+// whole result is 0. In particular "movlw 1" followed by "xorwf STATUS, f" does NOT invert C.
+//
+// Timing: straight-line code, one cycle per instruction; a skipped instruction is not
+// executed but costs one cycle. A skip taken on the last instruction ends the run and is
+// reported in RunStats, since on the chip it would skip whatever follows the routine.
+#ifndef TARVEK_SIM_PIC_MACHINE_H
+#define TARVEK_SIM_PIC_MACHINE_H
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "sim/pic_program.h"
+
+namespace tarvek {
+
+struct RunStats {
+  // Instructions executed (skipped ones not counted).
+  long instructions = 0;
+  // Instruction cycles: executed instructions plus skipped ones.
+  long cycles = 0;
+  // The last instruction was a skip that was taken: the chip would skip past the routine.
+  bool skipped_past_end = false;
+};
+
+class PicMachine {
+ public:
+  // All bytes, W and the flags start at 0.
+  explicit PicMachine(const PicProgram& program);
+
+  // Requires: has_byte(name).
+  void set_byte(std::string_view name, uint8_t v);
+  // Requires: has_byte(name).
+  uint8_t byte(std::string_view name) const;
+  bool has_byte(std::string_view name) const;
+  // Requires: 0 <= index < number of declared bytes.
+  uint8_t byte_at(int index) const;
+  // Requires: 0 <= index < number of declared bytes.
+  void set_byte_at(int index, uint8_t v);
+
+  // The STATUS register as the chip would show it: bank bits, TO = PD = 1, Z, DC, C.
+  uint8_t status() const;
+
+  // Runs the program once from its first instruction to its end.
+  RunStats run();
+
+  // Puts arbitrary (seeded, reproducible) values in every byte, W, C, DC and Z. The bank
+  // bits stay 0: the routine runs with its registers in the selected bank.
+  void fill(uint64_t seed);
+
+  // Writes `value` into bytes prefix+"0" .. prefix+(byte_count-1); little_endian means byte
+  // 0 is least significant, otherwise byte 0 is most significant. Bits of `value` above
+  // 8 * byte_count are dropped.
+  // Requires: 1 <= byte_count <= 8 and every one of those bytes declared.
+  void write_value(std::string_view prefix, int byte_count, bool little_endian, uint64_t value);
+  // Requires: as for write_value.
+  uint64_t read_value(std::string_view prefix, int byte_count, bool little_endian) const;
+  // The same with byte indexes resolved once (PicProgram::value_indexes), for sweeps.
+  void write_value(const std::vector<int>& indexes, uint64_t value);
+  uint64_t read_value(const std::vector<int>& indexes) const;
+
+  uint8_t w = 0;
+  bool carry = false;
+  bool zero = false;
+  // The digit carry (DC): carry out of / no borrow from the low nibble.
+  bool digit_carry = false;
+  // STATUS bits 7..5 (IRP, RP1, RP0) in place; only "xorwf STATUS, f" changes them. A
+  // routine that leaves them nonzero has switched banks, which this model does not follow:
+  // an oracle should require them to be 0 after run().
+  uint8_t bank_bits = 0;
+
+ private:
+  const PicProgram* program_;
+  std::vector<uint8_t> bytes_;
+};
+
+}  // namespace tarvek
+
+#endif  // TARVEK_SIM_PIC_MACHINE_H

@@ -1,0 +1,105 @@
+// A parsed PIC16 mid-range routine, ready to be run many times by a PicMachine.
+//
+// The parser reads generated source in its exact line format and nothing else: one
+// instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
+// (ACC2), destinations ", w" / ", f", bit numbers ", N" (0..7), literals in decimal as signed
+// 8-bit numbers (-128..127; -16 stands for 0xF0), the operand-less macros clrc, skpc, skpnc
+// and skpnz ("\t" name "\n"), and the single line "\txorwf STATUS, f". Every other line is a
+// parse error naming its line number; nothing is silently skipped.
+//
+// Names are resolved once, at parse time: every file operand is stored as the index of the
+// byte in `byte_names`, so running a program does no string work. An operand naming a byte
+// that is not declared is a parse error.
+#ifndef TARVEK_SIM_PIC_PROGRAM_H
+#define TARVEK_SIM_PIC_PROGRAM_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvek {
+
+// One operation per instruction form the parser accepts. The suffix W or F is the
+// destination (", w" or ", f").
+enum class PicOp : uint8_t {
+  kMovwf,
+  kMovfW,
+  kMovfF,
+  kMovlw,
+  kAndlw,
+  kIorlw,
+  kClrf,
+  kSwapfW,
+  kSwapfF,
+  kBtfsc,
+  kBsf,
+  kComfW,
+  kComfF,
+  kRlfW,
+  kRlfF,
+  kRrfW,
+  kRrfF,
+  kAddwfW,
+  kAddwfF,
+  kSubwfW,
+  kSubwfF,
+  kIorwfW,
+  kIorwfF,
+  kIncfW,
+  kIncfF,
+  kIncfszW,
+  kIncfszF,
+  kXorwfStatus,  // "xorwf STATUS, f"
+  kClrc,         // bcf STATUS, C
+  kSkpc,         // btfss STATUS, C
+  kSkpnc,        // btfsc STATUS, C
+  kSkpnz,        // btfsc STATUS, Z
+};
+
+struct PicInstruction {
+  PicOp op;
+  // Index into PicProgram::byte_names for file operands; the literal's bit pattern for
+  // movlw, andlw and iorlw; 0 otherwise.
+  uint16_t operand = 0;
+  // Bit number for btfsc and bsf; 0 otherwise.
+  uint8_t bit = 0;
+  // 1-based number of the source line, for messages.
+  int line = 0;
+};
+
+struct PicProgram {
+  // Declared byte names in declaration order; a byte's index is its position here.
+  std::vector<std::string> byte_names;
+  // The instructions in program order.
+  std::vector<PicInstruction> instructions;
+
+  // Index of the declared byte `name`, or -1 when it is not declared.
+  int index_of(std::string_view name) const;
+  // Indexes of the bytes prefix+"0" .. prefix+(byte_count-1), least significant first:
+  // little_endian means byte 0 is least significant, otherwise byte 0 is most significant.
+  // Requires: 1 <= byte_count <= 8 and every one of those bytes declared.
+  std::vector<int> value_indexes(std::string_view prefix, int byte_count, bool little_endian) const;
+};
+
+// Either a program or, when `program` is empty, a message "line N: ...".
+struct ParseOutcome {
+  std::optional<PicProgram> program;
+  std::string error;
+};
+
+// Parses instruction lines only (no comments, no blank lines, no declarations) against the
+// given declared byte names. A missing newline after the last line is accepted. Duplicate or
+// malformed declared names are an error.
+ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared);
+
+// Parses a whole generated block: comment lines (starting with ';') and blank lines anywhere
+// are skipped; exactly one "\tcblock" ... "\tendc" section declares the bytes, one "\tNAME"
+// line each, and comes before the first instruction; instruction lines follow it. Line
+// numbers in messages count from the first line of `block`.
+ParseOutcome parse_generated_block(std::string_view block);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_SIM_PIC_PROGRAM_H
