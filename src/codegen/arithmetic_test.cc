@@ -1,0 +1,283 @@
+#include "codegen/arithmetic.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "codegen/code_writer.h"
+#include "codegen/register.h"
+
+namespace tarvek {
+namespace {
+
+// Turns "movf TEMP1, w; addwf ACC1, f" into the emitted form, one "\tmnemonic\toperands\n"
+// line per instruction (a mnemonic without operands gets no second tab).
+std::string lines(const std::string& listing) {
+  std::string text;
+  std::size_t start = 0;
+  while (start < listing.size()) {
+    std::size_t end = listing.find("; ", start);
+    if (end == std::string::npos) end = listing.size();
+    const std::string line = listing.substr(start, end - start);
+    const std::size_t blank = line.find(' ');
+    text += '\t';
+    text +=
+        blank == std::string::npos ? line : line.substr(0, blank) + '\t' + line.substr(blank + 1);
+    text += '\n';
+    start = end + 2;
+  }
+  return text;
+}
+
+enum class Op { kAdd, kSubtract, kNegate };
+
+struct Case {
+  const char* name;
+  Op op;
+  bool little_endian;
+  int acc_width;
+  int temp_width;
+  const char* listing;
+  int width_after;
+  int spare_after;
+  bool carry_known;
+  bool carry_overflow;
+};
+
+// The worked examples: ACC and TEMP unsigned, constructed with the given widths, nothing in
+// W and no carry pending.
+TEST(ArithmeticTest, WorkedExamples) {
+  const Case cases[] = {
+      {"add big 16/0 + 16/0", Op::kAdd, false, 16, 16,
+       "movf TEMP1, w; addwf ACC1, f; movf TEMP0, w; skpnc; incfsz TEMP0, w; addwf ACC0, f", 16, 0,
+       true, true},
+      {"add little 16/0 + 8/0", Op::kAdd, true, 16, 8,
+       "movf TEMP0, w; addwf ACC0, f; movlw 1; skpnc; addwf ACC1, f", 16, 0, true, true},
+      {"add little 8/0 + 16/0", Op::kAdd, true, 8, 16,
+       "clrf ACC1; movf TEMP0, w; addwf ACC0, f; movf TEMP1, w; skpnc; incfsz TEMP1, w; "
+       "addwf ACC1, f",
+       16, 0, true, true},
+      {"add big 12/4 + 16/0", Op::kAdd, false, 12, 16,
+       "movf TEMP1, w; addwf ACC1, f; movf TEMP0, w; skpnc; incfsz TEMP0, w; addwf ACC0, f", 16, 0,
+       true, true},
+      {"add little 12/4 + 12/4", Op::kAdd, true, 12, 12,
+       "movf TEMP0, w; addwf ACC0, f; movf TEMP1, w; skpnc; incfsz TEMP1, w; addwf ACC1, f", 13, 3,
+       true, false},
+      {"subtract big 16/0 - 16/0", Op::kSubtract, false, 16, 16,
+       "movf TEMP1, w; subwf ACC1, f; movf TEMP0, w; skpc; incfsz TEMP0, w; subwf ACC0, f", 16, 0,
+       false, true},
+      {"negate little 16/0", Op::kNegate, true, 16, 0,
+       "clrf ACC2; comf ACC0, f; comf ACC1, f; comf ACC2, f; incf ACC0, f; skpnz; incf ACC1, f; "
+       "skpnz; incf ACC2, f",
+       16, 8, false, false},
+      {"negate big 12/4", Op::kNegate, false, 12, 0,
+       "comf ACC0, f; comf ACC1, f; incf ACC1, f; skpnz; incf ACC0, f", 12, 4, false, false},
+  };
+  for (const Case& c : cases) {
+    Register acc("ACC", c.acc_width, c.little_endian);
+    Register temp("TEMP", c.temp_width, c.little_endian);
+    CodeWriter writer;
+    writer.text = "left over from an earlier call";
+    std::string text;
+    switch (c.op) {
+      case Op::kAdd:
+        text = add_register(writer, acc, temp);
+        break;
+      case Op::kSubtract:
+        text = subtract_register(writer, acc, temp);
+        break;
+      case Op::kNegate:
+        text = negate_register(writer, acc);
+        break;
+    }
+    EXPECT_EQ(text, lines(c.listing)) << c.name;
+    EXPECT_EQ(acc.width, c.width_after) << c.name;
+    EXPECT_EQ(acc.spare, c.spare_after) << c.name;
+    EXPECT_GE(acc.bytes, acc.value_bytes()) << c.name;
+    EXPECT_EQ(writer.carry_known_of(acc), c.carry_known) << c.name;
+    EXPECT_EQ(writer.carry_overflow_of(acc), c.carry_overflow) << c.name;
+    // temp is never changed, only read.
+    EXPECT_EQ(temp.width, c.temp_width) << c.name;
+    EXPECT_EQ(temp.used, c.op != Op::kNegate) << c.name;
+    EXPECT_TRUE(acc.used) << c.name;
+  }
+}
+
+TEST(ArithmeticTest, ExtendToWithEqualByteCountsWritesOnlyThePendingWidening) {
+  Register acc("ACC", 16, true);
+  Register temp("TEMP", 16, true);
+  CodeWriter writer;
+  extend_to(writer, acc, temp);
+  EXPECT_EQ(writer.text, "");
+  EXPECT_EQ(acc.spare, 0);
+
+  writer.set_carry_known(true, acc);
+  writer.set_carry_overflow(true, acc);
+  extend_to(writer, acc, temp);
+  EXPECT_EQ(writer.text, lines("clrf ACC2; rlf ACC2, f"));
+  EXPECT_EQ(acc.width, 17);
+  EXPECT_EQ(acc.spare, 7);
+  EXPECT_EQ(acc.bytes, 3);
+}
+
+struct ExtendCase {
+  const char* name;
+  bool little_endian;
+  bool is_signed;
+  int acc_width;
+  int temp_width;
+  const char* listing;
+  int spare_after;
+  int bytes_after;
+};
+
+TEST(ArithmeticTest, ExtendToAddsClearedOrSignFilledTopBytes) {
+  const ExtendCase cases[] = {
+      {"big unsigned, two bytes short", false, false, 8, 24,
+       "movf ACC0, w; movwf ACC2; clrf ACC0; clrf ACC1", 16, 3},
+      {"big signed, two bytes short", false, true, 8, 24,
+       "movf ACC0, w; movwf ACC2; clrf ACC0; btfsc ACC2, 7; comf ACC0, f; clrf ACC1; "
+       "btfsc ACC2, 7; comf ACC1, f",
+       16, 3},
+      {"big unsigned, 16 to 32 bits", false, false, 16, 32,
+       "movf ACC1, w; movwf ACC3; movf ACC0, w; movwf ACC2; clrf ACC0; clrf ACC1", 16, 4},
+      {"little unsigned, two bytes short", true, false, 8, 24, "clrf ACC1; clrf ACC2", 16, 3},
+      {"little signed, two bytes short", true, true, 8, 24,
+       "clrf ACC1; btfsc ACC0, 7; comf ACC1, f; clrf ACC2; btfsc ACC1, 7; comf ACC2, f", 16, 3},
+      {"big unsigned without bytes", false, false, 0, 16, "clrf ACC0; clrf ACC1", 16, 2},
+      {"little unsigned without bytes", true, false, 0, 16, "clrf ACC0; clrf ACC1", 16, 2},
+      // A register without bytes holds 0: there is no sign to copy.
+      {"big signed without bytes", false, true, 0, 16, "clrf ACC0; clrf ACC1", 16, 2},
+      {"little signed without bytes", true, true, 0, 16, "clrf ACC0; clrf ACC1", 16, 2},
+      {"acc wider than temp", true, false, 24, 8, "", 0, 3},
+  };
+  for (const ExtendCase& c : cases) {
+    Register acc("ACC", c.acc_width, c.little_endian);
+    acc.is_signed = c.is_signed;
+    Register temp("TEMP", c.temp_width, c.little_endian);
+    CodeWriter writer;
+    extend_to(writer, acc, temp);
+    EXPECT_EQ(writer.text, lines(c.listing)) << c.name;
+    EXPECT_EQ(acc.width, c.acc_width) << c.name;
+    EXPECT_EQ(acc.spare, c.spare_after) << c.name;
+    EXPECT_EQ(acc.bytes, c.bytes_after) << c.name;
+  }
+}
+
+TEST(ArithmeticTest, AddOverflowsIntoTheCarryOnlyWithoutSpareBits) {
+  // Two 8-bit values: the ninth bit can only go to the carry.
+  Register acc("ACC", 8, true);
+  Register temp("TEMP", 8, true);
+  CodeWriter writer;
+  add_register(writer, acc, temp);
+  EXPECT_TRUE(writer.carry_overflow_of(acc));
+  EXPECT_EQ(acc.width, 8);
+  EXPECT_EQ(acc.spare, 0);
+
+  // Two 7-bit values: the sum fits the spare bit.
+  Register acc7("ACC", 7, true);
+  Register temp7("TEMP", 7, true);
+  CodeWriter writer7;
+  add_register(writer7, acc7, temp7);
+  EXPECT_EQ(writer7.text, lines("movf TEMP0, w; addwf ACC0, f"));
+  EXPECT_FALSE(writer7.carry_overflow_of(acc7));
+  EXPECT_TRUE(writer7.carry_known_of(acc7));
+  EXPECT_EQ(acc7.width, 8);
+  EXPECT_EQ(acc7.spare, 0);
+}
+
+TEST(ArithmeticTest, AddLeavesOutTheLoadOfTheByteWAlreadyHolds) {
+  // As after a copy whose last store went to TEMP0.
+  Register acc("ACC", 7, false);
+  Register temp("TEMP", 7, false);
+  CodeWriter writer;
+  writer.movwf(temp, 0);
+  EXPECT_EQ(add_register(writer, acc, temp), lines("addwf ACC0, f"));
+  EXPECT_FALSE(temp.used);
+}
+
+TEST(ArithmeticTest, SubtractFromASignedAccumulatorAddsASignByteFirst) {
+  struct SignCase {
+    const char* name;
+    bool little_endian;
+    const char* listing;
+  };
+  const SignCase cases[] = {
+      {"little", true,
+       "clrf ACC2; btfsc ACC1, 7; comf ACC2, f; movf TEMP0, w; subwf ACC0, f; movf TEMP1, w; "
+       "skpc; incfsz TEMP1, w; subwf ACC1, f; movlw 1; skpc; subwf ACC2, f"},
+      {"big", false,
+       "movf ACC1, w; movwf ACC2; movf ACC0, w; movwf ACC1; clrf ACC0; btfsc ACC1, 7; "
+       "comf ACC0, f; movf TEMP1, w; subwf ACC2, f; movf TEMP0, w; skpc; incfsz TEMP0, w; "
+       "subwf ACC1, f; movlw 1; skpc; subwf ACC0, f"},
+  };
+  for (const SignCase& c : cases) {
+    Register acc("ACC", 12, c.little_endian);
+    acc.is_signed = true;
+    Register temp("TEMP", 16, c.little_endian);
+    CodeWriter writer;
+    EXPECT_EQ(subtract_register(writer, acc, temp), lines(c.listing)) << c.name;
+    // 12 + 4 - 0 bits, then one more for the sign.
+    EXPECT_EQ(acc.width, 17) << c.name;
+    EXPECT_EQ(acc.spare, 7) << c.name;
+    EXPECT_EQ(acc.bytes, 3) << c.name;
+    EXPECT_FALSE(writer.carry_known_of(acc)) << c.name;
+    EXPECT_FALSE(writer.carry_overflow_of(acc)) << c.name;
+  }
+}
+
+TEST(ArithmeticTest, SubtractFromAnUnsignedAccumulatorNeverAddsASignByte) {
+  Register acc("ACC", 12, true);
+  Register temp("TEMP", 12, true);
+  CodeWriter writer;
+  EXPECT_EQ(subtract_register(writer, acc, temp),
+            lines("movf TEMP0, w; subwf ACC0, f; movf TEMP1, w; skpc; incfsz TEMP1, w; "
+                  "subwf ACC1, f"));
+  EXPECT_EQ(acc.width, 12);
+  EXPECT_EQ(acc.spare, 4);
+  EXPECT_FALSE(writer.carry_overflow_of(acc));
+  EXPECT_FALSE(writer.carry_known_of(acc));
+}
+
+TEST(ArithmeticTest, SubtractClearsAKnownCarryLeftByAnAddition) {
+  Register acc("ACC", 16, true);
+  Register temp("TEMP", 8, true);
+  CodeWriter writer;
+  writer.set_carry_known(true, acc);
+  EXPECT_EQ(subtract_register(writer, acc, temp),
+            lines("movf TEMP0, w; subwf ACC0, f; movlw 1; skpc; subwf ACC1, f"));
+  EXPECT_FALSE(writer.carry_known_of(acc));
+  // No spare bit: the sign of the difference is left in the carry.
+  EXPECT_TRUE(writer.carry_overflow_of(acc));
+  EXPECT_EQ(acc.width, 16);
+  EXPECT_EQ(acc.spare, 0);
+}
+
+TEST(ArithmeticTest, NegateLeavesTheCarryStateAlone) {
+  Register acc("ACC", 7, false);
+  Register temp("TEMP", 8, false);
+  CodeWriter writer;
+  writer.set_carry_known(true, temp);
+  writer.set_carry_overflow(true, temp);
+  EXPECT_EQ(negate_register(writer, acc), lines("comf ACC0, f; incf ACC0, f"));
+  EXPECT_EQ(writer.carry_register, &temp);
+  EXPECT_TRUE(writer.carry_known);
+  EXPECT_TRUE(writer.carry_overflow);
+  EXPECT_EQ(acc.width, 7);
+  EXPECT_EQ(acc.spare, 1);
+}
+
+TEST(ArithmeticTest, NegateBigEndianWithoutSpareBitMovesTheBytesUp) {
+  Register acc("ACC", 16, false);
+  CodeWriter writer;
+  EXPECT_EQ(negate_register(writer, acc),
+            lines("movf ACC1, w; movwf ACC2; movf ACC0, w; movwf ACC1; clrf ACC0; comf ACC0, f; "
+                  "comf ACC1, f; comf ACC2, f; incf ACC2, f; skpnz; incf ACC1, f; skpnz; "
+                  "incf ACC0, f"));
+  EXPECT_EQ(acc.width, 16);
+  EXPECT_EQ(acc.spare, 8);
+  EXPECT_EQ(acc.bytes, 3);
+}
+
+}  // namespace
+}  // namespace tarvek
