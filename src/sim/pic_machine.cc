@@ -1,0 +1,273 @@
+#include "sim/pic_machine.h"
+
+#include <cassert>
+#include <string>
+
+namespace tarvek {
+
+namespace {
+
+// Fixed STATUS bits: TO and PD read 1 while the chip runs normally after a power-on reset.
+constexpr uint8_t kStatusTo = 0x10;
+constexpr uint8_t kStatusPd = 0x08;
+constexpr uint8_t kBankMask = 0xE0;
+
+// splitmix64: a small, well-mixed generator so that fill() gives unrelated values per seed.
+uint64_t next_random(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+constexpr bool has_file_operand(PicOp op) {
+  switch (op) {
+    case PicOp::kMovlw:
+    case PicOp::kAndlw:
+    case PicOp::kIorlw:
+    case PicOp::kXorwfStatus:
+    case PicOp::kClrc:
+    case PicOp::kSkpc:
+    case PicOp::kSkpnc:
+    case PicOp::kSkpnz:
+      return false;
+    default:
+      return true;
+  }
+}
+
+uint8_t swap_nibbles(uint8_t v) {
+  return static_cast<uint8_t>((v << 4) | (v >> 4));
+}
+
+}  // namespace
+
+PicMachine::PicMachine(const PicProgram& program)
+    : program_(&program), bytes_(program.byte_names.size(), 0) {}
+
+void PicMachine::set_byte(std::string_view name, uint8_t v) {
+  const int index = program_->index_of(name);
+  assert(index >= 0);
+  bytes_[static_cast<size_t>(index)] = v;
+}
+
+uint8_t PicMachine::byte(std::string_view name) const {
+  const int index = program_->index_of(name);
+  assert(index >= 0);
+  return bytes_[static_cast<size_t>(index)];
+}
+
+bool PicMachine::has_byte(std::string_view name) const {
+  return program_->index_of(name) >= 0;
+}
+
+uint8_t PicMachine::byte_at(int index) const {
+  assert(index >= 0 && static_cast<size_t>(index) < bytes_.size());
+  return bytes_[static_cast<size_t>(index)];
+}
+
+void PicMachine::set_byte_at(int index, uint8_t v) {
+  assert(index >= 0 && static_cast<size_t>(index) < bytes_.size());
+  bytes_[static_cast<size_t>(index)] = v;
+}
+
+uint8_t PicMachine::status() const {
+  return static_cast<uint8_t>(bank_bits | kStatusTo | kStatusPd | (zero ? 4 : 0) |
+                              (digit_carry ? 2 : 0) | (carry ? 1 : 0));
+}
+
+void PicMachine::fill(uint64_t seed) {
+  uint64_t state = seed;
+  uint64_t bits = 0;
+  int left = 0;
+  auto next_byte = [&]() {
+    if (left == 0) {
+      bits = next_random(state);
+      left = 8;
+    }
+    const auto b = static_cast<uint8_t>(bits);
+    bits >>= 8;
+    --left;
+    return b;
+  };
+  for (uint8_t& b : bytes_) b = next_byte();
+  w = next_byte();
+  const uint8_t flags = next_byte();
+  carry = (flags & 1) != 0;
+  digit_carry = (flags & 2) != 0;
+  zero = (flags & 4) != 0;
+  bank_bits = 0;
+}
+
+void PicMachine::write_value(std::string_view prefix, int byte_count, bool little_endian,
+                             uint64_t value) {
+  write_value(program_->value_indexes(prefix, byte_count, little_endian), value);
+}
+
+uint64_t PicMachine::read_value(std::string_view prefix, int byte_count, bool little_endian) const {
+  return read_value(program_->value_indexes(prefix, byte_count, little_endian));
+}
+
+void PicMachine::write_value(const std::vector<int>& indexes, uint64_t value) {
+  assert(indexes.size() <= 8);
+  for (size_t k = 0; k < indexes.size(); ++k) set_byte_at(indexes[k], uint8_t(value >> (8 * k)));
+}
+
+uint64_t PicMachine::read_value(const std::vector<int>& indexes) const {
+  assert(indexes.size() <= 8);
+  uint64_t value = 0;
+  for (size_t k = 0; k < indexes.size(); ++k) {
+    value |= uint64_t{byte_at(indexes[k])} << (8 * k);
+  }
+  return value;
+}
+
+RunStats PicMachine::run() {
+  RunStats stats;
+  const std::vector<PicInstruction>& code = program_->instructions;
+  const size_t count = code.size();
+  uint8_t* const mem = bytes_.data();
+  size_t pc = 0;
+  while (pc < count) {
+    const PicInstruction& in = code[pc];
+    uint8_t unused = 0;
+    uint8_t& f = has_file_operand(in.op) ? mem[in.operand] : unused;
+    const uint8_t k = static_cast<uint8_t>(in.operand);
+    bool skip = false;
+    ++stats.instructions;
+    ++stats.cycles;
+    switch (in.op) {
+      case PicOp::kMovwf:
+        f = w;
+        break;
+      case PicOp::kMovfW:
+        w = f;
+        zero = w == 0;
+        break;
+      case PicOp::kMovfF:
+        zero = f == 0;
+        break;
+      case PicOp::kMovlw:
+        w = k;
+        break;
+      case PicOp::kAndlw:
+        w &= k;
+        zero = w == 0;
+        break;
+      case PicOp::kIorlw:
+        w |= k;
+        zero = w == 0;
+        break;
+      case PicOp::kClrf:
+        f = 0;
+        zero = true;
+        break;
+      case PicOp::kSwapfW:
+        w = swap_nibbles(f);
+        break;
+      case PicOp::kSwapfF:
+        f = swap_nibbles(f);
+        break;
+      case PicOp::kBtfsc:
+        skip = ((f >> in.bit) & 1) == 0;
+        break;
+      case PicOp::kBsf:
+        f = static_cast<uint8_t>(f | (1u << in.bit));
+        break;
+      case PicOp::kComfW:
+      case PicOp::kComfF: {
+        const auto r = static_cast<uint8_t>(~f);
+        zero = r == 0;
+        (in.op == PicOp::kComfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kRlfW:
+      case PicOp::kRlfF: {
+        const auto r = static_cast<uint8_t>((f << 1) | (carry ? 1 : 0));
+        carry = (f & 0x80) != 0;
+        (in.op == PicOp::kRlfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kRrfW:
+      case PicOp::kRrfF: {
+        const auto r = static_cast<uint8_t>((f >> 1) | (carry ? 0x80 : 0));
+        carry = (f & 1) != 0;
+        (in.op == PicOp::kRrfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kAddwfW:
+      case PicOp::kAddwfF: {
+        const unsigned sum = unsigned{f} + w;
+        digit_carry = (f & 0x0F) + (w & 0x0F) > 0x0F;
+        carry = sum > 0xFF;
+        zero = (sum & 0xFF) == 0;
+        (in.op == PicOp::kAddwfF ? f : w) = static_cast<uint8_t>(sum);
+        break;
+      }
+      case PicOp::kSubwfW:
+      case PicOp::kSubwfF: {
+        // f - W; C and DC are "no borrow" (set when W <= f, per byte and per low nibble).
+        const auto r = static_cast<uint8_t>(f - w);
+        digit_carry = (w & 0x0F) <= (f & 0x0F);
+        carry = w <= f;
+        zero = r == 0;
+        (in.op == PicOp::kSubwfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kIorwfW:
+      case PicOp::kIorwfF: {
+        const auto r = static_cast<uint8_t>(f | w);
+        zero = r == 0;
+        (in.op == PicOp::kIorwfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kIncfW:
+      case PicOp::kIncfF: {
+        const auto r = static_cast<uint8_t>(f + 1);
+        zero = r == 0;
+        (in.op == PicOp::kIncfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kIncfszW:
+      case PicOp::kIncfszF: {
+        const auto r = static_cast<uint8_t>(f + 1);
+        skip = r == 0;
+        (in.op == PicOp::kIncfszF ? f : w) = r;
+        break;
+      }
+      case PicOp::kXorwfStatus: {
+        // STATUS as the destination of an instruction that affects Z: C, DC and Z are not
+        // written, Z comes from the flag logic, TO and PD are read-only; only the bank bits
+        // take the result.
+        const auto r = static_cast<uint8_t>(status() ^ w);
+        bank_bits = r & kBankMask;
+        zero = r == 0;
+        break;
+      }
+      case PicOp::kClrc:
+        carry = false;
+        break;
+      case PicOp::kSkpc:
+        skip = carry;
+        break;
+      case PicOp::kSkpnc:
+        skip = !carry;
+        break;
+      case PicOp::kSkpnz:
+        skip = !zero;
+        break;
+    }
+    ++pc;
+    if (skip) {
+      if (pc == count) {
+        stats.skipped_past_end = true;
+      } else {
+        ++pc;
+        ++stats.cycles;
+      }
+    }
+  }
+  return stats;
+}
+
+}  // namespace tarvek

@@ -1,0 +1,318 @@
+#include "sim/pic_program.h"
+
+#include <array>
+#include <cassert>
+#include <limits>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+namespace tarvek {
+
+namespace {
+
+// Which operands a mnemonic takes, and the operations it maps to.
+enum class OperandKind { kNone, kLiteral, kFile, kFileDest, kFileBit };
+
+struct Mnemonic {
+  std::string_view name;
+  OperandKind kind;
+  PicOp op;          // the operation, or the ", w" one for kFileDest
+  PicOp op_to_file;  // the ", f" operation for kFileDest; unused otherwise
+};
+
+constexpr std::array kMnemonics = {
+    Mnemonic{"movwf", OperandKind::kFile, PicOp::kMovwf, PicOp::kMovwf},
+    Mnemonic{"movf", OperandKind::kFileDest, PicOp::kMovfW, PicOp::kMovfF},
+    Mnemonic{"movlw", OperandKind::kLiteral, PicOp::kMovlw, PicOp::kMovlw},
+    Mnemonic{"andlw", OperandKind::kLiteral, PicOp::kAndlw, PicOp::kAndlw},
+    Mnemonic{"iorlw", OperandKind::kLiteral, PicOp::kIorlw, PicOp::kIorlw},
+    Mnemonic{"clrf", OperandKind::kFile, PicOp::kClrf, PicOp::kClrf},
+    Mnemonic{"swapf", OperandKind::kFileDest, PicOp::kSwapfW, PicOp::kSwapfF},
+    Mnemonic{"btfsc", OperandKind::kFileBit, PicOp::kBtfsc, PicOp::kBtfsc},
+    Mnemonic{"bsf", OperandKind::kFileBit, PicOp::kBsf, PicOp::kBsf},
+    Mnemonic{"comf", OperandKind::kFileDest, PicOp::kComfW, PicOp::kComfF},
+    Mnemonic{"rlf", OperandKind::kFileDest, PicOp::kRlfW, PicOp::kRlfF},
+    Mnemonic{"rrf", OperandKind::kFileDest, PicOp::kRrfW, PicOp::kRrfF},
+    Mnemonic{"addwf", OperandKind::kFileDest, PicOp::kAddwfW, PicOp::kAddwfF},
+    Mnemonic{"subwf", OperandKind::kFileDest, PicOp::kSubwfW, PicOp::kSubwfF},
+    Mnemonic{"iorwf", OperandKind::kFileDest, PicOp::kIorwfW, PicOp::kIorwfF},
+    Mnemonic{"incf", OperandKind::kFileDest, PicOp::kIncfW, PicOp::kIncfF},
+    Mnemonic{"incfsz", OperandKind::kFileDest, PicOp::kIncfszW, PicOp::kIncfszF},
+    Mnemonic{"clrc", OperandKind::kNone, PicOp::kClrc, PicOp::kClrc},
+    Mnemonic{"skpc", OperandKind::kNone, PicOp::kSkpc, PicOp::kSkpc},
+    Mnemonic{"skpnc", OperandKind::kNone, PicOp::kSkpnc, PicOp::kSkpnc},
+    Mnemonic{"skpnz", OperandKind::kNone, PicOp::kSkpnz, PicOp::kSkpnz},
+};
+
+// The one line that names STATUS, with a blank (not a tab) after the mnemonic.
+constexpr std::string_view kXorwfStatusLine = "\txorwf STATUS, f";
+
+using NameIndex = std::unordered_map<std::string_view, int>;
+
+// Byte indexes are stored in 16 bits; no mid-range part has anywhere near this many bytes.
+constexpr size_t kMaxDeclaredBytes = std::numeric_limits<uint16_t>::max() + size_t{1};
+
+std::string quoted(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() + 2);
+  result.append(1, '"').append(text).append(1, '"');
+  return result;
+}
+
+std::string at_line(int line, const std::string& message) {
+  return "line " + std::to_string(line) + ": " + message;
+}
+
+// A byte name is one token: printable, without blanks, commas or a comment sign.
+bool is_valid_name(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= ' ' || u >= 0x7f || c == ',' || c == ';') return false;
+  }
+  return true;
+}
+
+// Decimal "%d" output of a signed 8-bit value: optional '-', no leading zeros, no "-0".
+std::optional<uint8_t> parse_literal(std::string_view text) {
+  const bool negative = !text.empty() && text.front() == '-';
+  std::string_view digits = negative ? text.substr(1) : text;
+  if (digits.empty() || digits.size() > 3) return std::nullopt;
+  if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
+  int value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (negative) {
+    if (value == 0 || value > 128) return std::nullopt;
+    value = -value;
+  } else if (value > 127) {
+    return std::nullopt;
+  }
+  return static_cast<uint8_t>(value);
+}
+
+// Resolves a file operand against the declared bytes; fills `error` when it cannot.
+bool resolve_file(std::string_view name, const NameIndex& names, uint16_t& index,
+                  std::string& error) {
+  if (!is_valid_name(name)) {
+    error = "bad file register operand " + quoted(name);
+    return false;
+  }
+  const auto found = names.find(name);
+  if (found == names.end()) {
+    error = "register byte " + quoted(name) + " is not declared";
+    return false;
+  }
+  index = static_cast<uint16_t>(found->second);
+  return true;
+}
+
+// Parses one instruction line (without its newline). Returns an empty string on success,
+// otherwise the message without the line number.
+std::string parse_line(std::string_view line, const NameIndex& names, PicInstruction& out) {
+  if (line == kXorwfStatusLine) {
+    out.op = PicOp::kXorwfStatus;
+    return {};
+  }
+  if (line.empty() || line.front() != '\t') return "not an instruction line (no leading tab)";
+  std::string_view rest = line.substr(1);
+  const size_t tab = rest.find('\t');
+  const std::string_view mnemonic = rest.substr(0, tab);
+  const bool has_operands = tab != std::string_view::npos;
+  const std::string_view operands = has_operands ? rest.substr(tab + 1) : std::string_view();
+
+  if (mnemonic == "xorwf") return "xorwf is accepted only as \"xorwf STATUS, f\"";
+  const Mnemonic* m = nullptr;
+  for (const Mnemonic& candidate : kMnemonics) {
+    if (candidate.name == mnemonic) m = &candidate;
+  }
+  if (m == nullptr) return "unknown mnemonic " + quoted(mnemonic);
+
+  out.op = m->op;
+  if (m->kind == OperandKind::kNone) {
+    if (has_operands) return quoted(mnemonic) + " takes no operands";
+    return {};
+  }
+  if (!has_operands) return quoted(mnemonic) + " needs operands";
+
+  std::string error;
+  switch (m->kind) {
+    case OperandKind::kLiteral: {
+      const std::optional<uint8_t> literal = parse_literal(operands);
+      if (!literal) return "literal " + quoted(operands) + " is not a signed 8-bit decimal number";
+      out.operand = *literal;
+      return {};
+    }
+    case OperandKind::kFile:
+      if (!resolve_file(operands, names, out.operand, error)) return error;
+      return {};
+    case OperandKind::kFileDest:
+    case OperandKind::kFileBit: {
+      const size_t comma = operands.find(", ");
+      if (comma == std::string_view::npos) return "operands " + quoted(operands) + " lack \", \"";
+      const std::string_view second = operands.substr(comma + 2);
+      if (!resolve_file(operands.substr(0, comma), names, out.operand, error)) return error;
+      if (m->kind == OperandKind::kFileDest) {
+        if (second == "w") return {};
+        if (second == "f") {
+          out.op = m->op_to_file;
+          return {};
+        }
+        return "destination " + quoted(second) + " is neither w nor f";
+      }
+      if (second.size() != 1 || second[0] < '0' || second[0] > '7') {
+        return "bit number " + quoted(second) + " is not 0 to 7";
+      }
+      out.bit = static_cast<uint8_t>(second[0] - '0');
+      return {};
+    }
+    case OperandKind::kNone:
+      break;
+  }
+  return "unhandled operand kind";
+}
+
+// Calls `visit(line, number)` for each line of `text`; a last line without a newline counts.
+// Stops early and returns false when `visit` does.
+template <typename Visit>
+bool for_each_line(std::string_view text, Visit visit) {
+  int number = 0;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    ++number;
+    if (!visit(text.substr(0, end), number)) return false;
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return true;
+}
+
+// Adds a declared name to `program` and `names`; returns the problem, or "" when fine.
+std::string declare(std::string_view name, PicProgram& program, NameIndex& names) {
+  if (!is_valid_name(name)) return "bad byte name " + quoted(name);
+  if (names.count(name) != 0) return "byte " + quoted(name) + " is declared twice";
+  if (program.byte_names.size() >= kMaxDeclaredBytes) return "too many declared bytes";
+  program.byte_names.emplace_back(name);
+  // The view must point into the stored string; a view into a caller's text could dangle.
+  // byte_names is reserved up front so that no later emplace_back moves these strings.
+  names.emplace(program.byte_names.back(), static_cast<int>(program.byte_names.size()) - 1);
+  return {};
+}
+
+}  // namespace
+
+int PicProgram::index_of(std::string_view name) const {
+  for (size_t i = 0; i < byte_names.size(); ++i) {
+    if (byte_names[i] == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::vector<int> PicProgram::value_indexes(std::string_view prefix, int byte_count,
+                                           bool little_endian) const {
+  assert(byte_count >= 1 && byte_count <= 8);
+  std::vector<int> indexes(static_cast<size_t>(byte_count));
+  for (int k = 0; k < byte_count; ++k) {
+    const int index = index_of(std::string(prefix) + std::to_string(k));
+    assert(index >= 0);
+    const int weight = little_endian ? k : byte_count - 1 - k;
+    indexes[static_cast<size_t>(weight)] = index;
+  }
+  return indexes;
+}
+
+ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared) {
+  PicProgram program;
+  NameIndex names;
+  program.byte_names.reserve(declared.size());
+  for (const std::string& name : declared) {
+    const std::string problem = declare(name, program, names);
+    if (!problem.empty()) return {std::nullopt, "declaration: " + problem};
+  }
+  std::string error;
+  for_each_line(lines, [&](std::string_view line, int number) {
+    PicInstruction instruction{};
+    instruction.line = number;
+    const std::string problem = parse_line(line, names, instruction);
+    if (!problem.empty()) {
+      error = at_line(number, problem);
+      return false;
+    }
+    program.instructions.push_back(instruction);
+    return true;
+  });
+  if (!error.empty()) return {std::nullopt, error};
+  return {std::move(program), {}};
+}
+
+ParseOutcome parse_generated_block(std::string_view block) {
+  // Declarations are collected first, so that the name index can point into strings that
+  // no longer move; instructions are parsed in a second pass.
+  enum class Section { kBeforeCblock, kCblock, kCode };
+  Section section = Section::kBeforeCblock;
+  std::vector<std::pair<std::string_view, int>> declared;  // name and line number
+  std::string error;
+  int code_start = 0;
+  for_each_line(block, [&](std::string_view line, int number) {
+    if (line.empty() || line.front() == ';') return true;
+    switch (section) {
+      case Section::kBeforeCblock:
+        if (line != "\tcblock") {
+          error = at_line(number,
+                          "expected \"\\tcblock\" before any instruction, found " + quoted(line));
+          return false;
+        }
+        section = Section::kCblock;
+        return true;
+      case Section::kCblock:
+        if (line == "\tendc") {
+          section = Section::kCode;
+          code_start = number + 1;
+          return false;  // the instructions follow; parsed below
+        }
+        if (line.front() != '\t' || !is_valid_name(line.substr(1))) {
+          error = at_line(number, "bad declaration line " + quoted(line));
+          return false;
+        }
+        declared.emplace_back(line.substr(1), number);
+        return true;
+      case Section::kCode:
+        break;
+    }
+    return false;
+  });
+  if (!error.empty()) return {std::nullopt, error};
+  if (section == Section::kBeforeCblock) return {std::nullopt, "no \"\\tcblock\" declaration"};
+  if (section == Section::kCblock) return {std::nullopt, "\"\\tcblock\" without \"\\tendc\""};
+
+  PicProgram program;
+  NameIndex names;
+  program.byte_names.reserve(declared.size());
+  for (const auto& [name, number] : declared) {
+    const std::string problem = declare(name, program, names);
+    if (!problem.empty()) return {std::nullopt, at_line(number, problem)};
+  }
+  for_each_line(block, [&](std::string_view line, int number) {
+    if (number < code_start || line.empty() || line.front() == ';') return true;
+    if (line == "\tcblock" || line == "\tendc") {
+      error = at_line(number, "a second cblock section");
+      return false;
+    }
+    PicInstruction instruction{};
+    instruction.line = number;
+    const std::string problem = parse_line(line, names, instruction);
+    if (!problem.empty()) {
+      error = at_line(number, problem);
+      return false;
+    }
+    program.instructions.push_back(instruction);
+    return true;
+  });
+  if (!error.empty()) return {std::nullopt, error};
+  return {std::move(program), {}};
+}
+
+}  // namespace tarvek
