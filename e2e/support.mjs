@@ -1,0 +1,67 @@
+// Shared set-up of the browser tests: where the server and the program are, a chromium
+// launched from Debian's package, and the program's own page for comparison.
+//
+// scripts/test-browser starts the server and sets TARVEK_URL (its address) and TARVEK_PROGRAM
+// (the program it serves) before it runs `node --test e2e/`.
+import { execFileSync } from 'node:child_process';
+import { mkdirSync } from 'node:fs';
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+function required(name) {
+  const value = process.env[name];
+  if (!value) throw new Error(`${name} is not set; run the browser tests through scripts/test-browser`);
+  return value;
+}
+
+export const baseUrl = required('TARVEK_URL').replace(/\/$/, '');
+export const program = required('TARVEK_PROGRAM');
+export const formUrl = `${baseUrl}/tarvek.htm`;
+
+// Screenshots are kept for people to look at after a run; e2e/artifacts/ is not committed.
+export const artifacts = join(dirname(fileURLToPath(import.meta.url)), 'artifacts');
+mkdirSync(artifacts, { recursive: true });
+
+// Playwright's own browser download does not work offline, so Debian's chromium is driven
+// instead. Without the networking flags it keeps trying to reach update and sync services.
+export function launch() {
+  return chromium.launch({
+    executablePath: process.env.TARVEK_CHROMIUM || '/usr/bin/chromium',
+    args: [
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+    ],
+  });
+}
+
+// The six fields in the order the form sends them.
+export const defaults = { Const: '10', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big' };
+
+// What the program prints for these fields when started as lighttpd starts it for a GET
+// request, without the CGI header that lighttpd turns into HTTP headers.
+export function directPage(fields) {
+  const query = new URLSearchParams(fields).toString();
+  const out = execFileSync(program, [], {
+    env: { REQUEST_METHOD: 'GET', QUERY_STRING: query, CONTENT_LENGTH: '0', GATEWAY_INTERFACE: 'CGI/1.1' },
+    input: '',
+    encoding: 'latin1',
+  });
+  const end = out.indexOf('\n\n');
+  if (end < 0) throw new Error(`no CGI header in the program's output:\n${out.slice(0, 300)}`);
+  return out.slice(end + 2);
+}
+
+// The stamp's time line is the one part of a result page that changes between runs.
+const timeLine = /^; (Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d\d \d\d:\d\d:\d\d \d{4}$/;
+export function withoutTime(page) {
+  return page.split('\n').filter((line) => !timeLine.test(line)).join('\n');
+}
+export function timeLines(page) {
+  return page.split('\n').filter((line) => timeLine.test(line)).length;
+}
