@@ -65,6 +65,7 @@ bool CodeWriter::w_holds(const Register& reg, int byte) const {
 
 const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byte,
                                     const char* suffix, WEffect effect, bool reads) {
+  assert(byte >= 0);
   text += '\t';
   text += mnemonic;
   text += '\t';

@@ -79,7 +79,8 @@ class CodeWriter {
   // The carry holds the bit just above the top byte of `carry_register` (zero unless
   // `carry_overflow` is also set), so a right shift needs no clrc first.
   bool carry_known = false;
-  // The lines written since the current generator call began.
+  // The lines written since the current generator call began. It grows with what is
+  // appended, so long register names on wide registers cannot run past its end.
   std::string text;
   // The register one of whose bytes W holds; none when nothing is known.
   const Register* w_register = nullptr;

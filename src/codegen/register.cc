@@ -29,7 +29,13 @@ void Register::set_width(int new_width, int new_spare) {
 const std::string& Register::copy_from(CodeWriter& writer, Register& source) {
   writer.clear_text();
   writer.flush_carry();
-  for (int k = 0; k < (source.width + 7) / 8; ++k) {
+  // Every byte the source value occupies, spare bits included: a signed source can hold its
+  // sign in a byte of spare bits (after a flush), and the destination takes over `spare`, so
+  // a byte left out would be part of the destination's value with whatever it held before.
+  // With fewer than 8 spare bits ending on a byte boundary, as where the routine makes its
+  // copy, this is the count the value bits alone need.
+  const int count = source.value_bytes();
+  for (int k = 0; k < count; ++k) {
     writer.movf_w(source, k);
     writer.movwf(*this, k);
   }

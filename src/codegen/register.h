@@ -24,8 +24,9 @@ struct Register {
   // Assigns both fields, then update_bytes().
   void set_width(int new_width, int new_spare);
   // Emits the byte-by-byte copy of `source` into this register (after flushing any pending
-  // carry) and takes over the source's width, spare, sign and zero flags. The loads mark
-  // `source` used. Returns the writer's text.
+  // carry), bytes 0 upwards over every byte the source value occupies, and takes over the
+  // source's width, spare, sign and zero flags. The loads mark `source` used; W ends holding
+  // the last byte copied. Empties the writer's text first and returns it.
   const std::string& copy_from(CodeWriter& writer, Register& source);
   // One "\tNAMEk\n" line per allocated byte when some instruction read this register;
   // empty otherwise.
