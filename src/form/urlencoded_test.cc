@@ -113,6 +113,9 @@ TEST(HexPairValueTest, Table) {
       {"upper-case letters", 'F', 'F', 0xFF},
       {"lower-case letters", 'a', 'b', 0xAB},
       {"mixed", '2', 'b', 0x2B},
+      {"A itself is a letter", 'A', '0', 0xA0},
+      // '@' is 64, just below 'A': 64 - 48 = 16, which wraps 16 * 16 to 0.
+      {"@ just below A", '@', '5', 5},
       {"zero", '0', '0', 0},
       // G counts as 16: 16 * 16 + 0 wraps to 0.
       {"G wraps to 0", 'G', '0', 0},

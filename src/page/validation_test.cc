@@ -1,0 +1,207 @@
+#include "page/validation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "form/urlencoded.h"
+
+namespace tarvek {
+namespace {
+
+ValidatedRequest validate_query(const std::string& query) {
+  FormEntryList form;
+  parse_urlencoded(form, query);
+  return validate_request(read_request_fields(form));
+}
+
+const std::string kValid = "Const=10&Bits=8&ConstErr=0&Acc=ACC&Temp=TEMP";
+const std::string k31 = std::string(31, 'R');
+const std::string k32 = std::string(32, 'R');
+
+TEST(ValidateRequestTest, ErrorCodes) {
+  struct Case {
+    const char* name;
+    std::string query;
+    int code;
+  };
+  const Case cases[] = {
+      {"valid", kValid, 0},
+      {"no fields at all", "", 3},
+      {"only Temp missing", "Const=10&Bits=8&Acc=ACC", 4},
+      {"Const 0 and Bits 0", "Const=0&Bits=0&Acc=ACC&Temp=T", 1},
+      // Bits
+      {"Bits 32", "Const=1&Bits=32&Acc=ACC&Temp=T", 0},
+      {"Bits 1", "Const=1&Bits=1&Acc=ACC&Temp=T", 0},
+      {"Bits 33", "Const=1&Bits=33&Acc=ACC&Temp=T", 1},
+      {"Bits 0", "Const=1&Bits=0&Acc=ACC&Temp=T", 1},
+      {"Bits -1", "Const=1&Bits=-1&Acc=ACC&Temp=T", 1},
+      {"Bits 8bit", "Const=1&Bits=8bit&Acc=ACC&Temp=T", 0},
+      {"Bits 264 is not 8", "Const=1&Bits=264&Acc=ACC&Temp=T", 1},
+      {"Bits absent", "Const=1&Acc=ACC&Temp=T", 1},
+      {"Bits huge", "Const=1&Bits=99999999999999999999999&Acc=ACC&Temp=T", 1},
+      {"Bits hugely negative", "Const=1&Bits=-99999999999999999999999&Acc=ACC&Temp=T", 1},
+      {"Bits hexadecimal", "Const=1&Bits=0x10&Acc=ACC&Temp=T", 1},
+      // ConstErr
+      {"ConstErr 0", "Const=1&Bits=8&ConstErr=0&Acc=ACC&Temp=T", 0},
+      {"ConstErr 50", "Const=1&Bits=8&ConstErr=50&Acc=ACC&Temp=T", 0},
+      {"ConstErr 50.001", "Const=1&Bits=8&ConstErr=50.001&Acc=ACC&Temp=T", 6},
+      {"ConstErr -1", "Const=1&Bits=8&ConstErr=-1&Acc=ACC&Temp=T", 6},
+      {"ConstErr letters", "Const=1&Bits=8&ConstErr=abc&Acc=ACC&Temp=T", 0},
+      {"ConstErr 1e400", "Const=1&Bits=8&ConstErr=1e400&Acc=ACC&Temp=T", 6},
+      {"ConstErr inf is not read", "Const=1&Bits=8&ConstErr=inf&Acc=ACC&Temp=T", 0},
+      {"ConstErr nan is not read", "Const=1&Bits=8&ConstErr=nan&Acc=ACC&Temp=T", 0},
+      // Const
+      {"Const letters", "Const=abc&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const 0", "Const=0&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const -3", "Const=-3&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const empty", "Const=&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const absent", "Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const 2^31", "Const=2147483648&Bits=1&Acc=ACC&Temp=T", 0},
+      {"Const 2^31 + 1", "Const=2147483649&Bits=1&Acc=ACC&Temp=T", 5},
+      {"Const 1e400", "Const=1e400&Bits=8&Acc=ACC&Temp=T", 5},
+      {"Const -1e400", "Const=-1e400&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const 1e-400", "Const=1e-400&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const hexadecimal", "Const=0x10&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const inf", "Const=inf&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const nan", "Const=nan&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const 0.5, Bits 1", "Const=0.5&Bits=1&Acc=ACC&Temp=T", 7},
+      {"Const 0.5, Bits 2", "Const=0.5&Bits=2&Acc=ACC&Temp=T", 0},
+      // 2^-11 has exactly -11 integer bits; an 11-bit input times it is always below 1.
+      {"Const 2^-11, Bits 11", "Const=0.00048828125&Bits=11&Acc=ACC&Temp=T", 7},
+      {"Const 2^-11, Bits 12", "Const=0.00048828125&Bits=12&Acc=ACC&Temp=T", 0},
+      {"Const subnormal", "Const=1e-310&Bits=32&Acc=ACC&Temp=T", 7},
+      {"first Const counts", "Const=0&Const=10&Bits=8&Acc=ACC&Temp=T", 2},
+      {"second Const ignored", "Const=10&Const=0&Bits=8&Acc=ACC&Temp=T", 0},
+      // Register names
+      {"Acc with a digit first", "Const=1&Bits=8&Acc=1ACC&Temp=T", 3},
+      {"Acc with a space first", "Const=1&Bits=8&Acc=+ACC&Temp=T", 3},
+      {"Acc with an underscore first", "Const=1&Bits=8&Acc=_ACC&Temp=T", 3},
+      {"Acc of one letter", "Const=1&Bits=8&Acc=a&Temp=T", 0},
+      {"Acc with spaces and brackets later", "Const=1&Bits=8&Acc=A+%3Cb%3E&Temp=T", 0},
+      {"Acc empty", "Const=1&Bits=8&Acc=&Temp=T", 3},
+      {"Acc of 31 characters", "Const=1&Bits=8&Acc=" + k31 + "&Temp=T", 0},
+      {"Acc of 32 characters", "Const=1&Bits=8&Acc=" + k32 + "&Temp=T", 3},
+      {"Acc non-ASCII first", "Const=1&Bits=8&Acc=%C4CC&Temp=T", 3},
+      {"Temp with a digit first", "Const=1&Bits=8&Acc=ACC&Temp=9", 4},
+      {"Temp empty", "Const=1&Bits=8&Acc=ACC&Temp=", 4},
+      {"Temp of 31 characters", "Const=1&Bits=8&Acc=ACC&Temp=" + k31, 0},
+      {"Temp of 32 characters", "Const=1&Bits=8&Acc=ACC&Temp=" + k32, 4},
+      {"names are case-sensitive", "const=1&bits=8&acc=ACC&temp=T", 3},
+      // Precedence: 3, 1, then the constant's codes, then 6, then 4.
+      {"3 over 1", "Const=1&Bits=0&Acc=&Temp=T", 3},
+      {"1 over 2", "Const=0&Bits=0&Acc=A&Temp=T", 1},
+      {"1 over 5", "Const=1e10&Bits=40&Acc=A&Temp=T", 1},
+      {"1 over 7", "Const=0.5&Bits=-5&Acc=A&Temp=T", 1},
+      {"2 over 6", "Const=0&Bits=8&ConstErr=60&Acc=A&Temp=T", 2},
+      {"5 over 6", "Const=1e10&Bits=8&ConstErr=60&Acc=A&Temp=T", 5},
+      {"7 over 6", "Const=0.5&Bits=1&ConstErr=60&Acc=A&Temp=T", 7},
+      {"6 over 4", "Const=1&Bits=8&ConstErr=60&Acc=A&Temp=", 6},
+      {"3 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=", 3},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(validate_query(c.query).error_code, c.code) << c.name;
+  }
+}
+
+TEST(ValidateRequestTest, ValuesOfAValidRequest) {
+  struct Case {
+    const char* name;
+    std::string query;
+    double const_value;
+    double const_error;
+    int input_bits;
+    int const_int_bits;
+    int output_bits;
+  };
+  const Case cases[] = {
+      {"typical", kValid, 10, 0, 8, 4, 12},
+      {"constant 1", "Const=1&Bits=16&ConstErr=2.5&Acc=A&Temp=T", 1, 2.5, 16, 0, 16},
+      {"constant 0.75", "Const=0.75&Bits=8&Acc=A&Temp=T", 0.75, 0, 8, 0, 8},
+      {"constant 0.5", "Const=0.5&Bits=2&Acc=A&Temp=T", 0.5, 0, 2, -1, 1},
+      {"largest", "Const=2147483648&Bits=32&ConstErr=50&Acc=A&Temp=T", 2147483648.0, 50, 32, 31,
+       63},
+      {"smallest product", "Const=0.00048828125&Bits=12&Acc=A&Temp=T", 0.00048828125, 0, 12, -11,
+       1},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.query);
+    ASSERT_EQ(v.error_code, 0) << c.name;
+    EXPECT_EQ(v.request.const_value, c.const_value) << c.name;
+    EXPECT_EQ(v.request.const_error, c.const_error) << c.name;
+    EXPECT_EQ(v.input_bits, c.input_bits) << c.name;
+    EXPECT_EQ(v.const_int_bits, c.const_int_bits) << c.name;
+    EXPECT_EQ(v.request.output_bits, c.output_bits) << c.name;
+  }
+}
+
+TEST(ConstIntegerBitsTest, Table) {
+  struct Case {
+    const char* name;
+    double value;
+    long long expected;
+  };
+  const Case cases[] = {
+      {"one", 1, 0},
+      {"two", 2, 1},
+      {"three", 3, 2},
+      {"ten", 10, 4},
+      {"just below one", 0.75, 0},
+      {"just above a half", 0.5000001, 0},
+      {"a half", 0.5, -1},
+      {"2^-11", std::ldexp(1.0, -11), -11},
+      {"2^-31", std::ldexp(1.0, -31), -31},
+      {"2^31", 2147483648.0, 31},
+      {"2^31 + 1", 2147483649.0, 32},
+      {"2^31 - 1", 2147483647.0, 31},
+      {"smallest subnormal", std::numeric_limits<double>::denorm_min(), -1074},
+      {"largest double", std::numeric_limits<double>::max(), 1024},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(const_integer_bits(c.value), c.expected) << c.name;
+  }
+}
+
+TEST(ConstIntegerBitsTest, EveryPowerOfTwoIsExact) {
+  for (int k = -1074; k <= 1023; ++k) {
+    EXPECT_EQ(const_integer_bits(std::ldexp(1.0, k)), k) << "2^" << k;
+  }
+}
+
+TEST(ReadRequestFieldsTest, Endian) {
+  struct Case {
+    const char* name;
+    std::string query;
+    bool little_endian;
+  };
+  const Case cases[] = {
+      {"little", "endian=little", true},
+      {"just l", "endian=l", true},
+      {"capital Little", "endian=Little", false},
+      {"big", "endian=big", false},
+      {"empty", "endian=", false},
+      {"absent", "Const=1", false},
+      {"first occurrence counts", "endian=big&endian=little", false},
+  };
+  for (const Case& c : cases) {
+    FormEntryList form;
+    parse_urlencoded(form, c.query);
+    EXPECT_EQ(read_request_fields(form).little_endian, c.little_endian) << c.name;
+  }
+}
+
+TEST(ReadRequestFieldsTest, TextsAreTakenAsTheyAre) {
+  FormEntryList form;
+  parse_urlencoded(form, "Acc=+A%3Cb%3E+&Temp=T%26&Const=3.5&Bits=8&ConstErr=1.5");
+  const RequestFields fields = read_request_fields(form);
+  EXPECT_EQ(fields.acc_name, " A<b> ");
+  EXPECT_EQ(fields.temp_name, "T&");
+  EXPECT_EQ(fields.const_value, 3.5);
+  EXPECT_EQ(fields.input_bits, 8);
+  EXPECT_EQ(fields.const_error, 1.5);
+}
+
+}  // namespace
+}  // namespace tarvek

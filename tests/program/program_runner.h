@@ -1,0 +1,38 @@
+// Runs a program as a web server runs a CGI program: with exactly the given environment, a
+// given standard input, and its standard output, standard error and exit status collected.
+//
+// Input and output go through files in a private temporary folder, so no amount of either can
+// block the run; a program that runs longer than the time limit is killed by SIGALRM.
+#ifndef TARVEK_TESTS_PROGRAM_PROGRAM_RUNNER_H
+#define TARVEK_TESTS_PROGRAM_PROGRAM_RUNNER_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvek {
+
+struct ProgramRun {
+  std::string out;
+  std::string err;
+  // The exit status when the program exited; -1 when it was ended by a signal.
+  int status = -1;
+  // The signal that ended the program, or 0.
+  int signal = 0;
+};
+
+struct ProgramLimits {
+  // Seconds before the program is killed.
+  unsigned seconds = 20;
+  // Address-space limit in bytes, when set.
+  std::optional<unsigned long> memory_bytes;
+};
+
+// Runs `path` without arguments. `environment` holds "NAME=value" texts and is the whole
+// environment of the program.
+ProgramRun run_program(const std::string& path, const std::vector<std::string>& environment,
+                       const std::string& input, const ProgramLimits& limits = {});
+
+}  // namespace tarvek
+
+#endif  // TARVEK_TESTS_PROGRAM_PROGRAM_RUNNER_H
