@@ -1,0 +1,90 @@
+// Runs a PIC16 routine in gpsim, the independent simulator our own one is checked against.
+//
+// The routine is wrapped into a complete source file for a real chip (processor line,
+// `radix dec`, the processor include, a cblock start address), assembled with gpasm and run
+// once per input in a single gpsim session: each run resets the chip, sets the declared
+// bytes, W and STATUS, runs to a label placed right after the routine and reads everything
+// back. All files live in a private temporary folder that is removed afterwards, and every
+// external program runs under a time limit.
+//
+// `radix dec` is required: the generated literals are decimal without a prefix, and gpasm
+// (like the assembler it imitates) reads unprefixed numbers as hexadecimal by default.
+#ifndef TARVEK_TESTS_GPSIM_GPSIM_HARNESS_H
+#define TARVEK_TESTS_GPSIM_GPSIM_HARNESS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarvek {
+
+// A routine ready to be wrapped: `body` declares exactly `declared` (in that order) in one bare
+// "\tcblock" ... "\tendc" section and holds the instruction lines; comment and blank lines
+// may stand anywhere. A generated block as the generator prints it is such a body.
+struct GpsimRoutine {
+  std::string body;
+  std::vector<std::string> declared;
+};
+
+// Builds a body from instruction lines alone, declaring `declared` in front of them.
+GpsimRoutine routine_from_instructions(const std::string& instructions,
+                                       const std::vector<std::string>& declared);
+// Takes a generated block verbatim; the declared names are read from its cblock section
+// (empty when it has none, which gpasm then reports).
+GpsimRoutine routine_from_block(const std::string& block);
+
+// The chip the routine is assembled for. The default has 80 general-purpose bytes in bank 0
+// starting at 0x20.
+struct GpsimTarget {
+  std::string processor = "16f628a";
+  int cblock_start = 0x20;
+  int bank_bytes = 80;
+};
+
+// The machine state before one run. `bytes` follow the declaration order.
+struct GpsimInput {
+  std::vector<uint8_t> bytes;
+  uint8_t w = 0;
+  bool carry = false;
+  bool digit_carry = false;
+  bool zero = false;
+};
+
+// The machine state after one run.
+struct GpsimResult {
+  std::vector<uint8_t> bytes;  // declaration order
+  uint8_t w = 0;
+  uint8_t status = 0;  // the full STATUS register
+  // Instruction cycles the routine took, skipped instructions included.
+  long cycles = 0;
+  // The routine's last instruction skipped the instruction that follows the routine.
+  bool skipped_past_end = false;
+};
+
+struct GpsimOutcome {
+  // True when assembling and every run succeeded; `results` then has one entry per input.
+  bool ok = false;
+  // What went wrong (assembler messages, a timeout, output that could not be read).
+  std::string error;
+  // Everything gpasm printed (empty when it had nothing to say).
+  std::string assembler_messages;
+  std::vector<GpsimResult> results;
+};
+
+// The complete source file gpasm is given.
+std::string wrap_for_gpasm(const GpsimRoutine& routine, const GpsimTarget& target);
+
+// Only assembles; `ok` and `assembler_messages` tell the outcome.
+GpsimOutcome assemble_with_gpasm(const GpsimRoutine& routine, const GpsimTarget& target = {});
+
+// Assembles and runs the routine once per input.
+// Requires: every input has one byte per declared name.
+GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimInput>& inputs,
+                          const GpsimTarget& target = {});
+
+// True when both gpasm and gpsim can be started.
+bool gpsim_tools_available();
+
+}  // namespace tarvek
+
+#endif  // TARVEK_TESTS_GPSIM_GPSIM_HARNESS_H
