@@ -34,6 +34,17 @@ struct Decomposition {
   int output_bytes = 0;
 };
 
+// The constant's plain binary digits, each 0 or 1: digit k is 1 when what is left of the
+// constant is strictly greater than 2^(31 - k), which is then taken off. A value equal to a
+// weight thus gives 0 there and ones at every lower index; bits below 2^-64 are dropped.
+// Requires: 0 < constant <= 2^31.
+DigitString expand_binary(double constant);
+
+// Rewrites every run of three or more ones as +1 above the run, zeros and -1 at its least
+// significant digit, walking from the least significant end; runs of one or two ones stay.
+// Requires: every digit is 0 or 1. Leaves every digit -1, 0 or +1, same value.
+void recode_runs(DigitString& digits);
+
 // Expands, recodes and selects the terms of request.const_value and writes the comment block
 // (title, algorithm, warning, error, Input and Output lines, no line break after the last)
 // to `out`. `acc` is the input register: its name and width are read.
