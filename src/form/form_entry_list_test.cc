@@ -114,14 +114,16 @@ TEST(FormEntryListTest, FirstInsertionIgnoresAfter) {
   EXPECT_EQ(pairs_of(other), (Pairs{{"x", "y"}}));
 }
 
-#ifdef NDEBUG
-// In a debug build the same misuse trips the assertion instead.
 TEST(FormEntryListTest, InsertionWithoutAfterIntoNonEmptyListIsRefused) {
   FormEntryList list = list_of({{"a", "1"}});
+#ifdef NDEBUG
   EXPECT_EQ(form_list_insert(list, nullptr, "b", "2"), nullptr);
   EXPECT_EQ(pairs_of(list), (Pairs{{"a", "1"}}));
-}
+#else
+  // A debug build stops at the broken precondition.
+  EXPECT_DEATH(form_list_insert(list, nullptr, "b", "2"), "after");
 #endif
+}
 
 TEST(FormEntryListTest, FreeEmptiesTheList) {
   FormEntryList empty;
