@@ -83,7 +83,8 @@ struct PicProgram {
   std::vector<int> value_indexes(std::string_view prefix, int byte_count, bool little_endian) const;
 };
 
-// Either a program or, when `program` is empty, a message "line N: ...".
+// Either a program or, when `program` is empty, a message; it starts with "line N: " when one
+// line is at fault (N counts from 1).
 struct ParseOutcome {
   std::optional<PicProgram> program;
   std::string error;
