@@ -17,9 +17,12 @@ namespace tarvek {
 const std::string& shift_left(CodeWriter& writer, Register& reg, int n);
 
 // Shifts `reg` right by n bits, dropping the bits shifted out (arithmetically when the
-// register is signed) and taking in a pending carry at the top. When n >= width no code is
-// written: the register becomes zero and an empty text is returned while the writer's text
-// keeps its content.
+// register is signed) and taking in a pending carry at the top; afterwards `reg` is the
+// writer's carry register with both flags clear. When an unsigned register's n >= width no
+// code is written: the register becomes zero (is_zero; a pending carry stays pending only when
+// n == width, as the value's one bit) and an empty text is returned while the writer's text
+// keeps its content. A signed register never becomes zero: it is shifted by at most the bits
+// below its sign, keeping 0 or -1, and one holding nothing but its sign gets no code at all.
 // Requires: n >= 1.
 std::string shift_right(CodeWriter& writer, Register& reg, int n);
 
