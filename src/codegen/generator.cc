@@ -1,13 +1,14 @@
 #include "codegen/generator.h"
 
+#include "codegen/decomposition.h"
+#include "codegen/program_assembly.h"
+
 namespace tarvek {
 
 void generate_code(std::ostream& out, const GeneratorRequest& request, Register& acc,
                    Register& temp) {
-  (void)out;
-  (void)request;
-  (void)acc;
-  (void)temp;
+  Decomposition decomposition = decompose(out, request, acc);
+  out << assemble_program(decomposition, request.output_bits, acc, temp);
 }
 
 }  // namespace tarvek

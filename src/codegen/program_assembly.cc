@@ -1,0 +1,159 @@
+#include "codegen/program_assembly.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
+
+#include "codegen/arithmetic.h"
+#include "codegen/code_writer.h"
+#include "codegen/shift.h"
+
+namespace tarvek {
+namespace {
+
+// Digit index of the units position; larger indexes are fractional weights.
+constexpr int kUnits = 31;
+
+// Where the copy into the temporary register sits in the collected text, so that it can be
+// taken out again when nothing ever read the copy.
+struct CopySpan {
+  std::size_t start = 0;
+  std::size_t end = 0;
+};
+
+// The walk over the chosen digits, from the one just above the last term upwards. Terms
+// below the units position are combined by Horner's rule in the accumulator (shift right,
+// then add or subtract the input held in the temporary register); terms at and above it by
+// shifting the temporary register left to the next term and adding or subtracting it.
+void walk_digits(CodeWriter& writer, DigitString& digits, int term_end, Register& acc,
+                 Register& temp, std::string& code) {
+  const int last = term_end - 1;
+  int p = term_end - 2;
+  while (p >= 0) {
+    // The nearest nonzero digit at or above p; the units position stops the scan even when
+    // its digit is 0, so that the accumulator is brought onto it.
+    int q = p;
+    int count = 1;
+    while (digits[q] == 0 && q != kUnits) {
+      --q;
+      ++count;
+      if (q < 0) return;
+    }
+    if (p + 1 > kUnits) code += shift_right(writer, acc, count);
+    if (digits[last] == -1) {
+      // A negative last term: the accumulator starts as minus the input. Clearing the digit
+      // makes this happen only in the first pass.
+      digits[last] = 0;
+      code += negate_register(writer, acc);
+      acc.is_signed = true;
+    }
+    if (p + 1 <= kUnits) code += shift_left(writer, temp, count);
+    if (digits[q] == 1) {
+      code += add_register(writer, acc, temp);
+      if (acc.is_signed) {
+        // The carry out of a two's-complement sum is no bit of the value.
+        writer.set_carry_known(false, acc);
+        writer.set_carry_overflow(false, acc);
+      }
+      acc.is_signed = false;
+    } else if (digits[q] == -1) {
+      code += subtract_register(writer, acc, temp);
+      acc.is_signed = true;
+    }
+    p = q - 1;
+  }
+}
+
+// Puts the product on exactly the bytes the Output line names, bytes 0 to output_bytes - 1.
+// The accumulator's bytes follow from the widths the generators could prove, which can be
+// fewer than the output's (a single term leaves no carry to store, a right shift drops
+// bytes) or, in big-endian order, more (an upper byte known to be zero now comes first).
+// The product is never negative, so new top bytes are cleared.
+std::string fit_output_bytes(CodeWriter& writer, Register& acc, int output_bytes) {
+  const int count = acc.value_bytes();
+  writer.clear_text();
+  if (count < output_bytes) {
+    const int added = output_bytes - count;
+    int first_new = count;
+    if (!acc.little_endian) {
+      for (int k = count - 1; k >= 0; --k) {
+        writer.movf_w(acc, k);
+        writer.movwf(acc, k + added);
+      }
+      first_new = 0;
+    }
+    for (int i = first_new; i < first_new + added; ++i) writer.clrf(acc, i);
+    acc.spare += 8 * added;
+    acc.update_bytes();
+  } else if (count > output_bytes) {
+    const int dropped = count - output_bytes;
+    if (!acc.little_endian) {
+      for (int k = dropped; k < count; ++k) {
+        writer.movf_w(acc, k);
+        writer.movwf(acc, k - dropped);
+      }
+    }
+    const int width = std::min(acc.width, 8 * output_bytes);
+    acc.set_width(width, 8 * output_bytes - width);
+  }
+  return writer.text;
+}
+
+}  // namespace
+
+std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
+                             Register& temp) {
+  assert(output_bits >= 1 && output_bits <= 63);
+  assert(decomposition.term_end >= 1 && decomposition.term_end <= 96);
+  assert(decomposition.input_bytes == (acc.width + 7) / 8);
+  CodeWriter writer;
+  // The collected instructions. A growing string rather than a fixed buffer: the text of a
+  // routine depends on the register names, and no name length or register width can
+  // overrun it.
+  std::string code;
+
+  const int term_count = decomposition.term_count;
+  const int term_end = decomposition.term_end;
+  if (term_count == 0) {
+    // No term could be chosen (the constant is too small for the input width; the comment
+    // block says so and gives an error of 100 %). The routine then does what that comment
+    // promises, an accumulator of 0, instead of shifting the input by an arbitrary amount.
+    for (int k = 0; k < decomposition.input_bytes; ++k) writer.clrf(acc, k);
+    code = writer.text;
+  } else {
+    if (term_end <= kUnits) code += shift_left(writer, acc, kUnits + 1 - term_end);
+    CopySpan copy;
+    if (term_count != 1) {
+      copy.start = code.size();
+      code += temp.copy_from(writer, acc);
+      copy.end = code.size();
+    }
+    walk_digits(writer, decomposition.digits, term_end, acc, temp, code);
+    if (output_bits > acc.width) {
+      writer.clear_text();
+      code += writer.flush_carry();
+    }
+    code += fit_output_bytes(writer, acc, (output_bits + 7) / 8);
+    if (!temp.used && term_count != 1) {
+      // No instruction read the temporary register: every use of it found the copied byte
+      // still in W. Loading that byte is all the copy has to do; this load is written even
+      // when the W record at the end of the routine would leave it out.
+      writer.clear_text();
+      writer.movf_w_always(acc, decomposition.input_bytes - 1);
+      code.replace(copy.start, copy.end - copy.start, writer.text);
+    }
+  }
+  // A routine that only writes the accumulator (a whole-byte left shift, or the clearing
+  // above) must still declare it, or its source would not assemble.
+  if (!code.empty()) acc.used = true;
+
+  std::string block = "\n\n\tcblock\n";
+  block += acc.cblock_listing();
+  block += temp.cblock_listing();
+  block += "\tendc\n\n";
+  block += code;
+  block += '\n';
+  return block;
+}
+
+}  // namespace tarvek
