@@ -207,8 +207,13 @@ const std::string& CodeWriter::skpnz() {
 }
 
 const std::string& CodeWriter::toggle_carry() {
+  // "xorwf STATUS, f" would not do: when STATUS is the destination of an instruction that
+  // affects Z, the processor does not write C, DC or Z from the result. Going through W does
+  // it: xorwf into W, then movwf back, which affects no flag, so C comes out inverted and Z,
+  // DC and the bank bits as they were.
   movlw(1);
-  text += "\txorwf STATUS, f\n";
+  text += "\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n";
+  w_register = nullptr;
   return text;
 }
 

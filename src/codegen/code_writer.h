@@ -67,7 +67,7 @@ class CodeWriter {
   const std::string& skpc();
   const std::string& skpnc();
   const std::string& skpnz();
-  // Inverts the carry: movlw 1, then "\txorwf STATUS, f\n".
+  // Inverts the carry and keeps every other STATUS bit: movlw 1, xorwf STATUS, w, movwf STATUS.
   const std::string& toggle_carry();
 
   // The register whose carry state the two flags describe; none at start.

@@ -68,7 +68,7 @@ const EmitterCase kEmitters[] = {
     {"skpnc", [](CodeWriter& w, Register&) { w.skpnc(); }, "\tskpnc\n", WEffect::kUnchanged, false},
     {"skpnz", [](CodeWriter& w, Register&) { w.skpnz(); }, "\tskpnz\n", WEffect::kUnchanged, false},
     {"toggle_carry", [](CodeWriter& w, Register&) { w.toggle_carry(); },
-     "\tmovlw\t1\n\txorwf STATUS, f\n", WEffect::kForget, false},
+     "\tmovlw\t1\n\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n", WEffect::kForget, false},
 };
 
 TEST(CodeWriterTest, EveryEmitterWritesItsLineAndMarksReadsUsed) {
@@ -153,7 +153,7 @@ TEST(CodeWriterTest, InstructionsWithAResultInWMakeTheLoadReappear) {
       {"andlw", [](CodeWriter& w, Register&) { w.andlw(15); }, "\tandlw\t15\n"},
       {"iorlw", [](CodeWriter& w, Register&) { w.iorlw(16); }, "\tiorlw\t16\n"},
       {"toggle_carry", [](CodeWriter& w, Register&) { w.toggle_carry(); },
-       "\tmovlw\t1\n\txorwf STATUS, f\n"},
+       "\tmovlw\t1\n\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n"},
       {"swapf_w", [](CodeWriter& w, Register& r) { w.swapf_w(r, 0); }, "\tswapf\tTEMP0, w\n"},
       {"rlf_w", [](CodeWriter& w, Register& r) { w.rlf_w(r, 0); }, "\trlf\tTEMP0, w\n"},
       {"rrf_w", [](CodeWriter& w, Register& r) { w.rrf_w(r, 0); }, "\trrf\tTEMP0, w\n"},

@@ -26,6 +26,8 @@ constexpr bool has_file_operand(PicOp op) {
     case PicOp::kAndlw:
     case PicOp::kIorlw:
     case PicOp::kXorwfStatus:
+    case PicOp::kXorwfStatusW:
+    case PicOp::kMovwfStatus:
     case PicOp::kClrc:
     case PicOp::kSkpc:
     case PicOp::kSkpnc:
@@ -244,6 +246,18 @@ RunStats PicMachine::run() {
         zero = r == 0;
         break;
       }
+      case PicOp::kXorwfStatusW: {
+        w = static_cast<uint8_t>(status() ^ w);
+        zero = w == 0;
+        break;
+      }
+      case PicOp::kMovwfStatus:
+        // movwf affects no flag, so every writable STATUS bit takes W; TO and PD stay.
+        bank_bits = w & kBankMask;
+        zero = (w & 4) != 0;
+        digit_carry = (w & 2) != 0;
+        carry = (w & 1) != 0;
+        break;
       case PicOp::kClrc:
         carry = false;
         break;

@@ -171,6 +171,23 @@ TEST(PicMachine, XorwfStatusCannotWriteTheArithmeticFlags) {
   EXPECT_TRUE(z.digit_carry);
 }
 
+// Reading STATUS into W and writing it back with movwf (which affects no flag) inverts C and
+// leaves Z, DC and the bank bits as they were.
+TEST(PicMachine, CarryInversionThroughWKeepsTheOtherFlags) {
+  const PicProgram program = parse_or_die("\tmovlw\t1\n\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n", {});
+  for (int flags = 0; flags < 8; ++flags) {
+    PicMachine m(program);
+    m.carry = (flags & 1) != 0;
+    m.digit_carry = (flags & 2) != 0;
+    m.zero = (flags & 4) != 0;
+    m.bank_bits = 0x20;
+    const uint8_t before = m.status();
+    m.run();
+    EXPECT_EQ(m.status(), before ^ 1) << "flags " << flags;
+    EXPECT_EQ(m.w, before ^ 1) << "flags " << flags;
+  }
+}
+
 // A 16-bit addition A += T (big-endian, byte 0 high) in the idiom the generator uses; the
 // carry out of the top byte must end in C.
 TEST(PicMachine, MultiByteAddIdiomMatchesIntegerArithmetic) {

@@ -45,8 +45,10 @@ constexpr std::array kMnemonics = {
     Mnemonic{"skpnz", OperandKind::kNone, PicOp::kSkpnz, PicOp::kSkpnz},
 };
 
-// The one line that names STATUS, with a blank (not a tab) after the mnemonic.
+// The lines that name STATUS. The first has a blank (not a tab) after the mnemonic.
 constexpr std::string_view kXorwfStatusLine = "\txorwf STATUS, f";
+constexpr std::string_view kXorwfStatusWLine = "\txorwf\tSTATUS, w";
+constexpr std::string_view kMovwfStatusLine = "\tmovwf\tSTATUS";
 
 using NameIndex = std::unordered_map<std::string_view, int>;
 
@@ -117,6 +119,14 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicInstruc
     out.op = PicOp::kXorwfStatus;
     return {};
   }
+  if (line == kXorwfStatusWLine) {
+    out.op = PicOp::kXorwfStatusW;
+    return {};
+  }
+  if (line == kMovwfStatusLine) {
+    out.op = PicOp::kMovwfStatus;
+    return {};
+  }
   if (line.empty() || line.front() != '\t') return "not an instruction line (no leading tab)";
   std::string_view rest = line.substr(1);
   const size_t tab = rest.find('\t');
@@ -124,7 +134,9 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicInstruc
   const bool has_operands = tab != std::string_view::npos;
   const std::string_view operands = has_operands ? rest.substr(tab + 1) : std::string_view();
 
-  if (mnemonic == "xorwf") return "xorwf is accepted only as \"xorwf STATUS, f\"";
+  if (mnemonic == "xorwf") {
+    return "xorwf is accepted only on STATUS";
+  }
   const Mnemonic* m = nullptr;
   for (const Mnemonic& candidate : kMnemonics) {
     if (candidate.name == mnemonic) m = &candidate;

@@ -4,8 +4,9 @@
 // instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
 // (ACC2), destinations ", w" / ", f", bit numbers ", N" (0..7), literals in decimal as signed
 // 8-bit numbers (-128..127; -16 stands for 0xF0), the operand-less macros clrc, skpc, skpnc
-// and skpnz ("\t" name "\n"), and the single line "\txorwf STATUS, f". Every other line is a
-// parse error naming its line number; nothing is silently skipped.
+// and skpnz ("\t" name "\n"), and three lines that name STATUS: "\txorwf STATUS, f",
+// "\txorwf\tSTATUS, w" and "\tmovwf\tSTATUS". Every other line is a parse error naming its
+// line number; nothing is silently skipped.
 //
 // Names are resolved once, at parse time: every file operand is stored as the index of the
 // byte in `byte_names`, so running a program does no string work. An operand naming a byte
@@ -51,11 +52,13 @@ enum class PicOp : uint8_t {
   kIncfF,
   kIncfszW,
   kIncfszF,
-  kXorwfStatus,  // "xorwf STATUS, f"
-  kClrc,         // bcf STATUS, C
-  kSkpc,         // btfss STATUS, C
-  kSkpnc,        // btfsc STATUS, C
-  kSkpnz,        // btfsc STATUS, Z
+  kXorwfStatus,   // "xorwf STATUS, f"
+  kXorwfStatusW,  // "xorwf STATUS, w"
+  kMovwfStatus,   // "movwf STATUS"
+  kClrc,          // bcf STATUS, C
+  kSkpc,          // btfss STATUS, C
+  kSkpnc,         // btfsc STATUS, C
+  kSkpnz,         // btfsc STATUS, Z
 };
 
 struct PicInstruction {
