@@ -265,7 +265,10 @@ std::string describe(const Setup& s, const std::vector<int>& counts) {
                      (s.is_signed ? " signed" : "") + " width " + std::to_string(s.width) +
                      " spare " + std::to_string(s.spare) + (s.pending_carry ? " carry" : "") +
                      " by";
-  for (const int n : counts) text += " " + std::to_string(n);
+  for (const int n : counts) {
+    text += ' ';
+    text += std::to_string(n);
+  }
   return text;
 }
 
