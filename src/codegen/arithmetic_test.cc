@@ -226,6 +226,35 @@ TEST(ArithmeticTest, SubtractFromASignedAccumulatorAddsASignByteFirst) {
   }
 }
 
+// The sign byte is needed only while temp has fewer than 2 spare bits.
+TEST(ArithmeticTest, SignRoomDependsOnTempsSpareBits) {
+  struct RoomCase {
+    const char* name;
+    int temp_width;
+    const char* listing;
+    int width_after;
+    int spare_after;
+  };
+  const RoomCase cases[] = {
+      {"one spare bit", 15,
+       "clrf ACC2; btfsc ACC1, 7; comf ACC2, f; movf TEMP0, w; subwf ACC0, f; movf TEMP1, w; "
+       "skpc; incfsz TEMP1, w; subwf ACC1, f; movlw 1; skpc; subwf ACC2, f",
+       16, 8},
+      {"two spare bits", 14,
+       "movf TEMP0, w; subwf ACC0, f; movf TEMP1, w; skpc; incfsz TEMP1, w; subwf ACC1, f", 15, 1},
+  };
+  for (const RoomCase& c : cases) {
+    Register acc("ACC", 12, true);
+    acc.is_signed = true;
+    Register temp("TEMP", c.temp_width, true);
+    CodeWriter writer;
+    EXPECT_EQ(subtract_register(writer, acc, temp), lines(c.listing)) << c.name;
+    EXPECT_EQ(acc.width, c.width_after) << c.name;
+    EXPECT_EQ(acc.spare, c.spare_after) << c.name;
+    EXPECT_FALSE(writer.carry_overflow_of(acc)) << c.name;
+  }
+}
+
 TEST(ArithmeticTest, SubtractFromAnUnsignedAccumulatorNeverAddsASignByte) {
   Register acc("ACC", 12, true);
   Register temp("TEMP", 12, true);
