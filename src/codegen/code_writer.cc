@@ -6,9 +6,19 @@
 namespace tarvek {
 namespace {
 
-// Literals, bit numbers and byte indexes print as signed 8-bit decimals (0xF0 is -16).
+// Byte indexes print as signed 8-bit decimals.
 std::string signed_byte(int value) {
   return std::to_string(static_cast<int8_t>(value));
+}
+
+// Literals are signed 8-bit decimals (0xF0 is -16). A bare number is read in the assembler's
+// default radix, which is hexadecimal unless the including project says otherwise, so only a
+// single digit, which reads the same in every radix, is written bare; every other literal
+// carries the decimal radix: D'15', D'-16'.
+std::string literal_text(int value) {
+  const int byte = static_cast<int8_t>(value);
+  if (byte >= 0 && byte <= 9) return std::to_string(byte);
+  return "D'" + std::to_string(byte) + "'";
 }
 
 }  // namespace
@@ -95,7 +105,7 @@ const std::string& CodeWriter::emit_literal(const char* mnemonic, int literal) {
   text += '\t';
   text += mnemonic;
   text += '\t';
-  text += signed_byte(literal);
+  text += literal_text(literal);
   text += '\n';
   w_register = nullptr;
   return text;

@@ -29,9 +29,9 @@ const EmitterCase kEmitters[] = {
      WEffect::kLoad, true},
     {"movlw", [](CodeWriter& w, Register&) { w.movlw(1); }, "\tmovlw\t1\n", WEffect::kForget,
      false},
-    {"andlw", [](CodeWriter& w, Register&) { w.andlw(15); }, "\tandlw\t15\n", WEffect::kForget,
+    {"andlw", [](CodeWriter& w, Register&) { w.andlw(15); }, "\tandlw\tD'15'\n", WEffect::kForget,
      false},
-    {"iorlw", [](CodeWriter& w, Register&) { w.iorlw(16); }, "\tiorlw\t16\n", WEffect::kForget,
+    {"iorlw", [](CodeWriter& w, Register&) { w.iorlw(16); }, "\tiorlw\tD'16'\n", WEffect::kForget,
      false},
     {"clrf", [](CodeWriter& w, Register& r) { w.clrf(r, 2); }, "\tclrf\tACC2\n",
      WEffect::kForgetIfSame, false},
@@ -149,9 +149,9 @@ TEST(CodeWriterTest, InstructionsWithAResultInWMakeTheLoadReappear) {
     const char* line;
   };
   const Case cases[] = {
-      {"movlw", [](CodeWriter& w, Register&) { w.movlw(-16); }, "\tmovlw\t-16\n"},
-      {"andlw", [](CodeWriter& w, Register&) { w.andlw(15); }, "\tandlw\t15\n"},
-      {"iorlw", [](CodeWriter& w, Register&) { w.iorlw(16); }, "\tiorlw\t16\n"},
+      {"movlw", [](CodeWriter& w, Register&) { w.movlw(-16); }, "\tmovlw\tD'-16'\n"},
+      {"andlw", [](CodeWriter& w, Register&) { w.andlw(15); }, "\tandlw\tD'15'\n"},
+      {"iorlw", [](CodeWriter& w, Register&) { w.iorlw(16); }, "\tiorlw\tD'16'\n"},
       {"toggle_carry", [](CodeWriter& w, Register&) { w.toggle_carry(); },
        "\tmovlw\t1\n\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n"},
       {"swapf_w", [](CodeWriter& w, Register& r) { w.swapf_w(r, 0); }, "\tswapf\tTEMP0, w\n"},
@@ -194,6 +194,8 @@ TEST(CodeWriterTest, BtfscMarksUsedAndKeepsTheRecord) {
   EXPECT_FALSE(temp.used);
 }
 
+// Literals are signed bytes; all but a single digit carry the decimal radix so that the line
+// means the same whatever default radix the including project uses.
 TEST(CodeWriterTest, LiteralsPrintAsSignedBytes) {
   struct Case {
     const char* name;
@@ -201,12 +203,16 @@ TEST(CodeWriterTest, LiteralsPrintAsSignedBytes) {
     const char* line;
   };
   const Case cases[] = {
-      {"0xF0 as 240", 240, "\tandlw\t-16\n"},
-      {"0xF0 as -16", -16, "\tandlw\t-16\n"},
-      {"0x0F", 15, "\tandlw\t15\n"},
-      {"0x10", 16, "\tandlw\t16\n"},
+      {"0xF0 as 240", 240, "\tandlw\tD'-16'\n"},
+      {"0xF0 as -16", -16, "\tandlw\tD'-16'\n"},
+      {"0x0F", 15, "\tandlw\tD'15'\n"},
+      {"0x10", 16, "\tandlw\tD'16'\n"},
       {"one", 1, "\tandlw\t1\n"},
-      {"0xFF", 255, "\tandlw\t-1\n"},
+      {"zero", 0, "\tandlw\t0\n"},
+      {"nine", 9, "\tandlw\t9\n"},
+      {"ten", 10, "\tandlw\tD'10'\n"},
+      {"0x80", 128, "\tandlw\tD'-128'\n"},
+      {"0xFF", 255, "\tandlw\tD'-1'\n"},
   };
   for (const Case& c : cases) {
     CodeWriter writer;

@@ -65,35 +65,35 @@ const Case kCases[] = {
     {"big_8_by_1", false, false, 8, 1,
      lines("movf ACC0, w; movwf ACC1; clrf ACC0; clrc; rlf ACC1, f; rlf ACC0, f"), 9, 7, 2, true},
     {"little_12_by_4", true, false, 12, 4,
-     lines("swapf ACC1, f; swapf ACC0, w; andlw 15; iorwf ACC1, f; swapf ACC0, w; andlw -16; "
+     lines("swapf ACC1, f; swapf ACC0, w; andlw D'15'; iorwf ACC1, f; swapf ACC0, w; andlw D'-16'; "
            "movwf ACC0"),
      16, 0, 2, true},
     {"big_12_by_4", false, false, 12, 4,
-     lines("swapf ACC0, w; andlw -16; movwf ACC0; swapf ACC1, w; andlw 15; iorwf ACC0, f; "
-           "swapf ACC1, w; andlw -16; movwf ACC1"),
+     lines("swapf ACC0, w; andlw D'-16'; movwf ACC0; swapf ACC1, w; andlw D'15'; iorwf ACC0, f; "
+           "swapf ACC1, w; andlw D'-16'; movwf ACC1"),
      16, 0, 2, true},
     {"little_8_by_4", true, false, 8, 4,
-     lines("swapf ACC0, w; andlw 15; movwf ACC1; swapf ACC0, w; andlw -16; movwf ACC0"), 12, 4, 2,
-     true},
+     lines("swapf ACC0, w; andlw D'15'; movwf ACC1; swapf ACC0, w; andlw D'-16'; movwf ACC0"), 12,
+     4, 2, true},
     {"big_8_by_4", false, false, 8, 4,
-     lines("movf ACC0, w; movwf ACC1; clrf ACC0; swapf ACC1, w; andlw 15; iorwf ACC0, f; "
-           "swapf ACC1, w; andlw -16; movwf ACC1"),
+     lines("movf ACC0, w; movwf ACC1; clrf ACC0; swapf ACC1, w; andlw D'15'; iorwf ACC0, f; "
+           "swapf ACC1, w; andlw D'-16'; movwf ACC1"),
      12, 4, 2, true},
     {"little_24_by_4", true, false, 24, 4,
      lines("clrc; rlf ACC0, f; rlf ACC1, f; rlf ACC2, f; clrf ACC3; rlf ACC3, f") +
          repeat(kRot4Le, 3),
      28, 4, 4, true},
     {"little_16_by_4", true, false, 16, 4,
-     lines("swapf ACC1, w; andlw 15; movwf ACC2; swapf ACC1, w; andlw -16; movwf ACC1; "
-           "swapf ACC0, w; andlw 15; iorwf ACC1, f; swapf ACC0, w; andlw -16; movwf ACC0"),
+     lines("swapf ACC1, w; andlw D'15'; movwf ACC2; swapf ACC1, w; andlw D'-16'; movwf ACC1; "
+           "swapf ACC0, w; andlw D'15'; iorwf ACC1, f; swapf ACC0, w; andlw D'-16'; movwf ACC0"),
      20, 4, 3, true},
     {"big_16_by_4", false, false, 16, 4,
      lines("movf ACC1, w; movwf ACC2; movf ACC0, w; movwf ACC1; clrf ACC0; clrc") +
          repeat(kRot3Be, 4),
      20, 4, 3, true},
     {"big_8_by_5", false, false, 8, 5,
-     lines("movf ACC0, w; movwf ACC1; clrf ACC0; swapf ACC1, w; andlw 15; iorwf ACC0, f; "
-           "swapf ACC1, w; andlw -16; movwf ACC1; clrc; rlf ACC1, f; rlf ACC0, f"),
+     lines("movf ACC0, w; movwf ACC1; clrf ACC0; swapf ACC1, w; andlw D'15'; iorwf ACC0, f; "
+           "swapf ACC1, w; andlw D'-16'; movwf ACC1; clrc; rlf ACC1, f; rlf ACC0, f"),
      13, 3, 2, true},
     {"little_2_by_6", true, false, 2, 6,
      lines("movf ACC0, w; movwf ACC1; clrf ACC0; rrf ACC1, f; rrf ACC0, f; rrf ACC1, f; "
@@ -133,8 +133,8 @@ const Case kCases[] = {
      10, 6, 2, true},
     {"signed_big_8_by_5", false, true, 8, 5,
      lines("movf ACC0, w; movwf ACC1; clrf ACC0; btfsc ACC1, 7; comf ACC0, f; swapf ACC0, w; "
-           "andlw -16; movwf ACC0; swapf ACC1, w; andlw 15; iorwf ACC0, f; swapf ACC1, w; "
-           "andlw -16; movwf ACC1; clrc; rlf ACC1, f; rlf ACC0, f"),
+           "andlw D'-16'; movwf ACC0; swapf ACC1, w; andlw D'15'; iorwf ACC0, f; swapf ACC1, w; "
+           "andlw D'-16'; movwf ACC1; clrc; rlf ACC1, f; rlf ACC0, f"),
      13, 3, 2, true},
     {"signed_big_4_by_2", false, true, 4, 2, lines("clrc; rlf ACC0, f; clrc; rlf ACC0, f"), 6, 2, 1,
      true},

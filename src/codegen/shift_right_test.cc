@@ -100,7 +100,7 @@ const Case kCases[] = {
     {"big_16_by_8", false, false, 16, 0, 8, Carry::kNone, "", 8, 0, 2},
     {"big_24_by_12", false, false, 24, 0, 12, Carry::kNone, repeat(kBe16Bit, 4), 12, 4, 3},
     {"little_8_by_4_signed", true, true, 8, 0, 4, Carry::kNone,
-     lines("swapf ACC0, w; andlw 15; btfsc ACC0, 7; iorlw -16; movwf ACC0"), 4, 4, 1},
+     lines("swapf ACC0, w; andlw D'15'; btfsc ACC0, 7; iorlw D'-16'; movwf ACC0"), 4, 4, 1},
     // The lines are the worked example's. Its fields (15/1) lose the carried bit: a carry of 1
     // with all bytes 0xFF shifts to 65535, which needs 16 bits; so width falls by n - 1 here.
     {"little_24_by_9_overflow", true, false, 24, 0, 9, Carry::kOverflow,
@@ -123,27 +123,28 @@ const Case kCases[] = {
     // A pending carry of a signed register is its inverted sign; it enters bit 7 of the top
     // byte and adding 0x80 there turns it into the sign.
     {"big_signed_overflow", false, true, 16, 0, 2, Carry::kOverflow,
-     lines("rrf ACC0, f; rrf ACC1, f; movlw -128; addwf ACC0, f; rlf ACC0, w; rrf ACC0, f; "
+     lines("rrf ACC0, f; rrf ACC1, f; movlw D'-128'; addwf ACC0, f; rlf ACC0, w; rrf ACC0, f; "
            "rrf ACC1, f"),
      14, 2, 2},
     {"little_signed_overflow", true, true, 16, 0, 1, Carry::kOverflow,
-     lines("rrf ACC1, f; rrf ACC0, f; movlw -128; addwf ACC1, f"), 15, 1, 2},
+     lines("rrf ACC1, f; rrf ACC0, f; movlw D'-128'; addwf ACC1, f"), 15, 1, 2},
     {"big_16_by_12_nibble", false, false, 16, 0, 12, Carry::kNone,
-     lines("swapf ACC0, w; andlw 15; movwf ACC0"), 4, 4, 2},
+     lines("swapf ACC0, w; andlw D'15'; movwf ACC0"), 4, 4, 2},
     {"big_16_by_13_nibble_and_bit", false, false, 16, 0, 13, Carry::kNone,
-     lines("swapf ACC0, w; andlw 15; movwf ACC0; clrc; rrf ACC0, f"), 3, 5, 2},
+     lines("swapf ACC0, w; andlw D'15'; movwf ACC0; clrc; rrf ACC0, f"), 3, 5, 2},
     {"big_nibble_overflow", false, false, 8, 0, 4, Carry::kOverflow,
-     lines("swapf ACC0, w; andlw 15; movwf ACC0; skpnc; bsf ACC0, 4"), 5, 3, 1},
+     lines("swapf ACC0, w; andlw D'15'; movwf ACC0; skpnc; bsf ACC0, 4"), 5, 3, 1},
     {"big_nibble_signed", false, true, 8, 0, 5, Carry::kNone,
-     lines("swapf ACC0, w; andlw 15; movwf ACC0; movlw -16; btfsc ACC0, 3; iorwf ACC0, f; "
+     lines("swapf ACC0, w; andlw D'15'; movwf ACC0; movlw D'-16'; btfsc ACC0, 3; iorwf ACC0, f; "
            "rlf ACC0, w; rrf ACC0, f"),
      3, 5, 1},
     {"little_16_by_4_bit_passes", true, false, 16, 0, 4, Carry::kNone, repeat(kLe16Bit, 4), 12, 4,
      2},
     {"little_nibble_overflow", true, false, 8, 0, 5, Carry::kOverflow,
-     lines("swapf ACC0, w; andlw 15; skpnc; iorlw 16; movwf ACC0; clrc; rrf ACC0, f"), 4, 4, 1},
+     lines("swapf ACC0, w; andlw D'15'; skpnc; iorlw D'16'; movwf ACC0; clrc; rrf ACC0, f"), 4, 4,
+     1},
     {"little_nibble_signed_overflow", true, true, 8, 0, 4, Carry::kOverflow,
-     lines("swapf ACC0, w; andlw 15; skpc; iorlw -16; movwf ACC0"), 4, 4, 1},
+     lines("swapf ACC0, w; andlw D'15'; skpc; iorlw D'-16'; movwf ACC0"), 4, 4, 1},
     {"little_seven_unsigned_spare", true, false, 15, 1, 7, Carry::kNone,
      lines("rlf ACC0, f; rlf ACC1, w; movwf ACC0"), 8, 0, 2},
     // The sign byte is written and kept (spare 8): with spare 0 the value -32768 would shift
@@ -233,8 +234,9 @@ TEST(ShiftRight, SignedShiftStopsAtTheSign) {
   Register acc = make_acc(false, true, 4, 4);
   CodeWriter writer;
   // Clamped to the 4 value bits: the nibble step, filling the top nibble with the sign.
-  EXPECT_EQ(shift_right(writer, acc, 9),
-            lines("swapf ACC0, w; andlw 15; movwf ACC0; movlw -16; btfsc ACC0, 3; iorwf ACC0, f"));
+  EXPECT_EQ(
+      shift_right(writer, acc, 9),
+      lines("swapf ACC0, w; andlw D'15'; movwf ACC0; movlw D'-16'; btfsc ACC0, 3; iorwf ACC0, f"));
   EXPECT_EQ(acc.width, 0);
   EXPECT_EQ(acc.spare, 8);
   EXPECT_FALSE(acc.is_zero);

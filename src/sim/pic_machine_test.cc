@@ -36,10 +36,10 @@ TEST(PicMachine, EachInstructionGivesTheDocumentedResultAndFlags) {
       {"movf f sets Z", "\tmovf\tF0, f", 0x00, 0x12, 0, 0, 0x00, 0x12, 0, 1, 0},
       {"movf f clears Z", "\tmovf\tF0, f", 0x01, 0x12, 0, 1, 0x01, 0x12, 0, 0, 0},
       {"movlw no flags", "\tmovlw\t0", 0x01, 0x12, 1, 0, 0x01, 0x00, 1, 0, 0},
-      {"movlw -16", "\tmovlw\t-16", 0x01, 0x12, 0, 1, 0x01, 0xF0, 0, 1, 0},
-      {"andlw", "\tandlw\t15", 0x00, 0xA7, 1, 1, 0x00, 0x07, 1, 0, 0},
-      {"andlw zero", "\tandlw\t-16", 0x00, 0x0F, 0, 0, 0x00, 0x00, 0, 1, 0},
-      {"iorlw", "\tiorlw\t16", 0x00, 0x00, 0, 1, 0x00, 0x10, 0, 0, 0},
+      {"movlw -16", "\tmovlw\tD'-16'", 0x01, 0x12, 0, 1, 0x01, 0xF0, 0, 1, 0},
+      {"andlw", "\tandlw\tD'15'", 0x00, 0xA7, 1, 1, 0x00, 0x07, 1, 0, 0},
+      {"andlw zero", "\tandlw\tD'-16'", 0x00, 0x0F, 0, 0, 0x00, 0x00, 0, 1, 0},
+      {"iorlw", "\tiorlw\tD'16'", 0x00, 0x00, 0, 1, 0x00, 0x10, 0, 0, 0},
       {"iorlw zero", "\tiorlw\t0", 0x00, 0x00, 1, 0, 0x00, 0x00, 1, 1, 0},
       {"clrf", "\tclrf\tF0", 0x5A, 0x12, 1, 0, 0x00, 0x12, 1, 1, 0},
       {"swapf w", "\tswapf\tF0, w", 0x00, 0x12, 0, 0, 0x00, 0x00, 0, 0, 0},
@@ -154,7 +154,7 @@ TEST(PicMachine, XorwfStatusCannotWriteTheArithmeticFlags) {
     EXPECT_EQ(m.status(), 0x18 | (c ? 1 : 0));
   }
   // The bank bits take the result; Z is set when the whole result is 0.
-  const PicProgram bank = parse_or_die("\tmovlw\t32\n\txorwf STATUS, f\n", {});
+  const PicProgram bank = parse_or_die("\tmovlw\tD'32'\n\txorwf STATUS, f\n", {});
   PicMachine b(bank);
   b.run();
   EXPECT_EQ(b.bank_bits, 0x20);

@@ -76,8 +76,8 @@ bool is_valid_name(std::string_view name) {
   return true;
 }
 
-// Decimal "%d" output of a signed 8-bit value: optional '-', no leading zeros, no "-0".
-std::optional<uint8_t> parse_literal(std::string_view text) {
+// A signed 8-bit decimal as "%d" prints it: optional '-', no leading zeros, no "-0".
+std::optional<uint8_t> parse_signed_decimal(std::string_view text) {
   const bool negative = !text.empty() && text.front() == '-';
   std::string_view digits = negative ? text.substr(1) : text;
   if (digits.empty() || digits.size() > 3) return std::nullopt;
@@ -94,6 +94,17 @@ std::optional<uint8_t> parse_literal(std::string_view text) {
     return std::nullopt;
   }
   return static_cast<uint8_t>(value);
+}
+
+// A literal that means the same in every default radix: a single digit, or a signed 8-bit
+// decimal in the explicit form D'n'. A bare "15" is refused: an assembler whose default
+// radix is hexadecimal reads it as 0x15.
+std::optional<uint8_t> parse_literal(std::string_view text) {
+  if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') {
+    return static_cast<uint8_t>(text[0] - '0');
+  }
+  if (text.size() < 4 || text.substr(0, 2) != "D'" || text.back() != '\'') return std::nullopt;
+  return parse_signed_decimal(text.substr(2, text.size() - 3));
 }
 
 // Resolves a file operand against the declared bytes; fills `error` when it cannot.
@@ -154,7 +165,8 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicInstruc
   switch (m->kind) {
     case OperandKind::kLiteral: {
       const std::optional<uint8_t> literal = parse_literal(operands);
-      if (!literal) return "literal " + quoted(operands) + " is not a signed 8-bit decimal number";
+      if (!literal)
+        return "literal " + quoted(operands) + " is neither a digit nor D'n' with n a signed byte";
       out.operand = *literal;
       return {};
     }

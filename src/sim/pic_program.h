@@ -2,8 +2,9 @@
 //
 // The parser reads generated source in its exact line format and nothing else: one
 // instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
-// (ACC2), destinations ", w" / ", f", bit numbers ", N" (0..7), literals in decimal as signed
-// 8-bit numbers (-128..127; -16 stands for 0xF0), the operand-less macros clrc, skpc, skpnc
+// (ACC2), destinations ", w" / ", f", bit numbers ", N" (0..7), literals that read the same in
+// every default radix (a single digit, or D'n' with n a signed 8-bit decimal: D'-16' stands
+// for 0xF0), the operand-less macros clrc, skpc, skpnc
 // and skpnz ("\t" name "\n"), and three lines that name STATUS: "\txorwf STATUS, f",
 // "\txorwf\tSTATUS, w" and "\tmovwf\tSTATUS". Every other line is a parse error naming its
 // line number; nothing is silently skipped.

@@ -112,13 +112,14 @@ TEST(GpsimCrossCheck, RotateChains) {
 TEST(GpsimCrossCheck, EveryInstructionForm) {
   // Every result, W included, is used later or read at the end.
   const std::string code =
-      "\tmovf\tB0, w\n\tandlw\t15\n\tiorlw\t-16\n\tmovwf\tB1\n\tswapf\tB2, w\n\tiorwf\tB1, f\n"
+      "\tmovf\tB0, w\n\tandlw\tD'15'\n\tiorlw\tD'-16'\n\tmovwf\tB1\n\tswapf\tB2, w\n\tiorwf\tB1, "
+      "f\n"
       "\tswapf\tB3, f\n\tcomf\tB4, f\n\tcomf\tB0, w\n\taddwf\tB5, f\n\tsubwf\tB6, f\n\tskpc\n"
       "\tincf\tB7, f\n\tmovf\tB1, f\n\tskpnz\n\tbsf\tB2, 3\n\tbtfsc\tB3, 4\n\tbsf\tB2, 0\n"
       "\tsubwf\tB7, w\n\tskpnc\n\tiorwf\tB4, f\n\tincfsz\tB5, w\n\tiorwf\tB0, f\n"
-      "\tmovlw\t-128\n\taddwf\tB6, w\n\tincfsz\tB6, f\n\trrf\tB7, f\n\trlf\tB0, f\n"
+      "\tmovlw\tD'-128'\n\taddwf\tB6, w\n\tincfsz\tB6, f\n\trrf\tB7, f\n\trlf\tB0, f\n"
       "\tiorwf\tB1, w\n\tincf\tB2, w\n\tmovwf\tB5\n\tmovf\tB3, w\n\taddwf\tB7, f\n"
-      "\tclrf\tB4\n\tmovlw\t127\n\tsubwf\tB0, w\n";
+      "\tclrf\tB4\n\tmovlw\tD'127'\n\tsubwf\tB0, w\n";
   const std::vector<std::string> declared = {"B0", "B1", "B2", "B3", "B4", "B5", "B6", "B7"};
   std::mt19937 random(3);
   std::vector<GpsimInput> inputs;
@@ -206,11 +207,11 @@ TEST(GpsimCrossCheck, GeneratedBlockVerbatim) {
   }
 }
 
-TEST(GpsimHarness, WrapsWithProcessorRadixAndCblockStart) {
+TEST(GpsimHarness, WrapsWithProcessorIncludeAndCblockStart) {
   const std::string source =
       wrap_for_gpasm(routine_from_instructions("\tclrf\tA0\n", {"A0"}), GpsimTarget{});
   EXPECT_EQ(source,
-            "\tprocessor 16f628a\n\tradix dec\n\t#include <p16f628a.inc>\n\tcblock 0x20\n\tendc\n"
+            "\tprocessor 16f628a\n\t#include <p16f628a.inc>\n\tcblock 0x20\n\tendc\n"
             "\torg 0\n\tnop\n\tcblock\n\tA0\n\tendc\n\tclrf\tA0\n"
             "_tarvek_end\n\tgoto\t_tarvek_end\n_tarvek_past\n\tgoto\t_tarvek_past\n\tend\n");
 }

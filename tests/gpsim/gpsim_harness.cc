@@ -287,7 +287,6 @@ GpsimRoutine routine_from_block(const std::string& block) {
 std::string wrap_for_gpasm(const GpsimRoutine& routine, const GpsimTarget& target) {
   std::string source;
   source += "\tprocessor " + target.processor + "\n";
-  source += "\tradix dec\n";
   source += "\t#include <p" + target.processor + ".inc>\n";
   // An empty cblock with an address: the routine's own bare cblock continues from there.
   char start[16];

@@ -1,14 +1,15 @@
 // Runs a PIC16 routine in gpsim, the independent simulator our own one is checked against.
 //
-// The routine is wrapped into a complete source file for a real chip (processor line,
-// `radix dec`, the processor include, a cblock start address), assembled with gpasm and run
+// The routine is wrapped into a complete source file for a real chip (processor line, the
+// processor include, a cblock start address), assembled with gpasm and run
 // once per input in a single gpsim session: each run resets the chip, sets the declared
 // bytes, W and STATUS, runs to a label placed right after the routine and reads everything
 // back. All files live in a private temporary folder that is removed afterwards, and every
 // external program runs under a time limit.
 //
-// `radix dec` is required: the generated literals are decimal without a prefix, and gpasm
-// (like the assembler it imitates) reads unprefixed numbers as hexadecimal by default.
+// No radix is set: gpasm keeps its default (hexadecimal), as a project that includes a
+// routine without saying otherwise does, so the cross-check also proves that every literal
+// we write reads the same in that radix.
 #ifndef TARVEK_TESTS_GPSIM_GPSIM_HARNESS_H
 #define TARVEK_TESTS_GPSIM_GPSIM_HARNESS_H
 
