@@ -24,6 +24,17 @@ bool is_ascii_letter(char c) {
 
 }  // namespace
 
+bool register_names_collide(const std::string& acc_name, const std::string& temp_name) {
+  // No register of a routine reaches 16 bytes (63 result bits and a sign byte need 9).
+  constexpr int kByteIndexes = 16;
+  for (int k = 0; k < kByteIndexes; ++k) {
+    for (int j = 0; j < kByteIndexes; ++j) {
+      if (acc_name + std::to_string(k) == temp_name + std::to_string(j)) return true;
+    }
+  }
+  return false;
+}
+
 RequestFields read_request_fields(const FormEntryList& form) {
   RequestFields fields;
   if (const std::string* value = form_value(form, "Const")) {
@@ -62,7 +73,12 @@ bool is_valid_register_name(const std::string& name) {
 ValidatedRequest validate_request(const RequestFields& fields) {
   ValidatedRequest result;
   int code = 0;
-  if (!is_valid_register_name(fields.temp_name)) code = 4;
+  // A temporary register that shares a byte with the accumulator (the same name, or ACC and
+  // ACC1, whose bytes ACC1 and ACC10 meet) would make the routine overwrite its own input.
+  if (!is_valid_register_name(fields.temp_name) ||
+      register_names_collide(fields.acc_name, fields.temp_name)) {
+    code = 4;
+  }
   if (fields.const_error < 0 || fields.const_error > 50) code = 6;
 
   long long int_bits = 0;

@@ -47,7 +47,8 @@ struct ValidatedRequest {
   int const_int_bits = 0;
 };
 
-// Checks the fields in the fixed order temp name (4), error bound (6), constant (2, 5, 7),
+// Checks the fields in the fixed order temp name (4, also when its bytes would share names
+// with the accumulator's), error bound (6), constant (2, 5, 7),
 // input width (1), accumulator name (3); a later failing check replaces the code of an
 // earlier one, so the code shown is that of the last failing check.
 ValidatedRequest validate_request(const RequestFields& fields);
@@ -61,6 +62,10 @@ long long const_integer_bits(double const_value);
 // A register name the generator accepts: 1 to 31 characters, the first a letter A-Z or a-z.
 // The characters after the first are not checked.
 bool is_valid_register_name(const std::string& name);
+
+// Some byte of the one register is written with the same name as some byte of the other
+// (ACC and ACC give ACC0 twice; X and X1 give X10 twice).
+bool register_names_collide(const std::string& acc_name, const std::string& temp_name);
 
 }  // namespace tarvek
 

@@ -90,6 +90,12 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"Temp of 31 characters", "Const=1&Bits=8&Acc=ACC&Temp=" + k31, 0},
       {"Temp of 32 characters", "Const=1&Bits=8&Acc=ACC&Temp=" + k32, 4},
       {"names are case-sensitive", "const=1&bits=8&acc=ACC&temp=T", 3},
+      {"Temp equal to Acc", "Const=1&Bits=8&Acc=ACC&Temp=ACC", 4},
+      {"Temp bytes meet Acc bytes", "Const=1&Bits=8&Acc=X&Temp=X1", 4},
+      {"Acc bytes meet Temp bytes", "Const=1&Bits=8&Acc=X1&Temp=X", 4},
+      {"Temp differing in case from Acc", "Const=1&Bits=8&Acc=ACC&Temp=acc", 0},
+      {"Temp a prefix of Acc", "Const=1&Bits=8&Acc=ACCA&Temp=ACC", 0},
+      {"same names and bad Acc", "Const=1&Bits=8&Acc=_&Temp=_", 3},
       // Precedence: 3, 1, then the constant's codes, then 6, then 4.
       {"3 over 1", "Const=1&Bits=0&Acc=&Temp=T", 3},
       {"1 over 2", "Const=0&Bits=0&Acc=A&Temp=T", 1},
