@@ -97,3 +97,22 @@ test('a Bits of 40 gives error page #1, whose link returns to the form', async (
   assert.equal(await page.getByLabel('Input size (bits)').count(), 1);
   await page.close();
 });
+
+test('a register name holding markup is shown as text and never runs', async () => {
+  const page = await browser.newPage();
+  const dialogs = [];
+  page.on('dialog', async (dialog) => {
+    dialogs.push(dialog.message());
+    await dialog.dismiss();
+  });
+  const acc = 'A<img src=x onerror=alert(1)>';
+  const response = await submit(page, {
+    Const: '10', ConstErr: '0', Bits: '8', Acc: acc, Temp: 'TEMP', endian: 'big',
+  });
+  assert.equal(response.status(), 200);
+  assert.equal(await page.locator('pre img').count(), 0, 'no element made from the name');
+  const shown = await page.locator('pre').innerText();
+  assert.equal(shown.split('\n')[0], `; ${acc} = ${acc} * 10.000000`);
+  assert.deepEqual(dialogs, []);
+  await page.close();
+});
