@@ -28,14 +28,13 @@ TEST(RoutineSweepTest, ConstantsByWidthAndOrder) {
       for (double error : {0.0, 0.5, 5.0}) {
         for (bool little_endian : {false, true}) {
           const RoutineRequest request{constant, bits, error, little_endian};
-          const int output_bits = output_bits_of(request);
-          if (output_bits < 1 || output_bits > 63) continue;
+          if (!is_valid(request)) continue;
           ++requests;
-          const GeneratedRoutine routine = generate_routine(request);
-          const std::string failure = check_routine(routine, sample_inputs(bits, 24, 5 + bits), 3);
-          if (!failure.empty()) {
+          const CheckReport report =
+              check_request(request, sample_inputs(bits, 10, 24, 5 + bits), 3);
+          if (!report.passed) {
             ++failures;
-            ADD_FAILURE() << describe(request) << ": " << failure;
+            ADD_FAILURE() << describe(request) << ": " << report.failure;
           }
         }
       }
@@ -67,15 +66,13 @@ TEST(RoutineSweepTest, RandomRequests) {
     const double error = errors[next_random(state) % 9];
     const bool little_endian = next_random(state) % 2 == 1;
     const RoutineRequest request{constant, bits, error, little_endian};
-    const int output_bits = output_bits_of(request);
-    if (constant <= 0 || constant > 0x1p31 || output_bits < 1 || output_bits > 63) continue;
+    if (!is_valid(request)) continue;
     ++requests;
-    const GeneratedRoutine routine = generate_routine(request);
-    const std::string failure =
-        check_routine(routine, sample_inputs(bits, 16, state), static_cast<uint64_t>(requests));
-    if (!failure.empty()) {
+    const CheckReport report =
+        check_request(request, sample_inputs(bits, 10, 16, state), static_cast<uint64_t>(requests));
+    if (!report.passed) {
       ++failures;
-      ADD_FAILURE() << describe(request) << ": " << failure;
+      ADD_FAILURE() << describe(request) << ": " << report.failure;
     }
   }
   EXPECT_EQ(failures, 0) << "of " << requests << " requests";

@@ -1,0 +1,312 @@
+#include "sim/routine_check.h"
+
+#include <algorithm>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+
+#include "sim/pic_machine.h"
+
+namespace tarvek {
+namespace {
+
+// Calls `f` with every line of `text` (without its '\n').
+template <typename F>
+void for_each_line(std::string_view text, F f) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    f(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+}
+
+bool consume(std::string_view& text, std::string_view prefix) {
+  if (!text.starts_with(prefix)) return false;
+  text.remove_prefix(prefix.size());
+  return true;
+}
+
+// A decimal number without sign or leading zeros, as "%d" prints a non-negative one.
+std::optional<int> consume_count(std::string_view& text) {
+  std::size_t n = 0;
+  while (n < text.size() && n < 4 && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n == 0 || (n > 1 && text[0] == '0')) return std::nullopt;
+  int value = 0;
+  std::from_chars(text.data(), text.data() + n, value);
+  text.remove_prefix(n);
+  return value;
+}
+
+// The exponent of the power of two that a "%.0f" weight stands for.
+std::optional<int> weight_exponent(std::string_view digits) {
+  if (digits.empty() || digits.size() > 40 || digits[0] == '0') return std::nullopt;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  const double value = std::strtod(std::string(digits).c_str(), nullptr);
+  const double exponent = std::round(std::log2(value));
+  // 17 significant digits put a rounded power of two within 1e-16 of it, relatively.
+  if (std::fabs(value / std::ldexp(1.0, static_cast<int>(exponent)) - 1) > 1e-12) {
+    return std::nullopt;
+  }
+  return static_cast<int>(exponent);
+}
+
+// "; Add input * 8 to accumulator" and its three twins; nullopt for anything else.
+std::optional<Term> read_term(std::string_view line) {
+  Term term;
+  std::string_view tail;
+  if (consume(line, "; Add input ")) {
+    term.sign = 1;
+    tail = " to accumulator";
+  } else if (consume(line, "; Substract input ")) {
+    term.sign = -1;
+    tail = " from accumulator";
+  } else {
+    return std::nullopt;
+  }
+  bool divisor = false;
+  if (consume(line, "/ ")) {
+    divisor = true;
+  } else if (!consume(line, "* ")) {
+    return std::nullopt;
+  }
+  if (!line.ends_with(tail)) return std::nullopt;
+  line.remove_suffix(tail.size());
+  const std::optional<int> exponent = weight_exponent(line);
+  if (!exponent) return std::nullopt;
+  term.exponent = divisor ? -*exponent : *exponent;
+  if (term.exponent < kMinTermExponent || term.exponent > kMaxTermExponent) return std::nullopt;
+  return term;
+}
+
+// "NAME0 .. NAMEn\t(B bits)" or "NAME0\t(B bits)" after an Input or Output label.
+bool read_range(std::string_view line, std::string_view name, int& byte_count, int& bits) {
+  if (!consume(line, name) || !consume(line, "0")) return false;
+  byte_count = 1;
+  if (consume(line, " .. ")) {
+    if (!consume(line, name)) return false;
+    const std::optional<int> last = consume_count(line);
+    if (!last || *last < 1) return false;
+    byte_count = *last + 1;
+  }
+  if (!consume(line, "\t(")) return false;
+  const std::optional<int> count = consume_count(line);
+  if (!count || line != " bits)") return false;
+  bits = *count;
+  return true;
+}
+
+// True when `name` is `prefix` followed by a byte index as the generator prints it.
+bool is_byte_of(std::string_view name, std::string_view prefix) {
+  if (!consume(name, prefix)) return false;
+  const std::optional<int> index = consume_count(name);
+  return index && name.empty();
+}
+
+std::string byte_name(std::string_view prefix, int index) {
+  return std::string(prefix) + std::to_string(index);
+}
+
+// Indexes of prefix0 .. prefix(count - 1), least significant first.
+std::vector<int> value_indexes(const PicProgram& program, std::string_view prefix, int count,
+                               bool little_endian) {
+  std::vector<int> indexes;
+  for (int i = 0; i < count; ++i) {
+    const int k = little_endian ? i : count - 1 - i;
+    indexes.push_back(program.index_of(byte_name(prefix, k)));
+  }
+  return indexes;
+}
+
+uint64_t next_random(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
+PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
+  RoutinePromise promise;
+  std::string error;
+  bool input_seen = false;
+  bool output_seen = false;
+  for_each_line(block, [&](std::string_view line) {
+    if (!error.empty()) return;
+    if (line.starts_with("; Add input") || line.starts_with("; Substract input")) {
+      const std::optional<Term> term = read_term(line);
+      if (!term) {
+        error = "unreadable term line \"" + std::string(line) + "\"";
+        return;
+      }
+      for (const Term& t : promise.terms) {
+        if (t.exponent == term->exponent) {
+          error = "two terms of weight 2^" + std::to_string(t.exponent);
+          return;
+        }
+      }
+      promise.terms.push_back(*term);
+    } else if (line.starts_with("; Input:  ") || line.starts_with("; Output: ")) {
+      const bool input = line[2] == 'I';
+      bool& seen = input ? input_seen : output_seen;
+      int& bytes = input ? promise.input_bytes : promise.output_bytes;
+      int& bits = input ? promise.input_bits : promise.output_bits;
+      if (seen || !read_range(line.substr(10), acc_name, bytes, bits)) {
+        error = "unreadable or repeated line \"" + std::string(line) + "\"";
+        return;
+      }
+      seen = true;
+    }
+  });
+  if (error.empty() && (!input_seen || !output_seen)) error = "no Input or no Output line";
+  if (!error.empty()) return {std::nullopt, error};
+  return {promise, ""};
+}
+
+PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
+  assert(routine.input_bits >= 1 && routine.input_bits <= 32);
+  assert(routine.output_bits >= 1 && routine.output_bits <= 63);
+  PromiseOutcome read = read_promise(routine.block, routine.acc_name);
+  if (!read.promise) return {std::nullopt, "comment block: " + read.error};
+  const RoutinePromise& promise = *read.promise;
+  if (promise.input_bits != routine.input_bits ||
+      promise.input_bytes != (routine.input_bits + 7) / 8) {
+    return {std::nullopt, "the Input line does not name the " + std::to_string(routine.input_bits) +
+                              "-bit input"};
+  }
+  if (promise.output_bits != routine.output_bits ||
+      promise.output_bytes != (routine.output_bits + 7) / 8) {
+    return {std::nullopt, "the Output line does not name the " +
+                              std::to_string(routine.output_bits) + "-bit product"};
+  }
+
+  ParseOutcome parsed = parse_generated_block(routine.block);
+  if (!parsed.program) return {std::nullopt, "does not parse: " + parsed.error};
+  for (const std::string& name : parsed.program->byte_names) {
+    if (!is_byte_of(name, routine.acc_name) && !is_byte_of(name, routine.temp_name)) {
+      return {std::nullopt, "declares " + name + ", a byte of neither register"};
+    }
+  }
+  // Bytes of the Input and Output lines that the routine never names keep what they held.
+  std::string missing;
+  for (int k = 0; k < std::max(promise.input_bytes, promise.output_bytes); ++k) {
+    const std::string name = byte_name(routine.acc_name, k);
+    if (parsed.program->index_of(name) >= 0) continue;
+    if (k >= promise.input_bytes) {
+      return {std::nullopt,
+              "output byte " + name + " is neither declared nor written by the routine"};
+    }
+    missing += "\t" + name + "\n";
+  }
+  if (!missing.empty()) {
+    std::string block(routine.block);
+    const std::size_t endc = block.find("\n\tendc\n");
+    assert(endc != std::string::npos);  // the parse found the section
+    block.insert(endc + 1, missing);
+    parsed = parse_generated_block(block);
+    assert(parsed.program);
+  }
+
+  PreparedRoutine prepared{promise, std::move(*parsed.program), {}, {}};
+  prepared.input_indexes =
+      value_indexes(prepared.program, routine.acc_name, promise.input_bytes, routine.little_endian);
+  prepared.output_indexes = value_indexes(prepared.program, routine.acc_name, promise.output_bytes,
+                                          routine.little_endian);
+  return {std::move(prepared), ""};
+}
+
+CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
+                           uint64_t seed, const ResultObserver& observe) {
+  CheckReport report;
+  report.instructions = static_cast<long>(routine.program.instructions.size());
+  const RoutinePromise& promise = routine.promise;
+  const WideInt limit = static_cast<WideInt>(1) << promise.output_bits;
+  PicMachine machine(routine.program);
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const uint64_t x = inputs[i];
+    const auto fail = [&](const std::string& what) {
+      report.failure = "input " + std::to_string(x) + ": " + what;
+      report.failing_input = x;
+      return report;
+    };
+    if (x >> promise.input_bits != 0) {
+      return fail("wider than the " + std::to_string(promise.input_bits) + "-bit input");
+    }
+    const WideInt expected = documented_product(promise.terms, x);
+    if (expected < 0 || expected >= limit) {
+      return fail("the documented product " + to_decimal(expected) + " does not fit the " +
+                  std::to_string(promise.output_bits) + " output bits");
+    }
+    machine.fill(seed + i);
+    machine.write_value(routine.input_indexes, x);
+    const RunStats stats = machine.run();
+    report.cycles = std::max(report.cycles, stats.cycles);
+    if (stats.skipped_past_end) return fail("the last instruction skips past the routine");
+    if (machine.bank_bits != 0) return fail("the routine switched register banks");
+    const uint64_t got = machine.read_value(routine.output_indexes);
+    if (static_cast<WideInt>(got) != expected) {
+      return fail("got " + std::to_string(got) + ", documented " + to_decimal(expected));
+    }
+    ++report.inputs_checked;
+    if (observe) observe(x, got);
+  }
+  report.passed = true;
+  return report;
+}
+
+CheckReport check_routine(const RoutineUnderCheck& routine, const std::vector<uint64_t>& inputs,
+                          uint64_t seed, const ResultObserver& observe) {
+  const PrepareOutcome prepared = prepare_routine(routine);
+  if (!prepared.routine) {
+    CheckReport report;
+    report.failure = prepared.error;
+    return report;
+  }
+  return check_prepared(*prepared.routine, inputs, seed, observe);
+}
+
+std::vector<uint64_t> sample_inputs(int bits, int exhaustive_bits, int random_count,
+                                    uint64_t seed) {
+  assert(bits >= 1 && bits <= 32);
+  const uint64_t max = (uint64_t{1} << bits) - 1;
+  std::vector<uint64_t> inputs;
+  if (bits <= exhaustive_bits) {
+    inputs.reserve(max + 1);
+    for (uint64_t x = 0; x <= max; ++x) inputs.push_back(x);
+    return inputs;
+  }
+  const uint64_t edges[] = {0,
+                            1,
+                            2,
+                            3,
+                            max,
+                            max - 1,
+                            max - 2,
+                            max - 3,
+                            0x5555555555555555ull,
+                            0xAAAAAAAAAAAAAAAAull,
+                            0x3333333333333333ull,
+                            0xCCCCCCCCCCCCCCCCull};
+  // Masked: the largest values wrap around for the narrowest registers.
+  for (uint64_t x : edges) inputs.push_back(x & max);
+  for (int k = 1; k < bits; ++k) {
+    const uint64_t power = 1ull << k;
+    inputs.push_back(power - 1);
+    inputs.push_back(power);
+    inputs.push_back(power + 1);
+  }
+  uint64_t state = seed;
+  for (int i = 0; i < random_count; ++i) {
+    uint64_t x = next_random(state) & max;
+    if (i % 2 == 1) x >>= next_random(state) % static_cast<uint64_t>(bits);
+    inputs.push_back(x);
+  }
+  std::sort(inputs.begin(), inputs.end());
+  inputs.erase(std::unique(inputs.begin(), inputs.end()), inputs.end());
+  return inputs;
+}
+
+}  // namespace tarvek

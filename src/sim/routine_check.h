@@ -1,0 +1,127 @@
+// Checks a generated multiplication routine against what its own comment block promises, by
+// running it on our simulator.
+//
+// The promise is read from the block's text alone: the term lines ("; Add input * 8 to
+// accumulator", "; Substract input / 4 from accumulator") give the terms of the documented
+// computation (reference_model.h), and the Input and Output lines name the bytes and bit
+// counts. Nothing is taken from the code generator, so the check holds the routine to exactly
+// what a reader of the comment is told.
+//
+// The routine is parsed with its own cblock section: an instruction naming a byte that the
+// routine does not declare is a failure, as is a declared byte that belongs to neither
+// register. A byte of the Input or Output line that the routine never names is not touched by
+// it; for the run it is added to the declarations, so that an input byte keeps the input and
+// an output byte above the input (which the routine then cannot have written) is a failure.
+//
+// Each run starts from arbitrary values (seeded, reproducible) in every byte, W, C, DC and Z,
+// writes the input into the input bytes in the routine's byte order (unused high bits zero),
+// runs the routine once and requires the output bytes to hold the documented product, bits
+// above the Output line's bit count included (they must be zero).
+#ifndef TARVEK_SIM_ROUTINE_CHECK_H
+#define TARVEK_SIM_ROUTINE_CHECK_H
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/pic_program.h"
+#include "sim/reference_model.h"
+
+namespace tarvek {
+
+// What a comment block promises.
+struct RoutinePromise {
+  // The terms of its algorithm lines, in the order they are listed.
+  std::vector<Term> terms;
+  // From the Input line: bytes NAME0 .. NAME(input_bytes - 1), input_bits wide.
+  int input_bytes = 0;
+  int input_bits = 0;
+  // From the Output line.
+  int output_bytes = 0;
+  int output_bits = 0;
+};
+
+// Either a promise or, when `promise` is empty, what could not be read.
+struct PromiseOutcome {
+  std::optional<RoutinePromise> promise;
+  std::string error;
+};
+
+// Reads the term lines and the Input and Output lines of `acc_name` from a generated block.
+// A printed weight is taken as the power of two nearest to it (the largest divisors print
+// rounded to 17 significant digits), and must be within a rounding error of it.
+PromiseOutcome read_promise(std::string_view block, std::string_view acc_name);
+
+// A generated block and the request it was made for.
+struct RoutineUnderCheck {
+  std::string_view block;
+  // Register names: the input register, which receives the product, and the temporary one.
+  std::string_view acc_name;
+  std::string_view temp_name;
+  // Byte 0 is the least significant byte when set, the most significant one otherwise.
+  bool little_endian = false;
+  // The request's input width (1 to 32) and product width (1 to 63); the Input and Output
+  // lines must agree with them.
+  int input_bits = 0;
+  int output_bits = 0;
+};
+
+// A routine ready to be run many times.
+struct PreparedRoutine {
+  RoutinePromise promise;
+  // The routine as parsed from its own declarations, plus any Input/Output byte it never
+  // names.
+  PicProgram program;
+  // Byte indexes into `program` of the input and output bytes, least significant first.
+  std::vector<int> input_indexes;
+  std::vector<int> output_indexes;
+};
+
+struct PrepareOutcome {
+  std::optional<PreparedRoutine> routine;
+  std::string error;
+};
+
+// Reads the promise, parses the routine and checks its declarations (see above).
+// Requires: 1 <= routine.input_bits <= 32, 1 <= routine.output_bits <= 63.
+PrepareOutcome prepare_routine(const RoutineUnderCheck& routine);
+
+struct CheckReport {
+  bool passed = false;
+  // Empty when passed; otherwise the first fault, naming the input when a run showed it.
+  std::string failure;
+  // The input of the first mismatch, when a run showed it.
+  std::optional<uint64_t> failing_input;
+  // Inputs whose run left the documented product.
+  long inputs_checked = 0;
+  // Instruction lines of the routine (0 when it could not be parsed).
+  long instructions = 0;
+  // Instruction cycles of the longest run, skipped instructions included; for straight-line
+  // code this equals `instructions`.
+  long cycles = 0;
+};
+
+// Told the output value of every run that matched, e.g. to measure the deviation from the
+// exact product.
+using ResultObserver = std::function<void(uint64_t input, uint64_t result)>;
+
+// Runs the routine once per input (each below 2^input_bits) and stops at the first fault.
+// `seed` picks the arbitrary starting values; run i uses seed + i.
+CheckReport check_routine(const RoutineUnderCheck& routine, const std::vector<uint64_t>& inputs,
+                          uint64_t seed, const ResultObserver& observe = nullptr);
+// The same for a routine prepared once.
+CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
+                           uint64_t seed, const ResultObserver& observe = nullptr);
+
+// Inputs for a `bits`-bit register (1 to 32), ascending, without repeats: every value when
+// bits <= exhaustive_bits; otherwise the edges (0 to 3, every 2^k - 1, 2^k and 2^k + 1, the
+// largest values, alternating bit patterns) and `random_count` seeded pseudo-random values,
+// half of them with a random number of leading zeros so that small values come up too.
+std::vector<uint64_t> sample_inputs(int bits, int exhaustive_bits, int random_count, uint64_t seed);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_SIM_ROUTINE_CHECK_H

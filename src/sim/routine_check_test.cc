@@ -1,0 +1,258 @@
+#include "sim/routine_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarvek {
+namespace {
+
+// The generated block for ACC = ACC * 10, 8-bit input, big-endian, temp TEMP.
+constexpr std::string_view kTen =
+    "; ACC = ACC * 10.000000\n"
+    ";\n"
+    "; ALGORITHM:\n"
+    "; Clear accumulator\n"
+    "; Add input * 8 to accumulator\n"
+    "; Add input * 2 to accumulator\n"
+    "; Move accumulator to result\n"
+    ";\n"
+    "; Error in constant approximation : 0.000000, %\n"
+    "\n"
+    "\n"
+    "; Input:  ACC0\t(8 bits)\n"
+    "; Output: ACC0 .. ACC1\t(12 bits)\n"
+    "\n"
+    "\tcblock\n"
+    "\tACC0\n"
+    "\tACC1\n"
+    "\tTEMP0\n"
+    "\tTEMP1\n"
+    "\tendc\n"
+    "\n"
+    "\tmovf\tACC0, w\n"
+    "\tmovwf\tACC1\n"
+    "\tclrf\tACC0\n"
+    "\tclrc\n"
+    "\trlf\tACC1, f\n"
+    "\trlf\tACC0, f\n"
+    "\tmovf\tACC0, w\n"
+    "\tmovwf\tTEMP0\n"
+    "\tmovf\tACC1, w\n"
+    "\tmovwf\tTEMP1\n"
+    "\tclrc\n"
+    "\trlf\tTEMP1, f\n"
+    "\trlf\tTEMP0, f\n"
+    "\trlf\tTEMP1, f\n"
+    "\trlf\tTEMP0, f\n"
+    "\tmovf\tTEMP1, w\n"
+    "\taddwf\tACC1, f\n"
+    "\tmovf\tTEMP0, w\n"
+    "\tskpnc\n"
+    "\tincfsz\tTEMP0, w\n"
+    "\taddwf\tACC0, f\n"
+    "\n";
+
+std::string replaced(std::string_view text, std::string_view from, std::string_view to) {
+  std::string result(text);
+  const std::size_t at = result.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) result.replace(at, from.size(), to);
+  return result;
+}
+
+RoutineUnderCheck ten(std::string_view block) {
+  return {block, "ACC", "TEMP", false, 8, 12};
+}
+
+// A block of the given comment lines, declarations and instructions, for an 8-bit input.
+std::string small_block(std::string_view terms, std::string_view output_line,
+                        std::string_view declared, std::string_view code) {
+  return "; ALGORITHM:\n" + std::string(terms) +
+         ";\n; Input:  ACC0\t(8 bits)\n; Output: " + std::string(output_line) + "\n\n\tcblock\n" +
+         std::string(declared) + "\tendc\n\n" + std::string(code) + "\n";
+}
+
+TEST(RoutineCheckTest, TheRoutineForTenKeepsItsPromiseForEveryInput) {
+  const CheckReport report = check_routine(ten(kTen), sample_inputs(8, 12, 0, 0), 1);
+  EXPECT_TRUE(report.passed) << report.failure;
+  EXPECT_EQ(report.failure, "");
+  EXPECT_EQ(report.inputs_checked, 256);
+  EXPECT_EQ(report.instructions, 21);
+  EXPECT_EQ(report.cycles, 21);
+}
+
+struct BrokenCase {
+  const char* name;
+  std::string block;
+  bool little_endian;
+  int output_bits;
+  // The failure text starts with this.
+  std::string failure;
+};
+
+TEST(RoutineCheckTest, EveryBrokenPromiseIsReported) {
+  const BrokenCase cases[] = {
+      {"a wrong byte in the addition", replaced(kTen, "\taddwf\tACC0, f", "\taddwf\tACC1, f"),
+       false, 12, "input 26: got "},
+      {"the other byte order", std::string(kTen), true, 12, "input 1: got 2560, documented 10"},
+      {"a byte used but not declared", replaced(kTen, "\tTEMP1\n", ""), false, 12,
+       "does not parse: line "},
+      {"a byte of neither register", replaced(kTen, "\tTEMP1\n", "\tTEMP1\n\tOTHER0\n"), false, 12,
+       "declares OTHER0, a byte of neither register"},
+      {"an Output line for another width", std::string(kTen), false, 13,
+       "the Output line does not name the 13-bit product"},
+      {"a term that is no power of two", replaced(kTen, "input * 8", "input * 6"), false, 12,
+       "comment block: unreadable term line \"; Add input * 6 to accumulator\""},
+      {"a term listed twice", replaced(kTen, "input * 8", "input * 2"), false, 12,
+       "comment block: two terms of weight 2^1"},
+      {"a promise of 9 times", replaced(kTen, "input * 2", "input * 1"), false, 12,
+       "input 1: got 10, documented 9"},
+      {"no Output line", replaced(kTen, "; Output: ", "; Result: "), false, 12,
+       "comment block: no Input or no Output line"},
+      {"an output byte above the input never written",
+       small_block("; Add input * 2 to accumulator\n", "ACC0 .. ACC1\t(9 bits)", "\tACC0\n",
+                   "\tclrc\n\trlf\tACC0, f"),
+       false, 9, "output byte ACC1 is neither declared nor written by the routine"},
+      {"a bit above the output width",
+       small_block("; Add input * 1 to accumulator\n", "ACC0\t(8 bits)", "\tACC0\n",
+                   "\tmovf\tACC0, w\n\tiorlw\tD'-128'\n\tmovwf\tACC0"),
+       false, 8, "input 0: got 128, documented 0"},
+      {"a skip past the end",
+       small_block("; Add input * 1 to accumulator\n", "ACC0\t(8 bits)", "\tACC0\n",
+                   "\tbtfsc\tACC0, 0"),
+       false, 8, "input 0: the last instruction skips past the routine"},
+  };
+  for (const BrokenCase& c : cases) {
+    const RoutineUnderCheck routine{c.block, "ACC", "TEMP", c.little_endian, 8, c.output_bits};
+    const CheckReport report = check_routine(routine, sample_inputs(8, 12, 0, 0), 1);
+    EXPECT_FALSE(report.passed) << c.name;
+    EXPECT_TRUE(report.failure.starts_with(c.failure)) << c.name << ": " << report.failure;
+  }
+}
+
+// The report names the first input whose run went wrong and counts those before it.
+TEST(RoutineCheckTest, TheFirstFailingInputIsNamed) {
+  const std::string wrong = replaced(kTen, "\taddwf\tACC0, f", "\taddwf\tACC1, f");
+  const CheckReport report = check_routine(ten(wrong), sample_inputs(8, 12, 0, 0), 1);
+  ASSERT_FALSE(report.passed);
+  ASSERT_TRUE(report.failing_input.has_value());
+  EXPECT_EQ(*report.failing_input, 26u) << report.failure;
+  EXPECT_EQ(report.inputs_checked, 26);
+}
+
+// Constant 1: nothing to do, nothing declared; the input bytes keep the input.
+TEST(RoutineCheckTest, AnEmptyRoutineLeavesTheInput) {
+  const std::string block =
+      small_block("; Add input * 1 to accumulator\n", "ACC0\t(8 bits)", "", "");
+  const CheckReport report =
+      check_routine({block, "ACC", "TEMP", true, 8, 8}, sample_inputs(8, 12, 0, 0), 5);
+  EXPECT_TRUE(report.passed) << report.failure;
+  EXPECT_EQ(report.instructions, 0);
+}
+
+// No term chosen: the promise is 0, which clearing the byte keeps and leaving it does not.
+TEST(RoutineCheckTest, NoTermPromisesZero) {
+  const std::string cleared =
+      small_block("; WARNING:\n", "ACC0\t(1 bits)", "\tACC0\n", "\tclrf\tACC0");
+  EXPECT_TRUE(check_routine({cleared, "ACC", "TEMP", false, 8, 1}, {0, 1, 255}, 3).passed);
+  const std::string left = small_block("; WARNING:\n", "ACC0\t(1 bits)", "", "");
+  const CheckReport report = check_routine({left, "ACC", "TEMP", false, 8, 1}, {0, 1, 255}, 3);
+  EXPECT_EQ(report.failure, "input 1: got 1, documented 0");
+}
+
+TEST(RoutineCheckTest, InputsWiderThanTheRegisterAreRefused) {
+  const CheckReport report = check_routine(ten(kTen), {3, 256}, 1);
+  EXPECT_EQ(report.failure, "input 256: wider than the 8-bit input");
+  EXPECT_EQ(report.inputs_checked, 1);
+}
+
+TEST(RoutineCheckTest, TheObserverSeesEveryMatchingResult) {
+  uint64_t sum = 0;
+  long calls = 0;
+  const CheckReport report = check_routine(ten(kTen), {0, 1, 255}, 1, [&](uint64_t x, uint64_t y) {
+    EXPECT_EQ(y, 10 * x);
+    sum += y;
+    ++calls;
+  });
+  EXPECT_TRUE(report.passed);
+  EXPECT_EQ(calls, 3);
+  EXPECT_EQ(sum, 2560u);
+}
+
+struct TermCase {
+  const char* name;
+  const char* line;
+  int exponent;
+  int sign;
+};
+
+TEST(RoutineCheckTest, TermLinesReadAsPowersOfTwo) {
+  const TermCase cases[] = {
+      {"units", "; Add input * 1 to accumulator", 0, 1},
+      {"2^31", "; Add input * 2147483648 to accumulator", 31, 1},
+      {"a half", "; Substract input / 2 from accumulator", -1, -1},
+      {"2^-56 prints exactly", "; Add input / 72057594037927936 to accumulator", -56, 1},
+      {"2^-64 prints rounded", "; Substract input / 18446744073709552000 from accumulator", -64,
+       -1},
+      {"2^-57 prints rounded", "; Add input / 144115188075855870 to accumulator", -57, 1},
+  };
+  for (const TermCase& c : cases) {
+    const std::string block =
+        std::string(c.line) + "\n; Input:  R0\t(8 bits)\n; Output: R0\t(8 bits)";
+    const PromiseOutcome outcome = read_promise(block, "R");
+    ASSERT_TRUE(outcome.promise.has_value()) << c.name << ": " << outcome.error;
+    ASSERT_EQ(outcome.promise->terms.size(), 1u) << c.name;
+    EXPECT_EQ(outcome.promise->terms[0].exponent, c.exponent) << c.name;
+    EXPECT_EQ(outcome.promise->terms[0].sign, c.sign) << c.name;
+  }
+}
+
+TEST(RoutineCheckTest, MalformedTermLinesAreRefused) {
+  const char* lines[] = {
+      "; Add input * 3 to accumulator",
+      "; Add input * 4294967296 to accumulator",            // 2^32: no such multiplier
+      "; Add input / 36893488147419103232 to accumulator",  // 2^65
+      "; Add input * 08 to accumulator",
+      "; Add input * 8 from accumulator",
+      "; Substract input * 8 to accumulator",
+      "; Add input x 8 to accumulator",
+      "; Add input * to accumulator",
+      "; Add input * 8 to accumulator ",
+  };
+  for (const char* line : lines) {
+    const std::string block =
+        std::string(line) + "\n; Input:  R0\t(8 bits)\n; Output: R0\t(8 bits)";
+    EXPECT_FALSE(read_promise(block, "R").promise.has_value()) << line;
+  }
+}
+
+TEST(RoutineCheckTest, InputAndOutputLinesGiveBytesAndBits) {
+  const PromiseOutcome outcome =
+      read_promise("; Input:  R10 .. R12\t(20 bits)\n; Output: R10 .. R13\t(27 bits)", "R1");
+  ASSERT_TRUE(outcome.promise.has_value()) << outcome.error;
+  EXPECT_EQ(outcome.promise->input_bytes, 3);
+  EXPECT_EQ(outcome.promise->input_bits, 20);
+  EXPECT_EQ(outcome.promise->output_bytes, 4);
+  EXPECT_EQ(outcome.promise->output_bits, 27);
+  EXPECT_TRUE(outcome.promise->terms.empty());
+}
+
+TEST(RoutineCheckTest, SampledInputsAreExhaustiveOrHoldTheEdges) {
+  EXPECT_EQ(sample_inputs(3, 3, 0, 1), (std::vector<uint64_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+  const std::vector<uint64_t> inputs = sample_inputs(20, 12, 50, 9);
+  for (uint64_t x : {0ull, 1ull, 2ull, 3ull, 255ull, 256ull, 257ull, 65535ull, 0x80000ull,
+                     0xFFFFFull, 0xFFFFEull, 0x55555ull, 0xAAAAAull}) {
+    EXPECT_TRUE(std::binary_search(inputs.begin(), inputs.end(), x)) << x;
+  }
+  EXPECT_TRUE(std::is_sorted(inputs.begin(), inputs.end()));
+  EXPECT_EQ(std::adjacent_find(inputs.begin(), inputs.end()), inputs.end());
+  EXPECT_LT(inputs.back(), 1u << 20);
+  EXPECT_GT(inputs.size(), 100u);
+  EXPECT_EQ(sample_inputs(20, 12, 50, 9), inputs);
+  EXPECT_NE(sample_inputs(20, 12, 50, 10), inputs);
+  EXPECT_EQ(sample_inputs(1, 0, 4, 1), (std::vector<uint64_t>{0, 1}));
+}
+
+}  // namespace
+}  // namespace tarvek
