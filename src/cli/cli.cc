@@ -1,0 +1,74 @@
+#include "cli/cli.h"
+
+#include <cassert>
+#include <sstream>
+#include <string>
+
+#include "cli/cli_request.h"
+#include "cli/command_line.h"
+#include "cli/verify.h"
+#include "codegen/register.h"
+#include "page/error_message.h"
+
+namespace tarvek {
+
+std::string refusal_text(int code) {
+  assert(code >= 1 && code <= 7);
+  // The page's heading and message, joined as on one line; message 7 has no line break of
+  // its own there (the back link follows it), a line of text needs one.
+  std::string text = "#";
+  text += std::to_string(code);
+  text += " Error in input: ";
+  text += error_message(code);
+  if (text.back() != '\n') text += '\n';
+  return text;
+}
+
+int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::ostream& err,
+            const CodeGenerator& generate) {
+  const CommandLine command_line = parse_command_line(args);
+  if (!command_line.options) {
+    err << "tarvek-asm: " << command_line.usage_error << "\n" << usage_text();
+    return kExitUsage;
+  }
+  const CliOptions& options = *command_line.options;
+  if (options.action == CliAction::kHelp) {
+    out << help_text();
+    return kExitOk;
+  }
+  if (options.action == CliAction::kVersion) {
+    out << version_text();
+    return kExitOk;
+  }
+
+  const CliRequest request = make_cli_request(options);
+  if (request.checked.error_code != 0) {
+    err << refusal_text(request.checked.error_code);
+    return kExitRefused;
+  }
+  // The registers exactly as the CGI program builds them for the same fields.
+  Register acc(request.fields.acc_name, request.checked.input_bits, request.fields.little_endian);
+  Register temp(request.fields.temp_name, 0, request.fields.little_endian);
+  std::ostringstream block;
+  generate(block, request.checked.request, acc, temp);
+  const std::string text = block.str();
+  out << text;
+  if (!options.verify) return kExitOk;
+
+  const RoutineUnderCheck routine{text,
+                                  request.fields.acc_name,
+                                  request.fields.temp_name,
+                                  request.fields.little_endian,
+                                  request.checked.input_bits,
+                                  request.checked.request.output_bits};
+  const VerifyTarget target =
+      options.divide ? VerifyTarget{ExactTarget::divided_by(request.divisor),
+                                    "input / " + shortest_decimal(request.divisor)}
+                     : VerifyTarget{ExactTarget::times(request.fields.const_value),
+                                    "input * " + shortest_decimal(request.fields.const_value)};
+  const VerifyOutcome outcome = verify_routine(routine, target);
+  out << outcome.comment;
+  return outcome.passed ? kExitOk : kExitMismatch;
+}
+
+}  // namespace tarvek

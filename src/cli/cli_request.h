@@ -1,0 +1,31 @@
+// The request a tarvek-asm command line stands for, checked by the very checks the web
+// form's fields go through.
+#ifndef TARVEK_CLI_CLI_REQUEST_H
+#define TARVEK_CLI_CLI_REQUEST_H
+
+#include "cli/command_line.h"
+#include "page/validation.h"
+
+namespace tarvek {
+
+// The fields and their check.
+struct CliRequest {
+  // The fields as the web form would send them: the option texts read by the form's own
+  // reading; with --divide-by the constant is 1/D (see `divisor`).
+  RequestFields fields;
+  // The checks' outcome for `fields`.
+  ValidatedRequest checked;
+  // With --divide-by, D as read; 0 otherwise.
+  double divisor = 0;
+};
+
+// Builds the form the options stand for (Const, Bits, ConstErr when --error is given, Acc,
+// Temp, endian) and reads and checks it as the CGI program does. For --divide-by D the
+// constant is 1/D divided in double precision, i.e. the double nearest to the reciprocal of
+// D as read; D = 0 gives an infinite constant (error 5, too big), a negative D error 2.
+// Requires: options.action is kGenerate.
+CliRequest make_cli_request(const CliOptions& options);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CLI_CLI_REQUEST_H

@@ -1,0 +1,169 @@
+#include "cli/command_line.h"
+
+#include "page/stamp.h"
+
+namespace tarvek {
+namespace {
+
+// Applies the known option `name` to `options`; `value` is empty for the flags.
+void apply_option(std::string_view name, const std::string& value, CliOptions& options,
+                  bool& seen_const, bool& seen_divide, bool& seen_bits) {
+  if (name == "const") {
+    options.constant_text = value;
+    seen_const = true;
+  } else if (name == "divide-by") {
+    options.constant_text = value;
+    seen_divide = true;
+  } else if (name == "bits") {
+    options.bits_text = value;
+    seen_bits = true;
+  } else if (name == "error") {
+    options.error_text = value;
+  } else if (name == "acc") {
+    options.acc_name = value;
+  } else if (name == "temp") {
+    options.temp_name = value;
+  } else if (name == "little-endian") {
+    options.little_endian = true;
+  } else if (name == "big-endian") {
+    options.little_endian = false;
+  } else if (name == "verify") {
+    options.verify = true;
+  }
+}
+
+bool takes_value(std::string_view name) {
+  return name == "const" || name == "divide-by" || name == "bits" || name == "error" ||
+         name == "acc" || name == "temp";
+}
+
+bool is_flag(std::string_view name) {
+  return name == "little-endian" || name == "big-endian" || name == "verify" || name == "help" ||
+         name == "version";
+}
+
+CommandLine refuse(std::string message) {
+  CommandLine result;
+  result.usage_error = std::move(message);
+  return result;
+}
+
+}  // namespace
+
+CommandLine parse_command_line(const std::vector<std::string_view>& args) {
+  CliOptions options;
+  bool seen_const = false;
+  bool seen_divide = false;
+  bool seen_bits = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--") {
+      // Whatever follows would be an operand, and the tool takes none.
+      if (i + 1 < args.size()) {
+        return refuse("unexpected argument '" + std::string(args[i + 1]) + "'");
+      }
+      break;
+    }
+    if (arg.size() < 3 || arg.substr(0, 2) != "--") {
+      if (!arg.empty() && arg[0] == '-' && arg != "-") {
+        return refuse("unknown option '" + std::string(arg) + "'");
+      }
+      return refuse("unexpected argument '" + std::string(arg) + "'");
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string_view name =
+        arg.substr(2, equals == std::string_view::npos ? std::string_view::npos : equals - 2);
+    if (!takes_value(name) && !is_flag(name)) {
+      return refuse("unknown option '--" + std::string(name) + "'");
+    }
+    if (is_flag(name)) {
+      if (equals != std::string_view::npos) {
+        return refuse("option '--" + std::string(name) + "' takes no value");
+      }
+      if (name == "help" || name == "version") {
+        CommandLine result;
+        result.options = CliOptions{};
+        result.options->action = name == "help" ? CliAction::kHelp : CliAction::kVersion;
+        return result;
+      }
+      apply_option(name, "", options, seen_const, seen_divide, seen_bits);
+      continue;
+    }
+    std::string value;
+    if (equals != std::string_view::npos) {
+      value = std::string(arg.substr(equals + 1));
+    } else if (i + 1 < args.size()) {
+      value = std::string(args[++i]);
+    } else {
+      return refuse("option '--" + std::string(name) + "' needs a value");
+    }
+    apply_option(name, value, options, seen_const, seen_divide, seen_bits);
+  }
+  if (seen_const && seen_divide) return refuse("give either --const or --divide-by, not both");
+  if (!seen_const && !seen_divide) return refuse("missing --const or --divide-by");
+  if (!seen_bits) return refuse("missing --bits");
+  options.divide = seen_divide;
+  CommandLine result;
+  result.options = std::move(options);
+  return result;
+}
+
+std::string usage_text() {
+  return "Usage: tarvek-asm (--const K | --divide-by D) --bits N [--error PERCENT]\n"
+         "                  [--acc NAME] [--temp NAME] [--little-endian] [--verify]\n"
+         "Try 'tarvek-asm --help' for more information.\n";
+}
+
+std::string help_text() {
+  return "Usage: tarvek-asm (--const K | --divide-by D) --bits N [OPTION]...\n"
+         "Writes a straight-line PIC16 (mid-range, MPASM syntax) routine that multiplies an\n"
+         "unsigned N-bit register in place by the constant K, using only shifts, additions,\n"
+         "subtractions and a negation. The text is the one the web form's result page shows,\n"
+         "as plain text: the comment block, the cblock declarations and the instructions.\n"
+         "\n"
+         "  --const K          multiply by the real number K (greater than 0, at most 2^31)\n"
+         "                       e.g. --const 10   or   --const=0.75\n"
+         "  --divide-by D      divide by D: multiply by the double nearest to 1/D, which the\n"
+         "                     comment block then shows; the verification compares with x / D\n"
+         "                       e.g. --divide-by 10\n"
+         "  --bits N           width of the unsigned input register, 1 to 32 bits (required)\n"
+         "                       e.g. --bits 8\n"
+         "  --error PERCENT    allowed error of the constant's approximation, 0 to 50\n"
+         "                     (default 0: the nearest terms the routine can use)\n"
+         "                       e.g. --error 0.5\n"
+         "  --acc NAME         input register, which also receives the result (default ACC);\n"
+         "                     its bytes are NAME0, NAME1, ...\n"
+         "                       e.g. --acc VALUE\n"
+         "  --temp NAME        temporary register (default TEMP)\n"
+         "                       e.g. --temp SCRATCH\n"
+         "  --little-endian    byte 0 is the least significant byte of both registers\n"
+         "                     (default: byte 0 is the most significant, big-endian)\n"
+         "  --big-endian       the default byte order, for scripts that want to say so\n"
+         "  --verify           run the routine on tarvek's PIC16 simulator for every input\n"
+         "                     (up to 20 bits; above that a sample with all the edge values)\n"
+         "                     and append comment lines: the inputs checked, whether every\n"
+         "                     result equals the computation the comment block documents,\n"
+         "                     the instruction and cycle counts, and the worst deviation\n"
+         "                     from input x K (or input / D), truncation included\n"
+         "                       e.g. tarvek-asm --const 10 --bits 8 --verify\n"
+         "  --help             show this text and exit\n"
+         "  --version          show the generator's version and exit\n"
+         "\n"
+         "Values are read as the web form reads its fields: a number is read up to the first\n"
+         "character that does not belong to a decimal number. Register names start with a\n"
+         "letter and have at most 31 characters.\n"
+         "\n"
+         "Examples:\n"
+         "  tarvek-asm --const 10 --bits 8 > times10.inc\n"
+         "  tarvek-asm --divide-by 3 --bits 16 --error 0.1 --acc SUM --little-endian\n"
+         "\n"
+         "Exit status: 0 routine written (and verified with --verify), 1 --verify found a\n"
+         "result that differs from the documented computation, 2 the request was refused\n"
+         "(the numbered message goes to standard error), 64 usage error.\n";
+}
+
+std::string version_text() {
+  return "tarvek-asm (tarvek) generator version " + std::string(kGeneratorVersion) + "\n";
+}
+
+}  // namespace tarvek

@@ -1,0 +1,65 @@
+// The command line of tarvek-asm, read into the values of one request.
+//
+// Options are GNU-style long options: "--bits 8" and "--bits=8" mean the same, and the value
+// of an option that takes one is the next argument whatever it looks like ("--const -3"
+// hands -3 on to the checks, which refuse it). Option names are matched whole; prefixes are
+// not accepted. The numeric values stay text here: they are read later by the very reading
+// the web form's fields go through, so the tool and the page agree on every value.
+#ifndef TARVEK_CLI_COMMAND_LINE_H
+#define TARVEK_CLI_COMMAND_LINE_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvek {
+
+// What the run is asked to do.
+enum class CliAction { kGenerate, kHelp, kVersion };
+
+// The options of one run, as given.
+struct CliOptions {
+  CliAction action = CliAction::kGenerate;
+  // The text of --const, or of --divide-by when `divide` is set; set whenever the action is
+  // kGenerate.
+  std::string constant_text;
+  // The constant is the reciprocal of the value given (--divide-by).
+  bool divide = false;
+  // The text of --bits; set whenever the action is kGenerate.
+  std::string bits_text;
+  // The text of --error; empty optional when not given (the allowed error is then 0).
+  std::optional<std::string> error_text;
+  // Register names; ACC and TEMP, the names the form suggests, unless given.
+  std::string acc_name = "ACC";
+  std::string temp_name = "TEMP";
+  // --little-endian (the last of --little-endian and --big-endian counts).
+  bool little_endian = false;
+  // --verify: run the routine on the simulator and append the findings.
+  bool verify = false;
+};
+
+// Either the options, or a one-line description of what is wrong with the command line.
+struct CommandLine {
+  std::optional<CliOptions> options;
+  std::string usage_error;
+};
+
+// Reads `args`, the arguments after the program name. --help and --version end the reading
+// where they stand (a mistake before them is still reported). An option given twice counts
+// with its last value. --const and --divide-by exclude each other; one of them and --bits
+// are required.
+CommandLine parse_command_line(const std::vector<std::string_view>& args);
+
+// "Usage: tarvek-asm ..." and a hint at --help: what a usage error prints after its message.
+std::string usage_text();
+
+// The text of --help: every option with what it does, and examples.
+std::string help_text();
+
+// The text of --version.
+std::string version_text();
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CLI_COMMAND_LINE_H
