@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "command_runner.h"
+
+namespace tarvek {
+namespace {
+
+// One request, as both programs are given it.
+struct Request {
+  const char* name;
+  std::string constant;
+  std::string bits;
+  std::optional<std::string> error;
+  std::string acc = "ACC";
+  std::string temp = "TEMP";
+  bool little_endian = false;
+};
+
+std::string url_encoded(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const unsigned char c : text) {
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+      encoded += static_cast<char>(c);
+    } else {
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    }
+  }
+  return encoded;
+}
+
+std::vector<std::string> cli_args(const Request& r) {
+  std::vector<std::string> args{"--const", r.constant, "--bits", r.bits,
+                                "--acc",   r.acc,      "--temp", r.temp};
+  if (r.error) args.insert(args.end(), {"--error", *r.error});
+  if (r.little_endian) args.push_back("--little-endian");
+  return args;
+}
+
+std::string query(const Request& r) {
+  std::string q = "Const=" + url_encoded(r.constant) + "&Bits=" + url_encoded(r.bits) +
+                  "&Acc=" + url_encoded(r.acc) + "&Temp=" + url_encoded(r.temp) +
+                  "&endian=" + (r.little_endian ? "little" : "big");
+  if (r.error) q += "&ConstErr=" + url_encoded(*r.error);
+  return q;
+}
+
+CommandRun run_cgi(const std::string& query_string, const std::vector<std::string>& args = {}) {
+  return run_command(TARVEK_PROGRAM, args,
+                     {{"REQUEST_METHOD=GET", "QUERY_STRING=" + query_string}, {}, 60});
+}
+
+CommandRun run_asm(const std::vector<std::string>& args, const CommandSetup& setup = {}) {
+  return run_command(TARVEK_ASM, args, setup);
+}
+
+std::string html_unescaped(const std::string& text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size();) {
+    bool replaced = false;
+    for (const auto& [reference, c] : {std::pair<std::string, char>{"&lt;", '<'},
+                                       {"&gt;", '>'},
+                                       {"&quot;", '"'},
+                                       {"&amp;", '&'}}) {
+      if (text.compare(i, reference.size(), reference) == 0) {
+        plain += c;
+        i += reference.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) plain += text[i++];
+  }
+  return plain;
+}
+
+// What the page holds for the request: the generated block, unescaped, or the error
+// message in the tool's one-line form; "" when the page has neither.
+struct PageContent {
+  std::optional<std::string> block;
+  std::optional<std::string> error_line;
+};
+
+PageContent page_content(const std::string& page) {
+  PageContent content;
+  const std::size_t pre = page.find("<PRE>\n");
+  const std::size_t end = page.find("</PRE>\n");
+  if (pre != std::string::npos && end != std::string::npos && pre < end) {
+    content.block = html_unescaped(page.substr(pre + 6, end - pre - 6));
+    return content;
+  }
+  static const std::regex error_block("<H1>#([1-7]) Error in input</H1>([^\n<]*)");
+  std::smatch match;
+  if (std::regex_search(page, match, error_block)) {
+    content.error_line = "#" + match[1].str() + " Error in input: " + match[2].str() + "\n";
+  }
+  return content;
+}
+
+TEST(CliProgramTest, SameTextAsThePage) {
+  const Request requests[] = {
+      {"ten", "10", "8", std::nullopt},
+      {"tenth, 1 % error, little-endian", "0.1", "16", "1", "ACC", "TEMP", true},
+      {"seven, 32 bits", "7", "32", "0"},
+      {"one", "1", "8", std::nullopt},
+      {"half", "0.5", "8", std::nullopt},
+      {"1024", "1024", "8", std::nullopt},
+      {"largest constant", "2147483648", "32", std::nullopt},
+      {"a third", "0.3333333333333333", "24", "0.01", "SUM", "SCRATCH", true},
+      {"names the page escapes", "1.5", "12", std::nullopt, "A<b>&\"x", "T'>", false},
+      {"names with spaces", "3.7", "20", "5", "R one", "S two", true},
+      {"numbers read as far as they go", "10.0abc", "8bit", "none"},
+  };
+  for (const Request& r : requests) {
+    const CommandRun page = run_cgi(query(r));
+    const PageContent content = page_content(page.out);
+    ASSERT_TRUE(content.block) << r.name << "\n" << page.out;
+    const CommandRun tool = run_asm(cli_args(r));
+    EXPECT_EQ(tool.status, 0) << r.name;
+    EXPECT_EQ(tool.out, *content.block) << r.name;
+    EXPECT_EQ(tool.err, "") << r.name;
+  }
+}
+
+TEST(CliProgramTest, SameRefusalAsThePage) {
+  const Request requests[] = {
+      {"33 bits", "10", "33", std::nullopt},
+      {"constant 0", "0", "8", std::nullopt},
+      {"accumulator name", "10", "8", std::nullopt, "1A"},
+      {"empty temporary name", "10", "8", std::nullopt, "ACC", ""},
+      {"same names", "10", "8", std::nullopt, "R", "R"},
+      {"too big", "1e400", "8", std::nullopt},
+      {"error bound", "10", "8", "50.5"},
+      {"zero result", "0.5", "1", std::nullopt},
+  };
+  for (const Request& r : requests) {
+    const CommandRun page = run_cgi(query(r));
+    const PageContent content = page_content(page.out);
+    ASSERT_TRUE(content.error_line) << r.name << "\n" << page.out;
+    const CommandRun tool = run_asm(cli_args(r));
+    EXPECT_EQ(tool.status, 2) << r.name;
+    EXPECT_EQ(tool.err, *content.error_line) << r.name;
+    EXPECT_EQ(tool.out, "") << r.name;
+  }
+}
+
+TEST(CliProgramTest, DivideByMatchesThePageWithTheReciprocal) {
+  const CommandRun page = run_cgi("Const=0.3333333333333333&Bits=16&Acc=ACC&Temp=TEMP");
+  const PageContent content = page_content(page.out);
+  ASSERT_TRUE(content.block);
+  const CommandRun tool = run_asm({"--divide-by", "3", "--bits", "16"});
+  EXPECT_EQ(tool.status, 0);
+  EXPECT_EQ(tool.out, *content.block);
+}
+
+TEST(CliProgramTest, ExitStatuses) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    // Where the text must go: "out", "err".
+    const char* stream;
+  };
+  const Case cases[] = {
+      {"valid", {"--const", "10", "--bits", "8"}, 0, "out"},
+      {"valid, separate values with =", {"--const=10", "--bits=8", "--error=0"}, 0, "out"},
+      {"help", {"--help"}, 0, "out"},
+      {"version", {"--version"}, 0, "out"},
+      {"refused", {"--const", "10", "--bits", "40"}, 2, "err"},
+      {"no arguments", {}, 64, "err"},
+      {"unknown option", {"--const", "10", "--bits", "8", "--fast"}, 64, "err"},
+      {"missing value", {"--const", "10", "--bits"}, 64, "err"},
+      {"operand", {"--const", "10", "--bits", "8", "out.asm"}, 64, "err"},
+      {"both constants", {"--const", "10", "--divide-by", "10", "--bits", "8"}, 64, "err"},
+  };
+  for (const Case& c : cases) {
+    const CommandRun run = run_asm(c.args);
+    EXPECT_EQ(run.status, c.status) << c.name;
+    const bool to_out = std::string(c.stream) == "out";
+    EXPECT_EQ(run.out.empty(), !to_out) << c.name;
+    EXPECT_EQ(run.err.empty(), to_out) << c.name;
+    if (c.status == 64) {
+      EXPECT_EQ(run.err.rfind("tarvek-asm: ", 0), 0u) << c.name;
+      EXPECT_NE(run.err.find("\nUsage: tarvek-asm "), std::string::npos) << c.name;
+    }
+  }
+}
+
+TEST(CliProgramTest, OutputThatCannotBeWritten) {
+  CommandSetup setup;
+  setup.output_path = "/dev/full";
+  const CommandRun run = run_asm({"--const", "10", "--bits", "8"}, setup);
+  EXPECT_EQ(run.status, 74);
+  EXPECT_EQ(run.err, "tarvek-asm: cannot write the output\n");
+}
+
+TEST(CliProgramTest, VerifyTimesTen) {
+  const CommandRun page = run_cgi("Const=10&Bits=8&Acc=ACC&Temp=TEMP");
+  const PageContent content = page_content(page.out);
+  ASSERT_TRUE(content.block);
+  const CommandRun run = run_asm({"--const", "10", "--bits", "8", "--verify"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, *content.block +
+                         "; Verification on tarvek's PIC16 simulator, each run starting from\n"
+                         "; arbitrary values in every other byte, W and the flags:\n"
+                         "; Inputs checked: 256 (every 8-bit input)\n"
+                         "; Every result equals the documented computation.\n"
+                         "; Routine: 21 instructions, 21 cycles\n"
+                         "; Worst deviation from input * 10 (result minus exact value, truncation "
+                         "included):\n"
+                         ";   absolute 0 at input 0\n"
+                         ";   relative 0 % at input 1 (undefined at input 0, which is left out)\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(CliProgramTest, VerifyDivideByTen) {
+  const CommandRun run = run_asm({"--divide-by", "10", "--bits", "8", "--verify"});
+  EXPECT_EQ(run.status, 0);
+  const std::string tail =
+      "; Inputs checked: 256 (every 8-bit input)\n"
+      "; Every result equals the documented computation.\n"
+      "; Routine: 109 instructions, 109 cycles\n"
+      "; Worst deviation from input / 10 (result minus exact value, truncation included):\n"
+      ";   absolute -0.9 at input 9\n"
+      ";   relative -100 % at input 1 (undefined at input 0, which is left out)\n";
+  ASSERT_GE(run.out.size(), tail.size());
+  EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail);
+}
+
+TEST(CliProgramTest, VerifyAWideRoutine) {
+  const CommandRun run = run_asm(
+      {"--const", "3.14159", "--bits", "24", "--error", "0.01", "--little-endian", "--verify"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find(" of the 2^24 (0 to 3,"), std::string::npos);
+  EXPECT_NE(run.out.find("; Every result equals the documented computation.\n"), std::string::npos);
+}
+
+TEST(CliProgramTest, TheCgiProgramIgnoresArguments) {
+  const std::string q = "Const=10&Bits=8&Acc=ACC&Temp=TEMP";
+  const CommandRun plain = run_cgi(q);
+  const CommandRun with_args = run_cgi(q, {"--const", "3", "--bits", "4", "--help"});
+  EXPECT_EQ(with_args.status, 0);
+  EXPECT_EQ(with_args.err, "");
+  ASSERT_TRUE(page_content(plain.out).block);
+  EXPECT_EQ(page_content(with_args.out).block, page_content(plain.out).block);
+}
+
+}  // namespace
+}  // namespace tarvek
