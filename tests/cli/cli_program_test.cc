@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -250,6 +252,28 @@ TEST(CliProgramTest, TheCgiProgramIgnoresArguments) {
   EXPECT_EQ(with_args.err, "");
   ASSERT_TRUE(page_content(plain.out).block);
   EXPECT_EQ(page_content(with_args.out).block, page_content(plain.out).block);
+}
+
+// The README's worked example is the program's real output.
+TEST(CliProgramTest, ReadmeExample) {
+  std::ifstream file(TARVEK_README);
+  std::stringstream readme;
+  readme << file.rdbuf();
+  const std::string text = readme.str();
+  const std::string intro =
+      "A worked example, `build/tarvek-asm --const 10 --bits 8 --verify`:\n\n";
+  const std::size_t start = text.find(intro);
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = text.find("\nA refused request", start);
+  ASSERT_NE(end, std::string::npos);
+  // The example is indented by four spaces; blank lines stay empty.
+  std::istringstream lines(text.substr(start + intro.size(), end - start - intro.size()));
+  std::string example;
+  std::string line;
+  while (std::getline(lines, line))
+    example += (line.rfind("    ", 0) == 0 ? line.substr(4) : line) + "\n";
+  const CommandRun run = run_asm({"--const", "10", "--bits", "8", "--verify"});
+  EXPECT_EQ(run.out, example);
 }
 
 }  // namespace
