@@ -4,7 +4,7 @@
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { join } from 'node:path';
-import { artifacts, directPage, formUrl, launch, multipartPending, timeLines, withoutTime } from './support.mjs';
+import { artifacts, directPage, formUrl, launch, timeLines, withoutTime } from './support.mjs';
 
 let browser;
 before(async () => {
@@ -72,7 +72,7 @@ for (const { name, fields } of rows) {
   });
 }
 
-test('the same form sent as multipart/form-data gives the same routine', { todo: multipartPending }, async () => {
+test('the same form sent as multipart/form-data gives the same routine', async () => {
   const page = await browser.newPage();
   const fields = rows[1].fields;
   const response = await submit(page, fields, { enctype: 'multipart/form-data' });

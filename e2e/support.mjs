@@ -4,7 +4,7 @@
 // scripts/test-browser starts the server and sets TARVEK_URL (its address) and TARVEK_PROGRAM
 // (the program it serves) before it runs `node --test e2e/`.
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync, readFileSync } from 'node:fs';
+import { mkdirSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -39,14 +39,6 @@ export function launch() {
     ],
   });
 }
-
-// While the multipart reader is still the placeholder that reads every body as an empty form,
-// the multipart test is marked to do; once the placeholder is gone it counts like any other.
-const multipartSource = join(dirname(fileURLToPath(import.meta.url)), '..', 'src', 'form', 'multipart_reader.cc');
-export const multipartPending =
-  existsSync(multipartSource) &&
-  readFileSync(multipartSource, 'latin1').includes('Placeholder until the multipart body reader') &&
-  'the multipart reader is not written yet (src/form/multipart_reader.cc)';
 
 // The six fields in the order the form sends them.
 export const defaults = { Const: '10', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big' };
