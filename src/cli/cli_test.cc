@@ -200,6 +200,34 @@ TEST(RunCliTest, VerifyOtherNamesAndByteOrder) {
             std::string::npos);
 }
 
+TEST(RunCliTest, VerifyAtTheEndsOfTheRange) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    std::string deviation;
+  };
+  const Case cases[] = {
+      {"largest constant", {"--const", "2147483648", "--bits", "1"}, ";   absolute 0 at input 0\n"},
+      // 1/D rounds to 2^31 exactly.
+      {"smallest divisor",
+       {"--divide-by", "4.656612873077393e-10", "--bits", "1"},
+       ";   absolute 0 at input 0\n"},
+      {"largest divisor",
+       {"--divide-by", "4294967295", "--bits", "32"},
+       ";   absolute -1 at input 4294967295\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string_view> args = c.args;
+    args.push_back("--verify");
+    const CliRun result = run(args);
+    EXPECT_EQ(result.status, kExitOk) << c.name;
+    EXPECT_NE(result.out.find("; Every result equals the documented computation.\n"),
+              std::string::npos)
+        << c.name;
+    EXPECT_NE(result.out.find(c.deviation), std::string::npos) << c.name << "\n" << result.out;
+  }
+}
+
 // Generates the real block and drops the routine's last instruction, the addition into the
 // high byte: results from input 26 up (10 * 26 = 260) lose their high byte.
 void generate_without_last_add(std::ostream& out, const GeneratorRequest& request, Register& acc,

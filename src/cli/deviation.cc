@@ -42,7 +42,7 @@ ExactTarget ExactTarget::times(double k) {
 }
 
 ExactTarget ExactTarget::divided_by(double d) {
-  assert(d >= std::ldexp(1.0, -31) && d < std::ldexp(1.0, 32));
+  assert(d > std::ldexp(1.0, -32) && d < std::ldexp(1.0, 33));
   const Dyadic v = dyadic_of(d);
   if (v.exponent >= 0) return ExactTarget(1, v.odd_part * power_of_two(v.exponent));
   return ExactTarget(power_of_two(-v.exponent), v.odd_part);

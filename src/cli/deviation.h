@@ -20,7 +20,8 @@ class ExactTarget {
  public:
   // x * k. Requires: 2^-32 < k <= 2^31, the constants a valid request can have.
   static ExactTarget times(double k);
-  // x / d. Requires: 2^-31 <= d < 2^32, so that 1/d is such a constant.
+  // x / d. Requires: 2^-32 < d < 2^33, which holds whenever 1/d, rounded to a double, is
+  // such a constant (the rounding may carry d a little past 2^-31 or 2^32).
   static ExactTarget divided_by(double d);
 
   // result - exact product, for an input x below 2^32 and a result below 2^63.
