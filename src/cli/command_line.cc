@@ -129,7 +129,7 @@ std::string help_text() {
          "  --bits N           width of the unsigned input register, 1 to 32 bits (required)\n"
          "                       e.g. --bits 8\n"
          "  --error PERCENT    allowed error of the constant's approximation, 0 to 50\n"
-         "                     (default 0: the nearest terms the routine can use)\n"
+         "                     (default 0)\n"
          "                       e.g. --error 0.5\n"
          "  --acc NAME         input register, which also receives the result (default ACC);\n"
          "                     its bytes are NAME0, NAME1, ...\n"
@@ -159,7 +159,8 @@ std::string help_text() {
          "\n"
          "Exit status: 0 routine written (and verified with --verify), 1 --verify found a\n"
          "result that differs from the documented computation, 2 the request was refused\n"
-         "(the numbered message goes to standard error), 64 usage error.\n";
+         "(the numbered message goes to standard error), 64 usage error, 74 the output\n"
+         "could not be written.\n";
 }
 
 std::string version_text() {
