@@ -11,13 +11,14 @@ namespace tarvek {
 namespace {
 
 // The request as the form would send it, checked by the program's own validation.
-ValidatedRequest validated(const RoutineRequest& request) {
+ValidatedRequest validated(const RoutineRequest& request, const std::string& acc_name = "ACC",
+                           const std::string& temp_name = "TEMP") {
   RequestFields fields;
   fields.const_value = request.constant;
   fields.const_error = request.error;
   fields.input_bits = request.bits;
-  fields.acc_name = "ACC";
-  fields.temp_name = "TEMP";
+  fields.acc_name = acc_name;
+  fields.temp_name = temp_name;
   fields.little_endian = request.little_endian;
   return validate_request(fields);
 }
@@ -40,11 +41,12 @@ bool is_valid(const RoutineRequest& request) {
   return validated(request).error_code == 0;
 }
 
-std::string generate_block(const RoutineRequest& request) {
-  const ValidatedRequest valid = validated(request);
+std::string generate_block(const RoutineRequest& request, const std::string& acc_name,
+                           const std::string& temp_name) {
+  const ValidatedRequest valid = validated(request, acc_name, temp_name);
   assert(valid.error_code == 0);
-  Register acc("ACC", valid.input_bits, request.little_endian);
-  Register temp("TEMP", 0, request.little_endian);
+  Register acc(acc_name, valid.input_bits, request.little_endian);
+  Register temp(temp_name, 0, request.little_endian);
   std::ostringstream out;
   generate_code(out, valid.request, acc, temp);
   return out.str();

@@ -29,9 +29,11 @@ int output_bits_of(const RoutineRequest& request);
 // range).
 bool is_valid(const RoutineRequest& request);
 
-// The whole generated block: comment block, declarations, instructions.
-// Requires: is_valid(request).
-std::string generate_block(const RoutineRequest& request);
+// The whole generated block: comment block, declarations, instructions, with the
+// registers named `acc_name` and `temp_name`.
+// Requires: is_valid(request), valid names that do not collide.
+std::string generate_block(const RoutineRequest& request, const std::string& acc_name = "ACC",
+                           const std::string& temp_name = "TEMP");
 
 // Generates the routine and checks it for `inputs`; run i starts from the arbitrary values
 // of seed + i.
