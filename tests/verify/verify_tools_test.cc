@@ -1,0 +1,257 @@
+// Generated routines against the independent tools: gpasm must assemble every style of
+// routine the sweep produces without a message, and gpsim must leave the same machine state
+// as our simulator for a sample of routines chosen to take every kind of path.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gpsim/gpsim_harness.h"
+#include "sim/pic_machine.h"
+#include "sim/pic_program.h"
+#include "verify_sweep.h"
+
+namespace tarvek {
+namespace {
+
+// The requests the tools' samples are drawn from: the quick sweep's space with every width.
+std::vector<RoutineRequest> candidate_requests() {
+  return sweep_requests(sweep_constants(20, kSuiteSeed), RequestPlan{2, {}});
+}
+
+// The instruction lines of a block with every byte operand written as R: the style of each
+// line, whatever the register names and indexes.
+std::set<std::string> line_styles(const std::string& block) {
+  static const std::regex byte_operand(R"(\t(ACC|TEMP)[0-9]+)");
+  std::set<std::string> styles;
+  const std::size_t code = block.find("\tendc\n");
+  std::size_t start = code == std::string::npos ? block.size() : code + 6;
+  while (start < block.size()) {
+    std::size_t end = block.find('\n', start);
+    if (end == std::string::npos) end = block.size();
+    const std::string line = block.substr(start, end - start);
+    if (!line.empty()) styles.insert(std::regex_replace(line, byte_operand, "\tR"));
+    start = end + 1;
+  }
+  return styles;
+}
+
+struct Chosen {
+  RoutineRequest request;
+  std::string why;
+};
+
+// Names of the registers of the index-th routine of a batch, so that the routines of one
+// source file declare different bytes; some end in a digit, some are lower case.
+std::string acc_name(std::size_t index) {
+  const char* forms[] = {"ACC", "acc", "Result_", "X"};
+  std::string name = forms[index % 4];
+  name += std::to_string(index);
+  if (index % 3 != 0) name += 'v';
+  return name;
+}
+std::string temp_name(std::size_t index) {
+  std::string name(1, 'T');
+  name += std::to_string(index);
+  name += "tmp";
+  return name;
+}
+
+// Every routine that brings a new line style, then an even spread up to `total`.
+std::vector<Chosen> gpasm_sample(std::size_t total) {
+  const std::vector<RoutineRequest> requests = candidate_requests();
+  std::vector<Chosen> chosen;
+  std::set<std::string> covered;
+  std::vector<bool> taken(requests.size(), false);
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const std::set<std::string> styles = line_styles(generate_block(requests[i]));
+    for (const std::string& style : styles) {
+      if (covered.insert(style).second) {
+        if (!taken[i]) chosen.push_back({requests[i], "brings the style \"" + style + "\""});
+        taken[i] = true;
+      }
+    }
+  }
+  const std::size_t styled = chosen.size();
+  const std::size_t step = requests.size() / (total > styled ? total - styled : 1) + 1;
+  for (std::size_t i = 0; i < requests.size() && chosen.size() < total; i += step) {
+    if (!taken[i]) chosen.push_back({requests[i], "spread"});
+  }
+  return chosen;
+}
+
+std::string describe_routine(const std::vector<Chosen>& sample, std::size_t index) {
+  return describe(sample[index].request) + ", registers " + acc_name(index) + " and " +
+         temp_name(index) + " (" + sample[index].why + ")";
+}
+
+// gpasm with its default radix must read every routine as we do; a batch of routines shares
+// one source file, each with its own cblock at the start of the general-purpose bytes.
+TEST(VerifyToolsTest, GpasmAssemblesEveryRoutineStyle) {
+  ASSERT_TRUE(gpsim_tools_available());
+  const std::vector<Chosen> sample = gpasm_sample(400);
+  ASSERT_GE(sample.size(), 390u);
+  std::string body;
+  std::vector<std::size_t> members;
+  long lines = 0;
+  const auto assemble_batch = [&]() {
+    const GpsimOutcome outcome = assemble_with_gpasm(GpsimRoutine{body, {}});
+    if (!outcome.ok || !outcome.assembler_messages.empty()) {
+      // Name the routine at fault.
+      for (std::size_t index : members) {
+        const GpsimOutcome single = assemble_with_gpasm(routine_from_block(
+            generate_block(sample[index].request, acc_name(index), temp_name(index))));
+        EXPECT_TRUE(single.ok && single.assembler_messages.empty())
+            << describe_routine(sample, index) << ": " << single.error << single.assembler_messages;
+      }
+      ADD_FAILURE() << "batch: " << outcome.error << outcome.assembler_messages;
+    }
+    body.clear();
+    members.clear();
+    lines = 0;
+  };
+  for (std::size_t index = 0; index < sample.size(); ++index) {
+    std::string block = generate_block(sample[index].request, acc_name(index), temp_name(index));
+    const std::size_t cblock = block.find("\n\tcblock\n");
+    ASSERT_NE(cblock, std::string::npos) << describe_routine(sample, index);
+    block.replace(cblock, 9, "\n\tcblock 0x20\n");
+    lines += static_cast<long>(std::count(block.begin(), block.end(), '\n'));
+    body += block;
+    members.push_back(index);
+    // The chip has 2048 words of program memory.
+    if (lines > 1200) assemble_batch();
+  }
+  if (!members.empty()) assemble_batch();
+}
+
+// Kinds of path a routine can take, recognised by a line pattern of its text.
+struct PathKind {
+  const char* name;
+  const char* pattern;
+};
+
+const PathKind kPathKinds[] = {
+    {"negation", R"(\tcomf\tACC[0-9]+, f\n\t(comf|incf)\t)"},
+    {"subtraction", R"(\tsubwf\t)"},
+    {"sign extension", R"(\tbtfsc\tACC[0-9]+, 7\n\tcomf)"},
+    {"signed bit shift with a carry", R"(\tmovlw\tD'-128'\n\taddwf)"},
+    {"signed bit shift", R"(\trlf\tACC[0-9]+, w\n\trrf)"},
+    {"nibble step", R"(\tswapf\tACC[0-9]+, w\n\tandlw\t)"},
+    {"signed nibble step", R"(D'-16'\n\t(skpc|btfsc)|(skpc|btfsc[^\n]*)\n\tiorlw\tD'-16')"},
+    {"carry taken in", R"(\tskpnc\n\t(bsf|iorlw)\t)"},
+    {"carry flush", R"(\tclrf\t(ACC[0-9]+)\n\trlf\t\1, f)"},
+    {"signed carry flush", R"(\tclrf\t(ACC[0-9]+)\n\tskpc\n\tcomf\t\1, f)"},
+    {"seven-bit rotation", R"(\trlf\tACC[0-9]+, w\n\tmovwf\t)"},
+    {"six-bit rotation", R"(\trlf\t(ACC[0-9]+), f\n\trlf\t(ACC[0-9]+), f\n\trlf\t\1, f)"},
+    {"borrow ripple", R"(\tmovlw\t1\n\tskpc\n\tsubwf)"},
+    {"left shift by nibbles", R"(\tswapf\tTEMP[0-9]+, w\n\tandlw\tD'15')"},
+    {"no term", R"(; Clear accumulator\n; WARNING:)"},
+};
+
+GpsimInput starting_state(const PicProgram& program, const RoutineRequest& request, uint64_t x,
+                          std::mt19937& random) {
+  PicMachine machine(program);
+  machine.fill(random());
+  const int input_bytes = (request.bits + 7) / 8;
+  machine.write_value(program.value_indexes("ACC", input_bytes, request.little_endian), x);
+  GpsimInput input;
+  for (std::size_t i = 0; i < program.byte_names.size(); ++i) {
+    input.bytes.push_back(machine.byte_at(static_cast<int>(i)));
+  }
+  input.w = static_cast<uint8_t>(random());
+  input.carry = random() & 1;
+  input.digit_carry = random() & 1;
+  input.zero = random() & 1;
+  return input;
+}
+
+// Runs a routine from `input` on our simulator, giving what gpsim reports.
+GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
+  PicMachine machine(program);
+  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
+    machine.set_byte_at(static_cast<int>(i), input.bytes[i]);
+  }
+  machine.w = input.w;
+  machine.carry = input.carry;
+  machine.digit_carry = input.digit_carry;
+  machine.zero = input.zero;
+  const RunStats stats = machine.run();
+  GpsimResult result;
+  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
+    result.bytes.push_back(machine.byte_at(static_cast<int>(i)));
+  }
+  result.w = machine.w;
+  result.status = machine.status();
+  result.cycles = stats.cycles;
+  result.skipped_past_end = stats.skipped_past_end;
+  return result;
+}
+
+// Two routines of each kind of path in each byte order, each run from eight starting states
+// (edge inputs and random ones, random other bytes, W and flags), must leave every declared
+// byte, W, STATUS and the cycle count as our simulator does.
+TEST(VerifyToolsTest, GpsimAgreesWithOurSimulator) {
+  ASSERT_TRUE(gpsim_tools_available());
+  const std::vector<RoutineRequest> requests = candidate_requests();
+  std::map<std::string, int> found;
+  int routines = 0;
+  std::mt19937 random(5);
+  // Every seventh request first, so that the sample spreads over widths and constants.
+  for (std::size_t pass = 0; pass < 7; ++pass) {
+    for (std::size_t i = pass; i < requests.size(); i += 7) {
+      const RoutineRequest& request = requests[i];
+      const std::string block = generate_block(request);
+      std::string kinds;
+      for (const PathKind& kind : kPathKinds) {
+        const std::string key = std::string(kind.name) + (request.little_endian ? " LE" : " BE");
+        if (found[key] < 2 && std::regex_search(block, std::regex(kind.pattern))) {
+          ++found[key];
+          kinds += key + "; ";
+        }
+      }
+      if (kinds.empty()) continue;
+      const std::string what = describe(request) + " (" + kinds + ")";
+      const ParseOutcome parsed = parse_generated_block(block);
+      ASSERT_TRUE(parsed.program) << what << ": " << parsed.error;
+      const GpsimRoutine routine = routine_from_block(block);
+      ASSERT_EQ(routine.declared, parsed.program->byte_names) << what;
+      if (parsed.program->index_of("ACC0") < 0) continue;  // nothing to run
+      const uint64_t max = (uint64_t{1} << request.bits) - 1;
+      std::vector<GpsimInput> inputs;
+      for (uint64_t x : {uint64_t{0}, uint64_t{1}, max, max - 1, max / 2 + 1}) {
+        inputs.push_back(starting_state(*parsed.program, request, x & max, random));
+      }
+      for (int k = 0; k < 3; ++k) {
+        inputs.push_back(starting_state(*parsed.program, request, random() & max, random));
+      }
+      const GpsimOutcome theirs = run_in_gpsim(routine, inputs);
+      ASSERT_TRUE(theirs.ok) << what << ": " << theirs.error;
+      EXPECT_EQ(theirs.assembler_messages, "") << what;
+      ASSERT_EQ(theirs.results.size(), inputs.size()) << what;
+      for (std::size_t k = 0; k < inputs.size(); ++k) {
+        const GpsimResult ours = run_ours(*parsed.program, inputs[k]);
+        const std::string run = what + ", run " + std::to_string(k);
+        EXPECT_EQ(ours.bytes, theirs.results[k].bytes) << run;
+        EXPECT_EQ(ours.w, theirs.results[k].w) << run;
+        EXPECT_EQ(ours.status, theirs.results[k].status) << run;
+        EXPECT_EQ(ours.cycles, theirs.results[k].cycles) << run;
+        EXPECT_EQ(ours.skipped_past_end, theirs.results[k].skipped_past_end) << run;
+      }
+      ++routines;
+    }
+  }
+  for (const PathKind& kind : kPathKinds) {
+    for (const char* order : {" BE", " LE"}) {
+      const std::string key = std::string(kind.name) + order;
+      EXPECT_EQ(found[key], 2) << "no routine takes the path: " << key;
+    }
+  }
+  RecordProperty("routines", routines);
+}
+
+}  // namespace
+}  // namespace tarvek
