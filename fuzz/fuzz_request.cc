@@ -1,0 +1,134 @@
+// Fuzz target of the whole request: from the CGI variables and standard input to the
+// finished page, through run_request with the real code generator and a fixed clock.
+//
+// The input is the request, five lines of CGI variables and then standard input:
+//   REQUEST_METHOD, QUERY_STRING, CONTENT_LENGTH, CONTENT_TYPE, HTTP_USER_AGENT.
+// A line that begins with "=" sets its variable to the rest of the line; any other line
+// leaves it unset. A CONTENT_LENGTH line of exactly "=*" sets the length of standard input.
+// Everything after the fifth line feed is standard input; missing lines leave their
+// variables unset.
+//
+// Checks, for every input: a stopped request leaves exactly the page start and a message
+// that begins with "caught by tarvek: "; any other request leaves a closed page holding either
+// one of the seven error blocks or a routine whose text has no markup character left
+// unescaped, followed by the stamp and the credit box; the console prompts never reach the
+// page; uploads stay in the private upload folder.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "fuzz_support.h"
+#include "page/driver.h"
+#include "page/page_frame.h"
+#include "page/stamp.h"
+
+namespace tarvek::fuzz {
+namespace {
+
+constexpr std::array<const char*, 5> kVariables = {
+    "REQUEST_METHOD", "QUERY_STRING", "CONTENT_LENGTH", "CONTENT_TYPE", "HTTP_USER_AGENT"};
+
+struct Request {
+  std::array<std::optional<std::string>, kVariables.size()> values;
+  std::string input;
+};
+
+Request request_of(std::string_view data) {
+  Request request;
+  for (std::optional<std::string>& value : request.values) {
+    const std::size_t end = data.find('\n');
+    const std::string_view line = data.substr(0, end);
+    data = end == std::string_view::npos ? std::string_view() : data.substr(end + 1);
+    if (line.starts_with('=')) value = std::string(line.substr(1));
+  }
+  request.input = std::string(data);
+  if (request.values[2] == "*") request.values[2] = std::to_string(request.input.size());
+  return request;
+}
+
+std::string page_start() {
+  std::ostringstream out;
+  print_html_header(out);
+  print_html_begin(out, "Code Generator Results");
+  return out.str();
+}
+
+std::string page_end() {
+  std::ostringstream out;
+  print_html_end(out);
+  return out.str();
+}
+
+std::string error_block(int code) {
+  std::ostringstream out;
+  show_error_page(out, code);
+  return out.str();
+}
+
+std::string page_close() {
+  std::ostringstream out;
+  print_generator_stamp(out, kFixedTime);
+  print_credit_box(out);
+  return out.str();
+}
+
+// Whether `middle`, the page between its start and its end, is an error block or a routine.
+void check_middle(std::string_view middle, std::string_view page) {
+  for (int code = 1; code <= 7; ++code) {
+    if (middle == error_block(code)) return;
+  }
+  static const std::string close = page_close();
+  check(middle.starts_with("<PRE>\n") && middle.ends_with("</PRE>\n" + close),
+        "the page holds neither an error block nor a routine with its stamp", page);
+  const std::string_view block =
+      middle.substr(6, middle.size() - 6 - std::string_view("</PRE>\n").size() - close.size());
+  check(block.find_first_of("<>\"") == std::string_view::npos,
+        "the routine holds an unescaped markup character", block);
+}
+
+void run(std::string_view data) {
+  const Request request = request_of(data);
+  UploadSandbox& sandbox = UploadSandbox::instance();
+  std::istringstream in(request.input);
+  std::ostringstream err;
+  const RequestSource source{[&](const std::string& name) -> std::optional<std::string> {
+                               for (std::size_t i = 0; i < kVariables.size(); ++i) {
+                                 if (name == kVariables[i]) return request.values[i];
+                               }
+                               return std::nullopt;
+                             },
+                             in, err, sandbox.uploads()};
+
+  std::ostringstream out;
+  const std::optional<RequestStop> stop = run_request(source, out, kFixedTime);
+  const std::string page = out.str();
+  static const std::string start = page_start();
+  static const std::string end = page_end();
+  if (stop) {
+    check(page == start, "a stopped request left more than the page start", page);
+    check(stop->message.starts_with("caught by tarvek: ") && stop->message.ends_with("\n"),
+          "a stop's message is not a reader message", stop->message);
+  } else {
+    check(
+        page.starts_with(start) && page.ends_with(end) && page.size() >= start.size() + end.size(),
+        "the page is not framed", page);
+    check_middle(
+        std::string_view(page).substr(start.size(), page.size() - start.size() - end.size()), page);
+  }
+  // A register name is too short to hold this text, so only a prompt can have put it there.
+  check(page.find("\n--- tarvek Interactive Mode ---\n") == std::string::npos,
+        "a console prompt reached the page");
+  sandbox.sweep(request.input.size());
+}
+
+}  // namespace
+}  // namespace tarvek::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tarvek::fuzz::run(std::string_view(reinterpret_cast<const char*>(data), size));
+  return 0;
+}
