@@ -6,6 +6,8 @@
 
 #include "codegen/code_writer.h"
 #include "codegen/register.h"
+#include "sim/pic_machine.h"
+#include "sim/pic_program.h"
 
 namespace tarvek {
 namespace {
@@ -306,6 +308,50 @@ TEST(ArithmeticTest, NegateBigEndianWithoutSpareBitMovesTheBytesUp) {
   EXPECT_EQ(acc.width, 16);
   EXPECT_EQ(acc.spare, 8);
   EXPECT_EQ(acc.bytes, 3);
+}
+
+// A signed acc with only the spare bit of its sign, minus a temp with more spare bits: the
+// difference gets a sign byte, as with a temp of fewer spare bits. Without it the result
+// would end with no spare bit and the sign in the carry, where a negative acc leaves the
+// no-borrow instead of the inverted sign, so the widening that stores it made -1 - 1 into
+// 65534.
+TEST(ArithmeticTest, SubtractFromASignedAccumulatorWithOneSpareBitAddsASignByte) {
+  for (bool little_endian : {true, false}) {
+    const std::string order = little_endian ? "little" : "big";
+    Register acc("ACC", 0, little_endian);
+    acc.is_signed = true;
+    acc.set_width(15, 1);
+    Register temp("TEMP", 14, little_endian);
+    CodeWriter writer;
+    subtract_register(writer, acc, temp);
+    // What a following step does first: store a pending carry (there is none now).
+    writer.flush_carry();
+    const std::string text = writer.text;
+    EXPECT_EQ(acc.width, 16) << order;
+    EXPECT_EQ(acc.spare, 8) << order;
+    EXPECT_EQ(acc.bytes, 3) << order;
+    EXPECT_FALSE(writer.carry_overflow_of(acc)) << order;
+
+    // The three bytes hold the difference for the extremes of both operands.
+    const std::vector<std::string> declared = {"ACC0", "ACC1", "ACC2", "TEMP0", "TEMP1"};
+    const ParseOutcome parsed = parse_instructions(text, declared);
+    ASSERT_TRUE(parsed.program) << order << ": " << parsed.error;
+    const std::vector<int> a2 = parsed.program->value_indexes("ACC", 2, little_endian);
+    const std::vector<int> a3 = parsed.program->value_indexes("ACC", 3, little_endian);
+    const std::vector<int> t = parsed.program->value_indexes("TEMP", 2, little_endian);
+    for (int64_t a : {-32768, -32767, -2, -1, 0, 1, 16383, 32767}) {
+      for (int64_t b : {0, 1, 2, 8191, 16383}) {
+        PicMachine machine(*parsed.program);
+        machine.fill(static_cast<uint64_t>(a * 31 + b));
+        machine.write_value(a2, static_cast<uint64_t>(a) & 0xFFFF);
+        machine.write_value(t, static_cast<uint64_t>(b));
+        machine.run();
+        const int64_t expected = (a - b) & 0xFFFFFF;
+        EXPECT_EQ(static_cast<int64_t>(machine.read_value(a3)), expected)
+            << order << ": " << a << " - " << b;
+      }
+    }
+  }
 }
 
 }  // namespace
