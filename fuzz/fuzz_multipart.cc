@@ -56,7 +56,7 @@ void run(std::string_view input) {
         "the count is not the number of entries stored");
   for (const FormEntry& entry : list.entries) {
     check(entry.name.find('\0') == std::string::npos && entry.value.find('\0') == std::string::npos,
-          "an entry holds a NUL byte", entry.name + "=" + entry.value);
+          "an entry holds a NUL byte", [&] { return entry.name + "=" + entry.value; });
   }
   check(err.str().empty(), "the multipart reader wrote to standard error", err.str());
   form_list_free(list);

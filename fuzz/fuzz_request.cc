@@ -78,14 +78,18 @@ std::string page_close() {
 
 // Whether `middle`, the page between its start and its end, is an error block or a routine.
 void check_middle(std::string_view middle, std::string_view page) {
-  for (int code = 1; code <= 7; ++code) {
-    if (middle == error_block(code)) return;
+  static const std::array<std::string, 7> errors = [] {
+    std::array<std::string, 7> blocks;
+    for (int code = 1; code <= 7; ++code) blocks[code - 1] = error_block(code);
+    return blocks;
+  }();
+  for (const std::string& error : errors) {
+    if (middle == error) return;
   }
-  static const std::string close = page_close();
-  check(middle.starts_with("<PRE>\n") && middle.ends_with("</PRE>\n" + close),
+  static const std::string close = "</PRE>\n" + page_close();
+  check(middle.starts_with("<PRE>\n") && middle.ends_with(close),
         "the page holds neither an error block nor a routine with its stamp", page);
-  const std::string_view block =
-      middle.substr(6, middle.size() - 6 - std::string_view("</PRE>\n").size() - close.size());
+  const std::string_view block = middle.substr(6, middle.size() - 6 - close.size());
   check(block.find_first_of("<>\"") == std::string_view::npos,
         "the routine holds an unescaped markup character", block);
 }

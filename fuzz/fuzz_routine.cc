@@ -87,7 +87,7 @@ void run(ByteReader& data) {
     // The only refusals a request made as above can meet: a product of no bits (a constant
     // below 1 with a narrow input) and names whose bytes meet.
     check(checked.error_code == 7 || checked.error_code == 4, "a request made valid was refused",
-          described(fields) + "\ncode " + std::to_string(checked.error_code));
+          [&] { return described(fields) + "\ncode " + std::to_string(checked.error_code); });
     return;
   }
 
@@ -108,7 +108,7 @@ void run(ByteReader& data) {
                                   checked.request.output_bits};
   const CheckReport report = check_routine(routine, inputs, data.take(8));
   check(report.passed, "a generated routine does not compute what its comment promises",
-        described(fields) + "\n" + report.failure + "\n" + text);
+        [&] { return described(fields) + "\n" + report.failure + "\n" + text; });
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tarvek::fuzz {
 
@@ -26,6 +27,14 @@ inline constexpr std::time_t kFixedTime = 953596800;
 // fail(what, detail) unless `ok`.
 inline void check(bool ok, std::string_view what, std::string_view detail = {}) {
   if (!ok) fail(what, detail);
+}
+
+// The same with a detail that costs something to build: `make_detail()` gives it, and is only
+// called when the check fails.
+template <typename MakeDetail>
+requires std::is_invocable_r_v<std::string, MakeDetail>
+void check(bool ok, std::string_view what, MakeDetail make_detail) {
+  if (!ok) fail(what, make_detail());
 }
 
 // `text` with every byte outside printable ASCII written as \xNN, for messages.

@@ -72,8 +72,9 @@ void check_unescape(std::string_view input) {
   std::string text(input);
   unescape_text(text);
   const std::string expected = decoded(input);
-  check(text == expected, "unescape_text differs from the decoding rule",
-        "input: " + std::string(input) + "\ngot: " + text + "\nexpected: " + expected);
+  check(text == expected, "unescape_text differs from the decoding rule", [&] {
+    return "input: " + std::string(input) + "\ngot: " + text + "\nexpected: " + expected;
+  });
   check(text.size() <= input.size(), "unescape_text made the text longer");
   if (input.find('%') == std::string_view::npos) {
     check(text == input, "unescape_text changed a text without escapes");
@@ -87,10 +88,10 @@ void check_parse(std::string_view input) {
   const std::vector<FormEntry> entries = entries_of(list);
   check(outcome.count == -1 || outcome.count == static_cast<int>(entries.size()),
         "parse_urlencoded's count is neither -1 nor the number of entries",
-        "count " + std::to_string(outcome.count) + "\n" + listing(entries));
+        [&] { return "count " + std::to_string(outcome.count) + "\n" + listing(entries); });
   for (const FormEntry& entry : entries) {
     check(entry.name.find('\0') == std::string::npos && entry.value.find('\0') == std::string::npos,
-          "an entry holds a NUL byte", listing(entries));
+          "an entry holds a NUL byte", [&] { return listing(entries); });
   }
 
   // Every entry written back as name=value with each byte escaped: "&" and "=" then only
@@ -104,9 +105,10 @@ void check_parse(std::string_view input) {
   const ReadOutcome second = parse_urlencoded(reparsed, again);
   const std::vector<FormEntry> round_trip = entries_of(reparsed);
   check(same_entries(entries, round_trip) && second.count == static_cast<int>(entries.size()),
-        "entries written back as a request text parse differently",
-        "first:\n" + listing(entries) + "again (count " + std::to_string(second.count) + "):\n" +
-            listing(round_trip));
+        "entries written back as a request text parse differently", [&] {
+          return "first:\n" + listing(entries) + "again (count " + std::to_string(second.count) +
+                 "):\n" + listing(round_trip);
+        });
   form_list_free(list);
   form_list_free(reparsed);
 }

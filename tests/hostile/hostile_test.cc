@@ -162,6 +162,9 @@ TEST(HostileRequestTest, RegisterNames) {
 
 TEST(HostileRequestTest, ContentLength) {
   const std::size_t size = kValidQuery.size();
+  // The valid form padded with one more field to exactly 1 MiB, the largest body accepted.
+  std::string at_limit = kValidQuery + "&Padding=";
+  at_limit.resize(1048576, 'p');
   const Case cases[] = {
       {"CONTENT_LENGTH -1 reads as 0",
        {"REQUEST_METHOD=POST", "CONTENT_LENGTH=-1"},
@@ -179,6 +182,7 @@ TEST(HostileRequestTest, ContentLength) {
        {"REQUEST_METHOD=POST", "CONTENT_LENGTH=1048577"},
        kValidQuery,
        stopped("CONTENT_LENGTH > 1048576")},
+      {"a body of exactly the limit is read", post(at_limit.size()), at_limit, routine()},
       {"a non-numeric CONTENT_LENGTH reads as 0",
        {"REQUEST_METHOD=POST", "CONTENT_LENGTH=ten"},
        kValidQuery,
