@@ -141,6 +141,8 @@ class Connection {
 
   // Connections opened again after the server had closed them while idle.
   long reconnects = 0;
+  // Connections opened in all, the first one included.
+  long opened = 0;
 
  private:
   bool open_socket(std::string& failure) {
@@ -164,6 +166,7 @@ class Connection {
       close_socket();
       return false;
     }
+    ++opened;
     return true;
   }
 
@@ -309,6 +312,7 @@ int main(int argc, char** argv) {
   std::atomic<long> done{0};
   std::atomic<long> failures{0};
   std::atomic<long> reconnects{0};
+  std::atomic<long> opened{0};
   std::mutex report_lock;
   std::vector<std::string> reports;
 
@@ -340,6 +344,7 @@ int main(int argc, char** argv) {
       }
     }
     reconnects.fetch_add(connection.reconnects);
+    opened.fetch_add(connection.opened);
   };
   std::vector<std::thread> threads;
   for (int c = 0; c < connections; ++c) threads.emplace_back(work);
@@ -351,8 +356,9 @@ int main(int argc, char** argv) {
   const long missing = total - done.load();
   std::printf(
       "load: %ld requests (%zu kinds) over %d connections in %.2f s: %.1f requests/s, "
-      "%ld failures, %ld not sent before the time limit, %ld reconnects\n",
+      "%ld failures, %ld not sent before the time limit, %ld connections opened (%ld after an "
+      "idle close)\n",
       done.load(), mix.size(), connections, elapsed, done.load() / elapsed, failures.load(),
-      missing, reconnects.load());
+      missing, opened.load(), reconnects.load());
   return failures.load() == 0 && missing == 0 ? 0 : 1;
 }
