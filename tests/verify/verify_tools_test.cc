@@ -3,6 +3,9 @@
 // as our simulator for a sample of routines chosen to take every kind of path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <map>
 #include <random>
 #include <regex>
@@ -18,23 +21,38 @@
 namespace tarvek {
 namespace {
 
-// The requests the tools' samples are drawn from: the quick sweep's space with every width.
+// The requests the tools' samples are drawn from: the suite's whole sweep.
 std::vector<RoutineRequest> candidate_requests() {
-  return sweep_requests(sweep_constants(20, kSuiteSeed), RequestPlan{2, {}});
+  return sweep_requests(sweep_constants(kSuiteRandomConstants, kSuiteSeed), RequestPlan{0, {}});
 }
 
 // The instruction lines of a block with every byte operand written as R: the style of each
 // line, whatever the register names and indexes.
 std::set<std::string> line_styles(const std::string& block) {
-  static const std::regex byte_operand(R"(\t(ACC|TEMP)[0-9]+)");
   std::set<std::string> styles;
   const std::size_t code = block.find("\tendc\n");
   std::size_t start = code == std::string::npos ? block.size() : code + 6;
   while (start < block.size()) {
     std::size_t end = block.find('\n', start);
     if (end == std::string::npos) end = block.size();
-    const std::string line = block.substr(start, end - start);
-    if (!line.empty()) styles.insert(std::regex_replace(line, byte_operand, "\tR"));
+    std::string line = block.substr(start, end - start);
+    // "\tmnemonic\tACC12, f": the operand starts after the second tab.
+    const std::size_t operand = line.find('\t', 1);
+    if (operand != std::string::npos) {
+      for (const char* name : {"ACC", "TEMP"}) {
+        const std::size_t length = std::char_traits<char>::length(name);
+        if (line.compare(operand + 1, length, name) != 0) continue;
+        std::size_t digits = operand + 1 + length;
+        while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits]))) {
+          ++digits;
+        }
+        std::string styled = line.substr(0, operand + 1);
+        styled += 'R';
+        styled.append(line, digits, std::string::npos);
+        line = std::move(styled);
+      }
+    }
+    if (!line.empty()) styles.insert(line);
     start = end + 1;
   }
   return styles;
@@ -62,7 +80,7 @@ std::string temp_name(std::size_t index) {
 }
 
 // Every routine that brings a new line style, then an even spread up to `total`.
-std::vector<Chosen> gpasm_sample(std::size_t total) {
+std::vector<Chosen> gpasm_sample(std::size_t total, std::size_t& style_count) {
   const std::vector<RoutineRequest> requests = candidate_requests();
   std::vector<Chosen> chosen;
   std::set<std::string> covered;
@@ -76,6 +94,7 @@ std::vector<Chosen> gpasm_sample(std::size_t total) {
       }
     }
   }
+  style_count = covered.size();
   const std::size_t styled = chosen.size();
   const std::size_t step = requests.size() / (total > styled ? total - styled : 1) + 1;
   for (std::size_t i = 0; i < requests.size() && chosen.size() < total; i += step) {
@@ -93,7 +112,10 @@ std::string describe_routine(const std::vector<Chosen>& sample, std::size_t inde
 // one source file, each with its own cblock at the start of the general-purpose bytes.
 TEST(VerifyToolsTest, GpasmAssemblesEveryRoutineStyle) {
   ASSERT_TRUE(gpsim_tools_available());
-  const std::vector<Chosen> sample = gpasm_sample(400);
+  std::size_t styles = 0;
+  const std::vector<Chosen> sample = gpasm_sample(400, styles);
+  RecordProperty("styles", static_cast<int>(styles));
+  RecordProperty("routines", static_cast<int>(sample.size()));
   ASSERT_GE(sample.size(), 390u);
   std::string body;
   std::vector<std::size_t> members;
@@ -152,6 +174,16 @@ const PathKind kPathKinds[] = {
     {"no term", R"(; Clear accumulator\n; WARNING:)"},
 };
 
+// The patterns of kPathKinds, compiled once.
+const std::vector<std::regex>& path_patterns() {
+  static const std::vector<std::regex> patterns = [] {
+    std::vector<std::regex> compiled;
+    for (const PathKind& kind : kPathKinds) compiled.emplace_back(kind.pattern);
+    return compiled;
+  }();
+  return patterns;
+}
+
 GpsimInput starting_state(const PicProgram& program, const RoutineRequest& request, uint64_t x,
                           std::mt19937& random) {
   PicMachine machine(program);
@@ -200,16 +232,20 @@ TEST(VerifyToolsTest, GpsimAgreesWithOurSimulator) {
   std::map<std::string, int> found;
   int routines = 0;
   std::mt19937 random(5);
+  const int wanted = 2 * 2 * static_cast<int>(std::size(kPathKinds));
+  int taken = 0;
   // Every seventh request first, so that the sample spreads over widths and constants.
-  for (std::size_t pass = 0; pass < 7; ++pass) {
-    for (std::size_t i = pass; i < requests.size(); i += 7) {
+  for (std::size_t pass = 0; pass < 7 && taken < wanted; ++pass) {
+    for (std::size_t i = pass; i < requests.size() && taken < wanted; i += 7) {
       const RoutineRequest& request = requests[i];
       const std::string block = generate_block(request);
       std::string kinds;
-      for (const PathKind& kind : kPathKinds) {
-        const std::string key = std::string(kind.name) + (request.little_endian ? " LE" : " BE");
-        if (found[key] < 2 && std::regex_search(block, std::regex(kind.pattern))) {
+      for (std::size_t p = 0; p < std::size(kPathKinds); ++p) {
+        const std::string key =
+            std::string(kPathKinds[p].name) + (request.little_endian ? " LE" : " BE");
+        if (found[key] < 2 && std::regex_search(block, path_patterns()[p])) {
           ++found[key];
+          ++taken;
           kinds += key + "; ";
         }
       }
