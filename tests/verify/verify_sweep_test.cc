@@ -11,6 +11,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,11 @@ struct SweepPart {
   int shard;
   int shard_count;
 };
+
+// How test listings name a part.
+void PrintTo(const SweepPart& part, std::ostream* out) {
+  *out << part.family << " " << part.shard << "/" << part.shard_count;
+}
 
 std::vector<SweepPart> sweep_parts() {
   std::vector<SweepPart> parts;
