@@ -105,6 +105,19 @@ bool is_byte_of(std::string_view name, std::string_view prefix) {
   return index && name.empty();
 }
 
+// Where the first "\tendc" line starts; the parse has found one.
+std::size_t endc_line_start(std::string_view block) {
+  std::size_t start = 0;
+  while (start < block.size()) {
+    std::size_t end = block.find('\n', start);
+    if (end == std::string_view::npos) end = block.size();
+    if (block.substr(start, end - start) == "\tendc") return start;
+    start = end + 1;
+  }
+  assert(false);
+  return block.size();
+}
+
 std::string byte_name(std::string_view prefix, int index) {
   return std::string(prefix) + std::to_string(index);
 }
@@ -169,6 +182,7 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
 PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   assert(routine.input_bits >= 1 && routine.input_bits <= 32);
   assert(routine.output_bits >= 1 && routine.output_bits <= 63);
+  assert(!routine.acc_name.empty() && !routine.temp_name.empty());
   PromiseOutcome read = read_promise(routine.block, routine.acc_name);
   if (!read.promise) return {std::nullopt, "comment block: " + read.error};
   const RoutinePromise& promise = *read.promise;
@@ -203,9 +217,7 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   }
   if (!missing.empty()) {
     std::string block(routine.block);
-    const std::size_t endc = block.find("\n\tendc\n");
-    assert(endc != std::string::npos);  // the parse found the section
-    block.insert(endc + 1, missing);
+    block.insert(endc_line_start(block), missing);
     parsed = parse_generated_block(block);
     assert(parsed.program);
   }

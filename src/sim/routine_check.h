@@ -86,7 +86,8 @@ struct PrepareOutcome {
 };
 
 // Reads the promise, parses the routine and checks its declarations (see above).
-// Requires: 1 <= routine.input_bits <= 32, 1 <= routine.output_bits <= 63.
+// Requires: 1 <= routine.input_bits <= 32, 1 <= routine.output_bits <= 63, both names
+// non-empty.
 PrepareOutcome prepare_routine(const RoutineUnderCheck& routine);
 
 struct CheckReport {

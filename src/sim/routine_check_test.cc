@@ -141,6 +141,17 @@ TEST(RoutineCheckTest, TheFirstFailingInputIsNamed) {
   EXPECT_EQ(report.inputs_checked, 26);
 }
 
+// The bytes of the Input line that a routine never names are added for the run, also when
+// its cblock section is the block's last text.
+TEST(RoutineCheckTest, UndeclaredInputBytesAreAddedBeforeAFinalEndc) {
+  const std::string block =
+      "; Add input * 1 to accumulator\n; Input:  ACC0 .. ACC1\t(16 bits)\n"
+      "; Output: ACC0 .. ACC1\t(16 bits)\n\tcblock\n\tendc";
+  const CheckReport report =
+      check_routine({block, "ACC", "TEMP", false, 16, 16}, sample_inputs(16, 0, 20, 1), 1);
+  EXPECT_TRUE(report.passed) << report.failure;
+}
+
 // Constant 1: nothing to do, nothing declared; the input bytes keep the input.
 TEST(RoutineCheckTest, AnEmptyRoutineLeavesTheInput) {
   const std::string block =
