@@ -60,9 +60,9 @@ class ByteReader {
   std::size_t used_ = 0;
 };
 
-// A folder of this process under the system's temporary folder, holding only the folder
-// `uploads()` that readers are given as their upload directory. Made when first asked for and
-// removed when the process exits normally.
+// A folder of this process in /dev/shm (or, without it, the system's temporary folder), holding
+// only the folder `uploads()` that readers are given as their upload directory. Made when first
+// asked for and removed when the process exits normally.
 class UploadSandbox {
  public:
   // The one sandbox of this process. libFuzzer runs every input in the same process, and
