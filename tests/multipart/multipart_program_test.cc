@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cgi_runner.h"
 #include "form/request_source.h"
+#include "program_runner.h"
 
 namespace tarvek {
 namespace {
@@ -39,16 +39,16 @@ std::string six_fields_body(const std::string& more = "") {
          part("Temp", "TEMP") + part("endian", "big") + more + "--" + kBoundary + "--\r\n";
 }
 
-CgiRun post_multipart(const std::string& body) {
-  return run_cgi(TARVEK_PROGRAM,
-                 {"REQUEST_METHOD=POST", "CONTENT_LENGTH=" + std::to_string(body.size()),
-                  "CONTENT_TYPE=multipart/form-data; boundary=" + kBoundary,
-                  "HTTP_USER_AGENT=" + kWindowsAgent},
-                 body);
+ProgramRun post_multipart(const std::string& body) {
+  return run_program(TARVEK_PROGRAM,
+                     {"REQUEST_METHOD=POST", "CONTENT_LENGTH=" + std::to_string(body.size()),
+                      "CONTENT_TYPE=multipart/form-data; boundary=" + kBoundary,
+                      "HTTP_USER_AGENT=" + kWindowsAgent},
+                     body);
 }
 
-CgiRun get_six_fields() {
-  return run_cgi(TARVEK_PROGRAM, {"REQUEST_METHOD=GET", "QUERY_STRING=" + kQuery}, "");
+ProgramRun get_six_fields() {
+  return run_program(TARVEK_PROGRAM, {"REQUEST_METHOD=GET", "QUERY_STRING=" + kQuery}, "");
 }
 
 // `page` with the time text of its generator stamp replaced by "<time>".
@@ -63,7 +63,7 @@ std::string without_time(const std::string& page) {
 // The GET page of the six fields with its time masked; checked to be a generated page, so
 // that comparing another page with it means something.
 std::string get_page() {
-  const CgiRun run = get_six_fields();
+  const ProgramRun run = get_six_fields();
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   const std::string page = without_time(run.out);
@@ -109,7 +109,7 @@ std::string read_file(const fs::path& path) {
 
 TEST(MultipartProgramTest, SixFieldsGiveTheGetPage) {
   const std::string expected = get_page();
-  const CgiRun run = post_multipart(six_fields_body());
+  const ProgramRun run = post_multipart(six_fields_body());
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(without_time(run.out), expected);
@@ -121,7 +121,7 @@ TEST(MultipartProgramTest, UploadsLandInTmpOnly) {
   const std::string climbing = names.make("climbing.txt");
   const std::string content("first line\r\nsecond line\n\0end", 28);
   const std::string expected = get_page();
-  const CgiRun run =
+  const ProgramRun run =
       post_multipart(six_fields_body(file_part("a", "C:\\Users\\me\\" + windows, content) +
                                      file_part("b", "../" + climbing, "up")));
   EXPECT_EQ(run.status, 0);
@@ -136,7 +136,7 @@ TEST(MultipartProgramTest, BodyOverTheLimitStopsAndRemovesTheUpload) {
   ScratchNames names;
   const std::string big = names.make("big.txt");
   const std::string expected = get_page();
-  const CgiRun run =
+  const ProgramRun run =
       post_multipart(six_fields_body(file_part("a", big, std::string(kMaxBodyBytes, 'x'))));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "caught by tarvek: multipart body > 1048576\n");

@@ -22,6 +22,13 @@ std::string read_file(const std::filesystem::path& path) {
   return text.str();
 }
 
+// Close-on-exec, so only the duplicates on 0, 1 and 2 reach the program.
+int open_or_throw(const std::filesystem::path& path, int flags) {
+  const int fd = open(path.c_str(), flags | O_CLOEXEC, 0600);
+  if (fd < 0) throw std::runtime_error("cannot open " + path.string());
+  return fd;
+}
+
 // A folder of its own under the system's temporary folder, removed with everything in it.
 class TemporaryFolder {
  public:
@@ -42,27 +49,33 @@ class TemporaryFolder {
   std::filesystem::path path_;
 };
 
+// Texts as the NULL-ended array of pointers execve takes; `texts` must outlive the result.
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (std::string& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
 }  // namespace
 
-ProgramRun run_program(const std::string& path, const std::vector<std::string>& environment,
-                       const std::string& input, const ProgramLimits& limits) {
+ProgramRun run_program(const std::string& path, const ProgramCall& call) {
   const TemporaryFolder folder;
   const std::filesystem::path in_path = folder.path() / "in";
-  const std::filesystem::path out_path = folder.path() / "out";
+  const std::filesystem::path out_path =
+      call.output_path ? std::filesystem::path(*call.output_path) : folder.path() / "out";
   const std::filesystem::path err_path = folder.path() / "err";
-  std::ofstream(in_path, std::ios::binary) << input;
+  std::ofstream(in_path, std::ios::binary) << call.input;
 
   // Everything the child needs is prepared before the fork.
-  std::vector<char*> envp;
-  std::vector<std::string> env_copy = environment;
-  for (std::string& entry : env_copy) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  std::string program = path;
-  char* argv[] = {program.data(), nullptr};
-  const int in_fd = open(in_path.c_str(), O_RDONLY);
-  const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (in_fd < 0 || out_fd < 0 || err_fd < 0) throw std::runtime_error("cannot open run files");
+  std::vector<std::string> env_texts = call.environment;
+  const std::vector<char*> envp = pointers(env_texts);
+  std::vector<std::string> arg_texts{path};
+  arg_texts.insert(arg_texts.end(), call.arguments.begin(), call.arguments.end());
+  const std::vector<char*> argv = pointers(arg_texts);
+  const int in_fd = open_or_throw(in_path, O_RDONLY);
+  const int out_fd = open_or_throw(out_path, O_WRONLY | O_CREAT | O_TRUNC);
+  const int err_fd = open_or_throw(err_path, O_WRONLY | O_CREAT | O_TRUNC);
 
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");
@@ -70,13 +83,13 @@ ProgramRun run_program(const std::string& path, const std::vector<std::string>& 
     dup2(in_fd, 0);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
-    if (limits.memory_bytes) {
-      const rlimit limit{*limits.memory_bytes, *limits.memory_bytes};
+    if (call.limits.memory_bytes) {
+      const rlimit limit{*call.limits.memory_bytes, *call.limits.memory_bytes};
       setrlimit(RLIMIT_AS, &limit);
     }
     // A pending alarm survives exec and ends a program that hangs.
-    alarm(limits.seconds);
-    execve(argv[0], argv, envp.data());
+    alarm(call.limits.seconds);
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(in_fd);
@@ -88,7 +101,7 @@ ProgramRun run_program(const std::string& path, const std::vector<std::string>& 
   }
 
   ProgramRun run;
-  run.out = read_file(out_path);
+  if (!call.output_path) run.out = read_file(out_path);
   run.err = read_file(err_path);
   if (WIFEXITED(wait_status)) run.status = WEXITSTATUS(wait_status);
   if (WIFSIGNALED(wait_status)) run.signal = WTERMSIG(wait_status);
