@@ -5,31 +5,13 @@
 #include <string>
 
 #include "codegen/code_writer.h"
+#include "codegen/listing_for_tests.h"
 #include "codegen/register.h"
 #include "sim/pic_machine.h"
 #include "sim/pic_program.h"
 
 namespace tarvek {
 namespace {
-
-// Turns "movf TEMP1, w; addwf ACC1, f" into the emitted form, one "\tmnemonic\toperands\n"
-// line per instruction (a mnemonic without operands gets no second tab).
-std::string lines(const std::string& listing) {
-  std::string text;
-  std::size_t start = 0;
-  while (start < listing.size()) {
-    std::size_t end = listing.find("; ", start);
-    if (end == std::string::npos) end = listing.size();
-    const std::string line = listing.substr(start, end - start);
-    const std::size_t blank = line.find(' ');
-    text += '\t';
-    text +=
-        blank == std::string::npos ? line : line.substr(0, blank) + '\t' + line.substr(blank + 1);
-    text += '\n';
-    start = end + 2;
-  }
-  return text;
-}
 
 enum class Op { kAdd, kSubtract, kNegate };
 

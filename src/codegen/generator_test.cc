@@ -11,28 +11,13 @@
 #include "codegen/arithmetic.h"
 #include "codegen/code_writer.h"
 #include "codegen/decomposition.h"
+#include "codegen/listing_for_tests.h"
 #include "codegen/program_assembly.h"
 #include "codegen/register.h"
 #include "codegen/shift.h"
 
 namespace tarvek {
 namespace {
-
-// "movf ACC0, w; movwf ACC1" as emitted: "\tmovf\tACC0, w\n\tmovwf\tACC1\n".
-std::string lines(const std::string& listing) {
-  std::string text;
-  std::size_t start = 0;
-  while (start < listing.size()) {
-    std::size_t end = listing.find("; ", start);
-    if (end == std::string::npos) end = listing.size();
-    std::string line = listing.substr(start, end - start);
-    const std::size_t blank = line.find(' ');
-    if (blank != std::string::npos) line[blank] = '\t';
-    text += '\t' + line + '\n';
-    start = end + 2;
-  }
-  return text;
-}
 
 std::string block(const std::string& declarations, const std::string& code) {
   return "\n\n\tcblock\n" + declarations + "\tendc\n\n" + code + "\n";

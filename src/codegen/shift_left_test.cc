@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codegen/code_writer.h"
+#include "codegen/listing_for_tests.h"
 #include "codegen/register.h"
 #include "codegen/shift.h"
 #include "sim/pic_machine.h"
@@ -14,33 +15,6 @@
 
 namespace tarvek {
 namespace {
-
-// Turns "clrc; rlf ACC0, f" (a blank after each mnemonic) into the emitted line format.
-std::string lines(std::string_view listing) {
-  std::string text;
-  while (!listing.empty()) {
-    const size_t end = listing.find("; ");
-    const std::string_view line = listing.substr(0, end);
-    const size_t blank = line.find(' ');
-    text += '\t';
-    if (blank == std::string_view::npos) {
-      text += line;
-    } else {
-      text += line.substr(0, blank);
-      text += '\t';
-      text += line.substr(blank + 1);
-    }
-    text += '\n';
-    listing = end == std::string_view::npos ? std::string_view() : listing.substr(end + 2);
-  }
-  return text;
-}
-
-std::string repeat(const std::string& text, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += text;
-  return out;
-}
 
 struct Case {
   const char* name;
