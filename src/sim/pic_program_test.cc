@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/times_ten_block_for_tests.h"
+
 namespace tarvek {
 namespace {
 
@@ -155,52 +157,6 @@ TEST(PicProgram, ResolvesValueBytesInBothByteOrders) {
   EXPECT_EQ(p.value_indexes("X", 3, true), (std::vector<int>{2, 0, 3}));
   EXPECT_EQ(p.value_indexes("X", 3, false), (std::vector<int>{3, 0, 2}));
 }
-
-// The complete routine for constant 10, 8 bits, big-endian, as the generator prints it.
-constexpr const char* kTimesTenBlock =
-    "; ACC = ACC * 10.000000\n"
-    ";\n"
-    "; ALGORITHM:\n"
-    "; Clear accumulator\n"
-    "; Add input * 8 to accumulator\n"
-    "; Add input * 2 to accumulator\n"
-    "; Move accumulator to result\n"
-    ";\n"
-    "; Error in constant approximation : 0.000000, %\n"
-    "\n"
-    "\n"
-    "; Input:  ACC0\t(8 bits)\n"
-    "; Output: ACC0 .. ACC1\t(12 bits)\n"
-    "\n"
-    "\tcblock\n"
-    "\tACC0\n"
-    "\tACC1\n"
-    "\tTEMP0\n"
-    "\tTEMP1\n"
-    "\tendc\n"
-    "\n"
-    "\tmovf\tACC0, w\n"
-    "\tmovwf\tACC1\n"
-    "\tclrf\tACC0\n"
-    "\tclrc\n"
-    "\trlf\tACC1, f\n"
-    "\trlf\tACC0, f\n"
-    "\tmovf\tACC0, w\n"
-    "\tmovwf\tTEMP0\n"
-    "\tmovf\tACC1, w\n"
-    "\tmovwf\tTEMP1\n"
-    "\tclrc\n"
-    "\trlf\tTEMP1, f\n"
-    "\trlf\tTEMP0, f\n"
-    "\trlf\tTEMP1, f\n"
-    "\trlf\tTEMP0, f\n"
-    "\tmovf\tTEMP1, w\n"
-    "\taddwf\tACC1, f\n"
-    "\tmovf\tTEMP0, w\n"
-    "\tskpnc\n"
-    "\tincfsz\tTEMP0, w\n"
-    "\taddwf\tACC0, f\n"
-    "\n";
 
 TEST(ParseGeneratedBlock, ReadsDeclarationsAndInstructions) {
   const ParseOutcome outcome = parse_generated_block(kTimesTenBlock);

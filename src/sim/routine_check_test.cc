@@ -3,55 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+
+#include "sim/times_ten_block_for_tests.h"
 
 namespace tarvek {
 namespace {
-
-// The generated block for ACC = ACC * 10, 8-bit input, big-endian, temp TEMP.
-constexpr std::string_view kTen =
-    "; ACC = ACC * 10.000000\n"
-    ";\n"
-    "; ALGORITHM:\n"
-    "; Clear accumulator\n"
-    "; Add input * 8 to accumulator\n"
-    "; Add input * 2 to accumulator\n"
-    "; Move accumulator to result\n"
-    ";\n"
-    "; Error in constant approximation : 0.000000, %\n"
-    "\n"
-    "\n"
-    "; Input:  ACC0\t(8 bits)\n"
-    "; Output: ACC0 .. ACC1\t(12 bits)\n"
-    "\n"
-    "\tcblock\n"
-    "\tACC0\n"
-    "\tACC1\n"
-    "\tTEMP0\n"
-    "\tTEMP1\n"
-    "\tendc\n"
-    "\n"
-    "\tmovf\tACC0, w\n"
-    "\tmovwf\tACC1\n"
-    "\tclrf\tACC0\n"
-    "\tclrc\n"
-    "\trlf\tACC1, f\n"
-    "\trlf\tACC0, f\n"
-    "\tmovf\tACC0, w\n"
-    "\tmovwf\tTEMP0\n"
-    "\tmovf\tACC1, w\n"
-    "\tmovwf\tTEMP1\n"
-    "\tclrc\n"
-    "\trlf\tTEMP1, f\n"
-    "\trlf\tTEMP0, f\n"
-    "\trlf\tTEMP1, f\n"
-    "\trlf\tTEMP0, f\n"
-    "\tmovf\tTEMP1, w\n"
-    "\taddwf\tACC1, f\n"
-    "\tmovf\tTEMP0, w\n"
-    "\tskpnc\n"
-    "\tincfsz\tTEMP0, w\n"
-    "\taddwf\tACC0, f\n"
-    "\n";
 
 std::string replaced(std::string_view text, std::string_view from, std::string_view to) {
   std::string result(text);
@@ -74,7 +31,7 @@ std::string small_block(std::string_view terms, std::string_view output_line,
 }
 
 TEST(RoutineCheckTest, TheRoutineForTenKeepsItsPromiseForEveryInput) {
-  const CheckReport report = check_routine(ten(kTen), sample_inputs(8, 12, 0, 0), 1);
+  const CheckReport report = check_routine(ten(kTimesTenBlock), sample_inputs(8, 12, 0, 0), 1);
   EXPECT_TRUE(report.passed) << report.failure;
   EXPECT_EQ(report.failure, "");
   EXPECT_EQ(report.inputs_checked, 256);
@@ -93,22 +50,24 @@ struct BrokenCase {
 
 TEST(RoutineCheckTest, EveryBrokenPromiseIsReported) {
   const BrokenCase cases[] = {
-      {"a wrong byte in the addition", replaced(kTen, "\taddwf\tACC0, f", "\taddwf\tACC1, f"),
-       false, 12, "input 26: got "},
-      {"the other byte order", std::string(kTen), true, 12, "input 1: got 2560, documented 10"},
-      {"a byte used but not declared", replaced(kTen, "\tTEMP1\n", ""), false, 12,
+      {"a wrong byte in the addition",
+       replaced(kTimesTenBlock, "\taddwf\tACC0, f", "\taddwf\tACC1, f"), false, 12,
+       "input 26: got "},
+      {"the other byte order", std::string(kTimesTenBlock), true, 12,
+       "input 1: got 2560, documented 10"},
+      {"a byte used but not declared", replaced(kTimesTenBlock, "\tTEMP1\n", ""), false, 12,
        "does not parse: line "},
-      {"a byte of neither register", replaced(kTen, "\tTEMP1\n", "\tTEMP1\n\tOTHER0\n"), false, 12,
-       "declares OTHER0, a byte of neither register"},
-      {"an Output line for another width", std::string(kTen), false, 13,
+      {"a byte of neither register", replaced(kTimesTenBlock, "\tTEMP1\n", "\tTEMP1\n\tOTHER0\n"),
+       false, 12, "declares OTHER0, a byte of neither register"},
+      {"an Output line for another width", std::string(kTimesTenBlock), false, 13,
        "the Output line does not name the 13-bit product"},
-      {"a term that is no power of two", replaced(kTen, "input * 8", "input * 6"), false, 12,
-       "comment block: unreadable term line \"; Add input * 6 to accumulator\""},
-      {"a term listed twice", replaced(kTen, "input * 8", "input * 2"), false, 12,
+      {"a term that is no power of two", replaced(kTimesTenBlock, "input * 8", "input * 6"), false,
+       12, "comment block: unreadable term line \"; Add input * 6 to accumulator\""},
+      {"a term listed twice", replaced(kTimesTenBlock, "input * 8", "input * 2"), false, 12,
        "comment block: two terms of weight 2^1"},
-      {"a promise of 9 times", replaced(kTen, "input * 2", "input * 1"), false, 12,
+      {"a promise of 9 times", replaced(kTimesTenBlock, "input * 2", "input * 1"), false, 12,
        "input 1: got 10, documented 9"},
-      {"no Output line", replaced(kTen, "; Output: ", "; Result: "), false, 12,
+      {"no Output line", replaced(kTimesTenBlock, "; Output: ", "; Result: "), false, 12,
        "comment block: no Input or no Output line"},
       {"an output byte above the input never written",
        small_block("; Add input * 2 to accumulator\n", "ACC0 .. ACC1\t(9 bits)", "\tACC0\n",
@@ -133,7 +92,7 @@ TEST(RoutineCheckTest, EveryBrokenPromiseIsReported) {
 
 // The report names the first input whose run went wrong and counts those before it.
 TEST(RoutineCheckTest, TheFirstFailingInputIsNamed) {
-  const std::string wrong = replaced(kTen, "\taddwf\tACC0, f", "\taddwf\tACC1, f");
+  const std::string wrong = replaced(kTimesTenBlock, "\taddwf\tACC0, f", "\taddwf\tACC1, f");
   const CheckReport report = check_routine(ten(wrong), sample_inputs(8, 12, 0, 0), 1);
   ASSERT_FALSE(report.passed);
   ASSERT_TRUE(report.failing_input.has_value());
@@ -173,7 +132,7 @@ TEST(RoutineCheckTest, NoTermPromisesZero) {
 }
 
 TEST(RoutineCheckTest, InputsWiderThanTheRegisterAreRefused) {
-  const CheckReport report = check_routine(ten(kTen), {3, 256}, 1);
+  const CheckReport report = check_routine(ten(kTimesTenBlock), {3, 256}, 1);
   EXPECT_EQ(report.failure, "input 256: wider than the 8-bit input");
   EXPECT_EQ(report.inputs_checked, 1);
 }
@@ -181,11 +140,12 @@ TEST(RoutineCheckTest, InputsWiderThanTheRegisterAreRefused) {
 TEST(RoutineCheckTest, TheObserverSeesEveryMatchingResult) {
   uint64_t sum = 0;
   long calls = 0;
-  const CheckReport report = check_routine(ten(kTen), {0, 1, 255}, 1, [&](uint64_t x, uint64_t y) {
-    EXPECT_EQ(y, 10 * x);
-    sum += y;
-    ++calls;
-  });
+  const CheckReport report =
+      check_routine(ten(kTimesTenBlock), {0, 1, 255}, 1, [&](uint64_t x, uint64_t y) {
+        EXPECT_EQ(y, 10 * x);
+        sum += y;
+        ++calls;
+      });
   EXPECT_TRUE(report.passed);
   EXPECT_EQ(calls, 3);
   EXPECT_EQ(sum, 2560u);
