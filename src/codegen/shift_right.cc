@@ -64,6 +64,40 @@ void fix_top_sign(CodeWriter& writer, Register& reg, int top) {
   writer.addwf_f(reg, top);
 }
 
+// Brings `spare` into its range by forgetting top bytes that hold only spare bits.
+void le_forget_free_bytes(Register& reg) {
+  reg.spare -= 8 * free_top_bytes(reg);
+}
+
+// Shifts right by `count` bits, one rrf chain per bit from the most significant byte down. The
+// bit entering at the top is the pending carry, a copy of the sign, or zero.
+void shift_bits(CodeWriter& writer, Register& reg, int count) {
+  for (int pass = 0; pass < count; ++pass) {
+    make_current(writer, reg);
+    const int bytes = reg.value_bytes();
+    const int top = reg.little_endian ? bytes - 1 : 0;
+    const bool overflow = writer.carry_overflow_of(reg);
+    if (overflow) {
+      // Unsigned: the carry already is the incoming top bit.
+    } else if (reg.is_signed) {
+      writer.rlf_w(reg, top);
+    } else if (!writer.carry_known_of(reg)) {
+      writer.clrc();
+    }
+    for (int i = 0; i < bytes; ++i) writer.rrf_f(reg, reg.little_endian ? bytes - 1 - i : i);
+    if (overflow) {
+      if (reg.is_signed) fix_top_sign(writer, reg, top);
+      count_absorbed_carry(reg);
+    }
+    clear_flags(writer, reg);
+    reg.width -= 1;
+    reg.spare += 1;
+    // Little-endian top bytes are the last ones and are forgotten as soon as they are free;
+    // big-endian ones are dropped by one move at the end of the shift.
+    if (reg.little_endian) le_forget_free_bytes(reg);
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Big-endian: byte 0 is the most significant byte.
 
@@ -169,29 +203,6 @@ void be_nibble(CodeWriter& writer, Register& reg) {
   clear_flags(writer, reg);
 }
 
-void be_bits(CodeWriter& writer, Register& reg, int count) {
-  for (int pass = 0; pass < count; ++pass) {
-    make_current(writer, reg);
-    const int bytes = reg.value_bytes();
-    const bool overflow = writer.carry_overflow_of(reg);
-    if (overflow) {
-      // Unsigned: the carry already is the incoming top bit.
-    } else if (reg.is_signed) {
-      writer.rlf_w(reg, 0);
-    } else if (!writer.carry_known_of(reg)) {
-      writer.clrc();
-    }
-    for (int k = 0; k < bytes; ++k) writer.rrf_f(reg, k);
-    if (overflow) {
-      if (reg.is_signed) fix_top_sign(writer, reg, 0);
-      count_absorbed_carry(reg);
-    }
-    clear_flags(writer, reg);
-    reg.width -= 1;
-    reg.spare += 1;
-  }
-}
-
 void be_compact(CodeWriter& writer, Register& reg) {
   const int drop = free_top_bytes(reg);
   if (drop == 0) return;
@@ -217,18 +228,13 @@ void shift_big_endian(CodeWriter& writer, Register& reg, int n) {
       be_nibble(writer, reg);
       c -= 4;
     }
-    be_bits(writer, reg, c);
+    shift_bits(writer, reg, c);
   }
   be_compact(writer, reg);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Little-endian: byte 0 is the least significant byte.
-
-// Brings `spare` into its range by forgetting top bytes that hold only spare bits.
-void le_forget_free_bytes(Register& reg) {
-  reg.spare -= 8 * free_top_bytes(reg);
-}
 
 // Stores the bit that just left byte `top` - 1 in the cleared byte `top`: the bit itself for
 // an unsigned register, eight copies of it (the sign) for a signed one.
@@ -303,30 +309,6 @@ void le_nibble(CodeWriter& writer, Register& reg) {
   clear_flags(writer, reg);
 }
 
-void le_bits(CodeWriter& writer, Register& reg, int count) {
-  for (int pass = 0; pass < count; ++pass) {
-    make_current(writer, reg);
-    const int bytes = reg.value_bytes();
-    const bool overflow = writer.carry_overflow_of(reg);
-    if (overflow) {
-      // Unsigned: the carry already is the incoming top bit.
-    } else if (reg.is_signed) {
-      writer.rlf_w(reg, bytes - 1);
-    } else if (!writer.carry_known_of(reg)) {
-      writer.clrc();
-    }
-    for (int k = bytes - 1; k >= 0; --k) writer.rrf_f(reg, k);
-    if (overflow) {
-      if (reg.is_signed) fix_top_sign(writer, reg, bytes - 1);
-      count_absorbed_carry(reg);
-    }
-    clear_flags(writer, reg);
-    reg.width -= 1;
-    reg.spare += 1;
-    le_forget_free_bytes(reg);
-  }
-}
-
 void shift_little_endian(CodeWriter& writer, Register& reg, int n) {
   const int q = n / 8;
   int c = n % 8;
@@ -350,7 +332,7 @@ void shift_little_endian(CodeWriter& writer, Register& reg, int n) {
       le_nibble(writer, reg);
       c -= 4;
     }
-    le_bits(writer, reg, c);
+    shift_bits(writer, reg, c);
   }
   le_forget_free_bytes(reg);
 }
