@@ -226,6 +226,20 @@ std::string declare(std::string_view name, PicProgram& program, NameIndex& names
   return {};
 }
 
+// Parses instruction line `number` into `program`; on a problem sets `error` and returns false.
+bool add_instruction(std::string_view line, int number, const NameIndex& names, PicProgram& program,
+                     std::string& error) {
+  PicInstruction instruction{};
+  instruction.line = number;
+  const std::string problem = parse_line(line, names, instruction);
+  if (!problem.empty()) {
+    error = at_line(number, problem);
+    return false;
+  }
+  program.instructions.push_back(instruction);
+  return true;
+}
+
 }  // namespace
 
 int PicProgram::index_of(std::string_view name) const {
@@ -258,15 +272,7 @@ ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::s
   }
   std::string error;
   for_each_line(lines, [&](std::string_view line, int number) {
-    PicInstruction instruction{};
-    instruction.line = number;
-    const std::string problem = parse_line(line, names, instruction);
-    if (!problem.empty()) {
-      error = at_line(number, problem);
-      return false;
-    }
-    program.instructions.push_back(instruction);
-    return true;
+    return add_instruction(line, number, names, program, error);
   });
   if (!error.empty()) return {std::nullopt, error};
   return {std::move(program), {}};
@@ -325,15 +331,7 @@ ParseOutcome parse_generated_block(std::string_view block) {
       error = at_line(number, "a second cblock section");
       return false;
     }
-    PicInstruction instruction{};
-    instruction.line = number;
-    const std::string problem = parse_line(line, names, instruction);
-    if (!problem.empty()) {
-      error = at_line(number, problem);
-      return false;
-    }
-    program.instructions.push_back(instruction);
-    return true;
+    return add_instruction(line, number, names, program, error);
   });
   if (!error.empty()) return {std::nullopt, error};
   return {std::move(program), {}};
