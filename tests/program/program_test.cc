@@ -8,20 +8,13 @@
 #include "codegen/generator.h"
 #include "codegen/register.h"
 #include "page/page_frame.h"
+#include "page/page_text_for_tests.h"
 #include "page/stamp.h"
 #include "program_runner.h"
 
 namespace tarvek {
 namespace {
 
-const std::string kPageStart =
-    "Content-type: text/html\n\n"
-    "<html> <head>\n"
-    "<title>Code Generator Results</title>\n"
-    "</head>\n\n"
-    "<body>\n";
-const std::string kPageEnd = "</body> </html>\n";
-const std::string kBackLink = "<BR><BR><BR> <A HREF=\"/tarvek.htm\">Back to form</A>\n";
 const std::string kValidQuery = "Const=10&Bits=8&ConstErr=0&Acc=ACC&Temp=TEMP&endian=big";
 
 ProgramRun run(const std::vector<std::string>& environment, const std::string& input = "",
