@@ -5,11 +5,11 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "form/request_source.h"
+#include "page_time.h"
 #include "program_runner.h"
 
 namespace tarvek {
@@ -49,15 +49,6 @@ ProgramRun post_multipart(const std::string& body) {
 
 ProgramRun get_six_fields() {
   return run_program(TARVEK_PROGRAM, {"REQUEST_METHOD=GET", "QUERY_STRING=" + kQuery}, "");
-}
-
-// `page` with the time text of its generator stamp replaced by "<time>".
-std::string without_time(const std::string& page) {
-  static const std::regex time_text(
-      "; (Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-      "[ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}\n GMT<BR>\n");
-  return std::regex_replace(page, time_text, "; <time>\n GMT<BR>\n",
-                            std::regex_constants::format_first_only);
 }
 
 // The GET page of the six fields with its time masked; checked to be a generated page, so
