@@ -46,6 +46,17 @@ void echo_generator(std::ostream& out, const GeneratorRequest& request, Register
       << temp.little_endian << "\n";
 }
 
+// The whole page for times ten, 8 bits, registers ACC and TEMP, with echo_generator.
+std::string ten_echo_page() {
+  return kPageStart +
+         "<PRE>\n"
+         "; const 10 error 0 out 12\n"
+         "; acc ACC width 8 little 0\n"
+         "; temp TEMP width 0 little 0\n"
+         "</PRE>\n" +
+         stamp_and_credit_box() + kPageEnd;
+}
+
 struct Page {
   std::string out;
   std::string err;
@@ -108,13 +119,7 @@ TEST(DriverTest, ErrorPages) {
 
 TEST(DriverTest, ValidPage) {
   const Page page = run_get("Const=10&Bits=8&ConstErr=0&Acc=ACC&Temp=TEMP&endian=big");
-  EXPECT_EQ(page.out, kPageStart +
-                          "<PRE>\n"
-                          "; const 10 error 0 out 12\n"
-                          "; acc ACC width 8 little 0\n"
-                          "; temp TEMP width 0 little 0\n"
-                          "</PRE>\n" +
-                          stamp_and_credit_box() + kPageEnd);
+  EXPECT_EQ(page.out, ten_echo_page());
   EXPECT_EQ(page.err, "");
   EXPECT_EQ(page.stop, std::nullopt);
 }
@@ -191,13 +196,7 @@ TEST(DriverTest, PostedForm) {
   const std::string body = "Const=10&Bits=8&ConstErr=0&Acc=ACC&Temp=TEMP&endian=big";
   const Page page =
       run_page({{"REQUEST_METHOD", "POST"}, {"CONTENT_LENGTH", std::to_string(body.size())}}, body);
-  EXPECT_EQ(page.out, kPageStart +
-                          "<PRE>\n"
-                          "; const 10 error 0 out 12\n"
-                          "; acc ACC width 8 little 0\n"
-                          "; temp TEMP width 0 little 0\n"
-                          "</PRE>\n" +
-                          stamp_and_credit_box() + kPageEnd);
+  EXPECT_EQ(page.out, ten_echo_page());
 }
 
 TEST(DriverTest, ConsoleMode) {
