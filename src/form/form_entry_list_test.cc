@@ -6,16 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "form/form_pairs_for_tests.h"
+
 namespace tarvek {
 namespace {
-
-using Pairs = std::vector<std::pair<std::string, std::string>>;
-
-Pairs pairs_of(const FormEntryList& list) {
-  Pairs pairs;
-  for (const FormEntry& entry : list.entries) pairs.emplace_back(entry.name, entry.value);
-  return pairs;
-}
 
 // Builds a list the way the readers do: each entry behind the one stored before it.
 FormEntryList list_of(const Pairs& pairs) {

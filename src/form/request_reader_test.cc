@@ -9,17 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "form/form_pairs_for_tests.h"
+
 namespace tarvek {
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using Environment = std::map<std::string, std::string>;
-
-Pairs pairs_of(const FormEntryList& list) {
-  Pairs pairs;
-  for (const FormEntry& entry : list.entries) pairs.emplace_back(entry.name, entry.value);
-  return pairs;
-}
 
 EnvLookup lookup_in(Environment environment) {
   return [environment = std::move(environment)](const std::string& name) {
