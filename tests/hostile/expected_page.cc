@@ -1,6 +1,5 @@
 #include "expected_page.h"
 
-#include <regex>
 #include <sstream>
 
 #include "codegen/generator.h"
@@ -41,14 +40,6 @@ std::string routine_page(const ValidForm& form) {
   print_credit_box(out);
   print_html_end(out);
   return page_start() + out.str();
-}
-
-std::string without_time(const std::string& page) {
-  static const std::regex time_text(
-      "; (Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-      "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}\n GMT<BR>\n");
-  return std::regex_replace(page, time_text, "; <time>\n GMT<BR>\n",
-                            std::regex_constants::format_first_only);
 }
 
 }  // namespace tarvek

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "page_time.h"  // without_time, to compare a run's page with routine_page
+
 namespace tarvek {
 
 // A valid form as values, after decoding.
@@ -26,10 +28,6 @@ std::string error_page(int code);
 
 // The whole page of a valid form, with the stamp's time text written as "<time>\n".
 std::string routine_page(const ValidForm& form);
-
-// `page` with the stamp's time text replaced by "<time>\n"; a page without a well-formed time
-// text comes back unchanged, so that it fails a comparison with routine_page.
-std::string without_time(const std::string& page);
 
 }  // namespace tarvek
 
