@@ -13,7 +13,7 @@
 namespace tarvek {
 
 std::string refusal_text(int code) {
-  assert(code >= 1 && code <= 7);
+  assert(code >= 1 && code <= kLastErrorCode);
   // The page's heading and message, joined as on one line; message 7 has no line break of
   // its own there (the back link follows it), a line of text needs one.
   std::string text = "#";

@@ -34,7 +34,7 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
 
 // The refusal of error `code` as one plain line, e.g.
 // "#1 Error in input: Input size out of range (1..32 bits).\n".
-// Requires: code between 1 and 7.
+// Requires: code between 1 and kLastErrorCode.
 std::string refusal_text(int code);
 
 }  // namespace tarvek

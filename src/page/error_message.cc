@@ -5,7 +5,7 @@
 namespace tarvek {
 
 const char* error_message(int code) {
-  assert(code >= 1 && code <= 7);
+  assert(code >= 1 && code <= kLastErrorCode);
   switch (code) {
     case 1:
       return "Input size out of range (1..32 bits).\n";
@@ -19,8 +19,25 @@ const char* error_message(int code) {
       return "Too big constant, size over 32 bits.\n";
     case 6:
       return "Constant error must be between 0 and 50%.\n";
-    default:
+    case 7:
       return "Result is zero for this combination of input size and constant.";
+    case 8:
+      return "Result must be approx, floor, nearest or trunc.\n";
+    case 9:
+      return "Divisor must be a positive decimal number or a fraction of two positive "
+             "integers.\n";
+    case 10:
+      return "Constant too precise for an exact result: numerator and denominator of its "
+             "fraction must stay below 2^64 (18 significant digits, or a fraction of 32-bit "
+             "integers, always fit).\n";
+    case 11:
+      return "No exact routine could be proven for this request.\n";
+    case 12:
+      return "Signed inputs need an exact result (floor, nearest or trunc).\n";
+    case 13:
+      return "Core must be midrange or enhanced.\n";
+    default:
+      return "Answer format must be html, text or json.\n";
   }
 }
 

@@ -22,7 +22,7 @@ void print_html_end(std::ostream& out) {
 }
 
 void show_error_page(std::ostream& out, int code) {
-  assert(code >= 1 && code <= 7);
+  assert(code >= 1 && code <= kLastErrorCode);
   out << "<H1>#" << code << " Error in input</H1>" << error_message(code)
       << "<BR><BR><BR> <A HREF=\"/tarvek.htm\">Back to form</A>\n";
 }
