@@ -70,7 +70,11 @@ const std::string& CodeWriter::flush_carry() {
 }
 
 bool CodeWriter::w_holds(const Register& reg, int byte) const {
-  return w_register == &reg && w_byte == byte;
+  // Compared by the byte's name, not by descriptor: two descriptors can name the same byte
+  // (a register and a view of its low bytes), and a write through either must forget W.
+  if (w_register == nullptr) return false;
+  if (w_register == &reg) return w_byte == byte;
+  return w_register->base + w_byte == reg.base + byte && w_register->name == reg.name;
 }
 
 const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byte,
@@ -80,7 +84,7 @@ const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byt
   text += mnemonic;
   text += '\t';
   text += reg.name;
-  text += signed_byte(byte);
+  text += signed_byte(reg.base + byte);
   text += suffix;
   text += '\n';
   switch (effect) {

@@ -37,7 +37,8 @@ class CodeWriter {
   // Stores a pending overflow carry of `carry_register` in a new top byte of that register.
   const std::string& flush_carry();
 
-  // W record.
+  // W record: W holds the byte that byte `byte` of `reg` names, through whichever descriptor
+  // it was loaded.
   bool w_holds(const Register& reg, int byte) const;
 
   // One emitter per instruction form. Literals and bit numbers are signed 8-bit values.

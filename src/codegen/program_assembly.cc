@@ -6,6 +6,7 @@
 
 #include "codegen/arithmetic.h"
 #include "codegen/code_writer.h"
+#include "codegen/output_fit.h"
 #include "codegen/shift.h"
 
 namespace tarvek {
@@ -64,49 +65,13 @@ void walk_digits(CodeWriter& writer, DigitString& digits, int term_end, Register
   }
 }
 
-// Puts the product on exactly the bytes the Output line names, bytes 0 to output_bytes - 1.
-// The accumulator's bytes follow from the widths the generators could prove, which can be
-// fewer than the output's (a single term leaves no carry to store, a right shift drops
-// bytes) or, in big-endian order, more (an upper byte known to be zero now comes first).
-// The product is never negative, so new top bytes are cleared.
-std::string fit_output_bytes(CodeWriter& writer, Register& acc, int output_bytes) {
-  const int count = acc.value_bytes();
-  writer.clear_text();
-  if (count < output_bytes) {
-    const int added = output_bytes - count;
-    int first_new = count;
-    if (!acc.little_endian) {
-      for (int k = count - 1; k >= 0; --k) {
-        writer.movf_w(acc, k);
-        writer.movwf(acc, k + added);
-      }
-      first_new = 0;
-    }
-    for (int i = first_new; i < first_new + added; ++i) writer.clrf(acc, i);
-    acc.spare += 8 * added;
-    acc.update_bytes();
-  } else if (count > output_bytes) {
-    const int dropped = count - output_bytes;
-    if (!acc.little_endian) {
-      for (int k = dropped; k < count; ++k) {
-        writer.movf_w(acc, k);
-        writer.movwf(acc, k - dropped);
-      }
-    }
-    const int width = std::min(acc.width, 8 * output_bytes);
-    acc.set_width(width, 8 * output_bytes - width);
-  }
-  return writer.text;
-}
-
 }  // namespace
 
-std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
-                             Register& temp) {
-  assert(output_bits >= 1 && output_bits <= 63);
+std::string assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int output_bits,
+                                  int output_bytes, Register& acc, Register& temp) {
+  assert(output_bits >= 1 && output_bits <= 127);
   assert(decomposition.term_end >= 1 && decomposition.term_end <= 96);
   assert(decomposition.input_bytes == (acc.width + 7) / 8);
-  CodeWriter writer;
   // The collected instructions. A growing string rather than a fixed buffer: the text of a
   // routine depends on the register names, and no name length or register width can
   // overrun it.
@@ -118,6 +83,7 @@ std::string assemble_program(Decomposition& decomposition, int output_bits, Regi
     // No term could be chosen (the constant is too small for the input width; the comment
     // block says so and gives an error of 100 %). The routine then does what that comment
     // promises, an accumulator of 0, instead of shifting the input by an arbitrary amount.
+    writer.clear_text();
     for (int k = 0; k < decomposition.input_bytes; ++k) writer.clrf(acc, k);
     code = writer.text;
   } else {
@@ -133,7 +99,7 @@ std::string assemble_program(Decomposition& decomposition, int output_bits, Regi
       writer.clear_text();
       code += writer.flush_carry();
     }
-    code += fit_output_bytes(writer, acc, (output_bits + 7) / 8);
+    if (output_bytes > 0) code += fit_output_bytes(writer, acc, output_bytes);
     if (!temp.used && term_count != 1) {
       // No instruction read the temporary register: every use of it found the copied byte
       // still in W. Loading that byte is all the copy has to do; this load is written even
@@ -146,7 +112,15 @@ std::string assemble_program(Decomposition& decomposition, int output_bits, Regi
   // A routine that only writes the accumulator (a whole-byte left shift, or the clearing
   // above) must still declare it, or its source would not assemble.
   if (!code.empty()) acc.used = true;
+  return code;
+}
 
+std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
+                             Register& temp) {
+  assert(output_bits >= 1 && output_bits <= 63);
+  CodeWriter writer;
+  const std::string code =
+      assemble_instructions(writer, decomposition, output_bits, (output_bits + 7) / 8, acc, temp);
   std::string block = "\n\n\tcblock\n";
   block += acc.cblock_listing();
   block += temp.cblock_listing();

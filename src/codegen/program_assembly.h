@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "codegen/code_writer.h"
 #include "codegen/decomposition.h"
 #include "codegen/register.h"
 
@@ -22,6 +23,16 @@ namespace tarvek {
 // Requires: output_bits between 1 and 63; the decomposition comes from decompose() for acc.
 std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
                              Register& temp);
+
+// The instructions alone, written through `writer` (whose W record and carry state carry on
+// into whatever the caller emits next): the walk over the digits, the flush of a pending
+// carry when `output_bits` exceeds the width proven, and, when `output_bytes` is positive,
+// the fit of the value onto bytes 0 to output_bytes - 1. A copy into `temp` that nothing read
+// is replaced by one load, so `temp.used` tells whether temp still holds the copy.
+// Requires: output_bits between 1 and 127; the decomposition's digits, term_count, term_end
+// and input_bytes consistent with `acc` as decompose() leaves them.
+std::string assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int output_bits,
+                                  int output_bytes, Register& acc, Register& temp);
 
 }  // namespace tarvek
 

@@ -53,7 +53,7 @@ std::string Register::cblock_listing() const {
   for (int k = 0; k < bytes; ++k) {
     listing += '\t';
     listing += name;
-    listing += std::to_string(k);
+    listing += std::to_string(base + k);
     listing += '\n';
   }
   return listing;

@@ -1,11 +1,12 @@
 // A multi-byte file-register variable of the generated routine, as the generators see it
 // while they write code for it.
 //
-// Byte k of the variable is written as `name` immediately followed by k in decimal (ACC0,
-// ACC1, ...). With `little_endian` set byte 0 is the least significant byte; otherwise byte 0
-// is the most significant one. The `spare` bits lie above the value, at the most significant
-// end of the allocated bytes. Every operation keeps `bytes` >= (width + spare + 7) / 8, and
-// `bytes` never shrinks, so every byte the routine ever touched stays declared.
+// Byte k of the variable is written as `name` immediately followed by base + k in decimal
+// (ACC0, ACC1, ...; base is 0 unless the variable shares its name with another). With
+// `little_endian` set byte 0 is the least significant byte; otherwise byte 0 is the most
+// significant one. The `spare` bits lie above the value, at the most significant end of the
+// allocated bytes. Every operation keeps `bytes` >= (width + spare + 7) / 8, and `bytes` never
+// shrinks, so every byte the routine ever touched stays declared.
 #ifndef TARVEK_CODEGEN_REGISTER_H
 #define TARVEK_CODEGEN_REGISTER_H
 
@@ -51,6 +52,11 @@ struct Register {
   int spare = 0;
   // Allocated byte count; only ever grows.
   int bytes = 0;
+  // Index printed for byte 0: byte k is written as `name` followed by base + k. Lets a routine
+  // keep more than one variable under one name (TEMP0 .. TEMP3 for one, TEMP4 for another) or
+  // look at some bytes of a variable (the low byte of a big-endian one) as a register of
+  // their own.
+  int base = 0;
 };
 
 }  // namespace tarvek
