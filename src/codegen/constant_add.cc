@@ -1,0 +1,89 @@
+#include "codegen/constant_add.h"
+
+#include <bit>
+#include <cassert>
+
+#include "codegen/arithmetic.h"
+
+namespace tarvek {
+namespace {
+
+int bit_length(uint64_t value) {
+  return 64 - std::countl_zero(value);
+}
+
+// Index of reg's byte that is the k-th from the least significant end.
+int from_low(const Register& reg, int count, int k) {
+  return reg.little_endian ? k : count - 1 - k;
+}
+
+}  // namespace
+
+const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t value) {
+  assert(!reg.is_signed && value > 0);
+  writer.clear_text();
+  const int value_bits = bit_length(value);
+  // Only the constant's byte count matters to the widening; a shape with that many bytes
+  // lets the register addition's own widening do it.
+  Register shape(reg.name, 0, reg.little_endian);
+  shape.set_width(value_bits, (8 - value_bits % 8) % 8);
+  extend_to(writer, reg, shape);
+  reg.is_zero = false;
+
+  const int count = reg.value_bytes();
+  const int constant_bytes = (value_bits + 7) / 8;
+  // Whether C holds the carry into the byte being added: not before the first nonzero byte,
+  // whose own add starts the chain.
+  bool carry_live = false;
+  // W holds 1 from an earlier ripple step (addwf into a file leaves W as it was).
+  bool w_is_one = false;
+  for (int k = 0; k < count; ++k) {
+    const int index = from_low(reg, count, k);
+    const int byte = k < constant_bytes ? static_cast<int>((value >> (8 * k)) & 0xFF) : 0;
+    if (!carry_live) {
+      if (byte == 0) continue;
+      writer.movlw(byte);
+      writer.addwf_f(reg, index);
+      carry_live = true;
+      continue;
+    }
+    if (byte == 0) {
+      // Adds the carry alone; skipped when there is none, which leaves C clear.
+      if (!w_is_one) writer.movlw(1);
+      w_is_one = true;
+      writer.skpnc();
+      writer.addwf_f(reg, index);
+    } else if (byte == 0xFF) {
+      // 255 plus a carry is 256: the byte stays, and the carry goes on.
+      writer.movlw(byte);
+      w_is_one = false;
+      writer.skpc();
+      writer.addwf_f(reg, index);
+    } else {
+      writer.movlw(byte);
+      writer.skpnc();
+      writer.movlw(byte + 1);
+      w_is_one = false;
+      writer.addwf_f(reg, index);
+    }
+  }
+
+  // The sum is below 2^width + value, which needs at most this many bits.
+  const int total = reg.width + reg.spare;
+  const int needed = (reg.width > value_bits ? reg.width : value_bits) + 1;
+  writer.set_carry_known(true, reg);
+  writer.set_carry_overflow(false, reg);
+  if (needed > total) {
+    // One bit more than the value bytes hold: it stays in C until a right shift takes it in
+    // or flush_carry stores it.
+    writer.set_carry_overflow(true, reg);
+    reg.width = total;
+    reg.spare = 0;
+  } else {
+    reg.width = needed;
+    reg.spare = total - needed;
+  }
+  return writer.text;
+}
+
+}  // namespace tarvek
