@@ -6,11 +6,23 @@
 #ifndef TARVEK_CODEGEN_GENERATOR_H
 #define TARVEK_CODEGEN_GENERATOR_H
 
+#include <cstdint>
 #include <ostream>
 
 #include "codegen/register.h"
 
 namespace tarvek {
+
+// How the product is rounded to an integer.
+enum class ResultMode {
+  // The documented multiplication by an approximation of the constant within const_error,
+  // truncating as it goes.
+  kApprox,
+  // floor(x * K) for every input x, proven when the routine is made.
+  kFloor,
+  // floor(x * K + 1/2) for every input x (ties rounded up), proven likewise.
+  kNearest,
+};
 
 // The request values the generator reads, all validated by the caller.
 struct GeneratorRequest {
@@ -18,8 +30,14 @@ struct GeneratorRequest {
   double const_value = 0;
   // Allowed error of the constant's approximation, in percent, 0 to 50.
   double const_error = 0;
-  // Width of the product: input width plus the constant's integer bits, 1 to 63.
+  // Width of the product: input width plus the constant's integer bits, 1 to 63. In the exact
+  // modes the bit length of the largest result, 1 to 63.
   int output_bits = 0;
+  ResultMode mode = ResultMode::kApprox;
+  // In the exact modes, the constant exactly: numerator / denominator in lowest terms, both
+  // from 1 to 2^64 - 1. const_value is then the double nearest to it.
+  uint64_t numerator = 0;
+  uint64_t denominator = 1;
 };
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =

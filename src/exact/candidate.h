@@ -1,0 +1,40 @@
+// One way of computing an exact result, described by what it computes rather than by the
+// code that computes it:
+//
+//   v = x * multiplier / 2^(shift - guard), by the digit walk (truncating as it goes),
+//   v = v + offset,
+//   q = floor(v / 2^guard),
+//   then `corrections` correction steps: q = q + 1 while the remainder shows q too small.
+//
+// So the multiplier approximates K * 2^shift; `guard` bits below the units position are kept
+// until the offset has been added, which lets the offset round (nearest) or absorb the walk's
+// truncation; with guard == shift the product is exact and only the last shift truncates.
+#ifndef TARVEK_EXACT_CANDIDATE_H
+#define TARVEK_EXACT_CANDIDATE_H
+
+#include <cstdint>
+#include <string>
+
+#include "exact/big_int.h"
+
+namespace tarvek {
+
+struct Candidate {
+  // M >= 1, below 2^(31 + shift - guard).
+  BigInt multiplier = 1;
+  // 0 to 64 + guard.
+  int shift = 0;
+  // 0 to shift, and shift - guard at most 64.
+  int guard = 0;
+  // Added at the scale of v, before the guard bits are dropped.
+  uint64_t offset = 0;
+  // Correction steps after the guard bits are dropped.
+  int corrections = 0;
+};
+
+// "M / 2^s, guard g, offset c, corrections e", for test messages and the search's trace.
+std::string describe(const Candidate& candidate);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_EXACT_CANDIDATE_H

@@ -1,0 +1,130 @@
+#include "exact/chain.h"
+
+#include <cassert>
+
+namespace tarvek {
+namespace {
+
+constexpr int kUnits = 31;
+constexpr int kDigitCount = 96;
+
+// floor(value / 2^n).
+Int128 floor_shift(Int128 value, int n) {
+  assert(n >= 0 && n < 120);
+  const Int128 divisor = static_cast<Int128>(1) << n;
+  Int128 quotient = value / divisor;
+  if (value % divisor != 0 && value < 0) quotient -= 1;
+  return quotient;
+}
+
+// The walk's accumulator as an affine bound while the fractional terms are combined.
+struct Interval {
+  BigInt slope;
+  BigInt low;
+  BigInt high;
+};
+
+// The exact quotient of a value that is a multiple of 2^n.
+BigInt exact_shift(const BigInt& value, int n) {
+  const BigInt shifted = value >> n;
+  assert((shifted << n) == value);
+  return shifted;
+}
+
+void floor_shift(Interval& v, int n) {
+  // A value that is x times a multiple of 2^n, with no error yet, is divided exactly.
+  const int multiple = kBoundScale + n;
+  const bool exact =
+      v.low.is_zero() && v.high.is_zero() && ((v.slope >> multiple) << multiple) == v.slope;
+  v.slope = exact_shift(v.slope, n);
+  v.low = exact_shift(v.low, n);
+  v.high = exact_shift(v.high, n);
+  if (!exact) {
+    // floor(y / 2^n) >= y / 2^n - (1 - 2^-n) for an integer y.
+    v.low -= BigInt::power_of_two(kBoundScale) - BigInt::power_of_two(kBoundScale - n);
+  }
+}
+
+}  // namespace
+
+Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits) {
+  assert(fraction_bits >= 0 && fraction_bits <= 64);
+  assert(multiplier.sign() > 0 && multiplier.bit_length() <= kUnits + fraction_bits);
+  assert(input_bits >= 1 && input_bits <= 32);
+  Chain chain;
+  DigitString& digits = chain.decomposition.digits;
+  // Bit i of M has the weight 2^(i - f), which is digit index 31 + f - i.
+  for (int i = 0; i < multiplier.bit_length(); ++i) {
+    if (multiplier.bit(i)) digits[static_cast<std::size_t>(kUnits + fraction_bits - i)] = 1;
+  }
+  recode_runs(digits);
+  int last = -1;
+  for (int k = 0; k < kDigitCount; ++k) {
+    const int digit = digits[static_cast<std::size_t>(k)];
+    if (digit == 0) continue;
+    ++chain.decomposition.term_count;
+    last = k;
+  }
+  for (int k = kDigitCount - 1; k >= 0; --k) {
+    const int digit = digits[static_cast<std::size_t>(k)];
+    if (digit != 0) chain.terms.push_back(ChainTerm{kUnits - k, digit});
+  }
+  chain.decomposition.term_end = last + 1;
+  chain.decomposition.input_bytes = (input_bits + 7) / 8;
+  return chain;
+}
+
+Int128 chain_value(const Chain& chain, uint64_t x) {
+  assert(x <= 0xFFFFFFFFull);
+  const Int128 input = static_cast<Int128>(x);
+  Int128 exact = 0;
+  std::size_t first_whole = 0;
+  while (first_whole < chain.terms.size() && chain.terms[first_whole].exponent < 0) ++first_whole;
+  for (std::size_t i = first_whole; i < chain.terms.size(); ++i) {
+    exact += chain.terms[i].sign * (input << chain.terms[i].exponent);
+  }
+  if (first_whole == 0) return exact;
+  Int128 acc = input;
+  bool negate_pending = chain.terms[0].sign < 0;
+  int position = chain.terms[0].exponent;
+  for (std::size_t i = 1; i <= first_whole; ++i) {
+    const int next = i < first_whole ? chain.terms[i].exponent : 0;
+    acc = floor_shift(acc, next - position);
+    if (negate_pending) {
+      acc = -acc;
+      negate_pending = false;
+    }
+    if (i < first_whole) acc += chain.terms[i].sign * input;
+    position = next;
+  }
+  return acc + exact;
+}
+
+AffineBound chain_bound(const Chain& chain) {
+  const BigInt one = BigInt::power_of_two(kBoundScale);
+  Interval v{0, 0, 0};
+  std::size_t first_whole = 0;
+  while (first_whole < chain.terms.size() && chain.terms[first_whole].exponent < 0) ++first_whole;
+  if (first_whole > 0) {
+    v.slope = one;
+    bool negate_pending = chain.terms[0].sign < 0;
+    int position = chain.terms[0].exponent;
+    for (std::size_t i = 1; i <= first_whole; ++i) {
+      const int next = i < first_whole ? chain.terms[i].exponent : 0;
+      floor_shift(v, next - position);
+      if (negate_pending) {
+        v = Interval{-v.slope, -v.high, -v.low};
+        negate_pending = false;
+      }
+      if (i < first_whole) v.slope += chain.terms[i].sign > 0 ? one : -one;
+      position = next;
+    }
+  }
+  for (std::size_t i = first_whole; i < chain.terms.size(); ++i) {
+    const BigInt weight = one << chain.terms[i].exponent;
+    v.slope += chain.terms[i].sign > 0 ? weight : -weight;
+  }
+  return AffineBound{v.slope, v.low, v.high};
+}
+
+}  // namespace tarvek

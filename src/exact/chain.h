@@ -1,0 +1,63 @@
+// The digit walk of program assembly applied to a dyadic multiplier M / 2^f: the digits it
+// takes, and exactly what it computes.
+//
+// The walk (shared with the approximating mode, and verified against the same computation
+// there) evaluates x * M / 2^f by Horner's rule over signed binary digits: terms at and above
+// the units position are added exactly; the fractional ones are combined from the least
+// significant up, the accumulator shifted right (truncating toward minus infinity) before each
+// further term and once more onto the units position. Two models of that computation live
+// here: its exact value for one input, and an affine bound that holds for every input, which
+// the proofs use.
+#ifndef TARVEK_EXACT_CHAIN_H
+#define TARVEK_EXACT_CHAIN_H
+
+#include <cstdint>
+#include <vector>
+
+#include "codegen/decomposition.h"
+#include "exact/big_int.h"
+
+namespace tarvek {
+
+// One term of the walk: sign * x * 2^exponent.
+struct ChainTerm {
+  int exponent = 0;
+  int sign = 1;
+};
+
+struct Chain {
+  // What program assembly takes: the recoded digits, term_count, term_end, input_bytes.
+  Decomposition decomposition;
+  // The nonzero digits, least significant first.
+  std::vector<ChainTerm> terms;
+};
+
+// Fixed-point scale of the affine bounds: values are held multiplied by 2^kBoundScale, enough
+// for every right shift a walk can make (at most 64 places in all, plus a guard shift).
+inline constexpr int kBoundScale = 128;
+
+// For every input x from 0 up: low(x) <= value(x) <= high(x), where
+//   low(x)  = (slope * x + low_intercept) / 2^kBoundScale,
+//   high(x) = (slope * x + high_intercept) / 2^kBoundScale.
+struct AffineBound {
+  BigInt slope;
+  BigInt low_intercept;
+  BigInt high_intercept;
+};
+
+// The walk for M / 2^f, with digits as the approximating mode recodes them (runs of three or
+// more ones become +1 ... -1).
+// Requires: 1 <= M < 2^(31 + f), 0 <= f <= 64, 1 <= input_bits <= 32.
+Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits);
+
+// What the walk computes for x, exactly. Requires: x < 2^32.
+Int128 chain_value(const Chain& chain, uint64_t x);
+
+// An affine bound of chain_value over every input: each truncating shift by n loses between 0
+// and 1 - 2^-n of a unit at its position (none when the value shifted is known to be a
+// multiple of 2^n), and a negation turns that loss into a gain.
+AffineBound chain_bound(const Chain& chain);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_EXACT_CHAIN_H
