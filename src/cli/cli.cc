@@ -50,7 +50,11 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
   Register acc(request.fields.acc_name, request.checked.input_bits, request.fields.little_endian);
   Register temp(request.fields.temp_name, 0, request.fields.little_endian);
   std::ostringstream block;
-  generate(block, request.checked.request, acc, temp);
+  const int refused = generate(block, request.checked.request, acc, temp);
+  if (refused != 0) {
+    err << refusal_text(refused);
+    return kExitRefused;
+  }
   const std::string text = block.str();
   out << text;
   if (!options.verify) return kExitOk;

@@ -27,10 +27,10 @@ inline constexpr int kExitOutputFailed = 74;
 inline constexpr int kExitInternal = 70;
 
 // Runs the tool with `args` (the arguments after the program name) and returns the exit
-// status. `generate` writes the generated block: generate_code in the program; a test may
+// status. `generate` writes the generated block: generate_routine in the program; a test may
 // hand in one that spoils the routine, to see the verification fail.
 int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::ostream& err,
-            const CodeGenerator& generate = generate_code);
+            const CodeGenerator& generate = generate_routine);
 
 // The refusal of error `code` as one plain line, e.g.
 // "#1 Error in input: Input size out of range (1..32 bits).\n".

@@ -21,7 +21,7 @@ struct CliRun {
 };
 
 CliRun run(const std::vector<std::string_view>& args,
-           const CodeGenerator& generate = generate_code) {
+           const CodeGenerator& generate = generate_routine) {
   std::ostringstream out;
   std::ostringstream err;
   CliRun result;
@@ -230,16 +230,17 @@ TEST(RunCliTest, VerifyAtTheEndsOfTheRange) {
 
 // Generates the real block and drops the routine's last instruction, the addition into the
 // high byte: results from input 26 up (10 * 26 = 260) lose their high byte.
-void generate_without_last_add(std::ostream& out, const GeneratorRequest& request, Register& acc,
-                               Register& temp) {
+int generate_without_last_add(std::ostream& out, const GeneratorRequest& request, Register& acc,
+                              Register& temp) {
   std::ostringstream block;
   generate_code(block, request, acc, temp);
   std::string text = block.str();
   const std::string last = "\taddwf\tACC0, f\n";
   const std::size_t at = text.rfind(last);
-  ASSERT_NE(at, std::string::npos);
-  text.erase(at, last.size());
+  EXPECT_NE(at, std::string::npos);
+  if (at != std::string::npos) text.erase(at, last.size());
   out << text;
+  return 0;
 }
 
 TEST(RunCliTest, VerifyCatchesASpoiledRoutine) {

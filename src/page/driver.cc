@@ -26,13 +26,17 @@ std::optional<RequestStop> run_request(const RequestSource& source, std::ostream
   } else {
     Register acc(fields.acc_name, checked.input_bits, fields.little_endian);
     Register temp(fields.temp_name, 0, fields.little_endian);
-    out << "<PRE>\n";
     std::ostringstream block;
-    generate(block, checked.request, acc, temp);
-    out << html_escape(block.str());
-    out << "</PRE>\n";
-    print_generator_stamp(out, now);
-    print_credit_box(out);
+    const int refused = generate(block, checked.request, acc, temp);
+    if (refused != 0) {
+      show_error_page(out, refused);
+    } else {
+      out << "<PRE>\n";
+      out << html_escape(block.str());
+      out << "</PRE>\n";
+      print_generator_stamp(out, now);
+      print_credit_box(out);
+    }
   }
   print_html_end(out);
   form_list_free(form);

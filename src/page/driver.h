@@ -15,13 +15,15 @@
 #include "codegen/generator.h"
 #include "codegen/register.h"
 #include "form/request_source.h"
+#include "page/routine_generation.h"
 
 namespace tarvek {
 
-// Writes the generated block for a valid request; generate_code in the program, a stand-in
-// in tests that check the page around it.
+// Writes the generated block for a valid request and returns 0, or writes nothing and returns
+// the numbered error that refuses the request after all; generate_routine in the program, a
+// stand-in in tests that check the page around it.
 using CodeGenerator =
-    std::function<void(std::ostream&, const GeneratorRequest&, Register&, Register&)>;
+    std::function<int(std::ostream&, const GeneratorRequest&, Register&, Register&)>;
 
 // Runs the request from `source` and writes the page to `out`, stamping it with `now`.
 // Returns the reader's stop when the request itself was refused; the page then ends after
@@ -29,7 +31,7 @@ using CodeGenerator =
 // the page is complete and the exit status is 0, whether the form was valid or not.
 std::optional<RequestStop> run_request(const RequestSource& source, std::ostream& out,
                                        std::time_t now,
-                                       const CodeGenerator& generate = generate_code);
+                                       const CodeGenerator& generate = generate_routine);
 
 }  // namespace tarvek
 

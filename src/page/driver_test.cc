@@ -38,12 +38,13 @@ std::string stamp_and_credit_box() {
 
 // Stands in for the code generator: prints what it was given, register names included, so
 // the page around it and the escaping can be checked exactly.
-void echo_generator(std::ostream& out, const GeneratorRequest& request, Register& acc,
-                    Register& temp) {
+int echo_generator(std::ostream& out, const GeneratorRequest& request, Register& acc,
+                   Register& temp) {
   out << "; const " << request.const_value << " error " << request.const_error << " out "
       << request.output_bits << "\n; acc " << acc.name << " width " << acc.width << " little "
       << acc.little_endian << "\n; temp " << temp.name << " width " << temp.width << " little "
       << temp.little_endian << "\n";
+  return 0;
 }
 
 // The whole page for times ten, 8 bits, registers ACC and TEMP, with echo_generator.
@@ -148,7 +149,7 @@ TEST(DriverTest, RegisterNamesAreEscapedInThePage) {
 
 TEST(DriverTest, RealGeneratorBlockStandsEscapedInThePreformattedBlock) {
   const std::string query = "Const=10&Bits=8&ConstErr=0&Acc=A%3Cb%3E&Temp=T%26";
-  const Page page = run_get(query, generate_code);
+  const Page page = run_get(query, generate_routine);
   // The same generation, done directly.
   Register acc("A<b>", 8, false);
   Register temp("T&", 0, false);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "exact/target.h"
+#include "page/exact_constant.h"
 #include "page/number_reading.h"
 
 namespace tarvek {
@@ -39,6 +41,7 @@ RequestFields read_request_fields(const FormEntryList& form) {
   RequestFields fields;
   if (const std::string* value = form_value(form, "Const")) {
     fields.const_value = read_decimal_real(*value);
+    fields.const_text = *value;
   }
   if (const std::string* value = form_value(form, "Acc")) fields.acc_name = *value;
   if (const std::string* value = form_value(form, "Bits")) {
@@ -51,7 +54,16 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "endian")) {
     fields.little_endian = !value->empty() && (*value)[0] == 'l';
   }
+  if (const std::string* value = form_value(form, "Result")) fields.result_text = *value;
+  if (const std::string* value = form_value(form, "DivideBy")) fields.divide_by_text = *value;
   return fields;
+}
+
+std::optional<ResultMode> result_mode(std::string_view text) {
+  if (text.empty() || text == "approx") return ResultMode::kApprox;
+  if (text == "floor") return ResultMode::kFloor;
+  if (text == "nearest") return ResultMode::kNearest;
+  return std::nullopt;
 }
 
 long long const_integer_bits(double const_value) {
@@ -70,43 +82,91 @@ bool is_valid_register_name(const std::string& name) {
   return !name.empty() && name.size() <= kMaxRegisterName && is_ascii_letter(name[0]);
 }
 
+namespace {
+
+// The constant's checks in the approximating mode (codes 2, 5, 7 and, for the divisor, 9).
+// Sets the constant, its integer bits and the output bits when they pass.
+int check_approximate_constant(const RequestFields& fields, ValidatedRequest& result,
+                               long long& int_bits, long long& output_bits) {
+  double constant = fields.const_value;
+  if (!fields.divide_by_text.empty()) {
+    const std::optional<double> divisor = approximate_divisor(fields.divide_by_text);
+    if (!divisor) return 9;
+    // A positive constant divided down to 0 (a huge divisor) gives every product below 1.
+    if (constant > 0 && constant / *divisor == 0) return 7;
+    constant /= *divisor;
+  }
+  result.request.const_value = constant;
+  if (!(constant > 0)) {
+    // 0, negative, or not a number (NaN compares false).
+    return 2;
+  }
+  if (std::isinf(constant)) {
+    // Too large for a double: more integer bits than any limit, and a product far from 0.
+    return 5;
+  }
+  int code = 0;
+  int_bits = const_integer_bits(constant);
+  output_bits = saturating_add(fields.input_bits, int_bits);
+  if (int_bits >= 32) code = 5;
+  if (output_bits <= 0) code = 7;
+  return code;
+}
+
+// The exact modes' constant checks (codes 2, 5, 7, 9, 10). When they pass, the exact fraction,
+// its double, and the width of the largest result are set.
+int check_exact_constant(const RequestFields& fields, ResultMode mode, ValidatedRequest& result,
+                         long long& int_bits, long long& output_bits) {
+  const ExactConstant constant =
+      read_exact_constant(fields.const_text, fields.divide_by_text, fields.input_bits);
+  if (constant.error_code != 0) return constant.error_code;
+  const Fraction& k = constant.value;
+  result.request.const_value = nearest_double(k);
+  result.request.numerator = *k.numerator.to_u64();
+  result.request.denominator = *k.denominator.to_u64();
+  int_bits = const_integer_bits(result.request.const_value);
+  if (fields.input_bits < 1 || fields.input_bits > 32) return 0;
+  const ExactTarget target = make_target(k, mode, static_cast<int>(fields.input_bits));
+  // Every result 0 (floor(x * K) with x * K below 1 for the largest input): no routine is
+  // wanted for that.
+  if (target.result_bits == 0) return 7;
+  output_bits = target.result_bits;
+  return 0;
+}
+
+}  // namespace
+
 ValidatedRequest validate_request(const RequestFields& fields) {
   ValidatedRequest result;
   int code = 0;
+  const std::optional<ResultMode> mode = result_mode(fields.result_text);
+  const bool exact = mode && *mode != ResultMode::kApprox;
   // A temporary register that shares a byte with the accumulator (the same name, or ACC and
   // ACC1, whose bytes ACC1 and ACC10 meet) would make the routine overwrite its own input.
   if (!is_valid_register_name(fields.temp_name) ||
       register_names_collide(fields.acc_name, fields.temp_name)) {
     code = 4;
   }
-  if (fields.const_error < 0 || fields.const_error > 50) code = 6;
+  // The exact modes have no allowed error: they are exact.
+  if (!exact && (fields.const_error < 0 || fields.const_error > 50)) code = 6;
 
   long long int_bits = 0;
   long long output_bits = 0;
-  if (fields.const_value > 0) {
-    if (std::isinf(fields.const_value)) {
-      // Too large for a double: more integer bits than any limit, and a product far from 0.
-      code = 5;
-    } else {
-      int_bits = const_integer_bits(fields.const_value);
-      output_bits = saturating_add(fields.input_bits, int_bits);
-      if (int_bits >= 32) code = 5;
-      if (output_bits <= 0) code = 7;
-    }
-  } else {
-    // 0, negative, or not a number (NaN compares false).
-    code = 2;
-  }
+  const int constant_code = exact
+                                ? check_exact_constant(fields, *mode, result, int_bits, output_bits)
+                                : check_approximate_constant(fields, result, int_bits, output_bits);
+  if (constant_code != 0) code = constant_code;
   if (fields.input_bits < 1 || fields.input_bits > 32) code = 1;
   if (!is_valid_register_name(fields.acc_name)) code = 3;
+  if (!mode) code = 8;
 
   result.error_code = code;
   if (code == 0) {
     result.input_bits = static_cast<int>(fields.input_bits);
     result.const_int_bits = static_cast<int>(int_bits);
-    result.request.const_value = fields.const_value;
-    result.request.const_error = fields.const_error;
+    result.request.const_error = exact ? 0 : fields.const_error;
     result.request.output_bits = static_cast<int>(output_bits);
+    result.request.mode = *mode;
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

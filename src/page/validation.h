@@ -1,12 +1,17 @@
-// The six form fields of a request, read from the form and checked.
+// The form fields of a request, read from the form and checked: the six every request has,
+// and the optional Result and DivideBy.
 //
-// Reading never fails: an absent field keeps its default and a malformed number reads as far
-// as it is decimal. Checking yields at most one numbered error; when there is none, the
-// quantities handed to the generator lie in their documented ranges.
+// Reading never fails: an absent field keeps its default and, in the approximating mode, a
+// malformed number reads as far as it is decimal. In the exact modes the constant and the
+// divisor are read exactly and must be whole decimal numbers or fractions. Checking yields at
+// most one numbered error; when there is none, the quantities handed to the generator lie in
+// their documented ranges.
 #ifndef TARVEK_PAGE_VALIDATION_H
 #define TARVEK_PAGE_VALIDATION_H
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "codegen/generator.h"
 #include "form/form_entry_list.h"
@@ -30,6 +35,12 @@ struct RequestFields {
   std::string temp_name;
   // Field endian is present and begins with the lower-case letter l.
   bool little_endian = false;
+  // Field Const as sent; empty when absent. The exact modes read it themselves.
+  std::string const_text;
+  // Field Result as sent; empty when absent (the approximating mode).
+  std::string result_text;
+  // Field DivideBy as sent; empty when absent (a divisor of 1).
+  std::string divide_by_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -48,10 +59,16 @@ struct ValidatedRequest {
 };
 
 // Checks the fields in the fixed order temp name (4, also when its bytes would share names
-// with the accumulator's), error bound (6), constant (2, 5, 7),
-// input width (1), accumulator name (3); a later failing check replaces the code of an
-// earlier one, so the code shown is that of the last failing check.
+// with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
+// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), result mode (8); a
+// later failing check replaces the code of an earlier one, so the code shown is that of the
+// last failing check. A request without Result and DivideBy is checked exactly as it always
+// was.
 ValidatedRequest validate_request(const RequestFields& fields);
+
+// The mode a Result value names: empty and "approx" the approximating mode, "floor" and
+// "nearest" the exact ones; nullopt for anything else.
+std::optional<ResultMode> result_mode(std::string_view text);
 
 // The number of integer bits of `const_value`: the smallest n with 2^n not below it. An exact
 // power of two 2^k gives exactly k; every other value gives ceil(log10(c) / log10(2)) in

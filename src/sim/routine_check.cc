@@ -133,6 +133,41 @@ std::vector<int> value_indexes(const PicProgram& program, std::string_view prefi
   return indexes;
 }
 
+// A decimal number that fits 64 bits, as the generator prints one.
+std::optional<uint64_t> consume_u64(std::string_view& text) {
+  std::size_t n = 0;
+  while (n < text.size() && n < 20 && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n == 0 || (n > 1 && text[0] == '0')) return std::nullopt;
+  uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + n, value);
+  if (error != std::errc() || end != text.data() + n) return std::nullopt;
+  text.remove_prefix(n);
+  return value;
+}
+
+// "; ACC = floor(ACC * P/Q)", "; ACC = round(ACC * P)" and the like; nullopt for any other
+// line.
+std::optional<ExactPromise> read_exact_title(std::string_view line, std::string_view name) {
+  ExactPromise promise;
+  if (!consume(line, "; ") || !consume(line, name) || !consume(line, " = ")) return std::nullopt;
+  if (consume(line, "round(")) {
+    promise.nearest = true;
+  } else if (!consume(line, "floor(")) {
+    return std::nullopt;
+  }
+  if (!consume(line, name) || !consume(line, " * ")) return std::nullopt;
+  const std::optional<uint64_t> numerator = consume_u64(line);
+  if (!numerator || *numerator == 0) return std::nullopt;
+  promise.numerator = *numerator;
+  if (consume(line, "/")) {
+    const std::optional<uint64_t> denominator = consume_u64(line);
+    if (!denominator || *denominator == 0) return std::nullopt;
+    promise.denominator = *denominator;
+  }
+  if (line != ")") return std::nullopt;
+  return promise;
+}
+
 uint64_t next_random(uint64_t& state) {
   uint64_t z = (state += 0x9E3779B97F4A7C15ull);
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -142,13 +177,28 @@ uint64_t next_random(uint64_t& state) {
 
 }  // namespace
 
+WideInt exact_result(const ExactPromise& promise, uint64_t x) {
+  assert(x <= 0xFFFFFFFFull && promise.denominator != 0);
+  const WideInt p = static_cast<WideInt>(promise.numerator);
+  const WideInt q = static_cast<WideInt>(promise.denominator);
+  const WideInt input = static_cast<WideInt>(x);
+  // Both are non-negative, so the quotient's truncation is a floor.
+  return promise.nearest ? (2 * input * p + q) / (2 * q) : input * p / q;
+}
+
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
   RoutinePromise promise;
   std::string error;
   bool input_seen = false;
   bool output_seen = false;
+  bool first_line = true;
   for_each_line(block, [&](std::string_view line) {
     if (!error.empty()) return;
+    if (first_line) {
+      first_line = false;
+      promise.exact = read_exact_title(line, acc_name);
+      if (promise.exact) return;
+    }
     if (line.starts_with("; Add input") || line.starts_with("; Substract input")) {
       const std::optional<Term> term = read_term(line);
       if (!term) {
@@ -175,6 +225,9 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
     }
   });
   if (error.empty() && (!input_seen || !output_seen)) error = "no Input or no Output line";
+  if (error.empty() && promise.exact && !promise.terms.empty()) {
+    error = "an exact title line over term lines";
+  }
   if (!error.empty()) return {std::nullopt, error};
   return {promise, ""};
 }
@@ -191,8 +244,10 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     return {std::nullopt, "the Input line does not name the " + std::to_string(routine.input_bits) +
                               "-bit input"};
   }
-  if (promise.output_bits != routine.output_bits ||
-      promise.output_bytes != (routine.output_bits + 7) / 8) {
+  const int output_bytes = promise.exact
+                               ? std::max(promise.input_bytes, (routine.output_bits + 7) / 8)
+                               : (routine.output_bits + 7) / 8;
+  if (promise.output_bits != routine.output_bits || promise.output_bytes != output_bytes) {
     return {std::nullopt, "the Output line does not name the " +
                               std::to_string(routine.output_bits) + "-bit product"};
   }
@@ -235,6 +290,7 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
   CheckReport report;
   report.instructions = static_cast<long>(routine.program.instructions.size());
   const RoutinePromise& promise = routine.promise;
+  // Every bit above the Output line's bit count must be zero, in every output byte.
   const WideInt limit = static_cast<WideInt>(1) << promise.output_bits;
   PicMachine machine(routine.program);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -247,7 +303,8 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     if (x >> promise.input_bits != 0) {
       return fail("wider than the " + std::to_string(promise.input_bits) + "-bit input");
     }
-    const WideInt expected = documented_product(promise.terms, x);
+    const WideInt expected =
+        promise.exact ? exact_result(*promise.exact, x) : documented_product(promise.terms, x);
     if (expected < 0 || expected >= limit) {
       return fail("the documented product " + to_decimal(expected) + " does not fit the " +
                   std::to_string(promise.output_bits) + " output bits");

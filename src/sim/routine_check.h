@@ -32,14 +32,28 @@
 
 namespace tarvek {
 
+// The promise of an exact routine's title line, "; ACC = floor(ACC * P/Q)" or
+// "; ACC = round(ACC * P/Q)": floor(x * P/Q), or floor(x * P/Q + 1/2), for every input.
+struct ExactPromise {
+  uint64_t numerator = 0;
+  uint64_t denominator = 1;
+  bool nearest = false;
+};
+
+// The exact result an ExactPromise stands for. Requires: x < 2^32.
+WideInt exact_result(const ExactPromise& promise, uint64_t x);
+
 // What a comment block promises.
 struct RoutinePromise {
   // The terms of its algorithm lines, in the order they are listed.
   std::vector<Term> terms;
+  // Set for an exact routine, whose title line states its result; `terms` is then empty.
+  std::optional<ExactPromise> exact;
   // From the Input line: bytes NAME0 .. NAME(input_bytes - 1), input_bits wide.
   int input_bytes = 0;
   int input_bits = 0;
-  // From the Output line.
+  // From the Output line. An exact routine's Output line names the input bytes, and more
+  // when the result is wider; another routine's names exactly the bytes of its bits.
   int output_bytes = 0;
   int output_bits = 0;
 };
@@ -50,7 +64,8 @@ struct PromiseOutcome {
   std::string error;
 };
 
-// Reads the term lines and the Input and Output lines of `acc_name` from a generated block.
+// Reads the term lines (or an exact routine's title line) and the Input and Output lines of
+// `acc_name` from a generated block.
 // A printed weight is taken as the power of two nearest to it (the largest divisors print
 // rounded to 17 significant digits), and must be within a rounding error of it.
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name);
