@@ -1,0 +1,194 @@
+#include "exact_sweep.h"
+
+#include <bit>
+#include <cassert>
+#include <numeric>
+#include <sstream>
+
+#include "codegen/register.h"
+#include "form/form_entry_list.h"
+#include "page/routine_generation.h"
+#include "page/validation.h"
+
+namespace tarvek {
+namespace {
+
+__extension__ typedef unsigned __int128 U128;
+
+// A decimal text of at most 18 significant digits, or digits/digits, as a reduced fraction.
+// Independent of the program's own reading on purpose.
+void read_fraction(const std::string& text, U128& numerator, U128& denominator) {
+  numerator = 0;
+  denominator = 1;
+  const std::size_t slash = text.find('/');
+  if (slash != std::string::npos) {
+    numerator = std::stoull(text.substr(0, slash));
+    denominator = std::stoull(text.substr(slash + 1));
+    return;
+  }
+  std::size_t i = 0;
+  bool point = false;
+  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+    if (text[i] == '.') {
+      point = true;
+      continue;
+    }
+    numerator = numerator * 10 + static_cast<U128>(text[i] - '0');
+    if (point) denominator *= 10;
+  }
+  if (i < text.size()) {
+    const int exponent = std::stoi(text.substr(i + 1));
+    for (int k = 0; k < exponent; ++k) numerator *= 10;
+    for (int k = 0; k < -exponent; ++k) denominator *= 10;
+  }
+}
+
+U128 gcd(U128 a, U128 b) {
+  while (b != 0) {
+    const U128 r = a % b;
+    a = b;
+    b = r;
+  }
+  return a;
+}
+
+int bit_length(U128 value) {
+  int bits = 0;
+  while (value != 0) {
+    ++bits;
+    value >>= 1;
+  }
+  return bits;
+}
+
+}  // namespace
+
+std::string describe(const ExactSweepRequest& request) {
+  std::string text = request.constant;
+  if (!request.divide_by.empty()) text += " / " + request.divide_by;
+  return text + " " + request.result + ", " + std::to_string(request.bits) + " bits, " +
+         (request.little_endian ? "little" : "big") + "-endian";
+}
+
+std::vector<std::pair<std::string, std::string>> exact_sweep_constants() {
+  std::vector<std::pair<std::string, std::string>> constants;
+  for (int d = 1; d <= 100; ++d) constants.push_back({"1", std::to_string(d)});
+  constants.push_back({"1", "1000"});
+  for (const char* k : {"1/3", "2/3", "0.6", "1.2", "5000/1023", "3.14159265", "0.0488", "10",
+                        "100", "1000", "45", "255"}) {
+    constants.push_back({k, ""});
+  }
+  for (int k = 2; k <= 12; ++k) {
+    constants.push_back({std::to_string((1 << k) - 1), ""});
+    constants.push_back({std::to_string((1 << k) + 1), ""});
+  }
+  return constants;
+}
+
+ExactPromise expected_promise(const ExactSweepRequest& request) {
+  U128 p = 0;
+  U128 q = 1;
+  read_fraction(request.constant, p, q);
+  if (!request.divide_by.empty()) {
+    U128 dp = 0;
+    U128 dq = 1;
+    read_fraction(request.divide_by, dp, dq);
+    p *= dq;
+    q *= dp;
+  }
+  const U128 common = gcd(p, q);
+  return ExactPromise{static_cast<uint64_t>(p / common), static_cast<uint64_t>(q / common),
+                      request.result == "nearest"};
+}
+
+std::string generate_exact_block(const ExactSweepRequest& request, int& refusal) {
+  FormEntryList form;
+  form_list_init(form);
+  const FormEntry* last = nullptr;
+  const auto add = [&](const std::string& name, const std::string& value) {
+    last = form_list_insert(form, last, name, value);
+  };
+  add("Const", request.constant);
+  if (!request.divide_by.empty()) add("DivideBy", request.divide_by);
+  add("Result", request.result);
+  add("Bits", std::to_string(request.bits));
+  add("Acc", "ACC");
+  add("Temp", "TEMP");
+  add("endian", request.little_endian ? "little" : "big");
+  const RequestFields fields = read_request_fields(form);
+  form_list_free(form);
+  const ValidatedRequest checked = validate_request(fields);
+  refusal = checked.error_code;
+  if (refusal != 0) return "";
+  Register acc("ACC", checked.input_bits, request.little_endian);
+  Register temp("TEMP", 0, request.little_endian);
+  std::ostringstream out;
+  refusal = generate_routine(out, checked.request, acc, temp);
+  return out.str();
+}
+
+std::vector<ExactSweepRequest> exact_requests(
+    const std::vector<std::pair<std::string, std::string>>& constants,
+    const std::vector<int>& widths) {
+  std::vector<ExactSweepRequest> requests;
+  for (const auto& [constant, divide_by] : constants) {
+    for (const int bits : widths) {
+      for (const char* result : {"floor", "nearest"}) {
+        for (const bool little : {false, true}) {
+          requests.push_back(ExactSweepRequest{constant, divide_by, result, bits, little});
+        }
+      }
+    }
+  }
+  return requests;
+}
+
+ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int exhaustive_bits,
+                             int random_count, uint64_t seed, bool refusals_allowed) {
+  ExactOutcome outcome;
+  const auto fail = [&](const ExactSweepRequest& request, const std::string& what) {
+    ++outcome.failed;
+    if (outcome.failures.size() < 10) outcome.failures.push_back(describe(request) + ": " + what);
+  };
+  for (const ExactSweepRequest& request : requests) {
+    ++outcome.requests;
+    const ExactPromise promise = expected_promise(request);
+    const uint64_t max_input = (uint64_t{1} << request.bits) - 1;
+    const int result_bits = bit_length(static_cast<U128>(exact_result(promise, max_input)));
+    int refusal = 0;
+    const std::string block = generate_exact_block(request, refusal);
+    if (refusal != 0) {
+      // A constant of at most 2^-bits (every product below 1) is refused with 7, which is
+      // right; anything else must be allowed.
+      const bool tiny =
+          (static_cast<U128>(promise.numerator) << request.bits) <= promise.denominator;
+      if ((result_bits == 0 || tiny) && refusal == 7) continue;
+      ++outcome.refused;
+      if (!refusals_allowed) fail(request, "refused with #" + std::to_string(refusal));
+      continue;
+    }
+    const RoutineUnderCheck routine{block,        "ACC",      "TEMP", request.little_endian,
+                                    request.bits, result_bits};
+    const PrepareOutcome prepared = prepare_routine(routine);
+    if (!prepared.routine) {
+      fail(request, prepared.error);
+      continue;
+    }
+    if (!prepared.routine->promise.exact ||
+        prepared.routine->promise.exact->numerator != promise.numerator ||
+        prepared.routine->promise.exact->denominator != promise.denominator ||
+        prepared.routine->promise.exact->nearest != promise.nearest) {
+      fail(request, "the title line does not state the requested result");
+      continue;
+    }
+    const std::vector<uint64_t> inputs =
+        sample_inputs(request.bits, exhaustive_bits, random_count, seed + outcome.requests);
+    const CheckReport report = check_prepared(*prepared.routine, inputs, seed);
+    outcome.runs += report.inputs_checked;
+    outcome.instructions += report.instructions;
+    if (!report.passed) fail(request, report.failure);
+  }
+  return outcome;
+}
+
+}  // namespace tarvek

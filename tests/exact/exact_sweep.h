@@ -1,0 +1,67 @@
+// The exact modes' sweep: requests over a family of constants, every width, both modes and
+// byte orders, each routine generated the way the program generates it (the form's fields,
+// its checks, its generator) and run on our simulator against the result its title line
+// states, computed here with plain integer arithmetic.
+#ifndef TARVEK_TESTS_EXACT_EXACT_SWEEP_H
+#define TARVEK_TESTS_EXACT_EXACT_SWEEP_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/routine_check.h"
+
+namespace tarvek {
+
+// A request of an exact mode, as the form states it.
+struct ExactSweepRequest {
+  std::string constant;
+  // Empty for none.
+  std::string divide_by;
+  // "floor" or "nearest".
+  std::string result;
+  int bits = 8;
+  bool little_endian = false;
+};
+
+// "1/10 floor, 16 bits, big-endian": how failures name their request.
+std::string describe(const ExactSweepRequest& request);
+
+// The constants of the sweep as (Const, DivideBy) texts: the divisors 1 to 100 and 1000,
+// 1/3, 2/3, 0.6, 1.2, 5000/1023, 3.14159265, 0.0488, the integers 10, 100, 1000, 45, 255 and
+// 2^k - 1, 2^k + 1 for k = 2 to 12.
+std::vector<std::pair<std::string, std::string>> exact_sweep_constants();
+
+// The numerator and denominator of K = Const / DivideBy, read here from the texts with no
+// help from the program (decimal texts of at most 18 digits, or a/b).
+ExactPromise expected_promise(const ExactSweepRequest& request);
+
+// The whole block as the program writes it, or the numbered error it refuses the request with
+// (in `refusal`, 0 when there is a block).
+std::string generate_exact_block(const ExactSweepRequest& request, int& refusal);
+
+struct ExactOutcome {
+  long requests = 0;
+  long refused = 0;
+  long runs = 0;
+  long failed = 0;
+  // Instructions of every routine made, summed: the figure the cost search is judged by.
+  long instructions = 0;
+  std::vector<std::string> failures;
+};
+
+// Generates and checks every request for its inputs (sample_inputs with `exhaustive_bits`
+// and `random_count`); a request the program refuses counts as a failure unless
+// `refusals_allowed`.
+ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int exhaustive_bits,
+                             int random_count, uint64_t seed, bool refusals_allowed = false);
+
+// Every request of the constants for the widths given, both modes and byte orders.
+std::vector<ExactSweepRequest> exact_requests(
+    const std::vector<std::pair<std::string, std::string>>& constants,
+    const std::vector<int>& widths);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_TESTS_EXACT_EXACT_SWEEP_H
