@@ -65,11 +65,18 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
                                   request.fields.little_endian,
                                   request.checked.input_bits,
                                   request.checked.request.output_bits};
-  const VerifyTarget target =
-      options.divide ? VerifyTarget{ExactTarget::divided_by(request.divisor),
-                                    "input / " + shortest_decimal(request.divisor)}
-                     : VerifyTarget{ExactTarget::times(request.fields.const_value),
-                                    "input * " + shortest_decimal(request.fields.const_value)};
+  const GeneratorRequest& generated = request.checked.request;
+  VerifyTarget target{ExactTarget::times(generated.const_value),
+                      "input * " + shortest_decimal(generated.const_value)};
+  if (generated.mode != ResultMode::kApprox) {
+    // The exact product the routine rounds, from the constant as read exactly.
+    target = VerifyTarget{ExactTarget::fraction(generated.numerator, generated.denominator),
+                          "input * " + std::to_string(generated.numerator) + "/" +
+                              std::to_string(generated.denominator)};
+  } else if (request.divisor != 0) {
+    target = VerifyTarget{ExactTarget::divided_by(request.divisor),
+                          "input / " + shortest_decimal(request.divisor)};
+  }
   const VerifyOutcome outcome = verify_routine(routine, target);
   out << outcome.comment;
   return outcome.passed ? kExitOk : kExitMismatch;

@@ -15,7 +15,18 @@ CliRequest make_cli_request(const CliOptions& options) {
     last = form_list_insert(form, last, name, value);
     assert(last != nullptr);
   };
-  add("Const", options.constant_text);
+  const bool approx =
+      !options.result_text || options.result_text->empty() || *options.result_text == "approx";
+  // The reciprocal alone keeps the reading it always had; the DivideBy field reads a divisor
+  // whole, which would refuse texts (and values) the reciprocal takes.
+  const bool reciprocal = approx && !options.const_text;
+  if (reciprocal) {
+    add("Const", *options.divisor_text);
+  } else {
+    add("Const", options.const_text ? *options.const_text : "1");
+  }
+  if (options.divisor_text && !reciprocal) add("DivideBy", *options.divisor_text);
+  if (options.result_text) add("Result", *options.result_text);
   add("Acc", options.acc_name);
   add("Bits", options.bits_text);
   if (options.error_text) add("ConstErr", *options.error_text);
@@ -25,7 +36,7 @@ CliRequest make_cli_request(const CliOptions& options) {
   CliRequest result;
   result.fields = read_request_fields(form);
   form_list_free(form);
-  if (options.divide) {
+  if (reciprocal) {
     result.divisor = result.fields.const_value;
     // IEEE division rounds correctly: this is the double nearest to 1/D. A divisor of 0 gives
     // an infinity of its sign, which the checks refuse as too big (or, negative, as code 2).

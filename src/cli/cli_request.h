@@ -11,18 +11,20 @@ namespace tarvek {
 // The fields and their check.
 struct CliRequest {
   // The fields as the web form would send them: the option texts read by the form's own
-  // reading; with --divide-by the constant is 1/D (see `divisor`).
+  // reading; with --divide-by alone in the approx mode the constant is 1/D (see `divisor`).
   RequestFields fields;
   // The checks' outcome for `fields`.
   ValidatedRequest checked;
-  // With --divide-by, D as read; 0 otherwise.
+  // With --divide-by alone in the approx mode, D as read; 0 otherwise.
   double divisor = 0;
 };
 
-// Builds the form the options stand for (Const, Bits, ConstErr when --error is given, Acc,
-// Temp, endian) and reads and checks it as the CGI program does. For --divide-by D the
-// constant is 1/D divided in double precision, i.e. the double nearest to the reciprocal of
-// D as read; D = 0 gives an infinite constant (error 5, too big), a negative D error 2.
+// Builds the form the options stand for (Const, DivideBy, Result, Bits, ConstErr when --error
+// is given, Acc, Temp, endian) and reads and checks it as the CGI program does. --divide-by D
+// alone in the approx mode keeps its own reading: the constant is 1/D divided in double
+// precision, i.e. the double nearest to the reciprocal of D as read (D = 0 gives an infinite
+// constant, error 5; a negative D error 2). Everywhere else --divide-by is the form's DivideBy
+// field, with a Const of 1 when --const is not given.
 // Requires: options.action is kGenerate.
 CliRequest make_cli_request(const CliOptions& options);
 

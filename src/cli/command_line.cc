@@ -7,13 +7,13 @@ namespace {
 
 // Applies the known option `name` to `options`; `value` is empty for the flags.
 void apply_option(std::string_view name, const std::string& value, CliOptions& options,
-                  bool& seen_const, bool& seen_divide, bool& seen_bits) {
+                  bool& seen_bits) {
   if (name == "const") {
-    options.constant_text = value;
-    seen_const = true;
+    options.const_text = value;
   } else if (name == "divide-by") {
-    options.constant_text = value;
-    seen_divide = true;
+    options.divisor_text = value;
+  } else if (name == "result") {
+    options.result_text = value;
   } else if (name == "bits") {
     options.bits_text = value;
     seen_bits = true;
@@ -33,8 +33,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
 }
 
 bool takes_value(std::string_view name) {
-  return name == "const" || name == "divide-by" || name == "bits" || name == "error" ||
-         name == "acc" || name == "temp";
+  return name == "const" || name == "divide-by" || name == "result" || name == "bits" ||
+         name == "error" || name == "acc" || name == "temp";
 }
 
 bool is_flag(std::string_view name) {
@@ -52,8 +52,6 @@ CommandLine refuse(std::string message) {
 
 CommandLine parse_command_line(const std::vector<std::string_view>& args) {
   CliOptions options;
-  bool seen_const = false;
-  bool seen_divide = false;
   bool seen_bits = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
@@ -86,7 +84,7 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
         result.options->action = name == "help" ? CliAction::kHelp : CliAction::kVersion;
         return result;
       }
-      apply_option(name, "", options, seen_const, seen_divide, seen_bits);
+      apply_option(name, "", options, seen_bits);
       continue;
     }
     std::string value;
@@ -97,25 +95,26 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
     } else {
       return refuse("option '--" + std::string(name) + "' needs a value");
     }
-    apply_option(name, value, options, seen_const, seen_divide, seen_bits);
+    apply_option(name, value, options, seen_bits);
   }
-  if (seen_const && seen_divide) return refuse("give either --const or --divide-by, not both");
-  if (!seen_const && !seen_divide) return refuse("missing --const or --divide-by");
+  if (!options.const_text && !options.divisor_text) {
+    return refuse("missing --const or --divide-by");
+  }
   if (!seen_bits) return refuse("missing --bits");
-  options.divide = seen_divide;
   CommandLine result;
   result.options = std::move(options);
   return result;
 }
 
 std::string usage_text() {
-  return "Usage: tarvek-asm (--const K | --divide-by D) --bits N [--error PERCENT]\n"
-         "                  [--acc NAME] [--temp NAME] [--little-endian] [--verify]\n"
+  return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE]\n"
+         "                  [--error PERCENT] [--acc NAME] [--temp NAME] [--little-endian]\n"
+         "                  [--verify]\n"
          "Try 'tarvek-asm --help' for more information.\n";
 }
 
 std::string help_text() {
-  return "Usage: tarvek-asm (--const K | --divide-by D) --bits N [OPTION]...\n"
+  return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [OPTION]...\n"
          "Writes a straight-line PIC16 (mid-range, MPASM syntax) routine that multiplies an\n"
          "unsigned N-bit register in place by the constant K, using only shifts, additions,\n"
          "subtractions and a negation. The text is the one the web form's result page shows,\n"
@@ -123,13 +122,20 @@ std::string help_text() {
          "\n"
          "  --const K          multiply by the real number K (greater than 0, at most 2^31)\n"
          "                       e.g. --const 10   or   --const=0.75\n"
-         "  --divide-by D      divide by D: multiply by the double nearest to 1/D, which the\n"
-         "                     comment block then shows; the verification compares with x / D\n"
-         "                       e.g. --divide-by 10\n"
+         "  --divide-by D      divide by D: alone, multiply by the double nearest to 1/D,\n"
+         "                     which the comment block then shows, and the verification\n"
+         "                     compares with x / D; with --const C the constant is C / D\n"
+         "                       e.g. --divide-by 10   or   --const 5000 --divide-by 1023\n"
+         "  --result MODE      approx (default): the documented multiplication within the\n"
+         "                     allowed error; floor: exactly floor(x * K) for every input,\n"
+         "                     what C's x / D gives; nearest: exactly floor(x * K + 1/2).\n"
+         "                     The exact modes read K exactly: a decimal number (0.1 is\n"
+         "                     1/10) or a fraction (5000/1023) in --const and --divide-by\n"
+         "                       e.g. --divide-by 10 --result floor\n"
          "  --bits N           width of the unsigned input register, 1 to 32 bits (required)\n"
          "                       e.g. --bits 8\n"
          "  --error PERCENT    allowed error of the constant's approximation, 0 to 50\n"
-         "                     (default 0)\n"
+         "                     (default 0; the exact modes have none)\n"
          "                       e.g. --error 0.5\n"
          "  --acc NAME         input register, which also receives the result (default ACC);\n"
          "                     its bytes are NAME0, NAME1, ...\n"
@@ -149,13 +155,15 @@ std::string help_text() {
          "  --help             show this text and exit\n"
          "  --version          show the generator's version and exit\n"
          "\n"
-         "Values are read as the web form reads its fields: a number is read up to the first\n"
-         "character that does not belong to a decimal number. Register names start with a\n"
-         "letter and have at most 31 characters.\n"
+         "Values are read as the web form reads its fields: in the approx mode a number is\n"
+         "read up to the first character that does not belong to a decimal number; in the\n"
+         "exact modes the whole value must be a decimal number or a fraction. Register names\n"
+         "start with a letter and have at most 31 characters.\n"
          "\n"
          "Examples:\n"
          "  tarvek-asm --const 10 --bits 8 > times10.inc\n"
          "  tarvek-asm --divide-by 3 --bits 16 --error 0.1 --acc SUM --little-endian\n"
+         "  tarvek-asm --divide-by 10 --bits 16 --result floor > div10.inc\n"
          "\n"
          "Exit status: 0 routine written (and verified with --verify), 1 --verify found a\n"
          "result that differs from the documented computation, 2 the request was refused\n"

@@ -21,11 +21,12 @@ enum class CliAction { kGenerate, kHelp, kVersion };
 // The options of one run, as given.
 struct CliOptions {
   CliAction action = CliAction::kGenerate;
-  // The text of --const, or of --divide-by when `divide` is set; set whenever the action is
+  // The texts of --const and --divide-by; at least one is set whenever the action is
   // kGenerate.
-  std::string constant_text;
-  // The constant is the reciprocal of the value given (--divide-by).
-  bool divide = false;
+  std::optional<std::string> const_text;
+  std::optional<std::string> divisor_text;
+  // The text of --result (approx, floor or nearest); empty optional when not given.
+  std::optional<std::string> result_text;
   // The text of --bits; set whenever the action is kGenerate.
   std::string bits_text;
   // The text of --error; empty optional when not given (the allowed error is then 0).
@@ -47,8 +48,7 @@ struct CommandLine {
 
 // Reads `args`, the arguments after the program name. --help and --version end the reading
 // where they stand (a mistake before them is still reported). An option given twice counts
-// with its last value. --const and --divide-by exclude each other; one of them and --bits
-// are required.
+// with its last value. --const or --divide-by (or both: K = C / D) and --bits are required.
 CommandLine parse_command_line(const std::vector<std::string_view>& args);
 
 // "Usage: tarvek-asm ..." and a hint at --help: what a usage error prints after its message.

@@ -15,8 +15,11 @@ std::string summary(const CommandLine& command_line) {
   const CliOptions& o = *command_line.options;
   if (o.action == CliAction::kHelp) return "help";
   if (o.action == CliAction::kVersion) return "version";
-  return std::string(o.divide ? "divide-by=" : "const=") + o.constant_text +
-         " bits=" + o.bits_text + " error=" + (o.error_text ? *o.error_text : "(none)") +
+  std::string text;
+  if (o.const_text) text += "const=" + *o.const_text + " ";
+  if (o.divisor_text) text += "divide-by=" + *o.divisor_text + " ";
+  if (o.result_text) text += "result=" + *o.result_text + " ";
+  return text + "bits=" + o.bits_text + " error=" + (o.error_text ? *o.error_text : "(none)") +
          " acc=" + o.acc_name + " temp=" + o.temp_name + (o.little_endian ? " little" : " big") +
          (o.verify ? " verify" : "");
 }
@@ -72,9 +75,9 @@ TEST(CommandLineTest, Table) {
       {"nothing", {}, "usage error: missing --const or --divide-by"},
       {"no bits", {"--const", "3"}, "usage error: missing --bits"},
       {"no constant", {"--bits", "8"}, "usage error: missing --const or --divide-by"},
-      {"both constants",
-       {"--const", "3", "--divide-by", "3", "--bits", "8"},
-       "usage error: give either --const or --divide-by, not both"},
+      {"both constants: their quotient",
+       {"--const", "5000", "--divide-by", "1023", "--bits", "10", "--result", "floor"},
+       "const=5000 divide-by=1023 result=floor bits=10 error=(none) acc=ACC temp=TEMP big"},
       {"unknown option",
        {"--const", "3", "--bits", "8", "--fast"},
        "usage error: unknown option '--fast'"},

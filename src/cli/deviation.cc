@@ -48,6 +48,11 @@ ExactTarget ExactTarget::divided_by(double d) {
   return ExactTarget(power_of_two(-v.exponent), v.odd_part);
 }
 
+ExactTarget ExactTarget::fraction(uint64_t numerator, uint64_t denominator) {
+  assert(numerator >= 1 && denominator >= 1);
+  return ExactTarget(static_cast<WideInt>(numerator), static_cast<WideInt>(denominator));
+}
+
 long double ExactTarget::deviation(uint64_t x, uint64_t result) const {
   assert(x < (uint64_t{1} << 32) && result < (uint64_t{1} << 63));
   // x * numerator stays below 2^118; result * denominator can exceed 2^127 only for a result

@@ -23,6 +23,8 @@ class ExactTarget {
   // x / d. Requires: 2^-32 < d < 2^33, which holds whenever 1/d, rounded to a double, is
   // such a constant (the rounding may carry d a little past 2^-31 or 2^32).
   static ExactTarget divided_by(double d);
+  // x * numerator / denominator. Requires: both from 1 to 2^64 - 1.
+  static ExactTarget fraction(uint64_t numerator, uint64_t denominator);
 
   // result - exact product, for an input x below 2^32 and a result below 2^63.
   long double deviation(uint64_t x, uint64_t result) const;
