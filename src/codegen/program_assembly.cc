@@ -107,6 +107,10 @@ std::string assemble_instructions(CodeWriter& writer, Decomposition& decompositi
       writer.clear_text();
       writer.movf_w_always(acc, decomposition.input_bytes - 1);
       code.replace(copy.start, copy.end - copy.start, writer.text);
+      // That load stands near the start of the routine, so it tells nothing about W at the
+      // end; nor does the record the walk left, which may name the byte the copy would have
+      // written. Whatever the caller emits next must load W afresh.
+      writer.w_register = nullptr;
     }
   }
   // A routine that only writes the accumulator (a whole-byte left shift, or the clearing
