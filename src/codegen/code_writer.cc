@@ -6,9 +6,17 @@
 namespace tarvek {
 namespace {
 
-// Byte indexes print as signed 8-bit decimals.
-std::string signed_byte(int value) {
-  return std::to_string(static_cast<int8_t>(value));
+// Byte indexes print as signed 8-bit decimals. Appended digit by digit: this runs for every
+// line of every routine, and a temporary string each time shows in the cost of a request.
+void append_signed_byte(std::string& text, int value) {
+  int byte = static_cast<int8_t>(value);
+  if (byte < 0) {
+    text += '-';
+    byte = -byte;
+  }
+  if (byte >= 100) text += static_cast<char>('0' + byte / 100);
+  if (byte >= 10) text += static_cast<char>('0' + byte / 10 % 10);
+  text += static_cast<char>('0' + byte % 10);
 }
 
 // Literals are signed 8-bit decimals (0xF0 is -16). A bare number is read in the assembler's
@@ -84,7 +92,7 @@ const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byt
   text += mnemonic;
   text += '\t';
   text += reg.name;
-  text += signed_byte(reg.base + byte);
+  append_signed_byte(text, reg.base + byte);
   text += suffix;
   text += '\n';
   switch (effect) {

@@ -64,6 +64,23 @@ bool BigInt::bit(int n) const {
   return ((limbs_[n / 64] >> (n % 64)) & 1) != 0;
 }
 
+int BigInt::popcount() const {
+  assert(!is_negative());
+  int count = 0;
+  for (const uint64_t limb : limbs_) count += __builtin_popcountll(limb);
+  return count;
+}
+
+int BigInt::trailing_zeros() const {
+  assert(!is_zero());
+  int count = 0;
+  for (const uint64_t limb : limbs_) {
+    if (limb != 0) return count + __builtin_ctzll(limb);
+    count += 64;
+  }
+  return count;
+}
+
 std::optional<uint64_t> BigInt::to_u64() const {
   if (is_negative() || bit_length() > 64) return std::nullopt;
   return limbs_[0];
@@ -213,15 +230,31 @@ std::strong_ordering operator<=>(const BigInt& a, const BigInt& b) {
 void BigInt::floor_divide(const BigInt& n, const BigInt& d, BigInt& quotient, BigInt& remainder) {
   assert(d.sign() > 0);
   const BigInt magnitude = n.is_negative() ? -n : n;
-  // Binary long division on the magnitude: one bit of quotient per step, from the top.
   BigInt q;
   BigInt r;
-  for (int i = magnitude.bit_length() - 1; i >= 0; --i) {
-    r <<= 1;
-    if (magnitude.bit(i)) r.limbs_[0] |= 1;
-    if (r >= d) {
-      r -= d;
-      q.limbs_[i / 64] |= uint64_t{1} << (i % 64);
+  if (const std::optional<uint64_t> small = d.to_u64()) {
+    // One limb: schoolbook division from the top limb down, in 128-bit steps.
+    u128 rest = 0;
+    for (int i = kLimbs - 1; i >= 0; --i) {
+      const u128 part = (rest << 64) | magnitude.limbs_[i];
+      q.limbs_[i] = static_cast<uint64_t>(part / *small);
+      rest = part % *small;
+    }
+    r.limbs_[0] = static_cast<uint64_t>(rest);
+  } else {
+    // Shift and subtract, one quotient bit per step: as many steps as the quotient has bits,
+    // which in the proofs is a handful.
+    r = magnitude;
+    const int steps = magnitude.bit_length() - d.bit_length();
+    if (steps >= 0) {
+      BigInt shifted = d << steps;
+      for (int i = steps; i >= 0; --i) {
+        if (r >= shifted) {
+          r -= shifted;
+          q.limbs_[i / 64] |= uint64_t{1} << (i % 64);
+        }
+        shifted >>= 1;
+      }
     }
   }
   if (n.is_negative()) {
@@ -258,6 +291,14 @@ BigInt floor_div(const BigInt& n, const BigInt& d) {
 
 BigInt ceil_div(const BigInt& n, const BigInt& d) {
   return -floor_div(-n, d);
+}
+
+BigInt floor_div_scaled(const BigInt& n, const BigInt& d, int shift) {
+  return floor_div(n >> shift, d);
+}
+
+BigInt ceil_div_scaled(const BigInt& n, const BigInt& d, int shift) {
+  return -floor_div_scaled(-n, d, shift);
 }
 
 }  // namespace tarvek

@@ -41,6 +41,10 @@ class BigInt {
   int bit_length() const;
   // Bit n of the two's-complement representation. Requires: 0 <= n < kBits.
   bool bit(int n) const;
+  // Ones in the two's-complement representation. Requires: value >= 0.
+  int popcount() const;
+  // Zeros below the lowest one. Requires: value != 0.
+  int trailing_zeros() const;
 
   // The value when it fits the type; nullopt otherwise.
   std::optional<uint64_t> to_u64() const;
@@ -64,6 +68,11 @@ class BigInt {
   friend BigInt operator-(BigInt a, const BigInt& b) { return a -= b; }
   friend BigInt operator*(BigInt a, const BigInt& b) { return a *= b; }
   friend BigInt operator<<(BigInt a, int n) { return a <<= n; }
+  // Bitwise exclusive or of the two's-complement representations.
+  friend BigInt operator^(BigInt a, const BigInt& b) {
+    for (int i = 0; i < kLimbs; ++i) a.limbs_[i] ^= b.limbs_[i];
+    return a;
+  }
   friend BigInt operator>>(BigInt a, int n) { return a >>= n; }
   friend bool operator==(const BigInt& a, const BigInt& b) { return a.limbs_ == b.limbs_; }
   friend std::strong_ordering operator<=>(const BigInt& a, const BigInt& b);
@@ -81,6 +90,11 @@ class BigInt {
 // floor(n / d) and ceil(n / d). Requires: d > 0.
 BigInt floor_div(const BigInt& n, const BigInt& d);
 BigInt ceil_div(const BigInt& n, const BigInt& d);
+// floor(n / (d * 2^shift)) and ceil(n / (d * 2^shift)), with the power of two taken off by a
+// shift first (floor(floor(n / 2^s) / d) is floor(n / (2^s d))), which leaves the division
+// fast whenever d has one limb. Requires: d > 0, shift >= 0.
+BigInt floor_div_scaled(const BigInt& n, const BigInt& d, int shift);
+BigInt ceil_div_scaled(const BigInt& n, const BigInt& d, int shift);
 
 }  // namespace tarvek
 

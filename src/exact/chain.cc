@@ -17,31 +17,33 @@ Int128 floor_shift(Int128 value, int n) {
   return quotient;
 }
 
-// The walk's accumulator as an affine bound while the fractional terms are combined.
+// The walk's accumulator as an affine bound while the fractional terms are combined, in
+// 128 bits: the slope is below 2^(31 + kBoundScale) and the intercepts below 2^(2 +
+// kBoundScale).
 struct Interval {
-  BigInt slope;
-  BigInt low;
-  BigInt high;
+  Int128 slope;
+  Int128 low;
+  Int128 high;
 };
 
 // The exact quotient of a value that is a multiple of 2^n.
-BigInt exact_shift(const BigInt& value, int n) {
-  const BigInt shifted = value >> n;
-  assert((shifted << n) == value);
-  return shifted;
+Int128 exact_shift(Int128 value, int n) {
+  assert(value % (static_cast<Int128>(1) << n) == 0);
+  return value / (static_cast<Int128>(1) << n);
 }
 
 void floor_shift(Interval& v, int n) {
+  assert(n >= 0 && n <= kBoundScale);
   // A value that is x times a multiple of 2^n, with no error yet, is divided exactly.
-  const int multiple = kBoundScale + n;
-  const bool exact =
-      v.low.is_zero() && v.high.is_zero() && ((v.slope >> multiple) << multiple) == v.slope;
+  const Int128 multiple = static_cast<Int128>(1) << (kBoundScale + n);
+  const bool exact = v.low == 0 && v.high == 0 && v.slope % multiple == 0;
   v.slope = exact_shift(v.slope, n);
   v.low = exact_shift(v.low, n);
   v.high = exact_shift(v.high, n);
   if (!exact) {
     // floor(y / 2^n) >= y / 2^n - (1 - 2^-n) for an integer y.
-    v.low -= BigInt::power_of_two(kBoundScale) - BigInt::power_of_two(kBoundScale - n);
+    v.low -=
+        (static_cast<Int128>(1) << kBoundScale) - (static_cast<Int128>(1) << (kBoundScale - n));
   }
 }
 
@@ -101,7 +103,7 @@ Int128 chain_value(const Chain& chain, uint64_t x) {
 }
 
 AffineBound chain_bound(const Chain& chain) {
-  const BigInt one = BigInt::power_of_two(kBoundScale);
+  const Int128 one = static_cast<Int128>(1) << kBoundScale;
   Interval v{0, 0, 0};
   std::size_t first_whole = 0;
   while (first_whole < chain.terms.size() && chain.terms[first_whole].exponent < 0) ++first_whole;
@@ -121,10 +123,14 @@ AffineBound chain_bound(const Chain& chain) {
     }
   }
   for (std::size_t i = first_whole; i < chain.terms.size(); ++i) {
-    const BigInt weight = one << chain.terms[i].exponent;
+    const Int128 weight = one << chain.terms[i].exponent;
     v.slope += chain.terms[i].sign > 0 ? weight : -weight;
   }
-  return AffineBound{v.slope, v.low, v.high};
+  const auto big = [](Int128 value) {
+    return value < 0 ? -BigInt::from_u128(static_cast<UInt128>(-value))
+                     : BigInt::from_u128(static_cast<UInt128>(value));
+  };
+  return AffineBound{big(v.slope), big(v.low), big(v.high)};
 }
 
 }  // namespace tarvek

@@ -33,8 +33,9 @@ struct Chain {
 };
 
 // Fixed-point scale of the affine bounds: values are held multiplied by 2^kBoundScale, enough
-// for every right shift a walk can make (at most 64 places in all, plus a guard shift).
-inline constexpr int kBoundScale = 128;
+// for every right shift a walk can make (its lowest digit weighs 2^-64, so at most 64 places
+// in all).
+inline constexpr int kBoundScale = 64;
 
 // For every input x from 0 up: low(x) <= value(x) <= high(x), where
 //   low(x)  = (slope * x + low_intercept) / 2^kBoundScale,

@@ -15,7 +15,7 @@ std::string power(int exponent) {
 
 }  // namespace
 
-std::string exact_comment_block(const ExactTarget& target, const Candidate& candidate,
+std::string exact_comment_block(const ResultTarget& target, const Candidate& candidate,
                                 const ProofOutcome& proof, const EmittedRoutine& routine,
                                 const std::string& acc_name) {
   const bool nearest = target.mode == ResultMode::kNearest;

@@ -16,7 +16,7 @@ namespace tarvek {
 
 // Everything up to and including the Output line, without a line break after it (the
 // declarations that follow begin with their own).
-std::string exact_comment_block(const ExactTarget& target, const Candidate& candidate,
+std::string exact_comment_block(const ResultTarget& target, const Candidate& candidate,
                                 const ProofOutcome& proof, const EmittedRoutine& routine,
                                 const std::string& acc_name);
 

@@ -29,15 +29,19 @@ struct EmittedRoutine {
   int instructions = 0;
   // Bytes the Output line names: the input bytes, more when the result is wider.
   int output_bytes = 0;
-  // The cblock lines: every accumulator byte from 0 up to the highest one the routine or its
-  // Output line names, then every temporary byte from 0 up to the highest one the routine
-  // names.
-  std::string declarations;
+  // Bytes of each register the code touches: every register keeps all the bytes it ever
+  // held allocated (0 for a temporary register the code never reads).
+  int acc_bytes = 0;
+  int temp_bytes = 0;
 };
 
 // Requires: prove(candidate, target) holds.
-EmittedRoutine emit_candidate(const Candidate& candidate, const ExactTarget& target,
+EmittedRoutine emit_candidate(const Candidate& candidate, const ResultTarget& target,
                               const RoutineNames& names);
+
+// The cblock lines of a routine: every accumulator byte from 0 up to the highest one its code
+// or its Output line names, then every temporary byte its code touches.
+std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names);
 
 }  // namespace tarvek
 

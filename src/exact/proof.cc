@@ -26,14 +26,14 @@ Int128 floor_divide(Int128 a, Int128 b) {
 
 }  // namespace
 
-bool is_well_formed(const Candidate& c, const ExactTarget& target) {
+bool is_well_formed(const Candidate& c, const ResultTarget& target) {
   const int fraction_bits = c.shift - c.guard;
   return c.multiplier.sign() > 0 && c.guard >= 0 && fraction_bits >= 0 && fraction_bits <= 64 &&
          c.multiplier.bit_length() <= 31 + fraction_bits && c.corrections >= 0 &&
          target.input_bits >= 1 && target.input_bits <= 32;
 }
 
-ProofOutcome prove(const Candidate& c, const ExactTarget& target, int exhaustive_bits) {
+ProofOutcome prove(const Candidate& c, const ResultTarget& target, int exhaustive_bits) {
   ProofOutcome outcome;
   if (!is_well_formed(c, target)) {
     outcome.reason = "malformed candidate";
@@ -86,7 +86,6 @@ ProofOutcome prove(const Candidate& c, const ExactTarget& target, int exhaustive
   // Every term is below 2^300, well inside BigInt.
   if (split <= max_input) {
     const BigInt scale = BigInt::power_of_two(kBoundScale + c.guard);
-    const BigInt denominator = target.d * scale;
     for (const uint64_t end : {split, max_input}) {
       const BigInt x = BigInt::from_unsigned(end);
       const BigInt high = bound.slope * x + bound.high_intercept + offset;
@@ -97,8 +96,10 @@ ProofOutcome prove(const Candidate& c, const ExactTarget& target, int exhaustive
         return outcome;
       }
       const BigInt shortfall_scaled = exact * scale - target.d * low;
-      const BigInt shortfall = c.guard == 0 ? floor_div(shortfall_scaled, denominator)
-                                            : ceil_div(shortfall_scaled, denominator);
+      const int scale_bits = kBoundScale + c.guard;
+      const BigInt shortfall = c.guard == 0
+                                   ? floor_div_scaled(shortfall_scaled, target.d, scale_bits)
+                                   : ceil_div_scaled(shortfall_scaled, target.d, scale_bits);
       const std::optional<int64_t> small = shortfall.to_i64();
       if (!small) {
         outcome.reason = "the walk's bound is too loose";

@@ -40,12 +40,12 @@ struct ProofOutcome {
 inline constexpr int kDefaultExhaustiveBits = 10;
 
 // Requires: the candidate's fields within their documented ranges for target.input_bits.
-ProofOutcome prove(const Candidate& candidate, const ExactTarget& target,
+ProofOutcome prove(const Candidate& candidate, const ResultTarget& target,
                    int exhaustive_bits = kDefaultExhaustiveBits);
 
 // Whether the candidate's fields lie in their documented ranges for this target (the
 // search makes nothing else, but the proof must not take that on trust).
-bool is_well_formed(const Candidate& candidate, const ExactTarget& target);
+bool is_well_formed(const Candidate& candidate, const ResultTarget& target);
 
 }  // namespace tarvek
 

@@ -27,96 +27,181 @@ struct OffsetRange {
   BigInt high;
 };
 
-OffsetRange offset_range(const Chain& chain, const ExactTarget& target, int guard,
+OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int guard,
                          uint64_t exhaustive_limit) {
   OffsetRange range{0, max_offset()};
   const uint64_t max_input = *target.max_input.to_u64();
   const uint64_t split = std::min(max_input + 1, exhaustive_limit);
-  const BigInt step = BigInt::power_of_two(guard);
-  for (uint64_t x = 0; x < split; ++x) {
-    const BigInt v = BigInt::from_u128(static_cast<UInt128>(chain_value(chain, x)));
-    const BigInt q = target_value(target, BigInt::from_unsigned(x));
-    range.low = std::max(range.low, q * step - v);
-    range.high = std::min(range.high, q * step + step - 1 - v);
+  if (split > 0) {
+    // One by one in 128 bits: a, b and d are below 2^66, x below 2^32, the walk below 2^95.
+    const Int128 a = static_cast<Int128>(*target.a.to_u128());
+    const Int128 b = static_cast<Int128>(*target.b.to_u128());
+    const Int128 d = static_cast<Int128>(*target.d.to_u128());
+    const Int128 unit = static_cast<Int128>(1) << guard;
+    Int128 low = 0;
+    Int128 high = static_cast<Int128>(~uint64_t{0});
+    for (uint64_t x = 0; x < split; ++x) {
+      const Int128 v = chain_value(chain, x);
+      const Int128 q = (a * static_cast<Int128>(x) + b) / d;
+      low = std::max(low, q * unit - v);
+      high = std::min(high, q * unit + unit - 1 - v);
+    }
+    range.low = BigInt::from_u128(static_cast<UInt128>(low));
+    range.high = high < 0 ? BigInt(-1) : BigInt::from_u128(static_cast<UInt128>(high));
   }
   if (split > max_input) return range;
 
   const AffineBound bound = chain_bound(chain);
   const BigInt unit = BigInt::power_of_two(kBoundScale);
   const BigInt scaled_step = BigInt::power_of_two(kBoundScale + guard);
-  const BigInt denominator = target.d * unit;
   for (const uint64_t end : {split, max_input}) {
     const BigInt x = BigInt::from_unsigned(end);
     const BigInt exact = target.a * x + target.b;
     const BigInt low_walk = bound.slope * x + bound.low_intercept;
     const BigInt high_walk = bound.slope * x + bound.high_intercept;
     if (guard > 0) {
-      range.low =
-          std::max(range.low, ceil_div(exact * scaled_step - target.d * low_walk, denominator));
+      range.low = std::max(range.low, ceil_div_scaled(exact * scaled_step - target.d * low_walk,
+                                                      target.d, kBoundScale));
     } else {
       range.low = std::max(
-          range.low, floor_div((exact - target.d) * unit - target.d * low_walk, denominator) + 1);
+          range.low,
+          floor_div_scaled((exact - target.d) * unit - target.d * low_walk, target.d, kBoundScale) +
+              1);
     }
     range.high = std::min(
-        range.high, ceil_div(scaled_step * (exact + 1) - target.d * high_walk, denominator) - 1);
+        range.high,
+        ceil_div_scaled(scaled_step * (exact + 1) - target.d * high_walk, target.d, kBoundScale) -
+            1);
   }
   return range;
 }
 
 }  // namespace
 
-std::vector<Candidate> make_candidates(const ExactTarget& target) {
+std::vector<Candidate> make_candidates(const ResultTarget& target, int exhaustive_bits) {
   std::vector<Candidate> candidates;
   const int n = target.input_bits;
   const int d_bits = target.d.bit_length();
-  const auto add = [&](const BigInt& multiplier, int shift, int guard) {
-    Candidate c;
-    c.multiplier = multiplier;
-    c.shift = shift;
-    c.guard = guard;
-    if (multiplier.sign() <= 0) return;
-    const int fraction_bits = shift - guard;
-    if (fraction_bits < 0 || fraction_bits > 64) return;
-    if (multiplier.bit_length() > 30 + fraction_bits) return;
-    for (const Candidate& other : candidates) {
-      if (other.multiplier == c.multiplier && other.shift == c.shift && other.guard == c.guard) {
-        return;
-      }
-    }
-    candidates.push_back(c);
+  // A multiplier with what it allows: |M / 2^shift - a / d| times the largest input (the
+  // drift) must stay below 1/d, or no walk with it stays within one result of the target;
+  // below K without guard bits the walk's own integer leaves a unit of room, so there a drift
+  // below 1 may do.
+  struct Multiplier {
+    BigInt value;
+    bool strays_with_guard = false;
+    bool strays_without_guard = false;
+  };
+  const auto multiplier = [&](const BigInt& value, int shift) {
+    const BigInt excess = value * target.d - target.a * BigInt::power_of_two(shift);
+    const BigInt drift = (excess.is_negative() ? -excess : excess) * target.max_input;
+    const BigInt limit = BigInt::power_of_two(shift);
+    Multiplier m{value, drift >= limit, drift >= limit};
+    if (excess.is_negative()) m.strays_without_guard = drift >= limit * target.d;
+    return m;
   };
   // The multipliers just below and just above K * 2^shift.
-  const auto add_both = [&](int shift, int guard) {
+  const auto around = [&](int shift) {
     const BigInt scaled = target.a * BigInt::power_of_two(shift);
-    add(floor_div(scaled, target.d), shift, guard);
-    add(ceil_div(scaled, target.d), shift, guard);
+    return std::pair{multiplier(floor_div(scaled, target.d), shift),
+                     multiplier(ceil_div(scaled, target.d), shift)};
+  };
+  const auto add = [&](const Multiplier& m, int shift, int guard) {
+    if (guard == 0 ? m.strays_without_guard : m.strays_with_guard) return;
+    const int fraction_bits = shift - guard;
+    if (m.value.sign() <= 0 || fraction_bits < 0 || fraction_bits > 64) return;
+    if (m.value.bit_length() > 30 + fraction_bits) return;
+    for (const Candidate& other : candidates) {
+      if (other.multiplier == m.value && other.shift == shift && other.guard == guard) return;
+    }
+    Candidate c;
+    c.multiplier = m.value;
+    c.shift = shift;
+    c.guard = guard;
+    candidates.push_back(c);
+  };
+  const auto add_around = [&](int shift, const std::vector<int>& guards) {
+    const auto [below, above] = around(shift);
+    for (const int guard : guards) {
+      add(below, shift, guard);
+      add(above, shift, guard);
+    }
   };
   // An exact product: the constant itself when it is an integer or a dyadic fraction.
   if (target.d == BigInt::power_of_two(d_bits - 1)) {
-    for (int guard = 0; guard <= d_bits - 1; ++guard) add_both(d_bits - 1, guard);
+    std::vector<int> guards;
+    for (int guard = 0; guard <= d_bits - 1; ++guard) guards.push_back(guard);
+    add_around(d_bits - 1, guards);
   }
   // Truncating walks: enough multiplier bits for the input width and the divisor, and guard
-  // bits enough to absorb the walk's truncation below the divisor's resolution.
-  for (int guard = std::max(0, d_bits - 3); guard <= d_bits + 2; ++guard) {
-    for (int shift = std::max(guard, n + d_bits - 2); shift <= n + d_bits + 3; ++shift) {
-      add_both(shift, guard);
+  // bits enough to absorb the walk's truncation below the divisor's resolution. Without
+  // guard bits the result is the walk's own integer, which leaves room for a truncation of
+  // up to one unit. The affine bound never proves fewer guard bits than the divisor has
+  // (the truncation, up to nearly two units, must fit below 2^guard / d), so those are tried
+  // only where every input is evaluated.
+  for (int shift = n + d_bits - 2; shift <= n + d_bits + 2; ++shift) {
+    std::vector<int> guards{0};
+    for (int guard = n <= exhaustive_bits ? 1 : d_bits; guard <= std::min(d_bits + 2, shift);
+         ++guard) {
+      guards.push_back(guard);
     }
+    add_around(shift, guards);
   }
   // Exact products with one truncation at the end.
-  for (int shift = n + d_bits - 2; shift <= n + d_bits + 3; ++shift) add_both(shift, shift);
+  for (int shift = n + d_bits - 1; shift <= n + d_bits + 2; ++shift) add_around(shift, {shift});
   return candidates;
 }
 
-std::optional<SearchResult> find_cheapest(const ExactTarget& target, const RoutineNames& names,
+int estimate_cost(const Candidate& c, const ResultTarget& target) {
+  const BigInt& m = c.multiplier;
+  const int fraction_bits = c.shift - c.guard;
+  // Nonzero signed digits, about as the walk recodes them: M xor 3M has a one at each end of
+  // every run of ones.
+  const int terms = std::max(1, (m ^ (m * 3)).popcount());
+  const int lowest = m.trailing_zeros() - fraction_bits;
+  const int highest = m.bit_length() - 1 - fraction_bits;
+  // The accumulator's bytes while the walk runs: the input, the multiplier's integer bits, a
+  // carry and the guard bits.
+  const int bytes = (target.input_bits + std::max(0, highest + 1) + 8) / 8;
+  const int input_bytes = (target.input_bits + 7) / 8;
+  // Shifts: the accumulator right from the lowest digit up to the units position, the
+  // temporary register left up to the highest digit, and the guard bits away; whole bytes
+  // are moved, the other bits cost a pass over every byte each.
+  const auto shift = [&](int n) { return (n / 8) * 2 * bytes + (n % 8) * (bytes + 1); };
+  int cost = 2 * input_bytes + (terms - 1) * (4 * bytes - 2);
+  cost += shift(std::max(0, -lowest)) + shift(std::max(0, highest)) + shift(c.guard);
+  if (c.guard > 0) cost += 3 * bytes;  // an offset, almost always
+  return cost;
+}
+
+std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
                                           const SearchEffort& effort) {
-  std::optional<SearchResult> best;
-  int made = 0;
-  int proven = 0;
-  int priced = 0;
   const uint64_t exhaustive_limit =
       target.input_bits <= effort.exhaustive_bits ? (uint64_t{1} << target.input_bits) : 1;
-  for (Candidate candidate : make_candidates(target)) {
+  // Candidates ordered by estimate (stable: ties keep the order in which they were made).
+  struct Ranked {
+    Candidate candidate;
+    int estimate;
+  };
+  std::vector<Ranked> ranked;
+  int made = 0;
+  for (const Candidate& candidate : make_candidates(target, effort.exhaustive_bits)) {
     ++made;
+    ranked.push_back(Ranked{candidate, estimate_cost(candidate, target)});
+  }
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const Ranked& a, const Ranked& b) { return a.estimate < b.estimate; });
+
+  std::optional<SearchResult> best;
+  int proven = 0;
+  int priced = 0;
+  int priced_instructions = 0;
+  for (const Ranked& entry : ranked) {
+    // Enough routines priced: the count asked for, or fewer when they are long, which keeps a
+    // request for a long routine about as cheap as one for a short one.
+    if (priced >= effort.priced || priced_instructions >= effort.priced_instructions) break;
+    // The offset each candidate needs, from the walk's bound (and its values for the inputs
+    // evaluated one by one); none fits when the walk strays too far.
+    Candidate candidate = entry.candidate;
     const Chain chain =
         make_chain(candidate.multiplier, candidate.shift - candidate.guard, target.input_bits);
     const OffsetRange range = offset_range(chain, target, candidate.guard, exhaustive_limit);
@@ -127,6 +212,7 @@ std::optional<SearchResult> find_cheapest(const ExactTarget& target, const Routi
     ++proven;
     EmittedRoutine routine = emit_candidate(candidate, target, names);
     ++priced;
+    priced_instructions += routine.instructions;
     if (!best || routine.instructions < best->routine.instructions) {
       best = SearchResult{candidate, proof, std::move(routine), 0, 0, 0};
     }

@@ -1,7 +1,8 @@
-// The search for the cheapest exact routine: candidates are made from the target alone,
-// each is proven (a candidate that cannot be proven is never priced), priced by emitting it,
-// and the cheapest proven one wins. Ties go to the candidate made first, and candidates are
-// made in a fixed order, so the same request always gives the same routine.
+// The search for the cheapest exact routine: candidates are made from the target alone and
+// ordered by a rough estimate of their cost; in that order each is proven (a candidate that
+// cannot be proven is never priced) and priced by emitting it, until a few have been priced;
+// the cheapest proven one wins. Ties go to the candidate met first, and both the making and
+// the ordering are fixed, so the same request always gives the same routine.
 #ifndef TARVEK_EXACT_SEARCH_H
 #define TARVEK_EXACT_SEARCH_H
 
@@ -19,6 +20,10 @@ namespace tarvek {
 struct SearchEffort {
   // Inputs up to this width are evaluated one by one in every proof.
   int exhaustive_bits = kDefaultExhaustiveBits;
+  // Proven candidates priced, cheapest estimate first; the rest are never emitted. Pricing
+  // also stops once the routines priced add up to `priced_instructions` instructions.
+  int priced = 4;
+  int priced_instructions = 700;
 };
 
 struct SearchResult {
@@ -31,11 +36,17 @@ struct SearchResult {
   int priced = 0;
 };
 
-// The candidates for `target`, in the search's fixed order.
-std::vector<Candidate> make_candidates(const ExactTarget& target);
+// The candidates for `target`, in the order they are made; `exhaustive_bits` as the proofs
+// will use it (fewer guard bits can only be proven where every input is evaluated).
+std::vector<Candidate> make_candidates(const ResultTarget& target,
+                                       int exhaustive_bits = kDefaultExhaustiveBits);
+
+// A rough instruction count for the candidate's routine, from its digits and widths alone:
+// only the order it gives matters.
+int estimate_cost(const Candidate& candidate, const ResultTarget& target);
 
 // The cheapest proven candidate, emitted; nullopt when none could be proven.
-std::optional<SearchResult> find_cheapest(const ExactTarget& target, const RoutineNames& names,
+std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
                                           const SearchEffort& effort = SearchEffort{});
 
 }  // namespace tarvek

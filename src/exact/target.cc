@@ -4,11 +4,11 @@
 
 namespace tarvek {
 
-ExactTarget make_target(const Fraction& constant, ResultMode mode, int input_bits) {
+ResultTarget make_target(const Fraction& constant, ResultMode mode, int input_bits) {
   assert(constant.numerator.sign() > 0);
   assert(mode == ResultMode::kFloor || mode == ResultMode::kNearest);
   assert(input_bits >= 1 && input_bits <= 32);
-  ExactTarget target;
+  ResultTarget target;
   target.constant = constant;
   target.mode = mode;
   target.input_bits = input_bits;
@@ -41,7 +41,7 @@ ExactTarget make_target(const Fraction& constant, ResultMode mode, int input_bit
   return target;
 }
 
-BigInt target_value(const ExactTarget& target, const BigInt& x) {
+BigInt target_value(const ResultTarget& target, const BigInt& x) {
   return floor_div(target.a * x + target.b, target.d);
 }
 

@@ -14,7 +14,7 @@
 
 namespace tarvek {
 
-struct ExactTarget {
+struct ResultTarget {
   // a > 0, b >= 0, d > 0.
   BigInt a;
   BigInt b;
@@ -32,10 +32,10 @@ struct ExactTarget {
 };
 
 // Requires: constant > 0, mode kFloor or kNearest, 1 <= input_bits <= 32.
-ExactTarget make_target(const Fraction& constant, ResultMode mode, int input_bits);
+ResultTarget make_target(const Fraction& constant, ResultMode mode, int input_bits);
 
 // Q(x). Requires: 0 <= x <= target.max_input.
-BigInt target_value(const ExactTarget& target, const BigInt& x);
+BigInt target_value(const ResultTarget& target, const BigInt& x);
 
 }  // namespace tarvek
 

@@ -27,11 +27,20 @@ bool is_ascii_letter(char c) {
 }  // namespace
 
 bool register_names_collide(const std::string& acc_name, const std::string& temp_name) {
+  // Byte names are a name and an index, so two names can only meet when one name is the
+  // other followed by some characters: then those characters and one index must spell the
+  // other index.
+  const bool acc_longer = acc_name.size() >= temp_name.size();
+  const std::string& longer = acc_longer ? acc_name : temp_name;
+  const std::string& shorter = acc_longer ? temp_name : acc_name;
+  if (longer.compare(0, shorter.size(), shorter) != 0) return false;
+  const std::string tail = longer.substr(shorter.size());
   // No register of a routine reaches 16 bytes (63 result bits and a sign byte need 9).
   constexpr int kByteIndexes = 16;
   for (int k = 0; k < kByteIndexes; ++k) {
+    const std::string spelled = tail + std::to_string(k);
     for (int j = 0; j < kByteIndexes; ++j) {
-      if (acc_name + std::to_string(k) == temp_name + std::to_string(j)) return true;
+      if (spelled == std::to_string(j)) return true;
     }
   }
   return false;
@@ -126,7 +135,7 @@ int check_exact_constant(const RequestFields& fields, ResultMode mode, Validated
   result.request.denominator = *k.denominator.to_u64();
   int_bits = const_integer_bits(result.request.const_value);
   if (fields.input_bits < 1 || fields.input_bits > 32) return 0;
-  const ExactTarget target = make_target(k, mode, static_cast<int>(fields.input_bits));
+  const ResultTarget target = make_target(k, mode, static_cast<int>(fields.input_bits));
   // Every result 0 (floor(x * K) with x * K below 1 for the largest input): no routine is
   // wanted for that.
   if (target.result_bits == 0) return 7;
