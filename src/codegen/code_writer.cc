@@ -203,6 +203,14 @@ const std::string& CodeWriter::subwf_f(Register& reg, int byte) {
   return emit("subwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
 }
 
+const std::string& CodeWriter::subwf_w(Register& reg, int byte) {
+  return emit("subwf", reg, byte, ", w", WEffect::kForget, true);
+}
+
+const std::string& CodeWriter::movwf_skippable(Register& reg, int byte) {
+  return emit("movwf", reg, byte, "", WEffect::kForgetIfSame, false);
+}
+
 const std::string& CodeWriter::iorwf_f(Register& reg, int byte) {
   return emit("iorwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
 }

@@ -61,6 +61,10 @@ class CodeWriter {
   const std::string& rrf_w(Register& reg, int byte);
   const std::string& addwf_f(Register& reg, int byte);
   const std::string& subwf_f(Register& reg, int byte);
+  const std::string& subwf_w(Register& reg, int byte);
+  // A movwf that a skip may leave out: afterwards the byte may or may not hold W, so the W
+  // record names neither.
+  const std::string& movwf_skippable(Register& reg, int byte);
   const std::string& iorwf_f(Register& reg, int byte);
   const std::string& incf_f(Register& reg, int byte);
   const std::string& incfsz_w(Register& reg, int byte);

@@ -19,10 +19,12 @@ int limbs_bit_length(const Limbs& limbs) {
 
 }  // namespace
 
-BigInt::BigInt(int64_t value) {
-  limbs_[0] = static_cast<uint64_t>(value);
+BigInt BigInt::from_signed(int64_t value) {
+  BigInt result;
+  result.limbs_[0] = static_cast<uint64_t>(value);
   const uint64_t fill = value < 0 ? ~uint64_t{0} : 0;
-  for (int i = 1; i < kLimbs; ++i) limbs_[i] = fill;
+  for (int i = 1; i < kLimbs; ++i) result.limbs_[i] = fill;
+  return result;
 }
 
 BigInt BigInt::from_unsigned(uint64_t value) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <compare>
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,8 +27,11 @@ class BigInt {
   static constexpr int kBits = 64 * kLimbs;
 
   BigInt() = default;
-  // NOLINTNEXTLINE(google-explicit-constructor): integers convert as the built-in ones do.
-  BigInt(int64_t value);
+  // Signed integers convert as the built-in ones do; an unsigned 64-bit value would turn
+  // negative on the way through int64_t, so those go through from_unsigned instead.
+  template <std::signed_integral T>
+  BigInt(T value) : BigInt(from_signed(static_cast<int64_t>(value))) {}  // NOLINT
+  static BigInt from_signed(int64_t value);
   static BigInt from_unsigned(uint64_t value);
   static BigInt from_u128(UInt128 value);
   // 2^n. Requires: 0 <= n < kBits - 1.

@@ -37,6 +37,16 @@ std::string exact_comment_block(const ResultTarget& target, const Candidate& can
                              : ", by shifts and adds, exactly\n";
   if (candidate.offset != 0) block += "; v = v + " + std::to_string(candidate.offset) + "\n";
   if (candidate.guard > 0) block += "; q = floor(v / " + power(candidate.guard) + ")\n";
+  if (candidate.corrections > 0) {
+    // The remainder of the quotient found so far, from the low bytes only.
+    const std::string a = target.a.to_decimal();
+    const std::string b = target.b.is_zero() ? "" : " + " + target.b.to_decimal();
+    const std::string d = target.d.to_decimal();
+    block += "; r = " + (a == "1" ? std::string("x") : a + " x") + b + " - " + d +
+             " q (mod 256), then " + std::to_string(candidate.corrections) +
+             (candidate.corrections == 1 ? " correction" : " corrections") + ":\n";
+    block += ";   if r >= " + d + ": r = r - " + d + ", q = q + 1\n";
+  }
   block +=
       "; (multiplier " + candidate.multiplier.to_decimal() + " / " + power(candidate.shift) +
       " = " +

@@ -5,6 +5,7 @@
 
 #include "codegen/code_writer.h"
 #include "codegen/constant_add.h"
+#include "codegen/correction.h"
 #include "codegen/output_fit.h"
 #include "codegen/program_assembly.h"
 #include "codegen/register.h"
@@ -23,6 +24,50 @@ void narrow(CodeWriter& writer, Register& reg, int bits) {
     reg.width = bits;
   }
   if (bits <= reg.width && writer.carry_overflow_of(reg)) writer.set_carry_overflow(false, reg);
+}
+
+// Whether the walk left the input itself in temp: it copies the input there and only ever
+// adds temp to the accumulator when every term lies at or below the units position, unless
+// nothing read the copy and it was dropped.
+bool temp_holds_input(const Chain& chain, const Register& temp) {
+  if (!temp.used || chain.decomposition.term_count < 2) return false;
+  return std::all_of(chain.terms.begin(), chain.terms.end(),
+                     [](const ChainTerm& term) { return term.exponent <= 0; });
+}
+
+// The value of `value` modulo 256.
+int low_byte(const BigInt& value) {
+  return static_cast<int>(*(value - ((value >> 8) << 8)).to_u64());
+}
+
+// Appends the correction steps to `code`. The remainder needs the input's low byte: the
+// walk's copy in temp when it is still there, otherwise a copy taken before the walk, put in
+// front of the code. Both it and the scratch byte are temp's bytes past those the walk used.
+std::string add_corrections(CodeWriter& writer, const Candidate& c, const ResultTarget& target,
+                            Register& acc, Register& temp, int& temp_bytes, std::string code) {
+  const int result_bytes = (target.result_bits + 7) / 8;
+  const CorrectionStep step{low_byte(target.a), low_byte(target.b),
+                            static_cast<int>(*target.d.to_u64()), c.corrections};
+  const Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
+  Register remainder(temp.name, 0, temp.little_endian);
+  remainder.set_width(8, 0);
+  if (temp_holds_input(chain, temp)) {
+    // The input's low byte within the copy, in the copy's byte order.
+    const int copied = (target.input_bits + 7) / 8;
+    remainder.base = temp.little_endian ? 0 : copied - 1;
+  } else {
+    remainder.base = temp_bytes++;
+    CodeWriter copier;
+    Register input(acc.name, target.input_bits, acc.little_endian);
+    copier.movf_w(input, input.little_endian ? 0 : input.value_bytes() - 1);
+    copier.movwf(remainder, 0);
+    code.insert(0, copier.text);
+  }
+  Register scratch(temp.name, 0, temp.little_endian);
+  scratch.set_width(8, 0);
+  scratch.base = temp_bytes++;
+  code += correct_quotient(writer, acc, result_bytes, remainder, scratch, step);
+  return code;
 }
 
 std::string byte_lines(const std::string& name, int count) {
@@ -64,16 +109,17 @@ EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
     writer.clear_text();
     code += writer.flush_carry();
   }
-  assert(c.corrections == 0);
 
   EmittedRoutine routine;
   const int input_bytes = (target.input_bits + 7) / 8;
   routine.output_bytes = std::max(input_bytes, (target.result_bits + 7) / 8);
   code += fit_output_bytes(writer, acc, routine.output_bytes);
+  // A copy into temp that nothing read was dropped, and nothing else writes temp.
+  int temp_bytes = temp.used ? temp.bytes : 0;
+  if (c.corrections > 0) code = add_corrections(writer, c, target, acc, temp, temp_bytes, code);
   routine.instructions = static_cast<int>(std::count(code.begin(), code.end(), '\n'));
   routine.acc_bytes = acc.bytes;
-  // A copy into temp that nothing read was dropped, and nothing else writes temp.
-  routine.temp_bytes = temp.used ? temp.bytes : 0;
+  routine.temp_bytes = temp_bytes;
   routine.code = std::move(code);
   return routine;
 }

@@ -28,8 +28,11 @@ Int128 floor_divide(Int128 a, Int128 b) {
 
 bool is_well_formed(const Candidate& c, const ResultTarget& target) {
   const int fraction_bits = c.shift - c.guard;
+  // Correction steps keep their remainder in one byte: it must hold (corrections + 1) * d.
+  const bool corrections_fit = c.corrections == 0 || (c.corrections > 0 && target.d >= 2 &&
+                                                      BigInt(c.corrections + 1) * target.d <= 256);
   return c.multiplier.sign() > 0 && c.guard >= 0 && fraction_bits >= 0 && fraction_bits <= 64 &&
-         c.multiplier.bit_length() <= 31 + fraction_bits && c.corrections >= 0 &&
+         c.multiplier.bit_length() <= 31 + fraction_bits && corrections_fit &&
          target.input_bits >= 1 && target.input_bits <= 32;
 }
 

@@ -1,6 +1,7 @@
 #include "exact/search.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 
 #include "exact/chain.h"
@@ -18,8 +19,9 @@ const BigInt& max_offset() {
 // as far as the bound and the inputs evaluated one by one can tell: [low, high], empty when
 // low > high. Below `split` every input is evaluated; above it the affine bound of the walk
 // is taken at both ends:
-//   Q <= q   needs  c * 2^S >= (a x + b) * 2^(S+g) / d - (slope x + low)        (g > 0)
-//            or     c * 2^S >  (a x + b - d) * 2^S / d - (slope x + low)        (g = 0)
+//   Q - e <= q   needs  c * 2^S >= (a x + b - e d) * 2^(S+g) / d - (slope x + low)  (g > 0)
+//                or     c * 2^S >  (a x + b - (e+1) d) * 2^S / d - (slope x + low)  (g = 0)
+// with e the corrections allowed.
 //   q <= Q   needs  c * 2^S <  2^(S+g) * (a x + b + 1) / d - (slope x + high).
 // These only guide the choice; the proof checks the candidate made from it on its own.
 struct OffsetRange {
@@ -27,7 +29,7 @@ struct OffsetRange {
   BigInt high;
 };
 
-OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int guard,
+OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int guard, int shortfall,
                          uint64_t exhaustive_limit) {
   OffsetRange range{0, max_offset()};
   const uint64_t max_input = *target.max_input.to_u64();
@@ -43,7 +45,7 @@ OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int gua
     for (uint64_t x = 0; x < split; ++x) {
       const Int128 v = chain_value(chain, x);
       const Int128 q = (a * static_cast<Int128>(x) + b) / d;
-      low = std::max(low, q * unit - v);
+      low = std::max(low, (q - shortfall) * unit - v);
       high = std::min(high, q * unit + unit - 1 - v);
     }
     range.low = BigInt::from_u128(static_cast<UInt128>(low));
@@ -57,16 +59,18 @@ OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int gua
   for (const uint64_t end : {split, max_input}) {
     const BigInt x = BigInt::from_unsigned(end);
     const BigInt exact = target.a * x + target.b;
+    // The lowest the result may be: `shortfall` below the target, made up by corrections.
+    const BigInt lowest = exact - target.d * BigInt(shortfall);
     const BigInt low_walk = bound.slope * x + bound.low_intercept;
     const BigInt high_walk = bound.slope * x + bound.high_intercept;
     if (guard > 0) {
       range.low = std::max(range.low, ceil_div_scaled(exact * scaled_step - target.d * low_walk,
                                                       target.d, kBoundScale));
     } else {
-      range.low = std::max(
-          range.low,
-          floor_div_scaled((exact - target.d) * unit - target.d * low_walk, target.d, kBoundScale) +
-              1);
+      range.low =
+          std::max(range.low, floor_div_scaled((lowest - target.d) * unit - target.d * low_walk,
+                                               target.d, kBoundScale) +
+                                  1);
     }
     range.high = std::min(
         range.high,
@@ -111,13 +115,24 @@ std::vector<Candidate> make_candidates(const ResultTarget& target, int exhaustiv
     if (m.value.sign() <= 0 || fraction_bits < 0 || fraction_bits > 64) return;
     if (m.value.bit_length() > 30 + fraction_bits) return;
     for (const Candidate& other : candidates) {
-      if (other.multiplier == m.value && other.shift == shift && other.guard == guard) return;
+      if (other.multiplier == m.value && other.shift == shift && other.guard == guard &&
+          other.corrections == 0) {
+        return;
+      }
     }
     Candidate c;
     c.multiplier = m.value;
     c.shift = shift;
     c.guard = guard;
     candidates.push_back(c);
+    // Without guard bits, also with correction steps, as many as a one-byte remainder allows
+    // up to two: a walk that may fall short by a unit or two, corrected, can be cheaper than
+    // one kept exact by guard bits.
+    if (guard > 0 || target.d < 2) return;
+    for (int steps = 1; steps <= 2 && target.d * BigInt(steps + 1) <= 256; ++steps) {
+      c.corrections = steps;
+      candidates.push_back(c);
+    }
   };
   const auto add_around = [&](int shift, const std::vector<int>& guards) {
     const auto [below, above] = around(shift);
@@ -170,13 +185,35 @@ int estimate_cost(const Candidate& c, const ResultTarget& target) {
   int cost = 2 * input_bytes + (terms - 1) * (4 * bytes - 2);
   cost += shift(std::max(0, -lowest)) + shift(std::max(0, highest)) + shift(c.guard);
   if (c.guard > 0) cost += 3 * bytes;  // an offset, almost always
+  if (c.corrections > 0) {
+    // The remainder: d times the quotient's low byte (a doubling per bit, an addition per one
+    // bit), the input's copy and a subtraction; then per step a comparison and an increment
+    // over the result's bytes.
+    const int d = static_cast<int>(*target.d.to_u64());
+    const int result_bytes = (target.result_bits + 7) / 8;
+    cost += 2 * std::bit_width(static_cast<unsigned>(d)) +
+            2 * std::popcount(static_cast<unsigned>(d)) + 4;
+    cost += c.corrections * (4 + 2 * result_bytes) + 2 * (c.corrections - 1);
+  }
   return cost;
+}
+
+std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
+                                     const SearchEffort& effort) {
+  const uint64_t exhaustive_limit =
+      target.input_bits <= effort.exhaustive_bits ? (uint64_t{1} << target.input_bits) : 1;
+  const Chain chain =
+      make_chain(candidate.multiplier, candidate.shift - candidate.guard, target.input_bits);
+  const OffsetRange range =
+      offset_range(chain, target, candidate.guard, candidate.corrections, exhaustive_limit);
+  if (range.low > range.high) return std::nullopt;
+  Candidate result = candidate;
+  result.offset = *range.low.to_u64();
+  return result;
 }
 
 std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
                                           const SearchEffort& effort) {
-  const uint64_t exhaustive_limit =
-      target.input_bits <= effort.exhaustive_bits ? (uint64_t{1} << target.input_bits) : 1;
   // Candidates ordered by estimate (stable: ties keep the order in which they were made).
   struct Ranked {
     Candidate candidate;
@@ -199,14 +236,10 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
     // Enough routines priced: the count asked for, or fewer when they are long, which keeps a
     // request for a long routine about as cheap as one for a short one.
     if (priced >= effort.priced || priced_instructions >= effort.priced_instructions) break;
-    // The offset each candidate needs, from the walk's bound (and its values for the inputs
-    // evaluated one by one); none fits when the walk strays too far.
-    Candidate candidate = entry.candidate;
-    const Chain chain =
-        make_chain(candidate.multiplier, candidate.shift - candidate.guard, target.input_bits);
-    const OffsetRange range = offset_range(chain, target, candidate.guard, exhaustive_limit);
-    if (range.low > range.high) continue;
-    candidate.offset = *range.low.to_u64();
+    // The offset each candidate needs; none fits when the walk strays too far.
+    const std::optional<Candidate> offset = with_offset(entry.candidate, target, effort);
+    if (!offset) continue;
+    const Candidate& candidate = *offset;
     const ProofOutcome proof = prove(candidate, target, effort.exhaustive_bits);
     if (!proof.holds) continue;
     ++proven;

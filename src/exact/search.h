@@ -45,6 +45,11 @@ std::vector<Candidate> make_candidates(const ResultTarget& target,
 // only the order it gives matters.
 int estimate_cost(const Candidate& candidate, const ResultTarget& target);
 
+// The candidate with the smallest offset that its walk's bound (and the inputs evaluated one
+// by one) allows for its corrections; nullopt when none does. Not yet proven.
+std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
+                                     const SearchEffort& effort = SearchEffort{});
+
 // The cheapest proven candidate, emitted; nullopt when none could be proven.
 std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
                                           const SearchEffort& effort = SearchEffort{});

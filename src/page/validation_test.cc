@@ -112,6 +112,81 @@ TEST(ValidateRequestTest, ErrorCodes) {
   }
 }
 
+TEST(ValidateRequestTest, ResultAndDivideBy) {
+  struct Case {
+    const char* name;
+    std::string fields;
+    int code;
+  };
+  const std::string regs = "&Bits=16&Acc=A&Temp=T";
+  const Case cases[] = {
+      // Result
+      {"approx by name", "Const=10&Result=approx", 0},
+      {"empty Result is approx", "Const=10&Result=", 0},
+      {"floor", "Const=1&DivideBy=10&Result=floor", 0},
+      {"nearest", "Const=1/3&Result=nearest", 0},
+      {"unknown Result", "Const=10&Result=round", 8},
+      {"Result is case-sensitive", "Const=10&Result=Floor", 8},
+      {"8 over everything", "Const=0&Result=x&Acc=&Temp=", 8},
+      // DivideBy in both modes
+      {"approx divisor", "Const=1&DivideBy=10", 0},
+      {"approx fraction divisor", "Const=1&DivideBy=5000/1023", 0},
+      {"empty divisor is none", "Const=10&DivideBy=", 0},
+      {"divisor 0", "Const=1&DivideBy=0&Result=floor", 9},
+      {"approx divisor 0", "Const=1&DivideBy=0", 9},
+      {"negative divisor", "Const=1&DivideBy=-3", 9},
+      {"divisor letters", "Const=1&DivideBy=ten&Result=floor", 9},
+      {"divisor with trailing text", "Const=1&DivideBy=10x", 9},
+      {"divisor 1/0", "Const=1&DivideBy=1/0", 9},
+      {"huge approx divisor", "Const=1&DivideBy=1e300", 7},
+      // The exact constant
+      {"exact 0.1 of 18 digits", "Const=0.100000000000000001&Result=floor", 0},
+      {"32-bit fraction", "Const=4294967295/4294967291&Result=floor", 0},
+      {"quotient of 32-bit fractions", "Const=4294967295/3&DivideBy=4294967291/7&Result=floor", 0},
+      {"fraction too long", "Const=1234567890123456789012/12345678901234567891&Result=floor", 10},
+      {"18 digits over 18 digits fit",
+       "Const=0.123456789012345678&DivideBy=0.987654321987654321&Result=floor", 0},
+      {"quotient too long",
+       "Const=123456789012345678/987654321098765432&DivideBy=987654321098765431/"
+       "123456789012345677&Result=floor",
+       10},
+      {"exact letters", "Const=abc&Result=floor", 2},
+      {"exact trailing text", "Const=10x&Result=floor", 2},
+      {"exact hexadecimal", "Const=0x10&Result=floor", 2},
+      {"exact 0", "Const=0&Result=floor", 2},
+      {"exact negative", "Const=-1/3&Result=nearest", 2},
+      {"exact above 2^31", "Const=2147483649&Result=floor", 5},
+      {"exact 2^31", "Const=2147483648&Result=floor", 0},
+      {"exact huge", "Const=1e50&Result=floor", 5},
+      {"exact 2^-16 is too small", "Const=1/65536&Result=floor", 7},
+      {"every floor zero", "Const=1/65536&DivideBy=0.99999&Result=floor", 7},
+      {"exact tiny", "Const=1e-50&Result=nearest", 7},
+      {"ConstErr is ignored when exact", "Const=1/3&ConstErr=99&Result=floor", 0},
+      {"1 over 10", "Const=1/3&Result=floor&Bits=40", 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(validate_query(c.fields + regs).error_code, c.code) << c.name;
+  }
+}
+
+TEST(ValidateRequestTest, ExactValues) {
+  const ValidatedRequest v =
+      validate_query("Const=5000&DivideBy=1023&Result=floor&Bits=10&Acc=A&Temp=T");
+  ASSERT_EQ(v.error_code, 0);
+  EXPECT_EQ(v.request.mode, ResultMode::kFloor);
+  EXPECT_EQ(v.request.numerator, 5000u);
+  EXPECT_EQ(v.request.denominator, 1023u);
+  // The largest result: floor(1023 * 5000 / 1023) = 5000, 13 bits.
+  EXPECT_EQ(v.request.output_bits, 13);
+  const ValidatedRequest reduced =
+      validate_query("Const=3.3e-2&Result=nearest&Bits=8&Acc=A&Temp=T");
+  ASSERT_EQ(reduced.error_code, 0);
+  EXPECT_EQ(reduced.request.numerator, 33u);
+  EXPECT_EQ(reduced.request.denominator, 1000u);
+  // Approx with a divisor: the double nearest to the quotient of the values read.
+  EXPECT_EQ(validate_query("Const=1&DivideBy=3&Bits=8&Acc=A&Temp=T").request.const_value, 1.0 / 3);
+}
+
 TEST(ValidateRequestTest, ValuesOfAValidRequest) {
   struct Case {
     const char* name;

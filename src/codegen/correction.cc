@@ -1,0 +1,88 @@
+#include "codegen/correction.h"
+
+#include <cassert>
+#include <utility>
+
+namespace tarvek {
+namespace {
+
+// Index of reg's byte that is the k-th from the least significant end of `count` bytes.
+int from_low(const Register& reg, int count, int k) {
+  return reg.little_endian ? k : count - 1 - k;
+}
+
+// target := source * m modulo 256 (one byte each; different bytes), by the bits of m from the
+// top: double, then add the source where the bit is set.
+void multiply_byte(CodeWriter& writer, Register& target, Register& source, int source_byte, int m) {
+  assert(m >= 0 && m <= 255);
+  if (m == 0) {
+    writer.clrf(target, 0);
+    return;
+  }
+  int bit = 7;
+  while (((m >> bit) & 1) == 0) --bit;
+  writer.movf_w(source, source_byte);
+  writer.movwf(target, 0);
+  for (--bit; bit >= 0; --bit) {
+    writer.movf_w(target, 0);
+    writer.addwf_f(target, 0);
+    if (((m >> bit) & 1) != 0) {
+      writer.movf_w(source, source_byte);
+      writer.addwf_f(target, 0);
+    }
+  }
+}
+
+}  // namespace
+
+const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
+                                    Register& remainder, Register& scratch,
+                                    const CorrectionStep& step) {
+  assert(step.d >= 2 && step.d <= 255 && step.steps >= 1 && (step.steps + 1) * step.d <= 256);
+  assert(quotient_bytes >= 1 && quotient_bytes <= quotient.value_bytes());
+  writer.clear_text();
+  // A pending carry belongs to some register's value: store it before the flags are used.
+  writer.flush_carry();
+  const int count = quotient.value_bytes();
+  const int low = from_low(quotient, count, 0);
+
+  // r = a (x mod 256) + b - d (q mod 256), modulo 256.
+  Register* r = &remainder;
+  Register* spare = &scratch;
+  if ((step.a & 0xFF) != 1) {
+    multiply_byte(writer, *spare, *r, 0, step.a & 0xFF);
+    std::swap(r, spare);
+  }
+  if ((step.b & 0xFF) != 0) {
+    writer.movlw(step.b & 0xFF);
+    writer.addwf_f(*r, 0);
+  }
+  multiply_byte(writer, *spare, quotient, low, step.d);
+  writer.movf_w(*spare, 0);
+  writer.subwf_f(*r, 0);
+
+  for (int i = 0; i < step.steps; ++i) {
+    // C = (r >= d); the difference stays in W.
+    writer.movlw(step.d);
+    writer.subwf_w(*r, 0);
+    if (i + 1 < step.steps) {
+      writer.skpnc();
+      writer.movwf_skippable(*r, 0);
+    }
+    // q += C. A borrow (C clear) leaves a nonzero difference, so Z is clear exactly when the
+    // increment was skipped, and each further byte is incremented only when the one below
+    // wrapped to zero.
+    writer.skpnc();
+    writer.incf_f(quotient, low);
+    for (int k = 1; k < quotient_bytes; ++k) {
+      writer.skpnz();
+      writer.incf_f(quotient, from_low(quotient, count, k));
+    }
+  }
+  // The quotient is no longer what the carry state described.
+  writer.set_carry_known(false, quotient);
+  writer.set_carry_overflow(false, quotient);
+  return writer.text;
+}
+
+}  // namespace tarvek

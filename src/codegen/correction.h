@@ -1,0 +1,39 @@
+// The correction step of an exact routine: from a quotient q that is at most `steps` below
+// the true one, the true quotient, found with a one-byte remainder.
+//
+// For the target floor((a x + b) / d) and q within steps of it from below, the remainder
+// r = a x + b - d q lies in [0, (steps + 1) d). When that range fits a byte, r is known from
+// the low bytes alone: r = a (x mod 256) + b - d (q mod 256), all modulo 256. Each step then
+// compares r with d and, while r >= d, takes d off r and adds one to q.
+#ifndef TARVEK_CODEGEN_CORRECTION_H
+#define TARVEK_CODEGEN_CORRECTION_H
+
+#include <string>
+
+#include "codegen/code_writer.h"
+#include "codegen/register.h"
+
+namespace tarvek {
+
+struct CorrectionStep {
+  // The target's a, b and d modulo 256; d from 2 to 255.
+  int a = 1;
+  int b = 0;
+  int d = 2;
+  // Correction steps, 1 or more, with (steps + 1) * d <= 256.
+  int steps = 1;
+};
+
+// Corrects the quotient held in the low `quotient_bytes` bytes of `quotient` (unsigned; its
+// value below 2^(8 quotient_bytes) also after the steps). `remainder` is one byte holding
+// x mod 256 on entry; `scratch` is one byte. Both are overwritten. Empties the writer's text
+// first and returns it.
+// Requires: the descriptors name three different bytes for remainder, scratch and every
+// quotient byte; quotient_bytes >= 1 and at most quotient's value bytes.
+const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
+                                    Register& remainder, Register& scratch,
+                                    const CorrectionStep& step);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CODEGEN_CORRECTION_H
