@@ -122,6 +122,7 @@ PageContent page_content(const std::string& page) {
   return content;
 }
 
+// The page's block and the text answer both equal the tool's output.
 TEST(CliProgramTest, SameTextAsThePage) {
   const Request requests[] = {
       {"ten", "10", "8", std::nullopt},
@@ -144,6 +145,9 @@ TEST(CliProgramTest, SameTextAsThePage) {
     EXPECT_EQ(tool.status, 0) << r.name;
     EXPECT_EQ(tool.out, *content.block) << r.name;
     EXPECT_EQ(tool.err, "") << r.name;
+    const ProgramRun text = run_cgi(query(r) + "&format=text");
+    EXPECT_EQ(text.status, 0) << r.name;
+    EXPECT_EQ(text.out, "Content-type: text/plain; charset=us-ascii\n\n" + tool.out) << r.name;
   }
 }
 
@@ -166,6 +170,11 @@ TEST(CliProgramTest, SameRefusalAsThePage) {
     EXPECT_EQ(tool.status, 2) << r.name;
     EXPECT_EQ(tool.err, *content.error_line) << r.name;
     EXPECT_EQ(tool.out, "") << r.name;
+    const ProgramRun text = run_cgi(query(r) + "&format=text");
+    EXPECT_EQ(text.status, 0) << r.name;
+    EXPECT_EQ(text.out,
+              "Status: 400 Bad Request\nContent-type: text/plain; charset=us-ascii\n\n" + tool.err)
+        << r.name;
   }
 }
 

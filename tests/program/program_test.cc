@@ -82,6 +82,55 @@ TEST(ProgramTest, MarkupInRegisterNamesIsEscaped) {
   EXPECT_EQ(result.out.find("<script>"), std::string::npos);
 }
 
+TEST(ProgramTest, HtmlByNameIsTheSamePage) {
+  for (const std::string format : {"html", ""}) {
+    const ProgramRun result =
+        run({"REQUEST_METHOD=GET", "QUERY_STRING=" + kValidQuery + "&format=" + format});
+    EXPECT_EQ(result.status, 0) << format;
+    EXPECT_EQ(without_time(result.out), expected_valid_page()) << format;
+  }
+}
+
+TEST(ProgramTest, UnknownFormatGivesErrorPageFourteen) {
+  const ProgramRun result = run({"REQUEST_METHOD=GET", "QUERY_STRING=format=yaml&" + kValidQuery});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            error_page("<H1>#14 Error in input</H1>Answer format must be html, text or json.\n" +
+                       kBackLink));
+}
+
+TEST(ProgramTest, JsonAnswer) {
+  const std::string body = kValidQuery + "&format=json";
+  const ProgramRun result =
+      run({"REQUEST_METHOD=POST", "CONTENT_LENGTH=" + std::to_string(body.size())}, body);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(result.out.starts_with("Content-type: application/json\n\n{\"request\":{"))
+      << result.out;
+  EXPECT_NE(result.out.find(R"("routine":"; ACC = ACC * 10.000000\n;\n; ALGORITHM:\n)"),
+            std::string::npos);
+  EXPECT_TRUE(result.out.ends_with(
+      R"("output":{"bytes":["ACC0","ACC1"],"bits":12},"instructions":21,"cycles":21})"
+      "\n"))
+      << result.out;
+  EXPECT_EQ(result.err, "");
+}
+
+// Whatever bytes a register name holds, the JSON answer is printable ASCII, each of them
+// escaped; the name also reaches the routine text.
+TEST(ProgramTest, JsonAnswerEscapesEveryByteOfAName) {
+  const ProgramRun result = run({"REQUEST_METHOD=GET",
+                                 "QUERY_STRING=Const=3&Bits=4&Acc=A%3C%22%5C%01%FF%C3%A4&Temp=T"
+                                 "&format=json"});
+  EXPECT_EQ(result.status, 0);
+  const std::string body = result.out.substr(result.out.find("\n\n") + 2);
+  EXPECT_NE(body.find(R"("Acc":{"sent":"A<\"\\\u0001\ufffd\u00e4")"), std::string::npos) << body;
+  EXPECT_NE(body.find(R"(; A<\"\\\u0001\ufffd\u00e4 = )"), std::string::npos) << body;
+  for (const char c : body.substr(0, body.size() - 1)) {
+    EXPECT_TRUE(c >= 0x20 && c < 0x7f) << static_cast<int>(static_cast<unsigned char>(c));
+  }
+  EXPECT_TRUE(body.ends_with("}\n"));
+}
+
 // Requests that the reader refuses: the page start stays, the message goes to standard error,
 // and the exit status is 1.
 TEST(ProgramTest, RefusedRequests) {
