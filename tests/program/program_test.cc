@@ -99,22 +99,6 @@ TEST(ProgramTest, UnknownFormatGivesErrorPageFourteen) {
                        kBackLink));
 }
 
-TEST(ProgramTest, JsonAnswer) {
-  const std::string body = kValidQuery + "&format=json";
-  const ProgramRun result =
-      run({"REQUEST_METHOD=POST", "CONTENT_LENGTH=" + std::to_string(body.size())}, body);
-  EXPECT_EQ(result.status, 0);
-  EXPECT_TRUE(result.out.starts_with("Content-type: application/json\n\n{\"request\":{"))
-      << result.out;
-  EXPECT_NE(result.out.find(R"("routine":"; ACC = ACC * 10.000000\n;\n; ALGORITHM:\n)"),
-            std::string::npos);
-  EXPECT_TRUE(result.out.ends_with(
-      R"("output":{"bytes":["ACC0","ACC1"],"bits":12},"instructions":21,"cycles":21})"
-      "\n"))
-      << result.out;
-  EXPECT_EQ(result.err, "");
-}
-
 // Whatever bytes a register name holds, the JSON answer is printable ASCII, each of them
 // escaped; the name also reaches the routine text.
 TEST(ProgramTest, JsonAnswerEscapesEveryByteOfAName) {
