@@ -40,11 +40,14 @@ export function launch() {
   });
 }
 
-// The six fields in the order the form sends them.
-export const defaults = { Const: '10', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big' };
+// The form's fields with their defaults.
+export const defaults = {
+  Const: '10', DivideBy: '', Result: 'approx', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big',
+};
 
-// What the program prints for these fields when started as lighttpd starts it for a GET
-// request, without the CGI header that lighttpd turns into HTTP headers.
+// The body of what the program prints for these fields (an object or a query string) when
+// started as lighttpd starts it for a GET request, without the CGI header that lighttpd turns
+// into HTTP headers.
 export function directPage(fields) {
   const query = new URLSearchParams(fields).toString();
   const out = execFileSync(program, [], {
@@ -56,6 +59,11 @@ export function directPage(fields) {
   if (end < 0) throw new Error(`no CGI header in the program's output:\n${out.slice(0, 300)}`);
   return out.slice(end + 2);
 }
+
+// The text answer (the routine as tarvek-asm prints it, or the one-line numbered message) and
+// the JSON answer, parsed.
+export const directText = (fields) => directPage({ ...fields, format: 'text' });
+export const directJson = (fields) => JSON.parse(directPage({ ...fields, format: 'json' }));
 
 // The stamp's time line is the one part of a result page that changes between runs.
 const timeLine = /^; (Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d\d \d\d:\d\d:\d\d \d{4}$/;
