@@ -110,6 +110,7 @@ test('a refused request shows its numbered message beside its field', async () =
     { field: 'ConstErr', fields: { ...defaults, ConstErr: '51' } },
     { field: 'Acc', fields: { ...defaults, Acc: '9A' } },
     { field: 'Temp', fields: { ...defaults, Temp: 'ACC' } },
+    { field: 'DivideBy', fields: { ...defaults, DivideBy: 'ten' } },
   ];
   const page = await context.newPage();
   for (const { field, fields } of rows) {

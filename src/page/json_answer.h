@@ -10,7 +10,7 @@
 //    "constant": {"value": 0.1, "fraction": "1/10"},
 //    "routine": "; ACC = floor(ACC * 1/10)\n...",
 //    "output": {"bytes": ["ACC0", "ACC1"], "bits": 13},
-//    "instructions": 40, "cycles": 40}
+//    "instructions": 121, "cycles": 121}
 //
 // Every field the program reads appears under "request" with the text sent (null when the
 // field was absent) and the value used: a number as read (DivideBy as the nearest double, 1
