@@ -1,8 +1,9 @@
 // Shared set-up of the browser tests: where the server and the program are, a chromium
 // launched from Debian's package, and the program's own page for comparison.
 //
-// scripts/test-browser starts the server and sets TARVEK_URL (its address) and TARVEK_PROGRAM
-// (the program it serves) before it runs `node --test e2e/`.
+// scripts/test-browser starts the server and sets TARVEK_URL (its address), TARVEK_PROGRAM
+// (the program it serves) and TARVEK_ASM (the command-line tool) before it runs
+// `node --test e2e/`.
 import { execFileSync } from 'node:child_process';
 import { mkdirSync } from 'node:fs';
 import { dirname, join } from 'node:path';
@@ -17,6 +18,7 @@ function required(name) {
 
 export const baseUrl = required('TARVEK_URL').replace(/\/$/, '');
 export const program = required('TARVEK_PROGRAM');
+export const tool = required('TARVEK_ASM');
 export const formUrl = `${baseUrl}/tarvek.htm`;
 
 // Screenshots are kept for people to look at after a run; e2e/artifacts/ is not committed.
@@ -72,4 +74,9 @@ export function withoutTime(page) {
 }
 export function timeLines(page) {
   return page.split('\n').filter((line) => timeLine.test(line)).length;
+}
+
+// What tarvek-asm prints with these arguments.
+export function toolText(args) {
+  return execFileSync(tool, args, { encoding: 'latin1' });
 }

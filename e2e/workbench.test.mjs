@@ -1,12 +1,12 @@
 // The form as a workbench, with JavaScript: the answer shown in place under the form, its copy
-// and download equal to the program's own text answer, a refusal beside its field, and an
-// address that reproduces the request. The program's answers for the same fields are the
-// reference, so these tests follow whatever routine it writes.
+// equal to the program's own text answer and its download to tarvek-asm's output, a refusal
+// beside its field, and an address that reproduces the request. The programs' answers for the
+// same request are the reference, so these tests follow whatever routine they write.
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { after, before, test } from 'node:test';
 import { join } from 'node:path';
-import { artifacts, defaults, directJson, directText, formUrl, launch } from './support.mjs';
+import { artifacts, defaults, directJson, directText, formUrl, launch, toolText } from './support.mjs';
 
 let browser;
 let context;
@@ -91,7 +91,7 @@ test('Copy puts exactly the routine on the clipboard', async () => {
   await page.close();
 });
 
-test('Download .inc saves the text answer under a name from the request', async () => {
+test("Download .inc saves tarvek-asm's text under a name from the request", async () => {
   const page = await context.newPage();
   await generate(page, exact);
   const [download] = await Promise.all([
@@ -99,7 +99,8 @@ test('Download .inc saves the text answer under a name from the request', async 
     page.getByRole('button', { name: 'Download .inc' }).click(),
   ]);
   assert.equal(download.suggestedFilename(), 'acc_x1_div10_floor.inc');
-  assert.equal(readFileSync(await download.path(), 'latin1'), directText(sentFields(exact)));
+  assert.equal(readFileSync(await download.path(), 'latin1'),
+    toolText(['--const', '1', '--divide-by', '10', '--result', 'floor', '--bits', '16']));
   await page.close();
 });
 
