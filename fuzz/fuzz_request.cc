@@ -12,9 +12,9 @@
 // that begins with "caught by tarvek: "; a text answer is a generated block, or a one-line
 // numbered message under a Status 400 header; a JSON answer is one printable-ASCII object
 // that holds an error exactly when its header says 400; any other request leaves a closed page
-// holding either one of the error blocks of the six fields and the format or a routine whose
-// text has no markup character left unescaped, followed by the stamp and the credit box; the
-// console prompts never reach the answer; uploads stay in the private upload folder.
+// holding either one of the numbered error blocks or a routine whose text has no markup
+// character left unescaped, followed by the stamp and the credit box; the console prompts
+// never reach the answer; uploads stay in the private upload folder.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -24,8 +24,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "page/answer_format.h"
 #include "page/driver.h"
+#include "page/error_message.h"
 #include "page/page_frame.h"
 #include "page/stamp.h"
 
@@ -81,10 +81,9 @@ std::string page_close() {
 
 // Whether `middle`, the page between its start and its end, is an error block or a routine.
 void check_middle(std::string_view middle, std::string_view page) {
-  static const std::array<std::string, 8> errors = [] {
-    std::array<std::string, 8> blocks;
-    for (int code = 1; code <= 7; ++code) blocks[code - 1] = error_block(code);
-    blocks[7] = error_block(kUnknownFormatError);
+  static const std::array<std::string, kLastErrorCode> errors = [] {
+    std::array<std::string, kLastErrorCode> blocks;
+    for (int code = 1; code <= kLastErrorCode; ++code) blocks[code - 1] = error_block(code);
     return blocks;
   }();
   for (const std::string& error : errors) {
