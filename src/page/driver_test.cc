@@ -286,12 +286,5 @@ TEST(DriverTest, StoppedRequestLeavesThePageStartWhateverItsFormat) {
   EXPECT_EQ(page.stop, "caught by tarvek: input length < CONTENT_LENGTH\n");
 }
 
-TEST(DriverTest, ConsoleModeTextAnswer) {
-  const Page page = run_page({}, "Const=10&Bits=8&Acc=ACC&Temp=TEMP&format=text\n");
-  EXPECT_TRUE(page.out.starts_with("Content-type: text/plain; charset=us-ascii\n\n; const 10"))
-      << page.out;
-  EXPECT_TRUE(page.err.starts_with("\n--- tarvek Interactive Mode ---\n")) << page.err;
-}
-
 }  // namespace
 }  // namespace tarvek

@@ -104,14 +104,5 @@ TEST(JsonAnswerTest, ExactModes) {
                              "\n"));
 }
 
-TEST(JsonAnswerTest, MessageSevenKeepsItsText) {
-  const std::string text =
-      answer_for({{"Const", "0.5"}, {"Bits", "1"}, {"Acc", "A"}, {"Temp", "T"}}, "");
-  EXPECT_NE(text.find(R"("error":{"code":7,"message":"Result is zero for this combination of )"
-                      R"(input size and constant."}})"),
-            std::string::npos)
-      << text;
-}
-
 }  // namespace
 }  // namespace tarvek

@@ -91,14 +91,6 @@ TEST(ProgramTest, HtmlByNameIsTheSamePage) {
   }
 }
 
-TEST(ProgramTest, UnknownFormatGivesErrorPageFourteen) {
-  const ProgramRun result = run({"REQUEST_METHOD=GET", "QUERY_STRING=format=yaml&" + kValidQuery});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out,
-            error_page("<H1>#14 Error in input</H1>Answer format must be html, text or json.\n" +
-                       kBackLink));
-}
-
 // Whatever bytes a register name holds, the JSON answer is printable ASCII, each of them
 // escaped; the name also reaches the routine text.
 TEST(ProgramTest, JsonAnswerEscapesEveryByteOfAName) {
