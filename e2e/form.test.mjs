@@ -1,9 +1,9 @@
-// The form page as a person meets it: labelled fields with their defaults and ranges, no
-// outside resources, the optional divide-by helper, and a screenshot for review.
+// The form page as a person meets it: labelled fields with their defaults and ranges, the
+// kinds of result, no outside resources, and without JavaScript the plain post of today.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { join } from 'node:path';
-import { artifacts, baseUrl, defaults, formUrl, launch } from './support.mjs';
+import { artifacts, baseUrl, defaults, directPage, formUrl, launch, withoutTime } from './support.mjs';
 
 let browser;
 before(async () => {
@@ -16,6 +16,7 @@ after(async () => {
 // Every field is found through its visible label, which is how assistive technology finds it.
 const labels = [
   { field: 'Const', label: 'Multiply by', range: /greater than 0 and at most 2147483648/ },
+  { field: 'DivideBy', label: 'Divided by', range: /fraction of two positive integers/ },
   { field: 'ConstErr', label: 'Allowed error (%)', range: /0 to 50 percent/ },
   { field: 'Bits', label: 'Input size (bits)', range: /1 to 32 bits/ },
   { field: 'Acc', label: 'Input and result register', range: /at most 31 characters/ },
@@ -43,11 +44,17 @@ test('the form shows every field with its label, default and range', async () =>
   assert.equal(await little.getAttribute('value'), 'little');
   assert.ok(await big.isChecked(), 'big-endian is the default');
   assert.equal(await page.getByRole('radiogroup', { name: 'Byte order' }).count(), 1);
+  const kinds = page.getByRole('radiogroup', { name: 'Kind of result' }).getByRole('radio');
+  assert.deepEqual(await kinds.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
+    ['Result', 'approx', true], ['Result', 'floor', false], ['Result', 'nearest', false],
+  ]);
+  const floorHint = await page.getByRole('radio', { name: 'Exact, rounded down' }).getAttribute('aria-describedby');
+  assert.match(await page.locator(`#${floorHint}`).innerText(), /C's integer division/);
 
   const form = page.locator('form');
   assert.equal(await form.getAttribute('action'), '/cgi-bin/tarvek.exe');
   assert.equal((await form.getAttribute('method')).toLowerCase(), 'post');
-  assert.match(await page.locator('main').innerText(), /multiply by its reciprocal/);
+  assert.match(await page.locator('main').innerText(), /To divide, fill in Divided by/);
 
   // The page works offline: everything it loads comes from this server.
   assert.ok(requests.length >= 1);
@@ -57,30 +64,10 @@ test('the form shows every field with its label, default and range', async () =>
   await page.close();
 });
 
-test('the divide-by helper fills in the reciprocal', async () => {
-  const page = await browser.newPage();
-  await page.goto(formUrl);
-  const divisor = page.getByLabel('Or divide by');
-  const constant = page.getByLabel('Multiply by', { exact: true });
-
-  await divisor.fill('10');
-  assert.equal(await constant.inputValue(), '0.1');
-  await divisor.fill('3');
-  assert.equal(Number(await constant.inputValue()), 1 / 3);
-  // A divisor that has no reciprocal leaves the last constant alone and says why.
-  await divisor.fill('0');
-  assert.equal(Number(await constant.inputValue()), 1 / 3);
-  assert.match(await page.locator('#divisor-hint').innerText(), /greater than 0/);
-  // The helper has no name, so it never reaches the program.
-  assert.equal(await divisor.getAttribute('name'), null);
-  await page.close();
-});
-
-test('without JavaScript the helper is hidden and the form still posts', async () => {
+test('without JavaScript the form posts every field and gets the result page of today', async () => {
   const context = await browser.newContext({ javaScriptEnabled: false });
   const page = await context.newPage();
   await page.goto(formUrl);
-  assert.equal(await page.locator('#divide-helper').isVisible(), false);
   await page.getByLabel('Multiply by', { exact: true }).fill('7');
   const [response] = await Promise.all([
     page.waitForNavigation(),
@@ -88,6 +75,11 @@ test('without JavaScript the helper is hidden and the form still posts', async (
   ]);
   assert.equal(response.status(), 200);
   assert.equal(new URL(response.url()).pathname, '/cgi-bin/tarvek.exe');
+  const sent = new URLSearchParams(response.request().postData());
+  assert.deepEqual(Object.fromEntries(sent), { ...defaults, Const: '7' });
+  // The new fields at their defaults leave the page exactly as the six fields alone give it.
+  const { DivideBy, Result, ...six } = Object.fromEntries(sent);
+  assert.equal(withoutTime((await response.body()).toString('latin1')), withoutTime(directPage(six)));
   assert.match(await page.locator('pre').innerText(), /^; ACC = ACC \* 7\.000000$/m);
   await context.close();
 });

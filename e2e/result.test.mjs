@@ -1,18 +1,27 @@
-// Submitting the form in a browser: the result page carries exactly the routine the program
-// prints for the same fields, whichever encoding the form uses, and a bad field leads to the
-// numbered error page whose link returns to the form.
+// Submitting the form in a browser without JavaScript (with it the page shows the answer in
+// place): the result page carries exactly the routine the program prints for the same fields,
+// whichever encoding the form uses, and a bad field leads to the numbered error page whose
+// link returns to the form.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { join } from 'node:path';
 import { artifacts, directPage, formUrl, launch, timeLines, withoutTime } from './support.mjs';
 
 let browser;
+let plain;
 before(async () => {
   browser = await launch();
+  plain = await browser.newContext({ javaScriptEnabled: false });
 });
 after(async () => {
   await browser?.close();
 });
+
+async function plainPage(viewport = { width: 1280, height: 720 }) {
+  const page = await plain.newPage();
+  await page.setViewportSize(viewport);
+  return page;
+}
 
 // Fills the form through its labels, submits it and returns the page and the response.
 async function submit(page, fields, { enctype } = {}) {
@@ -59,21 +68,21 @@ const rows = [
 
 for (const { name, fields } of rows) {
   test(`submitting ${name} shows the program's routine`, async () => {
-    const page = await browser.newPage({ viewport: { width: 1000, height: 900 } });
+    const page = await plainPage({ width: 1000, height: 900 });
     const response = await submit(page, fields);
     await assertSameRoutine(page, response, fields);
     if (name === 'the form defaults') {
       const shown = await page.locator('pre').innerText();
       assert.match(shown, /^; Add input \* 8 to accumulator$/m);
       assert.match(shown, /^; Add input \* 2 to accumulator$/m);
-      await page.screenshot({ path: join(artifacts, 'result.png'), fullPage: true });
+      await page.screenshot({ path: join(artifacts, 'page-result.png'), fullPage: true });
     }
     await page.close();
   });
 }
 
 test('the same form sent as multipart/form-data gives the same routine', async () => {
-  const page = await browser.newPage();
+  const page = await plainPage();
   const fields = rows[1].fields;
   const response = await submit(page, fields, { enctype: 'multipart/form-data' });
   assert.match(response.request().headers()['content-type'], /^multipart\/form-data; boundary=/);
@@ -82,7 +91,7 @@ test('the same form sent as multipart/form-data gives the same routine', async (
 });
 
 test('a Bits of 40 gives error page #1, whose link returns to the form', async () => {
-  const page = await browser.newPage({ viewport: { width: 1000, height: 600 } });
+  const page = await plainPage({ width: 1000, height: 600 });
   const response = await submit(page, {
     Const: '10', ConstErr: '0', Bits: '40', Acc: 'ACC', Temp: 'TEMP', endian: 'big',
   });
@@ -90,7 +99,7 @@ test('a Bits of 40 gives error page #1, whose link returns to the form', async (
   assert.equal(await page.locator('h1').innerText(), '#1 Error in input');
   assert.match(await page.locator('body').innerText(), /Input size out of range \(1\.\.32 bits\)\./);
   assert.equal(await page.locator('pre').count(), 0, 'no routine on the error page');
-  await page.screenshot({ path: join(artifacts, 'error.png'), fullPage: true });
+  await page.screenshot({ path: join(artifacts, 'page-error.png'), fullPage: true });
 
   await Promise.all([page.waitForNavigation(), page.getByRole('link', { name: 'Back to form' }).click()]);
   assert.equal(page.url(), formUrl);
@@ -99,7 +108,7 @@ test('a Bits of 40 gives error page #1, whose link returns to the form', async (
 });
 
 test('a register name holding markup is shown as text and never runs', async () => {
-  const page = await browser.newPage();
+  const page = await plainPage();
   const dialogs = [];
   page.on('dialog', async (dialog) => {
     dialogs.push(dialog.message());

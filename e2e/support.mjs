@@ -1,8 +1,9 @@
 // Shared set-up of the browser tests: where the server and the program are, a chromium
 // launched from Debian's package, and the program's own page for comparison.
 //
-// scripts/test-browser starts the server and sets TARVEK_URL (its address) and TARVEK_PROGRAM
-// (the program it serves) before it runs `node --test e2e/`.
+// scripts/test-browser starts the server and sets TARVEK_URL (its address), TARVEK_PROGRAM
+// (the program it serves) and TARVEK_ASM (the command-line tool) before it runs
+// `node --test e2e/`.
 import { execFileSync } from 'node:child_process';
 import { mkdirSync } from 'node:fs';
 import { dirname, join } from 'node:path';
@@ -17,6 +18,7 @@ function required(name) {
 
 export const baseUrl = required('TARVEK_URL').replace(/\/$/, '');
 export const program = required('TARVEK_PROGRAM');
+export const tool = required('TARVEK_ASM');
 export const formUrl = `${baseUrl}/tarvek.htm`;
 
 // Screenshots are kept for people to look at after a run; e2e/artifacts/ is not committed.
@@ -40,11 +42,14 @@ export function launch() {
   });
 }
 
-// The six fields in the order the form sends them.
-export const defaults = { Const: '10', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big' };
+// The form's fields with their defaults.
+export const defaults = {
+  Const: '10', DivideBy: '', Result: 'approx', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big',
+};
 
-// What the program prints for these fields when started as lighttpd starts it for a GET
-// request, without the CGI header that lighttpd turns into HTTP headers.
+// The body of what the program prints for these fields (an object or a query string) when
+// started as lighttpd starts it for a GET request, without the CGI header that lighttpd turns
+// into HTTP headers.
 export function directPage(fields) {
   const query = new URLSearchParams(fields).toString();
   const out = execFileSync(program, [], {
@@ -57,6 +62,11 @@ export function directPage(fields) {
   return out.slice(end + 2);
 }
 
+// The text answer (the routine as tarvek-asm prints it, or the one-line numbered message) and
+// the JSON answer, parsed.
+export const directText = (fields) => directPage({ ...fields, format: 'text' });
+export const directJson = (fields) => JSON.parse(directPage({ ...fields, format: 'json' }));
+
 // The stamp's time line is the one part of a result page that changes between runs.
 const timeLine = /^; (Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d\d \d\d:\d\d:\d\d \d{4}$/;
 export function withoutTime(page) {
@@ -64,4 +74,9 @@ export function withoutTime(page) {
 }
 export function timeLines(page) {
   return page.split('\n').filter((line) => timeLine.test(line)).length;
+}
+
+// What tarvek-asm prints with these arguments.
+export function toolText(args) {
+  return execFileSync(tool, args, { encoding: 'latin1' });
 }

@@ -9,10 +9,12 @@
 // variables unset.
 //
 // Checks, for every input: a stopped request leaves exactly the page start and a message
-// that begins with "caught by tarvek: "; any other request leaves a closed page holding either
-// one of the seven error blocks or a routine whose text has no markup character left
-// unescaped, followed by the stamp and the credit box; the console prompts never reach the
-// page; uploads stay in the private upload folder.
+// that begins with "caught by tarvek: "; a text answer is a generated block, or a one-line
+// numbered message under a Status 400 header; a JSON answer is one printable-ASCII object
+// that holds an error exactly when its header says 400; any other request leaves a closed page
+// holding either one of the numbered error blocks or a routine whose text has no markup
+// character left unescaped, followed by the stamp and the credit box; the console prompts
+// never reach the answer; uploads stay in the private upload folder.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +25,7 @@
 
 #include "fuzz_support.h"
 #include "page/driver.h"
+#include "page/error_message.h"
 #include "page/page_frame.h"
 #include "page/stamp.h"
 
@@ -78,9 +81,9 @@ std::string page_close() {
 
 // Whether `middle`, the page between its start and its end, is an error block or a routine.
 void check_middle(std::string_view middle, std::string_view page) {
-  static const std::array<std::string, 7> errors = [] {
-    std::array<std::string, 7> blocks;
-    for (int code = 1; code <= 7; ++code) blocks[code - 1] = error_block(code);
+  static const std::array<std::string, kLastErrorCode> errors = [] {
+    std::array<std::string, kLastErrorCode> blocks;
+    for (int code = 1; code <= kLastErrorCode; ++code) blocks[code - 1] = error_block(code);
     return blocks;
   }();
   for (const std::string& error : errors) {
@@ -92,6 +95,37 @@ void check_middle(std::string_view middle, std::string_view page) {
   const std::string_view block = middle.substr(6, middle.size() - 6 - close.size());
   check(block.find_first_of("<>\"") == std::string_view::npos,
         "the routine holds an unescaped markup character", block);
+}
+
+// Checks `answer` when it is a text or JSON answer and says whether it was one.
+bool check_plain_answer(std::string_view answer) {
+  constexpr std::string_view kRefused = "Status: 400 Bad Request\n";
+  constexpr std::string_view kText = "Content-type: text/plain; charset=us-ascii\n\n";
+  constexpr std::string_view kJson = "Content-type: application/json\n\n";
+  const bool refused = answer.starts_with(kRefused);
+  const std::string_view rest = refused ? answer.substr(kRefused.size()) : answer;
+  if (rest.starts_with(kText)) {
+    const std::string_view body = rest.substr(kText.size());
+    if (refused) {
+      check(body.starts_with("#") && body.find(" Error in input: ") != std::string_view::npos &&
+                body.find('\n') == body.size() - 1,
+            "a refused text answer is not one numbered line", answer);
+    } else {
+      check(body.starts_with("; "), "the text answer is not a generated block", answer);
+    }
+    return true;
+  }
+  if (!rest.starts_with(kJson)) return false;
+  const std::string_view body = rest.substr(kJson.size());
+  check(body.starts_with("{\"request\":{") && body.ends_with("}\n"),
+        "the JSON answer is not one object", answer);
+  for (const char c : body.substr(0, body.size() - 1)) {
+    check(c >= 0x20 && c < 0x7f, "the JSON answer holds a raw control or non-ASCII byte", answer);
+  }
+  // Inside a JSON string every quote is escaped, so only the answer's own member matches.
+  check((body.find("\"error\":{\"code\":") != std::string_view::npos) == refused,
+        "the JSON answer's error and its status disagree", answer);
+  return true;
 }
 
 void run(std::string_view data) {
@@ -116,7 +150,7 @@ void run(std::string_view data) {
     check(page == start, "a stopped request left more than the page start", page);
     check(stop->message.starts_with("caught by tarvek: ") && stop->message.ends_with("\n"),
           "a stop's message is not a reader message", stop->message);
-  } else {
+  } else if (!check_plain_answer(page)) {
     check(
         page.starts_with(start) && page.ends_with(end) && page.size() >= start.size() + end.size(),
         "the page is not framed", page);

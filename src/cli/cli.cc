@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 
-#include <cassert>
 #include <sstream>
 #include <string>
 
@@ -11,18 +10,6 @@
 #include "page/error_message.h"
 
 namespace tarvek {
-
-std::string refusal_text(int code) {
-  assert(code >= 1 && code <= kLastErrorCode);
-  // The page's heading and message, joined as on one line; message 7 has no line break of
-  // its own there (the back link follows it), a line of text needs one.
-  std::string text = "#";
-  text += std::to_string(code);
-  text += " Error in input: ";
-  text += error_message(code);
-  if (text.back() != '\n') text += '\n';
-  return text;
-}
 
 int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::ostream& err,
             const CodeGenerator& generate) {

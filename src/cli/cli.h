@@ -32,11 +32,6 @@ inline constexpr int kExitInternal = 70;
 int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::ostream& err,
             const CodeGenerator& generate = generate_routine);
 
-// The refusal of error `code` as one plain line, e.g.
-// "#1 Error in input: Input size out of range (1..32 bits).\n".
-// Requires: code between 1 and kLastErrorCode.
-std::string refusal_text(int code);
-
 }  // namespace tarvek
 
 #endif  // TARVEK_CLI_CLI_H

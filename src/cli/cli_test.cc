@@ -136,19 +136,6 @@ TEST(RunCliTest, RefusedRequests) {
   }
 }
 
-TEST(RunCliTest, RefusalTextForEveryCode) {
-  EXPECT_EQ(refusal_text(1), "#1 Error in input: Input size out of range (1..32 bits).\n");
-  EXPECT_EQ(refusal_text(6), "#6 Error in input: Constant error must be between 0 and 50%.\n");
-  for (int code = 1; code <= 7; ++code) {
-    const std::string text = refusal_text(code);
-    std::string heading = "#";
-    heading += std::to_string(code);
-    heading += " Error in input: ";
-    EXPECT_EQ(text.rfind(heading, 0), 0u) << code;
-    EXPECT_EQ(text.find('\n'), text.size() - 1) << code;
-  }
-}
-
 TEST(RunCliTest, UsageErrors) {
   const CliRun result = run({"--const", "10", "--bits", "8", "--frobnicate"});
   EXPECT_EQ(result.status, kExitUsage);

@@ -1,44 +1,109 @@
 #include "page/driver.h"
 
 #include <sstream>
+#include <string>
 
 #include "form/form_input.h"
+#include "page/answer_format.h"
+#include "page/error_message.h"
+#include "page/json_answer.h"
 #include "page/page_frame.h"
 #include "page/stamp.h"
 #include "page/validation.h"
 
 namespace tarvek {
+namespace {
 
-std::optional<RequestStop> run_request(const RequestSource& source, std::ostream& out,
-                                       std::time_t now, const CodeGenerator& generate) {
+// Flushed, as it was when it went out before the request was read: a run that fails later
+// still leaves it.
+void print_html_start(std::ostream& out) {
   print_html_header(out);
   print_html_begin(out, "Code Generator Results");
   out.flush();
+}
 
-  FormEntryList form;
-  ReadOutcome read = read_form(form, source);
-  if (read.stop) return std::move(read.stop);
+// The generated block, or the numbered error that refuses the request: the checks' error, or
+// the generator's own when it refuses after all.
+struct Generated {
+  int error_code = 0;
+  std::string block;
+};
 
-  const RequestFields fields = read_request_fields(form);
-  const ValidatedRequest checked = validate_request(fields);
-  if (checked.error_code != 0) {
-    show_error_page(out, checked.error_code);
+Generated generate_block(const RequestFields& fields, const ValidatedRequest& checked,
+                         const CodeGenerator& generate) {
+  if (checked.error_code != 0) return {checked.error_code, {}};
+  Register acc(fields.acc_name, checked.input_bits, fields.little_endian);
+  Register temp(fields.temp_name, 0, fields.little_endian);
+  std::ostringstream block;
+  const int refused = generate(block, checked.request, acc, temp);
+  if (refused != 0) return {refused, {}};
+  return {0, block.str()};
+}
+
+// The rest of the result page, exactly as the form post has always received it.
+void print_html_rest(std::ostream& out, const Generated& generated, std::time_t now) {
+  if (generated.error_code != 0) {
+    show_error_page(out, generated.error_code);
   } else {
-    Register acc(fields.acc_name, checked.input_bits, fields.little_endian);
-    Register temp(fields.temp_name, 0, fields.little_endian);
-    std::ostringstream block;
-    const int refused = generate(block, checked.request, acc, temp);
-    if (refused != 0) {
-      show_error_page(out, refused);
-    } else {
-      out << "<PRE>\n";
-      out << html_escape(block.str());
-      out << "</PRE>\n";
-      print_generator_stamp(out, now);
-      print_credit_box(out);
-    }
+    out << "<PRE>\n" << html_escape(generated.block) << "</PRE>\n";
+    print_generator_stamp(out, now);
+    print_credit_box(out);
   }
   print_html_end(out);
+}
+
+void answer(std::ostream& out, const FormEntryList& form, AnswerFormat format, std::time_t now,
+            const CodeGenerator& generate) {
+  // An HTML page starts before any field is read, as it always has.
+  if (format == AnswerFormat::kHtml) print_html_start(out);
+  const RequestFields fields = read_request_fields(form);
+  const ValidatedRequest checked = validate_request(fields);
+  const Generated generated = generate_block(fields, checked, generate);
+  const bool refused = generated.error_code != 0;
+  switch (format) {
+    case AnswerFormat::kHtml:
+      print_html_rest(out, generated, now);
+      return;
+    case AnswerFormat::kText:
+      print_answer_header(out, format, refused);
+      out << (refused ? refusal_text(generated.error_code) : generated.block);
+      return;
+    case AnswerFormat::kJson:
+      print_answer_header(out, format, refused);
+      out << json_answer(form, fields, checked, generated.error_code, generated.block);
+      return;
+  }
+}
+
+}  // namespace
+
+std::optional<RequestStop> run_request(const RequestSource& source, std::ostream& out,
+                                       std::time_t now, const CodeGenerator& generate) {
+  FormEntryList form;
+  ReadOutcome read;
+  try {
+    read = read_form(form, source);
+  } catch (...) {
+    // Running out of memory while reading ends the run at the entry point; the page start
+    // goes first, as it did when it was printed before the request was read.
+    print_html_start(out);
+    throw;
+  }
+  if (read.stop) {
+    // The format is not known from a request that could not be read; the HTML page start is
+    // what such a request has always left.
+    print_html_start(out);
+    form_list_free(form);
+    return std::move(read.stop);
+  }
+
+  if (const std::optional<AnswerFormat> format = answer_format(form)) {
+    answer(out, form, *format, now, generate);
+  } else {
+    print_html_start(out);
+    show_error_page(out, kUnknownFormatError);
+    print_html_end(out);
+  }
   form_list_free(form);
   return std::nullopt;
 }

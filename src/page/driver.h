@@ -1,9 +1,12 @@
-// One run of the CGI program: prints the page frame, reads and checks the form, and prints
-// either the numbered error or the generated routine with the stamp and the credit box.
+// One run of the CGI program: reads the form, chooses the answer's format from its `format`
+// field, checks the other fields and answers with either the numbered error or the generated
+// routine: as the HTML page with the stamp and the credit box, as plain text, or as JSON.
 //
-// The page start is printed and flushed before any input is read, so a request that stops
-// the run still leaves a started page. The generated block is HTML-escaped here, where it
-// enters the page; the generator itself writes plain text.
+// The header can only be chosen once the form is read, so nothing is printed before it; an
+// HTML answer is nonetheless byte for byte what it was when the page start went out first,
+// and a request that stops the run while it is read (or fails to be read at all) leaves that
+// page start, whatever format it may have named. The generated block is escaped where it
+// enters a page or a JSON string; the generator itself writes plain text.
 #ifndef TARVEK_PAGE_DRIVER_H
 #define TARVEK_PAGE_DRIVER_H
 
@@ -25,10 +28,11 @@ namespace tarvek {
 using CodeGenerator =
     std::function<int(std::ostream&, const GeneratorRequest&, Register&, Register&)>;
 
-// Runs the request from `source` and writes the page to `out`, stamping it with `now`.
-// Returns the reader's stop when the request itself was refused; the page then ends after
-// its start, and the caller prints the stop's message and exits with status 1. Otherwise
-// the page is complete and the exit status is 0, whether the form was valid or not.
+// Runs the request from `source` and writes the answer to `out`, stamping a page with `now`.
+// Returns the reader's stop when the request itself was refused; the HTML page then ends
+// after its start, and the caller prints the stop's message and exits with status 1.
+// Otherwise the answer is complete and the exit status is 0, whether the form was valid or
+// not (a refused text or JSON answer says so in its "Status: 400" header).
 std::optional<RequestStop> run_request(const RequestSource& source, std::ostream& out,
                                        std::time_t now,
                                        const CodeGenerator& generate = generate_routine);

@@ -216,5 +216,75 @@ TEST(DriverTest, ConsoleMode) {
   EXPECT_EQ(page.stop, std::nullopt);
 }
 
+TEST(DriverTest, AnswerFormats) {
+  const std::string query = "Const=10&Bits=8&ConstErr=0&Acc=ACC&Temp=TEMP&endian=big";
+  const std::string echo_block =
+      "; const 10 error 0 out 12\n; acc ACC width 8 little 0\n; temp TEMP width 0 little 0\n";
+  const std::string text_header = "Content-type: text/plain; charset=us-ascii\n\n";
+  const std::string refused = "Status: 400 Bad Request\n";
+  struct Case {
+    const char* name;
+    std::string query;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"html by name", query + "&format=html", ten_echo_page()},
+      {"empty format", "format=&" + query, ten_echo_page()},
+      {"text", query + "&format=text", text_header + echo_block},
+      {"text refused", "Bits=0&format=text",
+       refused + text_header + "#3 Error in input: Enter input register(s) name.\n"},
+      {"message 7 as a line", "Const=0.5&Bits=1&Acc=A&Temp=T&format=text",
+       refused + text_header +
+           "#7 Error in input: Result is zero for this combination of input size and "
+           "constant.\n"},
+      {"unknown format, however bad the rest", "Bits=0&format=xml",
+       kPageStart + "<H1>#14 Error in input</H1>Answer format must be html, text or json.\n" +
+           kBackLink + kPageEnd},
+  };
+  for (const Case& c : cases) {
+    const Page page = run_get(c.query);
+    EXPECT_EQ(page.out, c.out) << c.name;
+    EXPECT_EQ(page.stop, std::nullopt) << c.name;
+  }
+}
+
+TEST(DriverTest, JsonAnswerHeaders) {
+  const Page valid = run_get("Const=10&Bits=8&Acc=ACC&Temp=TEMP&format=json", generate_routine);
+  EXPECT_TRUE(valid.out.starts_with("Content-type: application/json\n\n{\"request\":"))
+      << valid.out;
+  EXPECT_NE(valid.out.find("\"instructions\":21,\"cycles\":21}\n"), std::string::npos);
+  const Page refused = run_get("Const=10&Bits=8&Acc=ACC&format=json");
+  EXPECT_TRUE(refused.out.starts_with(
+      "Status: 400 Bad Request\nContent-type: application/json\n\n{\"request\":"))
+      << refused.out;
+  EXPECT_TRUE(refused.out.ends_with(
+      "\"error\":{\"code\":4,\"message\":\"Enter temporary register(s) name.\"}}\n"))
+      << refused.out;
+}
+
+TEST(DriverTest, GeneratorRefusalInEveryFormat) {
+  const auto unproven = [](std::ostream&, const GeneratorRequest&, Register&, Register&) {
+    return 11;
+  };
+  const std::string query = "Const=1&DivideBy=7&Result=floor&Bits=8&Acc=A&Temp=T&format=";
+  EXPECT_EQ(run_get(query + "text", unproven).out,
+            "Status: 400 Bad Request\nContent-type: text/plain; charset=us-ascii\n\n"
+            "#11 Error in input: No exact routine could be proven for this request.\n");
+  EXPECT_TRUE(run_get(query + "json", unproven)
+                  .out.ends_with("\"error\":{\"code\":11,\"message\":\"No exact routine could "
+                                 "be proven for this request.\"}}\n"));
+  EXPECT_EQ(run_get(query + "html", unproven).out,
+            kPageStart +
+                "<H1>#11 Error in input</H1>No exact routine could be proven for this request.\n" +
+                kBackLink + kPageEnd);
+}
+
+TEST(DriverTest, StoppedRequestLeavesThePageStartWhateverItsFormat) {
+  const Page page =
+      run_page({{"REQUEST_METHOD", "POST"}, {"CONTENT_LENGTH", "100"}}, "format=json&Const=1");
+  EXPECT_EQ(page.out, kPageStart);
+  EXPECT_EQ(page.stop, "caught by tarvek: input length < CONTENT_LENGTH\n");
+}
+
 }  // namespace
 }  // namespace tarvek

@@ -41,4 +41,16 @@ const char* error_message(int code) {
   }
 }
 
+std::string refusal_text(int code) {
+  assert(code >= 1 && code <= kLastErrorCode);
+  // The page's heading and message, joined as on one line; message 7 has no line break of
+  // its own there (the back link follows it), a line of text needs one.
+  std::string text = "#";
+  text += std::to_string(code);
+  text += " Error in input: ";
+  text += error_message(code);
+  if (text.back() != '\n') text += '\n';
+  return text;
+}
+
 }  // namespace tarvek

@@ -7,6 +7,8 @@
 #ifndef TARVEK_PAGE_ERROR_MESSAGE_H
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
+#include <string>
+
 namespace tarvek {
 
 // Highest numbered error.
@@ -17,6 +19,12 @@ inline constexpr int kLastErrorCode = 14;
 // same line.
 // Requires: code between 1 and kLastErrorCode.
 const char* error_message(int code);
+
+// The refusal of error `code` as one plain line, the heading and the message joined, e.g.
+// "#1 Error in input: Input size out of range (1..32 bits).\n"; what the command-line tool
+// prints on its error stream and the text answer sends as its body.
+// Requires: code between 1 and kLastErrorCode.
+std::string refusal_text(int code);
 
 }  // namespace tarvek
 

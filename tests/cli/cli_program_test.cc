@@ -122,6 +122,7 @@ PageContent page_content(const std::string& page) {
   return content;
 }
 
+// The page's block and the text answer both equal the tool's output.
 TEST(CliProgramTest, SameTextAsThePage) {
   const Request requests[] = {
       {"ten", "10", "8", std::nullopt},
@@ -144,6 +145,9 @@ TEST(CliProgramTest, SameTextAsThePage) {
     EXPECT_EQ(tool.status, 0) << r.name;
     EXPECT_EQ(tool.out, *content.block) << r.name;
     EXPECT_EQ(tool.err, "") << r.name;
+    const ProgramRun text = run_cgi(query(r) + "&format=text");
+    EXPECT_EQ(text.status, 0) << r.name;
+    EXPECT_EQ(text.out, "Content-type: text/plain; charset=us-ascii\n\n" + tool.out) << r.name;
   }
 }
 
@@ -166,6 +170,11 @@ TEST(CliProgramTest, SameRefusalAsThePage) {
     EXPECT_EQ(tool.status, 2) << r.name;
     EXPECT_EQ(tool.err, *content.error_line) << r.name;
     EXPECT_EQ(tool.out, "") << r.name;
+    const ProgramRun text = run_cgi(query(r) + "&format=text");
+    EXPECT_EQ(text.status, 0) << r.name;
+    EXPECT_EQ(text.out,
+              "Status: 400 Bad Request\nContent-type: text/plain; charset=us-ascii\n\n" + tool.err)
+        << r.name;
   }
 }
 
@@ -176,6 +185,40 @@ TEST(CliProgramTest, DivideByMatchesThePageWithTheReciprocal) {
   const ProgramRun tool = run_asm({"--divide-by", "3", "--bits", "16"});
   EXPECT_EQ(tool.status, 0);
   EXPECT_EQ(tool.out, *content.block);
+}
+
+// The exact modes: the CGI's text answer is the tool's output, or its refusal under Status 400.
+TEST(CliProgramTest, ExactModesSameTextAsTheTextAnswer) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<std::string> args;
+    int status;
+  };
+  const Case cases[] = {
+      {"floor of a tenth",
+       "Const=1&DivideBy=10&Result=floor&Bits=16",
+       {"--const", "1", "--divide-by", "10", "--result", "floor", "--bits", "16"},
+       0},
+      {"nearest of a fraction, little-endian",
+       "Const=22%2F7&Result=nearest&Bits=12&endian=little",
+       {"--const", "22/7", "--result", "nearest", "--bits", "12", "--little-endian"},
+       0},
+      {"a divisor that is no number",
+       "Const=1&DivideBy=zero&Result=floor&Bits=8",
+       {"--const", "1", "--divide-by", "zero", "--result", "floor", "--bits", "8"},
+       2},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun text = run_cgi(c.query + "&Acc=ACC&Temp=TEMP&format=text");
+    const ProgramRun tool = run_asm(c.args);
+    EXPECT_EQ(tool.status, c.status) << c.name;
+    EXPECT_EQ(text.out, c.status == 0 ? "Content-type: text/plain; charset=us-ascii\n\n" + tool.out
+                                      : "Status: 400 Bad Request\n"
+                                        "Content-type: text/plain; charset=us-ascii\n\n" +
+                                            tool.err)
+        << c.name;
+  }
 }
 
 TEST(CliProgramTest, ExitStatuses) {

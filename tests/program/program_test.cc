@@ -82,6 +82,31 @@ TEST(ProgramTest, MarkupInRegisterNamesIsEscaped) {
   EXPECT_EQ(result.out.find("<script>"), std::string::npos);
 }
 
+TEST(ProgramTest, HtmlByNameIsTheSamePage) {
+  for (const std::string format : {"html", ""}) {
+    const ProgramRun result =
+        run({"REQUEST_METHOD=GET", "QUERY_STRING=" + kValidQuery + "&format=" + format});
+    EXPECT_EQ(result.status, 0) << format;
+    EXPECT_EQ(without_time(result.out), expected_valid_page()) << format;
+  }
+}
+
+// Whatever bytes a register name holds, the JSON answer is printable ASCII, each of them
+// escaped; the name also reaches the routine text.
+TEST(ProgramTest, JsonAnswerEscapesEveryByteOfAName) {
+  const ProgramRun result = run({"REQUEST_METHOD=GET",
+                                 "QUERY_STRING=Const=3&Bits=4&Acc=A%3C%22%5C%01%FF%C3%A4&Temp=T"
+                                 "&format=json"});
+  EXPECT_EQ(result.status, 0);
+  const std::string body = result.out.substr(result.out.find("\n\n") + 2);
+  EXPECT_NE(body.find(R"("Acc":{"sent":"A<\"\\\u0001\ufffd\u00e4")"), std::string::npos) << body;
+  EXPECT_NE(body.find(R"(; A<\"\\\u0001\ufffd\u00e4 = )"), std::string::npos) << body;
+  for (const char c : body.substr(0, body.size() - 1)) {
+    EXPECT_TRUE(c >= 0x20 && c < 0x7f) << static_cast<int>(static_cast<unsigned char>(c));
+  }
+  EXPECT_TRUE(body.ends_with("}\n"));
+}
+
 // Requests that the reader refuses: the page start stays, the message goes to standard error,
 // and the exit status is 1.
 TEST(ProgramTest, RefusedRequests) {

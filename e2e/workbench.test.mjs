@@ -1,0 +1,172 @@
+// The form as a workbench, with JavaScript: the answer shown in place under the form, its copy
+// equal to the program's own text answer and its download to tarvek-asm's output, a refusal
+// beside its field, and an address that reproduces the request. The programs' answers for the
+// same request are the reference, so these tests follow whatever routine they write.
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { after, before, test } from 'node:test';
+import { join } from 'node:path';
+import { artifacts, defaults, directJson, directText, formUrl, launch, toolText } from './support.mjs';
+
+let browser;
+let context;
+before(async () => {
+  browser = await launch();
+  context = await browser.newContext({
+    viewport: { width: 1000, height: 900 },
+    permissions: ['clipboard-read', 'clipboard-write'],
+    acceptDownloads: true,
+  });
+});
+after(async () => {
+  await browser?.close();
+});
+
+const labels = {
+  Const: 'Multiply by',
+  DivideBy: 'Divided by',
+  ConstErr: 'Allowed error (%)',
+  Bits: 'Input size (bits)',
+  Acc: 'Input and result register',
+  Temp: 'Temporary register',
+};
+
+// An exact division by ten of a 16-bit input.
+const exact = { ...defaults, Const: '1', DivideBy: '10', Result: 'floor', Bits: '16' };
+
+// Fills the form through its labels and asks for the answer; resolves once it is shown.
+async function generate(page, fields) {
+  await page.goto(formUrl);
+  for (const [field, label] of Object.entries(labels)) {
+    await page.getByLabel(label, { exact: true }).fill(fields[field]);
+  }
+  await page.locator(`input[name="Result"][value="${fields.Result}"]`).check();
+  await page.locator(`input[name="endian"][value="${fields.endian}"]`).check();
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#answer-routine:visible, .field-error, #answer-message.refused').first().waitFor();
+}
+
+// What the page sends for `fields`: an exact result leaves out the error it does not use.
+function sentFields(fields) {
+  const { ConstErr, ...rest } = fields;
+  return fields.Result === 'approx' ? fields : rest;
+}
+
+async function assertShows(page, fields) {
+  const text = directText(sentFields(fields));
+  const json = directJson(sentFields(fields));
+  assert.equal(await page.locator('#code').textContent(), text, 'the routine as the text answer');
+  assert.equal(await page.locator('#code .comment').first().textContent(), text.split('\n')[0] + '\n');
+  assert.match(await page.locator('#answer-message').innerText(),
+    new RegExp(`^${json.instructions} instructions, ${json.cycles} cycles\\.`));
+}
+
+test('an exact request is shown in place and its address reproduces it', async () => {
+  const page = await context.newPage();
+  await generate(page, exact);
+  assert.equal(new URL(page.url()).pathname, '/tarvek.htm', 'no new page');
+  await assertShows(page, exact);
+  const address = new URL(page.url()).searchParams;
+  assert.deepEqual(Object.fromEntries(address), sentFields(exact));
+  await page.screenshot({ path: join(artifacts, 'result.png'), fullPage: true });
+
+  await page.reload();
+  await page.locator('#answer-routine').waitFor();
+  for (const [field, label] of Object.entries(labels)) {
+    if (field !== 'ConstErr') assert.equal(await page.getByLabel(label, { exact: true }).inputValue(), exact[field]);
+  }
+  assert.ok(await page.getByRole('radio', { name: 'Exact, rounded down' }).isChecked());
+  await assertShows(page, exact);
+  await page.close();
+});
+
+test('Copy puts exactly the routine on the clipboard', async () => {
+  const page = await context.newPage();
+  await generate(page, exact);
+  // A real button: the keyboard reaches and presses it.
+  await page.getByRole('button', { name: 'Copy' }).focus();
+  await page.keyboard.press('Enter');
+  await page.getByText('Copied.').waitFor();
+  assert.equal(await page.evaluate(() => navigator.clipboard.readText()), directText(sentFields(exact)));
+  await page.close();
+});
+
+test("Download .inc saves tarvek-asm's text under a name from the request", async () => {
+  const page = await context.newPage();
+  await generate(page, exact);
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Download .inc' }).click(),
+  ]);
+  assert.equal(download.suggestedFilename(), 'acc_x1_div10_floor.inc');
+  assert.equal(readFileSync(await download.path(), 'latin1'),
+    toolText(['--const', '1', '--divide-by', '10', '--result', 'floor', '--bits', '16']));
+  await page.close();
+});
+
+test('a refused request shows its numbered message beside its field', async () => {
+  const rows = [
+    { field: 'Bits', fields: { ...defaults, Bits: '40' } },
+    { field: 'Const', fields: { ...defaults, Const: '-3' } },
+    { field: 'ConstErr', fields: { ...defaults, ConstErr: '51' } },
+    { field: 'Acc', fields: { ...defaults, Acc: '9A' } },
+    { field: 'Temp', fields: { ...defaults, Temp: 'ACC' } },
+    { field: 'DivideBy', fields: { ...defaults, DivideBy: 'ten' } },
+  ];
+  const page = await context.newPage();
+  for (const { field, fields } of rows) {
+    await generate(page, fields);
+    const line = directText(fields).trimEnd();
+    assert.equal(await page.locator('.field-error').count(), 1, field);
+    assert.equal(await page.locator(`#${field}-error`).innerText(), line, field);
+    assert.equal(await page.locator(`#${field}`).getAttribute('aria-invalid'), 'true', field);
+    const summary = await page.locator('#answer-message').innerText();
+    assert.ok(summary.startsWith(`Refused at “${labels[field]}”: ${line}`), summary);
+    assert.equal(await page.locator('#answer-routine').isVisible(), false, field);
+    if (field === 'Bits') await page.screenshot({ path: join(artifacts, 'error.png'), fullPage: true });
+  }
+  await page.close();
+});
+
+test('the allowed error is shown as unused for an exact result', async () => {
+  const page = await context.newPage();
+  await page.goto(formUrl);
+  const error = page.getByLabel(labels.ConstErr);
+  const note = page.getByText('Not used: an exact result has no error to allow.');
+  assert.ok(await error.isEnabled());
+  assert.equal(await note.isVisible(), false);
+  await page.getByRole('radio', { name: 'Exact, rounded to nearest' }).check();
+  assert.ok(await error.isDisabled());
+  assert.ok(await note.isVisible());
+  await page.getByRole('radio', { name: 'Approximate within the allowed error' }).check();
+  assert.ok(await error.isEnabled());
+  await page.close();
+});
+
+test('markup in a register name stays text in place', async () => {
+  const page = await context.newPage();
+  const dialogs = [];
+  page.on('dialog', async (dialog) => {
+    dialogs.push(dialog.message());
+    await dialog.dismiss();
+  });
+  // Without blanks, so that the name is one assembler token and the counts are known.
+  const fields = { ...defaults, Acc: 'A<img/src=x/onerror=alert(1)>' };
+  await generate(page, fields);
+  assert.equal(await page.locator('#answer img').count(), 0);
+  await assertShows(page, fields);
+  assert.deepEqual(dialogs, []);
+  await page.close();
+});
+
+test('at 360 px the page does not scroll sideways, and Enter asks for the answer', async () => {
+  const page = await context.newPage();
+  await page.setViewportSize({ width: 360, height: 740 });
+  await page.goto(formUrl);
+  await page.getByLabel(labels.Bits).fill('32');
+  await page.getByLabel(labels.Bits).press('Enter');
+  await page.locator('#answer-routine').waitFor();
+  assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth));
+  await page.screenshot({ path: join(artifacts, 'narrow.png'), fullPage: true });
+  await page.close();
+});

@@ -1,0 +1,165 @@
+#include "page/json_answer.h"
+
+#include <optional>
+
+#include "page/error_message.h"
+#include "page/exact_constant.h"
+#include "page/json_writer.h"
+#include "page/routine_summary.h"
+
+namespace tarvek {
+namespace {
+
+// Opens the member of field `name`: its text as sent, and the key of the value used, which
+// the caller writes and then closes the member.
+void begin_field(JsonWriter& json, const FormEntryList& form, const char* name) {
+  json.key(name);
+  json.begin_object();
+  json.key("sent");
+  if (const std::string* sent = form_value(form, name)) {
+    json.string(*sent);
+  } else {
+    json.null();
+  }
+  json.key("value");
+}
+
+const char* mode_name(ResultMode mode) {
+  switch (mode) {
+    case ResultMode::kApprox:
+      return "approx";
+    case ResultMode::kFloor:
+      return "floor";
+    case ResultMode::kNearest:
+      break;
+  }
+  return "nearest";
+}
+
+// Each field in the order the form sends them. A value is null when it cannot be read (an
+// unknown Result, a DivideBy that is no positive number, a number beyond a double) and, for
+// ConstErr, when the exact modes do not use it.
+void write_request(JsonWriter& json, const FormEntryList& form, const RequestFields& fields) {
+  const std::optional<ResultMode> mode = result_mode(fields.result_text);
+  json.key("request");
+  json.begin_object();
+  begin_field(json, form, "Const");
+  json.number(fields.const_value);
+  json.end_object();
+  begin_field(json, form, "DivideBy");
+  const std::optional<double> divisor =
+      fields.divide_by_text.empty() ? 1.0 : approximate_divisor(fields.divide_by_text);
+  if (divisor) {
+    json.number(*divisor);
+  } else {
+    json.null();
+  }
+  json.end_object();
+  begin_field(json, form, "Result");
+  if (mode) {
+    json.string(mode_name(*mode));
+  } else {
+    json.null();
+  }
+  json.end_object();
+  begin_field(json, form, "ConstErr");
+  if (mode && *mode != ResultMode::kApprox) {
+    json.null();
+  } else {
+    json.number(fields.const_error);
+  }
+  json.end_object();
+  begin_field(json, form, "Bits");
+  json.number(fields.input_bits);
+  json.end_object();
+  begin_field(json, form, "Acc");
+  json.string(fields.acc_name);
+  json.end_object();
+  begin_field(json, form, "Temp");
+  json.string(fields.temp_name);
+  json.end_object();
+  begin_field(json, form, "endian");
+  json.string(fields.little_endian ? "little" : "big");
+  json.end_object();
+  begin_field(json, form, "format");
+  json.string("json");
+  json.end_object();
+  json.end_object();
+}
+
+// K = Const / DivideBy as the generator took it: the double, and in the exact modes the
+// fraction in lowest terms, as text because its terms may exceed what a JSON reader holds
+// exactly (2^53).
+void write_constant(JsonWriter& json, const GeneratorRequest& request) {
+  json.key("constant");
+  json.begin_object();
+  json.key("value");
+  json.number(request.const_value);
+  if (request.mode != ResultMode::kApprox) {
+    json.key("fraction");
+    json.string(std::to_string(request.numerator) + "/" + std::to_string(request.denominator));
+  }
+  json.end_object();
+}
+
+void write_error(JsonWriter& json, int code) {
+  std::string_view message = error_message(code);
+  if (message.ends_with('\n')) message.remove_suffix(1);
+  json.key("error");
+  json.begin_object();
+  json.key("code");
+  json.number(static_cast<long long>(code));
+  json.key("message");
+  json.string(message);
+  json.end_object();
+}
+
+void write_routine(JsonWriter& json, std::string_view block, const std::string& acc_name) {
+  const RoutineSummary summary = summarize_routine(block, acc_name);
+  json.key("routine");
+  json.string(block);
+  json.key("output");
+  if (summary.output_bytes.empty()) {
+    json.null();
+  } else {
+    json.begin_object();
+    json.key("bytes");
+    json.begin_array();
+    for (const std::string& byte : summary.output_bytes) json.string(byte);
+    json.end_array();
+    json.key("bits");
+    json.number(static_cast<long long>(summary.output_bits));
+    json.end_object();
+  }
+  json.key("instructions");
+  if (summary.instructions) {
+    json.number(static_cast<long long>(*summary.instructions));
+  } else {
+    json.null();
+  }
+  json.key("cycles");
+  if (summary.cycles) {
+    json.number(static_cast<long long>(*summary.cycles));
+  } else {
+    json.null();
+  }
+}
+
+}  // namespace
+
+std::string json_answer(const FormEntryList& form, const RequestFields& fields,
+                        const ValidatedRequest& checked, int error_code, std::string_view block) {
+  JsonWriter json;
+  json.begin_object();
+  write_request(json, form, fields);
+  if (error_code != 0) {
+    write_error(json, error_code);
+  } else {
+    write_constant(json, checked.request);
+    write_routine(json, block, fields.acc_name);
+  }
+  json.end_object();
+  return json.text() + "\n";
+}
+
+}  // namespace tarvek

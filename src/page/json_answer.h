@@ -1,0 +1,44 @@
+// The body of the JSON answer: the request as the program understood it, and either the
+// routine with the constant it multiplies by, its result register and its costs, or the
+// numbered error that refused it.
+//
+//   {"request": {"Const": {"sent": "1", "value": 1}, "DivideBy": {"sent": "10", "value": 10},
+//                "Result": {"sent": "floor", "value": "floor"},
+//                "ConstErr": {"sent": "0", "value": null}, "Bits": {...}, "Acc": {...},
+//                "Temp": {...}, "endian": {"sent": null, "value": "big"},
+//                "format": {"sent": "json", "value": "json"}},
+//    "constant": {"value": 0.1, "fraction": "1/10"},
+//    "routine": "; ACC = floor(ACC * 1/10)\n...",
+//    "output": {"bytes": ["ACC0", "ACC1"], "bits": 13},
+//    "instructions": 121, "cycles": 121}
+//
+// Every field the program reads appears under "request" with the text sent (null when the
+// field was absent) and the value used: a number as read (DivideBy as the nearest double, 1
+// when absent), the result mode, a register name as sent, the byte order and the format by
+// name; null when the value cannot be read or, for ConstErr in the exact modes, is not used.
+// "constant" is K = Const / DivideBy as the generator took it, with its exact fraction in
+// the exact modes. A refused request has "error": {"code": N, "message": "..."} (the
+// numbered message without its line break) in place of the constant, routine, output and
+// counts. "routine" is the generated block exactly as the text answer and tarvek-asm print
+// it; "output" is null when the block names no result register, the counts are null when the
+// simulator cannot read the block (see routine_summary.h). The text ends in a line feed.
+#ifndef TARVEK_PAGE_JSON_ANSWER_H
+#define TARVEK_PAGE_JSON_ANSWER_H
+
+#include <string>
+#include <string_view>
+
+#include "form/form_entry_list.h"
+#include "page/validation.h"
+
+namespace tarvek {
+
+// The answer for `fields`, read from `form` and checked into `checked`. `error_code` is the
+// numbered error that refused the request (the checks' or the generator's), or 0; then
+// `block` is the generated block, and otherwise it is not read.
+std::string json_answer(const FormEntryList& form, const RequestFields& fields,
+                        const ValidatedRequest& checked, int error_code, std::string_view block);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_PAGE_JSON_ANSWER_H

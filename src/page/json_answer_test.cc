@@ -1,0 +1,108 @@
+#include "page/json_answer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "form/form_entry_list.h"
+#include "page/validation.h"
+#include "sim/times_ten_block_for_tests.h"
+
+namespace tarvek {
+namespace {
+
+std::string answer_for(const std::vector<FormEntry>& entries, std::string_view block) {
+  FormEntryList form;
+  form_list_init(form);
+  FormEntry* last = nullptr;
+  for (const FormEntry& entry : entries)
+    last = form_list_insert(form, last, entry.name, entry.value);
+  const RequestFields fields = read_request_fields(form);
+  const ValidatedRequest checked = validate_request(fields);
+  const std::string text = json_answer(form, fields, checked, checked.error_code, block);
+  form_list_free(form);
+  return text;
+}
+
+TEST(JsonAnswerTest, Routine) {
+  const std::string text = answer_for({{"Const", "10.0"},
+                                       {"Bits", "8"},
+                                       {"Acc", "ACC"},
+                                       {"Temp", "TEMP"},
+                                       {"endian", "big"},
+                                       {"format", "json"}},
+                                      kTimesTenBlock);
+  const std::string request =
+      R"({"request":{"Const":{"sent":"10.0","value":10},"DivideBy":{"sent":null,"value":1},)"
+      R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":null,"value":0},)"
+      R"("Bits":{"sent":"8","value":8},"Acc":{"sent":"ACC","value":"ACC"},)"
+      R"("Temp":{"sent":"TEMP","value":"TEMP"},"endian":{"sent":"big","value":"big"},)"
+      R"("format":{"sent":"json","value":"json"}},"constant":{"value":10},)";
+  const std::string routine = R"("routine":"; ACC = ACC * 10.000000\n;\n; ALGORITHM:\n)";
+  const std::string after_routine =
+      R"(addwf\tACC0, f\n\n","output":{"bytes":["ACC0","ACC1"],"bits":12},)"
+      R"("instructions":21,"cycles":21})"
+      "\n";
+  EXPECT_EQ(text.substr(0, request.size()), request);
+  EXPECT_EQ(text.substr(request.size(), routine.size()), routine);
+  ASSERT_GE(text.size(), after_routine.size());
+  EXPECT_EQ(text.substr(text.size() - after_routine.size()), after_routine);
+}
+
+TEST(JsonAnswerTest, RefusedRequestAsUnderstood) {
+  const std::string text = answer_for({{"Const", "abc"},
+                                       {"Bits", "40 bits"},
+                                       {"ConstErr", "1e999"},
+                                       {"Acc", "A<\"b\">"},
+                                       {"Temp", "T\\\n"},
+                                       {"endian", "little"},
+                                       {"format", "json"}},
+                                      "not read");
+  EXPECT_EQ(
+      text,
+      R"({"request":{"Const":{"sent":"abc","value":0},"DivideBy":{"sent":null,"value":1},)"
+      R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":"1e999","value":null},)"
+      R"("Bits":{"sent":"40 bits","value":40},)"
+      R"("Acc":{"sent":"A<\"b\">","value":"A<\"b\">"},"Temp":{"sent":"T\\\n","value":"T\\\n"},)"
+      R"("endian":{"sent":"little","value":"little"},"format":{"sent":"json","value":"json"}},)"
+      R"("error":{"code":1,"message":"Input size out of range (1..32 bits)."}})"
+      "\n");
+}
+
+TEST(JsonAnswerTest, ExactModes) {
+  struct Case {
+    const char* name;
+    std::vector<FormEntry> entries;
+    std::string start;
+  };
+  const auto with = [](std::vector<FormEntry> entries) {
+    entries.insert(entries.end(), {{"Bits", "8"}, {"Acc", "A"}, {"Temp", "T"}});
+    return entries;
+  };
+  const Case cases[] = {
+      {"floor of a fraction; the allowed error is not used",
+       with({{"Const", "1"}, {"DivideBy", "7/3"}, {"Result", "floor"}, {"ConstErr", "5"}}),
+       R"({"request":{"Const":{"sent":"1","value":1},)"
+       R"("DivideBy":{"sent":"7/3","value":2.3333333333333335},)"
+       R"("Result":{"sent":"floor","value":"floor"},"ConstErr":{"sent":"5","value":null},)"},
+      {"unknown result", with({{"Const", "3"}, {"Result", "trunc!"}}),
+       R"({"request":{"Const":{"sent":"3","value":3},"DivideBy":{"sent":null,"value":1},)"
+       R"("Result":{"sent":"trunc!","value":null},"ConstErr":{"sent":null,"value":0},)"},
+      {"divisor that is no number", with({{"Const", "3"}, {"DivideBy", "x"}}),
+       R"({"request":{"Const":{"sent":"3","value":3},"DivideBy":{"sent":"x","value":null},)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(answer_for(c.entries, kTimesTenBlock).starts_with(c.start)) << c.name;
+  }
+  EXPECT_NE(answer_for(cases[0].entries, kTimesTenBlock)
+                .find(R"("constant":{"value":0.42857142857142855,"fraction":"3/7"},"routine":)"),
+            std::string::npos);
+  EXPECT_TRUE(answer_for(cases[1].entries, "")
+                  .ends_with(R"("error":{"code":8,"message":"Result must be approx, floor, )"
+                             R"(nearest or trunc."}})"
+                             "\n"));
+}
+
+}  // namespace
+}  // namespace tarvek

@@ -1,0 +1,36 @@
+// What the JSON answer tells about a generated block besides its text: the result register,
+// as the block's "; Output:" line names it, and what one run of the routine costs, counted on
+// our simulator.
+//
+// Every part is read from the block itself, never from the request, so the summary describes
+// the text the user receives.
+#ifndef TARVEK_PAGE_ROUTINE_SUMMARY_H
+#define TARVEK_PAGE_ROUTINE_SUMMARY_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvek {
+
+struct RoutineSummary {
+  // Names of the result bytes, byte 0 first, from the "; Output:" line; empty when the block
+  // has no such line for this accumulator.
+  std::vector<std::string> output_bytes;
+  // Width of the result in bits, from the same line; 0 when there is no such line.
+  int output_bits = 0;
+  // Instruction lines of the routine; nullopt when the block is not source the simulator
+  // reads, which only a register name no assembler takes either (holding a blank, a comma, a
+  // semicolon or a byte outside printable ASCII) brings about.
+  std::optional<int> instructions;
+  // Instruction cycles of one run, counted by running it; valid with `instructions`.
+  std::optional<long> cycles;
+};
+
+// Summarises `block`, written by the generator for the accumulator named `acc_name`.
+RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_PAGE_ROUTINE_SUMMARY_H

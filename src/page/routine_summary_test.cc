@@ -1,0 +1,70 @@
+#include "page/routine_summary.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/times_ten_block_for_tests.h"
+
+namespace tarvek {
+namespace {
+
+TEST(RoutineSummaryTest, TimesTen) {
+  const RoutineSummary summary = summarize_routine(kTimesTenBlock, "ACC");
+  EXPECT_EQ(summary.output_bytes, (std::vector<std::string>{"ACC0", "ACC1"}));
+  EXPECT_EQ(summary.output_bits, 12);
+  EXPECT_EQ(summary.instructions, 21);
+  EXPECT_EQ(summary.cycles, 21);
+}
+
+TEST(RoutineSummaryTest, SkippedInstructionsCostTheirCycle) {
+  // skpnc skips the incf when the cleared carry stays clear; the skipped line still costs one.
+  const RoutineSummary summary = summarize_routine(
+      "; X = X * 1\n; Output: X0\t(8 bits)\n\tcblock\n\tX0\n\tendc\n\tclrc\n\tskpnc\n\tincf\tX0, "
+      "f\n",
+      "X");
+  EXPECT_EQ(summary.instructions, 3);
+  EXPECT_EQ(summary.cycles, 3);
+}
+
+TEST(RoutineSummaryTest, OutputLine) {
+  struct Case {
+    const char* name;
+    std::string line;
+    std::string acc;
+    std::vector<std::string> bytes;
+    int bits;
+  };
+  const Case cases[] = {
+      {"one byte", "; Output: ACC0\t(7 bits)", "ACC", {"ACC0"}, 7},
+      {"four bytes", "; Output: V0 .. V3\t(32 bits)", "V", {"V0", "V1", "V2", "V3"}, 32},
+      {"a name holding the separators",
+       "; Output: A .. B\t(0 .. A .. B\t(1\t(9 bits)",
+       "A .. B\t(",
+       {"A .. B\t(0", "A .. B\t(1"},
+       9},
+      {"another register's name", "; Output: ACC0\t(7 bits)", "TEMP", {}, 0},
+      {"no width", "; Output: ACC0", "ACC", {}, 0},
+      {"a width that is no number", "; Output: ACC0\t(x bits)", "ACC", {}, 0},
+      {"a range ending in byte 0", "; Output: A0 .. A0\t(8 bits)", "A", {}, 0},
+      {"more than eight bytes", "; Output: A0 .. A8\t(70 bits)", "A", {}, 0},
+  };
+  for (const Case& c : cases) {
+    const RoutineSummary summary = summarize_routine("; A = A * 2\n" + c.line + "\n", c.acc);
+    EXPECT_EQ(summary.output_bytes, c.bytes) << c.name;
+    EXPECT_EQ(summary.output_bits, c.bits) << c.name;
+  }
+}
+
+TEST(RoutineSummaryTest, NamesNoAssemblerTakesLeaveTheCountsOpen) {
+  const RoutineSummary summary = summarize_routine(
+      "; A B = A B * 1\n; Output: A B0\t(8 bits)\n\tcblock\n\tA B0\n\tendc\n\tclrf\tA B0\n", "A B");
+  EXPECT_EQ(summary.output_bytes, std::vector<std::string>{"A B0"});
+  EXPECT_EQ(summary.instructions, std::nullopt);
+  EXPECT_EQ(summary.cycles, std::nullopt);
+}
+
+}  // namespace
+}  // namespace tarvek
