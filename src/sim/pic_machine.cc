@@ -223,6 +223,13 @@ RunStats PicMachine::run() {
         (in.op == PicOp::kIorwfF ? f : w) = r;
         break;
       }
+      case PicOp::kXorwfW:
+      case PicOp::kXorwfF: {
+        const auto r = static_cast<uint8_t>(f ^ w);
+        zero = r == 0;
+        (in.op == PicOp::kXorwfF ? f : w) = r;
+        break;
+      }
       case PicOp::kIncfW:
       case PicOp::kIncfF: {
         const auto r = static_cast<uint8_t>(f + 1);

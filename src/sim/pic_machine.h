@@ -19,6 +19,7 @@
 //   addwf f, d       d = f + W                               C = carry out, DC, Z
 //   subwf f, d       d = f - W                               C = no borrow, DC = no nibble borrow,
 //   Z iorwf f, d       d = f | W                               Z incf f, d        d = f + 1 Z
+//   xorwf f, d       d = f ^ W                               Z
 //   incfsz f, d      d = f + 1, skip the next if it is 0     no flag
 //   clrc             C = 0 (bcf STATUS, 0)
 //   skpc / skpnc     skip the next instruction if C is set / clear

@@ -37,6 +37,7 @@ constexpr std::array kMnemonics = {
     Mnemonic{"addwf", OperandKind::kFileDest, PicOp::kAddwfW, PicOp::kAddwfF},
     Mnemonic{"subwf", OperandKind::kFileDest, PicOp::kSubwfW, PicOp::kSubwfF},
     Mnemonic{"iorwf", OperandKind::kFileDest, PicOp::kIorwfW, PicOp::kIorwfF},
+    Mnemonic{"xorwf", OperandKind::kFileDest, PicOp::kXorwfW, PicOp::kXorwfF},
     Mnemonic{"incf", OperandKind::kFileDest, PicOp::kIncfW, PicOp::kIncfF},
     Mnemonic{"incfsz", OperandKind::kFileDest, PicOp::kIncfszW, PicOp::kIncfszF},
     Mnemonic{"clrc", OperandKind::kNone, PicOp::kClrc, PicOp::kClrc},
@@ -145,9 +146,6 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicInstruc
   const bool has_operands = tab != std::string_view::npos;
   const std::string_view operands = has_operands ? rest.substr(tab + 1) : std::string_view();
 
-  if (mnemonic == "xorwf") {
-    return "xorwf is accepted only on STATUS";
-  }
   const Mnemonic* m = nullptr;
   for (const Mnemonic& candidate : kMnemonics) {
     if (candidate.name == mnemonic) m = &candidate;

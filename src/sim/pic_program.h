@@ -49,6 +49,8 @@ enum class PicOp : uint8_t {
   kSubwfF,
   kIorwfW,
   kIorwfF,
+  kXorwfW,
+  kXorwfF,
   kIncfW,
   kIncfF,
   kIncfszW,

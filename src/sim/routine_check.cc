@@ -152,6 +152,8 @@ std::optional<ExactPromise> read_exact_title(std::string_view line, std::string_
   if (!consume(line, "; ") || !consume(line, name) || !consume(line, " = ")) return std::nullopt;
   if (consume(line, "round(")) {
     promise.nearest = true;
+  } else if (consume(line, "trunc(")) {
+    promise.trunc = true;
   } else if (!consume(line, "floor(")) {
     return std::nullopt;
   }
@@ -164,7 +166,11 @@ std::optional<ExactPromise> read_exact_title(std::string_view line, std::string_
     if (!denominator || *denominator == 0) return std::nullopt;
     promise.denominator = *denominator;
   }
-  if (line != ")") return std::nullopt;
+  if (line == "), signed") {
+    promise.is_signed = true;
+  } else if (line != ")") {
+    return std::nullopt;
+  }
   return promise;
 }
 
@@ -177,13 +183,19 @@ uint64_t next_random(uint64_t& state) {
 
 }  // namespace
 
-WideInt exact_result(const ExactPromise& promise, uint64_t x) {
-  assert(x <= 0xFFFFFFFFull && promise.denominator != 0);
+WideInt exact_result(const ExactPromise& promise, WideInt x) {
+  [[maybe_unused]] const WideInt limit = static_cast<WideInt>(1) << 32;
+  assert(x <= limit && x >= -limit && promise.denominator != 0);
   const WideInt p = static_cast<WideInt>(promise.numerator);
   const WideInt q = static_cast<WideInt>(promise.denominator);
-  const WideInt input = static_cast<WideInt>(x);
-  // Both are non-negative, so the quotient's truncation is a floor.
-  return promise.nearest ? (2 * input * p + q) / (2 * q) : input * p / q;
+  // C's division truncates toward zero: that is trunc itself, and floor for a non-negative
+  // numerator; a negative one needs the floor made explicit.
+  const auto floor_divide = [](WideInt n, WideInt d) {
+    const WideInt quotient = n / d;
+    return quotient * d != n && n < 0 ? quotient - 1 : quotient;
+  };
+  if (promise.trunc) return x * p / q;
+  return promise.nearest ? floor_divide(2 * x * p + q, 2 * q) : floor_divide(x * p, q);
 }
 
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
@@ -303,20 +315,35 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     if (x >> promise.input_bits != 0) {
       return fail("wider than the " + std::to_string(promise.input_bits) + "-bit input");
     }
+    // A signed routine reads the input bits as two's complement, sign-extended through the
+    // input bytes, and leaves its result sign-extended through the output bytes.
+    const bool is_signed = promise.exact && promise.exact->is_signed;
+    WideInt value = static_cast<WideInt>(x);
+    if (is_signed && (x >> (promise.input_bits - 1)) != 0) {
+      value -= static_cast<WideInt>(1) << promise.input_bits;
+    }
     const WideInt expected =
-        promise.exact ? exact_result(*promise.exact, x) : documented_product(promise.terms, x);
-    if (expected < 0 || expected >= limit) {
+        promise.exact ? exact_result(*promise.exact, value) : documented_product(promise.terms, x);
+    const WideInt lowest = is_signed ? -(limit >> 1) : 0;
+    const WideInt highest = is_signed ? limit >> 1 : limit;
+    if (expected < lowest || expected >= highest) {
       return fail("the documented product " + to_decimal(expected) + " does not fit the " +
                   std::to_string(promise.output_bits) + " output bits");
     }
+    const auto wrapped = [](WideInt v, int bytes) {
+      const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
+      return static_cast<uint64_t>(((v % modulus) + modulus) % modulus);
+    };
     machine.fill(seed + i);
-    machine.write_value(routine.input_indexes, x);
+    machine.write_value(routine.input_indexes, is_signed ? wrapped(value, promise.input_bytes) : x);
     const RunStats stats = machine.run();
     report.cycles = std::max(report.cycles, stats.cycles);
     if (stats.skipped_past_end) return fail("the last instruction skips past the routine");
     if (machine.bank_bits != 0) return fail("the routine switched register banks");
     const uint64_t got = machine.read_value(routine.output_indexes);
-    if (static_cast<WideInt>(got) != expected) {
+    const uint64_t wanted =
+        is_signed ? wrapped(expected, promise.output_bytes) : static_cast<uint64_t>(expected);
+    if (got != wanted) {
       return fail("got " + std::to_string(got) + ", documented " + to_decimal(expected));
     }
     ++report.inputs_checked;

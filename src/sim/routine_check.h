@@ -32,16 +32,24 @@
 
 namespace tarvek {
 
-// The promise of an exact routine's title line, "; ACC = floor(ACC * P/Q)" or
-// "; ACC = round(ACC * P/Q)": floor(x * P/Q), or floor(x * P/Q + 1/2), for every input.
+// The promise of an exact routine's title line, "; ACC = floor(ACC * P/Q)",
+// "; ACC = round(ACC * P/Q)" or "; ACC = trunc(ACC * P/Q)", with ", signed" after it for a
+// two's-complement input: floor(x * P/Q), floor(x * P/Q + 1/2) or x * P/Q rounded toward
+// zero, for every input. A signed routine's input is sign-extended through the Input line's
+// bytes, and its result through the Output line's.
 struct ExactPromise {
   uint64_t numerator = 0;
   uint64_t denominator = 1;
   bool nearest = false;
+  bool trunc = false;
+  bool is_signed = false;
 };
 
-// The exact result an ExactPromise stands for. Requires: x < 2^32.
-WideInt exact_result(const ExactPromise& promise, uint64_t x);
+// The exact result an ExactPromise stands for. Requires: |x| <= 2^32.
+WideInt exact_result(const ExactPromise& promise, WideInt x);
+inline WideInt exact_result(const ExactPromise& promise, uint64_t x) {
+  return exact_result(promise, static_cast<WideInt>(x));
+}
 
 // What a comment block promises.
 struct RoutinePromise {
