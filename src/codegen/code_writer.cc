@@ -215,6 +215,10 @@ const std::string& CodeWriter::iorwf_f(Register& reg, int byte) {
   return emit("iorwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
 }
 
+const std::string& CodeWriter::xorwf_f(Register& reg, int byte) {
+  return emit("xorwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+}
+
 const std::string& CodeWriter::incf_f(Register& reg, int byte) {
   return emit("incf", reg, byte, ", f", WEffect::kForgetIfSame, true);
 }

@@ -66,6 +66,7 @@ class CodeWriter {
   // record names neither.
   const std::string& movwf_skippable(Register& reg, int byte);
   const std::string& iorwf_f(Register& reg, int byte);
+  const std::string& xorwf_f(Register& reg, int byte);
   const std::string& incf_f(Register& reg, int byte);
   const std::string& incfsz_w(Register& reg, int byte);
   const std::string& clrc();

@@ -22,6 +22,8 @@ enum class ResultMode {
   kFloor,
   // floor(x * K + 1/2) for every input x (ties rounded up), proven likewise.
   kNearest,
+  // x * K rounded toward zero, as C's integer division rounds; floor for unsigned inputs.
+  kTrunc,
 };
 
 // The request values the generator reads, all validated by the caller.
@@ -38,6 +40,10 @@ struct GeneratorRequest {
   // from 1 to 2^64 - 1. const_value is then the double nearest to it.
   uint64_t numerator = 0;
   uint64_t denominator = 1;
+  // In the exact modes: the input is a two's-complement value of the input width,
+  // sign-extended through its bytes, and so is the result through the output bytes;
+  // output_bits is then the result's two's-complement width.
+  bool is_signed = false;
 };
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =

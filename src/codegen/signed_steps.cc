@@ -1,0 +1,84 @@
+#include "codegen/signed_steps.h"
+
+#include <cassert>
+
+namespace tarvek {
+namespace {
+
+// Index of reg's byte that is the k-th from the least significant end of `count` bytes.
+int from_low(const Register& reg, int count, int k) {
+  return reg.little_endian ? k : count - 1 - k;
+}
+
+}  // namespace
+
+const std::string& bias_signed_input(CodeWriter& writer, Register& reg, int bits) {
+  assert(bits >= 1 && bits <= 32);
+  writer.clear_text();
+  const int count = (bits + 7) / 8;
+  assert(reg.value_bytes() >= count);
+  writer.movlw(1 << ((bits - 1) % 8));
+  writer.addwf_f(reg, from_low(reg, count, count - 1));
+  return writer.text;
+}
+
+const std::string& add_constant_wrapping(CodeWriter& writer, Register& reg, int bytes,
+                                         uint64_t value) {
+  assert(bytes >= 1 && bytes <= 8 && bytes <= reg.value_bytes());
+  writer.clear_text();
+  const int count = reg.value_bytes();
+  bool carry_live = false;
+  for (int k = 0; k < bytes; ++k) {
+    const int index = from_low(reg, count, k);
+    const int byte = static_cast<int>((value >> (8 * k)) & 0xFF);
+    if (!carry_live) {
+      if (byte == 0) continue;
+      writer.movlw(byte);
+      writer.addwf_f(reg, index);
+      carry_live = true;
+    } else if (byte == 0xFF) {
+      // 255 plus a carry is 256: the byte stays and the carry goes on.
+      writer.movlw(byte);
+      writer.skpc();
+      writer.addwf_f(reg, index);
+    } else {
+      writer.movlw(byte);
+      writer.skpnc();
+      writer.movlw(byte + 1);
+      writer.addwf_f(reg, index);
+    }
+  }
+  return writer.text;
+}
+
+const std::string& save_sign(CodeWriter& writer, Register& reg, int bytes, Register& sign) {
+  writer.clear_text();
+  writer.clrf(sign, 0);
+  writer.btfsc(reg, from_low(reg, reg.value_bytes(), bytes - 1), 7);
+  writer.comf_f(sign, 0);
+  return writer.text;
+}
+
+const std::string& negate_if_signed(CodeWriter& writer, Register& reg, int bytes, Register& sign) {
+  assert(bytes >= 1 && bytes <= reg.value_bytes());
+  writer.clear_text();
+  const int count = reg.value_bytes();
+  // reg + s, s being 0 or -1 in every byte: the register addition's carry idiom with the
+  // sign byte as every byte of the addend.
+  for (int k = 0; k < bytes; ++k) {
+    const int index = from_low(reg, count, k);
+    writer.movf_w(sign, 0);
+    if (k > 0) {
+      writer.skpnc();
+      writer.incfsz_w(sign, 0);
+    }
+    writer.addwf_f(reg, index);
+  }
+  for (int k = 0; k < bytes; ++k) {
+    writer.movf_w(sign, 0);
+    writer.xorwf_f(reg, from_low(reg, count, k));
+  }
+  return writer.text;
+}
+
+}  // namespace tarvek
