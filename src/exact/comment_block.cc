@@ -13,64 +13,109 @@ std::string power(int exponent) {
   return "2^" + std::to_string(exponent);
 }
 
-}  // namespace
+const char* title_word(ResultMode mode) {
+  switch (mode) {
+    case ResultMode::kNearest:
+      return "round";
+    case ResultMode::kTrunc:
+      return "trunc";
+    default:
+      return "floor";
+  }
+}
 
-std::string exact_comment_block(const ResultTarget& target, const Candidate& candidate,
-                                const ProofOutcome& proof, const EmittedRoutine& routine,
-                                const std::string& acc_name) {
-  const bool nearest = target.mode == ResultMode::kNearest;
-  const std::string k = fraction_text(target.constant);
-  const std::string rounding = nearest ? "round" : "floor";
-  std::string block = "; " + acc_name + " = " + rounding + "(" + acc_name + " * " + k + ")\n;\n";
-  block += "; Constant: " + k + " = " + decimal_text(target.constant, 20) + "\n";
-  block +=
-      "; Result:   " +
-      std::string(nearest ? "floor(x * K + 1/2), ties rounded up" : "floor(x * K), rounded down") +
-      ",\n;           exact for every " + std::to_string(target.input_bits) + "-bit input x\n";
-  block += "; Largest result: " + target.max_result.to_decimal() + "\n;\n";
+const char* rounding_text(ResultMode mode) {
+  switch (mode) {
+    case ResultMode::kNearest:
+      return "floor(x * K + 1/2), ties rounded up";
+    case ResultMode::kTrunc:
+      return "x * K rounded toward zero, as C's integer division";
+    default:
+      return "floor(x * K), rounded down";
+  }
+}
 
-  block += "; METHOD:\n";
-  const int fraction_bits = candidate.shift - candidate.guard;
-  block += "; v = x * " + candidate.multiplier.to_decimal();
+// The unsigned routine's steps, on its input `u`.
+std::string method_lines(const ResultTarget& target, const Candidate& c, const std::string& u) {
+  std::string block;
+  const int fraction_bits = c.shift - c.guard;
+  block += "; v = " + u + " * " + c.multiplier.to_decimal();
   if (fraction_bits > 0) block += " / " + power(fraction_bits);
   block += fraction_bits > 0 ? ", by shifts and adds truncating at each right shift\n"
                              : ", by shifts and adds, exactly\n";
-  if (candidate.offset != 0) block += "; v = v + " + std::to_string(candidate.offset) + "\n";
-  if (candidate.guard > 0) block += "; q = floor(v / " + power(candidate.guard) + ")\n";
-  if (candidate.corrections > 0) {
+  if (c.offset != 0) block += "; v = v + " + std::to_string(c.offset) + "\n";
+  if (c.guard > 0) block += "; q = floor(v / " + power(c.guard) + ")\n";
+  if (c.corrections > 0) {
     // The remainder of the quotient found so far, from the low bytes only.
     const std::string a = target.a.to_decimal();
     const std::string b = target.b.is_zero() ? "" : " + " + target.b.to_decimal();
     const std::string d = target.d.to_decimal();
-    block += "; r = " + (a == "1" ? std::string("x") : a + " x") + b + " - " + d +
-             " q (mod 256), then " + std::to_string(candidate.corrections) +
-             (candidate.corrections == 1 ? " correction" : " corrections") + ":\n";
+    block += "; r = " + (a == "1" ? u : a + " " + u) + b + " - " + d + " q (mod 256), then " +
+             std::to_string(c.corrections) + (c.corrections == 1 ? " correction" : " corrections") +
+             ":\n";
     block += ";   if r >= " + d + ": r = r - " + d + ", q = q + 1\n";
   }
-  block +=
-      "; (multiplier " + candidate.multiplier.to_decimal() + " / " + power(candidate.shift) +
-      " = " +
-      decimal_text(Fraction::of(candidate.multiplier, BigInt::power_of_two(candidate.shift)), 20) +
-      ")\n";
+  block += "; (multiplier " + c.multiplier.to_decimal() + " / " + power(c.shift) + " = " +
+           decimal_text(Fraction::of(c.multiplier, BigInt::power_of_two(c.shift)), 20) + ")\n";
+  return block;
+}
+
+}  // namespace
+
+std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
+                                const std::string& acc_name) {
+  const std::string k = fraction_text(spec.constant);
+  const std::string n = std::to_string(spec.input_bits);
+  std::string block = "; " + acc_name + " = " + title_word(spec.mode) + "(" + acc_name + " * " + k +
+                      ")" + (spec.is_signed ? ", signed" : "") + "\n;\n";
+  block += "; Constant: " + k + " = " + decimal_text(spec.constant, 20) + "\n";
+  block += "; Result:   " + std::string(rounding_text(spec.mode)) + ",\n";
+  if (spec.is_signed) {
+    block += ";           exact for every signed " + n + "-bit input x (two's complement, " +
+             spec.min_input.to_decimal() + " to " + spec.max_input.to_decimal() + ")\n";
+    block += "; Results:  " + spec.min_result.to_decimal() + " to " + spec.max_result.to_decimal() +
+             ", two's complement, the sign copied through every output byte\n;\n";
+  } else {
+    block += ";           exact for every " + n + "-bit input x\n";
+    block += "; Largest result: " + spec.max_result.to_decimal() + "\n;\n";
+  }
+
+  block += "; METHOD:\n";
+  const std::string half = BigInt::power_of_two(spec.input_bits - 1).to_decimal();
+  switch (found.form.kind) {
+    case FormKind::kDirect:
+      block += method_lines(found.form.inner, found.inner.candidate, "x");
+      break;
+    case FormKind::kBiased:
+      block += "; u = x + " + half + " (its sign bit flipped), from 0 to " +
+               found.form.inner.max_input.to_decimal() + "\n";
+      block += method_lines(found.form.inner, found.inner.candidate, "u");
+      block += "; result = q - " + found.form.offset.to_decimal() + "\n";
+      break;
+    case FormKind::kMagnitude:
+      block += "; s = the sign of x, u = |x|, from 0 to " + half + "\n";
+      block += method_lines(found.form.inner, found.inner.candidate, "u");
+      block += "; result = q, negated when s says x < 0\n";
+      break;
+  }
   block += "; Proof: ";
-  if (proof.inputs_evaluated > *target.max_input.to_u64()) {
+  if (found.inner.proof.inputs_evaluated > *found.form.inner.max_input.to_u64()) {
     block += "every input evaluated exactly\n";
   } else {
     block += "exact bounds of the truncation error at both ends of the input range";
-    if (proof.inputs_evaluated > 0) {
-      block += ",\n;        the first " + std::to_string(proof.inputs_evaluated) +
+    if (found.inner.proof.inputs_evaluated > 0) {
+      block += ",\n;        the first " + std::to_string(found.inner.proof.inputs_evaluated) +
                " inputs evaluated exactly";
     }
     block += "\n";
   }
-  block += "; Routine: " + std::to_string(routine.instructions) + " instructions, " +
-           std::to_string(routine.instructions) + " cycles\n";
+  block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
+           std::to_string(found.routine.instructions) + " cycles\n";
 
-  const int input_bytes = (target.input_bits + 7) / 8;
-  block += "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" +
-           std::to_string(target.input_bits) + " bits)";
-  block += "\n; Output: " + byte_range(acc_name, routine.output_bytes) + "\t(" +
-           std::to_string(target.result_bits) + " bits)";
+  const int input_bytes = (spec.input_bits + 7) / 8;
+  block += "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" + n + " bits)";
+  block += "\n; Output: " + byte_range(acc_name, found.routine.output_bytes) + "\t(" +
+           std::to_string(spec.result_bits) + " bits)";
   return block;
 }
 

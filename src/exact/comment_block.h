@@ -1,23 +1,20 @@
 // The comment block of an exact routine: what it computes, exactly and plainly (the constant
-// as a fraction and a decimal, the rounding, the input range it holds for), how (the
-// candidate's steps), why it is right (how the proof covered the inputs) and what it costs,
-// then the Input and Output lines in the same format as every routine's.
+// as a fraction and a decimal, the rounding, the input range it holds for, the range of the
+// results), how (the form around the unsigned routine and the candidate's steps), why it is
+// right (how the proof covered the inputs) and what it costs, then the Input and Output lines
+// in the same format as every routine's.
 #ifndef TARVEK_EXACT_COMMENT_BLOCK_H
 #define TARVEK_EXACT_COMMENT_BLOCK_H
 
 #include <string>
 
-#include "exact/candidate.h"
-#include "exact/emission.h"
-#include "exact/proof.h"
-#include "exact/target.h"
+#include "exact/form_emission.h"
 
 namespace tarvek {
 
 // Everything up to and including the Output line, without a line break after it (the
 // declarations that follow begin with their own).
-std::string exact_comment_block(const ResultTarget& target, const Candidate& candidate,
-                                const ProofOutcome& proof, const EmittedRoutine& routine,
+std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
                                 const std::string& acc_name);
 
 }  // namespace tarvek

@@ -79,7 +79,7 @@ std::string byte_lines(const std::string& name, int count) {
 }  // namespace
 
 EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
-                              const RoutineNames& names) {
+                              const RoutineNames& names, int output_bytes) {
   Register acc(names.acc, target.input_bits, names.little_endian);
   Register temp(names.temp, 0, names.little_endian);
   CodeWriter writer;
@@ -113,6 +113,8 @@ EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
   EmittedRoutine routine;
   const int input_bytes = (target.input_bits + 7) / 8;
   routine.output_bytes = std::max(input_bytes, (target.result_bits + 7) / 8);
+  assert(output_bytes == 0 || output_bytes >= routine.output_bytes);
+  if (output_bytes > 0) routine.output_bytes = output_bytes;
   code += fit_output_bytes(writer, acc, routine.output_bytes);
   // A copy into temp that nothing read was dropped, and nothing else writes temp.
   int temp_bytes = temp.used ? temp.bytes : 0;

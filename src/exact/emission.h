@@ -35,9 +35,12 @@ struct EmittedRoutine {
   int temp_bytes = 0;
 };
 
-// Requires: prove(candidate, target) holds.
+// `output_bytes`, when positive, puts the result on that many bytes instead of the input
+// bytes and those the result's width needs (a caller that goes on working on a wider value).
+// Requires: prove(candidate, target) holds; output_bytes 0 or at least the bytes the result
+// needs.
 EmittedRoutine emit_candidate(const Candidate& candidate, const ResultTarget& target,
-                              const RoutineNames& names);
+                              const RoutineNames& names, int output_bytes = 0);
 
 // The cblock lines of a routine: every accumulator byte from 0 up to the highest one its code
 // or its Output line names, then every temporary byte its code touches.

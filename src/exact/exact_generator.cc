@@ -12,13 +12,12 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
   assert(request.numerator >= 1 && request.denominator >= 1);
   const Fraction constant = Fraction::of(BigInt::from_unsigned(request.numerator),
                                          BigInt::from_unsigned(request.denominator));
-  const ResultTarget target = make_target(constant, request.mode, acc.width);
-  assert(target.result_bits >= 1);
+  const ExactSpec spec = make_spec(constant, request.mode, acc.width, request.is_signed);
+  assert(spec.result_bits >= 1);
   const RoutineNames names{acc.name, temp.name, acc.little_endian};
-  const std::optional<SearchResult> found = find_cheapest(target, names, effort);
+  const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return kUnprovenError;
-  std::string block =
-      exact_comment_block(target, found->candidate, found->proof, found->routine, acc.name);
+  std::string block = exact_comment_block(spec, *found, acc.name);
   block += "\n\n\tcblock\n" + declaration_lines(found->routine, names) + "\tendc\n\n" +
            found->routine.code + "\n";
   out.write(block.data(), static_cast<std::streamsize>(block.size()));

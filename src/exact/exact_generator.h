@@ -7,14 +7,14 @@
 
 #include "codegen/generator.h"
 #include "codegen/register.h"
-#include "exact/search.h"
+#include "exact/form_emission.h"
 
 namespace tarvek {
 
 // Numbered error of a request for which no routine could be proven.
 inline constexpr int kUnprovenError = 11;
 
-// Writes the block for request (mode kFloor or kNearest) with `acc` as the input register
+// Writes the block for request (an exact mode, signed or not) with `acc` as the input register
 // (width = input bits; its name and byte order are used) and `temp`'s name, and returns 0; or
 // writes nothing and returns kUnprovenError.
 // Requires: request.mode is exact; numerator and denominator >= 1; the result is not always 0.

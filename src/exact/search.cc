@@ -213,7 +213,7 @@ std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTar
 }
 
 std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
-                                          const SearchEffort& effort) {
+                                          const SearchEffort& effort, int output_bytes) {
   // Candidates ordered by estimate (stable: ties keep the order in which they were made).
   struct Ranked {
     Candidate candidate;
@@ -243,7 +243,7 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
     const ProofOutcome proof = prove(candidate, target, effort.exhaustive_bits);
     if (!proof.holds) continue;
     ++proven;
-    EmittedRoutine routine = emit_candidate(candidate, target, names);
+    EmittedRoutine routine = emit_candidate(candidate, target, names, output_bytes);
     ++priced;
     priced_instructions += routine.instructions;
     if (!best || routine.instructions < best->routine.instructions) {

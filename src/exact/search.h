@@ -50,9 +50,11 @@ int estimate_cost(const Candidate& candidate, const ResultTarget& target);
 std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
                                      const SearchEffort& effort = SearchEffort{});
 
-// The cheapest proven candidate, emitted; nullopt when none could be proven.
+// The cheapest proven candidate, emitted (with `output_bytes` as emit_candidate takes it);
+// nullopt when none could be proven.
 std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
-                                          const SearchEffort& effort = SearchEffort{});
+                                          const SearchEffort& effort = SearchEffort{},
+                                          int output_bytes = 0);
 
 }  // namespace tarvek
 

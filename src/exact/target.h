@@ -31,8 +31,15 @@ struct ResultTarget {
   int result_bits = 0;
 };
 
-// Requires: constant > 0, mode kFloor or kNearest, 1 <= input_bits <= 32.
+// Requires: constant > 0, mode kFloor or kNearest (or kTrunc, which is kFloor for the
+// unsigned inputs of a target), 1 <= input_bits <= 32.
 ResultTarget make_target(const Fraction& constant, ResultMode mode, int input_bits);
+
+// floor((a x + b) / d) for x from 0 to max_input, in lowest terms as make_target keeps them;
+// `constant` and `mode` are only carried along for the comment block.
+// Requires: a > 0, b >= 0, d > 0, 1 <= input_bits <= 32, 0 < max_input < 2^input_bits.
+ResultTarget make_affine_target(BigInt a, BigInt b, BigInt d, int input_bits,
+                                const BigInt& max_input, const Fraction& constant, ResultMode mode);
 
 // Q(x). Requires: 0 <= x <= target.max_input.
 BigInt target_value(const ResultTarget& target, const BigInt& x);

@@ -1,0 +1,91 @@
+#include "exact/form_emission.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "codegen/code_writer.h"
+#include "codegen/register.h"
+#include "codegen/signed_steps.h"
+
+namespace tarvek {
+namespace {
+
+int lines(const std::string& code) {
+  return static_cast<int>(std::count(code.begin(), code.end(), '\n'));
+}
+
+// A register standing for the first `bits` bits of the accumulator's bytes.
+Register accumulator(const RoutineNames& names, int bits) {
+  Register reg(names.acc, 0, names.little_endian);
+  reg.set_width(bits, (8 - bits % 8) % 8);
+  return reg;
+}
+
+}  // namespace
+
+int spec_output_bytes(const ExactSpec& spec) {
+  return std::max((spec.input_bits + 7) / 8, (spec.result_bits + 7) / 8);
+}
+
+EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec& spec,
+                         const RoutineNames& names) {
+  const int output_bytes = spec_output_bytes(spec);
+  const int input_bytes = (spec.input_bits + 7) / 8;
+  assert(inner.output_bytes == output_bytes);
+  EmittedRoutine routine = std::move(inner);
+  CodeWriter writer;
+  Register input = accumulator(names, spec.input_bits);
+  Register result = accumulator(names, 8 * output_bytes);
+  switch (form.kind) {
+    case FormKind::kDirect:
+      break;
+    case FormKind::kBiased: {
+      std::string before = bias_signed_input(writer, input, spec.input_bits);
+      routine.code.insert(0, before);
+      if (!form.offset.is_zero()) {
+        // - m modulo 2^(8 output_bytes): the wrapped sum is the two's-complement result,
+        // its sign copied through every byte.
+        const uint64_t m = *form.offset.to_u64();
+        uint64_t minus_m = ~m + 1;
+        if (output_bytes < 8) minus_m &= (uint64_t{1} << (8 * output_bytes)) - 1;
+        routine.code += add_constant_wrapping(writer, result, output_bytes, minus_m);
+      }
+      break;
+    }
+    case FormKind::kMagnitude: {
+      // The sign byte lies past every temporary byte the unsigned routine uses.
+      Register sign(names.temp, 0, names.little_endian);
+      sign.set_width(8, 0);
+      sign.base = routine.temp_bytes++;
+      std::string before = save_sign(writer, input, input_bytes, sign);
+      before += negate_if_signed(writer, input, input_bytes, sign);
+      routine.code.insert(0, before);
+      // A fresh writer: the unsigned routine's code ran in between.
+      CodeWriter after;
+      routine.code += negate_if_signed(after, result, output_bytes, sign);
+      break;
+    }
+  }
+  routine.output_bytes = output_bytes;
+  routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
+  routine.instructions = lines(routine.code);
+  return routine;
+}
+
+std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
+                                                const SearchEffort& effort) {
+  std::optional<SpecResult> best;
+  for (const Form& form : forms_of(spec)) {
+    if (!form_agrees(form, spec) || form.inner.result_bits == 0) continue;
+    std::optional<SearchResult> inner =
+        find_cheapest(form.inner, names, effort, spec_output_bytes(spec));
+    if (!inner) continue;
+    EmittedRoutine routine = wrap_form(form, inner->routine, spec, names);
+    if (!best || routine.instructions < best->routine.instructions) {
+      best = SpecResult{form, std::move(*inner), std::move(routine)};
+    }
+  }
+  return best;
+}
+
+}  // namespace tarvek

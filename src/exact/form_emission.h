@@ -1,0 +1,40 @@
+// A whole exact routine: the unsigned routine of a form's inner target, wrapped in what the
+// form needs around it (the bias of a signed input and the offset taken off its result, or
+// the magnitude of the input and the sign put back on the result), and the search over the
+// forms of a request.
+#ifndef TARVEK_EXACT_FORM_EMISSION_H
+#define TARVEK_EXACT_FORM_EMISSION_H
+
+#include <optional>
+
+#include "exact/emission.h"
+#include "exact/search.h"
+#include "exact/signed_form.h"
+
+namespace tarvek {
+
+// The result's bytes: the input bytes, more when the result is wider.
+int spec_output_bytes(const ExactSpec& spec);
+
+// The routine of `form` around `inner`, the form's unsigned routine emitted with
+// spec_output_bytes(spec) output bytes.
+// Requires: inner is a proven candidate's routine for form.inner; form_agrees(form, spec).
+EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec& spec,
+                         const RoutineNames& names);
+
+struct SpecResult {
+  Form form;
+  // The search's result for the form's inner target.
+  SearchResult inner;
+  // The whole routine.
+  EmittedRoutine routine;
+};
+
+// Searches every form of the spec and keeps the cheapest whole routine (the first of equal
+// ones); nullopt when no form has a proven routine.
+std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
+                                                const SearchEffort& effort = SearchEffort{});
+
+}  // namespace tarvek
+
+#endif  // TARVEK_EXACT_FORM_EMISSION_H
