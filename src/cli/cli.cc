@@ -59,7 +59,8 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
     // The exact product the routine rounds, from the constant as read exactly.
     target = VerifyTarget{ExactTarget::fraction(generated.numerator, generated.denominator),
                           "input * " + std::to_string(generated.numerator) + "/" +
-                              std::to_string(generated.denominator)};
+                              std::to_string(generated.denominator),
+                          generated.is_signed};
   } else if (request.divisor != 0) {
     target = VerifyTarget{ExactTarget::divided_by(request.divisor),
                           "input / " + shortest_decimal(request.divisor)};

@@ -32,6 +32,7 @@ CliRequest make_cli_request(const CliOptions& options) {
   if (options.error_text) add("ConstErr", *options.error_text);
   add("Temp", options.temp_name);
   add("endian", options.little_endian ? "little" : "big");
+  if (options.is_signed) add("Signed", "1");
 
   CliRequest result;
   result.fields = read_request_fields(form);

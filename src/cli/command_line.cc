@@ -29,6 +29,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
     options.little_endian = false;
   } else if (name == "verify") {
     options.verify = true;
+  } else if (name == "signed") {
+    options.is_signed = true;
   }
 }
 
@@ -38,8 +40,8 @@ bool takes_value(std::string_view name) {
 }
 
 bool is_flag(std::string_view name) {
-  return name == "little-endian" || name == "big-endian" || name == "verify" || name == "help" ||
-         name == "version";
+  return name == "little-endian" || name == "big-endian" || name == "verify" || name == "signed" ||
+         name == "help" || name == "version";
 }
 
 CommandLine refuse(std::string message) {
@@ -107,7 +109,7 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
 }
 
 std::string usage_text() {
-  return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE]\n"
+  return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE] [--signed]\n"
          "                  [--error PERCENT] [--acc NAME] [--temp NAME] [--little-endian]\n"
          "                  [--verify]\n"
          "Try 'tarvek-asm --help' for more information.\n";
@@ -128,7 +130,9 @@ std::string help_text() {
          "                       e.g. --divide-by 10   or   --const 5000 --divide-by 1023\n"
          "  --result MODE      approx (default): the documented multiplication within the\n"
          "                     allowed error; floor: exactly floor(x * K) for every input,\n"
-         "                     what C's x / D gives; nearest: exactly floor(x * K + 1/2).\n"
+         "                     what C's x / D gives for unsigned x; nearest: exactly\n"
+         "                     floor(x * K + 1/2); trunc: exactly x * K rounded toward zero,\n"
+         "                     what C's x / D gives for signed x (floor when unsigned).\n"
          "                     The exact modes read K exactly: a decimal number (0.1 is\n"
          "                     1/10) or a fraction (5000/1023) in --const and --divide-by\n"
          "                       e.g. --divide-by 10 --result floor\n"
@@ -142,6 +146,9 @@ std::string help_text() {
          "                       e.g. --acc VALUE\n"
          "  --temp NAME        temporary register (default TEMP)\n"
          "                       e.g. --temp SCRATCH\n"
+         "  --signed           the input is a two's-complement value of N bits, sign-extended\n"
+         "                     through its bytes; so is the result (exact modes only)\n"
+         "                       e.g. --divide-by 10 --result trunc --signed\n"
          "  --little-endian    byte 0 is the least significant byte of both registers\n"
          "                     (default: byte 0 is the most significant, big-endian)\n"
          "  --big-endian       the default byte order, for scripts that want to say so\n"

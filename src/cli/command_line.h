@@ -38,6 +38,8 @@ struct CliOptions {
   bool little_endian = false;
   // --verify: run the routine on the simulator and append the findings.
   bool verify = false;
+  // --signed: the input is a two's-complement value (the exact modes only).
+  bool is_signed = false;
 };
 
 // Either the options, or a one-line description of what is wrong with the command line.

@@ -53,8 +53,10 @@ ExactTarget ExactTarget::fraction(uint64_t numerator, uint64_t denominator) {
   return ExactTarget(static_cast<WideInt>(numerator), static_cast<WideInt>(denominator));
 }
 
-long double ExactTarget::deviation(uint64_t x, uint64_t result) const {
-  assert(x < (uint64_t{1} << 32) && result < (uint64_t{1} << 63));
+long double ExactTarget::deviation(WideInt x, WideInt result) const {
+  [[maybe_unused]] const WideInt limit = static_cast<WideInt>(1) << 32;
+  assert(x <= limit && x >= -limit);
+  assert(result < (static_cast<WideInt>(1) << 63) && result >= -(static_cast<WideInt>(1) << 63));
   // x * numerator stays below 2^118; result * denominator can exceed 2^127 only for a result
   // far beyond the exact product, whose deviation then needs no exact fraction.
   const WideInt scaled_exact = static_cast<WideInt>(x) * numerator_;
@@ -66,12 +68,12 @@ long double ExactTarget::deviation(uint64_t x, uint64_t result) const {
          static_cast<long double>(denominator_);
 }
 
-long double ExactTarget::exact(uint64_t x) const {
+long double ExactTarget::exact(WideInt x) const {
   return static_cast<long double>(static_cast<WideInt>(x) * numerator_) /
          static_cast<long double>(denominator_);
 }
 
-void DeviationTracker::observe(uint64_t x, uint64_t result) {
+void DeviationTracker::observe(WideInt x, WideInt result) {
   const long double deviation = target_.deviation(x, result);
   if (!worst_absolute_ || std::fabs(deviation) > std::fabs(worst_absolute_->value)) {
     worst_absolute_ = Extreme{deviation, x};

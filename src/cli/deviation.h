@@ -26,10 +26,11 @@ class ExactTarget {
   // x * numerator / denominator. Requires: both from 1 to 2^64 - 1.
   static ExactTarget fraction(uint64_t numerator, uint64_t denominator);
 
-  // result - exact product, for an input x below 2^32 and a result below 2^63.
-  long double deviation(uint64_t x, uint64_t result) const;
+  // result - exact product, for an input x of magnitude at most 2^32 and a result of
+  // magnitude below 2^63 (negative ones come from signed routines).
+  long double deviation(WideInt x, WideInt result) const;
   // The exact product, rounded to long double.
-  long double exact(uint64_t x) const;
+  long double exact(WideInt x) const;
 
  private:
   ExactTarget(WideInt numerator, WideInt denominator)
@@ -44,7 +45,7 @@ class ExactTarget {
 // One extreme: its value and the input where it first occurs.
 struct Extreme {
   long double value = 0;
-  uint64_t input = 0;
+  WideInt input = 0;
 };
 
 // The largest deviations among the results it is shown, by magnitude; of equal magnitudes
@@ -53,9 +54,11 @@ class DeviationTracker {
  public:
   explicit DeviationTracker(ExactTarget target) : target_(target) {}
 
-  void observe(uint64_t x, uint64_t result);
+  // Inputs and results as values, signed where the routine's are.
+  void observe(WideInt x, WideInt result);
 
-  // Largest |result - exact|, signed; empty before any result.
+  // Largest |result - exact|, signed; empty before any result. Inputs are reported as the
+  // values they stand for.
   const std::optional<Extreme>& worst_absolute() const { return worst_absolute_; }
   // Largest |result - exact| / exact, signed, in percent; inputs whose exact product is 0
   // (only x = 0) have no relative deviation and are left out; empty when no other input

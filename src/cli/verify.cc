@@ -1,5 +1,6 @@
 #include "cli/verify.h"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -66,9 +67,21 @@ VerifyOutcome verify_routine(const RoutineUnderCheck& routine, const VerifyTarge
   const std::vector<uint64_t> inputs =
       sample_inputs(routine.input_bits, kExhaustiveBits, kRandomInputs, kSampleSeed);
   DeviationTracker tracker(target.exact);
+  // A signed routine's input bits and output bytes hold two's-complement values.
+  const int output_bytes = std::max((routine.input_bits + 7) / 8, (routine.output_bits + 7) / 8);
+  const auto value_of = [](uint64_t bits, int width) {
+    WideInt value = static_cast<WideInt>(bits);
+    if ((bits >> (width - 1)) & 1) value -= static_cast<WideInt>(1) << width;
+    return value;
+  };
   const CheckReport report =
-      check_routine(routine, inputs, kStartSeed,
-                    [&tracker](uint64_t x, uint64_t result) { tracker.observe(x, result); });
+      check_routine(routine, inputs, kStartSeed, [&](uint64_t x, uint64_t result) {
+        if (target.is_signed) {
+          tracker.observe(value_of(x, routine.input_bits), value_of(result, 8 * output_bytes));
+        } else {
+          tracker.observe(x, result);
+        }
+      });
 
   VerifyOutcome outcome;
   outcome.passed = report.passed;
@@ -95,11 +108,11 @@ VerifyOutcome verify_routine(const RoutineUnderCheck& routine, const VerifyTarge
   // exists for every input width (input 1 is always run).
   if (const std::optional<Extreme>& worst = tracker.worst_absolute()) {
     out += comment_line("  absolute " + deviation_text(worst->value) + " at input " +
-                        std::to_string(worst->input));
+                        to_decimal(worst->input));
   }
   if (const std::optional<Extreme>& worst = tracker.worst_relative()) {
-    std::string line = "  relative " + deviation_text(worst->value) + " % at input " +
-                       std::to_string(worst->input);
+    std::string line =
+        "  relative " + deviation_text(worst->value) + " % at input " + to_decimal(worst->input);
     if (tracker.skipped_zero()) line += " (undefined at input 0, which is left out)";
     out += comment_line(line);
   }

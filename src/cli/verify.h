@@ -26,6 +26,8 @@ struct VerifyTarget {
   ExactTarget exact;
   // How the comment lines name the exact product: "input * 10", "input / 3".
   std::string description;
+  // The routine reads a two's-complement input and writes a two's-complement result.
+  bool is_signed = false;
 };
 
 struct VerifyOutcome {

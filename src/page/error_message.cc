@@ -36,8 +36,10 @@ const char* error_message(int code) {
       return "Signed inputs need an exact result (floor, nearest or trunc).\n";
     case 13:
       return "Core must be midrange or enhanced.\n";
-    default:
+    case 14:
       return "Answer format must be html, text or json.\n";
+    default:
+      return "Signed must be 1 or on for a signed input, empty, 0 or off for an unsigned one.\n";
   }
 }
 

@@ -12,7 +12,7 @@
 namespace tarvek {
 
 // Highest numbered error.
-inline constexpr int kLastErrorCode = 14;
+inline constexpr int kLastErrorCode = 15;
 
 // The message of error `code`, exactly as the error page prints it after its heading. Every
 // message but 7 ends in a line break; on the page the back link follows message 7 on the

@@ -31,9 +31,11 @@ const char* mode_name(ResultMode mode) {
     case ResultMode::kFloor:
       return "floor";
     case ResultMode::kNearest:
+      return "nearest";
+    case ResultMode::kTrunc:
       break;
   }
-  return "nearest";
+  return "trunc";
 }
 
 // Each field in the order the form sends them. A value is null when it cannot be read (an

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "exact/target.h"
+#include "exact/signed_form.h"
 #include "page/exact_constant.h"
 #include "page/number_reading.h"
 
@@ -65,13 +65,21 @@ RequestFields read_request_fields(const FormEntryList& form) {
   }
   if (const std::string* value = form_value(form, "Result")) fields.result_text = *value;
   if (const std::string* value = form_value(form, "DivideBy")) fields.divide_by_text = *value;
+  if (const std::string* value = form_value(form, "Signed")) fields.signed_text = *value;
   return fields;
+}
+
+std::optional<bool> signed_input(std::string_view text) {
+  if (text == "1" || text == "on") return true;
+  if (text.empty() || text == "0" || text == "off") return false;
+  return std::nullopt;
 }
 
 std::optional<ResultMode> result_mode(std::string_view text) {
   if (text.empty() || text == "approx") return ResultMode::kApprox;
   if (text == "floor") return ResultMode::kFloor;
   if (text == "nearest") return ResultMode::kNearest;
+  if (text == "trunc") return ResultMode::kTrunc;
   return std::nullopt;
 }
 
@@ -124,8 +132,8 @@ int check_approximate_constant(const RequestFields& fields, ValidatedRequest& re
 
 // The exact modes' constant checks (codes 2, 5, 7, 9, 10). When they pass, the exact fraction,
 // its double, and the width of the largest result are set.
-int check_exact_constant(const RequestFields& fields, ResultMode mode, ValidatedRequest& result,
-                         long long& int_bits, long long& output_bits) {
+int check_exact_constant(const RequestFields& fields, ResultMode mode, bool is_signed,
+                         ValidatedRequest& result, long long& int_bits, long long& output_bits) {
   const ExactConstant constant =
       read_exact_constant(fields.const_text, fields.divide_by_text, fields.input_bits);
   if (constant.error_code != 0) return constant.error_code;
@@ -135,11 +143,11 @@ int check_exact_constant(const RequestFields& fields, ResultMode mode, Validated
   result.request.denominator = *k.denominator.to_u64();
   int_bits = const_integer_bits(result.request.const_value);
   if (fields.input_bits < 1 || fields.input_bits > 32) return 0;
-  const ResultTarget target = make_target(k, mode, static_cast<int>(fields.input_bits));
+  const ExactSpec spec = make_spec(k, mode, static_cast<int>(fields.input_bits), is_signed);
   // Every result 0 (floor(x * K) with x * K below 1 for the largest input): no routine is
   // wanted for that.
-  if (target.result_bits == 0) return 7;
-  output_bits = target.result_bits;
+  if (spec.result_bits == 0) return 7;
+  output_bits = spec.result_bits;
   return 0;
 }
 
@@ -150,6 +158,8 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   int code = 0;
   const std::optional<ResultMode> mode = result_mode(fields.result_text);
   const bool exact = mode && *mode != ResultMode::kApprox;
+  const std::optional<bool> is_signed = signed_input(fields.signed_text);
+  const bool signed_exact = exact && is_signed.value_or(false);
   // A temporary register that shares a byte with the accumulator (the same name, or ACC and
   // ACC1, whose bytes ACC1 and ACC10 meet) would make the routine overwrite its own input.
   if (!is_valid_register_name(fields.temp_name) ||
@@ -161,12 +171,15 @@ ValidatedRequest validate_request(const RequestFields& fields) {
 
   long long int_bits = 0;
   long long output_bits = 0;
-  const int constant_code = exact
-                                ? check_exact_constant(fields, *mode, result, int_bits, output_bits)
-                                : check_approximate_constant(fields, result, int_bits, output_bits);
+  const int constant_code =
+      exact ? check_exact_constant(fields, *mode, signed_exact, result, int_bits, output_bits)
+            : check_approximate_constant(fields, result, int_bits, output_bits);
   if (constant_code != 0) code = constant_code;
   if (fields.input_bits < 1 || fields.input_bits > 32) code = 1;
   if (!is_valid_register_name(fields.acc_name)) code = 3;
+  // Signed inputs are an exact mode's: the approximation's computation is unsigned.
+  if (mode && !exact && is_signed.value_or(false)) code = 12;
+  if (!is_signed) code = 15;
   if (!mode) code = 8;
 
   result.error_code = code;
@@ -176,6 +189,7 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.const_error = exact ? 0 : fields.const_error;
     result.request.output_bits = static_cast<int>(output_bits);
     result.request.mode = *mode;
+    result.request.is_signed = signed_exact;
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

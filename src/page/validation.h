@@ -41,6 +41,8 @@ struct RequestFields {
   std::string result_text;
   // Field DivideBy as sent; empty when absent (a divisor of 1).
   std::string divide_by_text;
+  // Field Signed as sent; empty when absent (an unsigned input).
+  std::string signed_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -60,15 +62,20 @@ struct ValidatedRequest {
 
 // Checks the fields in the fixed order temp name (4, also when its bytes would share names
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
-// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), result mode (8); a
+// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), a signed input in
+// the approximating mode (12), the Signed value (15), result mode (8); a
 // later failing check replaces the code of an earlier one, so the code shown is that of the
 // last failing check. A request without Result and DivideBy is checked exactly as it always
 // was.
 ValidatedRequest validate_request(const RequestFields& fields);
 
-// The mode a Result value names: empty and "approx" the approximating mode, "floor" and
-// "nearest" the exact ones; nullopt for anything else.
+// The mode a Result value names: empty and "approx" the approximating mode, "floor",
+// "nearest" and "trunc" the exact ones; nullopt for anything else.
 std::optional<ResultMode> result_mode(std::string_view text);
+
+// Whether a Signed value asks for a signed input: "1" and "on" (what a checkbox sends) do,
+// empty, "0" and "off" do not; nullopt for anything else.
+std::optional<bool> signed_input(std::string_view text);
 
 // The number of integer bits of `const_value`: the smallest n with 2^n not below it. An exact
 // power of two 2^k gives exactly k; every other value gives ceil(log10(c) / log10(2)) in

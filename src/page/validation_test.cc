@@ -162,6 +162,20 @@ TEST(ValidateRequestTest, ResultAndDivideBy) {
       {"every floor zero", "Const=1/65536&DivideBy=0.99999&Result=floor", 7},
       {"exact tiny", "Const=1e-50&Result=nearest", 7},
       {"ConstErr is ignored when exact", "Const=1/3&ConstErr=99&Result=floor", 0},
+      // Signed inputs and trunc
+      {"trunc unsigned", "Const=1/10&Result=trunc", 0},
+      {"signed floor", "Const=1/10&Result=floor&Signed=1", 0},
+      {"signed trunc from a checkbox", "Const=1/10&Result=trunc&Signed=on", 0},
+      {"Signed 0 is unsigned", "Const=10&Signed=0", 0},
+      {"Signed off is unsigned", "Const=10&Signed=off", 0},
+      {"Signed empty is unsigned", "Const=10&Signed=", 0},
+      {"signed approx", "Const=10&Signed=1", 12},
+      {"signed approx by name", "Const=10&Result=approx&Signed=on", 12},
+      {"unknown Signed", "Const=1/10&Result=floor&Signed=yes", 15},
+      {"8 over 15", "Const=1/10&Result=x&Signed=yes", 8},
+      {"15 over 3", "Const=1/10&Result=floor&Signed=yes&Acc=", 15},
+      {"signed trunc zero everywhere", "Const=3/131072&Result=trunc&Signed=1", 7},
+      {"signed floor of the same is -1 at least", "Const=3/131072&Result=floor&Signed=1", 0},
       {"1 over 10", "Const=1/3&Result=floor&Bits=40", 1},
   };
   for (const Case& c : cases) {
@@ -183,6 +197,12 @@ TEST(ValidateRequestTest, ExactValues) {
   ASSERT_EQ(reduced.error_code, 0);
   EXPECT_EQ(reduced.request.numerator, 33u);
   EXPECT_EQ(reduced.request.denominator, 1000u);
+  // A signed result's width is its two's-complement width: -3277 to 3276 needs 13 bits.
+  EXPECT_EQ(
+      validate_query("Const=1/10&Result=floor&Signed=1&Bits=16&Acc=A&Temp=T").request.output_bits,
+      13);
+  EXPECT_TRUE(
+      validate_query("Const=1/10&Result=floor&Signed=1&Bits=16&Acc=A&Temp=T").request.is_signed);
   // Approx with a divisor: the double nearest to the quotient of the values read.
   EXPECT_EQ(validate_query("Const=1&DivideBy=3&Bits=8&Acc=A&Temp=T").request.const_value, 1.0 / 3);
 }

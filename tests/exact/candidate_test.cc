@@ -18,11 +18,14 @@ struct Case {
   ResultMode mode;
 };
 
-// The block of a candidate as the generator would print it.
+// The block of a candidate as the generator would print it for an unsigned input.
 std::string block_of(const Candidate& c, const ResultTarget& target, const ProofOutcome& proof,
                      const RoutineNames& names) {
   const EmittedRoutine routine = emit_candidate(c, target, names);
-  return exact_comment_block(target, c, proof, routine, names.acc) + "\n\n\tcblock\n" +
+  const ExactSpec spec = make_spec(target.constant, target.mode, target.input_bits, false);
+  const SpecResult found{Form{FormKind::kDirect, target, 0}, SearchResult{c, proof, routine},
+                         routine};
+  return exact_comment_block(spec, found, names.acc) + "\n\n\tcblock\n" +
          declaration_lines(routine, names) + "\tendc\n\n" + routine.code + "\n";
 }
 

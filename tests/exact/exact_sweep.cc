@@ -1,5 +1,6 @@
 #include "exact_sweep.h"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <numeric>
@@ -14,6 +15,7 @@ namespace tarvek {
 namespace {
 
 __extension__ typedef unsigned __int128 U128;
+__extension__ typedef __int128 Int128;
 
 // A decimal text of at most 18 significant digits, or digits/digits, as a reduced fraction.
 // Independent of the program's own reading on purpose.
@@ -66,8 +68,9 @@ int bit_length(U128 value) {
 std::string describe(const ExactSweepRequest& request) {
   std::string text = request.constant;
   if (!request.divide_by.empty()) text += " / " + request.divide_by;
-  return text + " " + request.result + ", " + std::to_string(request.bits) + " bits, " +
-         (request.little_endian ? "little" : "big") + "-endian";
+  return text + " " + request.result + (request.is_signed ? " signed" : "") + ", " +
+         std::to_string(request.bits) + " bits, " + (request.little_endian ? "little" : "big") +
+         "-endian";
 }
 
 std::vector<std::pair<std::string, std::string>> exact_sweep_constants() {
@@ -98,7 +101,7 @@ ExactPromise expected_promise(const ExactSweepRequest& request) {
   }
   const U128 common = gcd(p, q);
   return ExactPromise{static_cast<uint64_t>(p / common), static_cast<uint64_t>(q / common),
-                      request.result == "nearest"};
+                      request.result == "nearest", request.result == "trunc", request.is_signed};
 }
 
 std::string generate_exact_block(const ExactSweepRequest& request, int& refusal) {
@@ -115,6 +118,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal)
   add("Acc", "ACC");
   add("Temp", "TEMP");
   add("endian", request.little_endian ? "little" : "big");
+  if (request.is_signed) add("Signed", "1");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -129,13 +133,17 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal)
 
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
-    const std::vector<int>& widths) {
+    const std::vector<int>& widths, bool is_signed) {
   std::vector<ExactSweepRequest> requests;
+  const std::vector<const char*> modes = is_signed
+                                             ? std::vector<const char*>{"floor", "nearest", "trunc"}
+                                             : std::vector<const char*>{"floor", "nearest"};
   for (const auto& [constant, divide_by] : constants) {
     for (const int bits : widths) {
-      for (const char* result : {"floor", "nearest"}) {
+      for (const char* result : modes) {
         for (const bool little : {false, true}) {
-          requests.push_back(ExactSweepRequest{constant, divide_by, result, bits, little});
+          requests.push_back(
+              ExactSweepRequest{constant, divide_by, result, bits, little, is_signed});
         }
       }
     }
@@ -153,8 +161,21 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
   for (const ExactSweepRequest& request : requests) {
     ++outcome.requests;
     const ExactPromise promise = expected_promise(request);
-    const uint64_t max_input = (uint64_t{1} << request.bits) - 1;
-    const int result_bits = bit_length(static_cast<U128>(exact_result(promise, max_input)));
+    int result_bits = 0;
+    if (request.is_signed) {
+      // The two's-complement width of the results at both ends of the input range.
+      const Int128 half = static_cast<Int128>(1) << (request.bits - 1);
+      const Int128 low = exact_result(promise, -half);
+      const Int128 high = exact_result(promise, half - 1);
+      if (low != 0 || high != 0) {
+        result_bits = std::max(bit_length(static_cast<U128>(low < 0 ? -low - 1 : low)),
+                               bit_length(static_cast<U128>(high < 0 ? -high - 1 : high))) +
+                      1;
+      }
+    } else {
+      const uint64_t max_input = (uint64_t{1} << request.bits) - 1;
+      result_bits = bit_length(static_cast<U128>(exact_result(promise, max_input)));
+    }
     int refusal = 0;
     const std::string block = generate_exact_block(request, refusal);
     if (refusal != 0) {
@@ -177,7 +198,9 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
     if (!prepared.routine->promise.exact ||
         prepared.routine->promise.exact->numerator != promise.numerator ||
         prepared.routine->promise.exact->denominator != promise.denominator ||
-        prepared.routine->promise.exact->nearest != promise.nearest) {
+        prepared.routine->promise.exact->nearest != promise.nearest ||
+        prepared.routine->promise.exact->trunc != promise.trunc ||
+        prepared.routine->promise.exact->is_signed != promise.is_signed) {
       fail(request, "the title line does not state the requested result");
       continue;
     }

@@ -19,10 +19,12 @@ struct ExactSweepRequest {
   std::string constant;
   // Empty for none.
   std::string divide_by;
-  // "floor" or "nearest".
+  // "floor", "nearest" or "trunc".
   std::string result;
   int bits = 8;
   bool little_endian = false;
+  // Sent as Signed=1: a two's-complement input.
+  bool is_signed = false;
 };
 
 // "1/10 floor, 16 bits, big-endian": how failures name their request.
@@ -57,10 +59,11 @@ struct ExactOutcome {
 ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int exhaustive_bits,
                              int random_count, uint64_t seed, bool refusals_allowed = false);
 
-// Every request of the constants for the widths given, both modes and byte orders.
+// Every request of the constants for the widths given, both byte orders, and either the
+// unsigned modes floor and nearest or the signed modes floor, nearest and trunc.
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
-    const std::vector<int>& widths);
+    const std::vector<int>& widths, bool is_signed = false);
 
 }  // namespace tarvek
 

@@ -26,6 +26,8 @@ TEST(ExactSweepTest, QuickSample) {
   for (std::size_t i = 0; i < family.size(); i += 5) sample.push_back(family[i]);
   expect_clean(run_exact_sweep(exact_requests(sample, {1, 3, 8, 11, 16, 24, 32}), 11, 64, 7),
                "quick sample");
+  expect_clean(run_exact_sweep(exact_requests(sample, {1, 2, 8, 11, 16, 24, 32}, true), 11, 64, 8),
+               "quick signed sample");
 }
 
 class Slow : public ::testing::TestWithParam<int> {};
@@ -34,6 +36,12 @@ TEST_P(Slow, EveryConstantAtThisWidth) {
   const int bits = GetParam();
   expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}), 16, 400, 11),
                std::to_string(bits) + " bits");
+}
+
+TEST_P(Slow, EveryConstantAtThisWidthSigned) {
+  const int bits = GetParam();
+  expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true), 16, 400, 12),
+               std::to_string(bits) + " bits, signed");
 }
 
 INSTANTIATE_TEST_SUITE_P(Width, Slow, ::testing::Range(1, 33));
