@@ -98,6 +98,9 @@ void extend_to(CodeWriter& writer, Register& acc, Register& temp) {
 const std::string& add_register(CodeWriter& writer, Register& acc, Register& temp) {
   assert(&acc != &temp);
   writer.clear_text();
+  // A temp shifted out entirely holds 0: adding it changes nothing, and the carry chain
+  // would otherwise ripple whatever C holds into acc.
+  if (temp.value_bytes() == 0) return writer.text;
   extend_to(writer, acc, temp);
   carry_chain(writer, acc, temp, false);
 
@@ -119,6 +122,8 @@ const std::string& add_register(CodeWriter& writer, Register& acc, Register& tem
 const std::string& subtract_register(CodeWriter& writer, Register& acc, Register& temp) {
   assert(&acc != &temp);
   writer.clear_text();
+  // Subtracting a temp that holds 0 changes nothing (see add_register).
+  if (temp.value_bytes() == 0) return writer.text;
   extend_to(writer, acc, temp);
   writer.set_carry_known(false, acc);
 

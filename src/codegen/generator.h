@@ -44,6 +44,8 @@ struct GeneratorRequest {
   // sign-extended through its bytes, and so is the result through the output bytes;
   // output_bits is then the result's two's-complement width.
   bool is_signed = false;
+  // How hard the exact modes search for a cheaper routine, 1 to 5 (the web form's is 1).
+  int effort = 1;
 };
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =

@@ -1,0 +1,55 @@
+#include "codegen/self_add.h"
+
+#include <cassert>
+
+namespace tarvek {
+namespace {
+
+// Index of reg's byte that is the k-th from the least significant end of `count` bytes.
+int from_low(const Register& reg, int count, int k) {
+  return reg.little_endian ? k : count - 1 - k;
+}
+
+}  // namespace
+
+const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift) {
+  assert(!reg.is_signed && byte_shift >= 1);
+  writer.clear_text();
+  writer.flush_carry();
+  const int count = reg.value_bytes();
+  if (count <= byte_shift) return writer.text;  // the shifted value is 0
+  // The paired bytes: byte k takes byte k + byte_shift, with the carry of the byte below
+  // taken in by the register addition's idiom (W = addend + 1; a wrap to 0 skips the add and
+  // passes the carry on).
+  for (int k = 0; k < count - byte_shift; ++k) {
+    Register& source = reg;
+    const int from = from_low(reg, count, k + byte_shift);
+    const int to = from_low(reg, count, k);
+    writer.movf_w(source, from);
+    if (k > 0) {
+      writer.skpnc();
+      writer.incfsz_w(source, from);
+    }
+    writer.addwf_f(reg, to);
+  }
+  // The bytes with nothing above them to take in: only the carry ripples on.
+  if (byte_shift > 0) {
+    writer.movlw(1);
+    for (int k = count - byte_shift; k < count; ++k) {
+      writer.skpnc();
+      writer.addwf_f(reg, from_low(reg, count, k));
+    }
+  }
+  // v + v / 2^(8m) < 2 v: one bit more, which the spare bits may hold.
+  writer.set_carry_known(true, reg);
+  writer.set_carry_overflow(false, reg);
+  if (reg.spare >= 1) {
+    reg.width += 1;
+    reg.spare -= 1;
+  } else {
+    writer.set_carry_overflow(true, reg);
+  }
+  return writer.text;
+}
+
+}  // namespace tarvek

@@ -1,0 +1,23 @@
+// reg += reg >> 8m in place: each byte takes in the byte m places above it, least
+// significant first, so every byte is read before the step that changes it. A shift by whole
+// bytes costs nothing but the addition: no copy, no shift.
+#ifndef TARVEK_CODEGEN_SELF_ADD_H
+#define TARVEK_CODEGEN_SELF_ADD_H
+
+#include <string>
+
+#include "codegen/code_writer.h"
+#include "codegen/register.h"
+
+namespace tarvek {
+
+// reg += floor(reg / 2^(8 byte_shift)) for an unsigned reg, keeping its width, spare and the
+// writer's carry state true as the register addition does (a carry out of the top byte is
+// left pending exactly when the sum may not fit). A pending carry is stored first. Empties
+// the writer's text first and returns it.
+// Requires: reg not signed; 1 <= byte_shift.
+const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CODEGEN_SELF_ADD_H
