@@ -2,6 +2,7 @@
 // code that computes it:
 //
 //   v = x * multiplier / 2^(shift - guard), by the digit walk (truncating as it goes),
+//   v = v * (1 + 2^-k) for each of the `factors` (truncating; see chain.h),
 //   v = v + offset,
 //   q = floor(v / 2^guard),
 //   then `corrections` correction steps: q = q + 1 while the remainder shows q too small.
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "exact/big_int.h"
 
@@ -30,6 +32,9 @@ struct Candidate {
   uint64_t offset = 0;
   // Correction steps after the guard bits are dropped.
   int corrections = 0;
+  // Applied to the walk's value in order (chain.h): the multiplier approximates
+  // K * 2^shift / the factors' product.
+  std::vector<int> factors;
 };
 
 // "M / 2^s, guard g, offset c, corrections e", for test messages and the search's trace.

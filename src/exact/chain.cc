@@ -133,4 +133,39 @@ AffineBound chain_bound(const Chain& chain) {
   return AffineBound{big(v.slope), big(v.low), big(v.high)};
 }
 
+Int128 walk_value(const Chain& chain, const Factors& factors, uint64_t x) {
+  Int128 v = chain_value(chain, x);
+  for (const int k : factors) {
+    v += k > 0 ? floor_shift(v, k) : v * (static_cast<Int128>(1) << -k);
+  }
+  return v;
+}
+
+AffineBound walk_bound(const Chain& chain, const Factors& factors, const BigInt& max_input) {
+  AffineBound bound = chain_bound(chain);
+  const BigInt one = BigInt::power_of_two(kBoundScale);
+  for (const int k : factors) {
+    if (k < 0) {
+      const BigInt times = BigInt::power_of_two(-k) + 1;
+      bound.slope *= times;
+      bound.low_intercept *= times;
+      bound.high_intercept *= times;
+      continue;
+    }
+    // v + floor(v / 2^k) lies in [v + v / 2^k - (1 - 2^-k), v + v / 2^k]; each of the three
+    // terms divided by 2^k is rounded outward when the fixed point cannot hold it exactly.
+    const BigInt slope_part = bound.slope >> k;
+    const BigInt slope_rest = bound.slope - (slope_part << k);
+    const BigInt low_part = bound.low_intercept >> k;
+    const BigInt high_part = -((-bound.high_intercept) >> k);
+    bound.slope += slope_part;
+    bound.low_intercept += low_part - (one - (one >> k));
+    bound.high_intercept += high_part;
+    // The slope's lost fraction: below 1 per 2^k of the scale, times at most max_input.
+    if (!slope_rest.is_zero())
+      bound.high_intercept += ceil_div_scaled(slope_rest * max_input, 1, k);
+  }
+  return bound;
+}
+
 }  // namespace tarvek

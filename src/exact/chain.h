@@ -59,6 +59,21 @@ Int128 chain_value(const Chain& chain, uint64_t x);
 // multiple of 2^n), and a negation turns that loss into a gain.
 AffineBound chain_bound(const Chain& chain);
 
+// Factors applied to the walk's value v, in order: a factor k > 0 is v = v + floor(v / 2^k)
+// (times 1 + 2^-k, truncating), k < 0 is v = v + v * 2^-k (times 2^-k + 1, exactly). The
+// partial sums of a product reuse each other: 1/(1 - 2^-p) is (1 + 2^-p)(1 + 2^-2p)... and
+// x * 45 is (x * 5) * 9.
+using Factors = std::vector<int>;
+
+// What the walk followed by the factors computes for x, exactly. Requires: x < 2^32, and the
+// value stays below 2^120.
+Int128 walk_value(const Chain& chain, const Factors& factors, uint64_t x);
+
+// An affine bound of walk_value for every input from 0 to max_input: each truncating factor
+// loses between 0 and 1 - 2^-k; where the bound's own fixed point cannot hold a scaled term
+// exactly, the bound is widened outward by what that can amount to at max_input.
+AffineBound walk_bound(const Chain& chain, const Factors& factors, const BigInt& max_input);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_EXACT_CHAIN_H

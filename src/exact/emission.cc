@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cassert>
 
+#include "codegen/arithmetic.h"
 #include "codegen/code_writer.h"
 #include "codegen/constant_add.h"
 #include "codegen/correction.h"
 #include "codegen/output_fit.h"
 #include "codegen/program_assembly.h"
 #include "codegen/register.h"
+#include "codegen/self_add.h"
 #include "codegen/shift.h"
 #include "exact/chain.h"
 
@@ -29,8 +31,8 @@ void narrow(CodeWriter& writer, Register& reg, int bits) {
 // Whether the walk left the input itself in temp: it copies the input there and only ever
 // adds temp to the accumulator when every term lies at or below the units position, unless
 // nothing read the copy and it was dropped.
-bool temp_holds_input(const Chain& chain, const Register& temp) {
-  if (!temp.used || chain.decomposition.term_count < 2) return false;
+bool temp_holds_input(const Chain& chain, const Factors& factors, const Register& temp) {
+  if (!temp.used || chain.decomposition.term_count < 2 || !factors.empty()) return false;
   return std::all_of(chain.terms.begin(), chain.terms.end(),
                      [](const ChainTerm& term) { return term.exponent <= 0; });
 }
@@ -51,7 +53,7 @@ std::string add_corrections(CodeWriter& writer, const Candidate& c, const Result
   const Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
   Register remainder(temp.name, 0, temp.little_endian);
   remainder.set_width(8, 0);
-  if (temp_holds_input(chain, temp)) {
+  if (temp_holds_input(chain, c.factors, temp)) {
     // The input's low byte within the copy, in the copy's byte order.
     const int copied = (target.input_bits + 7) / 8;
     remainder.base = temp.little_endian ? 0 : copied - 1;
@@ -87,11 +89,28 @@ EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
 
   // The walk's largest value, from its bound at the largest input, decides whether a carry it
   // leaves pending is a bit of the value.
-  const AffineBound bound = chain_bound(chain);
-  const BigInt walk_high = (bound.slope * target.max_input + bound.high_intercept) >> kBoundScale;
-  const int walk_bits = std::max(1, walk_high.bit_length());
-  std::string code = assemble_instructions(writer, chain.decomposition, walk_bits, 0, acc, temp);
-  narrow(writer, acc, walk_bits);
+  const auto bits_of = [&](const AffineBound& bound) {
+    const BigInt high = (bound.slope * target.max_input + bound.high_intercept) >> kBoundScale;
+    return std::pair{high, std::max(1, high.bit_length())};
+  };
+  const auto [head_high, head_bits] = bits_of(chain_bound(chain));
+  const auto [walk_high, walk_bits] = bits_of(walk_bound(chain, c.factors, target.max_input));
+  std::string code = assemble_instructions(writer, chain.decomposition, head_bits, 0, acc, temp);
+  narrow(writer, acc, head_bits);
+  // The factors: v += v >> k as a copy into temp, shifted, added back.
+  for (const int k : c.factors) {
+    // A value below 2^k shifted right by k is 0: the factor changes nothing.
+    if (k > 0 && k >= acc.width) continue;
+    if (k > 0 && k % 8 == 0) {
+      // The upper bytes are the shifted value already.
+      code += add_upper_bytes(writer, acc, k / 8);
+      continue;
+    }
+    code += temp.copy_from(writer, acc);
+    code += k > 0 ? shift_right(writer, temp, k) : shift_left(writer, temp, -k);
+    code += add_register(writer, acc, temp);
+  }
+  if (!c.factors.empty()) narrow(writer, acc, walk_bits);
   BigInt high = walk_high;
   if (c.offset != 0) {
     code += add_constant(writer, acc, c.offset);
@@ -116,8 +135,9 @@ EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
   assert(output_bytes == 0 || output_bytes >= routine.output_bytes);
   if (output_bytes > 0) routine.output_bytes = output_bytes;
   code += fit_output_bytes(writer, acc, routine.output_bytes);
-  // A copy into temp that nothing read was dropped, and nothing else writes temp.
-  int temp_bytes = temp.used ? temp.bytes : 0;
+  // A copy into temp that nothing read was dropped; anything else that wrote temp (the
+  // factors' copies) keeps its bytes declared.
+  int temp_bytes = temp.used || !c.factors.empty() ? temp.bytes : 0;
   if (c.corrections > 0) code = add_corrections(writer, c, target, acc, temp, temp_bytes, code);
   routine.instructions = static_cast<int>(std::count(code.begin(), code.end(), '\n'));
   routine.acc_bytes = acc.bytes;

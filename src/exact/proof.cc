@@ -31,8 +31,12 @@ bool is_well_formed(const Candidate& c, const ResultTarget& target) {
   // Correction steps keep their remainder in one byte: it must hold (corrections + 1) * d.
   const bool corrections_fit = c.corrections == 0 || (c.corrections > 0 && target.d >= 2 &&
                                                       BigInt(c.corrections + 1) * target.d <= 256);
+  // Factors shift by 1 to 64 places; a product of factors stays far below the walk's limits.
+  const bool factors_fit =
+      c.factors.size() <= 8 && std::all_of(c.factors.begin(), c.factors.end(),
+                                           [](int k) { return k != 0 && k >= -16 && k <= 64; });
   return c.multiplier.sign() > 0 && c.guard >= 0 && fraction_bits >= 0 && fraction_bits <= 64 &&
-         c.multiplier.bit_length() <= 31 + fraction_bits && corrections_fit &&
+         c.multiplier.bit_length() <= 31 + fraction_bits && corrections_fit && factors_fit &&
          target.input_bits >= 1 && target.input_bits <= 32;
 }
 
@@ -43,7 +47,7 @@ ProofOutcome prove(const Candidate& c, const ResultTarget& target, int exhaustiv
     return outcome;
   }
   const Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
-  const AffineBound bound = chain_bound(chain);
+  const AffineBound bound = walk_bound(chain, c.factors, target.max_input);
   const BigInt offset = BigInt::from_unsigned(c.offset) << kBoundScale;
   const uint64_t max_input = *target.max_input.to_u64();
 
@@ -65,7 +69,7 @@ ProofOutcome prove(const Candidate& c, const ResultTarget& target, int exhaustiv
   const Int128 d = to_wide(target.d);
   Int128 worst_shortfall = 0;
   for (uint64_t x = 0; x < split; ++x) {
-    const Int128 v = chain_value(chain, x) + static_cast<Int128>(c.offset);
+    const Int128 v = walk_value(chain, c.factors, x) + static_cast<Int128>(c.offset);
     if (v < 0) {
       outcome.reason = "negative walk result at input " + std::to_string(x);
       return outcome;

@@ -29,8 +29,8 @@ struct OffsetRange {
   BigInt high;
 };
 
-OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int guard, int shortfall,
-                         uint64_t exhaustive_limit) {
+OffsetRange offset_range(const Chain& chain, const Factors& factors, const ResultTarget& target,
+                         int guard, int shortfall, uint64_t exhaustive_limit) {
   OffsetRange range{0, max_offset()};
   const uint64_t max_input = *target.max_input.to_u64();
   const uint64_t split = std::min(max_input + 1, exhaustive_limit);
@@ -43,7 +43,7 @@ OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int gua
     Int128 low = 0;
     Int128 high = static_cast<Int128>(~uint64_t{0});
     for (uint64_t x = 0; x < split; ++x) {
-      const Int128 v = chain_value(chain, x);
+      const Int128 v = walk_value(chain, factors, x);
       const Int128 q = (a * static_cast<Int128>(x) + b) / d;
       low = std::max(low, (q - shortfall) * unit - v);
       high = std::min(high, q * unit + unit - 1 - v);
@@ -53,7 +53,7 @@ OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int gua
   }
   if (split > max_input) return range;
 
-  const AffineBound bound = chain_bound(chain);
+  const AffineBound bound = walk_bound(chain, factors, target.max_input);
   const BigInt unit = BigInt::power_of_two(kBoundScale);
   const BigInt scaled_step = BigInt::power_of_two(kBoundScale + guard);
   for (const uint64_t end : {split, max_input}) {
@@ -64,7 +64,7 @@ OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int gua
     const BigInt low_walk = bound.slope * x + bound.low_intercept;
     const BigInt high_walk = bound.slope * x + bound.high_intercept;
     if (guard > 0) {
-      range.low = std::max(range.low, ceil_div_scaled(exact * scaled_step - target.d * low_walk,
+      range.low = std::max(range.low, ceil_div_scaled(lowest * scaled_step - target.d * low_walk,
                                                       target.d, kBoundScale));
     } else {
       range.low =
@@ -78,6 +78,122 @@ OffsetRange offset_range(const Chain& chain, const ResultTarget& target, int gua
             1);
   }
   return range;
+}
+
+}  // namespace
+
+namespace {
+
+// The order of 2 modulo an odd o > 1 (the period of 1/o in binary), or 0 when above 64.
+int binary_period(const BigInt& odd) {
+  const BigInt two = 2;
+  BigInt power = floor_div(two, 1);
+  BigInt quotient;
+  BigInt rest;
+  BigInt::floor_divide(power, odd, quotient, rest);
+  power = rest;
+  for (int period = 1; period <= 64; ++period) {
+    if (power == 1) return period;
+    BigInt::floor_divide(power * 2, odd, quotient, rest);
+    power = rest;
+  }
+  return 0;
+}
+
+// Factored candidates. A constant a/d with d = 2^e o, o odd above 1, has a binary expansion
+// that repeats with the period p of 1/o: a/d = H / 2^(e+p) / (1 - 2^-p) with the integer
+// H = a (2^p - 1) / o, and 1 / (1 - 2^-p) = (1 + 2^-p)(1 + 2^-2p)(1 + 2^-4p)..., so a short
+// walk for H and a few factors that reuse the partial product approximate it from below to
+// any precision; guard bits, an offset or corrections make up the rest. An integer constant
+// divisible by 2^k + 1 is its quotient times 2^k + 1, the product reusing the partial one.
+void add_factored(const ResultTarget& target, std::vector<Candidate>& candidates) {
+  const int n = target.input_bits;
+  const int d_bits = target.d.bit_length();
+  const auto push = [&](BigInt multiplier, int shift, int guard, const Factors& factors) {
+    // The guard bits must stay within the multiplier's fraction: M / 2^(shift - guard).
+    if (guard > shift) {
+      multiplier <<= guard - shift;
+      shift = guard;
+    }
+    const int fraction_bits = shift - guard;
+    if (fraction_bits > 64 || multiplier.bit_length() > 30 + fraction_bits) return;
+    Candidate c;
+    c.multiplier = multiplier;
+    c.shift = shift;
+    c.guard = guard;
+    c.factors = factors;
+    candidates.push_back(c);
+    // The factors' truncations add up: correction steps make up for them, with or without
+    // guard bits.
+    if (target.d < 2) return;
+    for (int steps = 1; steps <= 2 && target.d * BigInt(steps + 1) <= 256; ++steps) {
+      c.corrections = steps;
+      candidates.push_back(c);
+    }
+  };
+  if (target.d == 1) {
+    if (!target.b.is_zero()) return;
+    for (int k = 1; k <= 16; ++k) {
+      const BigInt factor = BigInt::power_of_two(k) + 1;
+      BigInt head;
+      BigInt rest;
+      BigInt::floor_divide(target.a, factor, head, rest);
+      if (!rest.is_zero() || head.sign() <= 0) continue;
+      push(head, 0, 0, {-k});
+      for (int j = 1; j <= k; ++j) {
+        BigInt inner;
+        BigInt::floor_divide(head, BigInt::power_of_two(j) + 1, inner, rest);
+        if (rest.is_zero() && inner.sign() > 0) push(inner, 0, 0, {-j, -k});
+      }
+    }
+    return;
+  }
+  const int e = target.d.trailing_zeros();
+  const BigInt odd = target.d >> e;
+  if (odd == 1) return;
+  const int period = binary_period(odd);
+  if (period == 0) return;
+  const BigInt head = floor_div(target.a * (BigInt::power_of_two(period) - 1), odd);
+  // Enough factors for the precision the input width and the divisor ask for, and one more.
+  const int precision = n + d_bits + 2;
+  Factors factors;
+  for (int k = period; k <= 64; k *= 2) {
+    factors.push_back(k);
+    if (k >= precision) break;
+  }
+  for (std::size_t count = factors.size() > 2 ? factors.size() - 2 : 1; count <= factors.size();
+       ++count) {
+    const Factors used(factors.begin(), factors.begin() + static_cast<std::ptrdiff_t>(count));
+    for (int guard = 0; guard <= d_bits + 2; ++guard) push(head, e + period, guard, used);
+  }
+}
+
+// Each candidate again with its multiplier split into a shorter one times 2^k + 1 (or two
+// such factors), when it divides: x * 21845 is (x * 85) * 257, and a factor of 2^8 + 1 is
+// a copy moved up by a whole byte and added.
+void add_integer_factors(std::vector<Candidate>& candidates) {
+  const std::size_t made = candidates.size();
+  for (std::size_t i = 0; i < made; ++i) {
+    if (!candidates[i].factors.empty()) continue;
+    for (int k = 1; k <= 16; ++k) {
+      BigInt head;
+      BigInt rest;
+      BigInt::floor_divide(candidates[i].multiplier, BigInt::power_of_two(k) + 1, head, rest);
+      if (!rest.is_zero() || head.sign() <= 0) continue;
+      Candidate c = candidates[i];
+      c.multiplier = head;
+      c.factors = {-k};
+      candidates.push_back(c);
+      for (int j = 1; j <= 16; ++j) {
+        BigInt inner;
+        BigInt::floor_divide(head, BigInt::power_of_two(j) + 1, inner, rest);
+        if (!rest.is_zero() || inner.sign() <= 0) continue;
+        c.multiplier = inner;
+        c.factors = {-j, -k};
+        candidates.push_back(c);
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -166,6 +282,30 @@ std::vector<Candidate> make_candidates(const ResultTarget& target, int exhaustiv
   return candidates;
 }
 
+std::vector<Candidate> make_factored_candidates(const ResultTarget& target) {
+  std::vector<Candidate> candidates = make_candidates(target);
+  // One more exact product, a bit shorter: its multiplier may factor where the others' do not
+  // (floor(x / 3) for 16-bit x is floor((x + 1) * 21845 / 2^16), and 21845 is 85 * 257).
+  const int shift = target.input_bits + target.d.bit_length() - 2;
+  if (shift >= 0) {
+    const BigInt scaled = target.a * BigInt::power_of_two(shift);
+    for (const BigInt& m : {floor_div(scaled, target.d), ceil_div(scaled, target.d)}) {
+      if (m.sign() <= 0 || m.bit_length() > 30) continue;
+      Candidate c;
+      c.multiplier = m;
+      c.shift = shift;
+      c.guard = shift;
+      candidates.push_back(c);
+    }
+  }
+  const std::size_t plain = candidates.size();
+  add_integer_factors(candidates);
+  add_factored(target, candidates);
+  // Only the factored ones: the plain ones are the first search's.
+  candidates.erase(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(plain));
+  return candidates;
+}
+
 int estimate_cost(const Candidate& c, const ResultTarget& target) {
   const BigInt& m = c.multiplier;
   const int fraction_bits = c.shift - c.guard;
@@ -185,6 +325,16 @@ int estimate_cost(const Candidate& c, const ResultTarget& target) {
   int cost = 2 * input_bytes + (terms - 1) * (4 * bytes - 2);
   cost += shift(std::max(0, -lowest)) + shift(std::max(0, highest)) + shift(c.guard);
   if (c.guard > 0) cost += 3 * bytes;  // an offset, almost always
+  // Each factor: a copy, a shift of the copy and an addition.
+  const int value_bytes = (target.input_bits + std::max(0, highest + 1) + c.guard + 8) / 8;
+  for (const int k : c.factors) {
+    if (k > 0 && k % 8 == 0) {
+      // In place: the upper bytes added into the lower ones, the carry rippled on.
+      cost += 4 * value_bytes - 2 * (k / 8);
+    } else {
+      cost += 2 * value_bytes + shift(k > 0 ? k : -k) + 4 * value_bytes - 2;
+    }
+  }
   if (c.corrections > 0) {
     // The remainder: d times the quotient's low byte (a doubling per bit, an addition per one
     // bit), the input's copy and a subtraction; then per step a comparison and an increment
@@ -198,38 +348,49 @@ int estimate_cost(const Candidate& c, const ResultTarget& target) {
   return cost;
 }
 
+SearchEffort search_effort(int level) {
+  assert(level >= 1 && level <= 5);
+  SearchEffort effort;
+  effort.priced = 4 * level;
+  effort.priced_instructions = 700 * level;
+  effort.exhaustive_bits = kDefaultExhaustiveBits + 2 * (level - 1);
+  return effort;
+}
+
 std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
                                      const SearchEffort& effort) {
   const uint64_t exhaustive_limit =
       target.input_bits <= effort.exhaustive_bits ? (uint64_t{1} << target.input_bits) : 1;
   const Chain chain =
       make_chain(candidate.multiplier, candidate.shift - candidate.guard, target.input_bits);
-  const OffsetRange range =
-      offset_range(chain, target, candidate.guard, candidate.corrections, exhaustive_limit);
+  const OffsetRange range = offset_range(chain, candidate.factors, target, candidate.guard,
+                                         candidate.corrections, exhaustive_limit);
   if (range.low > range.high) return std::nullopt;
   Candidate result = candidate;
   result.offset = *range.low.to_u64();
   return result;
 }
 
-std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
-                                          const SearchEffort& effort, int output_bytes) {
-  // Candidates ordered by estimate (stable: ties keep the order in which they were made).
+namespace {
+
+// Proves and prices `candidates` cheapest estimate first, within the budget of `effort`, and
+// keeps the cheapest proven routine in `best` (a later one only when strictly cheaper).
+void search_group(const std::vector<Candidate>& candidates, const ResultTarget& target,
+                  const RoutineNames& names, const SearchEffort& effort, int output_bytes,
+                  std::optional<SearchResult>& best, SearchResult& counts) {
+  // Ordered by estimate; stable, so ties keep the order in which they were made.
   struct Ranked {
     Candidate candidate;
     int estimate;
   };
   std::vector<Ranked> ranked;
-  int made = 0;
-  for (const Candidate& candidate : make_candidates(target, effort.exhaustive_bits)) {
-    ++made;
+  for (const Candidate& candidate : candidates) {
+    ++counts.made;
     ranked.push_back(Ranked{candidate, estimate_cost(candidate, target)});
   }
   std::stable_sort(ranked.begin(), ranked.end(),
                    [](const Ranked& a, const Ranked& b) { return a.estimate < b.estimate; });
 
-  std::optional<SearchResult> best;
-  int proven = 0;
   int priced = 0;
   int priced_instructions = 0;
   for (const Ranked& entry : ranked) {
@@ -242,18 +403,36 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
     const Candidate& candidate = *offset;
     const ProofOutcome proof = prove(candidate, target, effort.exhaustive_bits);
     if (!proof.holds) continue;
-    ++proven;
+    ++counts.proven;
     EmittedRoutine routine = emit_candidate(candidate, target, names, output_bytes);
     ++priced;
+    ++counts.priced;
     priced_instructions += routine.instructions;
     if (!best || routine.instructions < best->routine.instructions) {
       best = SearchResult{candidate, proof, std::move(routine), 0, 0, 0};
     }
   }
+}
+
+}  // namespace
+
+std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
+                                          const SearchEffort& effort, int output_bytes) {
+  std::optional<SearchResult> best;
+  SearchResult counts;
+  // The plain walks first, then the factored forms with a budget of their own: a factored
+  // routine replaces a plain one only when it is cheaper, so adding forms never makes a
+  // routine dearer.
+  search_group(make_candidates(target, effort.exhaustive_bits), target, names, effort, output_bytes,
+               best, counts);
+  if (effort.factored) {
+    search_group(make_factored_candidates(target), target, names, effort, output_bytes, best,
+                 counts);
+  }
   if (best) {
-    best->made = made;
-    best->proven = proven;
-    best->priced = priced;
+    best->made = counts.made;
+    best->proven = counts.proven;
+    best->priced = counts.priced;
   }
   return best;
 }

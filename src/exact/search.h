@@ -24,7 +24,14 @@ struct SearchEffort {
   // also stops once the routines priced add up to `priced_instructions` instructions.
   int priced = 4;
   int priced_instructions = 700;
+  // Also search factored forms (a second group, with a budget of its own).
+  bool factored = true;
 };
+
+// The effort of `tarvek-asm --effort N` (1 to 5; the web form always uses 1, the default):
+// more candidates priced per group, a larger budget of priced instructions and more inputs
+// evaluated one by one.
+SearchEffort search_effort(int level);
 
 struct SearchResult {
   Candidate candidate;
@@ -36,10 +43,15 @@ struct SearchResult {
   int priced = 0;
 };
 
-// The candidates for `target`, in the order they are made; `exhaustive_bits` as the proofs
-// will use it (fewer guard bits can only be proven where every input is evaluated).
+// The plain candidates for `target` (a walk, guard bits, an offset, corrections), in the
+// order they are made; `exhaustive_bits` as the proofs will use it (fewer guard bits can only
+// be proven where every input is evaluated).
 std::vector<Candidate> make_candidates(const ResultTarget& target,
                                        int exhaustive_bits = kDefaultExhaustiveBits);
+
+// The factored candidates: a shorter walk followed by factors (1 + 2^-k) from the periodic
+// binary expansion of the constant, or by integer factors 2^k + 1 that divide a multiplier.
+std::vector<Candidate> make_factored_candidates(const ResultTarget& target);
 
 // A rough instruction count for the candidate's routine, from its digits and widths alone:
 // only the order it gives matters.
