@@ -37,7 +37,9 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
   Register acc(request.fields.acc_name, request.checked.input_bits, request.fields.little_endian);
   Register temp(request.fields.temp_name, 0, request.fields.little_endian);
   std::ostringstream block;
-  const int refused = generate(block, request.checked.request, acc, temp);
+  GeneratorRequest generated_request = request.checked.request;
+  if (options.effort_text) generated_request.effort = (*options.effort_text)[0] - '0';
+  const int refused = generate(block, generated_request, acc, temp);
   if (refused != 0) {
     err << refusal_text(refused);
     return kExitRefused;

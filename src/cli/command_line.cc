@@ -14,6 +14,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
     options.divisor_text = value;
   } else if (name == "result") {
     options.result_text = value;
+  } else if (name == "effort") {
+    options.effort_text = value;
   } else if (name == "bits") {
     options.bits_text = value;
     seen_bits = true;
@@ -35,8 +37,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
 }
 
 bool takes_value(std::string_view name) {
-  return name == "const" || name == "divide-by" || name == "result" || name == "bits" ||
-         name == "error" || name == "acc" || name == "temp";
+  return name == "const" || name == "divide-by" || name == "result" || name == "effort" ||
+         name == "bits" || name == "error" || name == "acc" || name == "temp";
 }
 
 bool is_flag(std::string_view name) {
@@ -103,6 +105,10 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
     return refuse("missing --const or --divide-by");
   }
   if (!seen_bits) return refuse("missing --bits");
+  if (options.effort_text && (options.effort_text->size() != 1 || (*options.effort_text)[0] < '1' ||
+                              (*options.effort_text)[0] > '5')) {
+    return refuse("--effort takes a number from 1 to 5");
+  }
   CommandLine result;
   result.options = std::move(options);
   return result;
@@ -110,8 +116,8 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
 
 std::string usage_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE] [--signed]\n"
-         "                  [--error PERCENT] [--acc NAME] [--temp NAME] [--little-endian]\n"
-         "                  [--verify]\n"
+         "                  [--effort N] [--error PERCENT] [--acc NAME] [--temp NAME]\n"
+         "                  [--little-endian] [--verify]\n"
          "Try 'tarvek-asm --help' for more information.\n";
 }
 
@@ -146,6 +152,11 @@ std::string help_text() {
          "                       e.g. --acc VALUE\n"
          "  --temp NAME        temporary register (default TEMP)\n"
          "                       e.g. --temp SCRATCH\n"
+         "  --effort N         how hard the exact modes search for a cheaper routine, 1 to 5\n"
+         "                     (default 1, what the web form uses): more candidates priced,\n"
+         "                     more inputs evaluated one by one in the proofs; each level\n"
+         "                     takes longer and never gives a dearer routine than level 1\n"
+         "                       e.g. --divide-by 7 --result floor --effort 3\n"
          "  --signed           the input is a two's-complement value of N bits, sign-extended\n"
          "                     through its bytes; so is the result (exact modes only)\n"
          "                       e.g. --divide-by 10 --result trunc --signed\n"

@@ -40,6 +40,8 @@ struct CliOptions {
   bool verify = false;
   // --signed: the input is a two's-complement value (the exact modes only).
   bool is_signed = false;
+  // The text of --effort; empty optional when not given (effort 1).
+  std::optional<std::string> effort_text;
 };
 
 // Either the options, or a one-line description of what is wrong with the command line.

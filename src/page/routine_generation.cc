@@ -10,7 +10,7 @@ int generate_routine(std::ostream& out, const GeneratorRequest& request, Registe
     generate_code(out, request, acc, temp);
     return 0;
   }
-  return generate_exact(out, request, acc, temp);
+  return generate_exact(out, request, acc, temp, search_effort(request.effort));
 }
 
 }  // namespace tarvek

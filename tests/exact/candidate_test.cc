@@ -85,7 +85,7 @@ TEST(CandidateTest, ExhaustiveProofRefusesExactlyTheWrongCandidates) {
       int worst = 0;
       bool above = false;
       for (uint64_t x = 0; x < 512; ++x) {
-        const Int128 q = (chain_value(chain, x) + static_cast<Int128>(offset)) >> c.guard;
+        const Int128 q = (walk_value(chain, c.factors, x) + static_cast<Int128>(offset)) >> c.guard;
         const Int128 wanted = static_cast<Int128>(x / 10);
         above = above || q > wanted;
         if (!above) worst = std::max(worst, static_cast<int>(wanted - q));
