@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ostream>
 
+#include "codegen/core.h"
 #include "codegen/register.h"
 
 namespace tarvek {
@@ -44,6 +45,9 @@ struct GeneratorRequest {
   // sign-extended through its bytes, and so is the result through the output bytes;
   // output_bits is then the result's two's-complement width.
   bool is_signed = false;
+  // The core the routine is written for. The enhanced core gets the same computation in its
+  // own cheaper instructions, and one more comment line naming it after the Output line.
+  Core core = Core::kMidrange;
 };
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =
