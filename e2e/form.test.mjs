@@ -50,6 +50,10 @@ test('the form shows every field with its label, default and range', async () =>
   ]);
   const floorHint = await page.getByRole('radio', { name: 'Exact, rounded down' }).getAttribute('aria-describedby');
   assert.match(await page.locator(`#${floorHint}`).innerText(), /C's integer division/);
+  const cores = page.getByRole('radiogroup', { name: 'Core' }).getByRole('radio');
+  assert.deepEqual(await cores.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
+    ['Core', 'midrange', true], ['Core', 'enhanced', false],
+  ]);
 
   const form = page.locator('form');
   assert.equal(await form.getAttribute('action'), '/cgi-bin/tarvek.exe');
