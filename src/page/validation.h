@@ -1,5 +1,5 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy and Core.
+// and the optional Result, DivideBy, Signed and Core.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
 // malformed number reads as far as it is decimal. In the exact modes the constant and the
