@@ -52,7 +52,7 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 7, or 13) of the error to show.
+  // 0 when the request is valid, else the code (1 to 10, or 13) of the error to show.
   int error_code = 0;
   // Valid only when error_code is 0: the values the generator reads (output_bits 1..63).
   GeneratorRequest request;

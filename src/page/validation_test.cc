@@ -246,6 +246,9 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
     EXPECT_EQ(v.request.core, Core::kMidrange) << c.name;
   }
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced").request.core, Core::kEnhanced);
+  // The exact modes write mid-range routines whatever the core.
+  EXPECT_EQ(validate_query(kValid + "&Result=floor&Core=enhanced").request.core, Core::kMidrange);
+  EXPECT_EQ(validate_query(kValid + "&Result=approx&Core=enhanced").request.core, Core::kEnhanced);
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced&Core=midrange").request.core, Core::kEnhanced);
 }
 
