@@ -50,6 +50,10 @@ test('the form shows every field with its label, default and range', async () =>
   ]);
   const floorHint = await page.getByRole('radio', { name: 'Exact, rounded down' }).getAttribute('aria-describedby');
   assert.match(await page.locator(`#${floorHint}`).innerText(), /C's integer division/);
+  const cores = page.getByRole('radiogroup', { name: 'Core' }).getByRole('radio');
+  assert.deepEqual(await cores.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
+    ['Core', 'midrange', true], ['Core', 'enhanced', false],
+  ]);
 
   const form = page.locator('form');
   assert.equal(await form.getAttribute('action'), '/cgi-bin/tarvek.exe');
@@ -78,7 +82,7 @@ test('without JavaScript the form posts every field and gets the result page of 
   const sent = new URLSearchParams(response.request().postData());
   assert.deepEqual(Object.fromEntries(sent), { ...defaults, Const: '7' });
   // The new fields at their defaults leave the page exactly as the six fields alone give it.
-  const { DivideBy, Result, ...six } = Object.fromEntries(sent);
+  const { DivideBy, Result, Core, ...six } = Object.fromEntries(sent);
   assert.equal(withoutTime((await response.body()).toString('latin1')), withoutTime(directPage(six)));
   assert.match(await page.locator('pre').innerText(), /^; ACC = ACC \* 7\.000000$/m);
   await context.close();

@@ -37,6 +37,9 @@ async function submit(page, fields, { enctype } = {}) {
     await page.getByLabel(label, { exact: true }).fill(fields[field]);
   }
   await page.getByRole('radio', { name: fields.endian === 'little' ? /Little-endian/ : /Big-endian/ }).check();
+  if (fields.Core) {
+    await page.getByRole('radio', { name: fields.Core === 'enhanced' ? /^Enhanced mid-range/ : /^Mid-range/ }).check();
+  }
   if (enctype) await page.locator('form').evaluate((form, type) => (form.enctype = type), enctype);
   const [response] = await Promise.all([
     page.waitForNavigation(),
@@ -64,6 +67,7 @@ const rows = [
   { name: 'the form defaults', fields: { Const: '10', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big' } },
   { name: 'a 16-bit little-endian fraction', fields: { Const: '0.1', ConstErr: '1', Bits: '16', Acc: 'Value', Temp: 'Scratch', endian: 'little' } },
   { name: 'the heavy 32-bit request', fields: { Const: '3.14159265', ConstErr: '0', Bits: '32', Acc: 'ACC', Temp: 'TEMP', endian: 'big' } },
+  { name: 'the enhanced core', fields: { Const: '0.1', ConstErr: '0', Bits: '16', Acc: 'ACC', Temp: 'TEMP', endian: 'big', Core: 'enhanced' } },
 ];
 
 for (const { name, fields } of rows) {
@@ -71,6 +75,11 @@ for (const { name, fields } of rows) {
     const page = await plainPage({ width: 1000, height: 900 });
     const response = await submit(page, fields);
     await assertSameRoutine(page, response, fields);
+    if (fields.Core === 'enhanced') {
+      const shown = await page.locator('pre').innerText();
+      assert.match(shown, /^; Core: enhanced mid-range \(PIC16F1xxx\)$/m);
+      assert.match(shown, /^\taddwfc\t/m);
+    }
     if (name === 'the form defaults') {
       const shown = await page.locator('pre').innerText();
       assert.match(shown, /^; Add input \* 8 to accumulator$/m);

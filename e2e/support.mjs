@@ -45,6 +45,7 @@ export function launch() {
 // The form's fields with their defaults.
 export const defaults = {
   Const: '10', DivideBy: '', Result: 'approx', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big',
+  Core: 'midrange',
 };
 
 // The body of what the program prints for these fields (an object or a query string) when

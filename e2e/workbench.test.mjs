@@ -42,6 +42,7 @@ async function generate(page, fields) {
   }
   await page.locator(`input[name="Result"][value="${fields.Result}"]`).check();
   await page.locator(`input[name="endian"][value="${fields.endian}"]`).check();
+  await page.locator(`input[name="Core"][value="${fields.Core}"]`).check();
   await page.getByRole('button', { name: 'Generate code' }).click();
   await page.locator('#answer-routine:visible, .field-error, #answer-message.refused').first().waitFor();
 }
@@ -77,6 +78,20 @@ test('an exact request is shown in place and its address reproduces it', async (
   }
   assert.ok(await page.getByRole('radio', { name: 'Exact, rounded down' }).isChecked());
   await assertShows(page, exact);
+  await page.close();
+});
+
+test('an enhanced request is shown in place and saved under a name that says so', async () => {
+  const page = await context.newPage();
+  const enhanced = { ...defaults, Const: '0.1', Bits: '16', Core: 'enhanced' };
+  await generate(page, enhanced);
+  await assertShows(page, enhanced);
+  assert.match(await page.locator('#code').textContent(), /^; Core: enhanced mid-range \(PIC16F1xxx\)$/m);
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Download .inc' }).click(),
+  ]);
+  assert.equal(download.suggestedFilename(), 'acc_x0.1_approx_enhanced.inc');
   await page.close();
 });
 

@@ -1,5 +1,5 @@
 // Differential fuzz target of the code generator: the input is turned into a valid request
-// (constant, input width, allowed error, register names, byte order), the routine is
+// (constant, input width, allowed error, register names, byte order, core), the routine is
 // generated as the page generates it, and it is run on our simulator for a few inputs and
 // compared with the documented computation of its own comment block (sim/routine_check.h).
 // A mismatch is a finding.
@@ -67,7 +67,8 @@ std::string described(const RequestFields& fields) {
   text.precision(17);
   text << "Const=" << fields.const_value << " Bits=" << fields.input_bits
        << " ConstErr=" << fields.const_error << " Acc=" << fields.acc_name
-       << " Temp=" << fields.temp_name << " endian=" << (fields.little_endian ? "little" : "big");
+       << " Temp=" << fields.temp_name << " endian=" << (fields.little_endian ? "little" : "big")
+       << " Core=" << fields.core;
   return text.str();
 }
 
@@ -79,6 +80,13 @@ void run(ByteReader& data) {
   fields.acc_name = register_name(data);
   fields.temp_name = register_name(data);
   fields.little_endian = data.flag();
+  // The inputs and the seed of the run, then the core: read last, so that an input made before
+  // the core was chosen still stands for the same mid-range request.
+  const uint64_t top = (uint64_t{1} << fields.input_bits) - 1;
+  std::vector<uint64_t> inputs = {0, 1, top};
+  for (int i = 0; i < 3; ++i) inputs.push_back(data.take(4) & top);
+  const uint64_t seed = data.take(8);
+  fields.core = data.flag() ? "enhanced" : "midrange";
   // TARVEK_FUZZ_SHOW=1 prints each request, to see what a seed or a saved input stands for.
   static const bool show = std::getenv("TARVEK_FUZZ_SHOW") != nullptr;
   if (show) std::fprintf(stderr, "%s\n", described(fields).c_str());
@@ -97,16 +105,15 @@ void run(ByteReader& data) {
   generate_code(block, checked.request, acc, temp);
   const std::string text = block.str();
 
-  const uint64_t top = (uint64_t{1} << checked.input_bits) - 1;
-  std::vector<uint64_t> inputs = {0, 1, top};
-  for (int i = 0; i < 3; ++i) inputs.push_back(data.take(4) & top);
-  const RoutineUnderCheck routine{text,
-                                  fields.acc_name,
-                                  fields.temp_name,
-                                  fields.little_endian,
-                                  checked.input_bits,
-                                  checked.request.output_bits};
-  const CheckReport report = check_routine(routine, inputs, data.take(8));
+  const RoutineUnderCheck routine{
+      text,
+      fields.acc_name,
+      fields.temp_name,
+      fields.little_endian,
+      checked.input_bits,
+      checked.request.output_bits,
+      checked.request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+  const CheckReport report = check_routine(routine, inputs, seed);
   check(report.passed, "a generated routine does not compute what its comment promises",
         [&] { return described(fields) + "\n" + report.failure + "\n" + text; });
 }

@@ -33,6 +33,7 @@ CliRequest make_cli_request(const CliOptions& options) {
   add("Temp", options.temp_name);
   add("endian", options.little_endian ? "little" : "big");
   if (options.is_signed) add("Signed", "1");
+  if (options.core_text) add("Core", *options.core_text);
 
   CliRequest result;
   result.fields = read_request_fields(form);

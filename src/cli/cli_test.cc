@@ -33,12 +33,14 @@ CliRun run(const std::vector<std::string_view>& args,
 
 // The block generate_code writes for a request the caller knows to be valid.
 std::string block_of(double constant, double error, int input_bits, int output_bits,
-                     const std::string& acc_name, const std::string& temp_name,
-                     bool little_endian) {
+                     const std::string& acc_name, const std::string& temp_name, bool little_endian,
+                     Core core = Core::kMidrange) {
   Register acc(acc_name, input_bits, little_endian);
   Register temp(temp_name, 0, little_endian);
   std::ostringstream out;
-  generate_code(out, GeneratorRequest{constant, error, output_bits}, acc, temp);
+  GeneratorRequest request{constant, error, output_bits};
+  request.core = core;
+  generate_code(out, request, acc, temp);
   return out.str();
 }
 
@@ -66,6 +68,22 @@ TEST(RunCliTest, EveryFieldReachesTheGenerator) {
   // Nothing escaped: the names come out as given.
   EXPECT_EQ(result.out, block_of(1.7, 2, 12, 13, "X<&>", "Y\"", true));
   EXPECT_NE(result.out.find("X<&>0"), std::string::npos);
+}
+
+TEST(RunCliTest, TheCoreReachesTheGenerator) {
+  const std::string enhanced = block_of(10, 0, 8, 12, "ACC", "TEMP", false, Core::kEnhanced);
+  EXPECT_EQ(run({"--const", "10", "--bits", "8", "--core", "enhanced"}).out, enhanced);
+  EXPECT_NE(enhanced, block_of(10, 0, 8, 12, "ACC", "TEMP", false));
+  EXPECT_EQ(run({"--const", "10", "--bits", "8", "--core=midrange"}).out,
+            block_of(10, 0, 8, 12, "ACC", "TEMP", false));
+  // Checked on the simulator for the enhanced core, whose instructions it parses.
+  const CliRun verified =
+      run({"--const", "0.1", "--bits", "16", "--core", "enhanced", "--little-endian", "--verify"});
+  EXPECT_EQ(verified.status, kExitOk) << verified.out;
+  EXPECT_NE(verified.out.find("; Inputs checked: 65536 (every 16-bit input)\n"
+                              "; Every result equals the documented computation.\n"),
+            std::string::npos)
+      << verified.out;
 }
 
 TEST(RunCliTest, ValuesAreReadAsTheFormReadsThem) {
@@ -96,6 +114,7 @@ TEST(RunCliTest, RefusedRequests) {
   const std::string m6 = "#6 Error in input: Constant error must be between 0 and 50%.\n";
   const std::string m7 =
       "#7 Error in input: Result is zero for this combination of input size and constant.\n";
+  const std::string m13 = "#13 Error in input: Core must be midrange or enhanced.\n";
   const Case cases[] = {
       {"33 bits", {"--const", "10", "--bits", "33"}, m1},
       {"0 bits", {"--const", "10", "--bits", "0"}, m1},
@@ -124,9 +143,13 @@ TEST(RunCliTest, RefusedRequests) {
       {"negative error", {"--const", "10", "--bits", "8", "--error", "-1"}, m6},
       {"zero result", {"--const", "0.5", "--bits", "1"}, m7},
       {"divide to a zero result", {"--divide-by", "4", "--bits", "1"}, m7},
-      {"the accumulator check counts last",
+      {"the accumulator check counts last of the first seven",
        {"--const", "0", "--bits", "0", "--error", "99", "--acc", "", "--temp", ""},
        m3},
+      {"another core", {"--const", "10", "--bits", "8", "--core", "pic18"}, m13},
+      {"the core check counts last",
+       {"--const", "0", "--bits", "0", "--acc", "", "--core", "Enhanced"},
+       m13},
   };
   for (const Case& c : cases) {
     const CliRun result = run(c.args);

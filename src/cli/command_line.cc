@@ -25,6 +25,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
     options.acc_name = value;
   } else if (name == "temp") {
     options.temp_name = value;
+  } else if (name == "core") {
+    options.core_text = value;
   } else if (name == "little-endian") {
     options.little_endian = true;
   } else if (name == "big-endian") {
@@ -38,7 +40,7 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
 
 bool takes_value(std::string_view name) {
   return name == "const" || name == "divide-by" || name == "result" || name == "effort" ||
-         name == "bits" || name == "error" || name == "acc" || name == "temp";
+         name == "bits" || name == "error" || name == "acc" || name == "temp" || name == "core";
 }
 
 bool is_flag(std::string_view name) {
@@ -117,7 +119,7 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
 std::string usage_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE] [--signed]\n"
          "                  [--effort N] [--error PERCENT] [--acc NAME] [--temp NAME]\n"
-         "                  [--little-endian] [--verify]\n"
+         "                  [--little-endian] [--core midrange|enhanced] [--verify]\n"
          "Try 'tarvek-asm --help' for more information.\n";
 }
 
@@ -127,6 +129,7 @@ std::string help_text() {
          "unsigned N-bit register in place by the constant K, using only shifts, additions,\n"
          "subtractions and a negation. The text is the one the web form's result page shows,\n"
          "as plain text: the comment block, the cblock declarations and the instructions.\n"
+         "With --core enhanced the routine is written for the enhanced mid-range core.\n"
          "\n"
          "  --const K          multiply by the real number K (greater than 0, at most 2^31)\n"
          "                       e.g. --const 10   or   --const=0.75\n"
@@ -163,6 +166,11 @@ std::string help_text() {
          "  --little-endian    byte 0 is the least significant byte of both registers\n"
          "                     (default: byte 0 is the most significant, big-endian)\n"
          "  --big-endian       the default byte order, for scripts that want to say so\n"
+         "  --core CORE        the PIC16 core the routine is for: midrange (the default; runs\n"
+         "                     on every PIC16) or enhanced (PIC16F1xxx and PIC12F1xxx only:\n"
+         "                     the same computation in fewer instructions, using addwfc,\n"
+         "                     subwfb, lslf, lsrf and asrf)\n"
+         "                       e.g. --core enhanced\n"
          "  --verify           run the routine on tarvek's PIC16 simulator for every input\n"
          "                     (up to 20 bits; above that a sample with all the edge values)\n"
          "                     and append comment lines: the inputs checked, whether every\n"
@@ -182,6 +190,7 @@ std::string help_text() {
          "  tarvek-asm --const 10 --bits 8 > times10.inc\n"
          "  tarvek-asm --divide-by 3 --bits 16 --error 0.1 --acc SUM --little-endian\n"
          "  tarvek-asm --divide-by 10 --bits 16 --result floor > div10.inc\n"
+         "  tarvek-asm --const 0.1 --bits 16 --core enhanced\n"
          "\n"
          "Exit status: 0 routine written (and verified with --verify), 1 --verify found a\n"
          "result that differs from the documented computation, 2 the request was refused\n"

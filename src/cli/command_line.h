@@ -36,6 +36,8 @@ struct CliOptions {
   std::string temp_name = "TEMP";
   // --little-endian (the last of --little-endian and --big-endian counts).
   bool little_endian = false;
+  // The text of --core; empty optional when not given (the mid-range core).
+  std::optional<std::string> core_text;
   // --verify: run the routine on the simulator and append the findings.
   bool verify = false;
   // --signed: the input is a two's-complement value (the exact modes only).

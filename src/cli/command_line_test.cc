@@ -21,7 +21,7 @@ std::string summary(const CommandLine& command_line) {
   if (o.result_text) text += "result=" + *o.result_text + " ";
   return text + "bits=" + o.bits_text + " error=" + (o.error_text ? *o.error_text : "(none)") +
          " acc=" + o.acc_name + " temp=" + o.temp_name + (o.little_endian ? " little" : " big") +
-         (o.verify ? " verify" : "");
+         (o.core_text ? " core=" + *o.core_text : "") + (o.verify ? " verify" : "");
 }
 
 TEST(CommandLineTest, Table) {
@@ -68,6 +68,15 @@ TEST(CommandLineTest, Table) {
       {"-- at the end",
        {"--const", "3", "--bits", "8", "--"},
        "const=3 bits=8 error=(none) acc=ACC temp=TEMP big"},
+      {"core",
+       {"--const", "3", "--bits", "8", "--core", "enhanced"},
+       "const=3 bits=8 error=(none) acc=ACC temp=TEMP big core=enhanced"},
+      {"core values are checked later",
+       {"--core=PIC18", "--const", "3", "--bits", "8"},
+       "const=3 bits=8 error=(none) acc=ACC temp=TEMP big core=PIC18"},
+      {"missing core",
+       {"--const", "3", "--bits", "8", "--core"},
+       "usage error: option '--core' needs a value"},
       {"help", {"--help"}, "help"},
       {"help among other options", {"--const", "3", "--help", "--bogus"}, "help"},
       {"version", {"--version"}, "version"},
@@ -109,7 +118,7 @@ TEST(CommandLineTest, UsageNamesEveryOption) {
   const std::string usage = usage_text();
   EXPECT_EQ(usage.rfind("Usage: tarvek-asm ", 0), 0u);
   for (const char* option : {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp",
-                             "--little-endian", "--verify", "--help"}) {
+                             "--little-endian", "--core", "--verify", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
@@ -119,7 +128,7 @@ TEST(CommandLineTest, HelpExplainsEveryOptionWithAnExample) {
   // Each option starts its own line of the option list and has an "e.g." line within the
   // lines before the next option.
   for (const char* option :
-       {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp", "--verify"}) {
+       {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp", "--core", "--verify"}) {
     const std::size_t at = help.find(std::string("\n  ") + option + " ");
     ASSERT_NE(at, std::string::npos) << option;
     const std::size_t next = help.find("\n  --", at + 1);

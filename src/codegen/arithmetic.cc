@@ -37,14 +37,25 @@ int from_low(const Register& reg, int count, int k) {
 // (or borrow) taken into each further pair by loading temp's byte plus one; when that wraps
 // to zero the operation is skipped and the carry passes on unchanged. Then the carry ripples
 // through acc's bytes above the paired ones by adding (or subtracting) W = 1 under a skip.
+// The enhanced core takes the carry in itself: addwfc adds C, subwfb subtracts the borrow
+// (the inverse of C), so a further pair is a load and one instruction, and the ripple adds
+// or subtracts W = 0 with the carry. Either way C ends as the carry out of acc's top byte.
 void carry_chain(CodeWriter& writer, Register& acc, Register& temp, bool subtract) {
   const int na = acc.value_bytes();
   const int nt = temp.value_bytes();
   assert(na >= nt);
+  const bool enhanced = writer.enhanced();
+  const auto with_carry = [&](int i) {
+    subtract ? writer.subwfb_f(acc, i) : writer.addwfc_f(acc, i);
+  };
   for (int k = 0; k < nt; ++k) {
     const int j = from_low(temp, nt, k);
     const int i = paired_index(acc, na, nt, j);
     writer.movf_w(temp, j);
+    if (k > 0 && enhanced) {
+      with_carry(i);
+      continue;
+    }
     if (k > 0) {
       // A subtraction sets the carry when there is no borrow.
       subtract ? writer.skpc() : writer.skpnc();
@@ -53,12 +64,27 @@ void carry_chain(CodeWriter& writer, Register& acc, Register& temp, bool subtrac
     subtract ? writer.subwf_f(acc, i) : writer.addwf_f(acc, i);
   }
   if (na <= nt) return;
-  writer.movlw(1);
+  writer.movlw(enhanced ? 0 : 1);
   for (int above = 0; above < na - nt; ++above) {
-    subtract ? writer.skpc() : writer.skpnc();
     const int i = ripple_index(acc, na, nt, above);
+    if (enhanced) {
+      with_carry(i);
+      continue;
+    }
+    subtract ? writer.skpc() : writer.skpnc();
     subtract ? writer.subwf_f(acc, i) : writer.addwf_f(acc, i);
   }
+}
+
+// Adds one to the complemented bytes of `reg` through the carry on the enhanced core: addwf
+// of 1 into the least significant byte, then addwfc of 0 into each further one. For `count`
+// bytes that is count + 2 instructions against 2 * count - 1 for the mid-range ripple of
+// incf under skpnz, so it pays from four bytes on.
+void increment_with_carry(CodeWriter& writer, Register& reg, int count) {
+  writer.movlw(1);
+  writer.addwf_f(reg, from_low(reg, count, 0));
+  writer.movlw(0);
+  for (int k = 1; k < count; ++k) writer.addwfc_f(reg, from_low(reg, count, k));
 }
 
 }  // namespace
@@ -191,6 +217,15 @@ const std::string& negate_register(CodeWriter& writer, Register& reg) {
   }
   const int nb = reg.value_bytes();
   for (int k = 0; k < nb; ++k) writer.comf_f(reg, k);
+  if (writer.enhanced() && nb >= 4) {
+    // The carry is spent: a pending one of another register is stored first, and nothing is
+    // known of it afterwards.
+    writer.flush_carry();
+    increment_with_carry(writer, reg, nb);
+    writer.set_carry_overflow(false, reg);
+    writer.set_carry_known(false, reg);
+    return writer.text;
+  }
   // Adding one, least significant byte first; a byte that wraps to zero passes the one on.
   for (int k = 0; k < nb; ++k) {
     if (k > 0) writer.skpnz();

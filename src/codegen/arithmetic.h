@@ -22,8 +22,10 @@ const std::string& add_register(CodeWriter& writer, Register& acc, Register& tem
 // acc -= temp. Returns the writer's text (emptied first).
 const std::string& subtract_register(CodeWriter& writer, Register& acc, Register& temp);
 
-// reg := -reg in two's complement, widening first when no bit is left for the sign.
-// Returns the writer's text (emptied first).
+// reg := -reg in two's complement, widening first when no bit is left for the sign. The carry
+// is left alone, except on the enhanced core for four or more bytes, where the one is added
+// through the carry: a pending carry of another register is then stored first, and the carry
+// state names reg with nothing known. Returns the writer's text (emptied first).
 const std::string& negate_register(CodeWriter& writer, Register& reg);
 
 }  // namespace tarvek

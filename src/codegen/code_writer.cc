@@ -62,12 +62,19 @@ const std::string& CodeWriter::flush_carry() {
     }
     top = 0;
   }
-  clrf(reg, top);
-  if (reg.is_signed) {
-    // The carry is the inverse of the sign: set leaves 0x00, clear makes 0xFF.
+  if (reg.is_signed && enhanced()) {
+    // The carry is the inverse of the sign. Whatever W holds, stored and then subtracted from
+    // itself with the borrow, leaves 0 - !C: 0x00 with the carry set, 0xFF without (and C as
+    // it was).
+    movwf(reg, top);
+    subwfb_f(reg, top);
+  } else if (reg.is_signed) {
+    // The same byte from a cleared one: set leaves 0x00, clear makes 0xFF.
+    clrf(reg, top);
     skpc();
     comf_f(reg, top);
   } else {
+    clrf(reg, top);
     rlf_f(reg, top);
   }
   set_carry_overflow(false, reg);
@@ -111,6 +118,12 @@ const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byt
   }
   if (reads) reg.used = true;
   return text;
+}
+
+const std::string& CodeWriter::emit_enhanced(const char* mnemonic, Register& reg, int byte,
+                                             const char* suffix, WEffect effect) {
+  assert(enhanced());
+  return emit(mnemonic, reg, byte, suffix, effect, true);
 }
 
 const std::string& CodeWriter::emit_literal(const char* mnemonic, int literal) {
@@ -249,6 +262,34 @@ const std::string& CodeWriter::toggle_carry() {
   text += "\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n";
   w_register = nullptr;
   return text;
+}
+
+const std::string& CodeWriter::addwfc_f(Register& reg, int byte) {
+  return emit_enhanced("addwfc", reg, byte, ", f", WEffect::kForgetIfSame);
+}
+
+const std::string& CodeWriter::subwfb_f(Register& reg, int byte) {
+  return emit_enhanced("subwfb", reg, byte, ", f", WEffect::kForgetIfSame);
+}
+
+const std::string& CodeWriter::lslf_f(Register& reg, int byte) {
+  return emit_enhanced("lslf", reg, byte, ", f", WEffect::kForgetIfSame);
+}
+
+const std::string& CodeWriter::lsrf_f(Register& reg, int byte) {
+  return emit_enhanced("lsrf", reg, byte, ", f", WEffect::kForgetIfSame);
+}
+
+const std::string& CodeWriter::lsrf_w(Register& reg, int byte) {
+  return emit_enhanced("lsrf", reg, byte, ", w", WEffect::kForget);
+}
+
+const std::string& CodeWriter::asrf_f(Register& reg, int byte) {
+  return emit_enhanced("asrf", reg, byte, ", f", WEffect::kForgetIfSame);
+}
+
+const std::string& CodeWriter::asrf_w(Register& reg, int byte) {
+  return emit_enhanced("asrf", reg, byte, ", w", WEffect::kForget);
 }
 
 }  // namespace tarvek

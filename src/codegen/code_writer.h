@@ -1,5 +1,9 @@
 // The one place where lines of generated PIC source are written.
 //
+// A writer is made for one core (mid-range unless told otherwise). The emitters of the
+// enhanced mid-range instructions require a writer made for that core, so no routine for the
+// mid-range core can contain one.
+//
 // Each emitter appends one instruction line ("\tmnemonic\toperands\n") to `text` and returns
 // `text`. Besides the text, the writer keeps two facts about the machine state that the
 // emitted code will have when it runs, and every emitter keeps both true before it returns:
@@ -19,12 +23,19 @@
 
 #include <string>
 
+#include "codegen/core.h"
 #include "codegen/register.h"
 
 namespace tarvek {
 
 class CodeWriter {
  public:
+  explicit CodeWriter(Core core = Core::kMidrange) : core_(core) {}
+
+  // The core the routine is written for.
+  Core core() const { return core_; }
+  bool enhanced() const { return core_ == Core::kEnhanced; }
+
   // Empties `text`; every generator call starts with this. The W record and the carry state
   // carry over from one generator call to the next.
   void clear_text() { text.clear(); }
@@ -76,6 +87,15 @@ class CodeWriter {
   // Inverts the carry and keeps every other STATUS bit: movlw 1, xorwf STATUS, w, movwf STATUS.
   const std::string& toggle_carry();
 
+  // The enhanced mid-range instructions. Requires: the writer's core is enhanced.
+  const std::string& addwfc_f(Register& reg, int byte);
+  const std::string& subwfb_f(Register& reg, int byte);
+  const std::string& lslf_f(Register& reg, int byte);
+  const std::string& lsrf_f(Register& reg, int byte);
+  const std::string& lsrf_w(Register& reg, int byte);
+  const std::string& asrf_f(Register& reg, int byte);
+  const std::string& asrf_w(Register& reg, int byte);
+
   // The register whose carry state the two flags describe; none at start.
   Register* carry_register = nullptr;
   // The carry holds the bit that overflowed the top byte of `carry_register`, stored nowhere
@@ -99,8 +119,14 @@ class CodeWriter {
 
   const std::string& emit(const char* mnemonic, Register& reg, int byte, const char* suffix,
                           WEffect effect, bool reads);
+  // emit() for an instruction of the enhanced core only; every one of them reads its byte.
+  const std::string& emit_enhanced(const char* mnemonic, Register& reg, int byte,
+                                   const char* suffix, WEffect effect);
   const std::string& emit_literal(const char* mnemonic, int literal);
   const std::string& emit_bare(const char* mnemonic);
+
+  // The core the routine is written for, fixed when the writer is made.
+  Core core_;
 };
 
 }  // namespace tarvek

@@ -19,6 +19,8 @@ struct EmitterCase {
   const char* line;
   WEffect effect;
   bool marks_used;
+  // The core the writer is made for; the enhanced instructions need the enhanced one.
+  Core core = Core::kMidrange;
 };
 
 // Each emitter on byte 2 of ACC (or with a literal), as the instruction table has it.
@@ -69,11 +71,25 @@ const EmitterCase kEmitters[] = {
     {"skpnz", [](CodeWriter& w, Register&) { w.skpnz(); }, "\tskpnz\n", WEffect::kUnchanged, false},
     {"toggle_carry", [](CodeWriter& w, Register&) { w.toggle_carry(); },
      "\tmovlw\t1\n\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n", WEffect::kForget, false},
+    {"addwfc_f", [](CodeWriter& w, Register& r) { w.addwfc_f(r, 2); }, "\taddwfc\tACC2, f\n",
+     WEffect::kForgetIfSame, true, Core::kEnhanced},
+    {"subwfb_f", [](CodeWriter& w, Register& r) { w.subwfb_f(r, 2); }, "\tsubwfb\tACC2, f\n",
+     WEffect::kForgetIfSame, true, Core::kEnhanced},
+    {"lslf_f", [](CodeWriter& w, Register& r) { w.lslf_f(r, 2); }, "\tlslf\tACC2, f\n",
+     WEffect::kForgetIfSame, true, Core::kEnhanced},
+    {"lsrf_f", [](CodeWriter& w, Register& r) { w.lsrf_f(r, 2); }, "\tlsrf\tACC2, f\n",
+     WEffect::kForgetIfSame, true, Core::kEnhanced},
+    {"lsrf_w", [](CodeWriter& w, Register& r) { w.lsrf_w(r, 2); }, "\tlsrf\tACC2, w\n",
+     WEffect::kForget, true, Core::kEnhanced},
+    {"asrf_f", [](CodeWriter& w, Register& r) { w.asrf_f(r, 2); }, "\tasrf\tACC2, f\n",
+     WEffect::kForgetIfSame, true, Core::kEnhanced},
+    {"asrf_w", [](CodeWriter& w, Register& r) { w.asrf_w(r, 2); }, "\tasrf\tACC2, w\n",
+     WEffect::kForget, true, Core::kEnhanced},
 };
 
 TEST(CodeWriterTest, EveryEmitterWritesItsLineAndMarksReadsUsed) {
   for (const EmitterCase& c : kEmitters) {
-    CodeWriter writer;
+    CodeWriter writer(c.core);
     Register acc("ACC", 24, false);
     writer.text = "before\n";
     c.emit(writer, acc);
@@ -98,7 +114,7 @@ TEST(CodeWriterTest, EveryEmitterKeepsTheWRecordTrue) {
     for (const Start& s : starts) {
       // A load of the byte W holds is left out; that case has its own test.
       if (std::string(c.name) == "movf_w" && !s.on_temp && s.held_byte == 2) continue;
-      CodeWriter writer;
+      CodeWriter writer(c.core);
       Register acc("ACC", 24, false);
       Register temp("TEMP", 24, false);
       Register& held = s.on_temp ? temp : acc;
@@ -263,6 +279,7 @@ TEST(CodeWriterTest, FlushCarryStoresTheCarryInANewTopByte) {
     const char* text;
     int width;
     int spare;
+    Core core = Core::kMidrange;
   };
   const Case cases[] = {
       {"little-endian unsigned", true, false, false, "\tclrf\tACC2\n\trlf\tACC2, f\n", 17, 7},
@@ -277,9 +294,15 @@ TEST(CodeWriterTest, FlushCarryStoresTheCarryInANewTopByte) {
        "\tmovf\tACC1, w\n\tmovwf\tACC2\n\tmovf\tACC0, w\n\tmovwf\tACC1\n"
        "\tclrf\tACC0\n\tskpc\n\tcomf\tACC0, f\n",
        16, 8},
+      // The enhanced core stores the inverted carry as 0 - !C: W minus itself with the borrow.
+      {"little-endian signed, enhanced", true, true, false, "\tmovwf\tACC2\n\tsubwfb\tACC2, f\n",
+       16, 8, Core::kEnhanced},
+      {"big-endian unsigned, enhanced", false, false, true,
+       "\tmovwf\tACC2\n\tmovf\tACC0, w\n\tmovwf\tACC1\n\tclrf\tACC0\n\trlf\tACC0, f\n", 17, 7,
+       Core::kEnhanced},
   };
   for (const Case& c : cases) {
-    CodeWriter writer;
+    CodeWriter writer(c.core);
     Register acc("ACC", 16, c.little_endian);
     Register temp("TEMP", 16, c.little_endian);
     acc.is_signed = c.is_signed;

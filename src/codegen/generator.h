@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ostream>
 
+#include "codegen/core.h"
 #include "codegen/register.h"
 
 namespace tarvek {
@@ -46,6 +47,9 @@ struct GeneratorRequest {
   bool is_signed = false;
   // How hard the exact modes search for a cheaper routine, 1 to 5 (the web form's is 1).
   int effort = 1;
+  // The core the routine is written for. The enhanced core gets the same computation in its
+  // own cheaper instructions, and one more comment line naming it after the Output line.
+  Core core = Core::kMidrange;
 };
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =

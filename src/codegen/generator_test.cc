@@ -299,5 +299,26 @@ TEST(GenerateCodeTest, CommentBlockThenDeclarationsAndRoutine) {
   EXPECT_NE(out.str().find("; Output: ACC0 .. ACC1\t(12 bits)\n\n\tcblock\n"), std::string::npos);
 }
 
+// The enhanced core: one comment line naming it after the Output line, then the routine
+// written for that core, which program assembly writes with the writer made for it.
+TEST(GenerateCodeTest, TheEnhancedCoreIsNamedAndItsRoutineFollows) {
+  GeneratorRequest request{10, 0, 12};
+  request.core = Core::kEnhanced;
+  Register acc("ACC", 8, false);
+  Register temp("TEMP", 0, false);
+  std::ostringstream out;
+  generate_code(out, request, acc, temp);
+
+  Register comment_acc("ACC", 8, false);
+  std::ostringstream comment;
+  Decomposition d = decompose(comment, request, comment_acc);
+  Register expected_acc("ACC", 8, false);
+  Register expected_temp("TEMP", 0, false);
+  const std::string routine = assemble_program(d, 12, expected_acc, expected_temp, Core::kEnhanced);
+  EXPECT_EQ(out.str(), comment.str() + "\n; Core: enhanced mid-range (PIC16F1xxx)" + routine);
+  EXPECT_NE(routine.find("\taddwfc\tACC0, f\n"), std::string::npos);
+  EXPECT_EQ(routine.find("skpnc"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tarvek

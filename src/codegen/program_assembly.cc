@@ -120,9 +120,9 @@ std::string assemble_instructions(CodeWriter& writer, Decomposition& decompositi
 }
 
 std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
-                             Register& temp) {
+                             Register& temp, Core core) {
   assert(output_bits >= 1 && output_bits <= 63);
-  CodeWriter writer;
+  CodeWriter writer(core);
   const std::string code =
       assemble_instructions(writer, decomposition, output_bits, (output_bits + 7) / 8, acc, temp);
   std::string block = "\n\n\tcblock\n";

@@ -24,6 +24,7 @@
 #include <cassert>
 
 #include "codegen/shift.h"
+#include "codegen/shift_step.h"
 
 namespace tarvek {
 namespace {
@@ -41,12 +42,7 @@ void le_shift_seven(CodeWriter& writer, Register& reg) {
   } else {
     // The new top byte receives the old top byte shifted right by one, with the sign (or a
     // zero) coming in at bit 7.
-    if (reg.is_signed) {
-      writer.rlf_w(reg, c0 - 1);
-    } else {
-      writer.clrc();
-    }
-    writer.rrf_w(reg, c0 - 1);
+    shift_right_top(writer, reg, c0 - 1, true);
     writer.movwf(reg, c0);
     reg.spare += 8;
     reg.update_bytes();
@@ -72,16 +68,15 @@ void le_shift_six(CodeWriter& writer, Register& reg) {
   reg.width += 8;
   reg.update_bytes();
   for (int pass = 0; pass < 2; ++pass) {
-    if (reg.is_signed) {
-      // The sign of the top byte comes in at bit 7 on each pass.
-      writer.rlf_w(reg, c0);
-    } else if (pass == 0 && reg.spare < 6) {
-      // The first incoming bit stays inside the value. With 6 or more spare bits it lands in
-      // byte c0, which then holds no value bits; the second pass always takes in bit 0 of the
-      // cleared byte 0.
-      writer.clrc();
+    // The sign of the top byte comes in at bit 7 on each pass. Unsigned, the first incoming
+    // bit stays inside the value; with 6 or more spare bits it lands in byte c0, which then
+    // holds no value bits, and the second pass always takes in bit 0 of the cleared byte 0.
+    if (reg.is_signed || (pass == 0 && reg.spare < 6)) {
+      shift_right_top(writer, reg, c0, false);
+    } else {
+      writer.rrf_f(reg, c0);
     }
-    for (int k = c0; k >= 0; --k) writer.rrf_f(reg, k);
+    for (int k = c0 - 1; k >= 0; --k) writer.rrf_f(reg, k);
   }
   reg.width -= 2;
   reg.spare = (reg.spare + 2) % 8;
@@ -125,8 +120,12 @@ void le_rotate_passes(CodeWriter& writer, Register& reg, int passes) {
   for (int pass = 0; pass < passes; ++pass) {
     // Unsigned, the carry after a pass is zero (a spare bit, or bit 7 of a new cleared byte);
     // signed, it may be a copy of the sign.
-    if (pass == 0 || reg.is_signed) writer.clrc();
-    for (int k = 0; k < c; ++k) writer.rlf_f(reg, k);
+    if (pass == 0 || reg.is_signed) {
+      shift_left_from_zero(writer, reg, 0);
+    } else {
+      writer.rlf_f(reg, 0);
+    }
+    for (int k = 1; k < c; ++k) writer.rlf_f(reg, k);
     reg.width += 1;
     reg.spare -= 1;
     if (reg.spare < 0) {
@@ -270,8 +269,12 @@ void be_rotate_passes(CodeWriter& writer, Register& reg, int passes) {
   assert(reg.spare >= passes);
   const int c = reg.value_bytes();
   for (int pass = 0; pass < passes; ++pass) {
-    if (pass == 0 || reg.is_signed) writer.clrc();
-    for (int k = c - 1; k >= 0; --k) writer.rlf_f(reg, k);
+    if (pass == 0 || reg.is_signed) {
+      shift_left_from_zero(writer, reg, c - 1);
+    } else {
+      writer.rlf_f(reg, c - 1);
+    }
+    for (int k = c - 2; k >= 0; --k) writer.rlf_f(reg, k);
     reg.width += 1;
     reg.spare -= 1;
   }

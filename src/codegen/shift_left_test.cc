@@ -232,13 +232,14 @@ struct Setup {
   int spare;
   // carry_overflow is set for the register before the first shift (needs spare 0).
   bool pending_carry;
+  Core core = Core::kMidrange;
 };
 
 std::string describe(const Setup& s, const std::vector<int>& counts) {
   std::string text = std::string(s.little_endian ? "little" : "big") +
                      (s.is_signed ? " signed" : "") + " width " + std::to_string(s.width) +
                      " spare " + std::to_string(s.spare) + (s.pending_carry ? " carry" : "") +
-                     " by";
+                     (s.core == Core::kEnhanced ? " enhanced" : "") + " by";
   for (const int n : counts) {
     text += ' ';
     text += std::to_string(n);
@@ -274,26 +275,44 @@ std::vector<int64_t> sample_values(const Setup& s, uint64_t seed) {
   return values;
 }
 
+// The register in state `s` after shifts by each of `counts` in turn, written for `core`;
+// returns the collected code.
+std::string shifted(const Setup& s, const std::vector<int>& counts, Core core, Register& reg) {
+  reg.set_width(s.width, s.spare);
+  reg.is_signed = s.is_signed;
+  CodeWriter writer(core);
+  if (s.pending_carry) writer.set_carry_overflow(true, reg);
+  std::string text;
+  for (const int n : counts) text += shift_left(writer, reg, n);
+  return text;
+}
+
 // Shifts a register in state `s` by each of `counts` in turn, runs the collected code from
 // arbitrary machine contents with each sample value in the value bytes, and checks that the
-// value bytes afterwards hold value * 2^(sum of counts) and that the fields agree. Returns
-// the number of failures, reporting the first few.
+// value bytes afterwards hold value * 2^(sum of counts) and that the fields agree. The
+// enhanced core must leave the fields the mid-range one leaves, in no more instructions.
+// Returns the number of failures, reporting the first few.
 int check_shifts(const Setup& s, const std::vector<int>& counts) {
   int failures = 0;
   auto fail = [&](const std::string& what) {
     if (++failures <= 3) ADD_FAILURE() << describe(s, counts) << ": " << what;
   };
   Register reg("ACC", 0, s.little_endian);
-  reg.set_width(s.width, s.spare);
-  reg.is_signed = s.is_signed;
-  const int bytes_in = reg.value_bytes();
-  CodeWriter writer;
-  if (s.pending_carry) writer.set_carry_overflow(true, reg);
-  std::string text;
+  const int bytes_in = (s.width + s.spare + 7) / 8;
+  const std::string text = shifted(s, counts, s.core, reg);
   int total = 0;
-  for (const int n : counts) {
-    text += shift_left(writer, reg, n);
-    total += n;
+  for (const int n : counts) total += n;
+  if (s.core == Core::kEnhanced) {
+    Register midrange("ACC", 0, s.little_endian);
+    const std::string midrange_text = shifted(s, counts, Core::kMidrange, midrange);
+    if (reg.width != midrange.width || reg.spare != midrange.spare || reg.bytes != midrange.bytes ||
+        reg.used != midrange.used) {
+      fail("fields differ from the mid-range core's");
+    }
+    if (std::count(text.begin(), text.end(), '\n') >
+        std::count(midrange_text.begin(), midrange_text.end(), '\n')) {
+      fail("longer than the mid-range code");
+    }
   }
 
   const int grown = total + (s.pending_carry && !s.is_signed ? 1 : 0);
@@ -313,7 +332,8 @@ int check_shifts(const Setup& s, const std::vector<int>& counts) {
 
   std::vector<std::string> declared;
   for (int k = 0; k < reg.bytes; ++k) declared.push_back("ACC" + std::to_string(k));
-  const ParseOutcome parsed = parse_instructions(text, declared);
+  const ParseOutcome parsed = parse_instructions(
+      text, declared, s.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange);
   if (!parsed.program) {
     fail("does not parse: " + parsed.error);
     return failures;
@@ -353,15 +373,17 @@ int check_shifts(const Setup& s, const std::vector<int>& counts) {
 }
 
 // Every width 1..32 (or the given widths), every count with width + count <= limit, both byte
-// orders.
+// orders, both cores.
 int sweep(bool is_signed, bool pending_carry, int extra_spare, const std::vector<int>& widths,
           int limit) {
   int failures = 0;
-  for (const bool little : {true, false}) {
-    for (const int width : widths) {
-      const int spare = (8 - width % 8) % 8 + extra_spare;
-      for (int n = 1; n <= 31 && width + (pending_carry ? 1 : 0) + n <= limit; ++n) {
-        failures += check_shifts({little, is_signed, width, spare, pending_carry}, {n});
+  for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+    for (const bool little : {true, false}) {
+      for (const int width : widths) {
+        const int spare = (8 - width % 8) % 8 + extra_spare;
+        for (int n = 1; n <= 31 && width + (pending_carry ? 1 : 0) + n <= limit; ++n) {
+          failures += check_shifts({little, is_signed, width, spare, pending_carry, core}, {n});
+        }
       }
     }
   }
@@ -403,7 +425,9 @@ TEST(ShiftLeftSweep, RepeatedShiftsAddUp) {
       const int spare = (8 - width % 8) % 8;
       for (int a = 1; a <= 15; ++a) {
         for (int b = 1; b <= 15 && width + a + b <= 63; ++b) {
-          failures += check_shifts({little, false, width, spare, false}, {a, b});
+          for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+            failures += check_shifts({little, false, width, spare, false, core}, {a, b});
+          }
         }
       }
     }

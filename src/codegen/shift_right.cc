@@ -15,6 +15,7 @@
 #include <cassert>
 
 #include "codegen/shift.h"
+#include "codegen/shift_step.h"
 
 namespace tarvek {
 namespace {
@@ -77,14 +78,14 @@ void shift_bits(CodeWriter& writer, Register& reg, int count) {
     const int bytes = reg.value_bytes();
     const int top = reg.little_endian ? bytes - 1 : 0;
     const bool overflow = writer.carry_overflow_of(reg);
-    if (overflow) {
-      // Unsigned: the carry already is the incoming top bit.
-    } else if (reg.is_signed) {
-      writer.rlf_w(reg, top);
-    } else if (!writer.carry_known_of(reg)) {
-      writer.clrc();
+    // With a pending overflow (unsigned) or a known carry the carry already is the incoming
+    // top bit; otherwise it is the sign or a zero.
+    if (!overflow && (reg.is_signed || !writer.carry_known_of(reg))) {
+      shift_right_top(writer, reg, top, false);
+    } else {
+      writer.rrf_f(reg, top);
     }
-    for (int i = 0; i < bytes; ++i) writer.rrf_f(reg, reg.little_endian ? bytes - 1 - i : i);
+    for (int i = 1; i < bytes; ++i) writer.rrf_f(reg, reg.little_endian ? bytes - 1 - i : i);
     if (overflow) {
       if (reg.is_signed) fix_top_sign(writer, reg, top);
       count_absorbed_carry(reg);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -265,13 +266,39 @@ struct SweepCase {
   Carry carry;
   // The W record names this byte of ACC on entry (and the machine's W holds it); -1: nothing.
   int w_byte;
+  Core core = Core::kMidrange;
 
   std::string describe() const {
     return std::string(little_endian ? "little" : "big") + (is_signed ? " signed " : " ") +
            std::to_string(width) + "/" + std::to_string(spare) + " n=" + std::to_string(n) +
-           " carry=" + std::to_string(static_cast<int>(carry)) + " w=" + std::to_string(w_byte);
+           " carry=" + std::to_string(static_cast<int>(carry)) + " w=" + std::to_string(w_byte) +
+           (core == Core::kEnhanced ? " enhanced" : "");
   }
 };
+
+// The register and writer state after the shift of case `c`, written for `core`. The writer
+// refers to `acc`, so the whole stays where it was made.
+struct Shifted {
+  Shifted(const SweepCase& c, Core core)
+      : acc(make_acc(c.little_endian, c.is_signed, c.width, c.spare)), writer(core) {
+    set_carry(writer, acc, c.carry);
+    if (c.w_byte >= 0) {
+      writer.w_register = &acc;
+      writer.w_byte = c.w_byte;
+    }
+    text = shift_right(writer, acc, c.n);
+  }
+  Shifted(const Shifted&) = delete;
+  Shifted& operator=(const Shifted&) = delete;
+
+  Register acc;
+  CodeWriter writer;
+  std::string text;
+};
+
+PicCore pic_core(Core core) {
+  return core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange;
+}
 
 // Bits the entry value may occupy, its sign (signed) or the carried bit included.
 int value_bits(const SweepCase& c) {
@@ -300,18 +327,26 @@ std::vector<Wide> sample_values(const SweepCase& c, std::mt19937_64& random) {
 // Adds the number of values run to `runs`.
 void run_sweep_case(const SweepCase& c, std::mt19937_64& random, long& runs) {
   SCOPED_TRACE(c.describe());
-  Register acc = make_acc(c.little_endian, c.is_signed, c.width, c.spare);
-  const int bytes_in = acc.value_bytes();
-  const int bytes_before = acc.bytes;
-  CodeWriter writer;
-  set_carry(writer, acc, c.carry);
-  if (c.w_byte >= 0) {
-    writer.w_register = &acc;
-    writer.w_byte = c.w_byte;
-  }
-  const std::string text = shift_right(writer, acc, c.n);
+  const Register entry = make_acc(c.little_endian, c.is_signed, c.width, c.spare);
+  const int bytes_in = entry.value_bytes();
+  const int bytes_before = entry.bytes;
+  Shifted result(c, c.core);
+  Register& acc = result.acc;
+  CodeWriter& writer = result.writer;
+  const std::string& text = result.text;
   const int bytes_out = acc.value_bytes();
   const bool pending = writer.carry_overflow_of(acc);
+  if (c.core == Core::kEnhanced) {
+    // The same fields and carry state as the mid-range core leaves, in no more instructions.
+    const Shifted midrange(c, Core::kMidrange);
+    ASSERT_EQ(acc.width, midrange.acc.width);
+    ASSERT_EQ(acc.spare, midrange.acc.spare);
+    ASSERT_EQ(acc.bytes, midrange.acc.bytes);
+    ASSERT_EQ(acc.is_zero, midrange.acc.is_zero);
+    ASSERT_EQ(pending, midrange.writer.carry_overflow_of(midrange.acc));
+    ASSERT_LE(std::count(text.begin(), text.end(), '\n'),
+              std::count(midrange.text.begin(), midrange.text.end(), '\n'));
+  }
 
   // Descriptor invariants.
   ASSERT_EQ((acc.width + acc.spare) % 8, 0);
@@ -332,7 +367,7 @@ void run_sweep_case(const SweepCase& c, std::mt19937_64& random, long& runs) {
 
   std::vector<std::string> declared;
   for (int k = 0; k < acc.bytes; ++k) declared.push_back("ACC" + std::to_string(k));
-  const ParseOutcome parsed = parse_instructions(text, declared);
+  const ParseOutcome parsed = parse_instructions(text, declared, pic_core(c.core));
   ASSERT_TRUE(parsed.program) << parsed.error << "\n" << text;
   const PicProgram& program = *parsed.program;
   const std::vector<int> in = program.value_indexes("ACC", bytes_in, c.little_endian);
@@ -408,10 +443,12 @@ TEST(ShiftRightSweep, MatchesArithmeticOnTheSimulator) {
               if (carry == Carry::kOverflow && spare != 0) continue;
               const int last_byte = (width + spare + 7) / 8 - 1;
               const int w_byte = (width + n) % 3 == 0 ? 0 : (width + n) % 3 == 1 ? last_byte : -1;
-              const SweepCase c{little_endian, is_signed, width, spare, n, carry, w_byte};
-              run_sweep_case(c, random, runs);
-              if (::testing::Test::HasFatalFailure()) return;
-              ++cases;
+              for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+                const SweepCase c{little_endian, is_signed, width, spare, n, carry, w_byte, core};
+                run_sweep_case(c, random, runs);
+                if (::testing::Test::HasFatalFailure()) return;
+                ++cases;
+              }
             }
           }
         }
@@ -432,12 +469,13 @@ TEST(ShiftRightSweep, ChainsOfShiftsAddUp) {
     const int width = 1 + static_cast<int>(random() % 56);
     const int spare = (8 - width % 8) % 8;
     const Carry carry = spare == 0 && random() % 2 == 0 ? Carry::kOverflow : Carry::kNone;
-    const SweepCase entry{little_endian, is_signed, width, spare, 0, carry, -1};
+    const Core core = trial % 2 == 0 ? Core::kMidrange : Core::kEnhanced;
+    const SweepCase entry{little_endian, is_signed, width, spare, 0, carry, -1, core};
     SCOPED_TRACE(entry.describe() + " trial " + std::to_string(trial));
 
     Register acc = make_acc(little_endian, is_signed, width, spare);
     const int bytes_in = acc.value_bytes();
-    CodeWriter writer;
+    CodeWriter writer(core);
     set_carry(writer, acc, carry);
     std::string routine;
     int total = 0;
@@ -449,7 +487,7 @@ TEST(ShiftRightSweep, ChainsOfShiftsAddUp) {
     const bool pending = writer.carry_overflow_of(acc);
     std::vector<std::string> declared;
     for (int k = 0; k < acc.bytes; ++k) declared.push_back("ACC" + std::to_string(k));
-    const ParseOutcome parsed = parse_instructions(routine, declared);
+    const ParseOutcome parsed = parse_instructions(routine, declared, pic_core(core));
     ASSERT_TRUE(parsed.program) << parsed.error;
     PicMachine machine(*parsed.program);
     const Wide value = sample_values(entry, random).back();

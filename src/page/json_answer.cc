@@ -39,8 +39,8 @@ const char* mode_name(ResultMode mode) {
 }
 
 // Each field in the order the form sends them. A value is null when it cannot be read (an
-// unknown Result, a DivideBy that is no positive number, a number beyond a double) and, for
-// ConstErr, when the exact modes do not use it.
+// unknown Result or Core, a DivideBy that is no positive number, a number beyond a double)
+// and, for ConstErr, when the exact modes do not use it.
 void write_request(JsonWriter& json, const FormEntryList& form, const RequestFields& fields) {
   const std::optional<ResultMode> mode = result_mode(fields.result_text);
   json.key("request");
@@ -82,6 +82,13 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
   json.end_object();
   begin_field(json, form, "endian");
   json.string(fields.little_endian ? "little" : "big");
+  json.end_object();
+  begin_field(json, form, "Core");
+  if (fields.core.empty() || fields.core == "midrange" || fields.core == "enhanced") {
+    json.string(fields.core.empty() ? "midrange" : fields.core);
+  } else {
+    json.null();
+  }
   json.end_object();
   begin_field(json, form, "format");
   json.string("json");

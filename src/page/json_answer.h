@@ -6,6 +6,7 @@
 //                "Result": {"sent": "floor", "value": "floor"},
 //                "ConstErr": {"sent": "0", "value": null}, "Bits": {...}, "Acc": {...},
 //                "Temp": {...}, "endian": {"sent": null, "value": "big"},
+//                "Core": {"sent": null, "value": "midrange"},
 //                "format": {"sent": "json", "value": "json"}},
 //    "constant": {"value": 0.1, "fraction": "1/10"},
 //    "routine": "; ACC = floor(ACC * 1/10)\n...",
@@ -14,11 +15,11 @@
 //
 // Every field the program reads appears under "request" with the text sent (null when the
 // field was absent) and the value used: a number as read (DivideBy as the nearest double, 1
-// when absent), the result mode, a register name as sent, the byte order and the format by
-// name; null when the value cannot be read or, for ConstErr in the exact modes, is not used.
-// "constant" is K = Const / DivideBy as the generator took it, with its exact fraction in
-// the exact modes. A refused request has "error": {"code": N, "message": "..."} (the
-// numbered message without its line break) in place of the constant, routine, output and
+// when absent), the result mode, a register name as sent, the byte order, the core and the
+// format by name; null when the value cannot be read or, for ConstErr in the exact modes, is
+// not used. "constant" is K = Const / DivideBy as the generator took it, with its exact
+// fraction in the exact modes. A refused request has "error": {"code": N, "message": "..."}
+// (the numbered message without its line break) in place of the constant, routine, output and
 // counts. "routine" is the generated block exactly as the text answer and tarvek-asm print
 // it; "output" is null when the block names no result register, the counts are null when the
 // simulator cannot read the block (see routine_summary.h). The text ends in a line feed.

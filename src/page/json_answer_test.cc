@@ -38,6 +38,7 @@ TEST(JsonAnswerTest, Routine) {
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":null,"value":0},)"
       R"("Bits":{"sent":"8","value":8},"Acc":{"sent":"ACC","value":"ACC"},)"
       R"("Temp":{"sent":"TEMP","value":"TEMP"},"endian":{"sent":"big","value":"big"},)"
+      R"("Core":{"sent":null,"value":"midrange"},)"
       R"("format":{"sent":"json","value":"json"}},"constant":{"value":10},)";
   const std::string routine = R"("routine":"; ACC = ACC * 10.000000\n;\n; ALGORITHM:\n)";
   const std::string after_routine =
@@ -65,9 +66,23 @@ TEST(JsonAnswerTest, RefusedRequestAsUnderstood) {
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":"1e999","value":null},)"
       R"("Bits":{"sent":"40 bits","value":40},)"
       R"("Acc":{"sent":"A<\"b\">","value":"A<\"b\">"},"Temp":{"sent":"T\\\n","value":"T\\\n"},)"
-      R"("endian":{"sent":"little","value":"little"},"format":{"sent":"json","value":"json"}},)"
+      R"("endian":{"sent":"little","value":"little"},"Core":{"sent":null,"value":"midrange"},)"
+      R"("format":{"sent":"json","value":"json"}},)"
       R"("error":{"code":1,"message":"Input size out of range (1..32 bits)."}})"
       "\n");
+}
+
+TEST(JsonAnswerTest, Core) {
+  const auto core_member = [](const char* sent) {
+    return answer_for({{"Const", "10"}, {"Bits", "8"}, {"Acc", "A"}, {"Temp", "T"}, {"Core", sent}},
+                      kTimesTenBlock);
+  };
+  EXPECT_NE(core_member("enhanced").find(R"("Core":{"sent":"enhanced","value":"enhanced"},)"),
+            std::string::npos);
+  EXPECT_NE(core_member("").find(R"("Core":{"sent":"","value":"midrange"},)"), std::string::npos);
+  const std::string refused = core_member("pic18");
+  EXPECT_NE(refused.find(R"("Core":{"sent":"pic18","value":null},)"), std::string::npos);
+  EXPECT_NE(refused.find(R"("error":{"code":13,)"), std::string::npos);
 }
 
 TEST(JsonAnswerTest, ExactModes) {

@@ -52,7 +52,9 @@ void read_output_line(std::string_view block, std::string_view acc_name, Routine
 RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name) {
   RoutineSummary summary;
   read_output_line(block, acc_name, summary);
-  const ParseOutcome parsed = parse_generated_block(block);
+  // Read as enhanced mid-range source: that core runs every instruction of either core's
+  // routines, and both count and cycles are the same on every core that runs them.
+  const ParseOutcome parsed = parse_generated_block(block, PicCore::kEnhanced);
   if (parsed.program) {
     summary.instructions = static_cast<int>(parsed.program->instructions.size());
     // Straight-line code costs the same from any start, so one run from cleared bytes counts

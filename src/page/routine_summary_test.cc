@@ -29,6 +29,15 @@ TEST(RoutineSummaryTest, SkippedInstructionsCostTheirCycle) {
   EXPECT_EQ(summary.cycles, 3);
 }
 
+TEST(RoutineSummaryTest, EnhancedInstructionsAreCounted) {
+  const RoutineSummary summary = summarize_routine(
+      "; X = X * 2\n; Output: X0\t(8 bits)\n; Core: enhanced mid-range (PIC16F1xxx)\n\tcblock\n"
+      "\tX0\n\tendc\n\tlslf\tX0, f\n",
+      "X");
+  EXPECT_EQ(summary.instructions, 1);
+  EXPECT_EQ(summary.cycles, 1);
+}
+
 TEST(RoutineSummaryTest, OutputLine) {
   struct Case {
     const char* name;

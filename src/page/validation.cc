@@ -66,6 +66,7 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "Result")) fields.result_text = *value;
   if (const std::string* value = form_value(form, "DivideBy")) fields.divide_by_text = *value;
   if (const std::string* value = form_value(form, "Signed")) fields.signed_text = *value;
+  if (const std::string* value = form_value(form, "Core")) fields.core = *value;
   return fields;
 }
 
@@ -181,6 +182,11 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (mode && !exact && is_signed.value_or(false)) code = 12;
   if (!is_signed) code = 15;
   if (!mode) code = 8;
+  // Last, so that it wins over every other message: the form offers only the two values, so a
+  // different one comes from a hand-made request, and a routine for a core the user did not
+  // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
+  const bool enhanced = fields.core == "enhanced";
+  if (!enhanced && !fields.core.empty() && fields.core != "midrange") code = 13;
 
   result.error_code = code;
   if (code == 0) {
@@ -190,6 +196,10 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.output_bits = static_cast<int>(output_bits);
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
+    // The exact modes write mid-range routines for now, which run on the enhanced core as
+    // well; only the approximating mode has routines of the enhanced core's own instructions.
+    result.request.core =
+        enhanced && *mode == ResultMode::kApprox ? Core::kEnhanced : Core::kMidrange;
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

@@ -106,6 +106,14 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"7 over 6", "Const=0.5&Bits=1&ConstErr=60&Acc=A&Temp=T", 7},
       {"6 over 4", "Const=1&Bits=8&ConstErr=60&Acc=A&Temp=", 6},
       {"3 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=", 3},
+      // Core: midrange (also empty or absent) or enhanced, exactly; 13 over every other code.
+      {"Core midrange", kValid + "&Core=midrange", 0},
+      {"Core enhanced", kValid + "&Core=enhanced", 0},
+      {"Core empty", kValid + "&Core=", 0},
+      {"Core in capitals", kValid + "&Core=Enhanced", 13},
+      {"Core with a blank", kValid + "&Core=enhanced+", 13},
+      {"Core of another family", kValid + "&Core=pic18", 13},
+      {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=baseline", 13},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(validate_query(c.query).error_code, c.code) << c.name;
@@ -235,7 +243,13 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
     EXPECT_EQ(v.input_bits, c.input_bits) << c.name;
     EXPECT_EQ(v.const_int_bits, c.const_int_bits) << c.name;
     EXPECT_EQ(v.request.output_bits, c.output_bits) << c.name;
+    EXPECT_EQ(v.request.core, Core::kMidrange) << c.name;
   }
+  EXPECT_EQ(validate_query(kValid + "&Core=enhanced").request.core, Core::kEnhanced);
+  // The exact modes write mid-range routines whatever the core.
+  EXPECT_EQ(validate_query(kValid + "&Result=floor&Core=enhanced").request.core, Core::kMidrange);
+  EXPECT_EQ(validate_query(kValid + "&Result=approx&Core=enhanced").request.core, Core::kEnhanced);
+  EXPECT_EQ(validate_query(kValid + "&Core=enhanced&Core=midrange").request.core, Core::kEnhanced);
 }
 
 TEST(ConstIntegerBitsTest, Table) {

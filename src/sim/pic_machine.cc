@@ -12,6 +12,11 @@ constexpr uint8_t kStatusTo = 0x10;
 constexpr uint8_t kStatusPd = 0x08;
 constexpr uint8_t kBankMask = 0xE0;
 
+// The STATUS bits a write can set: the bank bits exist only on the mid-range core.
+constexpr uint8_t bank_mask(PicCore core) {
+  return core == PicCore::kMidrange ? kBankMask : 0;
+}
+
 // splitmix64: a small, well-mixed generator so that fill() gives unrelated values per seed.
 uint64_t next_random(uint64_t& state) {
   uint64_t z = (state += 0x9E3779B97F4A7C15ull);
@@ -129,6 +134,7 @@ RunStats PicMachine::run() {
   const std::vector<PicInstruction>& code = program_->instructions;
   const size_t count = code.size();
   uint8_t* const mem = bytes_.data();
+  const uint8_t writable_bank_bits = bank_mask(program_->core);
   size_t pc = 0;
   while (pc < count) {
     const PicInstruction& in = code[pc];
@@ -249,7 +255,7 @@ RunStats PicMachine::run() {
         // written, Z comes from the flag logic, TO and PD are read-only; only the bank bits
         // take the result.
         const auto r = static_cast<uint8_t>(status() ^ w);
-        bank_bits = r & kBankMask;
+        bank_bits = r & writable_bank_bits;
         zero = r == 0;
         break;
       }
@@ -260,7 +266,7 @@ RunStats PicMachine::run() {
       }
       case PicOp::kMovwfStatus:
         // movwf affects no flag, so every writable STATUS bit takes W; TO and PD stay.
-        bank_bits = w & kBankMask;
+        bank_bits = w & writable_bank_bits;
         zero = (w & 4) != 0;
         digit_carry = (w & 2) != 0;
         carry = (w & 1) != 0;
@@ -277,6 +283,48 @@ RunStats PicMachine::run() {
       case PicOp::kSkpnz:
         skip = !zero;
         break;
+      case PicOp::kAddwfcW:
+      case PicOp::kAddwfcF: {
+        const unsigned carry_in = carry ? 1 : 0;
+        const unsigned sum = unsigned{f} + w + carry_in;
+        digit_carry = (f & 0x0F) + (w & 0x0F) + carry_in > 0x0F;
+        carry = sum > 0xFF;
+        zero = (sum & 0xFF) == 0;
+        (in.op == PicOp::kAddwfcF ? f : w) = static_cast<uint8_t>(sum);
+        break;
+      }
+      case PicOp::kSubwfbW:
+      case PicOp::kSubwfbF: {
+        // f - W - borrow, where the borrow in is the inverse of C; C and DC come out as "no
+        // borrow" of the whole byte and of the low nibble.
+        const int borrow = carry ? 0 : 1;
+        const int difference = int{f} - int{w} - borrow;
+        digit_carry = (f & 0x0F) - (w & 0x0F) - borrow >= 0;
+        carry = difference >= 0;
+        const auto r = static_cast<uint8_t>(difference);
+        zero = r == 0;
+        (in.op == PicOp::kSubwfbF ? f : w) = r;
+        break;
+      }
+      case PicOp::kLslfW:
+      case PicOp::kLslfF: {
+        const auto r = static_cast<uint8_t>(f << 1);
+        carry = (f & 0x80) != 0;
+        zero = r == 0;
+        (in.op == PicOp::kLslfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kLsrfW:
+      case PicOp::kLsrfF:
+      case PicOp::kAsrfW:
+      case PicOp::kAsrfF: {
+        const bool arithmetic = in.op == PicOp::kAsrfW || in.op == PicOp::kAsrfF;
+        const auto r = static_cast<uint8_t>((f >> 1) | (arithmetic ? f & 0x80 : 0));
+        carry = (f & 1) != 0;
+        zero = r == 0;
+        (in.op == PicOp::kLsrfF || in.op == PicOp::kAsrfF ? f : w) = r;
+        break;
+      }
     }
     ++pc;
     if (skip) {

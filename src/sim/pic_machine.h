@@ -1,5 +1,6 @@
-// Executes a parsed PicProgram the way a mid-range PIC16 core does, as the instruction-set
-// description of the processor defines it. This is the project's verification oracle.
+// Executes a parsed PicProgram the way a mid-range or enhanced mid-range PIC16 core does, as
+// the instruction-set description of the processor defines it. This is the project's
+// verification oracle.
 //
 // State: the declared file-register bytes, W, and the STATUS bits C, DC, Z and the bank
 // select bits (IRP, RP1, RP0); TO and PD read as 1, as after a power-on reset. The machine
@@ -17,14 +18,25 @@
 //   comf f, d        d = ~f                                  Z
 //   rlf/rrf f, d     d = f rotated left/right through C      C = bit shifted out
 //   addwf f, d       d = f + W                               C = carry out, DC, Z
-//   subwf f, d       d = f - W                               C = no borrow, DC = no nibble borrow,
-//   Z iorwf f, d       d = f | W                               Z incf f, d        d = f + 1 Z
+//   subwf f, d       d = f - W                               C = no borrow, DC = no nibble
+//                                                            borrow, Z
+//   iorwf f, d       d = f | W                               Z
 //   xorwf f, d       d = f ^ W                               Z
+//   incf f, d        d = f + 1                               Z
 //   incfsz f, d      d = f + 1, skip the next if it is 0     no flag
 //   clrc             C = 0 (bcf STATUS, 0)
 //   skpc / skpnc     skip the next instruction if C is set / clear
 //   skpnz            skip the next instruction if Z is clear
 //   xorwf STATUS, f  the write-protected case below.
+// Enhanced mid-range only (the parser refuses them in a mid-range program):
+//   addwfc f, d      d = f + W + C                           C = carry out, DC, Z
+//   subwfb f, d      d = f - W - !C (C set: no borrow in)    C = no borrow, DC = no nibble
+//                                                            borrow, Z
+//   lslf f, d        d = f << 1, 0 into bit 0                C = old bit 7, Z
+//   lsrf f, d        d = f >> 1, 0 into bit 7                C = old bit 0, Z
+//   asrf f, d        d = f >> 1, bit 7 kept                  C = old bit 0, Z
+// The enhanced core keeps its bank select bits in a register of their own: STATUS bits 7..5
+// are unimplemented there and read 0, so a write to STATUS leaves them 0.
 //
 // An instruction that has STATUS as its destination and itself affects Z, DC or C cannot
 // write those three bits: they are set by the instruction's own flag logic instead, and TO
@@ -97,9 +109,10 @@ class PicMachine {
   bool zero = false;
   // The digit carry (DC): carry out of / no borrow from the low nibble.
   bool digit_carry = false;
-  // STATUS bits 7..5 (IRP, RP1, RP0) in place; only "xorwf STATUS, f" changes them. A
-  // routine that leaves them nonzero has switched banks, which this model does not follow:
-  // an oracle should require them to be 0 after run().
+  // STATUS bits 7..5 (IRP, RP1, RP0) in place; only "xorwf STATUS, f" and "movwf STATUS"
+  // change them, and only on the mid-range core. A routine that leaves them nonzero has
+  // switched banks, which this model does not follow: an oracle should require them to be 0
+  // after run().
   uint8_t bank_bits = 0;
 
  private:

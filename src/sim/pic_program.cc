@@ -19,6 +19,8 @@ struct Mnemonic {
   OperandKind kind;
   PicOp op;          // the operation, or the ", w" one for kFileDest
   PicOp op_to_file;  // the ", f" operation for kFileDest; unused otherwise
+  // The oldest core that has the instruction; the enhanced core runs every mid-range one.
+  PicCore core = PicCore::kMidrange;
 };
 
 constexpr std::array kMnemonics = {
@@ -44,6 +46,13 @@ constexpr std::array kMnemonics = {
     Mnemonic{"skpc", OperandKind::kNone, PicOp::kSkpc, PicOp::kSkpc},
     Mnemonic{"skpnc", OperandKind::kNone, PicOp::kSkpnc, PicOp::kSkpnc},
     Mnemonic{"skpnz", OperandKind::kNone, PicOp::kSkpnz, PicOp::kSkpnz},
+    Mnemonic{"addwfc", OperandKind::kFileDest, PicOp::kAddwfcW, PicOp::kAddwfcF,
+             PicCore::kEnhanced},
+    Mnemonic{"subwfb", OperandKind::kFileDest, PicOp::kSubwfbW, PicOp::kSubwfbF,
+             PicCore::kEnhanced},
+    Mnemonic{"lslf", OperandKind::kFileDest, PicOp::kLslfW, PicOp::kLslfF, PicCore::kEnhanced},
+    Mnemonic{"lsrf", OperandKind::kFileDest, PicOp::kLsrfW, PicOp::kLsrfF, PicCore::kEnhanced},
+    Mnemonic{"asrf", OperandKind::kFileDest, PicOp::kAsrfW, PicOp::kAsrfF, PicCore::kEnhanced},
 };
 
 // The lines that name STATUS. The first has a blank (not a tab) after the mnemonic.
@@ -124,9 +133,10 @@ bool resolve_file(std::string_view name, const NameIndex& names, uint16_t& index
   return true;
 }
 
-// Parses one instruction line (without its newline). Returns an empty string on success,
-// otherwise the message without the line number.
-std::string parse_line(std::string_view line, const NameIndex& names, PicInstruction& out) {
+// Parses one instruction line (without its newline) of a program for `core`. Returns an empty
+// string on success, otherwise the message without the line number.
+std::string parse_line(std::string_view line, const NameIndex& names, PicCore core,
+                       PicInstruction& out) {
   if (line == kXorwfStatusLine) {
     out.op = PicOp::kXorwfStatus;
     return {};
@@ -151,6 +161,9 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicInstruc
     if (candidate.name == mnemonic) m = &candidate;
   }
   if (m == nullptr) return "unknown mnemonic " + quoted(mnemonic);
+  if (m->core == PicCore::kEnhanced && core != PicCore::kEnhanced) {
+    return quoted(mnemonic) + " is an enhanced mid-range instruction, which a mid-range part lacks";
+  }
 
   out.op = m->op;
   if (m->kind == OperandKind::kNone) {
@@ -229,7 +242,7 @@ bool add_instruction(std::string_view line, int number, const NameIndex& names, 
                      std::string& error) {
   PicInstruction instruction{};
   instruction.line = number;
-  const std::string problem = parse_line(line, names, instruction);
+  const std::string problem = parse_line(line, names, program.core, instruction);
   if (!problem.empty()) {
     error = at_line(number, problem);
     return false;
@@ -260,8 +273,10 @@ std::vector<int> PicProgram::value_indexes(std::string_view prefix, int byte_cou
   return indexes;
 }
 
-ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared) {
+ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared,
+                                PicCore core) {
   PicProgram program;
+  program.core = core;
   NameIndex names;
   program.byte_names.reserve(declared.size());
   for (const std::string& name : declared) {
@@ -276,7 +291,7 @@ ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::s
   return {std::move(program), {}};
 }
 
-ParseOutcome parse_generated_block(std::string_view block) {
+ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
   // Declarations are collected first, so that the name index can point into strings that
   // no longer move; instructions are parsed in a second pass.
   enum class Section { kBeforeCblock, kCblock, kCode };
@@ -317,6 +332,7 @@ ParseOutcome parse_generated_block(std::string_view block) {
   if (section == Section::kCblock) return {std::nullopt, "\"\\tcblock\" without \"\\tendc\""};
 
   PicProgram program;
+  program.core = core;
   NameIndex names;
   program.byte_names.reserve(declared.size());
   for (const auto& [name, number] : declared) {

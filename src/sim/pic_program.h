@@ -1,4 +1,10 @@
-// A parsed PIC16 mid-range routine, ready to be run many times by a PicMachine.
+// A parsed PIC16 routine, ready to be run many times by a PicMachine.
+//
+// A program is parsed for one core. The enhanced mid-range core (PIC16F1xxx, PIC12F1xxx) runs
+// every mid-range instruction and adds addwfc, subwfb, lslf, lsrf and asrf (the last PicOp
+// values), which the parser accepts only in a program parsed for that core: a mid-range part
+// cannot run them, so a mid-range routine that contains one is refused with a message that
+// names the instruction.
 //
 // The parser reads generated source in its exact line format and nothing else: one
 // instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
@@ -22,6 +28,14 @@
 #include <vector>
 
 namespace tarvek {
+
+// The core a program is written for.
+enum class PicCore : uint8_t {
+  // Mid-range PIC16: the instructions every PIC16 runs.
+  kMidrange,
+  // Enhanced mid-range PIC16F1xxx: the mid-range set plus addwfc, subwfb, lslf, lsrf, asrf.
+  kEnhanced,
+};
 
 // One operation per instruction form the parser accepts. The suffix W or F is the
 // destination (", w" or ", f").
@@ -62,6 +76,17 @@ enum class PicOp : uint8_t {
   kSkpc,          // btfss STATUS, C
   kSkpnc,         // btfsc STATUS, C
   kSkpnz,         // btfsc STATUS, Z
+  // Enhanced mid-range only.
+  kAddwfcW,
+  kAddwfcF,
+  kSubwfbW,
+  kSubwfbF,
+  kLslfW,
+  kLslfF,
+  kLsrfW,
+  kLsrfF,
+  kAsrfW,
+  kAsrfF,
 };
 
 struct PicInstruction {
@@ -76,6 +101,8 @@ struct PicInstruction {
 };
 
 struct PicProgram {
+  // The core the program was parsed for; it decides what the STATUS register holds.
+  PicCore core = PicCore::kMidrange;
   // Declared byte names in declaration order; a byte's index is its position here.
   std::vector<std::string> byte_names;
   // The instructions in program order.
@@ -99,13 +126,14 @@ struct ParseOutcome {
 // Parses instruction lines only (no comments, no blank lines, no declarations) against the
 // given declared byte names. A missing newline after the last line is accepted. Duplicate or
 // malformed declared names are an error.
-ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared);
+ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared,
+                                PicCore core = PicCore::kMidrange);
 
 // Parses a whole generated block: comment lines (starting with ';') and blank lines anywhere
 // are skipped; exactly one "\tcblock" ... "\tendc" section declares the bytes, one "\tNAME"
 // line each, and comes before the first instruction; instruction lines follow it. Line
 // numbers in messages count from the first line of `block`.
-ParseOutcome parse_generated_block(std::string_view block);
+ParseOutcome parse_generated_block(std::string_view block, PicCore core = PicCore::kMidrange);
 
 }  // namespace tarvek
 

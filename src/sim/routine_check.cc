@@ -53,6 +53,13 @@ std::optional<int> weight_exponent(std::string_view digits) {
   return static_cast<int>(exponent);
 }
 
+// The one core line a block may have; without it the routine is for the mid-range core.
+constexpr std::string_view kEnhancedCoreLine = "; Core: enhanced mid-range (PIC16F1xxx)";
+
+std::string_view core_name(PicCore core) {
+  return core == PicCore::kEnhanced ? "enhanced mid-range" : "mid-range";
+}
+
 // "; Add input * 8 to accumulator" and its three twins; nullopt for anything else.
 std::optional<Term> read_term(std::string_view line) {
   Term term;
@@ -204,12 +211,22 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
   bool input_seen = false;
   bool output_seen = false;
   bool first_line = true;
+  bool core_seen = false;
   for_each_line(block, [&](std::string_view line) {
     if (!error.empty()) return;
     if (first_line) {
       first_line = false;
       promise.exact = read_exact_title(line, acc_name);
       if (promise.exact) return;
+    }
+    if (line.starts_with("; Core:")) {
+      if (core_seen || line != kEnhancedCoreLine) {
+        error = "unreadable or repeated line \"" + std::string(line) + "\"";
+        return;
+      }
+      core_seen = true;
+      promise.core = PicCore::kEnhanced;
+      return;
     }
     if (line.starts_with("; Add input") || line.starts_with("; Substract input")) {
       const std::optional<Term> term = read_term(line);
@@ -264,7 +281,13 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
                               std::to_string(routine.output_bits) + "-bit product"};
   }
 
-  ParseOutcome parsed = parse_generated_block(routine.block);
+  if (promise.core != routine.core) {
+    return {std::nullopt, "the comment block names the " + std::string(core_name(promise.core)) +
+                              " core, the request the " + std::string(core_name(routine.core)) +
+                              " one"};
+  }
+
+  ParseOutcome parsed = parse_generated_block(routine.block, routine.core);
   if (!parsed.program) return {std::nullopt, "does not parse: " + parsed.error};
   for (const std::string& name : parsed.program->byte_names) {
     if (!is_byte_of(name, routine.acc_name) && !is_byte_of(name, routine.temp_name)) {
@@ -285,7 +308,7 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   if (!missing.empty()) {
     std::string block(routine.block);
     block.insert(endc_line_start(block), missing);
-    parsed = parse_generated_block(block);
+    parsed = parse_generated_block(block, routine.core);
     assert(parsed.program);
   }
 

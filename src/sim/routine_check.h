@@ -3,15 +3,19 @@
 //
 // The promise is read from the block's text alone: the term lines ("; Add input * 8 to
 // accumulator", "; Substract input / 4 from accumulator") give the terms of the documented
-// computation (reference_model.h), and the Input and Output lines name the bytes and bit
-// counts. Nothing is taken from the code generator, so the check holds the routine to exactly
-// what a reader of the comment is told.
+// computation (reference_model.h), the Input and Output lines name the bytes and bit counts,
+// and the core line ("; Core: enhanced mid-range (PIC16F1xxx)", absent for a mid-range
+// routine) names the core the routine needs. Nothing is taken from the code generator, so
+// the check holds the routine to exactly what a reader of the comment is told.
 //
-// The routine is parsed with its own cblock section: an instruction naming a byte that the
-// routine does not declare is a failure, as is a declared byte that belongs to neither
-// register. A byte of the Input or Output line that the routine never names is not touched by
-// it; for the run it is added to the declarations, so that an input byte keeps the input and
-// an output byte above the input (which the routine then cannot have written) is a failure.
+// The routine is parsed with its own cblock section, for the core the request asked for,
+// which the block must name: a mid-range routine with an enhanced instruction does not parse,
+// and a block that names another core than the request's is a failure. An instruction naming
+// a byte that the routine does not declare is a failure, as is a declared byte that belongs
+// to neither register. A byte of the Input or Output line that the routine never names is not
+// touched by it; for the run it is added to the declarations, so that an input byte keeps the
+// input and an output byte above the input (which the routine then cannot have written) is a
+// failure.
 //
 // Each run starts from arbitrary values (seeded, reproducible) in every byte, W, C, DC and Z,
 // writes the input into the input bytes in the routine's byte order (unused high bits zero),
@@ -64,6 +68,8 @@ struct RoutinePromise {
   // when the result is wider; another routine's names exactly the bytes of its bits.
   int output_bytes = 0;
   int output_bits = 0;
+  // The enhanced core when the block has the core line, mid-range otherwise.
+  PicCore core = PicCore::kMidrange;
 };
 
 // Either a promise or, when `promise` is empty, what could not be read.
@@ -72,8 +78,8 @@ struct PromiseOutcome {
   std::string error;
 };
 
-// Reads the term lines (or an exact routine's title line) and the Input and Output lines of
-// `acc_name` from a generated block.
+// Reads the term lines (or an exact routine's title line), the core line and the Input and
+// Output lines of `acc_name` from a generated block.
 // A printed weight is taken as the power of two nearest to it (the largest divisors print
 // rounded to 17 significant digits), and must be within a rounding error of it.
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name);
@@ -90,6 +96,8 @@ struct RoutineUnderCheck {
   // lines must agree with them.
   int input_bits = 0;
   int output_bits = 0;
+  // The core the request asked for.
+  PicCore core = PicCore::kMidrange;
 };
 
 // A routine ready to be run many times.

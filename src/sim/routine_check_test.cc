@@ -90,6 +90,41 @@ TEST(RoutineCheckTest, EveryBrokenPromiseIsReported) {
   }
 }
 
+// The core line names the core the routine needs; it must be the request's, and the routine
+// is parsed for it.
+TEST(RoutineCheckTest, TheCoreLineMustNameTheRequestsCore) {
+  const std::string core_line = "; Core: enhanced mid-range (PIC16F1xxx)\n";
+  const std::string twice =
+      small_block("; Add input * 2 to accumulator\n", "ACC0 .. ACC1\t(9 bits)", "\tACC0\n\tACC1\n",
+                  "\tclrf\tACC1\n\tlslf\tACC0, f\n\trlf\tACC1, f");
+  struct Case {
+    const char* name;
+    std::string block;
+    PicCore core;
+    // Empty when the routine passes; else the failure starts with this.
+    std::string failure;
+  };
+  const Case cases[] = {
+      {"enhanced, named", core_line + twice, PicCore::kEnhanced, ""},
+      {"enhanced instruction, mid-range request", twice, PicCore::kMidrange,
+       "does not parse: line 13: \"lslf\" is an enhanced mid-range instruction"},
+      {"core line, mid-range request", core_line + twice, PicCore::kMidrange,
+       "the comment block names the enhanced mid-range core, the request the mid-range one"},
+      {"no core line, enhanced request", twice, PicCore::kEnhanced,
+       "the comment block names the mid-range core, the request the enhanced mid-range one"},
+      {"core line twice", core_line + core_line + twice, PicCore::kEnhanced,
+       "comment block: unreadable or repeated line \"; Core: enhanced"},
+      {"another core", "; Core: enhanced\n" + twice, PicCore::kEnhanced,
+       "comment block: unreadable or repeated line \"; Core: enhanced\""},
+  };
+  for (const Case& c : cases) {
+    const RoutineUnderCheck routine{c.block, "ACC", "TEMP", true, 8, 9, c.core};
+    const CheckReport report = check_routine(routine, sample_inputs(8, 12, 0, 0), 1);
+    EXPECT_EQ(report.passed, c.failure.empty()) << c.name << ": " << report.failure;
+    EXPECT_TRUE(report.failure.starts_with(c.failure)) << c.name << ": " << report.failure;
+  }
+}
+
 // The report names the first input whose run went wrong and counts those before it.
 TEST(RoutineCheckTest, TheFirstFailingInputIsNamed) {
   const std::string wrong = replaced(kTimesTenBlock, "\taddwf\tACC0, f", "\taddwf\tACC1, f");

@@ -22,6 +22,7 @@ struct Request {
   std::string acc = "ACC";
   std::string temp = "TEMP";
   bool little_endian = false;
+  std::optional<std::string> core = std::nullopt;
 };
 
 std::string url_encoded(const std::string& text) {
@@ -44,6 +45,7 @@ std::vector<std::string> cli_args(const Request& r) {
                                 "--acc",   r.acc,      "--temp", r.temp};
   if (r.error) args.insert(args.end(), {"--error", *r.error});
   if (r.little_endian) args.push_back("--little-endian");
+  if (r.core) args.insert(args.end(), {"--core", *r.core});
   return args;
 }
 
@@ -52,6 +54,7 @@ std::string query(const Request& r) {
                   "&Acc=" + url_encoded(r.acc) + "&Temp=" + url_encoded(r.temp) +
                   "&endian=" + (r.little_endian ? "little" : "big");
   if (r.error) q += "&ConstErr=" + url_encoded(*r.error);
+  if (r.core) q += "&Core=" + url_encoded(*r.core);
   return q;
 }
 
@@ -107,7 +110,7 @@ PageContent page_content(const std::string& page) {
     content.block = html_unescaped(page.substr(pre + 6, end - pre - 6));
     return content;
   }
-  static const std::regex error_block("<H1>#([1-7]) Error in input</H1>([^\n<]*)");
+  static const std::regex error_block("<H1>#([0-9]+) Error in input</H1>([^\n<]*)");
   std::smatch match;
   if (std::regex_search(page, match, error_block)) {
     // Appended piece by piece: GCC 12 at -O3 takes "#" + std::string for an overlapping copy
@@ -136,6 +139,9 @@ TEST(CliProgramTest, SameTextAsThePage) {
       {"names the page escapes", "1.5", "12", std::nullopt, "A<b>&\"x", "T'>", false},
       {"names with spaces", "3.7", "20", "5", "R one", "S two", true},
       {"numbers read as far as they go", "10.0abc", "8bit", "none"},
+      {"enhanced core", "0.1", "16", std::nullopt, "ACC", "TEMP", false, "enhanced"},
+      {"enhanced core, little-endian", "7", "32", "0", "R", "S", true, "enhanced"},
+      {"mid-range core named", "10", "8", std::nullopt, "ACC", "TEMP", false, "midrange"},
   };
   for (const Request& r : requests) {
     const ProgramRun page = run_cgi(query(r));
@@ -161,6 +167,7 @@ TEST(CliProgramTest, SameRefusalAsThePage) {
       {"too big", "1e400", "8", std::nullopt},
       {"error bound", "10", "8", "50.5"},
       {"zero result", "0.5", "1", std::nullopt},
+      {"another core", "10", "8", std::nullopt, "ACC", "TEMP", false, "baseline"},
   };
   for (const Request& r : requests) {
     const ProgramRun page = run_cgi(query(r));
@@ -315,25 +322,40 @@ TEST(CliProgramTest, TheCgiProgramIgnoresArguments) {
 }
 
 // The README's worked example is the program's real output.
-TEST(CliProgramTest, ReadmeExample) {
+// The README's example between `intro` and the paragraph starting with `next`, indented by
+// four spaces (blank lines stay empty), without the indentation.
+std::string readme_example(const std::string& intro, const std::string& next) {
   std::ifstream file(TARVEK_README);
   std::stringstream readme;
   readme << file.rdbuf();
   const std::string text = readme.str();
-  const std::string intro =
-      "A worked example, `build/tarvek-asm --const 10 --bits 8 --verify`:\n\n";
   const std::size_t start = text.find(intro);
-  ASSERT_NE(start, std::string::npos);
-  const std::size_t end = text.find("\nA refused request", start);
-  ASSERT_NE(end, std::string::npos);
-  // The example is indented by four spaces; blank lines stay empty.
+  EXPECT_NE(start, std::string::npos) << intro;
+  const std::size_t end = text.find("\n" + next, start);
+  EXPECT_NE(end, std::string::npos) << next;
+  if (start == std::string::npos || end == std::string::npos) return {};
   std::istringstream lines(text.substr(start + intro.size(), end - start - intro.size()));
   std::string example;
   std::string line;
   while (std::getline(lines, line))
     example += (line.rfind("    ", 0) == 0 ? line.substr(4) : line) + "\n";
+  return example;
+}
+
+TEST(CliProgramTest, ReadmeExample) {
+  const std::string example =
+      readme_example("A worked example, `build/tarvek-asm --const 10 --bits 8 --verify`:\n\n",
+                     "A refused request");
   const ProgramRun run = run_asm({"--const", "10", "--bits", "8", "--verify"});
   EXPECT_EQ(run.out, example);
+}
+
+TEST(CliProgramTest, ReadmeEnhancedExample) {
+  const std::string example =
+      readme_example("`build/tarvek-asm --const 10 --bits 8 --core enhanced`:\n\n", "Such a");
+  const ProgramRun run = run_asm({"--const", "10", "--bits", "8", "--core", "enhanced"});
+  // The block ends with a blank line, which the paragraph break after the example takes.
+  EXPECT_EQ(run.out, example + "\n");
 }
 
 }  // namespace

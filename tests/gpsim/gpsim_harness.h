@@ -34,13 +34,19 @@ GpsimRoutine routine_from_instructions(const std::string& instructions,
 // (empty when it has none, which gpasm then reports).
 GpsimRoutine routine_from_block(const std::string& block);
 
-// The chip the routine is assembled for. The default has 80 general-purpose bytes in bank 0
-// starting at 0x20.
+// The chip the routine is assembled for. The default, a mid-range part, has 80
+// general-purpose bytes in bank 0 starting at 0x20.
 struct GpsimTarget {
   std::string processor = "16f628a";
   int cblock_start = 0x20;
   int bank_bytes = 80;
 };
+
+// An enhanced mid-range part that gpsim models: the PIC16F1823, also with 80 general-purpose
+// bytes in bank 0 from 0x20 (and STATUS at the same address, without bank bits).
+inline GpsimTarget enhanced_target() {
+  return GpsimTarget{"16f1823", 0x20, 80};
+}
 
 // The machine state before one run. `bytes` follow the declaration order.
 struct GpsimInput {

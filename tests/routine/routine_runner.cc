@@ -20,6 +20,7 @@ ValidatedRequest validated(const RoutineRequest& request, const std::string& acc
   fields.acc_name = acc_name;
   fields.temp_name = temp_name;
   fields.little_endian = request.little_endian;
+  fields.core = request.core == Core::kEnhanced ? "enhanced" : "";
   return validate_request(fields);
 }
 
@@ -30,6 +31,7 @@ std::string describe(const RoutineRequest& request) {
   text.precision(17);
   text << request.constant << " x " << request.bits << " bits, error " << request.error << " %, "
        << (request.little_endian ? "little" : "big") << "-endian";
+  if (request.core == Core::kEnhanced) text << ", enhanced core";
   return text.str();
 }
 
@@ -52,12 +54,21 @@ std::string generate_block(const RoutineRequest& request, const std::string& acc
   return out.str();
 }
 
+RoutineUnderCheck under_check(const RoutineRequest& request, const std::string& block) {
+  return RoutineUnderCheck{
+      block,
+      "ACC",
+      "TEMP",
+      request.little_endian,
+      request.bits,
+      output_bits_of(request),
+      request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+}
+
 CheckReport check_request(const RoutineRequest& request, const std::vector<uint64_t>& inputs,
                           uint64_t seed) {
   const std::string block = generate_block(request);
-  const RoutineUnderCheck routine{
-      block, "ACC", "TEMP", request.little_endian, request.bits, output_bits_of(request)};
-  return check_routine(routine, inputs, seed);
+  return check_routine(under_check(request, block), inputs, seed);
 }
 
 }  // namespace tarvek

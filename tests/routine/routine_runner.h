@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codegen/core.h"
 #include "sim/routine_check.h"
 
 namespace tarvek {
@@ -16,9 +17,11 @@ struct RoutineRequest {
   int bits;
   double error;
   bool little_endian;
+  Core core = Core::kMidrange;
 };
 
-// "10 x 8 bits, error 0 %, big-endian": how failures name their request.
+// "10 x 8 bits, error 0 %, big-endian" (", enhanced core" added for that core): how failures
+// name their request.
 std::string describe(const RoutineRequest& request);
 
 // The product's width, input bits plus the constant's integer bits, as the request driver
@@ -34,6 +37,9 @@ bool is_valid(const RoutineRequest& request);
 // Requires: is_valid(request), valid names that do not collide.
 std::string generate_block(const RoutineRequest& request, const std::string& acc_name = "ACC",
                            const std::string& temp_name = "TEMP");
+
+// The routine check of a block generated for `request` with registers ACC and TEMP.
+RoutineUnderCheck under_check(const RoutineRequest& request, const std::string& block);
 
 // Generates the routine and checks it for `inputs`; run i starts from the arbitrary values
 // of seed + i.

@@ -2,13 +2,15 @@
 // limits and more inputs than the test suite's, for scripts/verify-deep.
 //
 // Options (all optional): --random-constants N, --errors-per-width N (0: all), --exhaustive-bits
-// N, --random-inputs N, --seed N, --shard I/N; --suite sets the test suite's values (later
-// options override them). Prints a summary line and every failure shown;
-// exit status 0 when every routine kept its promise, 1 otherwise, 64 on a usage error.
+// N, --random-inputs N, --seed N, --shard I/N, --core midrange|enhanced|both (default
+// midrange); --suite sets the test suite's values (later options override them). Prints a
+// summary line and every failure shown; exit status 0 when every routine kept its promise, 1
+// otherwise, 64 on a usage error.
 #include <cstdlib>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "verify_sweep.h"
 
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
   long seed = 1;
   long shard = 0;
   long shard_count = 1;
+  std::vector<tarvek::Core> cores = {tarvek::Core::kMidrange};
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
     long* target = nullptr;
@@ -48,7 +51,14 @@ int main(int argc, char** argv) {
       continue;
     }
     bool ok = i + 1 < argc;
-    if (ok && option == "--shard") {
+    if (ok && option == "--core") {
+      const std::string_view value = argv[++i];
+      using tarvek::Core;
+      if (value == "midrange") cores = {Core::kMidrange};
+      if (value == "enhanced") cores = {Core::kEnhanced};
+      if (value == "both") cores = {Core::kMidrange, Core::kEnhanced};
+      ok = value == "midrange" || value == "enhanced" || value == "both";
+    } else if (ok && option == "--shard") {
       const std::string value = argv[++i];
       const std::size_t slash = value.find('/');
       ok = slash != std::string::npos && read_number(value.substr(0, slash).c_str(), shard) &&
@@ -61,14 +71,15 @@ int main(int argc, char** argv) {
     if (!ok || random_constants > 1000000 || exhaustive_bits > 24 || random_inputs > 1000000) {
       std::cerr << "usage: verify_deep [--suite] [--random-constants N] [--errors-per-width N]\n"
                    "       [--exhaustive-bits N (<= 24)] [--random-inputs N] [--seed N]"
-                   " [--shard I/N]\n";
+                   " [--shard I/N]\n"
+                   "       [--core midrange|enhanced|both]\n";
       return 64;
     }
   }
   using namespace tarvek;
   const std::vector<RoutineRequest> requests =
       sweep_requests(sweep_constants(static_cast<int>(random_constants), seed),
-                     RequestPlan{static_cast<int>(errors_per_width), {}});
+                     RequestPlan{static_cast<int>(errors_per_width), {}, cores});
   long reported = 0;
   const SweepOutcome outcome = run_sweep(
       requests, InputPlan{static_cast<int>(exhaustive_bits), static_cast<int>(random_inputs)},

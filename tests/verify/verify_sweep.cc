@@ -143,8 +143,10 @@ std::vector<RoutineRequest> sweep_requests(const std::vector<SweepConstant>& con
         const double error =
             e == 0 ? errors[0] : errors[1 + (rotation + e - 1) % (error_count - 1)];
         for (bool little_endian : {false, true}) {
-          const RoutineRequest request{constant.value, bits, error, little_endian};
-          if (is_valid(request)) requests.push_back(request);
+          for (const Core core : plan.cores) {
+            const RoutineRequest request{constant.value, bits, error, little_endian, core};
+            if (is_valid(request)) requests.push_back(request);
+          }
         }
       }
       rotation += per_width - 1;
@@ -161,8 +163,7 @@ SweepOutcome run_sweep(const std::vector<RoutineRequest>& requests, const InputP
        i += static_cast<std::size_t>(shard_count)) {
     const RoutineRequest& request = requests[i];
     const std::string block = generate_block(request);
-    const RoutineUnderCheck routine{
-        block, "ACC", "TEMP", request.little_endian, request.bits, output_bits_of(request)};
+    const RoutineUnderCheck routine = under_check(request, block);
     const std::vector<uint64_t> values =
         sample_inputs(request.bits, inputs.exhaustive_bits, inputs.random_count, seed + i);
     const PrepareOutcome prepared = prepare_routine(routine);

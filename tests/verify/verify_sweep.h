@@ -34,9 +34,11 @@ const std::vector<double>& sweep_errors();
 // Which requests are made of each constant: every width in `widths` (all of 1 to 32 when
 // empty), both byte orders, and `errors_per_width` error limits per width: 0 % and the others
 // in turn, so that every limit meets every constant across the widths; 0 means all limits.
+// Each of them for every core in `cores`.
 struct RequestPlan {
   int errors_per_width = 0;
   std::vector<int> widths;
+  std::vector<Core> cores = {Core::kMidrange};
 };
 
 // The families of sweep_constants(), in order.

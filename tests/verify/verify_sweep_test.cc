@@ -86,6 +86,18 @@ TEST(VerifySweepTest, QuickSample) {
   EXPECT_GT(outcome.no_term_requests, 0);
 }
 
+// The same sample for the enhanced core: the same promises, kept in its own instructions.
+TEST(VerifySweepTest, QuickSampleEnhanced) {
+  std::vector<SweepConstant> constants = sweep_constants(20, kSuiteSeed);
+  const std::vector<RoutineRequest> requests = sweep_requests(
+      constants, RequestPlan{2, {1, 2, 7, 8, 9, 15, 16, 17, 31, 32}, {Core::kEnhanced}});
+  ASSERT_FALSE(requests.empty());
+  for (const RoutineRequest& r : requests) ASSERT_EQ(r.core, Core::kEnhanced);
+  const SweepOutcome outcome = run_sweep(requests, InputPlan{6, 6}, kSuiteSeed);
+  expect_clean(outcome, "quick enhanced sample");
+  EXPECT_GT(outcome.no_term_requests, 0);
+}
+
 // One part of the suite's sweep: a family, or a share of it (the random constants take
 // longest and are split so that parallel test runs can share them out).
 struct SweepPart {
@@ -117,6 +129,18 @@ TEST_P(FamilySweep, EveryRoutineKeepsItsPromise) {
   const SweepOutcome outcome =
       run_sweep(requests, kSuiteInputs, kSuiteSeed, part.shard, part.shard_count);
   expect_clean(outcome, part.family);
+}
+
+// The enhanced core on a sample of the same family: every width and byte order, three error
+// limits per width (0 % and two of the others in turn); scripts/verify-deep --core enhanced
+// runs all of it.
+TEST_P(FamilySweep, EveryEnhancedRoutineOfASampleKeepsItsPromise) {
+  const SweepPart& part = GetParam();
+  const std::vector<RoutineRequest> requests =
+      sweep_requests(suite_constants(part.family), RequestPlan{3, {}, {Core::kEnhanced}});
+  const SweepOutcome outcome =
+      run_sweep(requests, kSuiteInputs, kSuiteSeed, part.shard, part.shard_count);
+  expect_clean(outcome, part.family + ", enhanced core");
 }
 
 INSTANTIATE_TEST_SUITE_P(Slow, FamilySweep, testing::ValuesIn(sweep_parts()),

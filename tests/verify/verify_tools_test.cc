@@ -21,9 +21,19 @@
 namespace tarvek {
 namespace {
 
-// The requests the tools' samples are drawn from: the suite's whole sweep.
-std::vector<RoutineRequest> candidate_requests() {
-  return sweep_requests(sweep_constants(kSuiteRandomConstants, kSuiteSeed), RequestPlan{0, {}});
+// The requests the tools' samples are drawn from: the suite's whole sweep, for one core.
+std::vector<RoutineRequest> candidate_requests(Core core) {
+  return sweep_requests(sweep_constants(kSuiteRandomConstants, kSuiteSeed),
+                        RequestPlan{0, {}, {core}});
+}
+
+// The part gpasm and gpsim are given for a core.
+GpsimTarget target_for(Core core) {
+  return core == Core::kEnhanced ? enhanced_target() : GpsimTarget{};
+}
+
+PicCore pic_core(Core core) {
+  return core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange;
 }
 
 // The instruction lines of a block with every byte operand written as R: the style of each
@@ -79,22 +89,21 @@ std::string temp_name(std::size_t index) {
   return name;
 }
 
-// Every routine that brings a new line style, then an even spread up to `total`.
-std::vector<Chosen> gpasm_sample(std::size_t total, std::size_t& style_count) {
-  const std::vector<RoutineRequest> requests = candidate_requests();
+// Every routine that brings a new line style, then an even spread up to `total`; the styles
+// seen are stored in `styles`.
+std::vector<Chosen> gpasm_sample(std::size_t total, Core core, std::set<std::string>& styles) {
+  const std::vector<RoutineRequest> requests = candidate_requests(core);
   std::vector<Chosen> chosen;
-  std::set<std::string> covered;
+  std::set<std::string>& covered = styles;
   std::vector<bool> taken(requests.size(), false);
   for (std::size_t i = 0; i < requests.size(); ++i) {
-    const std::set<std::string> styles = line_styles(generate_block(requests[i]));
-    for (const std::string& style : styles) {
+    for (const std::string& style : line_styles(generate_block(requests[i]))) {
       if (covered.insert(style).second) {
         if (!taken[i]) chosen.push_back({requests[i], "brings the style \"" + style + "\""});
         taken[i] = true;
       }
     }
   }
-  style_count = covered.size();
   const std::size_t styled = chosen.size();
   const std::size_t step = requests.size() / (total > styled ? total - styled : 1) + 1;
   for (std::size_t i = 0; i < requests.size() && chosen.size() < total; i += step) {
@@ -108,25 +117,27 @@ std::string describe_routine(const std::vector<Chosen>& sample, std::size_t inde
          temp_name(index) + " (" + sample[index].why + ")";
 }
 
-// gpasm with its default radix must read every routine as we do; a batch of routines shares
-// one source file, each with its own cblock at the start of the general-purpose bytes.
-TEST(VerifyToolsTest, GpasmAssemblesEveryRoutineStyle) {
-  ASSERT_TRUE(gpsim_tools_available());
-  std::size_t styles = 0;
-  const std::vector<Chosen> sample = gpasm_sample(400, styles);
-  RecordProperty("styles", static_cast<int>(styles));
-  RecordProperty("routines", static_cast<int>(sample.size()));
-  ASSERT_GE(sample.size(), 390u);
+// gpasm with its default radix must read every routine as we do, for the part of its core; a
+// batch of routines shares one source file, each with its own cblock at the start of the
+// general-purpose bytes. Returns the line styles of the sample.
+std::set<std::string> expect_gpasm_assembles(Core core, std::size_t total) {
+  EXPECT_TRUE(gpsim_tools_available());
+  std::set<std::string> styles;
+  const std::vector<Chosen> sample = gpasm_sample(total, core, styles);
+  EXPECT_GE(sample.size(), total - 10);
+  const GpsimTarget target = target_for(core);
   std::string body;
   std::vector<std::size_t> members;
   long lines = 0;
   const auto assemble_batch = [&]() {
-    const GpsimOutcome outcome = assemble_with_gpasm(GpsimRoutine{body, {}});
+    const GpsimOutcome outcome = assemble_with_gpasm(GpsimRoutine{body, {}}, target);
     if (!outcome.ok || !outcome.assembler_messages.empty()) {
       // Name the routine at fault.
       for (std::size_t index : members) {
-        const GpsimOutcome single = assemble_with_gpasm(routine_from_block(
-            generate_block(sample[index].request, acc_name(index), temp_name(index))));
+        const GpsimOutcome single =
+            assemble_with_gpasm(routine_from_block(generate_block(
+                                    sample[index].request, acc_name(index), temp_name(index))),
+                                target);
         EXPECT_TRUE(single.ok && single.assembler_messages.empty())
             << describe_routine(sample, index) << ": " << single.error << single.assembler_messages;
       }
@@ -139,7 +150,10 @@ TEST(VerifyToolsTest, GpasmAssemblesEveryRoutineStyle) {
   for (std::size_t index = 0; index < sample.size(); ++index) {
     std::string block = generate_block(sample[index].request, acc_name(index), temp_name(index));
     const std::size_t cblock = block.find("\n\tcblock\n");
-    ASSERT_NE(cblock, std::string::npos) << describe_routine(sample, index);
+    if (cblock == std::string::npos) {
+      ADD_FAILURE() << describe_routine(sample, index);
+      continue;
+    }
     block.replace(cblock, 9, "\n\tcblock 0x20\n");
     lines += static_cast<long>(std::count(block.begin(), block.end(), '\n'));
     body += block;
@@ -148,12 +162,31 @@ TEST(VerifyToolsTest, GpasmAssemblesEveryRoutineStyle) {
     if (lines > 1200) assemble_batch();
   }
   if (!members.empty()) assemble_batch();
+  return styles;
+}
+
+TEST(VerifyToolsTest, GpasmAssemblesEveryRoutineStyle) {
+  const std::set<std::string> styles = expect_gpasm_assembles(Core::kMidrange, 400);
+  RecordProperty("styles", static_cast<int>(styles.size()));
+}
+
+// The enhanced routines on a PIC16F1823: every line style, among them each enhanced
+// instruction form the generators write, in a sample of 200.
+TEST(VerifyToolsTest, GpasmAssemblesEveryEnhancedRoutineStyle) {
+  const std::set<std::string> styles = expect_gpasm_assembles(Core::kEnhanced, 200);
+  RecordProperty("styles", static_cast<int>(styles.size()));
+  for (const char* style : {"\taddwfc\tR, f", "\tsubwfb\tR, f", "\tlslf\tR, f", "\tlsrf\tR, f",
+                            "\tlsrf\tR, w", "\tasrf\tR, f"}) {
+    EXPECT_EQ(styles.count(style), 1u) << "no routine writes \"" << style << "\"";
+  }
 }
 
 // Kinds of path a routine can take, recognised by a line pattern of its text.
 struct PathKind {
   const char* name;
   const char* pattern;
+  // A path of little-endian routines only.
+  bool little_endian_only = false;
 };
 
 const PathKind kPathKinds[] = {
@@ -174,15 +207,22 @@ const PathKind kPathKinds[] = {
     {"no term", R"(; Clear accumulator\n; WARNING:)"},
 };
 
-// The patterns of kPathKinds, compiled once.
-const std::vector<std::regex>& path_patterns() {
-  static const std::vector<std::regex> patterns = [] {
-    std::vector<std::regex> compiled;
-    for (const PathKind& kind : kPathKinds) compiled.emplace_back(kind.pattern);
-    return compiled;
-  }();
-  return patterns;
-}
+// The paths of the enhanced core's own instructions, beside the core-independent ones.
+const PathKind kEnhancedPathKinds[] = {
+    {"carry chain", R"(\taddwfc\t)"},
+    {"borrow chain", R"(\tsubwfb\tACC[0-9]+, f\n\tmovf)"},
+    {"carry ripple", R"(\taddwfc?\tACC[0-9]+, f\n\tmovlw\t0\n\taddwfc)"},
+    {"borrow ripple", R"(\tmovlw\t0\n\tsubwfb)"},
+    {"left shift from zero", R"(\tlslf\t)"},
+    {"right shift from zero", R"(\tlsrf\t[^\n]*, f)"},
+    {"seven-bit left shift", R"(\tlsrf\t[^\n]*, w\n\tmovwf\t)", true},
+    {"arithmetic shift", R"(\tasrf\t)"},
+    {"signed bit shift with a carry", R"(\tmovlw\tD'-128'\n\taddwf)"},
+    {"signed carry flush", R"(\tmovwf\t(ACC[0-9]+)\n\tsubwfb\t\1, f)"},
+    {"negation", R"(\tcomf\tACC[0-9]+, f\n\t(comf|incf)\t)"},
+    {"nibble step", R"(\tswapf\tACC[0-9]+, w\n\tandlw\t)"},
+    {"no term", R"(; Clear accumulator\n; WARNING:)"},
+};
 
 GpsimInput starting_state(const PicProgram& program, const RoutineRequest& request, uint64_t x,
                           std::mt19937& random) {
@@ -225,36 +265,45 @@ GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
 
 // Two routines of each kind of path in each byte order, each run from eight starting states
 // (edge inputs and random ones, random other bytes, W and flags), must leave every declared
-// byte, W, STATUS and the cycle count as our simulator does.
-TEST(VerifyToolsTest, GpsimAgreesWithOurSimulator) {
-  ASSERT_TRUE(gpsim_tools_available());
-  const std::vector<RoutineRequest> requests = candidate_requests();
+// byte, W, STATUS and the cycle count as our simulator does; on a part of the routines' core.
+// Returns the number of routines run.
+template <std::size_t N>
+int expect_gpsim_agrees(const PathKind (&kinds)[N], Core core) {
+  EXPECT_TRUE(gpsim_tools_available());
+  std::vector<std::regex> patterns;
+  for (const PathKind& kind : kinds) patterns.emplace_back(kind.pattern);
+  const std::vector<RoutineRequest> requests = candidate_requests(core);
   std::map<std::string, int> found;
   int routines = 0;
   std::mt19937 random(5);
-  const int wanted = 2 * 2 * static_cast<int>(std::size(kPathKinds));
+  int wanted = 0;
+  for (const PathKind& kind : kinds) wanted += kind.little_endian_only ? 2 : 4;
   int taken = 0;
   // Every seventh request first, so that the sample spreads over widths and constants.
   for (std::size_t pass = 0; pass < 7 && taken < wanted; ++pass) {
     for (std::size_t i = pass; i < requests.size() && taken < wanted; i += 7) {
       const RoutineRequest& request = requests[i];
       const std::string block = generate_block(request);
-      std::string kinds;
-      for (std::size_t p = 0; p < std::size(kPathKinds); ++p) {
+      std::string taken_kinds;
+      for (std::size_t p = 0; p < N; ++p) {
+        if (kinds[p].little_endian_only && !request.little_endian) continue;
         const std::string key =
-            std::string(kPathKinds[p].name) + (request.little_endian ? " LE" : " BE");
-        if (found[key] < 2 && std::regex_search(block, path_patterns()[p])) {
+            std::string(kinds[p].name) + (request.little_endian ? " LE" : " BE");
+        if (found[key] < 2 && std::regex_search(block, patterns[p])) {
           ++found[key];
           ++taken;
-          kinds += key + "; ";
+          taken_kinds += key + "; ";
         }
       }
-      if (kinds.empty()) continue;
-      const std::string what = describe(request) + " (" + kinds + ")";
-      const ParseOutcome parsed = parse_generated_block(block);
-      ASSERT_TRUE(parsed.program) << what << ": " << parsed.error;
+      if (taken_kinds.empty()) continue;
+      const std::string what = describe(request) + " (" + taken_kinds + ")";
+      const ParseOutcome parsed = parse_generated_block(block, pic_core(core));
+      if (!parsed.program) {
+        ADD_FAILURE() << what << ": " << parsed.error;
+        continue;
+      }
       const GpsimRoutine routine = routine_from_block(block);
-      ASSERT_EQ(routine.declared, parsed.program->byte_names) << what;
+      EXPECT_EQ(routine.declared, parsed.program->byte_names) << what;
       if (parsed.program->index_of("ACC0") < 0) continue;  // nothing to run
       const uint64_t max = (uint64_t{1} << request.bits) - 1;
       std::vector<GpsimInput> inputs;
@@ -264,10 +313,12 @@ TEST(VerifyToolsTest, GpsimAgreesWithOurSimulator) {
       for (int k = 0; k < 3; ++k) {
         inputs.push_back(starting_state(*parsed.program, request, random() & max, random));
       }
-      const GpsimOutcome theirs = run_in_gpsim(routine, inputs);
-      ASSERT_TRUE(theirs.ok) << what << ": " << theirs.error;
+      const GpsimOutcome theirs = run_in_gpsim(routine, inputs, target_for(core));
       EXPECT_EQ(theirs.assembler_messages, "") << what;
-      ASSERT_EQ(theirs.results.size(), inputs.size()) << what;
+      if (!theirs.ok || theirs.results.size() != inputs.size()) {
+        ADD_FAILURE() << what << ": " << theirs.error;
+        continue;
+      }
       for (std::size_t k = 0; k < inputs.size(); ++k) {
         const GpsimResult ours = run_ours(*parsed.program, inputs[k]);
         const std::string run = what + ", run " + std::to_string(k);
@@ -280,13 +331,23 @@ TEST(VerifyToolsTest, GpsimAgreesWithOurSimulator) {
       ++routines;
     }
   }
-  for (const PathKind& kind : kPathKinds) {
+  for (const PathKind& kind : kinds) {
     for (const char* order : {" BE", " LE"}) {
+      if (kind.little_endian_only && std::string(order) == " BE") continue;
       const std::string key = std::string(kind.name) + order;
       EXPECT_EQ(found[key], 2) << "no routine takes the path: " << key;
     }
   }
-  RecordProperty("routines", routines);
+  return routines;
+}
+
+TEST(VerifyToolsTest, GpsimAgreesWithOurSimulator) {
+  RecordProperty("routines", expect_gpsim_agrees(kPathKinds, Core::kMidrange));
+}
+
+// The enhanced routines on a PIC16F1823.
+TEST(VerifyToolsTest, GpsimAgreesWithOurSimulatorOnEnhancedRoutines) {
+  RecordProperty("routines", expect_gpsim_agrees(kEnhancedPathKinds, Core::kEnhanced));
 }
 
 }  // namespace
