@@ -47,13 +47,27 @@ test('the form shows every field with its label, default and range', async () =>
   const kinds = page.getByRole('radiogroup', { name: 'Kind of result' }).getByRole('radio');
   assert.deepEqual(await kinds.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
     ['Result', 'approx', true], ['Result', 'floor', false], ['Result', 'nearest', false],
+    ['Result', 'trunc', false],
   ]);
-  const floorHint = await page.getByRole('radio', { name: 'Exact, rounded down' }).getAttribute('aria-describedby');
-  assert.match(await page.locator(`#${floorHint}`).innerText(), /C's integer division/);
   const cores = page.getByRole('radiogroup', { name: 'Core' }).getByRole('radio');
   assert.deepEqual(await cores.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
     ['Core', 'midrange', true], ['Core', 'enhanced', false],
   ]);
+  const hints = [
+    ['Exact, rounded down', /C's integer division gives for unsigned x/],
+    ['Exact, rounded toward zero', /C's integer division gives for signed x/],
+  ];
+  for (const [name, text] of hints) {
+    const hint = await page.getByRole('radio', { name }).getAttribute('aria-describedby');
+    assert.match(await page.locator(`#${hint}`).innerText(), text, name);
+  }
+  // A box, clear by default, whose label and hint say what a tick means.
+  const signed = page.getByRole('checkbox', { name: 'Signed input' });
+  assert.deepEqual([await signed.getAttribute('name'), await signed.getAttribute('value')], ['Signed', '1']);
+  assert.equal(await signed.isChecked(), false);
+  const signedHint = await signed.getAttribute('aria-describedby');
+  assert.match(await page.locator(`#${signedHint}`).innerText(),
+    /^For an exact result: the input is a two's-complement value.* sign-extended through its bytes/);
 
   const form = page.locator('form');
   assert.equal(await form.getAttribute('action'), '/cgi-bin/tarvek.exe');

@@ -31,8 +31,9 @@ const labels = {
   Temp: 'Temporary register',
 };
 
-// An exact division by ten of a 16-bit input.
+// An exact division by ten of a 16-bit input, and C's division by ten of a signed one.
 const exact = { ...defaults, Const: '1', DivideBy: '10', Result: 'floor', Bits: '16' };
+const signedTrunc = { ...exact, Result: 'trunc', Signed: '1' };
 
 // Fills the form through its labels and asks for the answer; resolves once it is shown.
 async function generate(page, fields) {
@@ -41,6 +42,8 @@ async function generate(page, fields) {
     await page.getByLabel(label, { exact: true }).fill(fields[field]);
   }
   await page.locator(`input[name="Result"][value="${fields.Result}"]`).check();
+  // After the result, which decides whether the box can be ticked.
+  if (fields.Signed) await page.getByLabel('Signed input').check();
   await page.locator(`input[name="endian"][value="${fields.endian}"]`).check();
   await page.locator(`input[name="Core"][value="${fields.Core}"]`).check();
   await page.getByRole('button', { name: 'Generate code' }).click();
@@ -143,18 +146,84 @@ test('a refused request shows its numbered message beside its field', async () =
   await page.close();
 });
 
-test('the allowed error is shown as unused for an exact result', async () => {
+test('the allowed error applies to the approximation only, a signed input to the exact results only', async () => {
   const page = await context.newPage();
   await page.goto(formUrl);
   const error = page.getByLabel(labels.ConstErr);
-  const note = page.getByText('Not used: an exact result has no error to allow.');
-  assert.ok(await error.isEnabled());
-  assert.equal(await note.isVisible(), false);
-  await page.getByRole('radio', { name: 'Exact, rounded to nearest' }).check();
-  assert.ok(await error.isDisabled());
-  assert.ok(await note.isVisible());
+  const errorNote = page.getByText('Not used: an exact result has no error to allow.');
+  const signed = page.getByLabel('Signed input');
+  const signedNote = page.getByText('Not used: an approximation takes unsigned inputs only');
+  // Each row chosen in turn, from the default approximation.
+  const rows = [
+    { result: 'Exact, rounded to nearest', approx: false },
+    { result: 'Approximate within the allowed error', approx: true },
+    { result: 'Exact, rounded toward zero', approx: false },
+    { result: 'Exact, rounded down', approx: false },
+  ];
+  for (const { result, approx } of [{ result: 'the default', approx: true }, ...rows]) {
+    if (result !== 'the default') await page.getByRole('radio', { name: result }).check();
+    assert.equal(await error.isEnabled(), approx, result);
+    assert.equal(await errorNote.isVisible(), !approx, result);
+    assert.equal(await signed.isEnabled(), !approx, result);
+    assert.equal(await signedNote.isVisible(), approx, result);
+  }
+  // The box is reached and ticked from the keyboard.
+  await signed.focus();
+  await page.keyboard.press('Space');
+  assert.ok(await signed.isChecked());
+  // A box ticked for an exact result is not sent with an approximation, which it would make
+  // a refused request.
   await page.getByRole('radio', { name: 'Approximate within the allowed error' }).check();
-  assert.ok(await error.isEnabled());
+  assert.ok(await signed.isChecked() && await signed.isDisabled());
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#answer-routine').waitFor();
+  assert.deepEqual(Object.fromEntries(new URL(page.url()).searchParams), defaults);
+  await assertShows(page, defaults);
+  await page.close();
+});
+
+test("a signed trunc request is shown in place and downloaded as tarvek-asm's text", async () => {
+  const page = await context.newPage();
+  await generate(page, signedTrunc);
+  await assertShows(page, signedTrunc);
+  const json = directJson(sentFields(signedTrunc));
+  assert.match(await page.locator('#answer-message').innerText(),
+    new RegExp(`Result in ACC0, ACC1 \\(${json.output.bits} bits, two's complement\\)\\.$`));
+  assert.deepEqual(Object.fromEntries(new URL(page.url()).searchParams), sentFields(signedTrunc));
+  await page.screenshot({ path: join(artifacts, 'signed.png'), fullPage: true });
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Download .inc' }).click(),
+  ]);
+  assert.equal(download.suggestedFilename(), 'acc_x1_div10_trunc_signed.inc');
+  assert.equal(readFileSync(await download.path(), 'latin1'),
+    toolText(['--const', '1', '--divide-by', '10', '--result', 'trunc', '--signed', '--bits', '16']));
+  await page.close();
+});
+
+test('a link asking for a signed input the program refuses shows the refusal beside the box', async () => {
+  const rows = [
+    { name: 'a signed approximation', fields: { ...signedTrunc, Result: 'approx', ConstErr: '0' }, disabled: true },
+    { name: 'a Signed value that is no answer', fields: { ...signedTrunc, Signed: 'yes' }, disabled: false },
+  ];
+  const page = await context.newPage();
+  for (const { name, fields, disabled } of rows) {
+    const query = new URLSearchParams(fields).toString();
+    await page.goto(`${formUrl}?${query}`);
+    await page.locator('.field-error, #answer-routine:visible').first().waitFor();
+    const line = directText(fields).trimEnd();
+    assert.match(line, /^#(12|15) Error in input: /, name);
+    const box = page.getByLabel('Signed input');
+    assert.equal(await page.locator('.field-error').count(), 1, name);
+    assert.equal(await page.locator('#Signed-error').innerText(), line, name);
+    assert.equal(await box.getAttribute('aria-invalid'), 'true', name);
+    assert.match(await box.getAttribute('aria-describedby'), /\bSigned-error\b/, name);
+    assert.ok(await box.isChecked(), name);
+    assert.equal(await box.isDisabled(), disabled, name);
+    assert.ok((await page.locator('#answer-message').innerText()).startsWith(`Refused at “Signed input”: ${line}`), name);
+    assert.deepEqual(Object.fromEntries(new URL(page.url()).searchParams), fields, `${name}: the link's request`);
+    if (disabled) await page.screenshot({ path: join(artifacts, 'signed-refused.png'), fullPage: true });
+  }
   await page.close();
 });
 

@@ -39,7 +39,8 @@ const char* mode_name(ResultMode mode) {
 }
 
 // Each field in the order the form sends them. A value is null when it cannot be read (an
-// unknown Result or Core, a DivideBy that is no positive number, a number beyond a double)
+// unknown Result, Signed or Core, a DivideBy that is no positive number, a number beyond a
+// double)
 // and, for ConstErr, when the exact modes do not use it.
 void write_request(JsonWriter& json, const FormEntryList& form, const RequestFields& fields) {
   const std::optional<ResultMode> mode = result_mode(fields.result_text);
@@ -73,6 +74,13 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
   json.end_object();
   begin_field(json, form, "Bits");
   json.number(fields.input_bits);
+  json.end_object();
+  begin_field(json, form, "Signed");
+  if (const std::optional<bool> is_signed = signed_input(fields.signed_text)) {
+    json.boolean(*is_signed);
+  } else {
+    json.null();
+  }
   json.end_object();
   begin_field(json, form, "Acc");
   json.string(fields.acc_name);

@@ -4,8 +4,9 @@
 //
 //   {"request": {"Const": {"sent": "1", "value": 1}, "DivideBy": {"sent": "10", "value": 10},
 //                "Result": {"sent": "floor", "value": "floor"},
-//                "ConstErr": {"sent": "0", "value": null}, "Bits": {...}, "Acc": {...},
-//                "Temp": {...}, "endian": {"sent": null, "value": "big"},
+//                "ConstErr": {"sent": "0", "value": null}, "Bits": {...},
+//                "Signed": {"sent": null, "value": false}, "Acc": {...}, "Temp": {...},
+//                "endian": {"sent": null, "value": "big"},
 //                "Core": {"sent": null, "value": "midrange"},
 //                "format": {"sent": "json", "value": "json"}},
 //    "constant": {"value": 0.1, "fraction": "1/10"},
@@ -15,11 +16,13 @@
 //
 // Every field the program reads appears under "request" with the text sent (null when the
 // field was absent) and the value used: a number as read (DivideBy as the nearest double, 1
-// when absent), the result mode, a register name as sent, the byte order, the core and the
-// format by name; null when the value cannot be read or, for ConstErr in the exact modes, is
-// not used. "constant" is K = Const / DivideBy as the generator took it, with its exact
-// fraction in the exact modes. A refused request has "error": {"code": N, "message": "..."}
-// (the numbered message without its line break) in place of the constant, routine, output and
+// when absent), the result mode, whether the input is signed (true or false in every mode, so
+// that a signed approximation shows what refused it), a register name as sent, the byte
+// order, the core and the format by name; null when the value cannot be read or, for
+// ConstErr in the exact modes, is not used.
+// "constant" is K = Const / DivideBy as the generator took it, with its exact fraction in
+// the exact modes. A refused request has "error": {"code": N, "message": "..."} (the
+// numbered message without its line break) in place of the constant, routine, output and
 // counts. "routine" is the generated block exactly as the text answer and tarvek-asm print
 // it; "output" is null when the block names no result register, the counts are null when the
 // simulator cannot read the block (see routine_summary.h). The text ends in a line feed.

@@ -36,7 +36,8 @@ TEST(JsonAnswerTest, Routine) {
   const std::string request =
       R"({"request":{"Const":{"sent":"10.0","value":10},"DivideBy":{"sent":null,"value":1},)"
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":null,"value":0},)"
-      R"("Bits":{"sent":"8","value":8},"Acc":{"sent":"ACC","value":"ACC"},)"
+      R"("Bits":{"sent":"8","value":8},"Signed":{"sent":null,"value":false},)"
+      R"("Acc":{"sent":"ACC","value":"ACC"},)"
       R"("Temp":{"sent":"TEMP","value":"TEMP"},"endian":{"sent":"big","value":"big"},)"
       R"("Core":{"sent":null,"value":"midrange"},)"
       R"("format":{"sent":"json","value":"json"}},"constant":{"value":10},)";
@@ -64,7 +65,7 @@ TEST(JsonAnswerTest, RefusedRequestAsUnderstood) {
       text,
       R"({"request":{"Const":{"sent":"abc","value":0},"DivideBy":{"sent":null,"value":1},)"
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":"1e999","value":null},)"
-      R"("Bits":{"sent":"40 bits","value":40},)"
+      R"("Bits":{"sent":"40 bits","value":40},"Signed":{"sent":null,"value":false},)"
       R"("Acc":{"sent":"A<\"b\">","value":"A<\"b\">"},"Temp":{"sent":"T\\\n","value":"T\\\n"},)"
       R"("endian":{"sent":"little","value":"little"},"Core":{"sent":null,"value":"midrange"},)"
       R"("format":{"sent":"json","value":"json"}},)"
@@ -117,6 +118,46 @@ TEST(JsonAnswerTest, ExactModes) {
                   .ends_with(R"("error":{"code":8,"message":"Result must be approx, floor, )"
                              R"(nearest or trunc."}})"
                              "\n"));
+}
+
+TEST(JsonAnswerTest, SignedInput) {
+  struct Case {
+    const char* name;
+    std::vector<FormEntry> entries;
+    // The Signed member between its neighbours, then the constant or the error that follows
+    // the request.
+    std::string member;
+    std::string after_request;
+  };
+  const auto with = [](std::vector<FormEntry> entries) {
+    entries.insert(entries.end(), {{"Bits", "8"}, {"Acc", "A"}, {"Temp", "T"}});
+    return entries;
+  };
+  const Case cases[] = {
+      {"signed trunc",
+       with({{"Const", "1"}, {"DivideBy", "10"}, {"Result", "trunc"}, {"Signed", "1"}}),
+       R"("Result":{"sent":"trunc","value":"trunc"},"ConstErr":{"sent":null,"value":null},)"
+       R"("Bits":{"sent":"8","value":8},"Signed":{"sent":"1","value":true},"Acc":)",
+       R"(}},"constant":{"value":0.1,"fraction":"1/10"},"routine":)"},
+      {"unsigned by 0 in an exact mode",
+       with({{"Const", "3"}, {"Result", "floor"}, {"Signed", "0"}}),
+       R"("Bits":{"sent":"8","value":8},"Signed":{"sent":"0","value":false},"Acc":)",
+       R"(}},"constant":{"value":3,"fraction":"3/1"},"routine":)"},
+      {"a ticked box in the approximation is refused as signed",
+       with({{"Const", "3"}, {"Signed", "on"}}),
+       R"("Bits":{"sent":"8","value":8},"Signed":{"sent":"on","value":true},"Acc":)",
+       R"(}},"error":{"code":12,"message":"Signed inputs need an exact result (floor, )"
+       R"(nearest or trunc)."}})"},
+      {"a value that is no answer", with({{"Const", "3"}, {"Result", "floor"}, {"Signed", "yes"}}),
+       R"("Bits":{"sent":"8","value":8},"Signed":{"sent":"yes","value":null},"Acc":)",
+       R"(}},"error":{"code":15,"message":"Signed must be 1 or on for a signed input, empty, )"
+       R"(0 or off for an unsigned one."}})"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = answer_for(c.entries, kTimesTenBlock);
+    EXPECT_NE(text.find(c.member), std::string::npos) << c.name << ": " << text;
+    EXPECT_NE(text.find(c.after_request), std::string::npos) << c.name << ": " << text;
+  }
 }
 
 }  // namespace
