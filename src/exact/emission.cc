@@ -12,6 +12,7 @@
 #include "codegen/register.h"
 #include "codegen/self_add.h"
 #include "codegen/shift.h"
+#include "codegen/shifted_copy.h"
 #include "exact/chain.h"
 
 namespace tarvek {
@@ -78,10 +79,24 @@ std::string byte_lines(const std::string& name, int count) {
   return lines;
 }
 
-}  // namespace
+// Adds C to the value bytes of an unsigned reg, least significant first: W = 1 is added
+// under each skip, so a clear carry adds nothing and a set one ripples as far as it carries.
+void add_carry(CodeWriter& writer, Register& reg) {
+  const int count = reg.value_bytes();
+  writer.movlw(1);
+  for (int k = 0; k < count; ++k) {
+    writer.skpnc();
+    writer.addwf_f(reg, reg.little_endian ? k : count - 1 - k);
+  }
+}
 
-EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
-                              const RoutineNames& names, int output_bytes) {
+// The candidate's routine; with `round_by_carry`, an offset of 2^(guard - 1) is not added
+// but taken from the last bit the guard shift drops, which a right shift by one leaves in C:
+// floor((v + 2^(g-1)) / 2^g) is floor(v / 2^g) plus bit g - 1 of v. Nullopt when that tail
+// does not apply.
+std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTarget& target,
+                                             const RoutineNames& names, int output_bytes,
+                                             bool round_by_carry) {
   Register acc(names.acc, target.input_bits, names.little_endian);
   Register temp(names.temp, 0, names.little_endian);
   CodeWriter writer;
@@ -95,32 +110,65 @@ EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
   };
   const auto [head_high, head_bits] = bits_of(chain_bound(chain));
   const auto [walk_high, walk_bits] = bits_of(walk_bound(chain, c.factors, target.max_input));
-  std::string code = assemble_instructions(writer, chain.decomposition, head_bits, 0, acc, temp);
+  // No flush inside the walk: a carry it leaves pending stays in C for the next step to take
+  // in (a right shift does so for free), and whatever comes next stores it if it must.
+  std::string code = assemble_instructions(writer, chain.decomposition, 1, 0, acc, temp);
   narrow(writer, acc, head_bits);
   // The factors: v += v >> k as a copy into temp, shifted, added back.
   for (const int k : c.factors) {
-    // A value below 2^k shifted right by k is 0: the factor changes nothing.
-    if (k > 0 && k >= acc.width) continue;
+    // A value below 2^k shifted right by k is 0, and 0 times anything is 0: the factor
+    // changes nothing.
+    // (is_zero only tells of the last shift; no value bytes is what an empty register has.)
+    if (acc.value_bytes() == 0 || (k > 0 && k >= acc.width)) continue;
     if (k > 0 && k % 8 == 0) {
       // The upper bytes are the shifted value already.
       code += add_upper_bytes(writer, acc, k / 8);
       continue;
     }
-    code += temp.copy_from(writer, acc);
-    code += k > 0 ? shift_right(writer, temp, k) : shift_left(writer, temp, -k);
+    if (k > 0) {
+      code += copy_shifted_right(writer, temp, acc, k);
+    } else {
+      code += temp.copy_from(writer, acc);
+      code += shift_left(writer, temp, -k);
+    }
     code += add_register(writer, acc, temp);
   }
   if (!c.factors.empty()) narrow(writer, acc, walk_bits);
   BigInt high = walk_high;
-  if (c.offset != 0) {
-    code += add_constant(writer, acc, c.offset);
-    high += BigInt::from_unsigned(c.offset);
+  if (round_by_carry) {
+    if (c.guard < 1 || c.offset != uint64_t{1} << (c.guard - 1)) return std::nullopt;
+    if (c.guard > 1) {
+      code += shift_right(writer, acc, c.guard - 1);
+      high >>= c.guard - 1;
+      narrow(writer, acc, std::max(1, high.bit_length()));
+    }
+    // The last place: a shift by one that keeps some bits ends on the bit it drops, in C. The
+    // rounded value must fit the bytes left, or its carry out of the top would be lost.
+    const int rounded_bits = ((high + 1) >> 1).bit_length();
+    if (acc.width < 2 || rounded_bits > 8 * std::max(1, (acc.width - 1 + acc.spare + 7) / 8)) {
+      return std::nullopt;
+    }
+    code += shift_right(writer, acc, 1);
+    writer.clear_text();
+    add_carry(writer, acc);
+    code += writer.text;
+    writer.set_carry_known(false, acc);
+    writer.set_carry_overflow(false, acc);
+    high = (high + 1) >> 1;
+    acc.set_width(std::max(acc.width, rounded_bits), 0);
+    acc.spare = 8 * acc.value_bytes() - acc.width;
     narrow(writer, acc, std::max(1, high.bit_length()));
-  }
-  if (c.guard > 0) {
-    code += shift_right(writer, acc, c.guard);
-    high >>= c.guard;
-    narrow(writer, acc, std::max(1, high.bit_length()));
+  } else {
+    if (c.offset != 0) {
+      code += add_constant(writer, acc, c.offset);
+      high += BigInt::from_unsigned(c.offset);
+      narrow(writer, acc, std::max(1, high.bit_length()));
+    }
+    if (c.guard > 0) {
+      code += shift_right(writer, acc, c.guard);
+      high >>= c.guard;
+      narrow(writer, acc, std::max(1, high.bit_length()));
+    }
   }
   // From here on the value is the result, which the proof bounds by the largest result.
   narrow(writer, acc, std::max(1, target.result_bits));
@@ -143,6 +191,18 @@ EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
   routine.acc_bytes = acc.bytes;
   routine.temp_bytes = temp_bytes;
   routine.code = std::move(code);
+  return routine;
+}
+
+}  // namespace
+
+EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
+                              const RoutineNames& names, int output_bytes) {
+  EmittedRoutine routine = *emit_with_tail(c, target, names, output_bytes, false);
+  // The same computation with the offset taken from the carry, when it applies and is
+  // shorter.
+  std::optional<EmittedRoutine> rounded = emit_with_tail(c, target, names, output_bytes, true);
+  if (rounded && rounded->instructions < routine.instructions) return std::move(*rounded);
   return routine;
 }
 

@@ -39,19 +39,23 @@ TEST(CandidateTest, EveryProvenCandidateRunsRight) {
   };
   long proven = 0;
   long with_corrections = 0;
+  long factored = 0;
   for (const Case& c : cases) {
     for (const int bits : {1, 4, 7, 8, 9, 12, 13}) {
       const ResultTarget target = make_target(
           Fraction::of(BigInt::from_unsigned(c.p), BigInt::from_unsigned(c.q)), c.mode, bits);
       if (target.result_bits == 0) continue;
       const ExactPromise promise{c.p, c.q, c.mode == ResultMode::kNearest};
-      for (const Candidate& made : make_candidates(target)) {
+      std::vector<Candidate> all = make_candidates(target);
+      for (const Candidate& factored : make_factored_candidates(target)) all.push_back(factored);
+      for (const Candidate& made : all) {
         const std::optional<Candidate> candidate = with_offset(made, target);
         if (!candidate) continue;
         const ProofOutcome proof = prove(*candidate, target);
         if (!proof.holds) continue;
         ++proven;
         if (candidate->corrections > 0) ++with_corrections;
+        if (!candidate->factors.empty()) ++factored;
         for (const bool little : {false, true}) {
           const RoutineNames names{"ACC", "TEMP", little};
           const std::string block = block_of(*candidate, target, proof, names);
@@ -70,6 +74,7 @@ TEST(CandidateTest, EveryProvenCandidateRunsRight) {
   // The families the search draws from are all represented.
   EXPECT_GT(proven, 500);
   EXPECT_GT(with_corrections, 50);
+  EXPECT_GT(factored, 50);
 }
 
 TEST(CandidateTest, ExhaustiveProofRefusesExactlyTheWrongCandidates) {
