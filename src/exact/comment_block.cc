@@ -43,6 +43,10 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
   if (fraction_bits > 0) block += " / " + power(fraction_bits);
   block += fraction_bits > 0 ? ", by shifts and adds truncating at each right shift\n"
                              : ", by shifts and adds, exactly\n";
+  for (const int k : c.factors) {
+    block +=
+        k > 0 ? "; v = v + floor(v / " + power(k) + ")\n" : "; v = v + v * " + power(-k) + "\n";
+  }
   if (c.offset != 0) block += "; v = v + " + std::to_string(c.offset) + "\n";
   if (c.guard > 0) block += "; q = floor(v / " + power(c.guard) + ")\n";
   if (c.corrections > 0) {
@@ -55,8 +59,10 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
              ":\n";
     block += ";   if r >= " + d + ": r = r - " + d + ", q = q + 1\n";
   }
-  block += "; (multiplier " + c.multiplier.to_decimal() + " / " + power(c.shift) + " = " +
-           decimal_text(Fraction::of(c.multiplier, BigInt::power_of_two(c.shift)), 20) + ")\n";
+  if (c.factors.empty()) {
+    block += "; (multiplier " + c.multiplier.to_decimal() + " / " + power(c.shift) + " = " +
+             decimal_text(Fraction::of(c.multiplier, BigInt::power_of_two(c.shift)), 20) + ")\n";
+  }
   return block;
 }
 

@@ -97,6 +97,9 @@ void add_carry(CodeWriter& writer, Register& reg) {
 std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTarget& target,
                                              const RoutineNames& names, int output_bytes,
                                              bool round_by_carry) {
+  if (round_by_carry && (c.guard < 1 || c.guard > 64 || c.offset != uint64_t{1} << (c.guard - 1))) {
+    return std::nullopt;
+  }
   Register acc(names.acc, target.input_bits, names.little_endian);
   Register temp(names.temp, 0, names.little_endian);
   CodeWriter writer;
@@ -119,7 +122,9 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
     // A value below 2^k shifted right by k is 0, and 0 times anything is 0: the factor
     // changes nothing.
     // (is_zero only tells of the last shift; no value bytes is what an empty register has.)
-    if (acc.value_bytes() == 0 || (k > 0 && k >= acc.width)) continue;
+    // A carry left pending above the top byte is a bit of the value too.
+    const int value_width = acc.width + (writer.carry_overflow_of(acc) ? 1 : 0);
+    if (acc.value_bytes() == 0 || (k > 0 && k >= value_width)) continue;
     if (k > 0 && k % 8 == 0) {
       // The upper bytes are the shifted value already.
       code += add_upper_bytes(writer, acc, k / 8);
@@ -136,19 +141,18 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   if (!c.factors.empty()) narrow(writer, acc, walk_bits);
   BigInt high = walk_high;
   if (round_by_carry) {
-    if (c.guard < 1 || c.offset != uint64_t{1} << (c.guard - 1)) return std::nullopt;
     if (c.guard > 1) {
       code += shift_right(writer, acc, c.guard - 1);
       high >>= c.guard - 1;
       narrow(writer, acc, std::max(1, high.bit_length()));
     }
     // The last place: a shift by one that keeps some bits ends on the bit it drops, in C. The
-    // rounded value must fit the bytes left, or its carry out of the top would be lost.
+    // rounded value must fit the bytes the shift leaves, or its carry out of the top would be
+    // lost; this tail is then not for this candidate.
     const int rounded_bits = ((high + 1) >> 1).bit_length();
-    if (acc.width < 2 || rounded_bits > 8 * std::max(1, (acc.width - 1 + acc.spare + 7) / 8)) {
-      return std::nullopt;
-    }
+    if (acc.width + (writer.carry_overflow_of(acc) ? 1 : 0) < 2) return std::nullopt;
     code += shift_right(writer, acc, 1);
+    if (acc.value_bytes() == 0 || rounded_bits > 8 * acc.value_bytes()) return std::nullopt;
     writer.clear_text();
     add_carry(writer, acc);
     code += writer.text;

@@ -56,6 +56,14 @@ OffsetRange offset_range(const Chain& chain, const Factors& factors, const Resul
   const AffineBound bound = walk_bound(chain, factors, target.max_input);
   const BigInt unit = BigInt::power_of_two(kBoundScale);
   const BigInt scaled_step = BigInt::power_of_two(kBoundScale + guard);
+  // No offset can place a walk whose own uncertainty is wider than the room the result has:
+  // below the target by up to `shortfall` (and a unit more for the walk's own integer when
+  // there are no guard bits), above it by less than 1/d. A quick refusal of most candidates
+  // that would fail, before any division.
+  const BigInt spread = (bound.high_intercept - bound.low_intercept) * target.d;
+  BigInt room = scaled_step * (target.d * BigInt(shortfall) + 1);
+  if (guard == 0) room += target.d * unit;
+  if (spread >= room) return OffsetRange{1, 0};
   for (const uint64_t end : {split, max_input}) {
     const BigInt x = BigInt::from_unsigned(end);
     const BigInt exact = target.a * x + target.b;
@@ -84,18 +92,15 @@ OffsetRange offset_range(const Chain& chain, const Factors& factors, const Resul
 
 namespace {
 
-// The order of 2 modulo an odd o > 1 (the period of 1/o in binary), or 0 when above 64.
+// The order of 2 modulo an odd o > 1 (the period of 1/o in binary), or 0 when above 64 or
+// when o has more than 64 bits.
 int binary_period(const BigInt& odd) {
-  const BigInt two = 2;
-  BigInt power = floor_div(two, 1);
-  BigInt quotient;
-  BigInt rest;
-  BigInt::floor_divide(power, odd, quotient, rest);
-  power = rest;
+  const std::optional<uint64_t> o = odd.to_u64();
+  if (!o) return 0;
+  UInt128 power = 2 % *o;
   for (int period = 1; period <= 64; ++period) {
     if (power == 1) return period;
-    BigInt::floor_divide(power * 2, odd, quotient, rest);
-    power = rest;
+    power = power * 2 % *o;
   }
   return 0;
 }
@@ -174,21 +179,20 @@ void add_factored(const ResultTarget& target, std::vector<Candidate>& candidates
 void add_integer_factors(std::vector<Candidate>& candidates) {
   const std::size_t made = candidates.size();
   for (std::size_t i = 0; i < made; ++i) {
-    if (!candidates[i].factors.empty()) continue;
+    const std::optional<uint64_t> m = candidates[i].multiplier.to_u64();
+    if (!m || !candidates[i].factors.empty()) continue;
     for (int k = 1; k <= 16; ++k) {
-      BigInt head;
-      BigInt rest;
-      BigInt::floor_divide(candidates[i].multiplier, BigInt::power_of_two(k) + 1, head, rest);
-      if (!rest.is_zero() || head.sign() <= 0) continue;
+      const uint64_t factor = (uint64_t{1} << k) + 1;
+      if (*m % factor != 0) continue;
+      const uint64_t head = *m / factor;
       Candidate c = candidates[i];
-      c.multiplier = head;
+      c.multiplier = BigInt::from_unsigned(head);
       c.factors = {-k};
       candidates.push_back(c);
       for (int j = 1; j <= 16; ++j) {
-        BigInt inner;
-        BigInt::floor_divide(head, BigInt::power_of_two(j) + 1, inner, rest);
-        if (!rest.is_zero() || inner.sign() <= 0) continue;
-        c.multiplier = inner;
+        const uint64_t inner_factor = (uint64_t{1} << j) + 1;
+        if (head % inner_factor != 0) continue;
+        c.multiplier = BigInt::from_unsigned(head / inner_factor);
         c.factors = {-j, -k};
         candidates.push_back(c);
       }
@@ -283,11 +287,13 @@ std::vector<Candidate> make_candidates(const ResultTarget& target, int exhaustiv
 }
 
 std::vector<Candidate> make_factored_candidates(const ResultTarget& target) {
-  std::vector<Candidate> candidates = make_candidates(target);
-  // One more exact product, a bit shorter: its multiplier may factor where the others' do not
-  // (floor(x / 3) for 16-bit x is floor((x + 1) * 21845 / 2^16), and 21845 is 85 * 257).
-  const int shift = target.input_bits + target.d.bit_length() - 2;
-  if (shift >= 0) {
+  std::vector<Candidate> candidates;
+  // Exact products (one truncation at the end), whose multipliers may split into integer
+  // factors: floor(x / 3) for 16-bit x is floor((x + 1) * 21845 / 2^16), and 21845 is
+  // 85 * 257. A truncating walk would multiply its truncation by the factor, so only these.
+  const int n = target.input_bits;
+  const int d_bits = target.d.bit_length();
+  for (int shift = std::max(0, n + d_bits - 2); shift <= n + d_bits + 2; ++shift) {
     const BigInt scaled = target.a * BigInt::power_of_two(shift);
     for (const BigInt& m : {floor_div(scaled, target.d), ceil_div(scaled, target.d)}) {
       if (m.sign() <= 0 || m.bit_length() > 30) continue;
@@ -298,11 +304,11 @@ std::vector<Candidate> make_factored_candidates(const ResultTarget& target) {
       candidates.push_back(c);
     }
   }
-  const std::size_t plain = candidates.size();
+  const std::size_t products = candidates.size();
   add_integer_factors(candidates);
+  // Only the factored ones: the plain products are the first group's.
+  candidates.erase(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(products));
   add_factored(target, candidates);
-  // Only the factored ones: the plain ones are the first search's.
-  candidates.erase(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(plain));
   return candidates;
 }
 
