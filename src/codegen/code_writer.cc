@@ -216,6 +216,10 @@ const std::string& CodeWriter::subwf_f(Register& reg, int byte) {
   return emit("subwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
 }
 
+const std::string& CodeWriter::addwf_w(Register& reg, int byte) {
+  return emit("addwf", reg, byte, ", w", WEffect::kForget, true);
+}
+
 const std::string& CodeWriter::subwf_w(Register& reg, int byte) {
   return emit("subwf", reg, byte, ", w", WEffect::kForget, true);
 }

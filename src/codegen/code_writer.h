@@ -73,6 +73,7 @@ class CodeWriter {
   const std::string& addwf_f(Register& reg, int byte);
   const std::string& subwf_f(Register& reg, int byte);
   const std::string& subwf_w(Register& reg, int byte);
+  const std::string& addwf_w(Register& reg, int byte);
   // A movwf that a skip may leave out: afterwards the byte may or may not hold W, so the W
   // record names neither.
   const std::string& movwf_skippable(Register& reg, int byte);

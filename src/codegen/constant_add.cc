@@ -32,6 +32,22 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
 
   const int count = reg.value_bytes();
   const int constant_bytes = (value_bits + 7) / 8;
+  const int total = reg.width + reg.spare;
+  const int needed = (reg.width > value_bits ? reg.width : value_bits) + 1;
+  if (value == 1 && needed <= total) {
+    // Adding one that cannot overflow the value bytes: incf ripples it on by Z, one
+    // instruction less per byte than by the carry. C is not touched, so nothing is known of
+    // it afterwards.
+    for (int k = 0; k < count; ++k) {
+      if (k > 0) writer.skpnz();
+      writer.incf_f(reg, from_low(reg, count, k));
+    }
+    writer.set_carry_known(false, reg);
+    writer.set_carry_overflow(false, reg);
+    reg.width = needed;
+    reg.spare = total - needed;
+    return writer.text;
+  }
   // Whether C holds the carry into the byte being added: not before the first nonzero byte,
   // whose own add starts the chain.
   bool carry_live = false;
@@ -68,9 +84,7 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
     }
   }
 
-  // The sum is below 2^width + value, which needs at most this many bits.
-  const int total = reg.width + reg.spare;
-  const int needed = (reg.width > value_bits ? reg.width : value_bits) + 1;
+  // The sum is below 2^width + value, which needs at most `needed` bits.
   writer.set_carry_known(true, reg);
   writer.set_carry_overflow(false, reg);
   if (needed > total) {

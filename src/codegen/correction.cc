@@ -33,6 +33,23 @@ void multiply_byte(CodeWriter& writer, Register& target, Register& source, int s
   }
 }
 
+// target -= source * m modulo 256, by the bits of m from the bottom: W holds source * 2^j,
+// subtracted where bit j is set, and doubled through the scratch byte (movwf, addwf into W)
+// between the set bits.
+void subtract_multiple(CodeWriter& writer, Register& target, Register& source, int source_byte,
+                       Register& scratch, int m) {
+  assert(m >= 1 && m <= 255);
+  writer.movf_w(source, source_byte);
+  const int top = 31 - __builtin_clz(static_cast<unsigned>(m));
+  for (int bit = 0; bit <= top; ++bit) {
+    if (((m >> bit) & 1) != 0) writer.subwf_f(target, 0);
+    if (bit < top) {
+      writer.movwf(scratch, 0);
+      writer.addwf_w(scratch, 0);
+    }
+  }
+}
+
 }  // namespace
 
 const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
@@ -57,9 +74,7 @@ const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int 
     writer.movlw(step.b & 0xFF);
     writer.addwf_f(*r, 0);
   }
-  multiply_byte(writer, *spare, quotient, low, step.d);
-  writer.movf_w(*spare, 0);
-  writer.subwf_f(*r, 0);
+  subtract_multiple(writer, *r, quotient, low, *spare, step.d);
 
   for (int i = 0; i < step.steps; ++i) {
     // C = (r >= d); the difference stays in W.

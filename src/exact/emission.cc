@@ -32,8 +32,8 @@ void narrow(CodeWriter& writer, Register& reg, int bits) {
 // Whether the walk left the input itself in temp: it copies the input there and only ever
 // adds temp to the accumulator when every term lies at or below the units position, unless
 // nothing read the copy and it was dropped.
-bool temp_holds_input(const Chain& chain, const Factors& factors, const Register& temp) {
-  if (!temp.used || chain.decomposition.term_count < 2 || !factors.empty()) return false;
+bool temp_holds_input(const Chain& chain, const Register& temp) {
+  if (!temp.used || chain.decomposition.term_count < 2) return false;
   return std::all_of(chain.terms.begin(), chain.terms.end(),
                      [](const ChainTerm& term) { return term.exponent <= 0; });
 }
@@ -54,7 +54,7 @@ std::string add_corrections(CodeWriter& writer, const Candidate& c, const Result
   const Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
   Register remainder(temp.name, 0, temp.little_endian);
   remainder.set_width(8, 0);
-  if (temp_holds_input(chain, c.factors, temp)) {
+  if (temp_holds_input(chain, temp)) {
     // The input's low byte within the copy, in the copy's byte order.
     const int copied = (target.input_bits + 7) / 8;
     remainder.base = temp.little_endian ? 0 : copied - 1;
@@ -117,8 +117,19 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   // in (a right shift does so for free), and whatever comes next stores it if it must.
   std::string code = assemble_instructions(writer, chain.decomposition, 1, 0, acc, temp);
   narrow(writer, acc, head_bits);
-  // The factors: v += v >> k as a copy into temp, shifted, added back.
-  for (const int k : c.factors) {
+  // The factors: v += v >> k as a shifted copy added back. The copy goes to temp's bytes past
+  // the walk's, so that the walk's copy of the input stays for a correction step to read.
+  // (A copy nothing read was dropped: those bytes are free.)
+  const int walk_temp_bytes = temp.used ? temp.bytes : 0;
+  Register shifted(names.temp, 0, names.little_endian);
+  shifted.base = walk_temp_bytes;
+  for (std::size_t i = 0; i < c.factors.size(); ++i) {
+    const int k = c.factors[i];
+    // What the bound knows after this factor: the value's bits, so that a carry the
+    // register's own bookkeeping would leave pending (and the next step store in a new byte)
+    // is known to be a zero.
+    const Factors done(c.factors.begin(), c.factors.begin() + static_cast<std::ptrdiff_t>(i + 1));
+    const int bits_after = bits_of(walk_bound(chain, done, target.max_input)).second;
     // A value below 2^k shifted right by k is 0, and 0 times anything is 0: the factor
     // changes nothing.
     // (is_zero only tells of the last shift; no value bytes is what an empty register has.)
@@ -128,15 +139,17 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
     if (k > 0 && k % 8 == 0) {
       // The upper bytes are the shifted value already.
       code += add_upper_bytes(writer, acc, k / 8);
+      narrow(writer, acc, bits_after);
       continue;
     }
     if (k > 0) {
-      code += copy_shifted_right(writer, temp, acc, k);
+      code += copy_shifted_right(writer, shifted, acc, k);
     } else {
-      code += temp.copy_from(writer, acc);
-      code += shift_left(writer, temp, -k);
+      code += shifted.copy_from(writer, acc);
+      code += shift_left(writer, shifted, -k);
     }
-    code += add_register(writer, acc, temp);
+    code += add_register(writer, acc, shifted);
+    narrow(writer, acc, bits_after);
   }
   if (!c.factors.empty()) narrow(writer, acc, walk_bits);
   BigInt high = walk_high;
@@ -187,9 +200,8 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   assert(output_bytes == 0 || output_bytes >= routine.output_bytes);
   if (output_bytes > 0) routine.output_bytes = output_bytes;
   code += fit_output_bytes(writer, acc, routine.output_bytes);
-  // A copy into temp that nothing read was dropped; anything else that wrote temp (the
-  // factors' copies) keeps its bytes declared.
-  int temp_bytes = temp.used || !c.factors.empty() ? temp.bytes : 0;
+  // A copy into temp that nothing read was dropped; the factors' copies follow the walk's.
+  int temp_bytes = walk_temp_bytes + shifted.bytes;
   if (c.corrections > 0) code = add_corrections(writer, c, target, acc, temp, temp_bytes, code);
   routine.instructions = static_cast<int>(std::count(code.begin(), code.end(), '\n'));
   routine.acc_bytes = acc.bytes;

@@ -337,8 +337,15 @@ int estimate_cost(const Candidate& c, const ResultTarget& target) {
     if (k > 0 && k % 8 == 0) {
       // In place: the upper bytes added into the lower ones, the carry rippled on.
       cost += 4 * value_bytes - 2 * (k / 8);
+    } else if (k > 0) {
+      // A shifted copy (whole bytes read from their places, a nibble by swapf, other bits a
+      // pass each) and an addition.
+      const int copied = value_bytes - k / 8;
+      const int bits = k % 8;
+      cost += bits == 4 ? 6 * copied : 2 * copied + 1 + (bits - 1) * (copied + 1);
+      cost += 4 * value_bytes - 2;
     } else {
-      cost += 2 * value_bytes + shift(k > 0 ? k : -k) + 4 * value_bytes - 2;
+      cost += 2 * value_bytes + shift(-k) + 4 * value_bytes - 2;
     }
   }
   if (c.corrections > 0) {
@@ -432,7 +439,11 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
   search_group(make_candidates(target, effort.exhaustive_bits), target, names, effort, output_bytes,
                best, counts);
   if (effort.factored) {
-    search_group(make_factored_candidates(target), target, names, effort, output_bytes, best,
+    // Their estimates are rougher: more of them are priced, within the same budget of
+    // instructions.
+    SearchEffort factored = effort;
+    factored.priced = 2 * effort.priced;
+    search_group(make_factored_candidates(target), target, names, factored, output_bytes, best,
                  counts);
   }
   if (best) {
