@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "exact/candidate.h"
+#include "exact/candidate_families.h"
 #include "exact/emission.h"
 #include "exact/proof.h"
 #include "exact/target.h"
@@ -42,16 +43,6 @@ struct SearchResult {
   int proven = 0;
   int priced = 0;
 };
-
-// The plain candidates for `target` (a walk, guard bits, an offset, corrections), in the
-// order they are made; `exhaustive_bits` as the proofs will use it (fewer guard bits can only
-// be proven where every input is evaluated).
-std::vector<Candidate> make_candidates(const ResultTarget& target,
-                                       int exhaustive_bits = kDefaultExhaustiveBits);
-
-// The factored candidates: a shorter walk followed by factors (1 + 2^-k) from the periodic
-// binary expansion of the constant, or by integer factors 2^k + 1 that divide a multiplier.
-std::vector<Candidate> make_factored_candidates(const ResultTarget& target);
 
 // A rough instruction count for the candidate's routine, from its digits and widths alone:
 // only the order it gives matters.
