@@ -18,6 +18,10 @@ enum class Core : uint8_t {
   kEnhanced,
 };
 
+// The comment line that names the enhanced core, right after a routine's Output line; a
+// mid-range routine has none. The routine check reads it to know which core runs the code.
+inline constexpr const char* kEnhancedCoreLine = "; Core: enhanced mid-range (PIC16F1xxx)";
+
 }  // namespace tarvek
 
 #endif  // TARVEK_CODEGEN_CORE_H

@@ -60,7 +60,7 @@ std::string add_corrections(CodeWriter& writer, const Candidate& c, const Result
     remainder.base = temp.little_endian ? 0 : copied - 1;
   } else {
     remainder.base = temp_bytes++;
-    CodeWriter copier;
+    CodeWriter copier(writer.core());
     Register input(acc.name, target.input_bits, acc.little_endian);
     copier.movf_w(input, input.little_endian ? 0 : input.value_bytes() - 1);
     copier.movwf(remainder, 0);
@@ -102,7 +102,7 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   }
   Register acc(names.acc, target.input_bits, names.little_endian);
   Register temp(names.temp, 0, names.little_endian);
-  CodeWriter writer;
+  CodeWriter writer(names.core);
   Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
 
   // The walk's largest value, from its bound at the largest input, decides whether a carry it

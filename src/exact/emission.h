@@ -10,16 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "codegen/core.h"
 #include "exact/candidate.h"
 #include "exact/target.h"
 
 namespace tarvek {
 
-// The registers a routine works on, as the request names them.
+// The registers a routine works on, as the request names them, and the core it is written
+// for: every writer of the routine is made for that core, so its price is that core's.
 struct RoutineNames {
   std::string acc;
   std::string temp;
   bool little_endian = false;
+  Core core = Core::kMidrange;
 };
 
 struct EmittedRoutine {

@@ -14,10 +14,10 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
                                          BigInt::from_unsigned(request.denominator));
   const ExactSpec spec = make_spec(constant, request.mode, acc.width, request.is_signed);
   assert(spec.result_bits >= 1);
-  const RoutineNames names{acc.name, temp.name, acc.little_endian};
+  const RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
   const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return kUnprovenError;
-  std::string block = exact_comment_block(spec, *found, acc.name);
+  std::string block = exact_comment_block(spec, *found, acc.name, request.core);
   block += "\n\n\tcblock\n" + declaration_lines(found->routine, names) + "\tendc\n\n" +
            found->routine.code + "\n";
   out.write(block.data(), static_cast<std::streamsize>(block.size()));

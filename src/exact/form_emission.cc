@@ -33,7 +33,7 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   const int input_bytes = (spec.input_bits + 7) / 8;
   assert(inner.output_bytes == output_bytes);
   EmittedRoutine routine = std::move(inner);
-  CodeWriter writer;
+  CodeWriter writer(names.core);
   Register input = accumulator(names, spec.input_bits);
   Register result = accumulator(names, 8 * output_bytes);
   switch (form.kind) {
@@ -61,7 +61,7 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
       before += negate_if_signed(writer, input, input_bytes, sign);
       routine.code.insert(0, before);
       // A fresh writer: the unsigned routine's code ran in between.
-      CodeWriter after;
+      CodeWriter after(names.core);
       routine.code += negate_if_signed(after, result, output_bytes, sign);
       break;
     }

@@ -196,10 +196,7 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.output_bits = static_cast<int>(output_bits);
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
-    // The exact modes write mid-range routines for now, which run on the enhanced core as
-    // well; only the approximating mode has routines of the enhanced core's own instructions.
-    result.request.core =
-        enhanced && *mode == ResultMode::kApprox ? Core::kEnhanced : Core::kMidrange;
+    result.request.core = enhanced ? Core::kEnhanced : Core::kMidrange;
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

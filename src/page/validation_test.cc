@@ -246,8 +246,11 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
     EXPECT_EQ(v.request.core, Core::kMidrange) << c.name;
   }
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced").request.core, Core::kEnhanced);
-  // The exact modes write mid-range routines whatever the core.
-  EXPECT_EQ(validate_query(kValid + "&Result=floor&Core=enhanced").request.core, Core::kMidrange);
+  // Every mode writes the core asked for.
+  EXPECT_EQ(validate_query(kValid + "&Result=floor&Core=enhanced").request.core, Core::kEnhanced);
+  EXPECT_EQ(validate_query(kValid + "&Result=trunc&Signed=1&Core=enhanced").request.core,
+            Core::kEnhanced);
+  EXPECT_EQ(validate_query(kValid + "&Result=nearest").request.core, Core::kMidrange);
   EXPECT_EQ(validate_query(kValid + "&Result=approx&Core=enhanced").request.core, Core::kEnhanced);
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced&Core=midrange").request.core, Core::kEnhanced);
 }
