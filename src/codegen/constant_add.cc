@@ -17,37 +17,10 @@ int from_low(const Register& reg, int count, int k) {
   return reg.little_endian ? k : count - 1 - k;
 }
 
-}  // namespace
-
-const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t value) {
-  assert(!reg.is_signed && value > 0);
-  writer.clear_text();
-  const int value_bits = bit_length(value);
-  // Only the constant's byte count matters to the widening; a shape with that many bytes
-  // lets the register addition's own widening do it.
-  Register shape(reg.name, 0, reg.little_endian);
-  shape.set_width(value_bits, (8 - value_bits % 8) % 8);
-  extend_to(writer, reg, shape);
-  reg.is_zero = false;
-
-  const int count = reg.value_bytes();
-  const int constant_bytes = (value_bits + 7) / 8;
-  const int total = reg.width + reg.spare;
-  const int needed = (reg.width > value_bits ? reg.width : value_bits) + 1;
-  if (value == 1 && needed <= total) {
-    // Adding one that cannot overflow the value bytes: incf ripples it on by Z, one
-    // instruction less per byte than by the carry. C is not touched, so nothing is known of
-    // it afterwards.
-    for (int k = 0; k < count; ++k) {
-      if (k > 0) writer.skpnz();
-      writer.incf_f(reg, from_low(reg, count, k));
-    }
-    writer.set_carry_known(false, reg);
-    writer.set_carry_overflow(false, reg);
-    reg.width = needed;
-    reg.spare = total - needed;
-    return writer.text;
-  }
+// The mid-range core's byte chain of reg += value over the low `count` bytes: each byte above
+// the constant's lowest nonzero one takes the carry in by a skip. C ends as the carry out of
+// the top byte.
+void add_constant_by_skips(CodeWriter& writer, Register& reg, int count, uint64_t value) {
   // Whether C holds the carry into the byte being added: not before the first nonzero byte,
   // whose own add starts the chain.
   bool carry_live = false;
@@ -55,7 +28,7 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
   bool w_is_one = false;
   for (int k = 0; k < count; ++k) {
     const int index = from_low(reg, count, k);
-    const int byte = k < constant_bytes ? static_cast<int>((value >> (8 * k)) & 0xFF) : 0;
+    const int byte = k < 8 ? static_cast<int>((value >> (8 * k)) & 0xFF) : 0;
     if (!carry_live) {
       if (byte == 0) continue;
       writer.movlw(byte);
@@ -83,6 +56,45 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
       writer.addwf_f(reg, index);
     }
   }
+}
+
+}  // namespace
+
+const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t value) {
+  assert(!reg.is_signed && value > 0);
+  writer.clear_text();
+  const int value_bits = bit_length(value);
+  // Only the constant's byte count matters to the widening; a shape with that many bytes
+  // lets the register addition's own widening do it.
+  Register shape(reg.name, 0, reg.little_endian);
+  shape.set_width(value_bits, (8 - value_bits % 8) % 8);
+  extend_to(writer, reg, shape);
+  reg.is_zero = false;
+
+  const int count = reg.value_bytes();
+  const int total = reg.width + reg.spare;
+  const int needed = (reg.width > value_bits ? reg.width : value_bits) + 1;
+  // On the enhanced core the carry chain of a one is count + 2 instructions from two bytes on:
+  // shorter than the ripple by Z from four bytes on.
+  if (value == 1 && needed <= total && !(writer.enhanced() && count >= 4)) {
+    // Adding one that cannot overflow the value bytes: incf ripples it on by Z, one
+    // instruction less per byte than by the carry. C is not touched, so nothing is known of
+    // it afterwards.
+    for (int k = 0; k < count; ++k) {
+      if (k > 0) writer.skpnz();
+      writer.incf_f(reg, from_low(reg, count, k));
+    }
+    writer.set_carry_known(false, reg);
+    writer.set_carry_overflow(false, reg);
+    reg.width = needed;
+    reg.spare = total - needed;
+    return writer.text;
+  }
+  if (writer.enhanced()) {
+    add_constant_with_carry(writer, reg, count, value);
+  } else {
+    add_constant_by_skips(writer, reg, count, value);
+  }
 
   // The sum is below 2^width + value, which needs at most `needed` bits.
   writer.set_carry_known(true, reg);
@@ -98,6 +110,25 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
     reg.spare = total - needed;
   }
   return writer.text;
+}
+
+void add_constant_with_carry(CodeWriter& writer, Register& reg, int bytes, uint64_t value) {
+  assert(writer.enhanced() && bytes >= 1 && bytes <= reg.value_bytes());
+  const int count = reg.value_bytes();
+  bool carry_live = false;
+  // The literal W holds from an earlier byte (addwf and addwfc into a file leave W as it
+  // was); -1 before the first load.
+  int w_literal = -1;
+  for (int k = 0; k < bytes; ++k) {
+    const int byte = k < 8 ? static_cast<int>((value >> (8 * k)) & 0xFF) : 0;
+    // Below the lowest nonzero byte there is nothing to add and no carry yet.
+    if (!carry_live && byte == 0) continue;
+    if (byte != w_literal) writer.movlw(byte);
+    w_literal = byte;
+    const int index = from_low(reg, count, k);
+    carry_live ? writer.addwfc_f(reg, index) : writer.addwf_f(reg, index);
+    carry_live = true;
+  }
 }
 
 }  // namespace tarvek

@@ -4,6 +4,11 @@
 // Like the register addition it keeps the descriptor and the writer's carry state true: the
 // register grows by the bit the sum may need, and a carry out of its top byte is left pending
 // in C exactly when the sum may not fit the register's value bytes.
+//
+// The constant's lowest nonzero byte is added with addwf and starts the carry. On the
+// mid-range core each further byte takes the carry in by a skip (the constant's byte plus one
+// in W, or a lone one, or nothing for 255 with a carry); on the enhanced core each further
+// byte is one addwfc, with W loaded only when the constant's byte changes.
 #ifndef TARVEK_CODEGEN_CONSTANT_ADD_H
 #define TARVEK_CODEGEN_CONSTANT_ADD_H
 
@@ -20,6 +25,12 @@ namespace tarvek {
 // returns it.
 // Requires: reg is not signed; value > 0.
 const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t value);
+
+// The enhanced core's byte chain of the low `bytes` bytes of reg += value, modulo
+// 2^(8 bytes): C ends as the carry out of the top byte (clear when value is 0, which writes
+// nothing). Appends to the writer's text; the descriptor is left as it was.
+// Requires: the writer's core is enhanced; 1 <= bytes <= reg's value bytes.
+void add_constant_with_carry(CodeWriter& writer, Register& reg, int bytes, uint64_t value);
 
 }  // namespace tarvek
 

@@ -23,6 +23,16 @@ void multiply_byte(CodeWriter& writer, Register& target, Register& source, int s
   while (((m >> bit) & 1) == 0) --bit;
   writer.movf_w(source, source_byte);
   writer.movwf(target, 0);
+  if (writer.enhanced()) {
+    // lslf doubles in one instruction and leaves W alone, as addwf into a file does, so W
+    // holds the source from the copy on (the W record names the target, which lslf then
+    // changes, so the record cannot say so).
+    for (--bit; bit >= 0; --bit) {
+      writer.lslf_f(target, 0);
+      if (((m >> bit) & 1) != 0) writer.addwf_f(target, 0);
+    }
+    return;
+  }
   for (--bit; bit >= 0; --bit) {
     writer.movf_w(target, 0);
     writer.addwf_f(target, 0);
@@ -50,6 +60,25 @@ void subtract_multiple(CodeWriter& writer, Register& target, Register& source, i
   }
 }
 
+// q += C over the low `bytes` bytes of `quotient`. A borrow (C clear) leaves a nonzero
+// difference, so Z is clear exactly when the increment of the low byte was skipped, and each
+// further byte is incremented only when the one below wrapped to zero. On the enhanced core,
+// from two bytes on, zero added with the carry through every byte is shorter.
+void add_carry(CodeWriter& writer, Register& quotient, int bytes) {
+  const int count = quotient.value_bytes();
+  if (writer.enhanced() && bytes >= 2) {
+    writer.movlw(0);
+    for (int k = 0; k < bytes; ++k) writer.addwfc_f(quotient, from_low(quotient, count, k));
+    return;
+  }
+  writer.skpnc();
+  writer.incf_f(quotient, from_low(quotient, count, 0));
+  for (int k = 1; k < bytes; ++k) {
+    writer.skpnz();
+    writer.incf_f(quotient, from_low(quotient, count, k));
+  }
+}
+
 }  // namespace
 
 const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
@@ -74,7 +103,16 @@ const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int 
     writer.movlw(step.b & 0xFF);
     writer.addwf_f(*r, 0);
   }
-  subtract_multiple(writer, *r, quotient, low, *spare, step.d);
+  // r -= d (q mod 256). For d of L bits, P of them set, doubling W through the scratch byte
+  // takes 2 L + P - 1 instructions; the enhanced core's lslf doubles the scratch byte in place,
+  // so the product made there and subtracted once takes L + P + 2, fewer from four bits on.
+  if (writer.enhanced() && step.d >= 8) {
+    multiply_byte(writer, *spare, quotient, low, step.d);
+    writer.movf_w(*spare, 0);
+    writer.subwf_f(*r, 0);
+  } else {
+    subtract_multiple(writer, *r, quotient, low, *spare, step.d);
+  }
 
   for (int i = 0; i < step.steps; ++i) {
     // C = (r >= d); the difference stays in W.
@@ -84,15 +122,7 @@ const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int 
       writer.skpnc();
       writer.movwf_skippable(*r, 0);
     }
-    // q += C. A borrow (C clear) leaves a nonzero difference, so Z is clear exactly when the
-    // increment was skipped, and each further byte is incremented only when the one below
-    // wrapped to zero.
-    writer.skpnc();
-    writer.incf_f(quotient, low);
-    for (int k = 1; k < quotient_bytes; ++k) {
-      writer.skpnz();
-      writer.incf_f(quotient, from_low(quotient, count, k));
-    }
+    add_carry(writer, quotient, quotient_bytes);
   }
   // The quotient is no longer what the carry state described.
   writer.set_carry_known(false, quotient);

@@ -4,7 +4,9 @@
 // For the target floor((a x + b) / d) and q within steps of it from below, the remainder
 // r = a x + b - d q lies in [0, (steps + 1) d). When that range fits a byte, r is known from
 // the low bytes alone: r = a (x mod 256) + b - d (q mod 256), all modulo 256. Each step then
-// compares r with d and, while r >= d, takes d off r and adds one to q.
+// compares r with d and, while r >= d, takes d off r and adds one to q. On the enhanced core
+// a product is doubled in place with lslf (d q is made so from d = 8 on, and subtracted once),
+// and the carry is added to a quotient of two or more bytes with addwfc.
 #ifndef TARVEK_CODEGEN_CORRECTION_H
 #define TARVEK_CODEGEN_CORRECTION_H
 

@@ -20,22 +20,32 @@ const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_s
   if (count <= byte_shift) return writer.text;  // the shifted value is 0
   // The paired bytes: byte k takes byte k + byte_shift, with the carry of the byte below
   // taken in by the register addition's idiom (W = addend + 1; a wrap to 0 skips the add and
-  // passes the carry on).
+  // passes the carry on), or by addwfc on the enhanced core.
+  const bool enhanced = writer.enhanced();
   for (int k = 0; k < count - byte_shift; ++k) {
     Register& source = reg;
     const int from = from_low(reg, count, k + byte_shift);
     const int to = from_low(reg, count, k);
     writer.movf_w(source, from);
+    if (k > 0 && enhanced) {
+      writer.addwfc_f(reg, to);
+      continue;
+    }
     if (k > 0) {
       writer.skpnc();
       writer.incfsz_w(source, from);
     }
     writer.addwf_f(reg, to);
   }
-  // The bytes with nothing above them to take in: only the carry ripples on.
+  // The bytes with nothing above them to take in: only the carry ripples on, as a one added
+  // under a skip, or a zero added with the carry.
   if (byte_shift > 0) {
-    writer.movlw(1);
+    writer.movlw(enhanced ? 0 : 1);
     for (int k = count - byte_shift; k < count; ++k) {
+      if (enhanced) {
+        writer.addwfc_f(reg, from_low(reg, count, k));
+        continue;
+      }
       writer.skpnc();
       writer.addwf_f(reg, from_low(reg, count, k));
     }

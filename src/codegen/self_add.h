@@ -1,6 +1,7 @@
 // reg += reg >> 8m in place: each byte takes in the byte m places above it, least
 // significant first, so every byte is read before the step that changes it. A shift by whole
-// bytes costs nothing but the addition: no copy, no shift.
+// bytes costs nothing but the addition: no copy, no shift. On the enhanced core each byte
+// above the lowest takes the carry in with addwfc.
 #ifndef TARVEK_CODEGEN_SELF_ADD_H
 #define TARVEK_CODEGEN_SELF_ADD_H
 

@@ -56,19 +56,31 @@ const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Registe
     }
   } else {
     // The first bit on the way from src to dst, top byte first, a cleared carry entering it;
-    // the other bits in dst itself.
+    // the other bits in dst itself. The enhanced core's lsrf shifts a zero into the top byte
+    // itself, so no clrc goes first.
     const int top = source_bytes - 1 - skipped;
+    const bool enhanced = writer.enhanced();
     // C now changes: whatever the writer knew of it is gone.
     writer.set_carry_known(false, src);
     writer.set_carry_overflow(false, src);
-    writer.clrc();
+    if (!enhanced) writer.clrc();
     for (int j = top; j >= 0; --j) {
-      writer.rrf_w(src, source(j, 0));
+      if (enhanced && j == top) {
+        writer.lsrf_w(src, source(j, 0));
+      } else {
+        writer.rrf_w(src, source(j, 0));
+      }
       writer.movwf(dst, target(j));
     }
     for (int pass = 1; pass < bits; ++pass) {
-      writer.clrc();
-      for (int j = count - 1; j >= 0; --j) writer.rrf_f(dst, target(j));
+      if (!enhanced) writer.clrc();
+      for (int j = count - 1; j >= 0; --j) {
+        if (enhanced && j == count - 1) {
+          writer.lsrf_f(dst, target(j));
+        } else {
+          writer.rrf_f(dst, target(j));
+        }
+      }
     }
   }
   return writer.text;

@@ -1,7 +1,7 @@
 // dst := src >> k for an unsigned register, in one pass over the bytes instead of a copy
 // followed by a shift: whole bytes are read from their new places, a shift by four takes
 // each byte's nibbles from two source bytes with swapf, and any other shift takes its first
-// bit straight from src into dst.
+// bit straight from src into dst (on the enhanced core with lsrf, which needs no clrc).
 #ifndef TARVEK_CODEGEN_SHIFTED_COPY_H
 #define TARVEK_CODEGEN_SHIFTED_COPY_H
 

@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "codegen/constant_add.h"
+
 namespace tarvek {
 namespace {
 
@@ -26,6 +28,10 @@ const std::string& add_constant_wrapping(CodeWriter& writer, Register& reg, int 
                                          uint64_t value) {
   assert(bytes >= 1 && bytes <= 8 && bytes <= reg.value_bytes());
   writer.clear_text();
+  if (writer.enhanced()) {
+    add_constant_with_carry(writer, reg, bytes, value);
+    return writer.text;
+  }
   const int count = reg.value_bytes();
   bool carry_live = false;
   for (int k = 0; k < bytes; ++k) {
@@ -64,10 +70,15 @@ const std::string& negate_if_signed(CodeWriter& writer, Register& reg, int bytes
   writer.clear_text();
   const int count = reg.value_bytes();
   // reg + s, s being 0 or -1 in every byte: the register addition's carry idiom with the
-  // sign byte as every byte of the addend.
+  // sign byte as every byte of the addend. The enhanced core takes the carry in with addwfc,
+  // which leaves W holding the sign for every byte and for the xor that follows.
   for (int k = 0; k < bytes; ++k) {
     const int index = from_low(reg, count, k);
     writer.movf_w(sign, 0);
+    if (k > 0 && writer.enhanced()) {
+      writer.addwfc_f(reg, index);
+      continue;
+    }
     if (k > 0) {
       writer.skpnc();
       writer.incfsz_w(sign, 0);

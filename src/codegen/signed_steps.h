@@ -3,7 +3,8 @@
 // to the result modulo its bytes.
 //
 // All of them work on a fixed number of bytes, wrapping modulo 2^(8 bytes), and need nothing
-// from the writer's W record or carry state; what they leave in W is recorded as usual.
+// from the writer's W record or carry state; what they leave in W is recorded as usual. On the
+// enhanced core the multi-byte additions take their carry in with addwfc.
 #ifndef TARVEK_CODEGEN_SIGNED_STEPS_H
 #define TARVEK_CODEGEN_SIGNED_STEPS_H
 

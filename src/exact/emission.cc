@@ -80,9 +80,15 @@ std::string byte_lines(const std::string& name, int count) {
 }
 
 // Adds C to the value bytes of an unsigned reg, least significant first: W = 1 is added
-// under each skip, so a clear carry adds nothing and a set one ripples as far as it carries.
+// under each skip, so a clear carry adds nothing and a set one ripples as far as it carries;
+// the enhanced core adds W = 0 with the carry instead, one instruction a byte.
 void add_carry(CodeWriter& writer, Register& reg) {
   const int count = reg.value_bytes();
+  if (writer.enhanced()) {
+    writer.movlw(0);
+    for (int k = 0; k < count; ++k) writer.addwfc_f(reg, reg.little_endian ? k : count - 1 - k);
+    return;
+  }
   writer.movlw(1);
   for (int k = 0; k < count; ++k) {
     writer.skpnc();
