@@ -70,7 +70,7 @@ std::string describe(const ExactSweepRequest& request) {
   if (!request.divide_by.empty()) text += " / " + request.divide_by;
   return text + " " + request.result + (request.is_signed ? " signed" : "") + ", " +
          std::to_string(request.bits) + " bits, " + (request.little_endian ? "little" : "big") +
-         "-endian";
+         "-endian" + (request.core == Core::kEnhanced ? ", enhanced core" : "");
 }
 
 std::vector<std::pair<std::string, std::string>> exact_sweep_constants() {
@@ -119,6 +119,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal)
   add("Temp", "TEMP");
   add("endian", request.little_endian ? "little" : "big");
   if (request.is_signed) add("Signed", "1");
+  if (request.core == Core::kEnhanced) add("Core", "enhanced");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -133,7 +134,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal)
 
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
-    const std::vector<int>& widths, bool is_signed) {
+    const std::vector<int>& widths, bool is_signed, Core core) {
   std::vector<ExactSweepRequest> requests;
   const std::vector<const char*> modes = is_signed
                                              ? std::vector<const char*>{"floor", "nearest", "trunc"}
@@ -143,7 +144,7 @@ std::vector<ExactSweepRequest> exact_requests(
       for (const char* result : modes) {
         for (const bool little : {false, true}) {
           requests.push_back(
-              ExactSweepRequest{constant, divide_by, result, bits, little, is_signed});
+              ExactSweepRequest{constant, divide_by, result, bits, little, is_signed, core});
         }
       }
     }
@@ -188,8 +189,9 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
       if (!refusals_allowed) fail(request, "refused with #" + std::to_string(refusal));
       continue;
     }
-    const RoutineUnderCheck routine{block,        "ACC",      "TEMP", request.little_endian,
-                                    request.bits, result_bits};
+    const PicCore core = request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange;
+    const RoutineUnderCheck routine{block,        "ACC",       "TEMP", request.little_endian,
+                                    request.bits, result_bits, core};
     const PrepareOutcome prepared = prepare_routine(routine);
     if (!prepared.routine) {
       fail(request, prepared.error);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "codegen/core.h"
 #include "sim/routine_check.h"
 
 namespace tarvek {
@@ -25,9 +26,12 @@ struct ExactSweepRequest {
   bool little_endian = false;
   // Sent as Signed=1: a two's-complement input.
   bool is_signed = false;
+  // Sent as Core=enhanced for that core, and not at all for the mid-range one.
+  Core core = Core::kMidrange;
 };
 
-// "1/10 floor, 16 bits, big-endian": how failures name their request.
+// "1/10 floor, 16 bits, big-endian" (", enhanced core" added for that core): how failures name
+// their request.
 std::string describe(const ExactSweepRequest& request);
 
 // The constants of the sweep as (Const, DivideBy) texts: the divisors 1 to 100 and 1000,
@@ -60,10 +64,10 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
                              int random_count, uint64_t seed, bool refusals_allowed = false);
 
 // Every request of the constants for the widths given, both byte orders, and either the
-// unsigned modes floor and nearest or the signed modes floor, nearest and trunc.
+// unsigned modes floor and nearest or the signed modes floor, nearest and trunc, for `core`.
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
-    const std::vector<int>& widths, bool is_signed = false);
+    const std::vector<int>& widths, bool is_signed = false, Core core = Core::kMidrange);
 
 }  // namespace tarvek
 

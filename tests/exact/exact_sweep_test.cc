@@ -3,8 +3,9 @@
 // bytes hold floor(x * K) or floor(x * K + 1/2) with zero bits above the result's width, and
 // every byte the routine touches is declared.
 //
-// The quick test samples the space in every build; the family tests (label slow) cover every
-// width of every constant of the family.
+// The quick tests sample the space in every build; the family tests (label slow) cover every
+// width of every constant of the family. Both run for either core, the enhanced core's family
+// tests with every input up to 14 bits.
 #include "exact_sweep.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,21 @@ TEST(ExactSweepTest, QuickSample) {
                "quick signed sample");
 }
 
+TEST(ExactSweepTest, QuickSampleEnhancedCore) {
+  // Other constants of the family than the mid-range sample's, at other widths.
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 2; i < family.size(); i += 5) sample.push_back(family[i]);
+  expect_clean(
+      run_exact_sweep(exact_requests(sample, {1, 4, 8, 12, 16, 20, 32}, false, Core::kEnhanced), 11,
+                      64, 9),
+      "quick enhanced sample");
+  expect_clean(
+      run_exact_sweep(exact_requests(sample, {1, 3, 8, 10, 16, 17, 32}, true, Core::kEnhanced), 11,
+                      64, 10),
+      "quick enhanced signed sample");
+}
+
 class Slow : public ::testing::TestWithParam<int> {};
 
 TEST_P(Slow, EveryConstantAtThisWidth) {
@@ -42,6 +58,23 @@ TEST_P(Slow, EveryConstantAtThisWidthSigned) {
   const int bits = GetParam();
   expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true), 16, 400, 12),
                std::to_string(bits) + " bits, signed");
+}
+
+// The enhanced core's routines: every input up to 14 bits, edges and random ones above.
+TEST_P(Slow, EveryConstantAtThisWidthEnhanced) {
+  const int bits = GetParam();
+  expect_clean(
+      run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, false, Core::kEnhanced), 14,
+                      400, 13),
+      std::to_string(bits) + " bits, enhanced core");
+}
+
+TEST_P(Slow, EveryConstantAtThisWidthSignedEnhanced) {
+  const int bits = GetParam();
+  expect_clean(
+      run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true, Core::kEnhanced), 14,
+                      400, 14),
+      std::to_string(bits) + " bits, signed, enhanced core");
 }
 
 INSTANTIATE_TEST_SUITE_P(Width, Slow, ::testing::Range(1, 33));
