@@ -1,7 +1,8 @@
 // Every candidate the search makes, not only the ones that win: whenever the proof says a
 // candidate holds, its routine must leave the target's result for every input on our
-// simulator; and a proof that evaluated every input must refuse exactly the candidates whose
-// exact model misses somewhere.
+// simulator, on either core, and the enhanced core's routine is never the longer one; and a
+// proof that evaluated every input must refuse exactly the candidates whose exact model misses
+// somewhere.
 #include <gtest/gtest.h>
 
 #include "exact/chain.h"
@@ -18,14 +19,13 @@ struct Case {
   ResultMode mode;
 };
 
-// The block of a candidate as the generator would print it for an unsigned input.
+// The block of a candidate's routine as the generator would print it for an unsigned input.
 std::string block_of(const Candidate& c, const ResultTarget& target, const ProofOutcome& proof,
-                     const RoutineNames& names) {
-  const EmittedRoutine routine = emit_candidate(c, target, names);
+                     const EmittedRoutine& routine, const RoutineNames& names) {
   const ExactSpec spec = make_spec(target.constant, target.mode, target.input_bits, false);
   const SpecResult found{Form{FormKind::kDirect, target, 0}, SearchResult{c, proof, routine},
                          routine};
-  return exact_comment_block(spec, found, names.acc) + "\n\n\tcblock\n" +
+  return exact_comment_block(spec, found, names.acc, names.core) + "\n\n\tcblock\n" +
          declaration_lines(routine, names) + "\tendc\n\n" + routine.code + "\n";
 }
 
@@ -46,6 +46,10 @@ TEST(CandidateTest, EveryProvenCandidateRunsRight) {
           Fraction::of(BigInt::from_unsigned(c.p), BigInt::from_unsigned(c.q)), c.mode, bits);
       if (target.result_bits == 0) continue;
       const ExactPromise promise{c.p, c.q, c.mode == ResultMode::kNearest};
+      // The enhanced core changes the instructions, not the arithmetic the proof covers: its
+      // routines run every input up to 10 bits and edges and a sample above.
+      const std::vector<uint64_t> all_inputs = sample_inputs(bits, 13, 0, 1);
+      const std::vector<uint64_t> enhanced_inputs = sample_inputs(bits, 10, 256, 1);
       std::vector<Candidate> all = make_candidates(target);
       for (const Candidate& factored : make_factored_candidates(target)) all.push_back(factored);
       for (const Candidate& made : all) {
@@ -57,16 +61,35 @@ TEST(CandidateTest, EveryProvenCandidateRunsRight) {
         if (candidate->corrections > 0) ++with_corrections;
         if (!candidate->factors.empty()) ++factored;
         for (const bool little : {false, true}) {
-          const RoutineNames names{"ACC", "TEMP", little};
-          const std::string block = block_of(*candidate, target, proof, names);
-          const RoutineUnderCheck routine{block, "ACC", "TEMP", little, bits, target.result_bits};
-          const CheckReport report = check_routine(routine, sample_inputs(bits, 13, 0, 1), 99);
-          ASSERT_TRUE(report.passed) << c.p << "/" << c.q << " " << bits << " bits "
-                                     << describe(*candidate) << ": " << report.failure << "\n"
-                                     << block;
-          const std::optional<ExactPromise> read = prepare_routine(routine).routine->promise.exact;
-          ASSERT_TRUE(read && read->numerator == promise.numerator &&
-                      read->denominator == promise.denominator && read->nearest == promise.nearest);
+          int midrange_instructions = 0;
+          for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+            const bool enhanced = core == Core::kEnhanced;
+            const RoutineNames names{"ACC", "TEMP", little, core};
+            const EmittedRoutine emitted = emit_candidate(*candidate, target, names);
+            const std::string block = block_of(*candidate, target, proof, emitted, names);
+            const std::string what = std::to_string(c.p) + "/" + std::to_string(c.q) + " " +
+                                     std::to_string(bits) + " bits " + describe(*candidate) +
+                                     (enhanced ? ", enhanced core" : "");
+            if (enhanced) {
+              ASSERT_LE(emitted.instructions, midrange_instructions) << what;
+            }
+            midrange_instructions = emitted.instructions;
+            const RoutineUnderCheck routine{block,
+                                            "ACC",
+                                            "TEMP",
+                                            little,
+                                            bits,
+                                            target.result_bits,
+                                            enhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+            const CheckReport report =
+                check_routine(routine, enhanced ? enhanced_inputs : all_inputs, 99);
+            ASSERT_TRUE(report.passed) << what << ": " << report.failure << "\n" << block;
+            const std::optional<ExactPromise> read =
+                prepare_routine(routine).routine->promise.exact;
+            ASSERT_TRUE(read && read->numerator == promise.numerator &&
+                        read->denominator == promise.denominator &&
+                        read->nearest == promise.nearest);
+          }
         }
       }
     }
