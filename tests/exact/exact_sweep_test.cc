@@ -46,6 +46,41 @@ TEST(ExactSweepTest, QuickSampleEnhancedCore) {
       "quick enhanced signed sample");
 }
 
+// Instruction lines of a block: the lines after its declarations that start with a tab.
+long instruction_count(const std::string& block) {
+  std::size_t at = block.find("\tendc\n");
+  if (at == std::string::npos) return 0;
+  long count = 0;
+  for (at += 6; at < block.size(); at = block.find('\n', at) + 1) {
+    if (block[at] == '\t') ++count;
+    if (block.find('\n', at) == std::string::npos) break;
+  }
+  return count;
+}
+
+TEST(ExactSweepTest, EnhancedRoutinesAreNeverLonger) {
+  // Every candidate's enhanced routine is at most as long as its mid-range one, and the
+  // search prices the same candidates, so no request may get a longer routine.
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 1; i < family.size(); i += 5) sample.push_back(family[i]);
+  long midrange_total = 0;
+  long enhanced_total = 0;
+  for (const bool is_signed : {false, true}) {
+    for (ExactSweepRequest request : exact_requests(sample, {8, 16, 32}, is_signed)) {
+      int refusal = 0;
+      const long midrange = instruction_count(generate_exact_block(request, refusal));
+      request.core = Core::kEnhanced;
+      const long enhanced = instruction_count(generate_exact_block(request, refusal));
+      EXPECT_LE(enhanced, midrange) << describe(request);
+      midrange_total += midrange;
+      enhanced_total += enhanced;
+    }
+  }
+  // And over the sample it is shorter by far.
+  EXPECT_LT(enhanced_total * 5, midrange_total * 4);
+}
+
 class Slow : public ::testing::TestWithParam<int> {};
 
 TEST_P(Slow, EveryConstantAtThisWidth) {
