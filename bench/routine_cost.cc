@@ -3,11 +3,14 @@
 // measured by running each routine on the simulator, which also checks it against its
 // comment block. Each request is generated for the mid-range and for the enhanced mid-range
 // core, side by side, and the closing lines give the totals and what the enhanced core saves.
+// A second list does the same for the exact results' anchors (the divisions and scalings the
+// exact modes are measured by, and their signed forms).
 // bench/routine_cost builds and runs it.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "exact_sweep.h"
 #include "routine_runner.h"
 
 namespace {
@@ -30,6 +33,20 @@ const BenchRequest kRequests[] = {
     {65535, 24, 0},      {123456.78, 32, 0},
     {1.0 / 10, 32, 0},   {1.0 / 1000, 32, 0.01},
     {0.6, 4, 0},         {2147483647.0, 32, 0},
+};
+
+// The exact anchors: what firmware divides and scales by most.
+const tarvek::ExactSweepRequest kExactRequests[] = {
+    {"1", "10", "floor", 8},
+    {"1", "10", "floor", 16},
+    {"1", "10", "floor", 32},
+    {"1", "3", "floor", 16},
+    {"1", "7", "floor", 16},
+    {"0.6", "", "nearest", 8},
+    {"1", "10", "trunc", 8, false, true},
+    {"1", "10", "trunc", 16, false, true},
+    {"0.6", "", "floor", 8, false, true},
+    {"0.6", "", "floor", 16, false, true},
 };
 
 // The instructions saved, in percent of `before`.
@@ -80,5 +97,41 @@ int main() {
               total[1], saving(total[0], total[1]));
   std::printf("total cycles:       mid-range %ld, enhanced %ld, saving %.1f %%\n", total_cycles[0],
               total_cycles[1], saving(total_cycles[0], total_cycles[1]));
+
+  // The exact anchors, each checked on every input up to 16 bits and on edges and a sample
+  // above. Their cycles equal their instructions: straight-line code, skips counted.
+  std::printf("\n%-34s %-6s %18s %18s %8s %8s\n", "exact request", "order", "mid-range in",
+              "enhanced in", "saving", "checked");
+  long exact_total[2] = {0, 0};
+  for (const ExactSweepRequest& anchor : kExactRequests) {
+    for (bool little_endian : {false, true}) {
+      long instructions[2] = {0, 0};
+      bool passed = true;
+      for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+        const int k = core == Core::kEnhanced ? 1 : 0;
+        ExactSweepRequest request = anchor;
+        request.little_endian = little_endian;
+        request.core = core;
+        const ExactOutcome outcome = run_exact_sweep({request}, 16, 4096, 1);
+        if (outcome.failed != 0 || outcome.requests != 1) {
+          for (const std::string& failure : outcome.failures) {
+            std::fprintf(stderr, "%s\n", failure.c_str());
+          }
+          ++failures;
+          passed = false;
+        }
+        instructions[k] = outcome.instructions;
+        exact_total[k] += outcome.instructions;
+      }
+      std::string name = anchor.result + "(x";
+      name += anchor.divide_by.empty() ? " * " + anchor.constant : " / " + anchor.divide_by;
+      name += "), " + std::to_string(anchor.bits) + " bits" + (anchor.is_signed ? ", signed" : "");
+      std::printf("%-34s %-6s %18ld %18ld %7.1f%% %8s\n", name.c_str(),
+                  little_endian ? "little" : "big", instructions[0], instructions[1],
+                  saving(instructions[0], instructions[1]), passed ? "ok" : "FAILED");
+    }
+  }
+  std::printf("exact total instructions: mid-range %ld, enhanced %ld, saving %.1f %%\n",
+              exact_total[0], exact_total[1], saving(exact_total[0], exact_total[1]));
   return failures == 0 ? 0 : 1;
 }
