@@ -84,6 +84,16 @@ TEST(RunCliTest, TheCoreReachesTheGenerator) {
                               "; Every result equals the documented computation.\n"),
             std::string::npos)
       << verified.out;
+  // The exact modes too: the block names the core, and the check runs it on that core.
+  const CliRun exact = run(
+      {"--divide-by", "10", "--bits", "16", "--result", "floor", "--core", "enhanced", "--verify"});
+  EXPECT_EQ(exact.status, kExitOk) << exact.out;
+  EXPECT_NE(exact.out.find("\n; Core: enhanced mid-range (PIC16F1xxx)\n"), std::string::npos)
+      << exact.out;
+  EXPECT_NE(exact.out.find("\taddwfc\t"), std::string::npos) << exact.out;
+  EXPECT_NE(exact.out.find("; Every result equals the documented computation.\n"),
+            std::string::npos)
+      << exact.out;
 }
 
 TEST(RunCliTest, ValuesAreReadAsTheFormReadsThem) {
