@@ -164,10 +164,13 @@ BigInt& BigInt::operator*=(const BigInt& other) {
   const BigInt b = other.is_negative() ? -other : other;
   assert(a.bit_length() + b.bit_length() <= kBits - 1);
   Limbs product{};
-  for (int i = 0; i < kLimbs; ++i) {
+  // Limbs above the highest nonzero one contribute nothing.
+  const int a_used = (a.bit_length() + 63) / 64;
+  const int b_used = (b.bit_length() + 63) / 64;
+  for (int i = 0; i < a_used; ++i) {
     if (a.limbs_[i] == 0) continue;
     uint64_t carry = 0;
-    for (int j = 0; i + j < kLimbs; ++j) {
+    for (int j = 0; i + j < kLimbs && (j < b_used || carry != 0); ++j) {
       const u128 term = static_cast<u128>(a.limbs_[i]) * b.limbs_[j] + product[i + j] + carry;
       product[i + j] = static_cast<uint64_t>(term);
       carry = static_cast<uint64_t>(term >> 64);

@@ -1,6 +1,7 @@
 #include "page/page_frame.h"
 
 #include <cassert>
+#include <cstring>
 
 #include "page/error_message.h"
 
@@ -32,11 +33,21 @@ std::string html_escape(std::string_view text) {
   escaped.reserve(text.size());
   // Runs without a character to escape are copied whole: a routine is mostly such runs, and
   // a character at a time shows in the cost of a request.
-  const auto is_special = [](char c) { return c == '&' || c == '<' || c == '>' || c == '"'; };
+  // The nearest character to escape from `start` on, or the end: one fast scan per
+  // character, and a routine without any is copied in one piece.
+  const auto next_special = [&text](std::size_t start) {
+    std::size_t nearest = text.size();
+    for (const char c : {'&', '<', '>', '"'}) {
+      const void* found = std::memchr(text.data() + start, c, nearest - start);
+      if (found != nullptr) {
+        nearest = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+      }
+    }
+    return nearest;
+  };
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t special = start;
-    while (special < text.size() && !is_special(text[special])) ++special;
+    const std::size_t special = next_special(start);
     escaped.append(text.data() + start, special - start);
     if (special == text.size()) break;
     switch (text[special]) {
