@@ -238,9 +238,9 @@ void BigInt::floor_divide(const BigInt& n, const BigInt& d, BigInt& quotient, Bi
   BigInt q;
   BigInt r;
   if (const std::optional<uint64_t> small = d.to_u64()) {
-    // One limb: schoolbook division from the top limb down, in 128-bit steps.
+    // One limb: schoolbook division from the top limb in use down, in 128-bit steps.
     u128 rest = 0;
-    for (int i = kLimbs - 1; i >= 0; --i) {
+    for (int i = (magnitude.bit_length() + 63) / 64 - 1; i >= 0; --i) {
       const u128 part = (rest << 64) | magnitude.limbs_[i];
       q.limbs_[i] = static_cast<uint64_t>(part / *small);
       rest = part % *small;
