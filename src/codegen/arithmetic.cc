@@ -28,11 +28,6 @@ int ripple_index(const Register& acc, int na, int nt, int above) {
   return acc.little_endian ? nt + above : na - nt - 1 - above;
 }
 
-// Index of temp's byte that is the k-th from the least significant end.
-int from_low(const Register& reg, int count, int k) {
-  return reg.little_endian ? k : count - 1 - k;
-}
-
 // The byte loop shared by addition and subtraction: least significant pair first, the carry
 // (or borrow) taken into each further pair by loading temp's byte plus one; when that wraps
 // to zero the operation is skipped and the carry passes on unchanged. Then the carry ripples
@@ -49,7 +44,7 @@ void carry_chain(CodeWriter& writer, Register& acc, Register& temp, bool subtrac
     subtract ? writer.subwfb_f(acc, i) : writer.addwfc_f(acc, i);
   };
   for (int k = 0; k < nt; ++k) {
-    const int j = from_low(temp, nt, k);
+    const int j = byte_from_low(temp, nt, k);
     const int i = paired_index(acc, na, nt, j);
     writer.movf_w(temp, j);
     if (k > 0 && enhanced) {
@@ -82,9 +77,9 @@ void carry_chain(CodeWriter& writer, Register& acc, Register& temp, bool subtrac
 // incf under skpnz, so it pays from four bytes on.
 void increment_with_carry(CodeWriter& writer, Register& reg, int count) {
   writer.movlw(1);
-  writer.addwf_f(reg, from_low(reg, count, 0));
+  writer.addwf_f(reg, byte_from_low(reg, count, 0));
   writer.movlw(0);
-  for (int k = 1; k < count; ++k) writer.addwfc_f(reg, from_low(reg, count, k));
+  for (int k = 1; k < count; ++k) writer.addwfc_f(reg, byte_from_low(reg, count, k));
 }
 
 }  // namespace
@@ -229,7 +224,7 @@ const std::string& negate_register(CodeWriter& writer, Register& reg) {
   // Adding one, least significant byte first; a byte that wraps to zero passes the one on.
   for (int k = 0; k < nb; ++k) {
     if (k > 0) writer.skpnz();
-    writer.incf_f(reg, from_low(reg, nb, k));
+    writer.incf_f(reg, byte_from_low(reg, nb, k));
   }
   return writer.text;
 }

@@ -12,22 +12,18 @@ int bit_length(uint64_t value) {
   return 64 - std::countl_zero(value);
 }
 
-// Index of reg's byte that is the k-th from the least significant end.
-int from_low(const Register& reg, int count, int k) {
-  return reg.little_endian ? k : count - 1 - k;
-}
-
-// The mid-range core's byte chain of reg += value over the low `count` bytes: each byte above
+// The mid-range core's byte chain of reg += value over the low `bytes` bytes: each byte above
 // the constant's lowest nonzero one takes the carry in by a skip. C ends as the carry out of
 // the top byte.
-void add_constant_by_skips(CodeWriter& writer, Register& reg, int count, uint64_t value) {
+void add_constant_by_skips(CodeWriter& writer, Register& reg, int bytes, uint64_t value) {
+  const int count = reg.value_bytes();
   // Whether C holds the carry into the byte being added: not before the first nonzero byte,
   // whose own add starts the chain.
   bool carry_live = false;
   // W holds 1 from an earlier ripple step (addwf into a file leaves W as it was).
   bool w_is_one = false;
-  for (int k = 0; k < count; ++k) {
-    const int index = from_low(reg, count, k);
+  for (int k = 0; k < bytes; ++k) {
+    const int index = byte_from_low(reg, count, k);
     const int byte = k < 8 ? static_cast<int>((value >> (8 * k)) & 0xFF) : 0;
     if (!carry_live) {
       if (byte == 0) continue;
@@ -82,7 +78,7 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
     // it afterwards.
     for (int k = 0; k < count; ++k) {
       if (k > 0) writer.skpnz();
-      writer.incf_f(reg, from_low(reg, count, k));
+      writer.incf_f(reg, byte_from_low(reg, count, k));
     }
     writer.set_carry_known(false, reg);
     writer.set_carry_overflow(false, reg);
@@ -90,11 +86,7 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
     reg.spare = total - needed;
     return writer.text;
   }
-  if (writer.enhanced()) {
-    add_constant_with_carry(writer, reg, count, value);
-  } else {
-    add_constant_by_skips(writer, reg, count, value);
-  }
+  add_literal_bytes(writer, reg, count, value);
 
   // The sum is below 2^width + value, which needs at most `needed` bits.
   writer.set_carry_known(true, reg);
@@ -112,6 +104,10 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
   return writer.text;
 }
 
+namespace {
+
+// The enhanced core's byte chain: each byte above the lowest nonzero one takes the carry in
+// with addwfc, W reloaded only when the literal changes.
 void add_constant_with_carry(CodeWriter& writer, Register& reg, int bytes, uint64_t value) {
   assert(writer.enhanced() && bytes >= 1 && bytes <= reg.value_bytes());
   const int count = reg.value_bytes();
@@ -125,9 +121,20 @@ void add_constant_with_carry(CodeWriter& writer, Register& reg, int bytes, uint6
     if (!carry_live && byte == 0) continue;
     if (byte != w_literal) writer.movlw(byte);
     w_literal = byte;
-    const int index = from_low(reg, count, k);
+    const int index = byte_from_low(reg, count, k);
     carry_live ? writer.addwfc_f(reg, index) : writer.addwf_f(reg, index);
     carry_live = true;
+  }
+}
+
+}  // namespace
+
+void add_literal_bytes(CodeWriter& writer, Register& reg, int bytes, uint64_t value) {
+  assert(bytes >= 1 && bytes <= reg.value_bytes());
+  if (writer.enhanced()) {
+    add_constant_with_carry(writer, reg, bytes, value);
+  } else {
+    add_constant_by_skips(writer, reg, bytes, value);
   }
 }
 

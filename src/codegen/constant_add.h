@@ -26,11 +26,11 @@ namespace tarvek {
 // Requires: reg is not signed; value > 0.
 const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t value);
 
-// The enhanced core's byte chain of the low `bytes` bytes of reg += value, modulo
-// 2^(8 bytes): C ends as the carry out of the top byte (clear when value is 0, which writes
-// nothing). Appends to the writer's text; the descriptor is left as it was.
-// Requires: the writer's core is enhanced; 1 <= bytes <= reg's value bytes.
-void add_constant_with_carry(CodeWriter& writer, Register& reg, int bytes, uint64_t value);
+// The byte chain of the low `bytes` bytes of reg += value, modulo 2^(8 bytes), in the
+// writer's core's cheapest way: C ends as the carry out of the top byte (clear when value is
+// 0, which writes nothing). Appends to the writer's text; the descriptor is left as it was.
+// Requires: 1 <= bytes <= reg's value bytes.
+void add_literal_bytes(CodeWriter& writer, Register& reg, int bytes, uint64_t value);
 
 }  // namespace tarvek
 

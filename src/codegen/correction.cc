@@ -6,11 +6,6 @@
 namespace tarvek {
 namespace {
 
-// Index of reg's byte that is the k-th from the least significant end of `count` bytes.
-int from_low(const Register& reg, int count, int k) {
-  return reg.little_endian ? k : count - 1 - k;
-}
-
 // target := source * m modulo 256 (one byte each; different bytes), by the bits of m from the
 // top: double, then add the source where the bit is set.
 void multiply_byte(CodeWriter& writer, Register& target, Register& source, int source_byte, int m) {
@@ -68,14 +63,14 @@ void add_carry(CodeWriter& writer, Register& quotient, int bytes) {
   const int count = quotient.value_bytes();
   if (writer.enhanced() && bytes >= 2) {
     writer.movlw(0);
-    for (int k = 0; k < bytes; ++k) writer.addwfc_f(quotient, from_low(quotient, count, k));
+    for (int k = 0; k < bytes; ++k) writer.addwfc_f(quotient, byte_from_low(quotient, count, k));
     return;
   }
   writer.skpnc();
-  writer.incf_f(quotient, from_low(quotient, count, 0));
+  writer.incf_f(quotient, byte_from_low(quotient, count, 0));
   for (int k = 1; k < bytes; ++k) {
     writer.skpnz();
-    writer.incf_f(quotient, from_low(quotient, count, k));
+    writer.incf_f(quotient, byte_from_low(quotient, count, k));
   }
 }
 
@@ -90,7 +85,7 @@ const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int 
   // A pending carry belongs to some register's value: store it before the flags are used.
   writer.flush_carry();
   const int count = quotient.value_bytes();
-  const int low = from_low(quotient, count, 0);
+  const int low = byte_from_low(quotient, count, 0);
 
   // r = a (x mod 256) + b - d (q mod 256), modulo 256.
   Register* r = &remainder;

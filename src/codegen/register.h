@@ -59,6 +59,12 @@ struct Register {
   int base = 0;
 };
 
+// The index of the byte `k` places above the least significant one of `count` bytes of
+// `reg`, in its byte order.
+inline int byte_from_low(const Register& reg, int count, int k) {
+  return reg.little_endian ? k : count - 1 - k;
+}
+
 }  // namespace tarvek
 
 #endif  // TARVEK_CODEGEN_REGISTER_H

@@ -3,14 +3,7 @@
 #include <cassert>
 
 namespace tarvek {
-namespace {
-
-// Index of reg's byte that is the k-th from the least significant end of `count` bytes.
-int from_low(const Register& reg, int count, int k) {
-  return reg.little_endian ? k : count - 1 - k;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift) {
   assert(!reg.is_signed && byte_shift >= 1);
@@ -24,8 +17,8 @@ const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_s
   const bool enhanced = writer.enhanced();
   for (int k = 0; k < count - byte_shift; ++k) {
     Register& source = reg;
-    const int from = from_low(reg, count, k + byte_shift);
-    const int to = from_low(reg, count, k);
+    const int from = byte_from_low(reg, count, k + byte_shift);
+    const int to = byte_from_low(reg, count, k);
     writer.movf_w(source, from);
     if (k > 0 && enhanced) {
       writer.addwfc_f(reg, to);
@@ -43,11 +36,11 @@ const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_s
     writer.movlw(enhanced ? 0 : 1);
     for (int k = count - byte_shift; k < count; ++k) {
       if (enhanced) {
-        writer.addwfc_f(reg, from_low(reg, count, k));
+        writer.addwfc_f(reg, byte_from_low(reg, count, k));
         continue;
       }
       writer.skpnc();
-      writer.addwf_f(reg, from_low(reg, count, k));
+      writer.addwf_f(reg, byte_from_low(reg, count, k));
     }
   }
   // v + v / 2^(8m) < 2 v: one bit more, which the spare bits may hold.

@@ -3,15 +3,6 @@
 #include <cassert>
 
 namespace tarvek {
-namespace {
-
-// Index of the k-th byte from the least significant end of `count` bytes.
-int from_low(bool little_endian, int count, int k) {
-  return little_endian ? k : count - 1 - k;
-}
-
-}  // namespace
-
 const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Register& src, int k) {
   assert(!src.is_signed && k >= 1);
   writer.clear_text();
@@ -31,9 +22,9 @@ const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Registe
   const int count = dst.value_bytes();
   // Source byte of dst's byte j (from the least significant end), `extra` places further.
   const auto source = [&](int j, int extra) {
-    return from_low(src.little_endian, source_bytes, j + skipped + extra);
+    return byte_from_low(src, source_bytes, j + skipped + extra);
   };
-  const auto target = [&](int j) { return from_low(dst.little_endian, count, j); };
+  const auto target = [&](int j) { return byte_from_low(dst, count, j); };
   const auto has_source = [&](int j) { return j + skipped < source_bytes; };
 
   if (bits == 0) {

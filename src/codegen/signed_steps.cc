@@ -5,14 +5,7 @@
 #include "codegen/constant_add.h"
 
 namespace tarvek {
-namespace {
-
-// Index of reg's byte that is the k-th from the least significant end of `count` bytes.
-int from_low(const Register& reg, int count, int k) {
-  return reg.little_endian ? k : count - 1 - k;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 const std::string& bias_signed_input(CodeWriter& writer, Register& reg, int bits) {
   assert(bits >= 1 && bits <= 32);
@@ -20,7 +13,7 @@ const std::string& bias_signed_input(CodeWriter& writer, Register& reg, int bits
   const int count = (bits + 7) / 8;
   assert(reg.value_bytes() >= count);
   writer.movlw(1 << ((bits - 1) % 8));
-  writer.addwf_f(reg, from_low(reg, count, count - 1));
+  writer.addwf_f(reg, byte_from_low(reg, count, count - 1));
   return writer.text;
 }
 
@@ -28,39 +21,14 @@ const std::string& add_constant_wrapping(CodeWriter& writer, Register& reg, int 
                                          uint64_t value) {
   assert(bytes >= 1 && bytes <= 8 && bytes <= reg.value_bytes());
   writer.clear_text();
-  if (writer.enhanced()) {
-    add_constant_with_carry(writer, reg, bytes, value);
-    return writer.text;
-  }
-  const int count = reg.value_bytes();
-  bool carry_live = false;
-  for (int k = 0; k < bytes; ++k) {
-    const int index = from_low(reg, count, k);
-    const int byte = static_cast<int>((value >> (8 * k)) & 0xFF);
-    if (!carry_live) {
-      if (byte == 0) continue;
-      writer.movlw(byte);
-      writer.addwf_f(reg, index);
-      carry_live = true;
-    } else if (byte == 0xFF) {
-      // 255 plus a carry is 256: the byte stays and the carry goes on.
-      writer.movlw(byte);
-      writer.skpc();
-      writer.addwf_f(reg, index);
-    } else {
-      writer.movlw(byte);
-      writer.skpnc();
-      writer.movlw(byte + 1);
-      writer.addwf_f(reg, index);
-    }
-  }
+  add_literal_bytes(writer, reg, bytes, value);
   return writer.text;
 }
 
 const std::string& save_sign(CodeWriter& writer, Register& reg, int bytes, Register& sign) {
   writer.clear_text();
   writer.clrf(sign, 0);
-  writer.btfsc(reg, from_low(reg, reg.value_bytes(), bytes - 1), 7);
+  writer.btfsc(reg, byte_from_low(reg, reg.value_bytes(), bytes - 1), 7);
   writer.comf_f(sign, 0);
   return writer.text;
 }
@@ -73,7 +41,7 @@ const std::string& negate_if_signed(CodeWriter& writer, Register& reg, int bytes
   // sign byte as every byte of the addend. The enhanced core takes the carry in with addwfc,
   // which leaves W holding the sign for every byte and for the xor that follows.
   for (int k = 0; k < bytes; ++k) {
-    const int index = from_low(reg, count, k);
+    const int index = byte_from_low(reg, count, k);
     writer.movf_w(sign, 0);
     if (k > 0 && writer.enhanced()) {
       writer.addwfc_f(reg, index);
@@ -87,7 +55,7 @@ const std::string& negate_if_signed(CodeWriter& writer, Register& reg, int bytes
   }
   for (int k = 0; k < bytes; ++k) {
     writer.movf_w(sign, 0);
-    writer.xorwf_f(reg, from_low(reg, count, k));
+    writer.xorwf_f(reg, byte_from_low(reg, count, k));
   }
   return writer.text;
 }
