@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "gpsim/crosscheck_support.h"
 #include "gpsim/gpsim_harness.h"
-#include "sim/pic_machine.h"
 #include "sim/pic_program.h"
 
 namespace tarvek {
@@ -21,24 +21,6 @@ GpsimInput random_input(size_t byte_count, std::mt19937& random) {
   input.digit_carry = random() & 1;
   input.zero = random() & 1;
   return input;
-}
-
-// What our simulator makes of one input; the same shape as gpsim's answer.
-GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
-  PicMachine m(program);
-  for (size_t i = 0; i < input.bytes.size(); ++i) m.set_byte_at(int(i), input.bytes[i]);
-  m.w = input.w;
-  m.carry = input.carry;
-  m.digit_carry = input.digit_carry;
-  m.zero = input.zero;
-  const RunStats stats = m.run();
-  GpsimResult result;
-  for (size_t i = 0; i < input.bytes.size(); ++i) result.bytes.push_back(m.byte_at(int(i)));
-  result.w = m.w;
-  result.status = m.status();
-  result.cycles = stats.cycles;
-  result.skipped_past_end = stats.skipped_past_end;
-  return result;
 }
 
 // Runs `inputs` in gpsim and returns its results after checking that gpsim itself succeeded.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <map>
 #include <random>
@@ -13,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "gpsim/crosscheck_support.h"
 #include "gpsim/gpsim_harness.h"
-#include "sim/pic_machine.h"
 #include "sim/pic_program.h"
 #include "verify_sweep.h"
 
@@ -34,38 +33,6 @@ GpsimTarget target_for(Core core) {
 
 PicCore pic_core(Core core) {
   return core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange;
-}
-
-// The instruction lines of a block with every byte operand written as R: the style of each
-// line, whatever the register names and indexes.
-std::set<std::string> line_styles(const std::string& block) {
-  std::set<std::string> styles;
-  const std::size_t code = block.find("\tendc\n");
-  std::size_t start = code == std::string::npos ? block.size() : code + 6;
-  while (start < block.size()) {
-    std::size_t end = block.find('\n', start);
-    if (end == std::string::npos) end = block.size();
-    std::string line = block.substr(start, end - start);
-    // "\tmnemonic\tACC12, f": the operand starts after the second tab.
-    const std::size_t operand = line.find('\t', 1);
-    if (operand != std::string::npos) {
-      for (const char* name : {"ACC", "TEMP"}) {
-        const std::size_t length = std::char_traits<char>::length(name);
-        if (line.compare(operand + 1, length, name) != 0) continue;
-        std::size_t digits = operand + 1 + length;
-        while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits]))) {
-          ++digits;
-        }
-        std::string styled = line.substr(0, operand + 1);
-        styled += 'R';
-        styled.append(line, digits, std::string::npos);
-        line = std::move(styled);
-      }
-    }
-    if (!line.empty()) styles.insert(line);
-    start = end + 1;
-  }
-  return styles;
 }
 
 struct Chosen {
@@ -97,7 +64,7 @@ std::vector<Chosen> gpasm_sample(std::size_t total, Core core, std::set<std::str
   std::set<std::string>& covered = styles;
   std::vector<bool> taken(requests.size(), false);
   for (std::size_t i = 0; i < requests.size(); ++i) {
-    for (const std::string& style : line_styles(generate_block(requests[i]))) {
+    for (const std::string& style : line_styles(generate_block(requests[i]), {"ACC", "TEMP"})) {
       if (covered.insert(style).second) {
         if (!taken[i]) chosen.push_back({requests[i], "brings the style \"" + style + "\""});
         taken[i] = true;
@@ -224,45 +191,6 @@ const PathKind kEnhancedPathKinds[] = {
     {"no term", R"(; Clear accumulator\n; WARNING:)"},
 };
 
-GpsimInput starting_state(const PicProgram& program, const RoutineRequest& request, uint64_t x,
-                          std::mt19937& random) {
-  PicMachine machine(program);
-  machine.fill(random());
-  const int input_bytes = (request.bits + 7) / 8;
-  machine.write_value(program.value_indexes("ACC", input_bytes, request.little_endian), x);
-  GpsimInput input;
-  for (std::size_t i = 0; i < program.byte_names.size(); ++i) {
-    input.bytes.push_back(machine.byte_at(static_cast<int>(i)));
-  }
-  input.w = static_cast<uint8_t>(random());
-  input.carry = random() & 1;
-  input.digit_carry = random() & 1;
-  input.zero = random() & 1;
-  return input;
-}
-
-// Runs a routine from `input` on our simulator, giving what gpsim reports.
-GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
-  PicMachine machine(program);
-  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
-    machine.set_byte_at(static_cast<int>(i), input.bytes[i]);
-  }
-  machine.w = input.w;
-  machine.carry = input.carry;
-  machine.digit_carry = input.digit_carry;
-  machine.zero = input.zero;
-  const RunStats stats = machine.run();
-  GpsimResult result;
-  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
-    result.bytes.push_back(machine.byte_at(static_cast<int>(i)));
-  }
-  result.w = machine.w;
-  result.status = machine.status();
-  result.cycles = stats.cycles;
-  result.skipped_past_end = stats.skipped_past_end;
-  return result;
-}
-
 // Two routines of each kind of path in each byte order, each run from eight starting states
 // (edge inputs and random ones, random other bytes, W and flags), must leave every declared
 // byte, W, STATUS and the cycle count as our simulator does; on a part of the routines' core.
@@ -308,10 +236,12 @@ int expect_gpsim_agrees(const PathKind (&kinds)[N], Core core) {
       const uint64_t max = (uint64_t{1} << request.bits) - 1;
       std::vector<GpsimInput> inputs;
       for (uint64_t x : {uint64_t{0}, uint64_t{1}, max, max - 1, max / 2 + 1}) {
-        inputs.push_back(starting_state(*parsed.program, request, x & max, random));
+        inputs.push_back(starting_state(*parsed.program, "ACC", request.bits, request.little_endian,
+                                        x & max, random));
       }
       for (int k = 0; k < 3; ++k) {
-        inputs.push_back(starting_state(*parsed.program, request, random() & max, random));
+        inputs.push_back(starting_state(*parsed.program, "ACC", request.bits, request.little_endian,
+                                        random() & max, random));
       }
       const GpsimOutcome theirs = run_in_gpsim(routine, inputs, target_for(core));
       EXPECT_EQ(theirs.assembler_messages, "") << what;

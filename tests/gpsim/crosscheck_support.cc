@@ -1,0 +1,84 @@
+#include "gpsim/crosscheck_support.h"
+
+#include <cassert>
+#include <cctype>
+
+#include "sim/pic_machine.h"
+
+namespace tarvek {
+
+GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
+  assert(input.bytes.size() == program.byte_names.size());
+  PicMachine machine(program);
+  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
+    machine.set_byte_at(static_cast<int>(i), input.bytes[i]);
+  }
+  machine.w = input.w;
+  machine.carry = input.carry;
+  machine.digit_carry = input.digit_carry;
+  machine.zero = input.zero;
+  const RunStats stats = machine.run();
+  GpsimResult result;
+  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
+    result.bytes.push_back(machine.byte_at(static_cast<int>(i)));
+  }
+  result.w = machine.w;
+  result.status = machine.status();
+  result.cycles = stats.cycles;
+  result.skipped_past_end = stats.skipped_past_end;
+  return result;
+}
+
+GpsimInput starting_state(const PicProgram& program, std::string_view acc_name, int input_bits,
+                          bool little_endian, uint64_t x, std::mt19937& random) {
+  assert(input_bits >= 1 && input_bits <= 32 && x >> input_bits == 0);
+  PicMachine machine(program);
+  machine.fill(random());
+  const int input_bytes = (input_bits + 7) / 8;
+  machine.write_value(program.value_indexes(acc_name, input_bytes, little_endian), x);
+  GpsimInput input;
+  for (std::size_t i = 0; i < program.byte_names.size(); ++i) {
+    input.bytes.push_back(machine.byte_at(static_cast<int>(i)));
+  }
+  input.w = static_cast<uint8_t>(random());
+  input.carry = random() & 1;
+  input.digit_carry = random() & 1;
+  input.zero = random() & 1;
+  return input;
+}
+
+std::set<std::string> line_styles(std::string_view block,
+                                  const std::vector<std::string_view>& registers) {
+  std::set<std::string> styles;
+  const std::size_t code = block.find("\tendc\n");
+  std::size_t start = code == std::string_view::npos ? block.size() : code + 6;
+  while (start < block.size()) {
+    std::size_t end = block.find('\n', start);
+    if (end == std::string_view::npos) end = block.size();
+    std::string line(block.substr(start, end - start));
+    // "\tmnemonic\tACC12, f": the operand starts after the second tab.
+    const std::size_t operand = line.find('\t', 1);
+    if (operand != std::string::npos) {
+      for (const std::string_view name : registers) {
+        if (line.compare(operand + 1, name.size(), name) != 0) continue;
+        std::size_t digits = operand + 1 + name.size();
+        if (digits == line.size() || !std::isdigit(static_cast<unsigned char>(line[digits]))) {
+          continue;
+        }
+        while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits]))) {
+          ++digits;
+        }
+        std::string styled = line.substr(0, operand + 1);
+        styled += 'R';
+        styled.append(line, digits, std::string::npos);
+        line = std::move(styled);
+        break;
+      }
+    }
+    if (!line.empty()) styles.insert(line);
+    start = end + 1;
+  }
+  return styles;
+}
+
+}  // namespace tarvek
