@@ -104,7 +104,8 @@ ExactPromise expected_promise(const ExactSweepRequest& request) {
                       request.result == "nearest", request.result == "trunc", request.is_signed};
 }
 
-std::string generate_exact_block(const ExactSweepRequest& request, int& refusal) {
+std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
+                                 const std::string& acc_name, const std::string& temp_name) {
   FormEntryList form;
   form_list_init(form);
   const FormEntry* last = nullptr;
@@ -115,8 +116,8 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal)
   if (!request.divide_by.empty()) add("DivideBy", request.divide_by);
   add("Result", request.result);
   add("Bits", std::to_string(request.bits));
-  add("Acc", "ACC");
-  add("Temp", "TEMP");
+  add("Acc", acc_name);
+  add("Temp", temp_name);
   add("endian", request.little_endian ? "little" : "big");
   if (request.is_signed) add("Signed", "1");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
@@ -125,8 +126,8 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal)
   const ValidatedRequest checked = validate_request(fields);
   refusal = checked.error_code;
   if (refusal != 0) return "";
-  Register acc("ACC", checked.input_bits, request.little_endian);
-  Register temp("TEMP", 0, request.little_endian);
+  Register acc(acc_name, checked.input_bits, request.little_endian);
+  Register temp(temp_name, 0, request.little_endian);
   std::ostringstream out;
   refusal = generate_routine(out, checked.request, acc, temp);
   return out.str();

@@ -44,8 +44,11 @@ std::vector<std::pair<std::string, std::string>> exact_sweep_constants();
 ExactPromise expected_promise(const ExactSweepRequest& request);
 
 // The whole block as the program writes it, or the numbered error it refuses the request with
-// (in `refusal`, 0 when there is a block).
-std::string generate_exact_block(const ExactSweepRequest& request, int& refusal);
+// (in `refusal`, 0 when there is a block); the registers are named `acc_name` and `temp_name`.
+// Requires: valid register names that do not collide.
+std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
+                                 const std::string& acc_name = "ACC",
+                                 const std::string& temp_name = "TEMP");
 
 struct ExactOutcome {
   long requests = 0;

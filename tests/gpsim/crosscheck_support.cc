@@ -81,4 +81,19 @@ std::set<std::string> line_styles(std::string_view block,
   return styles;
 }
 
+std::string batch_acc_name(std::size_t index) {
+  const char* forms[] = {"ACC", "acc", "Result_", "X"};
+  std::string name = forms[index % 4];
+  name += std::to_string(index);
+  if (index % 3 != 0) name += 'v';
+  return name;
+}
+
+std::string batch_temp_name(std::size_t index) {
+  std::string name(1, 'T');
+  name += std::to_string(index);
+  name += "tmp";
+  return name;
+}
+
 }  // namespace tarvek

@@ -33,6 +33,12 @@ GpsimInput starting_state(const PicProgram& program, std::string_view acc_name, 
 std::set<std::string> line_styles(std::string_view block,
                                   const std::vector<std::string_view>& registers);
 
+// Names of the registers of the index-th routine of a batch that gpasm assembles as one source
+// file, so that the routines declare different bytes; some end in a digit, some are lower
+// case.
+std::string batch_acc_name(std::size_t index);
+std::string batch_temp_name(std::size_t index);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_TESTS_GPSIM_CROSSCHECK_SUPPORT_H

@@ -40,22 +40,6 @@ struct Chosen {
   std::string why;
 };
 
-// Names of the registers of the index-th routine of a batch, so that the routines of one
-// source file declare different bytes; some end in a digit, some are lower case.
-std::string acc_name(std::size_t index) {
-  const char* forms[] = {"ACC", "acc", "Result_", "X"};
-  std::string name = forms[index % 4];
-  name += std::to_string(index);
-  if (index % 3 != 0) name += 'v';
-  return name;
-}
-std::string temp_name(std::size_t index) {
-  std::string name(1, 'T');
-  name += std::to_string(index);
-  name += "tmp";
-  return name;
-}
-
 // Every routine that brings a new line style, then an even spread up to `total`; the styles
 // seen are stored in `styles`.
 std::vector<Chosen> gpasm_sample(std::size_t total, Core core, std::set<std::string>& styles) {
@@ -80,8 +64,8 @@ std::vector<Chosen> gpasm_sample(std::size_t total, Core core, std::set<std::str
 }
 
 std::string describe_routine(const std::vector<Chosen>& sample, std::size_t index) {
-  return describe(sample[index].request) + ", registers " + acc_name(index) + " and " +
-         temp_name(index) + " (" + sample[index].why + ")";
+  return describe(sample[index].request) + ", registers " + batch_acc_name(index) + " and " +
+         batch_temp_name(index) + " (" + sample[index].why + ")";
 }
 
 // gpasm with its default radix must read every routine as we do, for the part of its core; a
@@ -101,10 +85,10 @@ std::set<std::string> expect_gpasm_assembles(Core core, std::size_t total) {
     if (!outcome.ok || !outcome.assembler_messages.empty()) {
       // Name the routine at fault.
       for (std::size_t index : members) {
-        const GpsimOutcome single =
-            assemble_with_gpasm(routine_from_block(generate_block(
-                                    sample[index].request, acc_name(index), temp_name(index))),
-                                target);
+        const GpsimOutcome single = assemble_with_gpasm(
+            routine_from_block(generate_block(sample[index].request, batch_acc_name(index),
+                                              batch_temp_name(index))),
+            target);
         EXPECT_TRUE(single.ok && single.assembler_messages.empty())
             << describe_routine(sample, index) << ": " << single.error << single.assembler_messages;
       }
@@ -115,7 +99,8 @@ std::set<std::string> expect_gpasm_assembles(Core core, std::size_t total) {
     lines = 0;
   };
   for (std::size_t index = 0; index < sample.size(); ++index) {
-    std::string block = generate_block(sample[index].request, acc_name(index), temp_name(index));
+    std::string block =
+        generate_block(sample[index].request, batch_acc_name(index), batch_temp_name(index));
     const std::size_t cblock = block.find("\n\tcblock\n");
     if (cblock == std::string::npos) {
       ADD_FAILURE() << describe_routine(sample, index);
