@@ -1,13 +1,22 @@
-// Differential fuzz target of the code generator: the input is turned into a valid request
-// (constant, input width, allowed error, register names, byte order, core), the routine is
-// generated as the page generates it, and it is run on our simulator for a few inputs and
-// compared with the documented computation of its own comment block (sim/routine_check.h).
-// A mismatch is a finding.
+// Differential fuzz target of the code generator: the input is turned into a valid request,
+// the routine is generated as the program generates it, and it is run on our simulator for a
+// few inputs and compared with what its comment block promises (sim/routine_check.h). A
+// mismatch is a finding.
 //
-// Every input gives a request: the bytes choose how the constant is made (a whole number, a
-// ratio of two small numbers, or raw mantissa and exponent). What the validation still
-// refuses (a product of no bits, names whose bytes meet) is skipped, as the page would show
-// an error instead of a routine.
+// Every input gives a request; its first byte chooses the kind:
+// - an approximating one (constant, input width, allowed error, register names, byte order,
+//   core), the constant a whole number, a ratio of two small numbers or raw mantissa and
+//   exponent.
+//   What the validation still refuses (a product of no bits, names whose bytes meet) is
+//   skipped, as the page would show an error instead of a routine;
+// - an exact one (Result floor or nearest), the constant a decimal text or a fraction of two
+//   integers below 2^32, sometimes with a divisor (DivideBy) of either kind. Its fraction is
+//   known here from the numbers the texts were made from, so the routine is held to floor(x *
+//   p/q) or floor(x * p/q + 1/2) computed here, and a refusal must be the one the fraction
+//   calls for: 5 above 2^31, 7 when every result is 0, 10 when p or q in lowest terms reach
+//   2^64, 4 for names whose bytes meet; 11 (no routine proven) only for a fraction whose
+//   numerator or denominator needs more than 32 bits.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +30,10 @@
 
 #include "codegen/generator.h"
 #include "codegen/register.h"
+#include "exact/big_int.h"
+#include "form/form_entry_list.h"
 #include "fuzz_support.h"
+#include "page/routine_generation.h"
 #include "page/validation.h"
 #include "sim/routine_check.h"
 
@@ -40,8 +52,9 @@ std::string register_name(ByteReader& data) {
   return name;
 }
 
-double constant(ByteReader& data) {
-  switch (data.in_range(0, 2)) {
+// The constant of an approximating request, made the way `way` (0 to 2) says.
+double constant(int64_t way, ByteReader& data) {
+  switch (way) {
     case 0:
       return static_cast<double>(data.in_range(1, int64_t{1} << 31));
     case 1:
@@ -72,9 +85,9 @@ std::string described(const RequestFields& fields) {
   return text.str();
 }
 
-void run(ByteReader& data) {
+void run_approximate(int64_t way, ByteReader& data) {
   RequestFields fields;
-  fields.const_value = constant(data);
+  fields.const_value = constant(way, data);
   fields.input_bits = data.in_range(1, 32);
   fields.const_error = allowed_error(data);
   fields.acc_name = register_name(data);
@@ -116,6 +129,244 @@ void run(ByteReader& data) {
   const CheckReport report = check_routine(routine, inputs, seed);
   check(report.passed, "a generated routine does not compute what its comment promises",
         [&] { return described(fields) + "\n" + report.failure + "\n" + text; });
+}
+
+// A number as an exact request states it: its text and the fraction it stands for, not
+// necessarily in lowest terms.
+struct ExactNumber {
+  std::string text;
+  UInt128 numerator = 1;
+  UInt128 denominator = 1;
+};
+
+UInt128 power_of_ten(int exponent) {
+  UInt128 value = 1;
+  for (int i = 0; i < exponent; ++i) value *= 10;
+  return value;
+}
+
+std::string decimal(UInt128 value) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+    value /= 10;
+  } while (value != 0);
+  return digits;
+}
+
+// A positive integer of 1 to `max_bits` bits, the width drawn first so that small ones come
+// up as often as large ones.
+uint64_t positive_integer(ByteReader& data, int max_bits) {
+  const auto bits = static_cast<int>(data.in_range(1, max_bits));
+  const uint64_t value = data.take(4) & ((uint64_t{1} << bits) - 1);
+  return value == 0 ? 1 : value;
+}
+
+// A decimal text of up to `max_digits` digits (the value m * 10^scale, scale from
+// `min_scale` to `max_scale`), written with a point, an exponent or both: "0.0488",
+// "3.3e-2", "12E+3", "5000".
+ExactNumber decimal_number(ByteReader& data, int max_digits, int min_scale, int max_scale) {
+  const auto digits = static_cast<int>(data.in_range(1, max_digits));
+  UInt128 mantissa = static_cast<UInt128>(data.take(8)) % power_of_ten(digits);
+  if (mantissa == 0) mantissa = 1;
+  const auto scale = static_cast<int>(data.in_range(min_scale, max_scale));
+  // Digits after the point; the exponent makes up the rest of the scale.
+  const auto point = static_cast<int>(data.in_range(0, scale < 0 ? -scale : 0));
+  const int exponent = scale + point;
+  std::string text = decimal(mantissa);
+  if (point > 0) {
+    const auto after = static_cast<std::size_t>(point);
+    if (text.size() <= after) text = std::string(after + 1 - text.size(), '0') + text;
+    text = text.substr(0, text.size() - after) + "." + text.substr(text.size() - after);
+  }
+  if (exponent != 0 || data.flag()) {
+    text += data.flag() ? "e" : "E";
+    if (exponent >= 0 && data.flag()) text += "+";
+    text += std::to_string(exponent);
+  }
+  ExactNumber number{text, mantissa, 1};
+  if (scale >= 0) {
+    number.numerator *= power_of_ten(scale);
+  } else {
+    number.denominator = power_of_ten(-scale);
+  }
+  return number;
+}
+
+// "p/q" with p and q below 2^32.
+ExactNumber fraction_number(ByteReader& data) {
+  const uint64_t p = positive_integer(data, 32);
+  const uint64_t q = positive_integer(data, 32);
+  return ExactNumber{std::to_string(p) + "/" + std::to_string(q), p, q};
+}
+
+UInt128 gcd(UInt128 a, UInt128 b) {
+  while (b != 0) {
+    const UInt128 r = a % b;
+    a = b;
+    b = r;
+  }
+  return a;
+}
+
+int bit_length(UInt128 value) {
+  int bits = 0;
+  for (; value != 0; value >>= 1) ++bits;
+  return bits;
+}
+
+// An exact request and what it must give.
+struct ExactCase {
+  std::string const_text;
+  std::string divide_by_text;
+  bool nearest = false;
+  int bits = 1;
+  std::string acc_name;
+  std::string temp_name;
+  bool little_endian = false;
+  // K = p/q in lowest terms. The texts' sizes keep every product below 2^128: a constant's
+  // decimal has a numerator below 10^27 and a denominator of at most 10^24, a divisor's
+  // decimal both below 10^10, a fraction's parts below 2^32.
+  UInt128 p = 1;
+  UInt128 q = 1;
+};
+
+// The largest result, floor(x * p/q) or floor(x * p/q + 1/2). Requires: p < 2^64, x < 2^32.
+UInt128 expected_result(const ExactCase& c, uint64_t x) {
+  const UInt128 product = static_cast<UInt128>(x) * c.p;
+  return c.nearest ? (2 * product + c.q) / (2 * c.q) : product / c.q;
+}
+
+// The refusal the case calls for, in the order the checks are documented: the magnitude
+// (5 above 2^31, 7 at most 2^-bits), the fraction's size (10), the result (7 when every
+// result is 0), the names (4); 0 for none.
+int expected_refusal(const ExactCase& c) {
+  // K > 2^31: p > q * 2^31, compared without forming q * 2^31.
+  if ((c.p >> 31) > c.q || ((c.p >> 31) == c.q && (c.p & 0x7FFFFFFF) != 0)) return 5;
+  // K <= 2^-bits: p * 2^bits <= q.
+  if (c.p <= c.q >> c.bits) return 7;
+  if (bit_length(c.p) > 64 || bit_length(c.q) > 64) return 10;
+  if (expected_result(c, (uint64_t{1} << c.bits) - 1) == 0) return 7;
+  if (register_names_collide(c.acc_name, c.temp_name)) return 4;
+  return 0;
+}
+
+std::string described(const ExactCase& c) {
+  std::string text = "Const=" + c.const_text;
+  if (!c.divide_by_text.empty()) text += " DivideBy=" + c.divide_by_text;
+  text += std::string(" Result=") + (c.nearest ? "nearest" : "floor") +
+          " Bits=" + std::to_string(c.bits) + " Acc=" + c.acc_name + " Temp=" + c.temp_name +
+          " endian=" + (c.little_endian ? "little" : "big") + " (K = " + decimal(c.p) + "/" +
+          decimal(c.q) + ")";
+  return text;
+}
+
+// way 0: a decimal constant; 1: a fraction; 2: either, divided by a decimal or a fraction.
+ExactCase exact_case(int64_t way, ByteReader& data) {
+  ExactCase c;
+  const auto constant = [&] {
+    return way == 1 || (way == 2 && data.flag()) ? fraction_number(data)
+                                                 : decimal_number(data, 20, -24, 6);
+  };
+  const ExactNumber k = constant();
+  c.const_text = k.text;
+  UInt128 p = k.numerator;
+  UInt128 q = k.denominator;
+  if (way == 2) {
+    const ExactNumber divisor =
+        data.flag() ? fraction_number(data) : decimal_number(data, 6, -6, 3);
+    c.divide_by_text = divisor.text;
+    p *= divisor.denominator;
+    q *= divisor.numerator;
+  }
+  const UInt128 common = gcd(p, q);
+  c.p = p / common;
+  c.q = q / common;
+  c.nearest = data.flag();
+  c.bits = static_cast<int>(data.in_range(1, 32));
+  c.acc_name = register_name(data);
+  c.temp_name = register_name(data);
+  c.little_endian = data.flag();
+  return c;
+}
+
+void run_exact(int64_t way, ByteReader& data) {
+  const ExactCase c = exact_case(way, data);
+  static const bool show = std::getenv("TARVEK_FUZZ_SHOW") != nullptr;
+  if (show) std::fprintf(stderr, "%s\n", described(c).c_str());
+
+  // The form as a browser would send it, read and checked by the program's own code.
+  FormEntryList form;
+  form_list_init(form);
+  const FormEntry* last = nullptr;
+  const auto add = [&](const char* name, const std::string& value) {
+    last = form_list_insert(form, last, name, value);
+  };
+  add("Const", c.const_text);
+  if (!c.divide_by_text.empty()) add("DivideBy", c.divide_by_text);
+  add("Result", c.nearest ? "nearest" : "floor");
+  add("Bits", std::to_string(c.bits));
+  add("Acc", c.acc_name);
+  add("Temp", c.temp_name);
+  if (c.little_endian) add("endian", "little");
+  const RequestFields fields = read_request_fields(form);
+  form_list_free(form);
+  const ValidatedRequest checked = validate_request(fields);
+  const int refusal = expected_refusal(c);
+  check(checked.error_code == refusal,
+        "an exact request was not answered as its fraction calls for", [&] {
+          return described(c) + "\ncode " + std::to_string(checked.error_code) + ", expected " +
+                 std::to_string(refusal);
+        });
+  if (refusal != 0) return;
+
+  Register acc(c.acc_name, c.bits, c.little_endian);
+  Register temp(c.temp_name, 0, c.little_endian);
+  std::ostringstream block;
+  const int unproven = generate_routine(block, checked.request, acc, temp);
+  const std::string text = block.str();
+  if (unproven != 0) {
+    check(unproven == 11 && text.empty() && (bit_length(c.p) > 32 || bit_length(c.q) > 32),
+          "an exact request with a fraction of 32-bit integers was refused",
+          [&] { return described(c) + "\ncode " + std::to_string(unproven) + "\n" + text; });
+    return;
+  }
+
+  const uint64_t top = (uint64_t{1} << c.bits) - 1;
+  const int result_bits = bit_length(expected_result(c, top));
+  const RoutineUnderCheck routine{text,   c.acc_name, c.temp_name, c.little_endian,
+                                  c.bits, result_bits};
+  const PrepareOutcome prepared = prepare_routine(routine);
+  check(prepared.routine.has_value(), "an exact routine could not be read or run",
+        [&] { return described(c) + "\n" + prepared.error + "\n" + text; });
+  const std::optional<ExactPromise>& promise = prepared.routine->promise.exact;
+  check(promise && promise->numerator == c.p && promise->denominator == c.q &&
+            promise->nearest == c.nearest,
+        "an exact routine's title does not state the requested result",
+        [&] { return described(c) + "\n" + text; });
+
+  std::vector<uint64_t> inputs = {0, 1, 2, top, top - 1, top / 2, top / 2 + 1};
+  for (int i = 0; i < 3; ++i) inputs.push_back(data.take(4) & top);
+  std::sort(inputs.begin(), inputs.end());
+  inputs.erase(std::unique(inputs.begin(), inputs.end()), inputs.end());
+  // Each result is compared here as well, with the fraction this target made.
+  const CheckReport report =
+      check_prepared(*prepared.routine, inputs, data.take(8), [&](uint64_t x, uint64_t result) {
+        check(result == expected_result(c, x), "an exact routine's result differs from x * p/q",
+              [&] { return described(c) + "\ninput " + std::to_string(x) + "\n" + text; });
+      });
+  check(report.passed, "an exact routine does not compute what its title promises",
+        [&] { return described(c) + "\n" + report.failure + "\n" + text; });
+}
+
+void run(ByteReader& data) {
+  // 0 to 2 the approximating mode's constants, 3 to 5 the exact modes'.
+  const int64_t way = data.in_range(0, 5);
+  if (way < 3) {
+    run_approximate(way, data);
+  } else {
+    run_exact(way - 3, data);
+  }
 }
 
 }  // namespace
