@@ -153,6 +153,18 @@ std::vector<ExactSweepRequest> exact_requests(
   return requests;
 }
 
+void add_outcome(ExactOutcome& total, const ExactOutcome& part) {
+  total.requests += part.requests;
+  total.refused += part.refused;
+  for (const auto& [code, count] : part.refusals) total.refusals[code] += count;
+  total.runs += part.runs;
+  total.failed += part.failed;
+  total.instructions += part.instructions;
+  for (const std::string& failure : part.failures) {
+    if (total.failures.size() < 10) total.failures.push_back(failure);
+  }
+}
+
 ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int exhaustive_bits,
                              int random_count, uint64_t seed, bool refusals_allowed) {
   ExactOutcome outcome;
@@ -187,6 +199,7 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
           (static_cast<U128>(promise.numerator) << request.bits) <= promise.denominator;
       if ((result_bits == 0 || tiny) && refusal == 7) continue;
       ++outcome.refused;
+      ++outcome.refusals[refusal];
       if (!refusals_allowed) fail(request, "refused with #" + std::to_string(refusal));
       continue;
     }
@@ -207,12 +220,27 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
       fail(request, "the title line does not state the requested result");
       continue;
     }
-    const std::vector<uint64_t> inputs =
-        sample_inputs(request.bits, exhaustive_bits, random_count, seed + outcome.requests);
-    const CheckReport report = check_prepared(*prepared.routine, inputs, seed);
-    outcome.runs += report.inputs_checked;
-    outcome.instructions += report.instructions;
-    if (!report.passed) fail(request, report.failure);
+    outcome.instructions += static_cast<long>(prepared.routine->program.instructions.size());
+    std::string failure;
+    if (request.bits <= exhaustive_bits) {
+      // Run i starts from the arbitrary values of seed + i, slice or no slice.
+      constexpr uint64_t kSlice = uint64_t{1} << 20;
+      std::vector<uint64_t> inputs;
+      for (uint64_t start = 0; start <= max_input && failure.empty(); start += kSlice) {
+        inputs.clear();
+        for (uint64_t x = start; x <= max_input && x - start < kSlice; ++x) inputs.push_back(x);
+        const CheckReport report = check_prepared(*prepared.routine, inputs, seed + start);
+        outcome.runs += report.inputs_checked;
+        if (!report.passed) failure = report.failure;
+      }
+    } else {
+      const std::vector<uint64_t> inputs =
+          sample_inputs(request.bits, exhaustive_bits, random_count, seed + outcome.requests);
+      const CheckReport report = check_prepared(*prepared.routine, inputs, seed);
+      outcome.runs += report.inputs_checked;
+      if (!report.passed) failure = report.failure;
+    }
+    if (!failure.empty()) fail(request, failure);
   }
   return outcome;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,17 +53,24 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
 
 struct ExactOutcome {
   long requests = 0;
+  // Requests refused other than with 7 for a result that is always 0, by numbered error.
   long refused = 0;
+  std::map<int, long> refusals;
   long runs = 0;
   long failed = 0;
   // Instructions of every routine made, summed: the figure the cost search is judged by.
   long instructions = 0;
+  // The first few failures in full.
   std::vector<std::string> failures;
 };
 
+// Adds the counts of `part` to `total` and keeps the first few of their failures.
+void add_outcome(ExactOutcome& total, const ExactOutcome& part);
+
 // Generates and checks every request for its inputs (sample_inputs with `exhaustive_bits`
-// and `random_count`); a request the program refuses counts as a failure unless
-// `refusals_allowed`.
+// and `random_count`, the inputs of request i drawn with seed + i + 1); a request the program
+// refuses counts as a failure unless `refusals_allowed`. Every input of an exhaustive width is
+// run, a slice at a time, so that no width needs a list of all its inputs.
 ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int exhaustive_bits,
                              int random_count, uint64_t seed, bool refusals_allowed = false);
 
