@@ -37,7 +37,7 @@ std::string describe(const ExactSweepRequest& request);
 
 // The constants of the sweep as (Const, DivideBy) texts: the divisors 1 to 100 and 1000,
 // 1/3, 2/3, 0.6, 1.2, 5000/1023, 3.14159265, 0.0488, the integers 10, 100, 1000, 45, 255 and
-// 2^k - 1, 2^k + 1 for k = 2 to 12.
+// 2^k - 1, 2^k + 1 for k = 2 to 12, each once.
 std::vector<std::pair<std::string, std::string>> exact_sweep_constants();
 
 // The numerator and denominator of K = Const / DivideBy, read here from the texts with no

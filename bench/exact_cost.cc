@@ -1,0 +1,223 @@
+// What the exact modes' routines cost: for a fixed list of requests, the exact routine's
+// instructions beside today's approximating routine at error 0 for the same constant (the
+// double nearest to K) and, where known, a hand-written routine's cycles (straight-line code:
+// cycles equal instructions); then the instructions of every routine of the exact sweep's
+// family, the baseline a better cost search is judged by. Every routine of the list is run on
+// our simulator against its promise (every input up to 16 bits, edges and a sample above),
+// every routine of the family from the edges.
+//
+//   exact_cost                         the list and the family's totals
+//   exact_cost --write-baseline FILE   also writes every family request's instructions to FILE
+//   exact_cost --compare FILE          also compares them with FILE: the requests that cost
+//                                      more than there, and both totals
+//
+// bench/exact_cost builds and runs it. Exit status 1 when a routine of the list is wrong, a
+// family request is refused or the baseline cannot be read or written, 64 on a usage error.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "exact_sweep.h"
+#include "routine_runner.h"
+
+namespace {
+
+using tarvek::ExactSweepRequest;
+
+struct Listed {
+  const char* name;
+  ExactSweepRequest request;
+  // Cycles of a hand-written straight-line routine; 0 when none is known.
+  int hand_written;
+};
+
+const Listed kList[] = {
+    {"floor(x / 10)", {"1", "10", "floor", 8, false}, 14},
+    {"floor(x / 10)", {"1", "10", "floor", 16, false}, 39},
+    {"floor(x / 10)", {"1", "10", "floor", 32, false}, 93},
+    {"floor(x / 3)", {"1", "3", "floor", 16, false}, 53},
+    {"floor(x / 7)", {"1", "7", "floor", 16, false}, 57},
+    {"nearest(x * 0.6)", {"0.6", "", "nearest", 8, false}, 27},
+    {"floor(x * 5000/1023)", {"5000/1023", "", "floor", 10, false}, 0},
+    {"floor(x * 10)", {"10", "", "floor", 16, false}, 0},
+    {"nearest(x * 3.14159265)", {"3.14159265", "", "nearest", 32, false}, 0},
+};
+
+// The exact routine of `request`, run from every input up to `exhaustive_bits` (edges and
+// `random_count` random ones above).
+struct ExactCost {
+  // False when it was refused for a result that is always 0, or is wrong (`failure` set).
+  bool made = false;
+  long instructions = 0;
+  std::string failure;
+};
+
+ExactCost exact_cost(const ExactSweepRequest& request, int exhaustive_bits, int random_count) {
+  const tarvek::ExactOutcome outcome =
+      tarvek::run_exact_sweep({request}, exhaustive_bits, random_count, 1);
+  ExactCost cost;
+  if (outcome.failed != 0) {
+    cost.failure = outcome.failures.front();
+    return cost;
+  }
+  // A request refused as it should be is never run; a routine always is, even one of no
+  // instructions (x * 1).
+  cost.made = outcome.runs > 0;
+  cost.instructions = outcome.instructions;
+  return cost;
+}
+
+// A family request's line in the baseline file: Const, DivideBy ("-" for none), mode, bits,
+// byte order, instructions, separated by tabs.
+using Key = std::tuple<std::string, std::string, std::string, int, std::string>;
+
+Key key_of(const ExactSweepRequest& request) {
+  return {request.constant, request.divide_by.empty() ? "-" : request.divide_by, request.result,
+          request.bits, request.little_endian ? "little" : "big"};
+}
+
+bool read_baseline(const std::string& path, std::map<Key, long>& costs) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    Key key;
+    long instructions = 0;
+    if (!(fields >> std::get<0>(key) >> std::get<1>(key) >> std::get<2>(key) >> std::get<3>(key) >>
+          std::get<4>(key) >> instructions)) {
+      std::cerr << path << ": cannot read the line \"" << line << "\"\n";
+      return false;
+    }
+    costs[key] = instructions;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string write_path;
+  std::string compare_path;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view option = argv[i];
+    if (option == "--write-baseline" && i + 1 < argc) {
+      write_path = argv[++i];
+    } else if (option == "--compare" && i + 1 < argc) {
+      compare_path = argv[++i];
+    } else {
+      std::cerr << "usage: exact_cost [--write-baseline FILE] [--compare FILE]\n";
+      return 64;
+    }
+  }
+  int failures = 0;
+
+  std::printf("%-24s %4s %6s %7s %6s %13s\n", "request (big-endian)", "bits", "exact", "approx",
+              "ratio", "hand-written");
+  for (const Listed& listed : kList) {
+    const ExactCost exact = exact_cost(listed.request, 16, 1000);
+    // Today's routine for the double nearest to K = p/q (p and q below 2^53: one rounding).
+    const tarvek::ExactPromise k = tarvek::expected_promise(listed.request);
+    const tarvek::RoutineRequest approx_request{
+        static_cast<double>(k.numerator) / static_cast<double>(k.denominator), listed.request.bits,
+        0, listed.request.little_endian};
+    const tarvek::CheckReport approx = tarvek::check_request(
+        approx_request, tarvek::sample_inputs(listed.request.bits, 16, 1000, 1), 1);
+    char hand[16] = "-";
+    if (listed.hand_written > 0) std::snprintf(hand, sizeof hand, "%d", listed.hand_written);
+    std::printf("%-24s %4d %6ld %7ld %6.2f %13s\n", listed.name, listed.request.bits,
+                exact.instructions, approx.instructions,
+                static_cast<double>(exact.instructions) / static_cast<double>(approx.instructions),
+                hand);
+    if (!exact.made) {
+      std::fprintf(stderr, "%s: %s\n", describe(listed.request).c_str(),
+                   exact.failure.empty() ? "refused" : exact.failure.c_str());
+      ++failures;
+    }
+    if (!approx.passed) {
+      std::fprintf(stderr, "%s: %s\n", describe(approx_request).c_str(), approx.failure.c_str());
+      ++failures;
+    }
+  }
+
+  // The family: every constant at every width, both modes and byte orders, less the requests
+  // whose result is always 0 (refused with 7, as they should be).
+  std::vector<int> widths;
+  for (int bits = 1; bits <= 32; ++bits) widths.push_back(bits);
+  const auto family = tarvek::exact_sweep_constants();
+  std::map<Key, long> costs;
+  long totals[2] = {0, 0};
+  for (const ExactSweepRequest& request : tarvek::exact_requests(family, widths)) {
+    // Run from the edges only: the sweep's tests check them in depth.
+    const ExactCost cost = exact_cost(request, 0, 0);
+    if (!cost.failure.empty()) {
+      std::fprintf(stderr, "%s: %s\n", describe(request).c_str(), cost.failure.c_str());
+      ++failures;
+    }
+    if (!cost.made) continue;
+    costs[key_of(request)] = cost.instructions;
+    totals[request.little_endian ? 1 : 0] += cost.instructions;
+  }
+  std::printf(
+      "exact sweep family (%zu constants, widths 1 to 32, floor and nearest, both byte orders):\n"
+      "  %zu routines, %ld instructions (big-endian %ld, little-endian %ld)\n",
+      family.size(), costs.size(), totals[0] + totals[1], totals[0], totals[1]);
+
+  if (!write_path.empty()) {
+    std::ofstream out(write_path);
+    out << "# Instructions of every exact routine of the exact sweep's family (bench/exact_cost).\n"
+           "# Const\tDivideBy\tmode\tbits\torder\tinstructions\n";
+    for (const auto& [key, instructions] : costs) {
+      out << std::get<0>(key) << '\t' << std::get<1>(key) << '\t' << std::get<2>(key) << '\t'
+          << std::get<3>(key) << '\t' << std::get<4>(key) << '\t' << instructions << '\n';
+    }
+    if (!out.flush()) {
+      std::cerr << write_path << ": cannot write the baseline\n";
+      ++failures;
+    }
+  }
+  if (!compare_path.empty()) {
+    std::map<Key, long> baseline;
+    if (!read_baseline(compare_path, baseline)) {
+      std::cerr << compare_path << ": cannot read the baseline\n";
+      return 1;
+    }
+    long before = 0;
+    long now = 0;
+    long dearer = 0;
+    long cheaper = 0;
+    long unmatched = 0;
+    for (const auto& [key, instructions] : costs) {
+      const auto found = baseline.find(key);
+      if (found == baseline.end()) {
+        ++unmatched;
+        continue;
+      }
+      before += found->second;
+      now += instructions;
+      if (instructions < found->second) ++cheaper;
+      if (instructions > found->second) {
+        ++dearer;
+        std::printf("  dearer: %s %s %s %d bits %s: %ld -> %ld\n", std::get<0>(key).c_str(),
+                    std::get<1>(key).c_str(), std::get<2>(key).c_str(), std::get<3>(key),
+                    std::get<4>(key).c_str(), found->second, instructions);
+      }
+    }
+    const std::size_t both = costs.size() - static_cast<std::size_t>(unmatched);
+    std::printf(
+        "compared with %s: %ld instructions then, %ld now (%+.2f %%) over the %zu requests in "
+        "both;\n  %ld cheaper, %ld dearer; %ld new requests, %zu of the baseline's no longer "
+        "made\n",
+        compare_path.c_str(), before, now,
+        before > 0 ? 100.0 * static_cast<double>(now - before) / static_cast<double>(before) : 0,
+        both, cheaper, dearer, unmatched, baseline.size() - both);
+  }
+  return failures == 0 ? 0 : 1;
+}
