@@ -225,13 +225,13 @@ struct ExactCase {
   std::string temp_name;
   bool little_endian = false;
   // K = p/q in lowest terms. The texts' sizes keep every product below 2^128: a constant's
-  // decimal has a numerator below 10^27 and a denominator of at most 10^24, a divisor's
-  // decimal both below 10^10, a fraction's parts below 2^32.
+  // decimal has a numerator below 2^64 * 10^6 and a denominator of at most 10^24, a divisor's
+  // decimal both below 10^9, a fraction's parts below 2^32.
   UInt128 p = 1;
   UInt128 q = 1;
 };
 
-// The largest result, floor(x * p/q) or floor(x * p/q + 1/2). Requires: p < 2^64, x < 2^32.
+// The result for x, floor(x * p/q) or floor(x * p/q + 1/2). Requires: p < 2^64, x < 2^32.
 UInt128 expected_result(const ExactCase& c, uint64_t x) {
   const UInt128 product = static_cast<UInt128>(x) * c.p;
   return c.nearest ? (2 * product + c.q) / (2 * c.q) : product / c.q;
