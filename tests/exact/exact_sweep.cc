@@ -225,12 +225,14 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
     outcome.instructions += static_cast<long>(prepared.routine->program.instructions.size());
     std::string failure;
     if (request.bits <= exhaustive_bits) {
-      // Run i starts from the arbitrary values of seed + i, slice or no slice.
+      // Every bit pattern of the input (a signed input's too), a slice at a time; run i starts
+      // from the arbitrary values of seed + i, slice or no slice.
+      const uint64_t top = (uint64_t{1} << request.bits) - 1;
       constexpr uint64_t kSlice = uint64_t{1} << 20;
       std::vector<uint64_t> inputs;
-      for (uint64_t start = 0; start <= max_input && failure.empty(); start += kSlice) {
+      for (uint64_t start = 0; start <= top && failure.empty(); start += kSlice) {
         inputs.clear();
-        for (uint64_t x = start; x <= max_input && x - start < kSlice; ++x) inputs.push_back(x);
+        for (uint64_t x = start; x <= top && x - start < kSlice; ++x) inputs.push_back(x);
         const CheckReport report = check_prepared(*prepared.routine, inputs, seed + start);
         outcome.runs += report.inputs_checked;
         if (!report.passed) failure = report.failure;
