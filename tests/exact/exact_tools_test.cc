@@ -1,8 +1,9 @@
 // Exact routines against the independent tools. gpasm must assemble, without a message, a
 // sample of the exact sweep's routines that holds every line style the sweep's routines have;
 // gpsim must leave the same bytes, W, STATUS and cycle count as our simulator on routines of
-// every method (correction steps, guard bits, offsets, exact products, plain truncating
-// walks), in both modes and byte orders, each from several starting states.
+// every method (correction steps, guard bits, offsets, factors, exact products, plain
+// truncating walks) and every form of a signed routine, in every mode and byte order, each from
+// several starting states.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,17 +30,21 @@ struct FamilyRoutine {
   std::string block;
 };
 
-// Every routine of the sweep's constants at every width, both modes and byte orders, with
-// registers ACC and TEMP (the requests refused for a result that is always 0 left out).
+// Every routine of the sweep's constants at every width, byte order and mode, unsigned
+// (floor, nearest) and signed (floor, nearest, trunc), with registers ACC and TEMP (the
+// requests refused for a result that is always 0 left out).
 const std::vector<FamilyRoutine>& family_routines() {
   static const std::vector<FamilyRoutine> routines = [] {
     std::vector<int> widths;
     for (int bits = 1; bits <= 32; ++bits) widths.push_back(bits);
     std::vector<FamilyRoutine> made;
-    for (const ExactSweepRequest& request : exact_requests(exact_sweep_constants(), widths)) {
-      int refusal = 0;
-      std::string block = generate_exact_block(request, refusal);
-      if (refusal == 0) made.push_back({request, std::move(block)});
+    for (const bool is_signed : {false, true}) {
+      for (const ExactSweepRequest& request :
+           exact_requests(exact_sweep_constants(), widths, is_signed)) {
+        int refusal = 0;
+        std::string block = generate_exact_block(request, refusal);
+        if (refusal == 0) made.push_back({request, std::move(block)});
+      }
     }
     return made;
   }();
@@ -172,19 +177,28 @@ TEST(ExactToolsTest, GpasmAssemblesEveryLineStyle) {
   }
 }
 
-// Kinds of routine the gpsim sample must hold, recognised by the comment block's method lines.
+// Kinds of routine the gpsim sample must hold, recognised by the comment block's method lines:
+// the unsigned routine's methods, required of unsigned floor and nearest routines, and the
+// forms a signed routine takes around an unsigned one.
 struct MethodKind {
   const char* name;
   const char* pattern;
+  bool is_signed = false;
+  // The modes a routine of the kind is required in.
+  std::vector<std::string> modes = {"floor", "nearest"};
 };
 
 const MethodKind kMethodKinds[] = {
     {"correction steps", R"(\n; r = .* then [0-9]+ corrections?:\n)"},
     {"guard bits", R"(\n; q = floor\(v / 2\^[0-9]+\)\n)"},
     {"offset", R"(\n; v = v \+ [0-9]+\n)"},
+    {"factor 1 + 2^-k", R"(\n; v = v \+ floor\(v / 2\^[0-9]+\)\n)"},
+    {"factor 2^k + 1", R"(\n; v = v \+ v \* 2\^[0-9]+\n)"},
     {"exact product", R"(, by shifts and adds, exactly\n)"},
     {"truncating walk", R"(, by shifts and adds truncating at each right shift\n)"},
     {"32-bit input", R"(exact for every 32-bit input x\n)"},
+    {"sign bit flipped", R"(\n; u = x \+ [0-9]+ \(its sign bit flipped\))", true},
+    {"magnitude and sign", R"(\n; s = the sign of x, u = \|x\|)", true, {"trunc"}},
 };
 
 // The patterns of kMethodKinds, compiled once.
@@ -200,7 +214,7 @@ const std::vector<std::regex>& method_patterns() {
 // Runs a routine in gpsim and on our simulator from the edges (0, 1, the largest input and
 // its neighbours) and three random inputs, each with random other bytes, W and flags, and
 // requires the same machine state after every run.
-void expect_gpsim_agrees(const std::string& block, int bits, bool little_endian,
+void expect_gpsim_agrees(const std::string& block, int bits, bool little_endian, bool is_signed,
                          const std::string& what, std::mt19937& random) {
   const ParseOutcome parsed = parse_generated_block(block);
   ASSERT_TRUE(parsed.program) << what << ": " << parsed.error;
@@ -208,12 +222,15 @@ void expect_gpsim_agrees(const std::string& block, int bits, bool little_endian,
   ASSERT_EQ(routine.declared, parsed.program->byte_names) << what;
   const uint64_t max = (uint64_t{1} << bits) - 1;
   std::vector<GpsimInput> inputs;
+  // As bit patterns: for a signed input, 0, 1, -1, -2 and the most negative value.
   for (const uint64_t x : {uint64_t{0}, uint64_t{1}, max, max - 1, max / 2 + 1}) {
-    inputs.push_back(starting_state(*parsed.program, "ACC", bits, little_endian, x & max, random));
+    inputs.push_back(
+        starting_state(*parsed.program, "ACC", bits, little_endian, x & max, random, is_signed));
   }
   for (int k = 0; k < 3; ++k) {
     const uint64_t x = random() & max;
-    inputs.push_back(starting_state(*parsed.program, "ACC", bits, little_endian, x, random));
+    inputs.push_back(
+        starting_state(*parsed.program, "ACC", bits, little_endian, x, random, is_signed));
   }
   const GpsimOutcome theirs = run_in_gpsim(routine, inputs);
   ASSERT_TRUE(theirs.ok) << what << ": " << theirs.error;
@@ -243,7 +260,8 @@ TEST(ExactToolsTest, GpsimAgreesWithOurSimulator) {
   const auto check = [&](const FamilyRoutine& routine, const std::string& why) {
     covered.merge(exact_styles(routine.block, "ACC", "TEMP"));
     expect_gpsim_agrees(routine.block, routine.request.bits, routine.request.little_endian,
-                        describe(routine.request) + " (" + why + ")", random);
+                        routine.request.is_signed, describe(routine.request) + " (" + why + ")",
+                        random);
     ++runs;
   };
   // Every seventh routine first, so that the sample spreads over widths and constants.
@@ -252,6 +270,7 @@ TEST(ExactToolsTest, GpsimAgreesWithOurSimulator) {
       const FamilyRoutine& routine = routines[i];
       std::string kinds;
       for (std::size_t k = 0; k < std::size(kMethodKinds); ++k) {
+        if (kMethodKinds[k].is_signed != routine.request.is_signed) continue;
         const std::string key = std::string(kMethodKinds[k].name) + ", " + routine.request.result +
                                 (routine.request.little_endian ? ", LE" : ", BE");
         if (found[key] < 2 && std::regex_search(routine.block, method_patterns()[k])) {
@@ -270,7 +289,7 @@ TEST(ExactToolsTest, GpsimAgreesWithOurSimulator) {
     }
   }
   for (const MethodKind& kind : kMethodKinds) {
-    for (const char* mode : {"floor", "nearest"}) {
+    for (const std::string& mode : kind.modes) {
       for (const char* order : {", BE", ", LE"}) {
         const std::string key = std::string(kind.name) + ", " + mode + order;
         EXPECT_EQ(found[key], 2) << "no routine of the kind: " << key;
@@ -314,15 +333,19 @@ TEST(ExactToolsTest, GpsimAgreesOnTwoCorrectionSteps) {
       if (!proof.holds) continue;
       for (const bool little : {false, true}) {
         const RoutineNames names{"ACC", "TEMP", little};
+        // The block as the generator would print it for an unsigned input.
         const EmittedRoutine routine = emit_candidate(*candidate, target, names);
-        const std::string block = exact_comment_block(target, *candidate, proof, routine, "ACC") +
-                                  "\n\n\tcblock\n" + declaration_lines(routine, names) +
-                                  "\tendc\n\n" + routine.code + "\n";
+        const ExactSpec spec = make_spec(target.constant, target.mode, target.input_bits, false);
+        const SpecResult found{Form{FormKind::kDirect, target, 0},
+                               SearchResult{*candidate, proof, routine}, routine};
+        const std::string block = exact_comment_block(spec, found, "ACC") + "\n\n\tcblock\n" +
+                                  declaration_lines(routine, names) + "\tendc\n\n" + routine.code +
+                                  "\n";
         // The step that stores the remainder after a skip is there.
         ASSERT_TRUE(std::regex_search(block, std::regex(R"(\tskpnc\n\tmovwf\tTEMP[0-9]+\n)")))
             << what << "\n"
             << block;
-        expect_gpsim_agrees(block, c.bits, little,
+        expect_gpsim_agrees(block, c.bits, little, false,
                             what + ", " + describe(*candidate) + (little ? ", LE" : ", BE"),
                             random);
       }

@@ -30,11 +30,15 @@ GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
 }
 
 GpsimInput starting_state(const PicProgram& program, std::string_view acc_name, int input_bits,
-                          bool little_endian, uint64_t x, std::mt19937& random) {
+                          bool little_endian, uint64_t x, std::mt19937& random, bool is_signed) {
   assert(input_bits >= 1 && input_bits <= 32 && x >> input_bits == 0);
   PicMachine machine(program);
   machine.fill(random());
   const int input_bytes = (input_bits + 7) / 8;
+  if (is_signed && (x >> (input_bits - 1)) != 0) {
+    x |= ~uint64_t{0} << input_bits;
+    if (input_bytes < 8) x &= (uint64_t{1} << (8 * input_bytes)) - 1;
+  }
   machine.write_value(program.value_indexes(acc_name, input_bytes, little_endian), x);
   GpsimInput input;
   for (std::size_t i = 0; i < program.byte_names.size(); ++i) {

@@ -22,10 +22,12 @@ namespace tarvek {
 GpsimResult run_ours(const PicProgram& program, const GpsimInput& input);
 
 // A state to start a routine from: arbitrary bytes, W and flags (drawn from `random`), with
-// `x` in the `input_bits`-bit input register `acc_name` in the given byte order.
+// `x` in the `input_bits`-bit input register `acc_name` in the given byte order; a signed
+// input's bit pattern is sign-extended through the input bytes, as a C integer holds it.
 // Requires: x < 2^input_bits; the program declares the input bytes.
 GpsimInput starting_state(const PicProgram& program, std::string_view acc_name, int input_bits,
-                          bool little_endian, uint64_t x, std::mt19937& random);
+                          bool little_endian, uint64_t x, std::mt19937& random,
+                          bool is_signed = false);
 
 // The instruction lines of a generated block, each with a byte operand of one of `registers`
 // written as R ("\taddwf\tR, f"): the style of each line, whatever the register names and
