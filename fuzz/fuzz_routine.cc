@@ -6,9 +6,8 @@
 // Every input gives a request; its first byte chooses the kind:
 // - an approximating one (constant, input width, allowed error, register names, byte order,
 //   core), the constant a whole number, a ratio of two small numbers or raw mantissa and
-//   exponent.
-//   What the validation still refuses (a product of no bits, names whose bytes meet) is
-//   skipped, as the page would show an error instead of a routine;
+//   exponent. What the validation still refuses (a product of no bits, names whose bytes
+//   meet) is skipped, as the page would show an error instead of a routine;
 // - an exact one (Result floor or nearest), the constant a decimal text or a fraction of two
 //   integers below 2^32, sometimes with a divisor (DivideBy) of either kind. Its fraction is
 //   known here from the numbers the texts were made from, so the routine is held to floor(x *
