@@ -1,11 +1,13 @@
 // The exact modes' deep run, for scripts/verify-exact-deep: the sweep of exact_sweep.h over its
-// family of constants (and, on request, seeded random fractions), both modes and byte orders,
-// with inputs exhaustive to a far greater width than the test suite's.
+// family of constants (and, on request, seeded random fractions), floor and nearest for an
+// unsigned input in both byte orders (and, on request, the signed modes), with inputs
+// exhaustive to a far greater width than the test suite's.
 //
 // Options (all optional): --exhaustive-bits N (default 24), --random-inputs N (above that width,
 // besides the edges; default 1000), --widths A-B (default 1-32), --random-constants N (random
 // fractions p/q beside the family; default 0), --fraction-bits N (their p and q have 1 to N
-// bits; default 32), --seed N, --shard I/N (every N-th request from the I-th).
+// bits; default 32), --signed (also floor, nearest and trunc of a signed input), --seed N,
+// --shard I/N (every N-th request from the I-th).
 //
 // Prints one line per width (requests, runs, failures, seconds), a summary line with every
 // refusal by its number, and every failure; exit status 0 when every routine kept its promise,
@@ -65,8 +67,13 @@ int main(int argc, char** argv) {
   long seed = 1;
   long shard = 0;
   long shard_count = 1;
+  bool with_signed = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
+    if (option == "--signed") {
+      with_signed = true;
+      continue;
+    }
     bool ok = i + 1 < argc;
     if (ok) {
       const std::string value = argv[++i];
@@ -94,7 +101,7 @@ int main(int argc, char** argv) {
       std::cerr << "usage: exact_deep [--exhaustive-bits N (<= 28)] [--random-inputs N]\n"
                    "       [--widths A-B (1 to 32)] [--random-constants N] [--fraction-bits N"
                    " (1 to 32)]\n"
-                   "       [--seed N] [--shard I/N]\n";
+                   "       [--signed] [--seed N] [--shard I/N]\n";
       return 64;
     }
   }
@@ -107,13 +114,16 @@ int main(int argc, char** argv) {
   for (long bits = lowest; bits <= highest; ++bits) {
     const auto start = std::chrono::steady_clock::now();
     ExactOutcome width;
-    for (const bool random_part : {false, true}) {
-      for (const ExactSweepRequest& request :
-           exact_requests(random_part ? randoms : family, {static_cast<int>(bits)})) {
-        if (index++ % shard_count != shard) continue;
-        add_outcome(width, run_exact_sweep({request}, static_cast<int>(exhaustive_bits),
-                                           static_cast<int>(random_inputs),
-                                           static_cast<uint64_t>(seed + index), random_part));
+    for (const bool is_signed : {false, true}) {
+      if (is_signed && !with_signed) continue;
+      for (const bool random_part : {false, true}) {
+        for (const ExactSweepRequest& request :
+             exact_requests(random_part ? randoms : family, {static_cast<int>(bits)}, is_signed)) {
+          if (index++ % shard_count != shard) continue;
+          add_outcome(width, run_exact_sweep({request}, static_cast<int>(exhaustive_bits),
+                                             static_cast<int>(random_inputs),
+                                             static_cast<uint64_t>(seed + index), random_part));
+        }
       }
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
