@@ -1,10 +1,10 @@
-// What the exact modes' routines cost: for a fixed list of requests, the exact routine's
-// instructions beside today's approximating routine at error 0 for the same constant (the
-// double nearest to K) and, where known, a hand-written routine's cycles (straight-line code:
-// cycles equal instructions); then the instructions of every routine of the exact sweep's
-// family, the baseline a better cost search is judged by. Every routine of the list is run on
-// our simulator against its promise (every input up to 16 bits, edges and a sample above),
-// every routine of the family from the edges.
+// What the exact modes' routines cost on the mid-range core: for a fixed list of requests, the
+// exact routine's instructions beside today's approximating routine at error 0 for the same
+// constant (the double nearest to K) and, where known, a hand-written routine's cycles
+// (straight-line code: cycles equal instructions); then the instructions of every routine of
+// the exact sweep's family, the baseline a better cost search is judged by. Every routine of the
+// list is run on our simulator against its promise (every input up to 16 bits, edges and a sample
+// above), every routine of the family from the edges.
 //
 //   exact_cost                         the list and the family's totals
 //   exact_cost --write-baseline FILE   also writes every family request's instructions to FILE
@@ -166,13 +166,15 @@ int main(int argc, char** argv) {
     totals[request.little_endian ? 1 : 0] += cost.instructions;
   }
   std::printf(
-      "exact sweep family (%zu constants, widths 1 to 32, floor and nearest, both byte orders):\n"
+      "exact sweep family (%zu constants, widths 1 to 32, floor and nearest, both byte orders,\n"
+      "mid-range core):\n"
       "  %zu routines, %ld instructions (big-endian %ld, little-endian %ld)\n",
       family.size(), costs.size(), totals[0] + totals[1], totals[0], totals[1]);
 
   if (!write_path.empty()) {
     std::ofstream out(write_path);
-    out << "# Instructions of every exact routine of the exact sweep's family (bench/exact_cost).\n"
+    out << "# Instructions of every mid-range exact routine of the exact sweep's family "
+           "(bench/exact_cost).\n"
            "# Const\tDivideBy\tmode\tbits\torder\tinstructions\n";
     for (const auto& [key, instructions] : costs) {
       out << std::get<0>(key) << '\t' << std::get<1>(key) << '\t' << std::get<2>(key) << '\t'
