@@ -8,12 +8,12 @@
 //   core), the constant a whole number, a ratio of two small numbers or raw mantissa and
 //   exponent. What the validation still refuses (a product of no bits, names whose bytes
 //   meet) is skipped, as the page would show an error instead of a routine;
-// - an exact one (Result floor or nearest), the constant a decimal text or a fraction of two
-//   integers below 2^32, sometimes with a divisor (DivideBy) of either kind. Its fraction is
-//   known here from the numbers the texts were made from, so the routine is held to floor(x *
-//   p/q) or floor(x * p/q + 1/2) computed here, and a refusal must be the one the fraction
-//   calls for: 5 above 2^31, 7 when every result is 0, 10 when p or q in lowest terms reach
-//   2^64, 4 for names whose bytes meet; 11 (no routine proven) is allowed, and noted in the
+// - an exact one (Result floor or nearest, either core), the constant a decimal text or a
+//   fraction of two integers below 2^32, sometimes with a divisor (DivideBy) of either kind. Its
+//   fraction is known here from the numbers the texts were made from, so the routine is held to
+//   floor(x * p/q) or floor(x * p/q + 1/2) computed here, and a refusal must be the one the
+//   fraction calls for: 5 above 2^31, 7 when every result is 0, 10 when p or q in lowest terms
+//   reach 2^64, 4 for names whose bytes meet; 11 (no routine proven) is allowed, and noted in the
 //   log when the fraction's parts are below 2^32.
 #include <algorithm>
 #include <cmath>
@@ -223,6 +223,13 @@ struct ExactCase {
   std::string acc_name;
   std::string temp_name;
   bool little_endian = false;
+  // Three inputs to run besides the edges (any bits, masked to the width), and the seed of the
+  // arbitrary starting values.
+  uint64_t inputs[3] = {};
+  uint64_t seed = 0;
+  // Core=enhanced, drawn last so that an input made before the core was chosen still stands
+  // for the same mid-range request.
+  bool enhanced = false;
   // K = p/q in lowest terms. The texts' sizes keep every product below 2^128: a constant's
   // decimal has a numerator below 2^64 * 10^6 and a denominator of at most 10^24, a divisor's
   // decimal both below 10^9, a fraction's parts below 2^32.
@@ -255,8 +262,8 @@ std::string described(const ExactCase& c) {
   if (!c.divide_by_text.empty()) text += " DivideBy=" + c.divide_by_text;
   text += std::string(" Result=") + (c.nearest ? "nearest" : "floor") +
           " Bits=" + std::to_string(c.bits) + " Acc=" + c.acc_name + " Temp=" + c.temp_name +
-          " endian=" + (c.little_endian ? "little" : "big") + " (K = " + decimal(c.p) + "/" +
-          decimal(c.q) + ")";
+          " endian=" + (c.little_endian ? "little" : "big") + (c.enhanced ? " Core=enhanced" : "") +
+          " (K = " + decimal(c.p) + "/" + decimal(c.q) + ")";
   return text;
 }
 
@@ -286,6 +293,9 @@ ExactCase exact_case(int64_t way, ByteReader& data) {
   c.acc_name = register_name(data);
   c.temp_name = register_name(data);
   c.little_endian = data.flag();
+  for (uint64_t& x : c.inputs) x = data.take(4);
+  c.seed = data.take(8);
+  c.enhanced = data.flag();
   return c;
 }
 
@@ -322,6 +332,7 @@ void run_exact(int64_t way, ByteReader& data) {
   add("Acc", c.acc_name);
   add("Temp", c.temp_name);
   if (c.little_endian) add("endian", "little");
+  if (c.enhanced) add("Core", "enhanced");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -347,8 +358,13 @@ void run_exact(int64_t way, ByteReader& data) {
 
   const uint64_t top = (uint64_t{1} << c.bits) - 1;
   const int result_bits = bit_length(expected_result(c, top));
-  const RoutineUnderCheck routine{text,   c.acc_name, c.temp_name, c.little_endian,
-                                  c.bits, result_bits};
+  const RoutineUnderCheck routine{text,
+                                  c.acc_name,
+                                  c.temp_name,
+                                  c.little_endian,
+                                  c.bits,
+                                  result_bits,
+                                  c.enhanced ? PicCore::kEnhanced : PicCore::kMidrange};
   const PrepareOutcome prepared = prepare_routine(routine);
   check(prepared.routine.has_value(), "an exact routine could not be read or run",
         [&] { return described(c) + "\n" + prepared.error + "\n" + text; });
@@ -359,13 +375,13 @@ void run_exact(int64_t way, ByteReader& data) {
         [&] { return described(c) + "\n" + text; });
 
   std::vector<uint64_t> inputs = {0, 1, 2, top, top - 1, top / 2, top / 2 + 1};
-  for (int i = 0; i < 3; ++i) inputs.push_back(data.take(4));
+  inputs.insert(inputs.end(), std::begin(c.inputs), std::end(c.inputs));
   for (uint64_t& x : inputs) x &= top;
   std::sort(inputs.begin(), inputs.end());
   inputs.erase(std::unique(inputs.begin(), inputs.end()), inputs.end());
   // Each result is compared here as well, with the fraction this target made.
   const CheckReport report =
-      check_prepared(*prepared.routine, inputs, data.take(8), [&](uint64_t x, uint64_t result) {
+      check_prepared(*prepared.routine, inputs, c.seed, [&](uint64_t x, uint64_t result) {
         check(result == expected_result(c, x), "an exact routine's result differs from x * p/q",
               [&] { return described(c) + "\ninput " + std::to_string(x) + "\n" + text; });
       });
