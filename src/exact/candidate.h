@@ -35,10 +35,19 @@ struct Candidate {
   // Applied to the walk's value in order (chain.h): the multiplier approximates
   // K * 2^shift / the factors' product.
   std::vector<int> factors;
+  // The walk runs on x * 2^input_shift with M / 2^(shift - guard + input_shift): the same
+  // product, for a multiplier whose integer part the walk's digits could not hold.
+  int input_shift = 0;
 };
 
 // "M / 2^s, guard g, offset c, corrections e", for test messages and the search's trace.
 std::string describe(const Candidate& candidate);
+
+struct Chain;
+
+// The walk the candidate's multiplier, guard bits and input shift make for `input_bits`-bit
+// inputs. Requires: the candidate well formed (proof.h).
+Chain candidate_chain(const Candidate& candidate, int input_bits);
 
 }  // namespace tarvek
 

@@ -7,6 +7,15 @@ namespace tarvek {
 
 namespace {
 
+// The smallest shift of the input that lets the walk's digits hold M / 2^(f + shift), or -1
+// when none up to 16 does or the fraction would be too long.
+int input_shift_for(const BigInt& multiplier, int fraction_bits) {
+  for (int shift = 0; shift <= 16 && fraction_bits + shift <= 64; ++shift) {
+    if (fits_walk(multiplier, fraction_bits + shift)) return shift;
+  }
+  return -1;
+}
+
 // The order of 2 modulo an odd o > 1 (the period of 1/o in binary), or 0 when above 64 or
 // when o has more than 64 bits.
 int binary_period(const BigInt& odd) {
@@ -36,7 +45,7 @@ void add_factored(const ResultTarget& target, std::vector<Candidate>& candidates
       shift = guard;
     }
     const int fraction_bits = shift - guard;
-    if (fraction_bits > 64 || multiplier.bit_length() > 30 + fraction_bits) return;
+    if (fraction_bits > 64 || !fits_walk(multiplier, fraction_bits)) return;
     Candidate c;
     c.multiplier = multiplier;
     c.shift = shift;
@@ -147,8 +156,10 @@ std::vector<Candidate> make_candidates(const ResultTarget& target, int exhaustiv
   const auto add = [&](const Multiplier& m, int shift, int guard) {
     if (guard == 0 ? m.strays_without_guard : m.strays_with_guard) return;
     const int fraction_bits = shift - guard;
-    if (m.value.sign() <= 0 || fraction_bits < 0 || fraction_bits > 64) return;
-    if (m.value.bit_length() > 30 + fraction_bits) return;
+    if (m.value.sign() <= 0 || fraction_bits < 0) return;
+    // A multiplier too large for the walk's digits runs on the input shifted left instead.
+    const int input_shift = input_shift_for(m.value, fraction_bits);
+    if (input_shift < 0) return;
     for (const Candidate& other : candidates) {
       if (other.multiplier == m.value && other.shift == shift && other.guard == guard &&
           other.corrections == 0) {
@@ -159,6 +170,7 @@ std::vector<Candidate> make_candidates(const ResultTarget& target, int exhaustiv
     c.multiplier = m.value;
     c.shift = shift;
     c.guard = guard;
+    c.input_shift = input_shift;
     candidates.push_back(c);
     // Without guard bits, also with correction steps, as many as a one-byte remainder allows
     // up to two: a walk that may fall short by a unit or two, corrected, can be cheaper than
@@ -211,7 +223,7 @@ std::vector<Candidate> make_factored_candidates(const ResultTarget& target) {
   for (int shift = std::max(0, n + d_bits - 2); shift <= n + d_bits + 2; ++shift) {
     const BigInt scaled = target.a * BigInt::power_of_two(shift);
     for (const BigInt& m : {floor_div(scaled, target.d), ceil_div(scaled, target.d)}) {
-      if (m.sign() <= 0 || m.bit_length() > 30) continue;
+      if (m.sign() <= 0 || !fits_walk(m, 0)) continue;
       Candidate c;
       c.multiplier = m;
       c.shift = shift;

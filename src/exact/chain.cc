@@ -49,9 +49,17 @@ void floor_shift(Interval& v, int n) {
 
 }  // namespace
 
-Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits) {
+bool fits_walk(const BigInt& multiplier, int fraction_bits) {
+  // Below 2^31 the top digit is 0, where a carry of the recoding may land; 2^31 itself is that
+  // one digit.
+  return multiplier.bit_length() <= kUnits + fraction_bits ||
+         multiplier == BigInt::power_of_two(kUnits + fraction_bits);
+}
+
+Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits, int input_shift) {
   assert(fraction_bits >= 0 && fraction_bits <= 64);
-  assert(multiplier.sign() > 0 && multiplier.bit_length() <= kUnits + fraction_bits);
+  assert(input_shift >= 0 && input_shift <= 31);
+  assert(multiplier.sign() > 0 && fits_walk(multiplier, fraction_bits));
   assert(input_bits >= 1 && input_bits <= 32);
   Chain chain;
   DigitString& digits = chain.decomposition.digits;
@@ -72,13 +80,14 @@ Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits) {
     if (digit != 0) chain.terms.push_back(ChainTerm{kUnits - k, digit});
   }
   chain.decomposition.term_end = last + 1;
-  chain.decomposition.input_bytes = (input_bits + 7) / 8;
+  chain.decomposition.input_bytes = (input_bits + input_shift + 7) / 8;
+  chain.input_shift = input_shift;
   return chain;
 }
 
 Int128 chain_value(const Chain& chain, uint64_t x) {
   assert(x <= 0xFFFFFFFFull);
-  const Int128 input = static_cast<Int128>(x);
+  const Int128 input = static_cast<Int128>(x) << chain.input_shift;
   Int128 exact = 0;
   std::size_t first_whole = 0;
   while (first_whole < chain.terms.size() && chain.terms[first_whole].exponent < 0) ++first_whole;
@@ -130,7 +139,8 @@ AffineBound chain_bound(const Chain& chain) {
     return value < 0 ? -BigInt::from_u128(static_cast<UInt128>(-value))
                      : BigInt::from_u128(static_cast<UInt128>(value));
   };
-  return AffineBound{big(v.slope), big(v.low), big(v.high)};
+  // The walk's input is x * 2^input_shift: as a bound in x, its slope is that much steeper.
+  return AffineBound{big(v.slope) << chain.input_shift, big(v.low), big(v.high)};
 }
 
 Int128 walk_value(const Chain& chain, const Factors& factors, uint64_t x) {

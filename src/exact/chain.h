@@ -30,6 +30,10 @@ struct Chain {
   Decomposition decomposition;
   // The nonzero digits, least significant first.
   std::vector<ChainTerm> terms;
+  // The walk runs on x * 2^input_shift: an exact shift left first, which lets a multiplier
+  // too large for the walk's digits keep its precision (x * M / 2^f is (x * 2^j) * M /
+  // 2^(f + j)). The models below take x itself.
+  int input_shift = 0;
 };
 
 // Fixed-point scale of the affine bounds: values are held multiplied by 2^kBoundScale, enough
@@ -46,10 +50,15 @@ struct AffineBound {
   BigInt high_intercept;
 };
 
+// Whether the walk's digits can hold M / 2^f: at most 2^31, the weight of its top digit.
+bool fits_walk(const BigInt& multiplier, int fraction_bits);
+
 // The walk for M / 2^f, with digits as the approximating mode recodes them (runs of three or
-// more ones become +1 ... -1).
-// Requires: 1 <= M < 2^(31 + f), 0 <= f <= 64, 1 <= input_bits <= 32.
-Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits);
+// more ones become +1 ... -1), on inputs shifted left by `input_shift`; input_bits is the
+// input's own width.
+// Requires: M >= 1, fits_walk(M, f), 0 <= f <= 64, 1 <= input_bits <= 32,
+// 0 <= input_shift <= 31.
+Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits, int input_shift = 0);
 
 // What the walk computes for x, exactly. Requires: x < 2^32.
 Int128 chain_value(const Chain& chain, uint64_t x);

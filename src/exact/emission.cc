@@ -33,7 +33,7 @@ void narrow(CodeWriter& writer, Register& reg, int bits) {
 // adds temp to the accumulator when every term lies at or below the units position, unless
 // nothing read the copy and it was dropped.
 bool temp_holds_input(const Chain& chain, const Register& temp) {
-  if (!temp.used || chain.decomposition.term_count < 2) return false;
+  if (!temp.used || chain.decomposition.term_count < 2 || chain.input_shift > 0) return false;
   return std::all_of(chain.terms.begin(), chain.terms.end(),
                      [](const ChainTerm& term) { return term.exponent <= 0; });
 }
@@ -51,7 +51,7 @@ std::string add_corrections(CodeWriter& writer, const Candidate& c, const Result
   const int result_bytes = (target.result_bits + 7) / 8;
   const CorrectionStep step{low_byte(target.a), low_byte(target.b),
                             static_cast<int>(*target.d.to_u64()), c.corrections};
-  const Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
+  const Chain chain = candidate_chain(c, target.input_bits);
   Register remainder(temp.name, 0, temp.little_endian);
   remainder.set_width(8, 0);
   if (temp_holds_input(chain, temp)) {
@@ -109,7 +109,7 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   Register acc(names.acc, target.input_bits, names.little_endian);
   Register temp(names.temp, 0, names.little_endian);
   CodeWriter writer(names.core);
-  Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
+  Chain chain = candidate_chain(c, target.input_bits);
 
   // The walk's largest value, from its bound at the largest input, decides whether a carry it
   // leaves pending is a bit of the value.
@@ -119,9 +119,12 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   };
   const auto [head_high, head_bits] = bits_of(chain_bound(chain));
   const auto [walk_high, walk_bits] = bits_of(walk_bound(chain, c.factors, target.max_input));
+  // The walk's input shifted left first, exactly, when the candidate asks for it.
+  std::string code;
+  if (chain.input_shift > 0) code += shift_left(writer, acc, chain.input_shift);
   // No flush inside the walk: a carry it leaves pending stays in C for the next step to take
   // in (a right shift does so for free), and whatever comes next stores it if it must.
-  std::string code = assemble_instructions(writer, chain.decomposition, 1, 0, acc, temp);
+  code += assemble_instructions(writer, chain.decomposition, 1, 0, acc, temp);
   narrow(writer, acc, head_bits);
   // The factors: v += v >> k as a shifted copy added back. The copy goes to temp's bytes past
   // the walk's, so that the walk's copy of the input stays for a correction step to read.

@@ -32,6 +32,11 @@ struct SpecResult {
 
 // Searches every form of the spec and keeps the cheapest whole routine (the first of equal
 // ones); nullopt when no form has a proven routine.
+std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
+                                             const SearchEffort& effort = SearchEffort{});
+
+// find_cheapest_form, and when it finds nothing for an input wider than the effort evaluates
+// one by one, again with every input up to 16 bits evaluated.
 std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
                                                 const SearchEffort& effort = SearchEffort{});
 

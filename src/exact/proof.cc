@@ -27,7 +27,7 @@ Int128 floor_divide(Int128 a, Int128 b) {
 }  // namespace
 
 bool is_well_formed(const Candidate& c, const ResultTarget& target) {
-  const int fraction_bits = c.shift - c.guard;
+  const int fraction_bits = c.shift - c.guard + c.input_shift;
   // Correction steps keep their remainder in one byte: it must hold (corrections + 1) * d.
   const bool corrections_fit = c.corrections == 0 || (c.corrections > 0 && target.d >= 2 &&
                                                       BigInt(c.corrections + 1) * target.d <= 256);
@@ -35,8 +35,9 @@ bool is_well_formed(const Candidate& c, const ResultTarget& target) {
   const bool factors_fit =
       c.factors.size() <= 8 && std::all_of(c.factors.begin(), c.factors.end(),
                                            [](int k) { return k != 0 && k >= -16 && k <= 64; });
-  return c.multiplier.sign() > 0 && c.guard >= 0 && fraction_bits >= 0 && fraction_bits <= 64 &&
-         c.multiplier.bit_length() <= 31 + fraction_bits && corrections_fit && factors_fit &&
+  return c.multiplier.sign() > 0 && c.guard >= 0 && c.input_shift >= 0 && c.input_shift <= 31 &&
+         c.guard <= c.shift && fraction_bits >= 0 && fraction_bits <= 64 &&
+         fits_walk(c.multiplier, fraction_bits) && corrections_fit && factors_fit &&
          target.input_bits >= 1 && target.input_bits <= 32;
 }
 
@@ -46,7 +47,7 @@ ProofOutcome prove(const Candidate& c, const ResultTarget& target, int exhaustiv
     outcome.reason = "malformed candidate";
     return outcome;
   }
-  const Chain chain = make_chain(c.multiplier, c.shift - c.guard, target.input_bits);
+  const Chain chain = candidate_chain(c, target.input_bits);
   const AffineBound bound = walk_bound(chain, c.factors, target.max_input);
   const BigInt offset = BigInt::from_unsigned(c.offset) << kBoundScale;
   const uint64_t max_input = *target.max_input.to_u64();

@@ -152,8 +152,7 @@ std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTar
                                      const SearchEffort& effort) {
   const uint64_t exhaustive_limit =
       target.input_bits <= effort.exhaustive_bits ? (uint64_t{1} << target.input_bits) : 1;
-  const Chain chain =
-      make_chain(candidate.multiplier, candidate.shift - candidate.guard, target.input_bits);
+  const Chain chain = candidate_chain(candidate, target.input_bits);
   const OffsetRange range = offset_range(chain, candidate.factors, target, candidate.guard,
                                          candidate.corrections, exhaustive_limit);
   if (range.low > range.high) return std::nullopt;
