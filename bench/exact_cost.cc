@@ -12,7 +12,8 @@
 //                                      more than there, and both totals
 //
 // bench/exact_cost builds and runs it. Exit status 1 when a routine of the list is wrong, a
-// family request is refused or the baseline cannot be read or written, 64 on a usage error.
+// family request is refused, a family request costs more than the baseline or the baseline's
+// request is no longer made, or the baseline cannot be read or written; 64 on a usage error.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -23,6 +24,7 @@
 #include <tuple>
 #include <vector>
 
+#include "exact/search.h"
 #include "exact_sweep.h"
 #include "routine_runner.h"
 
@@ -101,6 +103,56 @@ bool read_baseline(const std::string& path, std::map<Key, long>& costs) {
   return true;
 }
 
+// The shapes of routine the search draws from, for the table of what each would cost.
+enum Method { kWalk, kGuard, kProduct, kCorrected, kFactored, kMethods };
+const char* const kMethodNames[kMethods] = {"walk", "guard", "product", "correct", "factored"};
+
+Method method_of(const tarvek::Candidate& c) {
+  if (!c.factors.empty()) return kFactored;
+  if (c.corrections > 0) return kCorrected;
+  if (c.guard > 0 && c.guard == c.shift) return kProduct;
+  return c.guard > 0 ? kGuard : kWalk;
+}
+
+// The cheapest proven routine of each shape for an unsigned request, every candidate priced
+// (not only the few the search prices), and the search's own pick.
+void print_methods(const ExactSweepRequest& request, const char* name) {
+  const tarvek::ExactPromise k = tarvek::expected_promise(request);
+  const tarvek::Fraction constant = tarvek::Fraction::of(
+      tarvek::BigInt::from_unsigned(k.numerator), tarvek::BigInt::from_unsigned(k.denominator));
+  const tarvek::ResultTarget target = tarvek::make_target(
+      constant,
+      request.result == "nearest" ? tarvek::ResultMode::kNearest : tarvek::ResultMode::kFloor,
+      request.bits);
+  const tarvek::RoutineNames names{"ACC", "TEMP", request.little_endian};
+  std::vector<tarvek::Candidate> all = tarvek::make_candidates(target);
+  for (const tarvek::Candidate& c : tarvek::make_factored_candidates(target)) all.push_back(c);
+  long best[kMethods];
+  for (long& b : best) b = -1;
+  for (const tarvek::Candidate& made : all) {
+    const std::optional<tarvek::Candidate> c = tarvek::with_offset(made, target);
+    if (!c || !tarvek::prove(*c, target).holds) continue;
+    const long cost = tarvek::emit_candidate(*c, target, names).instructions;
+    long& slot = best[method_of(*c)];
+    if (slot < 0 || cost < slot) slot = cost;
+  }
+  const std::optional<tarvek::SearchResult> found = tarvek::find_cheapest(target, names);
+  std::printf("%-24s %4d", name, request.bits);
+  for (const long b : best) {
+    if (b < 0) {
+      std::printf(" %8s", "-");
+    } else {
+      std::printf(" %8ld", b);
+    }
+  }
+  if (found) {
+    std::printf("  %s %d\n", kMethodNames[method_of(found->candidate)],
+                found->routine.instructions);
+  } else {
+    std::printf("  none\n");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,6 +198,31 @@ int main(int argc, char** argv) {
       ++failures;
     }
   }
+
+  // What each shape of routine would cost for the list, and what the search picks.
+  std::printf("\n%-24s %4s", "cheapest of each shape", "bits");
+  for (const char* method : kMethodNames) std::printf(" %8s", method);
+  std::printf("  search's pick\n");
+  for (const Listed& listed : kList) print_methods(listed.request, listed.name);
+
+  // Signed requests beside the unsigned routine for the same constant and width.
+  const Listed kSigned[] = {
+      {"trunc(x / 10)", {"1", "10", "trunc", 8, false, true}, 0},
+      {"trunc(x / 10)", {"1", "10", "trunc", 16, false, true}, 0},
+      {"floor(x * 0.6)", {"0.6", "", "floor", 8, false, true}, 0},
+      {"floor(x * 0.6)", {"0.6", "", "floor", 16, false, true}, 0},
+  };
+  std::printf("\n%-24s %4s %7s %9s\n", "signed (big-endian)", "bits", "signed", "unsigned");
+  for (const Listed& listed : kSigned) {
+    ExactSweepRequest unsigned_request = listed.request;
+    unsigned_request.is_signed = false;
+    const ExactCost with_sign = exact_cost(listed.request, 16, 1000);
+    const ExactCost without = exact_cost(unsigned_request, 16, 1000);
+    std::printf("%-24s %4d %7ld %9ld\n", listed.name, listed.request.bits, with_sign.instructions,
+                without.instructions);
+    if (!with_sign.made || !without.made) ++failures;
+  }
+  std::printf("\n");
 
   // The family: every constant at every width, both modes and byte orders, less the requests
   // whose result is always 0 (refused with 7, as they should be).
@@ -220,6 +297,9 @@ int main(int argc, char** argv) {
         compare_path.c_str(), before, now,
         before > 0 ? 100.0 * static_cast<double>(now - before) / static_cast<double>(before) : 0,
         both, cheaper, dearer, unmatched, baseline.size() - both);
+    // A cost search may only ever make the family's routines cheaper: a dearer routine or one
+    // the baseline had and that is no longer made is a regression.
+    if (dearer > 0 || baseline.size() != both) ++failures;
   }
   return failures == 0 ? 0 : 1;
 }

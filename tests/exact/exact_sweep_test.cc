@@ -81,6 +81,24 @@ TEST(ExactSweepTest, EnhancedRoutinesAreNeverLonger) {
   EXPECT_LT(enhanced_total * 5, midrange_total * 4);
 }
 
+TEST(ExactSweepTest, SameRequestSameRoutine) {
+  // The search carries nothing from one request to the next: generating a sample forwards and
+  // then backwards gives every request the same text both times.
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 3; i < family.size(); i += 9) sample.push_back(family[i]);
+  const auto requests = exact_requests(sample, {7, 16, 32}, false);
+  std::vector<std::string> forwards;
+  for (const ExactSweepRequest& request : requests) {
+    int refusal = 0;
+    forwards.push_back(generate_exact_block(request, refusal));
+  }
+  for (std::size_t i = requests.size(); i-- > 0;) {
+    int refusal = 0;
+    EXPECT_EQ(generate_exact_block(requests[i], refusal), forwards[i]) << describe(requests[i]);
+  }
+}
+
 class Slow : public ::testing::TestWithParam<int> {};
 
 TEST_P(Slow, EveryConstantAtThisWidth) {
