@@ -8,14 +8,16 @@
 //   core), the constant a whole number, a ratio of two small numbers or raw mantissa and
 //   exponent. What the validation still refuses (a product of no bits, names whose bytes
 //   meet) is skipped, as the page would show an error instead of a routine;
-// - an exact one (Result floor or nearest, either core), the constant a decimal text or a
-//   fraction of two integers below 2^32, sometimes with a divisor (DivideBy) of either kind. Its
-//   fraction is known here from the numbers the texts were made from, so the routine is held to
-//   floor(x * p/q) or floor(x * p/q + 1/2) computed here, and a refusal must be the one the
-//   fraction calls for: 5 above 2^31, 7 when every result is 0, 10 when p or q in lowest terms
-//   reach 2^64, 4 for names whose bytes meet; 11 (no routine proven) is allowed, and noted in the
-//   log when the fraction's parts are below 2^32.
-#include <algorithm>
+// - an exact one (Result floor, nearest or trunc, the input unsigned or signed, either core),
+//   the constant a decimal text or a fraction of two integers below 2^32, sometimes with a
+//   divisor (DivideBy) of either kind. Its fraction is known here from the numbers the texts
+//   were made from, so the routine is held to floor(x * p/q), floor(x * p/q + 1/2) or x * p/q
+//   rounded toward zero as exact_reference.h computes them, a signed result sign-extended
+//   through every output byte, on inputs that include the ends of the range, the first steps
+//   away from 0 and the ties of a nearest result. A refusal must be the one the fraction calls
+//   for: 5 above 2^31, 7 when K is at most 2^-bits or every result is 0, 10 when p or q in
+//   lowest terms reach 2^64, 4 for names whose bytes meet; 11 (no routine proven) is allowed,
+//   and noted in the log when the fraction's parts are below 2^32.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +32,7 @@
 #include "codegen/generator.h"
 #include "codegen/register.h"
 #include "exact/big_int.h"
+#include "exact_reference.h"
 #include "form/form_entry_list.h"
 #include "fuzz_support.h"
 #include "page/routine_generation.h"
@@ -208,62 +211,46 @@ UInt128 gcd(UInt128 a, UInt128 b) {
   return a;
 }
 
-int bit_length(UInt128 value) {
-  int bits = 0;
-  for (; value != 0; value >>= 1) ++bits;
-  return bits;
-}
-
-// An exact request and what it must give.
+// An exact request, as the form sends it and as the reference reads it.
 struct ExactCase {
   std::string const_text;
   std::string divide_by_text;
-  bool nearest = false;
-  int bits = 1;
   std::string acc_name;
   std::string temp_name;
   bool little_endian = false;
-  // Three inputs to run besides the edges (any bits, masked to the width), and the seed of the
-  // arbitrary starting values.
+  // Three inputs to run besides those the reference picks (any bits, masked to the width),
+  // and the seed of the arbitrary starting values.
   uint64_t inputs[3] = {};
   uint64_t seed = 0;
-  // Core=enhanced, drawn last so that an input made before the core was chosen still stands
-  // for the same mid-range request.
+  // Core=enhanced.
   bool enhanced = false;
-  // K = p/q in lowest terms. The texts' sizes keep every product below 2^128: a constant's
-  // decimal has a numerator below 2^64 * 10^6 and a denominator of at most 10^24, a divisor's
-  // decimal both below 10^9, a fraction's parts below 2^32.
-  UInt128 p = 1;
-  UInt128 q = 1;
+  // K = p/q in lowest terms, the kind of result, the input's signedness and width. The texts'
+  // sizes keep every product below 2^128: a constant's decimal has a numerator below
+  // 2^64 * 10^6 and a denominator of at most 10^24, a divisor's decimal both below 10^9, a
+  // fraction's parts below 2^32.
+  ExactAsk ask;
 };
 
-// The result for x, floor(x * p/q) or floor(x * p/q + 1/2). Requires: p < 2^64, x < 2^32.
-UInt128 expected_result(const ExactCase& c, uint64_t x) {
-  const UInt128 product = static_cast<UInt128>(x) * c.p;
-  return c.nearest ? (2 * product + c.q) / (2 * c.q) : product / c.q;
-}
-
-// The refusal the case calls for, in the order the checks are documented: the magnitude
-// (5 above 2^31, 7 at most 2^-bits), the fraction's size (10), the result (7 when every
-// result is 0), the names (4); 0 for none.
-int expected_refusal(const ExactCase& c) {
-  // K > 2^31: p > q * 2^31, compared without forming q * 2^31.
-  if ((c.p >> 31) > c.q || ((c.p >> 31) == c.q && (c.p & 0x7FFFFFFF) != 0)) return 5;
-  // K <= 2^-bits: p * 2^bits <= q.
-  if (c.p <= c.q >> c.bits) return 7;
-  if (bit_length(c.p) > 64 || bit_length(c.q) > 64) return 10;
-  if (expected_result(c, (uint64_t{1} << c.bits) - 1) == 0) return 7;
-  if (register_names_collide(c.acc_name, c.temp_name)) return 4;
-  return 0;
+std::string_view result_text(Rounding rounding) {
+  switch (rounding) {
+    case Rounding::kNearest:
+      return "nearest";
+    case Rounding::kTrunc:
+      return "trunc";
+    case Rounding::kFloor:
+      break;
+  }
+  return "floor";
 }
 
 std::string described(const ExactCase& c) {
   std::string text = "Const=" + c.const_text;
   if (!c.divide_by_text.empty()) text += " DivideBy=" + c.divide_by_text;
-  text += std::string(" Result=") + (c.nearest ? "nearest" : "floor") +
-          " Bits=" + std::to_string(c.bits) + " Acc=" + c.acc_name + " Temp=" + c.temp_name +
+  text += " Result=" + std::string(result_text(c.ask.rounding)) +
+          (c.ask.is_signed ? " Signed=1" : "") + " Bits=" + std::to_string(c.ask.bits) +
+          " Acc=" + c.acc_name + " Temp=" + c.temp_name +
           " endian=" + (c.little_endian ? "little" : "big") + (c.enhanced ? " Core=enhanced" : "") +
-          " (K = " + decimal(c.p) + "/" + decimal(c.q) + ")";
+          " (K = " + decimal(c.ask.p) + "/" + decimal(c.ask.q) + ")";
   return text;
 }
 
@@ -286,16 +273,22 @@ ExactCase exact_case(int64_t way, ByteReader& data) {
     q *= divisor.numerator;
   }
   const UInt128 common = gcd(p, q);
-  c.p = p / common;
-  c.q = q / common;
-  c.nearest = data.flag();
-  c.bits = static_cast<int>(data.in_range(1, 32));
+  c.ask.p = p / common;
+  c.ask.q = q / common;
+  c.ask.rounding = data.flag() ? Rounding::kNearest : Rounding::kFloor;
+  c.ask.bits = static_cast<int>(data.in_range(1, 32));
   c.acc_name = register_name(data);
   c.temp_name = register_name(data);
   c.little_endian = data.flag();
   for (uint64_t& x : c.inputs) x = data.take(4);
   c.seed = data.take(8);
+  // Each choice added later is drawn after all that came before it, and its zero byte keeps
+  // the earlier meaning, so an input made before the choice existed (the end of an input
+  // reads as zeros) still stands for the same request: first the core, then the signed
+  // input, then trunc in place of the rounding drawn above.
   c.enhanced = data.flag();
+  c.ask.is_signed = data.flag();
+  if (data.flag()) c.ask.rounding = Rounding::kTrunc;
   return c;
 }
 
@@ -315,6 +308,7 @@ void note_unproven(const ExactCase& c) {
 
 void run_exact(int64_t way, ByteReader& data) {
   const ExactCase c = exact_case(way, data);
+  const ExactAsk& ask = c.ask;
   static const bool show = std::getenv("TARVEK_FUZZ_SHOW") != nullptr;
   if (show) std::fprintf(stderr, "%s\n", described(c).c_str());
 
@@ -327,8 +321,9 @@ void run_exact(int64_t way, ByteReader& data) {
   };
   add("Const", c.const_text);
   if (!c.divide_by_text.empty()) add("DivideBy", c.divide_by_text);
-  add("Result", c.nearest ? "nearest" : "floor");
-  add("Bits", std::to_string(c.bits));
+  add("Result", std::string(result_text(ask.rounding)));
+  if (ask.is_signed) add("Signed", "1");
+  add("Bits", std::to_string(ask.bits));
   add("Acc", c.acc_name);
   add("Temp", c.temp_name);
   if (c.little_endian) add("endian", "little");
@@ -336,7 +331,9 @@ void run_exact(int64_t way, ByteReader& data) {
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
-  const int refusal = expected_refusal(c);
+  // The constant's refusal first, then names whose bytes meet (4), as the page checks them.
+  int refusal = constant_refusal(ask);
+  if (refusal == 0 && register_names_collide(c.acc_name, c.temp_name)) refusal = 4;
   check(checked.error_code == refusal,
         "an exact request was not answered as its fraction calls for", [&] {
           return described(c) + "\ncode " + std::to_string(checked.error_code) + ", expected " +
@@ -344,7 +341,7 @@ void run_exact(int64_t way, ByteReader& data) {
         });
   if (refusal != 0) return;
 
-  Register acc(c.acc_name, c.bits, c.little_endian);
+  Register acc(c.acc_name, ask.bits, c.little_endian);
   Register temp(c.temp_name, 0, c.little_endian);
   std::ostringstream block;
   const int unproven = generate_routine(block, checked.request, acc, temp);
@@ -352,38 +349,38 @@ void run_exact(int64_t way, ByteReader& data) {
   if (unproven != 0) {
     check(unproven == 11 && text.empty(), "an exact request was refused after its checks",
           [&] { return described(c) + "\ncode " + std::to_string(unproven) + "\n" + text; });
-    if (bit_length(c.p) <= 32 && bit_length(c.q) <= 32) note_unproven(c);
+    if (bit_length(ask.p) <= 32 && bit_length(ask.q) <= 32) note_unproven(c);
     return;
   }
 
-  const uint64_t top = (uint64_t{1} << c.bits) - 1;
-  const int result_bits = bit_length(expected_result(c, top));
   const RoutineUnderCheck routine{text,
                                   c.acc_name,
                                   c.temp_name,
                                   c.little_endian,
-                                  c.bits,
-                                  result_bits,
+                                  ask.bits,
+                                  result_width(ask),
                                   c.enhanced ? PicCore::kEnhanced : PicCore::kMidrange};
   const PrepareOutcome prepared = prepare_routine(routine);
   check(prepared.routine.has_value(), "an exact routine could not be read or run",
         [&] { return described(c) + "\n" + prepared.error + "\n" + text; });
   const std::optional<ExactPromise>& promise = prepared.routine->promise.exact;
-  check(promise && promise->numerator == c.p && promise->denominator == c.q &&
-            promise->nearest == c.nearest,
+  check(promise && promise->numerator == ask.p && promise->denominator == ask.q &&
+            promise->nearest == (ask.rounding == Rounding::kNearest) &&
+            promise->trunc == (ask.rounding == Rounding::kTrunc) &&
+            promise->is_signed == ask.is_signed,
         "an exact routine's title does not state the requested result",
         [&] { return described(c) + "\n" + text; });
 
-  std::vector<uint64_t> inputs = {0, 1, 2, top, top - 1, top / 2, top / 2 + 1};
-  inputs.insert(inputs.end(), std::begin(c.inputs), std::end(c.inputs));
-  for (uint64_t& x : inputs) x &= top;
-  std::sort(inputs.begin(), inputs.end());
-  inputs.erase(std::unique(inputs.begin(), inputs.end()), inputs.end());
-  // Each result is compared here as well, with the fraction this target made.
-  const CheckReport report =
-      check_prepared(*prepared.routine, inputs, c.seed, [&](uint64_t x, uint64_t result) {
-        check(result == expected_result(c, x), "an exact routine's result differs from x * p/q",
-              [&] { return described(c) + "\ninput " + std::to_string(x) + "\n" + text; });
+  // Each result is compared here as well, with the fraction this target made: the output
+  // bytes must hold it, a signed one sign-extended through every byte.
+  const CheckReport report = check_prepared(
+      *prepared.routine, inputs_to_run(ask, c.inputs), c.seed, [&](uint64_t x, uint64_t result) {
+        const Int128 value = exact_value(ask, input_value(ask, x));
+        check(result == output_image(ask, value), "an exact routine's result differs from x * p/q",
+              [&] {
+                return described(c) + "\ninput " + std::to_string(x) + ", result " +
+                       std::to_string(result) + "\n" + text;
+              });
       });
   check(report.passed, "an exact routine does not compute what its title promises",
         [&] { return described(c) + "\n" + report.failure + "\n" + text; });
