@@ -7,7 +7,7 @@
 // both byte orders, each from several starting states.
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <iterator>
 #include <map>
 #include <random>
 #include <regex>
@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "exact_sweep.h"
+#include "exact_tool_checks.h"
 #include "gpsim/gpsim_harness.h"
-#include "sim/pic_machine.h"
 #include "sim/pic_program.h"
 
 namespace tarvek {
@@ -50,35 +50,15 @@ const std::vector<Made>& enhanced_routines() {
   return made;
 }
 
-// The styles of a block's instruction lines: the mnemonic, the byte operands as R, the
-// literals as the shape they have (a bare digit, D'n' or D'-n'), which gpasm reads each in
-// its own way.
-std::set<std::string> line_styles(const std::string& block) {
-  static const std::regex byte(R"(\b(ACC|TEMP)[0-9]+)");
-  static const std::regex digit(R"(^(\t[a-z]+lw\t)[0-9]$)");
-  static const std::regex decimal(R"(^(\t[a-z]+lw\t)D'(-?)[0-9]+'$)");
-  std::set<std::string> styles;
-  const std::size_t code = block.find("\tendc\n");
-  std::size_t start = code == std::string::npos ? block.size() : code + 6;
-  while (start < block.size()) {
-    std::size_t end = block.find('\n', start);
-    if (end == std::string::npos) end = block.size();
-    std::string line = std::regex_replace(block.substr(start, end - start), byte, "R");
-    line = std::regex_replace(line, digit, "$1N");
-    line = std::regex_replace(line, decimal, "$1D'$2N'");
-    if (!line.empty()) styles.insert(line);
-    start = end + 1;
-  }
-  return styles;
-}
-
 TEST(ExactEnhancedToolsTest, GpasmAssemblesEveryLineStyle) {
   ASSERT_TRUE(gpsim_tools_available());
   std::set<std::string> covered;
   int assembled = 0;
   for (const Made& made : enhanced_routines()) {
     bool brings = false;
-    for (const std::string& style : line_styles(made.block)) brings |= covered.insert(style).second;
+    for (const std::string& style : exact_styles(made.block, "ACC", "TEMP")) {
+      brings |= covered.insert(style).second;
+    }
     if (!brings) continue;
     const GpsimOutcome outcome =
         assemble_with_gpasm(routine_from_block(made.block), enhanced_target());
@@ -113,52 +93,8 @@ const Step kSteps[] = {
     {"shifted copy", R"(\tlsrf\tACC[0-9]+, w\n\tmovwf\tTEMP)"},
 };
 
-// A starting state: input x (sign-extended through the input bytes when signed), arbitrary
-// other bytes, W and flags.
-GpsimInput starting_state(const PicProgram& program, const ExactSweepRequest& request, uint64_t x,
-                          std::mt19937& random) {
-  PicMachine machine(program);
-  machine.fill(random());
-  const int input_bytes = (request.bits + 7) / 8;
-  const uint64_t sign = uint64_t{1} << (request.bits - 1);
-  if (request.is_signed && (x & sign) != 0) x |= ~(2 * sign - 1);
-  machine.write_value(program.value_indexes("ACC", input_bytes, request.little_endian), x);
-  GpsimInput input;
-  for (std::size_t i = 0; i < program.byte_names.size(); ++i) {
-    input.bytes.push_back(machine.byte_at(static_cast<int>(i)));
-  }
-  input.w = static_cast<uint8_t>(random());
-  input.carry = random() & 1;
-  input.digit_carry = random() & 1;
-  input.zero = random() & 1;
-  return input;
-}
-
-// Our simulator's run from `input`, in gpsim's terms.
-GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
-  PicMachine machine(program);
-  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
-    machine.set_byte_at(static_cast<int>(i), input.bytes[i]);
-  }
-  machine.w = input.w;
-  machine.carry = input.carry;
-  machine.digit_carry = input.digit_carry;
-  machine.zero = input.zero;
-  const RunStats stats = machine.run();
-  GpsimResult result;
-  for (std::size_t i = 0; i < input.bytes.size(); ++i) {
-    result.bytes.push_back(machine.byte_at(static_cast<int>(i)));
-  }
-  result.w = machine.w;
-  result.status = machine.status();
-  result.cycles = stats.cycles;
-  result.skipped_past_end = stats.skipped_past_end;
-  return result;
-}
-
 // Two routines of each step in each byte order, every seventh routine first so that the
-// sample spreads over constants and widths, each run from six starting states (edge inputs
-// and random ones).
+// sample spreads over constants and widths, each run from the edge inputs and random ones.
 TEST(ExactEnhancedToolsTest, GpsimAgreesWithOurSimulator) {
   ASSERT_TRUE(gpsim_tools_available());
   std::vector<std::regex> patterns;
@@ -183,31 +119,9 @@ TEST(ExactEnhancedToolsTest, GpsimAgreesWithOurSimulator) {
         }
       }
       if (steps.empty()) continue;
-      const std::string what = describe(made.request) + " (" + steps + ")";
-      const ParseOutcome parsed = parse_generated_block(made.block, PicCore::kEnhanced);
-      ASSERT_TRUE(parsed.program) << what << ": " << parsed.error;
-      const uint64_t max = (uint64_t{1} << made.request.bits) - 1;
-      std::vector<GpsimInput> inputs;
-      for (const uint64_t x :
-           {uint64_t{0}, max, max / 2, max / 2 + 1, uint64_t{random()}, uint64_t{random()}}) {
-        inputs.push_back(starting_state(*parsed.program, made.request, x & max, random));
-      }
-      const GpsimOutcome theirs =
-          run_in_gpsim(routine_from_block(made.block), inputs, enhanced_target());
-      EXPECT_EQ(theirs.assembler_messages, "") << what;
-      if (!theirs.ok || theirs.results.size() != inputs.size()) {
-        ADD_FAILURE() << what << ": " << theirs.error;
-        continue;
-      }
-      for (std::size_t k = 0; k < inputs.size(); ++k) {
-        const GpsimResult ours = run_ours(*parsed.program, inputs[k]);
-        const std::string at = what + ", run " + std::to_string(k);
-        EXPECT_EQ(ours.bytes, theirs.results[k].bytes) << at;
-        EXPECT_EQ(ours.w, theirs.results[k].w) << at;
-        EXPECT_EQ(ours.status, theirs.results[k].status) << at;
-        EXPECT_EQ(ours.cycles, theirs.results[k].cycles) << at;
-        EXPECT_EQ(ours.skipped_past_end, theirs.results[k].skipped_past_end) << at;
-      }
+      expect_gpsim_agrees(made.block, made.request.bits, made.request.little_endian,
+                          made.request.is_signed, PicCore::kEnhanced,
+                          describe(made.request) + " (" + steps + ")", random);
       ++run;
     }
   }

@@ -18,6 +18,7 @@
 #include "exact/comment_block.h"
 #include "exact/search.h"
 #include "exact_sweep.h"
+#include "exact_tool_checks.h"
 #include "gpsim/crosscheck_support.h"
 #include "gpsim/gpsim_harness.h"
 #include "sim/pic_program.h"
@@ -49,25 +50,6 @@ const std::vector<FamilyRoutine>& family_routines() {
     return made;
   }();
   return routines;
-}
-
-// A literal operand written in the shape it has, whatever its value: a bare digit as "N",
-// D'12' as "D'N'", D'-12' as "D'-N'". Each shape reads differently in gpasm's default radix.
-std::string literal_shape(const std::string& style) {
-  static const std::regex digit(R"(^(\t[a-z]+lw\t)[0-9]$)");
-  static const std::regex decimal(R"(^(\t[a-z]+lw\t)D'(-?)[0-9]+'$)");
-  if (std::regex_match(style, digit)) return std::regex_replace(style, digit, "$1N");
-  return std::regex_replace(style, decimal, "$1D'$2N'");
-}
-
-// The styles of a block's instruction lines: mnemonic and operand shape.
-std::set<std::string> exact_styles(const std::string& block, const std::string& acc_name,
-                                   const std::string& temp_name) {
-  std::set<std::string> styles;
-  for (const std::string& style : line_styles(block, {acc_name, temp_name})) {
-    styles.insert(literal_shape(style));
-  }
-  return styles;
 }
 
 std::set<std::string> family_styles() {
@@ -211,42 +193,6 @@ const std::vector<std::regex>& method_patterns() {
   return patterns;
 }
 
-// Runs a routine in gpsim and on our simulator from the edges (0, 1, the largest input and
-// its neighbours) and three random inputs, each with random other bytes, W and flags, and
-// requires the same machine state after every run.
-void expect_gpsim_agrees(const std::string& block, int bits, bool little_endian, bool is_signed,
-                         const std::string& what, std::mt19937& random) {
-  const ParseOutcome parsed = parse_generated_block(block);
-  ASSERT_TRUE(parsed.program) << what << ": " << parsed.error;
-  const GpsimRoutine routine = routine_from_block(block);
-  ASSERT_EQ(routine.declared, parsed.program->byte_names) << what;
-  const uint64_t max = (uint64_t{1} << bits) - 1;
-  std::vector<GpsimInput> inputs;
-  // As bit patterns: for a signed input, 0, 1, -1, -2 and the most negative value.
-  for (const uint64_t x : {uint64_t{0}, uint64_t{1}, max, max - 1, max / 2 + 1}) {
-    inputs.push_back(
-        starting_state(*parsed.program, "ACC", bits, little_endian, x & max, random, is_signed));
-  }
-  for (int k = 0; k < 3; ++k) {
-    const uint64_t x = random() & max;
-    inputs.push_back(
-        starting_state(*parsed.program, "ACC", bits, little_endian, x, random, is_signed));
-  }
-  const GpsimOutcome theirs = run_in_gpsim(routine, inputs);
-  ASSERT_TRUE(theirs.ok) << what << ": " << theirs.error;
-  EXPECT_EQ(theirs.assembler_messages, "") << what;
-  ASSERT_EQ(theirs.results.size(), inputs.size()) << what;
-  for (std::size_t k = 0; k < inputs.size(); ++k) {
-    const GpsimResult ours = run_ours(*parsed.program, inputs[k]);
-    const std::string run = what + ", run " + std::to_string(k);
-    EXPECT_EQ(ours.bytes, theirs.results[k].bytes) << run;
-    EXPECT_EQ(ours.w, theirs.results[k].w) << run;
-    EXPECT_EQ(ours.status, theirs.results[k].status) << run;
-    EXPECT_EQ(ours.cycles, theirs.results[k].cycles) << run;
-    EXPECT_EQ(ours.skipped_past_end, theirs.results[k].skipped_past_end) << run;
-  }
-}
-
 // Two routines of each method kind in each mode and byte order, then routines that bring a
 // line style the sample lacks, until the sample holds every style of the family.
 TEST(ExactToolsTest, GpsimAgreesWithOurSimulator) {
@@ -260,8 +206,8 @@ TEST(ExactToolsTest, GpsimAgreesWithOurSimulator) {
   const auto check = [&](const FamilyRoutine& routine, const std::string& why) {
     covered.merge(exact_styles(routine.block, "ACC", "TEMP"));
     expect_gpsim_agrees(routine.block, routine.request.bits, routine.request.little_endian,
-                        routine.request.is_signed, describe(routine.request) + " (" + why + ")",
-                        random);
+                        routine.request.is_signed, PicCore::kMidrange,
+                        describe(routine.request) + " (" + why + ")", random);
     ++runs;
   };
   // Every seventh routine first, so that the sample spreads over widths and constants.
@@ -345,7 +291,7 @@ TEST(ExactToolsTest, GpsimAgreesOnTwoCorrectionSteps) {
         ASSERT_TRUE(std::regex_search(block, std::regex(R"(\tskpnc\n\tmovwf\tTEMP[0-9]+\n)")))
             << what << "\n"
             << block;
-        expect_gpsim_agrees(block, c.bits, little, false,
+        expect_gpsim_agrees(block, c.bits, little, false, PicCore::kMidrange,
                             what + ", " + describe(*candidate) + (little ? ", LE" : ", BE"),
                             random);
       }
