@@ -29,6 +29,41 @@ GpsimResult run_ours(const PicProgram& program, const GpsimInput& input) {
   return result;
 }
 
+namespace {
+
+std::string hex_byte(unsigned value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return {kHex[(value >> 4) & 15], kHex[value & 15]};
+}
+
+std::string hex_bytes(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  for (const uint8_t byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += hex_byte(byte);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string run_difference(const GpsimResult& ours, const GpsimResult& theirs) {
+  std::string text;
+  const auto differs = [&](const std::string& part, const std::string& mine,
+                           const std::string& gpsim) {
+    if (mine == gpsim) return;
+    if (!text.empty()) text += "; ";
+    text += part + " " + mine + ", gpsim " + gpsim;
+  };
+  differs("bytes", hex_bytes(ours.bytes), hex_bytes(theirs.bytes));
+  differs("W", "0x" + hex_byte(ours.w), "0x" + hex_byte(theirs.w));
+  differs("STATUS", "0x" + hex_byte(ours.status), "0x" + hex_byte(theirs.status));
+  differs("cycles", std::to_string(ours.cycles), std::to_string(theirs.cycles));
+  differs("skip past the end", ours.skipped_past_end ? "yes" : "no",
+          theirs.skipped_past_end ? "yes" : "no");
+  return text;
+}
+
 GpsimInput starting_state(const PicProgram& program, std::string_view acc_name, int input_bits,
                           bool little_endian, uint64_t x, std::mt19937& random, bool is_signed) {
   assert(input_bits >= 1 && input_bits <= 32 && x >> input_bits == 0);

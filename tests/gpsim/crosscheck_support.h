@@ -21,6 +21,11 @@ namespace tarvek {
 // Requires: input.bytes has one byte per declared name.
 GpsimResult run_ours(const PicProgram& program, const GpsimInput& input);
 
+// What differs between our run and gpsim's from the same state, one clause per differing part
+// (the bytes, W, STATUS, the cycles, a skip past the end), e.g. "W 0x12, gpsim 0x13"; empty
+// when they agree in every part.
+std::string run_difference(const GpsimResult& ours, const GpsimResult& theirs);
+
 // A state to start a routine from: arbitrary bytes, W and flags (drawn from `random`), with
 // `x` in the `input_bits`-bit input register `acc_name` in the given byte order; a signed
 // input's bit pattern is sign-extended through the input bytes, as a C integer holds it.

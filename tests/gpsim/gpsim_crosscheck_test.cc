@@ -34,11 +34,7 @@ std::vector<GpsimResult> run_gpsim(const GpsimRoutine& routine,
 }
 
 void expect_same(const GpsimResult& ours, const GpsimResult& theirs, const std::string& what) {
-  EXPECT_EQ(ours.bytes, theirs.bytes) << what;
-  EXPECT_EQ(int(ours.w), int(theirs.w)) << what;
-  EXPECT_EQ(int(ours.status), int(theirs.status)) << what;
-  EXPECT_EQ(ours.cycles, theirs.cycles) << what;
-  EXPECT_EQ(ours.skipped_past_end, theirs.skipped_past_end) << what;
+  EXPECT_EQ(run_difference(ours, theirs), "") << what;
 }
 
 // Runs the instructions on both simulators, on a mid-range part or, for the enhanced core, on
@@ -56,6 +52,27 @@ void cross_check(const std::string& name, const std::string& instructions,
     expect_same(run_ours(*parsed.program, inputs[i]), theirs[i],
                 name + ", input " + std::to_string(i));
   }
+}
+
+TEST(GpsimCrossCheck, RunDifferenceNamesEveryPartThatDiffers) {
+  const GpsimResult ours{{0x12, 0xAB}, 0x05, 0x1B, 7, false};
+  struct Case {
+    const char* name;
+    GpsimResult theirs;
+    const char* difference;
+  };
+  const Case cases[] = {
+      {"the same", ours, ""},
+      {"a byte", {{0x12, 0xAC}, 0x05, 0x1B, 7, false}, "bytes 12 AB, gpsim 12 AC"},
+      {"a byte short", {{0x12}, 0x05, 0x1B, 7, false}, "bytes 12 AB, gpsim 12"},
+      {"W and STATUS",
+       {{0x12, 0xAB}, 0x06, 0x1A, 7, false},
+       "W 0x05, gpsim 0x06; STATUS 0x1B, gpsim 0x1A"},
+      {"cycles and the skip",
+       {{0x12, 0xAB}, 0x05, 0x1B, 8, true},
+       "cycles 7, gpsim 8; skip past the end no, gpsim yes"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(run_difference(ours, c.theirs), c.difference) << c.name;
 }
 
 TEST(GpsimCrossCheck, ToolsAreInstalled) {
