@@ -4,16 +4,10 @@
 #include <cassert>
 #include <cmath>
 
+#include "form/characters.h"
+
 namespace tarvek {
 namespace {
-
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 BigInt power_of_ten(int n) {
   BigInt result = 1;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "form/characters.h"
 #include "form/multipart_reader.h"
 #include "form/urlencoded.h"
 
@@ -12,10 +13,6 @@ namespace {
 
 // Bytes asked from the input at a time while a body is read.
 constexpr std::size_t kBodyPiece = 65536;
-
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // CONTENT_LENGTH as a decimal integer: leading white space, an optional sign, digits; the
 // first other character ends it. Lengths beyond any sensible body saturate instead of

@@ -5,16 +5,10 @@
 #include <limits>
 #include <string>
 
+#include "form/characters.h"
+
 namespace tarvek {
 namespace {
-
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // Position of the first character after the leading white space.
 std::size_t skip_space(std::string_view text) {
