@@ -14,6 +14,7 @@
 // bench/exact_cost builds and runs it. Exit status 1 when a routine of the list is wrong, a
 // family request is refused, a family request costs more than the baseline or the baseline's
 // request is no longer made, or the baseline cannot be read or written; 64 on a usage error.
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -153,6 +154,41 @@ void print_methods(const ExactSweepRequest& request, const char* name) {
   }
 }
 
+// The routine `tarvek-asm --effort N` finds for an unsigned request at each level, with the
+// time its search takes: what a deeper search buys. Returns false when a level gives a dearer
+// routine than level 1 or none at all, which the levels promise never to do.
+bool print_efforts(const ExactSweepRequest& request, const char* name) {
+  const tarvek::ExactPromise k = tarvek::expected_promise(request);
+  const tarvek::Fraction constant = tarvek::Fraction::of(
+      tarvek::BigInt::from_unsigned(k.numerator), tarvek::BigInt::from_unsigned(k.denominator));
+  const tarvek::ResultTarget target = tarvek::make_target(
+      constant,
+      request.result == "nearest" ? tarvek::ResultMode::kNearest : tarvek::ResultMode::kFloor,
+      request.bits);
+  const tarvek::RoutineNames names{"ACC", "TEMP", request.little_endian};
+  std::printf("%-24s %4d", name, request.bits);
+  bool kept = true;
+  int first = -1;
+  for (int level = 1; level <= 5; ++level) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<tarvek::SearchResult> found =
+        tarvek::find_cheapest(target, names, tarvek::search_effort(level));
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (!found) {
+      std::printf(" %5s %6s", "-", "");
+      kept = false;
+      continue;
+    }
+    const int instructions = found->routine.instructions;
+    if (first < 0) first = instructions;
+    if (instructions > first) kept = false;
+    std::printf(" %5d %4.0fms", instructions, ms);
+  }
+  std::printf("\n");
+  return kept;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,6 +240,18 @@ int main(int argc, char** argv) {
   for (const char* method : kMethodNames) std::printf(" %8s", method);
   std::printf("  search's pick\n");
   for (const Listed& listed : kList) print_methods(listed.request, listed.name);
+
+  // What the deeper searches of tarvek-asm --effort find for the list.
+  std::printf("\n%-24s %4s", "effort (tarvek-asm)", "bits");
+  for (int level = 1; level <= 5; ++level) std::printf(" %12d", level);
+  std::printf("\n");
+  for (const Listed& listed : kList) {
+    if (!print_efforts(listed.request, listed.name)) {
+      std::fprintf(stderr, "%s: a deeper search found a dearer routine, or none\n",
+                   describe(listed.request).c_str());
+      ++failures;
+    }
+  }
 
   // Signed requests beside the unsigned routine for the same constant and width.
   const Listed kSigned[] = {
