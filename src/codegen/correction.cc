@@ -39,8 +39,9 @@ void multiply_byte(CodeWriter& writer, Register& target, Register& source, int s
 }
 
 // target -= source * m modulo 256, by the bits of m from the bottom: W holds source * 2^j,
-// subtracted where bit j is set, and doubled through the scratch byte (movwf, addwf into W)
-// between the set bits.
+// subtracted where bit j is set, and doubled between the set bits: the first time by adding
+// the source byte itself, which W then still equals, later through the scratch byte (movwf,
+// addwf into W).
 void subtract_multiple(CodeWriter& writer, Register& target, Register& source, int source_byte,
                        Register& scratch, int m) {
   assert(m >= 1 && m <= 255);
@@ -48,7 +49,10 @@ void subtract_multiple(CodeWriter& writer, Register& target, Register& source, i
   const int top = 31 - __builtin_clz(static_cast<unsigned>(m));
   for (int bit = 0; bit <= top; ++bit) {
     if (((m >> bit) & 1) != 0) writer.subwf_f(target, 0);
-    if (bit < top) {
+    if (bit == top) break;
+    if (bit == 0) {
+      writer.addwf_w(source, source_byte);
+    } else {
       writer.movwf(scratch, 0);
       writer.addwf_w(scratch, 0);
     }

@@ -1,8 +1,48 @@
 #include "codegen/shifted_copy.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tarvek {
+namespace {
+
+// dst := the bytes of src from `skipped` + 1 up, shifted left by `rise` bits, the bits entering
+// from below taken from src's byte `skipped` (from the low end), which is src >> (8 (skipped +
+// 1) - rise). The byte past dst's value bytes holds src's byte on its way up; bits shifted in
+// below it are never shifted far enough to reach dst, and dst's top bits end zero because
+// src's bits above its width are.
+void copy_rising(CodeWriter& writer, Register& dst, Register& src, int skipped, int rise,
+                 int width) {
+  const int source_bytes = src.value_bytes();
+  const int count = (width + 7) / 8;
+  dst.set_width(width, 8 * count - width);
+  dst.bytes = std::max(dst.bytes, count + 1);
+  // The scratch byte is dst's byte `count`, past its value bytes in either byte order.
+  const int low = count;
+  // C now changes: whatever the writer knew of it is gone.
+  writer.set_carry_known(false, src);
+  writer.set_carry_overflow(false, src);
+  writer.rlf_w(src, byte_from_low(src, source_bytes, skipped));
+  writer.movwf(dst, low);
+  for (int j = 0; j < count; ++j) {
+    const int from = skipped + 1 + j;
+    const int to = byte_from_low(dst, count, j);
+    if (from < source_bytes) {
+      writer.rlf_w(src, byte_from_low(src, source_bytes, from));
+      writer.movwf(dst, to);
+    } else {
+      writer.clrf(dst, to);
+      writer.rlf_f(dst, to);
+    }
+  }
+  for (int pass = 1; pass < rise; ++pass) {
+    writer.rlf_f(dst, low);
+    for (int j = 0; j < count; ++j) writer.rlf_f(dst, byte_from_low(dst, count, j));
+  }
+}
+
+}  // namespace
+
 const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Register& src, int k) {
   assert(!src.is_signed && k >= 1);
   writer.clear_text();
@@ -17,6 +57,19 @@ const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Registe
   // works on every source byte above the skipped ones, which all hold bits until the last
   // pass has moved them down.
   const int working = bits == 0 || bits == 4 ? (width + 7) / 8 : source_bytes - skipped;
+  // A shift by 8 - L bits is also a shift left by L of the bytes one place up, the low bits
+  // coming from the byte below through a scratch byte: fewer passes for a shift by five or
+  // more (no clrc either). Each way's instructions, from its passes, decide.
+  const int needed = (width + 7) / 8;
+  const int rise = 8 - bits;
+  const int clear = writer.enhanced() ? 0 : 1;
+  const bool by_rising = bits != 0 && bits != 4 && width > 0 &&
+                         2 + 2 * needed + (rise - 1) * (1 + needed) <
+                             clear + 2 * working + (bits - 1) * (clear + working);
+  if (by_rising) {
+    copy_rising(writer, dst, src, skipped, rise, width);
+    return writer.text;
+  }
   dst.set_width(width, width == 0 ? 0 : 8 * working - width);
   if (width == 0) return writer.text;
   const int count = dst.value_bytes();

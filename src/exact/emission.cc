@@ -69,8 +69,15 @@ std::string add_corrections(CodeWriter& writer, const Candidate& c, const Result
   Register scratch(temp.name, 0, temp.little_endian);
   scratch.set_width(8, 0);
   scratch.base = temp_bytes++;
-  code += correct_quotient(writer, acc, result_bytes, remainder, scratch, step);
-  return code;
+  const std::string correction =
+      correct_quotient(writer, acc, result_bytes, remainder, scratch, step);
+  // A divisor of two bits is doubled without the scratch byte: it is then not declared.
+  const std::string name = temp.name + std::to_string(scratch.base);
+  if (correction.find("\t" + name + "\n") == std::string::npos &&
+      correction.find("\t" + name + ",") == std::string::npos) {
+    --temp_bytes;
+  }
+  return code + correction;
 }
 
 std::string byte_lines(const std::string& name, int count) {

@@ -6,7 +6,7 @@
 #include "codegen/code_writer.h"
 #include "codegen/register.h"
 #include "codegen/signed_steps.h"
-#include "exact/undone_moves.h"
+#include "exact/routine_cleanup.h"
 
 namespace tarvek {
 namespace {
@@ -69,7 +69,7 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   }
   // The generators' byte moves are undone only once the whole routine is known: what reads W
   // or Z afterwards decides whether a move may go.
-  routine.code = drop_undone_moves(routine.code);
+  routine.code = drop_unread_scratch_stores(drop_undone_moves(routine.code), names.temp);
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
   routine.instructions = lines(routine.code);

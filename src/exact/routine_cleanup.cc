@@ -1,5 +1,6 @@
-#include "exact/undone_moves.h"
+#include "exact/routine_cleanup.h"
 
+#include <cctype>
 #include <cstddef>
 #include <map>
 #include <set>
@@ -159,12 +160,53 @@ bool reduce(const std::vector<Line>& lines, std::size_t begin, std::size_t end,
   return true;
 }
 
-}  // namespace
-
-std::string drop_undone_moves(const std::string& code) {
+std::vector<Line> parse_lines(const std::string& code) {
   std::vector<Line> lines;
   std::istringstream in(code);
   for (std::string text; std::getline(in, text);) lines.push_back(parse(text + "\n"));
+  return lines;
+}
+
+bool is_scratch_byte(const std::string& file, const std::string& scratch) {
+  if (file.size() <= scratch.size() || file.compare(0, scratch.size(), scratch) != 0) {
+    return false;
+  }
+  for (std::size_t i = scratch.size(); i < file.size(); ++i) {
+    if (std::isdigit(static_cast<unsigned char>(file[i])) == 0) return false;
+  }
+  return true;
+}
+
+// Whether the byte `file` is read from line `from` on before a write that always runs.
+bool read_later(const std::vector<Line>& lines, std::size_t from, const std::string& file) {
+  for (std::size_t i = from; i < lines.size(); ++i) {
+    if (lines[i].file != file) continue;
+    const bool only_writes = lines[i].mnemonic == "movwf" || lines[i].mnemonic == "clrf";
+    if (!only_writes) return true;
+    if (!is_skip(lines[i - 1])) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string drop_unread_scratch_stores(const std::string& code, const std::string& scratch) {
+  const std::vector<Line> lines = parse_lines(code);
+  std::string result;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Line& line = lines[i];
+    const bool guarded = i > 0 && is_skip(lines[i - 1]);
+    if (!guarded && line.mnemonic == "movwf" && is_scratch_byte(line.file, scratch) &&
+        !read_later(lines, i + 1, line.file)) {
+      continue;
+    }
+    result += line.text;
+  }
+  return result;
+}
+
+std::string drop_undone_moves(const std::string& code) {
+  const std::vector<Line> lines = parse_lines(code);
 
   std::vector<Line> out;
   std::size_t i = 0;

@@ -1,4 +1,4 @@
-#include "exact/undone_moves.h"
+#include "exact/routine_cleanup.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ struct Case {
   std::string expected;
 };
 
-TEST(UndoneMovesTest, KeepsOnlyTheClearsOfAStretchThatUndoesItself) {
+TEST(RoutineCleanupTest, KeepsOnlyTheClearsOfAStretchThatUndoesItself) {
   const std::string shift = "\tclrc\n\trrf\tACC0, f\n\trrf\tACC1, f\n";
   const Case kCases[] = {
       {"a byte moved down and back up: only the clear stays",
@@ -49,6 +49,28 @@ TEST(UndoneMovesTest, KeepsOnlyTheClearsOfAStretchThatUndoesItself) {
        "\tskpc\n\tmovf\tACC1, w\n\tmovwf\tACC0\n\tmovwf\tACC1\n\tclrf\tACC0\n"},
   };
   for (const Case& c : kCases) EXPECT_EQ(drop_undone_moves(c.code), c.expected) << c.what;
+}
+
+TEST(RoutineCleanupTest, DropsOnlyScratchStoresNothingReads) {
+  const Case kCases[] = {
+      {"never read again: gone", "\tswapf\tACC0, w\n\tmovwf\tTEMP0\n\taddwf\tACC1, f\n",
+       "\tswapf\tACC0, w\n\taddwf\tACC1, f\n"},
+      {"written again before any read: gone",
+       "\tmovwf\tTEMP1\n\tmovlw\t1\n\tmovwf\tTEMP1\n\tsubwf\tTEMP1, w\n",
+       "\tmovlw\t1\n\tmovwf\tTEMP1\n\tsubwf\tTEMP1, w\n"},
+      {"read later: kept", "\tmovwf\tTEMP0\n\tmovlw\t1\n\taddwf\tTEMP0, w\n",
+       "\tmovwf\tTEMP0\n\tmovlw\t1\n\taddwf\tTEMP0, w\n"},
+      {"written again only behind a skip, then read: kept",
+       "\tmovwf\tTEMP0\n\tskpnc\n\tmovwf\tTEMP0\n\tincf\tTEMP0, w\n",
+       "\tmovwf\tTEMP0\n\tskpnc\n\tmovwf\tTEMP0\n\tincf\tTEMP0, w\n"},
+      {"behind a skip itself: kept, so the skip skips what it did",
+       "\tskpnc\n\tmovwf\tTEMP0\n\tincf\tACC0, f\n", "\tskpnc\n\tmovwf\tTEMP0\n\tincf\tACC0, f\n"},
+      {"an output byte or another register that only starts alike: kept",
+       "\tmovwf\tACC0\n\tmovwf\tTEMPX0\n", "\tmovwf\tACC0\n\tmovwf\tTEMPX0\n"},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(drop_unread_scratch_stores(c.code, "TEMP"), c.expected) << c.what;
+  }
 }
 
 }  // namespace

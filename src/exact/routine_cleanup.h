@@ -1,0 +1,29 @@
+// Cleans up a finished exact routine. The generators each leave a value where their own
+// conventions put it and store what a later step might read; only the whole routine shows
+// which of those instructions do nothing for the result. Both passes keep every byte the
+// Output line names, C and DC exactly as they were, and never touch an instruction behind a
+// skip or change what a skip skips; what W and Z end as is not part of the routine's promise,
+// so they may differ where nothing reads them afterwards.
+#ifndef TARVEK_EXACT_ROUTINE_CLEANUP_H
+#define TARVEK_EXACT_ROUTINE_CLEANUP_H
+
+#include <string>
+
+namespace tarvek {
+
+// Drops the byte moves a routine undoes: a stretch of plain moves (movf into W, movwf,
+// clrf) that leaves every byte it writes either as it was or cleared keeps only its clears
+// (a big-endian right shift moves a value down to byte 0 when its top bytes empty, and the
+// output fit moves it back up), where W, and Z unless the clears leave it as it was, are
+// written again before anything reads them.
+// `code`: instruction lines "\tmnemonic\toperands\n", ending where the routine ends.
+std::string drop_undone_moves(const std::string& code);
+
+// Drops each movwf into a byte of the scratch register `scratch` (named scratch + its byte
+// number) that nothing reads before the byte is written again or the routine ends: the
+// scratch register is not part of the result.
+std::string drop_unread_scratch_stores(const std::string& code, const std::string& scratch);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_EXACT_ROUTINE_CLEANUP_H
