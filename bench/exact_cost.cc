@@ -25,6 +25,7 @@
 #include <tuple>
 #include <vector>
 
+#include "exact/form_emission.h"
 #include "exact/search.h"
 #include "exact_sweep.h"
 #include "routine_runner.h"
@@ -161,18 +162,18 @@ bool print_efforts(const ExactSweepRequest& request, const char* name) {
   const tarvek::ExactPromise k = tarvek::expected_promise(request);
   const tarvek::Fraction constant = tarvek::Fraction::of(
       tarvek::BigInt::from_unsigned(k.numerator), tarvek::BigInt::from_unsigned(k.denominator));
-  const tarvek::ResultTarget target = tarvek::make_target(
+  const tarvek::ExactSpec spec = tarvek::make_spec(
       constant,
       request.result == "nearest" ? tarvek::ResultMode::kNearest : tarvek::ResultMode::kFloor,
-      request.bits);
+      request.bits, false);
   const tarvek::RoutineNames names{"ACC", "TEMP", request.little_endian};
   std::printf("%-24s %4d", name, request.bits);
   bool kept = true;
   int first = -1;
   for (int level = 1; level <= 5; ++level) {
     const auto start = std::chrono::steady_clock::now();
-    const std::optional<tarvek::SearchResult> found =
-        tarvek::find_cheapest(target, names, tarvek::search_effort(level));
+    const std::optional<tarvek::SpecResult> found =
+        tarvek::find_cheapest_routine(spec, names, tarvek::search_effort(level));
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (!found) {

@@ -165,6 +165,9 @@ const std::string& CodeWriter::andlw(int literal) {
 const std::string& CodeWriter::iorlw(int literal) {
   return emit_literal("iorlw", literal);
 }
+const std::string& CodeWriter::addlw(int literal) {
+  return emit_literal("addlw", literal);
+}
 
 const std::string& CodeWriter::clrf(Register& reg, int byte) {
   return emit("clrf", reg, byte, "", WEffect::kForgetIfSame, false);

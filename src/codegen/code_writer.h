@@ -60,6 +60,8 @@ class CodeWriter {
   const std::string& movlw(int literal);
   const std::string& andlw(int literal);
   const std::string& iorlw(int literal);
+  // W += literal (modulo 256); sets C, DC and Z as addwf does.
+  const std::string& addlw(int literal);
   const std::string& clrf(Register& reg, int byte);
   const std::string& swapf_w(Register& reg, int byte);
   const std::string& swapf_f(Register& reg, int byte);

@@ -41,15 +41,23 @@ void multiply_byte(CodeWriter& writer, Register& target, Register& source, int s
 // target -= source * m modulo 256, by the bits of m from the bottom: W holds source * 2^j,
 // subtracted where bit j is set, and doubled between the set bits: the first time by adding
 // the source byte itself, which W then still equals, later through the scratch byte (movwf,
-// addwf into W).
+// addwf into W). With `last_into_w` the last subtraction leaves the difference in W instead
+// of target.
 void subtract_multiple(CodeWriter& writer, Register& target, Register& source, int source_byte,
-                       Register& scratch, int m) {
+                       Register& scratch, int m, bool last_into_w) {
   assert(m >= 1 && m <= 255);
   writer.movf_w(source, source_byte);
   const int top = 31 - __builtin_clz(static_cast<unsigned>(m));
   for (int bit = 0; bit <= top; ++bit) {
+    if (bit == top) {
+      if (last_into_w) {
+        writer.subwf_w(target, 0);
+      } else {
+        writer.subwf_f(target, 0);
+      }
+      break;
+    }
     if (((m >> bit) & 1) != 0) writer.subwf_f(target, 0);
-    if (bit == top) break;
     if (bit == 0) {
       writer.addwf_w(source, source_byte);
     } else {
@@ -105,18 +113,28 @@ const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int 
   // r -= d (q mod 256). For d of L bits, P of them set, doubling W through the scratch byte
   // takes 2 L + P - 1 instructions; the enhanced core's lslf doubles the scratch byte in place,
   // so the product made there and subtracted once takes L + P + 2, fewer from four bits on.
+  // A single step needs r only in W: adding 256 - d to it then sets C exactly when r >= d.
+  const bool single = step.steps == 1;
   if (writer.enhanced() && step.d >= 8) {
     multiply_byte(writer, *spare, quotient, low, step.d);
     writer.movf_w(*spare, 0);
-    writer.subwf_f(*r, 0);
+    if (single) {
+      writer.subwf_w(*r, 0);
+    } else {
+      writer.subwf_f(*r, 0);
+    }
   } else {
-    subtract_multiple(writer, *r, quotient, low, *spare, step.d);
+    subtract_multiple(writer, *r, quotient, low, *spare, step.d, single);
   }
 
   for (int i = 0; i < step.steps; ++i) {
     // C = (r >= d); the difference stays in W.
-    writer.movlw(step.d);
-    writer.subwf_w(*r, 0);
+    if (single) {
+      writer.addlw(256 - step.d);
+    } else {
+      writer.movlw(step.d);
+      writer.subwf_w(*r, 0);
+    }
     if (i + 1 < step.steps) {
       writer.skpnc();
       writer.movwf_skippable(*r, 0);

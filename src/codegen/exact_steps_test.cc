@@ -333,8 +333,8 @@ TEST(ExactStepsTest, EnhancedListings) {
          return written(w, correct_quotient(w, q, 2, r, t, CorrectionStep{3, 0, 10, 1}), q);
        },
        "movf R0, w; movwf T0; lslf T0, f; addwf T0, f; movf A1, w; movwf R0; lslf R0, f; "
-       "lslf R0, f; addwf R0, f; lslf R0, f; movf R0, w; subwf T0, f; movlw D'10'; "
-       "subwf T0, w; movlw 0; addwfc A1, f; addwfc A0, f"},
+       "lslf R0, f; addwf R0, f; lslf R0, f; movf R0, w; subwf T0, w; addlw D'-10'; "
+       "movlw 0; addwfc A1, f; addwfc A0, f"},
       {"shifted copy, big-endian, 16 bits >> 2",
        [&](CodeWriter& w) {
          Register src = reg(16, false);

@@ -107,10 +107,26 @@ void add_carry(CodeWriter& writer, Register& reg) {
 // but taken from the last bit the guard shift drops, which a right shift by one leaves in C:
 // floor((v + 2^(g-1)) / 2^g) is floor(v / 2^g) plus bit g - 1 of v. Nullopt when that tail
 // does not apply.
+// How far right a walk that only shifts moves the input: M = 2^p over 2^f, no input shift, a
+// shift by f - p >= 1. 0 for any other walk.
+int head_shift(const Candidate& c) {
+  const int p = c.multiplier.bit_length() - 1;
+  if (c.input_shift != 0 || c.multiplier.trailing_zeros() != p) return 0;
+  return std::max(0, c.shift - c.guard - p);
+}
+
 std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTarget& target,
                                              const RoutineNames& names, int output_bytes,
-                                             bool round_by_carry) {
+                                             bool round_by_carry, bool copy_before_walk) {
   if (round_by_carry && (c.guard < 1 || c.guard > 64 || c.offset != uint64_t{1} << (c.guard - 1))) {
+    return std::nullopt;
+  }
+  // With `copy_before_walk`, a walk that only shifts x right by s has the first factor's copy,
+  // v >> k = x >> (s + k), read from the input before it is shifted: by whole bytes or a nibble
+  // that copy can be cheaper than the one from v.
+  const int s = head_shift(c);
+  if (copy_before_walk &&
+      (s == 0 || c.factors.empty() || c.factors[0] <= 0 || s + c.factors[0] >= target.input_bits)) {
     return std::nullopt;
   }
   Register acc(names.acc, target.input_bits, names.little_endian);
@@ -128,6 +144,9 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   const auto [walk_high, walk_bits] = bits_of(walk_bound(chain, c.factors, target.max_input));
   // The walk's input shifted left first, exactly, when the candidate asks for it.
   std::string code;
+  // A walk that only shifts uses no temporary bytes: the early copy takes the first ones.
+  Register shifted(names.temp, 0, names.little_endian);
+  if (copy_before_walk) code += copy_shifted_right(writer, shifted, acc, s + c.factors[0]);
   if (chain.input_shift > 0) code += shift_left(writer, acc, chain.input_shift);
   // No flush inside the walk: a carry it leaves pending stays in C for the next step to take
   // in (a right shift does so for free), and whatever comes next stores it if it must.
@@ -137,7 +156,8 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   // the walk's, so that the walk's copy of the input stays for a correction step to read.
   // (A copy nothing read was dropped: those bytes are free.)
   const int walk_temp_bytes = temp.used ? temp.bytes : 0;
-  Register shifted(names.temp, 0, names.little_endian);
+  // The early copy took temp's first bytes: a walk that used them too is not for it.
+  if (copy_before_walk && walk_temp_bytes != 0) return std::nullopt;
   shifted.base = walk_temp_bytes;
   for (std::size_t i = 0; i < c.factors.size(); ++i) {
     const int k = c.factors[i];
@@ -158,7 +178,11 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
       narrow(writer, acc, bits_after);
       continue;
     }
-    if (k > 0) {
+    if (copy_before_walk && i == 0) {
+      // The copy is made; a carry the walk left pending is stored before the addition.
+      writer.clear_text();
+      code += writer.flush_carry();
+    } else if (k > 0) {
       code += copy_shifted_right(writer, shifted, acc, k);
     } else {
       code += shifted.copy_from(writer, acc);
@@ -230,11 +254,17 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
 
 EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
                               const RoutineNames& names, int output_bytes) {
-  EmittedRoutine routine = *emit_with_tail(c, target, names, output_bytes, false);
-  // The same computation with the offset taken from the carry, when it applies and is
-  // shorter.
-  std::optional<EmittedRoutine> rounded = emit_with_tail(c, target, names, output_bytes, true);
-  if (rounded && rounded->instructions < routine.instructions) return std::move(*rounded);
+  EmittedRoutine routine = *emit_with_tail(c, target, names, output_bytes, false, false);
+  // The same computation with the offset taken from the carry, or with the first factor's
+  // copy made before the walk, when those apply and are shorter.
+  for (const bool round_by_carry : {false, true}) {
+    for (const bool copy_before_walk : {false, true}) {
+      if (!round_by_carry && !copy_before_walk) continue;
+      std::optional<EmittedRoutine> other =
+          emit_with_tail(c, target, names, output_bytes, round_by_carry, copy_before_walk);
+      if (other && other->instructions < routine.instructions) routine = std::move(*other);
+    }
+  }
   return routine;
 }
 

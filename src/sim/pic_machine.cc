@@ -30,6 +30,7 @@ constexpr bool has_file_operand(PicOp op) {
     case PicOp::kMovlw:
     case PicOp::kAndlw:
     case PicOp::kIorlw:
+    case PicOp::kAddlw:
     case PicOp::kXorwfStatus:
     case PicOp::kXorwfStatusW:
     case PicOp::kMovwfStatus:
@@ -166,6 +167,14 @@ RunStats PicMachine::run() {
         w |= k;
         zero = w == 0;
         break;
+      case PicOp::kAddlw: {
+        const unsigned sum = unsigned{w} + k;
+        digit_carry = (w & 0x0F) + (k & 0x0F) > 0x0F;
+        carry = sum > 0xFF;
+        zero = (sum & 0xFF) == 0;
+        w = static_cast<uint8_t>(sum);
+        break;
+      }
       case PicOp::kClrf:
         f = 0;
         zero = true;

@@ -38,6 +38,9 @@ TEST(PicMachine, EachInstructionGivesTheDocumentedResultAndFlags) {
       {"movlw no flags", "\tmovlw\t0", 0x01, 0x12, 1, 0, 0x01, 0x00, 1, 0, 0},
       {"movlw -16", "\tmovlw\tD'-16'", 0x01, 0x12, 0, 1, 0x01, 0xF0, 0, 1, 0},
       {"andlw", "\tandlw\tD'15'", 0x00, 0xA7, 1, 1, 0x00, 0x07, 1, 0, 0},
+      {"addlw carries out", "\taddlw\tD'-7'", 0x00, 0x09, 0, 1, 0x00, 0x02, 1, 0, 0},
+      {"addlw no carry", "\taddlw\tD'-7'", 0x00, 0x06, 1, 1, 0x00, 0xFF, 0, 0, 0},
+      {"addlw wraps to zero", "\taddlw\tD'-7'", 0x00, 0x07, 0, 0, 0x00, 0x00, 1, 1, 0},
       {"andlw zero", "\tandlw\tD'-16'", 0x00, 0x0F, 0, 0, 0x00, 0x00, 0, 1, 0},
       {"iorlw", "\tiorlw\tD'16'", 0x00, 0x00, 0, 1, 0x00, 0x10, 0, 0, 0},
       {"iorlw zero", "\tiorlw\t0", 0x00, 0x00, 1, 0, 0x00, 0x00, 1, 1, 0},
@@ -132,6 +135,15 @@ TEST(PicMachine, DigitCarryOfAddAndSubtract) {
   m.set_byte("F0", 0x0E);
   m.run();
   EXPECT_FALSE(m.digit_carry);
+
+  const PicProgram add_literal = parse_or_die("\taddlw\tD'9'\n", {});
+  PicMachine literal(add_literal);
+  literal.w = 0x07;
+  literal.run();
+  EXPECT_TRUE(literal.digit_carry);
+  literal.w = 0x06;
+  literal.run();
+  EXPECT_FALSE(literal.digit_carry);
 
   const PicProgram sub = parse_or_die("\tsubwf\tF0, f\n", {"F0"});
   PicMachine s(sub);

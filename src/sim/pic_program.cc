@@ -29,6 +29,7 @@ constexpr std::array kMnemonics = {
     Mnemonic{"movlw", OperandKind::kLiteral, PicOp::kMovlw, PicOp::kMovlw},
     Mnemonic{"andlw", OperandKind::kLiteral, PicOp::kAndlw, PicOp::kAndlw},
     Mnemonic{"iorlw", OperandKind::kLiteral, PicOp::kIorlw, PicOp::kIorlw},
+    Mnemonic{"addlw", OperandKind::kLiteral, PicOp::kAddlw, PicOp::kAddlw},
     Mnemonic{"clrf", OperandKind::kFile, PicOp::kClrf, PicOp::kClrf},
     Mnemonic{"swapf", OperandKind::kFileDest, PicOp::kSwapfW, PicOp::kSwapfF},
     Mnemonic{"btfsc", OperandKind::kFileBit, PicOp::kBtfsc, PicOp::kBtfsc},

@@ -46,6 +46,7 @@ enum class PicOp : uint8_t {
   kMovlw,
   kAndlw,
   kIorlw,
+  kAddlw,
   kClrf,
   kSwapfW,
   kSwapfF,

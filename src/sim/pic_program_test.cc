@@ -31,6 +31,7 @@ TEST(ParseInstructions, AcceptsEveryInstructionForm) {
       {"movlw 0", "\tmovlw\t0", PicOp::kMovlw, 0, 0},
       {"andlw 15", "\tandlw\tD'15'", PicOp::kAndlw, 0x0F, 0},
       {"iorlw 16", "\tiorlw\tD'16'", PicOp::kIorlw, 0x10, 0},
+      {"addlw -7", "\taddlw\tD'-7'", PicOp::kAddlw, 0xF9, 0},
       {"clrf", "\tclrf\tACC0", PicOp::kClrf, 0, 0},
       {"swapf w", "\tswapf\tACC1, w", PicOp::kSwapfW, 1, 0},
       {"swapf f", "\tswapf\tACC1, f", PicOp::kSwapfF, 1, 0},
