@@ -87,8 +87,9 @@ const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Registe
     }
   } else if (bits == 4) {
     // Low nibble of each byte from the high nibble of its source byte, high nibble from the
-    // low nibble of the byte above.
-    for (int j = 0; j < count; ++j) {
+    // low nibble of the byte above. The low byte comes last, so that what adds the copy next
+    // may find its value still in W.
+    for (int j = count - 1; j >= 0; --j) {
       writer.swapf_w(src, source(j, 0));
       writer.andlw(0x0F);
       writer.movwf(dst, target(j));

@@ -69,7 +69,8 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   }
   // The generators' byte moves are undone only once the whole routine is known: what reads W
   // or Z afterwards decides whether a move may go.
-  routine.code = drop_unread_scratch_stores(drop_undone_moves(routine.code), names.temp);
+  routine.code = keep_scratch_results_in_w(
+      drop_unread_scratch_stores(drop_undone_moves(routine.code), names.temp), names.temp);
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
   routine.instructions = lines(routine.code);

@@ -188,7 +188,84 @@ bool read_later(const std::vector<Line>& lines, std::size_t from, const std::str
   return false;
 }
 
+// File operations that can leave their result in W instead, with the same flags.
+bool has_w_form(const Line& line) {
+  static const std::set<std::string> kForms = {
+      "addwf", "subwf", "andwf", "iorwf", "xorwf", "addwfc", "subwfb", "swapf",
+      "rrf",   "rlf",   "comf",  "incf",  "decf",  "lslf",   "lsrf",   "asrf"};
+  return kForms.count(line.mnemonic) != 0 && !line.to_w;
+}
+
+// Whether Z is written before anything reads it, from line `from` on, the lines marked gone
+// left out.
+bool z_dead_after(const std::vector<Line>& lines, const std::vector<bool>& gone, std::size_t from) {
+  for (std::size_t i = from; i < lines.size(); ++i) {
+    if (gone[i]) continue;
+    const Effect e = effect_of(lines[i]);
+    if (e.reads_z) return false;
+    if (e.writes_z && !is_skip(lines[i - 1])) return true;
+  }
+  return true;
+}
+
+// Whether the byte `file` is read from line `from` on before a write that always runs, the
+// lines marked gone left out.
+bool read_after(const std::vector<Line>& lines, const std::vector<bool>& gone, std::size_t from,
+                const std::string& file) {
+  for (std::size_t i = from; i < lines.size(); ++i) {
+    if (gone[i] || lines[i].file != file) continue;
+    const bool only_writes = lines[i].mnemonic == "movwf" || lines[i].mnemonic == "clrf";
+    if (!only_writes) return true;
+    if (!is_skip(lines[i - 1])) return false;
+  }
+  return false;
+}
+
 }  // namespace
+
+std::string keep_scratch_results_in_w(const std::string& code, const std::string& scratch) {
+  std::vector<Line> lines = parse_lines(code);
+  std::vector<bool> gone(lines.size(), false);
+  for (std::size_t j = 1; j < lines.size(); ++j) {
+    const Line& load = lines[j];
+    if (load.mnemonic != "movf" || !load.to_w || !is_scratch_byte(load.file, scratch) ||
+        is_skip(lines[j - 1])) {
+      continue;
+    }
+    // The instruction that last wrote the byte, with nothing between that touches W, the
+    // byte or a skip.
+    bool z_between = false;
+    std::size_t i = j;
+    bool found = false;
+    while (i-- > 0) {
+      if (gone[i]) continue;
+      const Line& line = lines[i];
+      if (is_skip(line)) break;
+      if (line.file == load.file) {
+        found = has_w_form(line) && (i == 0 || !is_skip(lines[i - 1]));
+        break;
+      }
+      const Effect e = effect_of(line);
+      if (e.reads_w || e.writes_w) break;
+      z_between = z_between || e.writes_z;
+    }
+    if (!found || read_after(lines, gone, j + 1, load.file)) continue;
+    // The load set Z from the value; the operation itself sets it the same way only if it
+    // sets Z at all and nothing between changed it.
+    if ((z_between || !effect_of(lines[i]).writes_z) && !z_dead_after(lines, gone, j + 1)) {
+      continue;
+    }
+    Line& result = lines[i];
+    result.to_w = true;
+    result.text = "\t" + result.mnemonic + "\t" + result.file + ", w\n";
+    gone[j] = true;
+  }
+  std::string out;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (!gone[k]) out += lines[k].text;
+  }
+  return out;
+}
 
 std::string drop_unread_scratch_stores(const std::string& code, const std::string& scratch) {
   const std::vector<Line> lines = parse_lines(code);

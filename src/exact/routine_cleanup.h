@@ -24,6 +24,12 @@ std::string drop_undone_moves(const std::string& code);
 // scratch register is not part of the result.
 std::string drop_unread_scratch_stores(const std::string& code, const std::string& scratch);
 
+// Leaves an operation's result in W instead of a scratch byte when the next thing done with
+// it is loading it into W: "iorwf TEMP1, f ... movf TEMP1, w" becomes "iorwf TEMP1, w ...",
+// where nothing between touches W or the byte or skips, the byte is not read afterwards, and
+// Z ends as it did or is not read before it is written.
+std::string keep_scratch_results_in_w(const std::string& code, const std::string& scratch);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_EXACT_ROUTINE_CLEANUP_H

@@ -73,5 +73,31 @@ TEST(RoutineCleanupTest, DropsOnlyScratchStoresNothingReads) {
   }
 }
 
+TEST(RoutineCleanupTest, KeepsAScratchResultInWWhereNothingElseNeedsIt) {
+  const Case kCases[] = {
+      {"result loaded after shifts that leave W and the byte alone: kept in W",
+       "\tiorwf\tTEMP1, f\n\tclrc\n\trrf\tACC0, f\n\tmovf\tTEMP1, w\n\taddwf\tACC1, f\n",
+       "\tiorwf\tTEMP1, w\n\tclrc\n\trrf\tACC0, f\n\taddwf\tACC1, f\n"},
+      {"the carry chain goes on through another byte: still the same",
+       "\trlf\tTEMP1, f\n\trlf\tTEMP0, f\n\tmovf\tTEMP1, w\n",
+       "\trlf\tTEMP1, w\n\trlf\tTEMP0, f\n"},
+      {"W read between: kept", "\tiorwf\tTEMP1, f\n\tmovwf\tACC2\n\tmovf\tTEMP1, w\n",
+       "\tiorwf\tTEMP1, f\n\tmovwf\tACC2\n\tmovf\tTEMP1, w\n"},
+      {"the byte read again later: kept",
+       "\taddwf\tTEMP0, f\n\tmovf\tTEMP0, w\n\tincfsz\tTEMP0, w\n",
+       "\taddwf\tTEMP0, f\n\tmovf\tTEMP0, w\n\tincfsz\tTEMP0, w\n"},
+      {"an output byte: kept", "\tiorwf\tACC1, f\n\tmovf\tACC1, w\n",
+       "\tiorwf\tACC1, f\n\tmovf\tACC1, w\n"},
+      {"Z from the load read next, the operation not setting it: kept",
+       "\trrf\tTEMP0, f\n\tmovf\tTEMP0, w\n\tskpnz\n\tincf\tACC0, f\n",
+       "\trrf\tTEMP0, f\n\tmovf\tTEMP0, w\n\tskpnz\n\tincf\tACC0, f\n"},
+      {"a skip between: kept", "\taddwf\tTEMP0, f\n\tskpnc\n\tincf\tACC0, f\n\tmovf\tTEMP0, w\n",
+       "\taddwf\tTEMP0, f\n\tskpnc\n\tincf\tACC0, f\n\tmovf\tTEMP0, w\n"},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(keep_scratch_results_in_w(c.code, "TEMP"), c.expected) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace tarvek
