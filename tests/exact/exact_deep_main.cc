@@ -7,7 +7,8 @@
 // besides the edges; default 1000), --widths A-B (default 1-32), --random-constants N (random
 // fractions p/q beside the family; default 0), --fraction-bits N (their p and q have 1 to N
 // bits; default 32), --signed (also floor, nearest and trunc of a signed input), --seed N,
-// --shard I/N (every N-th request from the I-th).
+// --shard I/N (every N-th request from the I-th), --core midrange|enhanced|both (the core the
+// routines are written for; default midrange).
 //
 // Prints one line per width (requests, runs, failures, seconds), a summary line with every
 // refusal by its number, and every failure; exit status 0 when every routine kept its promise,
@@ -20,6 +21,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exact_sweep.h"
 
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
   long shard = 0;
   long shard_count = 1;
   bool with_signed = false;
+  std::vector<tarvek::Core> cores = {tarvek::Core::kMidrange};
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
     if (option == "--signed") {
@@ -91,6 +94,12 @@ int main(int argc, char** argv) {
         ok = read_number(value, seed);
       } else if (option == "--shard") {
         ok = read_pair(value, '/', shard, shard_count);
+      } else if (option == "--core") {
+        using tarvek::Core;
+        if (value == "midrange") cores = {Core::kMidrange};
+        if (value == "enhanced") cores = {Core::kEnhanced};
+        if (value == "both") cores = {Core::kMidrange, Core::kEnhanced};
+        ok = value == "midrange" || value == "enhanced" || value == "both";
       } else {
         ok = false;
       }
@@ -101,7 +110,7 @@ int main(int argc, char** argv) {
       std::cerr << "usage: exact_deep [--exhaustive-bits N (<= 28)] [--random-inputs N]\n"
                    "       [--widths A-B (1 to 32)] [--random-constants N] [--fraction-bits N"
                    " (1 to 32)]\n"
-                   "       [--signed] [--seed N] [--shard I/N]\n";
+                   "       [--signed] [--seed N] [--shard I/N] [--core midrange|enhanced|both]\n";
       return 64;
     }
   }
@@ -117,12 +126,15 @@ int main(int argc, char** argv) {
     for (const bool is_signed : {false, true}) {
       if (is_signed && !with_signed) continue;
       for (const bool random_part : {false, true}) {
-        for (const ExactSweepRequest& request :
-             exact_requests(random_part ? randoms : family, {static_cast<int>(bits)}, is_signed)) {
-          if (index++ % shard_count != shard) continue;
-          add_outcome(width, run_exact_sweep({request}, static_cast<int>(exhaustive_bits),
-                                             static_cast<int>(random_inputs),
-                                             static_cast<uint64_t>(seed + index), random_part));
+        for (const Core core : cores) {
+          for (ExactSweepRequest request : exact_requests(random_part ? randoms : family,
+                                                          {static_cast<int>(bits)}, is_signed)) {
+            if (index++ % shard_count != shard) continue;
+            request.core = core;
+            add_outcome(width, run_exact_sweep({request}, static_cast<int>(exhaustive_bits),
+                                               static_cast<int>(random_inputs),
+                                               static_cast<uint64_t>(seed + index), random_part));
+          }
         }
       }
     }
