@@ -11,6 +11,8 @@
 namespace tarvek {
 namespace {
 
+constexpr int kLongestCleanedUp = 400;
+
 int lines(const std::string& code) {
   return static_cast<int>(std::count(code.begin(), code.end(), '\n'));
 }
@@ -67,10 +69,13 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
       break;
     }
   }
-  // The generators' byte moves are undone only once the whole routine is known: what reads W
-  // or Z afterwards decides whether a move may go.
-  routine.code = keep_scratch_results_in_w(
-      drop_unread_scratch_stores(drop_undone_moves(routine.code), names.temp), names.temp);
+  // The cleanup runs only once the whole routine is known: what reads W or Z afterwards
+  // decides whether an instruction may go. Its scans grow with the square of the length, and
+  // in a long routine it saves a few instructions of hundreds, so a routine longer than
+  // kLongestCleanedUp is left as generated: that keeps a web request's cost bounded.
+  if (lines(routine.code) <= kLongestCleanedUp) {
+    routine.code = clean_up_routine(routine.code, names.temp);
+  }
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
   routine.instructions = lines(routine.code);

@@ -1,235 +1,387 @@
 #include "exact/routine_cleanup.h"
 
-#include <cctype>
 #include <cstddef>
-#include <map>
-#include <set>
-#include <sstream>
+#include <cstdint>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvek {
 namespace {
 
-struct Line {
-  std::string mnemonic;
-  // The file register operand ("" for none), and whether the result goes to W (", w").
-  std::string file;
-  bool to_w = false;
-  std::string text;
-};
-
-Line parse(const std::string& text) {
-  Line line;
-  line.text = text;
-  std::istringstream in(text);
-  in >> line.mnemonic;
-  std::string rest;
-  std::getline(in, rest);
-  const std::size_t start = rest.find_first_not_of(" \t");
-  rest = start == std::string::npos ? "" : rest.substr(start);
-  const std::size_t comma = rest.find(',');
-  line.file = rest.substr(0, comma);
-  if (comma != std::string::npos) {
-    const std::size_t d = rest.find_first_not_of(" \t", comma + 1);
-    line.to_w = d != std::string::npos && rest.compare(d, std::string::npos, "w") == 0;
+// A web request cleans up routines of hundreds of lines, so a line is kept small (its text and
+// file operand as places in the routine's text, its mnemonic's letters packed into an
+// integer) and classified by integer comparisons.
+constexpr uint64_t pack(std::string_view m) {
+  if (m.size() > 8) return ~uint64_t{0};
+  uint64_t key = 0;
+  for (std::size_t i = 0; i < m.size(); ++i) {
+    key |= uint64_t{static_cast<uint8_t>(m[i])} << (8 * i);
   }
-  return line;
+  return key;
 }
 
-bool is_skip(const Line& line) {
-  static const std::set<std::string> kSkips = {"skpc",  "skpnc", "skpz",   "skpnz",
-                                               "btfss", "btfsc", "incfsz", "decfsz"};
-  return kSkips.count(line.mnemonic) != 0;
+// Line flags: the line's own, then what it does with W and Z.
+enum : uint8_t {
+  kToW = 1,  // ", w"
+  kSkip = 2,
+  kHasWForm = 4,  // a file operation whose result could go to W instead, flags alike
+  kGone = 8,
+  kReadsW = 16,
+  kWritesW = 32,
+  kReadsZ = 64,
+  kWritesZ = 128,
+};
+
+// What each mnemonic does. An unknown one counts as reading W and Z, which only ever keeps an
+// instruction that could have gone.
+enum : uint8_t {
+  kAlwaysW = 1,    // writes W whatever the destination
+  kToWWrites = 2,  // writes W with ", w"
+  kTestsBit = 4,   // reads Z only when testing STATUS
+  kSetsBit = 8,    // unknown when it sets or clears a bit of STATUS
+};
+
+struct Mnemonic {
+  uint64_t key;
+  uint8_t flags;  // kSkip, kHasWForm, kReadsW, kReadsZ, kWritesZ
+  uint8_t w;      // kAlwaysW, kToWWrites, kTestsBit
+};
+
+constexpr uint8_t kFileOp = kHasWForm | kWritesZ;
+constexpr uint8_t kLiteralOp = kReadsW | kWritesZ;
+constexpr Mnemonic kMnemonics[] = {
+    {pack("movf"), kWritesZ, kToWWrites},
+    {pack("movwf"), kReadsW, 0},
+    {pack("clrf"), kWritesZ, 0},
+    {pack("movlw"), 0, kAlwaysW},
+    {pack("clrw"), kWritesZ, kAlwaysW},
+    {pack("addwf"), kFileOp | kReadsW, kToWWrites},
+    {pack("subwf"), kFileOp | kReadsW, kToWWrites},
+    {pack("andwf"), kFileOp | kReadsW, kToWWrites},
+    {pack("iorwf"), kFileOp | kReadsW, kToWWrites},
+    {pack("xorwf"), kFileOp | kReadsW, kToWWrites},
+    {pack("addwfc"), kFileOp | kReadsW, kToWWrites},
+    {pack("subwfb"), kFileOp | kReadsW, kToWWrites},
+    {pack("comf"), kFileOp, kToWWrites},
+    {pack("incf"), kFileOp, kToWWrites},
+    {pack("decf"), kFileOp, kToWWrites},
+    {pack("lslf"), kFileOp, kToWWrites},
+    {pack("lsrf"), kFileOp, kToWWrites},
+    {pack("asrf"), kFileOp, kToWWrites},
+    {pack("rlf"), kHasWForm, kToWWrites},
+    {pack("rrf"), kHasWForm, kToWWrites},
+    {pack("swapf"), kHasWForm, kToWWrites},
+    {pack("incfsz"), kSkip, kToWWrites},
+    {pack("decfsz"), kSkip, kToWWrites},
+    {pack("addlw"), kLiteralOp, kAlwaysW},
+    {pack("sublw"), kLiteralOp, kAlwaysW},
+    {pack("andlw"), kLiteralOp, kAlwaysW},
+    {pack("iorlw"), kLiteralOp, kAlwaysW},
+    {pack("xorlw"), kLiteralOp, kAlwaysW},
+    {pack("bcf"), 0, kSetsBit},
+    {pack("bsf"), 0, kSetsBit},
+    {pack("clrc"), 0, 0},
+    {pack("setc"), 0, 0},
+    {pack("skpc"), kSkip, 0},
+    {pack("skpnc"), kSkip, 0},
+    {pack("skpz"), kSkip | kReadsZ, 0},
+    {pack("skpnz"), kSkip | kReadsZ, 0},
+    {pack("btfss"), kSkip, kTestsBit},
+    {pack("btfsc"), kSkip, kTestsBit},
+};
+
+struct Line {
+  uint64_t mnemonic = 0;
+  // The line's text in the routine's text, and its file operand ("" for none).
+  uint32_t start = 0;
+  uint32_t file_start = 0;
+  // The line's text among the routine's texts when a pass rewrote it; -1 otherwise.
+  int32_t replaced = -1;
+  uint16_t length = 0;
+  uint8_t file_length = 0;
+  uint8_t flags = 0;
+
+  bool has(uint8_t flag) const { return (flags & flag) != 0; }
+};
+
+struct Routine {
+  std::string_view code;
+  std::vector<Line> lines;
+  std::vector<std::string> texts;
+
+  std::string_view file(const Line& line) const {
+    return code.substr(line.file_start, line.file_length);
+  }
+};
+
+void classify(Line& line, std::string_view file) {
+  line.flags &= kToW | kGone;
+  uint8_t effect = kReadsW | kReadsZ;
+  for (const Mnemonic& m : kMnemonics) {
+    if (m.key != line.mnemonic) continue;
+    effect = m.flags;
+    if ((m.w & kAlwaysW) != 0 || ((m.w & kToWWrites) != 0 && line.has(kToW))) effect |= kWritesW;
+    if ((m.w & kTestsBit) != 0 && file == "STATUS") effect |= kReadsZ;
+    if ((m.w & kSetsBit) != 0 && file == "STATUS") effect = kReadsW | kReadsZ;
+    if (line.has(kToW)) effect &= static_cast<uint8_t>(~kHasWForm);
+    break;
+  }
+  line.flags |= effect;
+}
+
+// Reads "\tmnemonic\toperand[, w|f]\n" lines.
+Routine parse(const std::string& code) {
+  Routine routine;
+  routine.code = code;
+  std::size_t count = 0;
+  for (const char c : code) count += c == '\n' ? 1 : 0;
+  routine.lines.reserve(count + 1);
+  const std::string_view all(code);
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+  for (std::size_t start = 0; start < all.size();) {
+    std::size_t end = all.find('\n', start);
+    end = end == std::string_view::npos ? all.size() : end + 1;
+    Line line;
+    line.start = static_cast<uint32_t>(start);
+    line.length = static_cast<uint16_t>(end - start);
+    std::size_t i = start;
+    while (i < end && blank(all[i])) ++i;
+    std::size_t stop = i;
+    while (stop < end && !blank(all[stop])) ++stop;
+    line.mnemonic = pack(all.substr(i, stop - i));
+    i = stop;
+    while (i < end && blank(all[i])) ++i;
+    stop = i;
+    while (stop < end && all[stop] != ',' && !blank(all[stop])) ++stop;
+    line.file_start = static_cast<uint32_t>(i);
+    line.file_length = static_cast<uint8_t>(stop - i);
+    const std::size_t comma = all.substr(0, end).find(',', stop);
+    if (comma != std::string_view::npos) {
+      std::size_t d = comma + 1;
+      while (d < end && blank(all[d])) ++d;
+      if (d < end && all[d] == 'w' && (d + 1 == end || blank(all[d + 1]))) line.flags |= kToW;
+    }
+    // A line or operand too long for the fields (never one of ours) stays unknown.
+    if (end - start > 0xFFFF || stop - i > 0xFF) {
+      line.mnemonic = ~uint64_t{0};
+      line.length = 0;
+      line.replaced = static_cast<int32_t>(routine.texts.size());
+      routine.texts.emplace_back(all.substr(start, end - start));
+      line.file_length = 0;
+    }
+    classify(line, routine.file(line));
+    routine.lines.push_back(line);
+    start = end;
+  }
+  return routine;
+}
+
+std::string join(const Routine& routine) {
+  std::string out;
+  out.reserve(routine.code.size());
+  for (const Line& line : routine.lines) {
+    if (line.has(kGone)) continue;
+    if (line.replaced >= 0) {
+      out += routine.texts[static_cast<std::size_t>(line.replaced)];
+    } else {
+      out += routine.code.substr(line.start, line.length);
+    }
+  }
+  return out;
+}
+
+// Makes `line` "mnemonic file[, w]", the file operand taken from line `from`.
+void rewrite(Routine& routine, Line& line, std::string_view mnemonic, const Line& from, bool to_w) {
+  const std::string_view file = routine.file(from);
+  std::string text = "\t";
+  text += mnemonic;
+  text += '\t';
+  text += file;
+  if (to_w) text += ", w";
+  text += '\n';
+  line.mnemonic = pack(mnemonic);
+  line.file_start = from.file_start;
+  line.file_length = from.file_length;
+  line.flags = to_w ? kToW : 0;
+  line.replaced = static_cast<int32_t>(routine.texts.size());
+  routine.texts.push_back(std::move(text));
+  classify(line, file);
+}
+
+// Whether the line runs whichever way the skips before it go: the nearest line left before it
+// does not skip. (Passes only remove lines that follow no skip, so this never changes.)
+bool runs_always(const std::vector<Line>& lines, std::size_t i) {
+  while (i-- > 0) {
+    if (!lines[i].has(kGone)) return !lines[i].has(kSkip);
+  }
+  return true;
 }
 
 bool is_move(const Line& line) {
-  return (line.mnemonic == "movf" && line.to_w) || line.mnemonic == "movwf" ||
-         line.mnemonic == "clrf";
+  return (line.mnemonic == pack("movf") && line.has(kToW)) || line.mnemonic == pack("movwf") ||
+         line.mnemonic == pack("clrf");
 }
 
-// What an instruction does with W and Z. Anything not listed counts as reading both, which
-// only ever keeps a move that could have gone.
-struct Effect {
-  bool reads_w = true;
-  bool writes_w = false;
-  bool reads_z = true;
-  bool writes_z = false;
-};
-
-Effect effect_of(const Line& line) {
-  const std::string& m = line.mnemonic;
-  Effect e;
-  // File operations whose result may go to W and which read W whatever the destination.
-  static const std::set<std::string> kWithW = {"addwf", "subwf",  "andwf", "iorwf",
-                                               "xorwf", "addwfc", "subwfb"};
-  // File operations that do not read W: with ", w" they replace it.
-  static const std::set<std::string> kWithoutW = {"movf", "comf", "incf",   "decf",
-                                                  "rlf",  "rrf",  "swapf",  "lslf",
-                                                  "lsrf", "asrf", "incfsz", "decfsz"};
-  static const std::set<std::string> kSetsZ = {
-      "movf",  "comf",  "incf",   "decf",   "addwf", "subwf", "andwf",
-      "iorwf", "xorwf", "addwfc", "subwfb", "lslf",  "lsrf",  "asrf",
-      "clrf",  "clrw",  "addlw",  "sublw",  "andlw", "iorlw", "xorlw"};
-  if (kWithW.count(m) != 0) {
-    e.reads_w = true;
-    e.writes_w = line.to_w;
-  } else if (kWithoutW.count(m) != 0) {
-    e.reads_w = false;
-    e.writes_w = line.to_w;
-  } else if (m == "movlw" || m == "clrw") {
-    e.reads_w = false;
-    e.writes_w = true;
-  } else if (m == "addlw" || m == "sublw" || m == "andlw" || m == "iorlw" || m == "xorlw" ||
-             m == "movwf") {
-    e.reads_w = true;
-    e.writes_w = m != "movwf";
-  } else if (m == "clrf" || m == "bcf" || m == "bsf" || m == "clrc" || m == "setc" || m == "skpc" ||
-             m == "skpnc") {
-    e.reads_w = false;
-  } else if (m == "skpz" || m == "skpnz") {
-    e.reads_w = false;
-  } else if (m == "btfss" || m == "btfsc") {
-    // Testing a bit of a file register other than STATUS reads neither.
-    e.reads_w = false;
-    e.reads_z = line.file == "STATUS";
-    return e;
-  } else {
-    return e;
+bool is_scratch_byte(std::string_view file, std::string_view scratch) {
+  if (file.size() <= scratch.size() || file.substr(0, scratch.size()) != scratch) return false;
+  for (std::size_t i = scratch.size(); i < file.size(); ++i) {
+    if (file[i] < '0' || file[i] > '9') return false;
   }
-  e.reads_z = m == "skpz" || m == "skpnz";
-  e.writes_z = kSetsZ.count(m) != 0;
-  return e;
+  return true;
 }
 
-// Whether W (and Z, when `z_too`) are written before anything reads them, from line `from` on.
-// An instruction behind a skip may not run, so it does not count as writing.
-bool dead_after(const std::vector<Line>& lines, std::size_t from, bool z_too) {
-  bool w_live = true;
+// Whether W (when `w_too`) and Z (when `z_too`) are written before anything reads them, from
+// line `from` on. A line behind a skip may not run, so it does not count as writing.
+bool dead_after(const std::vector<Line>& lines, std::size_t from, bool w_too, bool z_too) {
+  bool w_live = w_too;
   bool z_live = z_too;
   for (std::size_t i = from; i < lines.size() && (w_live || z_live); ++i) {
-    const Effect e = effect_of(lines[i]);
-    if ((w_live && e.reads_w) || (z_live && e.reads_z)) return false;
-    const bool runs_always = i == 0 || !is_skip(lines[i - 1]);
-    if (runs_always && e.writes_w) w_live = false;
-    if (runs_always && e.writes_z) z_live = false;
-  }
-  return true;
-}
-
-// Tries the stretch of moves lines[begin, end): its clears alone when they are all it leaves.
-bool reduce(const std::vector<Line>& lines, std::size_t begin, std::size_t end,
-            std::vector<Line>& out) {
-  const std::string kW = "\x01W";
-  const std::string kZero =
-      "\x01"
-      "0";
-  std::map<std::string, std::string> holds;  // file -> what it holds, by original file name
-  std::vector<std::string> written;          // in the order first written
-  std::string w = kW;
-  bool last_z_by_clear = false;
-  for (std::size_t i = begin; i < end; ++i) {
     const Line& line = lines[i];
-    const auto value = [&](const std::string& file) {
-      const auto found = holds.find(file);
-      return found == holds.end() ? file : found->second;
-    };
-    if (line.mnemonic == "movf") {
-      w = value(line.file);
-      last_z_by_clear = false;
-    } else {
-      if (holds.count(line.file) == 0) written.push_back(line.file);
-      holds[line.file] = line.mnemonic == "clrf" ? kZero : w;
-      if (line.mnemonic == "clrf") last_z_by_clear = true;
+    if (line.has(kGone)) continue;
+    if ((w_live && line.has(kReadsW)) || (z_live && line.has(kReadsZ))) return false;
+    if ((line.has(kWritesW) || line.has(kWritesZ)) && runs_always(lines, i)) {
+      w_live = w_live && !line.has(kWritesW);
+      z_live = z_live && !line.has(kWritesZ);
     }
-  }
-  std::vector<Line> clears;
-  for (const std::string& file : written) {
-    const std::string& held = holds[file];
-    if (held == kZero) {
-      clears.push_back(parse("clrf\t" + file));
-      clears.back().text = "\tclrf\t" + file + "\n";
-    } else if (held != file) {
-      return false;
-    }
-  }
-  if (clears.size() >= end - begin) return false;
-  // Every kept clear leaves Z set, as the stretch's last clear did.
-  const bool z_same = last_z_by_clear && !clears.empty();
-  if (!dead_after(lines, end, !z_same)) return false;
-  out.insert(out.end(), clears.begin(), clears.end());
-  return true;
-}
-
-std::vector<Line> parse_lines(const std::string& code) {
-  std::vector<Line> lines;
-  std::istringstream in(code);
-  for (std::string text; std::getline(in, text);) lines.push_back(parse(text + "\n"));
-  return lines;
-}
-
-bool is_scratch_byte(const std::string& file, const std::string& scratch) {
-  if (file.size() <= scratch.size() || file.compare(0, scratch.size(), scratch) != 0) {
-    return false;
-  }
-  for (std::size_t i = scratch.size(); i < file.size(); ++i) {
-    if (std::isdigit(static_cast<unsigned char>(file[i])) == 0) return false;
   }
   return true;
 }
 
 // Whether the byte `file` is read from line `from` on before a write that always runs.
-bool read_later(const std::vector<Line>& lines, std::size_t from, const std::string& file) {
+bool read_after(const Routine& routine, std::size_t from, std::string_view file) {
+  const std::vector<Line>& lines = routine.lines;
   for (std::size_t i = from; i < lines.size(); ++i) {
-    if (lines[i].file != file) continue;
-    const bool only_writes = lines[i].mnemonic == "movwf" || lines[i].mnemonic == "clrf";
+    const Line& line = lines[i];
+    if (line.has(kGone) || routine.file(line) != file) continue;
+    const bool only_writes = line.mnemonic == pack("movwf") || line.mnemonic == pack("clrf");
     if (!only_writes) return true;
-    if (!is_skip(lines[i - 1])) return false;
+    if (runs_always(lines, i)) return false;
   }
   return false;
 }
 
-// File operations that can leave their result in W instead, with the same flags.
-bool has_w_form(const Line& line) {
-  static const std::set<std::string> kForms = {
-      "addwf", "subwf", "andwf", "iorwf", "xorwf", "addwfc", "subwfb", "swapf",
-      "rrf",   "rlf",   "comf",  "incf",  "decf",  "lslf",   "lsrf",   "asrf"};
-  return kForms.count(line.mnemonic) != 0 && !line.to_w;
-}
+// What a stretch of moves has done so far: each byte written, in the order first written (by
+// the line that names it), with the line naming the original byte whose value it now holds, or
+// kEntryW (W's value on entry) or kZero.
+constexpr long kEntryW = -1;
+constexpr long kZero = -2;
 
-// Whether Z is written before anything reads it, from line `from` on, the lines marked gone
-// left out.
-bool z_dead_after(const std::vector<Line>& lines, const std::vector<bool>& gone, std::size_t from) {
-  for (std::size_t i = from; i < lines.size(); ++i) {
-    if (gone[i]) continue;
-    const Effect e = effect_of(lines[i]);
-    if (e.reads_z) return false;
-    if (e.writes_z && !is_skip(lines[i - 1])) return true;
+struct Stretch {
+  std::vector<std::pair<std::size_t, long>> holds;
+  long w = kEntryW;
+  bool last_z_by_clear = false;
+
+  // Takes in the move on line i.
+  void take(const Routine& routine, std::size_t i) {
+    const auto same_byte = [&](std::size_t a, std::size_t b) {
+      return routine.file(routine.lines[a]) == routine.file(routine.lines[b]);
+    };
+    const Line& line = routine.lines[i];
+    if (line.mnemonic == pack("movf")) {
+      w = static_cast<long>(i);
+      for (const auto& [byte, held] : holds) {
+        if (same_byte(byte, i)) w = held;
+      }
+      last_z_by_clear = false;
+      return;
+    }
+    const bool clear = line.mnemonic == pack("clrf");
+    const long held = clear ? kZero : w;
+    last_z_by_clear = clear;
+    for (auto& [byte, old] : holds) {
+      if (same_byte(byte, i)) {
+        old = held;
+        return;
+      }
+    }
+    holds.emplace_back(i, held);
   }
-  return true;
-}
 
-// Whether the byte `file` is read from line `from` on before a write that always runs, the
-// lines marked gone left out.
-bool read_after(const std::vector<Line>& lines, const std::vector<bool>& gone, std::size_t from,
-                const std::string& file) {
-  for (std::size_t i = from; i < lines.size(); ++i) {
-    if (gone[i] || lines[i].file != file) continue;
-    const bool only_writes = lines[i].mnemonic == "movwf" || lines[i].mnemonic == "clrf";
-    if (!only_writes) return true;
-    if (!is_skip(lines[i - 1])) return false;
+  // The bytes it clears, or -1 when some byte it wrote holds another's value.
+  long clears(const Routine& routine) const {
+    long count = 0;
+    for (const auto& [byte, held] : holds) {
+      if (held == kZero) {
+        ++count;
+      } else if (held < 0 || routine.file(routine.lines[static_cast<std::size_t>(held)]) !=
+                                 routine.file(routine.lines[byte])) {
+        return -1;
+      }
+    }
+    return count;
   }
-  return false;
+};
+
+// Replaces the stretch of moves from line i by its clears alone, for the longest stretch whose
+// bytes all end as they were or cleared, with fewer clears than moves, after which W (and Z,
+// unless the clears leave it as the stretch did) is dead. Returns the line after the stretch,
+// or i when there is none.
+std::size_t reduce_from(Routine& routine, std::size_t i) {
+  std::vector<Line>& lines = routine.lines;
+  std::size_t end = i;
+  while (end < lines.size() && !lines[end].has(kGone) && is_move(lines[end])) ++end;
+  // One pass finds where the stretch could stop; the longest that leaves W and Z free wins.
+  std::vector<std::pair<std::size_t, bool>> stops;  // (stop, Z as the clears leave it)
+  Stretch stretch;
+  for (std::size_t j = i; j < end; ++j) {
+    stretch.take(routine, j);
+    const long clears = stretch.clears(routine);
+    const std::size_t length = j + 1 - i;
+    if (length >= 2 && clears >= 0 && static_cast<std::size_t>(clears) < length) {
+      stops.emplace_back(j + 1, stretch.last_z_by_clear && clears > 0);
+    }
+  }
+  for (auto stop = stops.rbegin(); stop != stops.rend(); ++stop) {
+    if (!dead_after(lines, stop->first, true, !stop->second)) continue;
+    Stretch taken;
+    for (std::size_t j = i; j < stop->first; ++j) taken.take(routine, j);
+    // The clears take the stretch's first lines, their bytes named by copies of the lines
+    // that first wrote them.
+    std::vector<Line> named;
+    for (const auto& [byte, held] : taken.holds) {
+      if (held == kZero) named.push_back(lines[byte]);
+    }
+    std::size_t at = i;
+    for (const Line& from : named) rewrite(routine, lines[at++], "clrf", from, false);
+    for (; at < stop->first; ++at) lines[at].flags |= kGone;
+    return stop->first;
+  }
+  return i;
 }
 
-}  // namespace
+void drop_undone_moves(Routine& routine) {
+  std::vector<Line>& lines = routine.lines;
+  std::size_t i = 0;
+  while (i < lines.size()) {
+    if (lines[i].has(kGone) || !is_move(lines[i]) || !runs_always(lines, i)) {
+      ++i;
+      continue;
+    }
+    const std::size_t next = reduce_from(routine, i);
+    i = next > i ? next : i + 1;
+  }
+}
 
-std::string keep_scratch_results_in_w(const std::string& code, const std::string& scratch) {
-  std::vector<Line> lines = parse_lines(code);
-  std::vector<bool> gone(lines.size(), false);
+void drop_unread_scratch_stores(Routine& routine, std::string_view scratch) {
+  std::vector<Line>& lines = routine.lines;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    Line& line = lines[i];
+    if (!line.has(kGone) && line.mnemonic == pack("movwf") &&
+        is_scratch_byte(routine.file(line), scratch) && runs_always(lines, i) &&
+        !read_after(routine, i + 1, routine.file(line))) {
+      line.flags |= kGone;
+    }
+  }
+}
+
+void keep_scratch_results_in_w(Routine& routine, std::string_view scratch) {
+  std::vector<Line>& lines = routine.lines;
   for (std::size_t j = 1; j < lines.size(); ++j) {
     const Line& load = lines[j];
-    if (load.mnemonic != "movf" || !load.to_w || !is_scratch_byte(load.file, scratch) ||
-        is_skip(lines[j - 1])) {
+    const std::string_view file = routine.file(load);
+    if (load.has(kGone) || load.mnemonic != pack("movf") || !load.has(kToW) ||
+        !is_scratch_byte(file, scratch) || !runs_always(lines, j)) {
       continue;
     }
     // The instruction that last wrote the byte, with nothing between that touches W, the
@@ -238,76 +390,59 @@ std::string keep_scratch_results_in_w(const std::string& code, const std::string
     std::size_t i = j;
     bool found = false;
     while (i-- > 0) {
-      if (gone[i]) continue;
       const Line& line = lines[i];
-      if (is_skip(line)) break;
-      if (line.file == load.file) {
-        found = has_w_form(line) && (i == 0 || !is_skip(lines[i - 1]));
+      if (line.has(kGone)) continue;
+      if (line.has(kSkip)) break;
+      if (routine.file(line) == file) {
+        found = line.has(kHasWForm) && runs_always(lines, i);
         break;
       }
-      const Effect e = effect_of(line);
-      if (e.reads_w || e.writes_w) break;
-      z_between = z_between || e.writes_z;
+      if (line.has(kReadsW) || line.has(kWritesW)) break;
+      z_between = z_between || line.has(kWritesZ);
     }
-    if (!found || read_after(lines, gone, j + 1, load.file)) continue;
+    if (!found || read_after(routine, j + 1, file)) continue;
     // The load set Z from the value; the operation itself sets it the same way only if it
     // sets Z at all and nothing between changed it.
-    if ((z_between || !effect_of(lines[i]).writes_z) && !z_dead_after(lines, gone, j + 1)) {
+    if ((z_between || !lines[i].has(kWritesZ)) && !dead_after(lines, j + 1, false, true)) {
       continue;
     }
-    Line& result = lines[i];
-    result.to_w = true;
-    result.text = "\t" + result.mnemonic + "\t" + result.file + ", w\n";
-    gone[j] = true;
+    // The mnemonic's letters, back from the packed key.
+    std::string mnemonic;
+    for (uint64_t key = lines[i].mnemonic; key != 0; key >>= 8) {
+      mnemonic += static_cast<char>(key & 0xFF);
+    }
+    const Line operation = lines[i];
+    rewrite(routine, lines[i], mnemonic, operation, true);
+    lines[j].flags |= kGone;
   }
-  std::string out;
-  for (std::size_t k = 0; k < lines.size(); ++k) {
-    if (!gone[k]) out += lines[k].text;
-  }
-  return out;
+}
+
+}  // namespace
+
+std::string drop_undone_moves(const std::string& code) {
+  Routine routine = parse(code);
+  drop_undone_moves(routine);
+  return join(routine);
 }
 
 std::string drop_unread_scratch_stores(const std::string& code, const std::string& scratch) {
-  const std::vector<Line> lines = parse_lines(code);
-  std::string result;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const Line& line = lines[i];
-    const bool guarded = i > 0 && is_skip(lines[i - 1]);
-    if (!guarded && line.mnemonic == "movwf" && is_scratch_byte(line.file, scratch) &&
-        !read_later(lines, i + 1, line.file)) {
-      continue;
-    }
-    result += line.text;
-  }
-  return result;
+  Routine routine = parse(code);
+  drop_unread_scratch_stores(routine, scratch);
+  return join(routine);
 }
 
-std::string drop_undone_moves(const std::string& code) {
-  const std::vector<Line> lines = parse_lines(code);
+std::string keep_scratch_results_in_w(const std::string& code, const std::string& scratch) {
+  Routine routine = parse(code);
+  keep_scratch_results_in_w(routine, scratch);
+  return join(routine);
+}
 
-  std::vector<Line> out;
-  std::size_t i = 0;
-  while (i < lines.size()) {
-    const bool guarded = i > 0 && is_skip(lines[i - 1]);
-    if (guarded || !is_move(lines[i])) {
-      out.push_back(lines[i++]);
-      continue;
-    }
-    std::size_t end = i;
-    while (end < lines.size() && is_move(lines[end])) ++end;
-    // The longest stretch from here that reduces; otherwise this line stays as it is.
-    bool reduced = false;
-    for (std::size_t stop = end; stop > i + 1 && !reduced; --stop) {
-      if (reduce(lines, i, stop, out)) {
-        i = stop;
-        reduced = true;
-      }
-    }
-    if (!reduced) out.push_back(lines[i++]);
-  }
-  std::string result;
-  for (const Line& line : out) result += line.text;
-  return result;
+std::string clean_up_routine(const std::string& code, const std::string& scratch) {
+  Routine routine = parse(code);
+  drop_undone_moves(routine);
+  drop_unread_scratch_stores(routine, scratch);
+  keep_scratch_results_in_w(routine, scratch);
+  return join(routine);
 }
 
 }  // namespace tarvek

@@ -30,6 +30,9 @@ std::string drop_unread_scratch_stores(const std::string& code, const std::strin
 // Z ends as it did or is not read before it is written.
 std::string keep_scratch_results_in_w(const std::string& code, const std::string& scratch);
 
+// The three passes in that order, the routine read once.
+std::string clean_up_routine(const std::string& code, const std::string& scratch);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_EXACT_ROUTINE_CLEANUP_H
