@@ -118,6 +118,17 @@ Method method_of(const tarvek::Candidate& c) {
   return c.guard > 0 ? kGuard : kWalk;
 }
 
+// An unsigned floor or nearest request's constant and mode, as the generator reads them.
+tarvek::Fraction constant_of(const ExactSweepRequest& request) {
+  const tarvek::ExactPromise k = tarvek::expected_promise(request);
+  return tarvek::Fraction::of(tarvek::BigInt::from_unsigned(k.numerator),
+                              tarvek::BigInt::from_unsigned(k.denominator));
+}
+
+tarvek::ResultMode mode_of(const ExactSweepRequest& request) {
+  return request.result == "nearest" ? tarvek::ResultMode::kNearest : tarvek::ResultMode::kFloor;
+}
+
 // A routine's instructions as the generator prints it: after the cleanup of the finished
 // routine, which leaves routines over 400 instructions as they are.
 long printed_cost(const tarvek::EmittedRoutine& routine, const tarvek::RoutineNames& names) {
@@ -129,13 +140,8 @@ long printed_cost(const tarvek::EmittedRoutine& routine, const tarvek::RoutineNa
 // The cheapest proven routine of each shape for an unsigned request, every candidate priced
 // (not only the few the search prices), and the search's own pick.
 void print_methods(const ExactSweepRequest& request, const char* name) {
-  const tarvek::ExactPromise k = tarvek::expected_promise(request);
-  const tarvek::Fraction constant = tarvek::Fraction::of(
-      tarvek::BigInt::from_unsigned(k.numerator), tarvek::BigInt::from_unsigned(k.denominator));
-  const tarvek::ResultTarget target = tarvek::make_target(
-      constant,
-      request.result == "nearest" ? tarvek::ResultMode::kNearest : tarvek::ResultMode::kFloor,
-      request.bits);
+  const tarvek::ResultTarget target =
+      tarvek::make_target(constant_of(request), mode_of(request), request.bits);
   const tarvek::RoutineNames names{"ACC", "TEMP", request.little_endian};
   std::vector<tarvek::Candidate> all = tarvek::make_candidates(target);
   for (const tarvek::Candidate& c : tarvek::make_factored_candidates(target)) all.push_back(c);
@@ -169,13 +175,8 @@ void print_methods(const ExactSweepRequest& request, const char* name) {
 // time its search takes: what a deeper search buys. Returns false when a level gives a dearer
 // routine than level 1 or none at all, which the levels promise never to do.
 bool print_efforts(const ExactSweepRequest& request, const char* name) {
-  const tarvek::ExactPromise k = tarvek::expected_promise(request);
-  const tarvek::Fraction constant = tarvek::Fraction::of(
-      tarvek::BigInt::from_unsigned(k.numerator), tarvek::BigInt::from_unsigned(k.denominator));
-  const tarvek::ExactSpec spec = tarvek::make_spec(
-      constant,
-      request.result == "nearest" ? tarvek::ResultMode::kNearest : tarvek::ResultMode::kFloor,
-      request.bits, false);
+  const tarvek::ExactSpec spec =
+      tarvek::make_spec(constant_of(request), mode_of(request), request.bits, false);
   const tarvek::RoutineNames names{"ACC", "TEMP", request.little_endian};
   std::printf("%-24s %4d", name, request.bits);
   bool kept = true;
