@@ -30,7 +30,7 @@ struct SpecResult {
   EmittedRoutine routine;
 };
 
-// Searches every form of the spec and keeps the cheapest whole routine (the first of equal
+// Searches every form of the request and keeps the cheapest whole routine (the first of equal
 // ones); nullopt when no form has a proven routine.
 std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
                                              const SearchEffort& effort = SearchEffort{});

@@ -36,7 +36,7 @@ struct ExactSpec {
 // Requires: constant > 0, mode exact, 1 <= input_bits <= 32.
 ExactSpec make_spec(const Fraction& constant, ResultMode mode, int input_bits, bool is_signed);
 
-// The exact result for x. Requires: x within the spec's input range.
+// The exact result for x. Requires: x within the request's input range.
 BigInt spec_value(const ExactSpec& spec, const BigInt& x);
 
 enum class FormKind { kDirect, kBiased, kMagnitude };
@@ -49,7 +49,7 @@ struct Form {
   BigInt offset;
 };
 
-// The forms worth pricing for the spec, in a fixed order: direct for an unsigned input;
+// The forms worth pricing for the request, in a fixed order: direct for an unsigned input;
 // biased for a signed floor or nearest, and for a signed trunc whose constant is an integer
 // (where trunc is floor); magnitude for a signed trunc.
 std::vector<Form> forms_of(const ExactSpec& spec);
