@@ -130,9 +130,8 @@ tarvek::ResultMode mode_of(const ExactSweepRequest& request) {
 }
 
 // A routine's instructions as the generator prints it: after the cleanup of the finished
-// routine, which leaves routines over 400 instructions as they are.
+// routine.
 long printed_cost(const tarvek::EmittedRoutine& routine, const tarvek::RoutineNames& names) {
-  if (routine.instructions > 400) return routine.instructions;
   const std::string code = tarvek::clean_up_routine(routine.code, names.temp);
   return static_cast<long>(std::count(code.begin(), code.end(), '\n'));
 }

@@ -38,6 +38,15 @@ void multiply_byte(CodeWriter& writer, Register& target, Register& source, int s
   }
 }
 
+// target -= W, or W = target - W with `into_w`.
+void subtract(CodeWriter& writer, Register& target, bool into_w) {
+  if (into_w) {
+    writer.subwf_w(target, 0);
+  } else {
+    writer.subwf_f(target, 0);
+  }
+}
+
 // target -= source * m modulo 256, by the bits of m from the bottom: W holds source * 2^j,
 // subtracted where bit j is set, and doubled between the set bits: the first time by adding
 // the source byte itself, which W then still equals, later through the scratch byte (movwf,
@@ -50,11 +59,7 @@ void subtract_multiple(CodeWriter& writer, Register& target, Register& source, i
   const int top = 31 - __builtin_clz(static_cast<unsigned>(m));
   for (int bit = 0; bit <= top; ++bit) {
     if (bit == top) {
-      if (last_into_w) {
-        writer.subwf_w(target, 0);
-      } else {
-        writer.subwf_f(target, 0);
-      }
+      subtract(writer, target, last_into_w);
       break;
     }
     if (((m >> bit) & 1) != 0) writer.subwf_f(target, 0);
@@ -118,11 +123,7 @@ const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int 
   if (writer.enhanced() && step.d >= 8) {
     multiply_byte(writer, *spare, quotient, low, step.d);
     writer.movf_w(*spare, 0);
-    if (single) {
-      writer.subwf_w(*r, 0);
-    } else {
-      writer.subwf_f(*r, 0);
-    }
+    subtract(writer, *r, single);
   } else {
     subtract_multiple(writer, *r, quotient, low, *spare, step.d, single);
   }

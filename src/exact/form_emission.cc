@@ -11,8 +11,6 @@
 namespace tarvek {
 namespace {
 
-constexpr int kLongestCleanedUp = 400;
-
 int lines(const std::string& code) {
   return static_cast<int>(std::count(code.begin(), code.end(), '\n'));
 }
@@ -70,12 +68,8 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
     }
   }
   // The cleanup runs only once the whole routine is known: what reads W or Z afterwards
-  // decides whether an instruction may go. Its scans grow with the square of the length, and
-  // in a long routine it saves a few instructions of hundreds, so a routine longer than
-  // kLongestCleanedUp is left as generated: that keeps a web request's cost bounded.
-  if (lines(routine.code) <= kLongestCleanedUp) {
-    routine.code = clean_up_routine(routine.code, names.temp);
-  }
+  // decides whether an instruction may go.
+  routine.code = clean_up_routine(routine.code, names.temp);
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
   routine.instructions = lines(routine.code);

@@ -439,6 +439,10 @@ std::string keep_scratch_results_in_w(const std::string& code, const std::string
 
 std::string clean_up_routine(const std::string& code, const std::string& scratch) {
   Routine routine = parse(code);
+  // The scans grow with the square of the length, and in a long routine they save a few
+  // instructions of hundreds: a routine that long is left as generated, which keeps a web
+  // request's cost bounded.
+  if (routine.lines.size() > static_cast<std::size_t>(kLongestCleanedUp)) return code;
   drop_undone_moves(routine);
   drop_unread_scratch_stores(routine, scratch);
   keep_scratch_results_in_w(routine, scratch);

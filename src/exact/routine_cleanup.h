@@ -30,7 +30,11 @@ std::string drop_unread_scratch_stores(const std::string& code, const std::strin
 // Z ends as it did or is not read before it is written.
 std::string keep_scratch_results_in_w(const std::string& code, const std::string& scratch);
 
-// The three passes in that order, the routine read once.
+// Routines longer than this many instructions are left as generated.
+inline constexpr int kLongestCleanedUp = 400;
+
+// The three passes in that order, the routine read once; a routine of more than
+// kLongestCleanedUp instructions is returned as it is.
 std::string clean_up_routine(const std::string& code, const std::string& scratch);
 
 }  // namespace tarvek

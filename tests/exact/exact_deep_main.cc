@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "exact_sweep.h"
+#include "routine_runner.h"
 
 namespace {
 
@@ -95,11 +96,7 @@ int main(int argc, char** argv) {
       } else if (option == "--shard") {
         ok = read_pair(value, '/', shard, shard_count);
       } else if (option == "--core") {
-        using tarvek::Core;
-        if (value == "midrange") cores = {Core::kMidrange};
-        if (value == "enhanced") cores = {Core::kEnhanced};
-        if (value == "both") cores = {Core::kMidrange, Core::kEnhanced};
-        ok = value == "midrange" || value == "enhanced" || value == "both";
+        ok = tarvek::read_cores(value, cores);
       } else {
         ok = false;
       }

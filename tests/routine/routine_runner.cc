@@ -71,4 +71,17 @@ CheckReport check_request(const RoutineRequest& request, const std::vector<uint6
   return check_routine(under_check(request, block), inputs, seed);
 }
 
+bool read_cores(std::string_view value, std::vector<Core>& cores) {
+  if (value == "midrange") {
+    cores = {Core::kMidrange};
+  } else if (value == "enhanced") {
+    cores = {Core::kEnhanced};
+  } else if (value == "both") {
+    cores = {Core::kMidrange, Core::kEnhanced};
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace tarvek

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codegen/core.h"
@@ -45,6 +46,10 @@ RoutineUnderCheck under_check(const RoutineRequest& request, const std::string& 
 // of seed + i.
 CheckReport check_request(const RoutineRequest& request, const std::vector<uint64_t>& inputs,
                           uint64_t seed);
+
+// The cores a deep run's --core value names: "midrange", "enhanced" or "both". False, and
+// `cores` untouched, for anything else.
+bool read_cores(std::string_view value, std::vector<Core>& cores);
 
 }  // namespace tarvek
 

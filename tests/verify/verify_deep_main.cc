@@ -52,12 +52,7 @@ int main(int argc, char** argv) {
     }
     bool ok = i + 1 < argc;
     if (ok && option == "--core") {
-      const std::string_view value = argv[++i];
-      using tarvek::Core;
-      if (value == "midrange") cores = {Core::kMidrange};
-      if (value == "enhanced") cores = {Core::kEnhanced};
-      if (value == "both") cores = {Core::kMidrange, Core::kEnhanced};
-      ok = value == "midrange" || value == "enhanced" || value == "both";
+      ok = tarvek::read_cores(argv[++i], cores);
     } else if (ok && option == "--shard") {
       const std::string value = argv[++i];
       const std::size_t slash = value.find('/');
