@@ -132,8 +132,8 @@ tarvek::ResultMode mode_of(const ExactSweepRequest& request) {
 // A routine's instructions as the generator prints it: after the cleanup of the finished
 // routine.
 long printed_cost(const tarvek::EmittedRoutine& routine, const tarvek::RoutineNames& names) {
-  const std::string code = tarvek::clean_up_routine(routine.code, names.temp);
-  return static_cast<long>(std::count(code.begin(), code.end(), '\n'));
+  const tarvek::Code& code = routine.code;
+  return static_cast<long>(tarvek::clean_up_routine(code, code.find_register(names.temp)).size());
 }
 
 // The cheapest proven routine of each shape for an unsigned request, every candidate priced

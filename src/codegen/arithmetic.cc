@@ -116,12 +116,12 @@ void extend_to(CodeWriter& writer, Register& acc, Register& temp) {
   acc.update_bytes();
 }
 
-const std::string& add_register(CodeWriter& writer, Register& acc, Register& temp) {
+const Code& add_register(CodeWriter& writer, Register& acc, Register& temp) {
   assert(&acc != &temp);
-  writer.clear_text();
+  writer.clear_code();
   // A temp shifted out entirely holds 0: adding it changes nothing, and the carry chain
   // would otherwise ripple whatever C holds into acc.
-  if (temp.value_bytes() == 0) return writer.text;
+  if (temp.value_bytes() == 0) return writer.code;
   extend_to(writer, acc, temp);
   carry_chain(writer, acc, temp, false);
 
@@ -137,14 +137,14 @@ const std::string& add_register(CodeWriter& writer, Register& acc, Register& tem
   }
   acc.width += s0 - spare;
   acc.spare = spare;
-  return writer.text;
+  return writer.code;
 }
 
-const std::string& subtract_register(CodeWriter& writer, Register& acc, Register& temp) {
+const Code& subtract_register(CodeWriter& writer, Register& acc, Register& temp) {
   assert(&acc != &temp);
-  writer.clear_text();
+  writer.clear_code();
   // Subtracting a temp that holds 0 changes nothing (see add_register).
-  if (temp.value_bytes() == 0) return writer.text;
+  if (temp.value_bytes() == 0) return writer.code;
   extend_to(writer, acc, temp);
   writer.set_carry_known(false, acc);
 
@@ -191,13 +191,13 @@ const std::string& subtract_register(CodeWriter& writer, Register& acc, Register
   // before; a signed acc always keeps a spare bit (the room above).
   assert(!(was_signed && acc.spare == 0));
   writer.set_carry_overflow(acc.spare == 0, acc);
-  return writer.text;
+  return writer.code;
 }
 
-const std::string& negate_register(CodeWriter& writer, Register& reg) {
+const Code& negate_register(CodeWriter& writer, Register& reg) {
   // Requires: no overflow carry pending for reg (it would be lost by the negation).
   assert(!writer.carry_overflow_of(reg));
-  writer.clear_text();
+  writer.clear_code();
   if (reg.spare == 0) {
     // No bit left for the sign: a zero top byte first (the value is non-negative here).
     const int nb = reg.value_bytes();
@@ -219,14 +219,14 @@ const std::string& negate_register(CodeWriter& writer, Register& reg) {
     increment_with_carry(writer, reg, nb);
     writer.set_carry_overflow(false, reg);
     writer.set_carry_known(false, reg);
-    return writer.text;
+    return writer.code;
   }
   // Adding one, least significant byte first; a byte that wraps to zero passes the one on.
   for (int k = 0; k < nb; ++k) {
     if (k > 0) writer.skpnz();
     writer.incf_f(reg, byte_from_low(reg, nb, k));
   }
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

@@ -66,17 +66,17 @@ TEST(ArithmeticTest, WorkedExamples) {
     Register acc("ACC", c.acc_width, c.little_endian);
     Register temp("TEMP", c.temp_width, c.little_endian);
     CodeWriter writer;
-    writer.text = "left over from an earlier call";
+    writer.code.push_back(Instruction{});  // left over from an earlier call
     std::string text;
     switch (c.op) {
       case Op::kAdd:
-        text = add_register(writer, acc, temp);
+        text = add_register(writer, acc, temp).text();
         break;
       case Op::kSubtract:
-        text = subtract_register(writer, acc, temp);
+        text = subtract_register(writer, acc, temp).text();
         break;
       case Op::kNegate:
-        text = negate_register(writer, acc);
+        text = negate_register(writer, acc).text();
         break;
     }
     EXPECT_EQ(text, lines(c.listing)) << c.name;
@@ -97,13 +97,13 @@ TEST(ArithmeticTest, ExtendToWithEqualByteCountsWritesOnlyThePendingWidening) {
   Register temp("TEMP", 16, true);
   CodeWriter writer;
   extend_to(writer, acc, temp);
-  EXPECT_EQ(writer.text, "");
+  EXPECT_EQ(writer.code.text(), "");
   EXPECT_EQ(acc.spare, 0);
 
   writer.set_carry_known(true, acc);
   writer.set_carry_overflow(true, acc);
   extend_to(writer, acc, temp);
-  EXPECT_EQ(writer.text, lines("clrf ACC2; rlf ACC2, f"));
+  EXPECT_EQ(writer.code.text(), lines("clrf ACC2; rlf ACC2, f"));
   EXPECT_EQ(acc.width, 17);
   EXPECT_EQ(acc.spare, 7);
   EXPECT_EQ(acc.bytes, 3);
@@ -146,7 +146,7 @@ TEST(ArithmeticTest, ExtendToAddsClearedOrSignFilledTopBytes) {
     Register temp("TEMP", c.temp_width, c.little_endian);
     CodeWriter writer;
     extend_to(writer, acc, temp);
-    EXPECT_EQ(writer.text, lines(c.listing)) << c.name;
+    EXPECT_EQ(writer.code.text(), lines(c.listing)) << c.name;
     EXPECT_EQ(acc.width, c.acc_width) << c.name;
     EXPECT_EQ(acc.spare, c.spare_after) << c.name;
     EXPECT_EQ(acc.bytes, c.bytes_after) << c.name;
@@ -168,7 +168,7 @@ TEST(ArithmeticTest, AddOverflowsIntoTheCarryOnlyWithoutSpareBits) {
   Register temp7("TEMP", 7, true);
   CodeWriter writer7;
   add_register(writer7, acc7, temp7);
-  EXPECT_EQ(writer7.text, lines("movf TEMP0, w; addwf ACC0, f"));
+  EXPECT_EQ(writer7.code.text(), lines("movf TEMP0, w; addwf ACC0, f"));
   EXPECT_FALSE(writer7.carry_overflow_of(acc7));
   EXPECT_TRUE(writer7.carry_known_of(acc7));
   EXPECT_EQ(acc7.width, 8);
@@ -313,7 +313,7 @@ TEST(ArithmeticTest, SubtractFromASignedAccumulatorWithOneSpareBitAddsASignByte)
     subtract_register(writer, acc, temp);
     // What a following step does first: store a pending carry (there is none now).
     writer.flush_carry();
-    const std::string text = writer.text;
+    const std::string text = writer.code.text();
     EXPECT_EQ(acc.width, 16) << order;
     EXPECT_EQ(acc.spare, 8) << order;
     EXPECT_EQ(acc.bytes, 3) << order;
@@ -353,13 +353,14 @@ struct Operation {
     // A signed accumulator has a spare bit for its sign, as subtraction and negation leave it.
     acc.set_width(acc_width, (8 - (acc_width + acc_signed) % 8) % 8 + acc_signed);
     bytes_in = acc.value_bytes();
-    text = op == Op::kAdd        ? add_register(writer, acc, temp)
-           : op == Op::kSubtract ? subtract_register(writer, acc, temp)
-                                 : negate_register(writer, acc);
+    text = (op == Op::kAdd        ? add_register(writer, acc, temp)
+            : op == Op::kSubtract ? subtract_register(writer, acc, temp)
+                                  : negate_register(writer, acc))
+               .text();
     acc.is_signed = op != Op::kAdd;
     flags = {writer.carry_known_of(acc), writer.carry_overflow_of(acc)};
-    writer.clear_text();
-    text += writer.flush_carry();
+    writer.clear_code();
+    text += writer.flush_carry().text();
   }
   Operation(const Operation&) = delete;
   Operation& operator=(const Operation&) = delete;

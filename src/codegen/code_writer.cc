@@ -1,35 +1,8 @@
 #include "codegen/code_writer.h"
 
 #include <cassert>
-#include <cstdint>
 
 namespace tarvek {
-namespace {
-
-// Byte indexes print as signed 8-bit decimals. Appended digit by digit: this runs for every
-// line of every routine, and a temporary string each time shows in the cost of a request.
-void append_signed_byte(std::string& text, int value) {
-  int byte = static_cast<int8_t>(value);
-  if (byte < 0) {
-    text += '-';
-    byte = -byte;
-  }
-  if (byte >= 100) text += static_cast<char>('0' + byte / 100);
-  if (byte >= 10) text += static_cast<char>('0' + byte / 10 % 10);
-  text += static_cast<char>('0' + byte % 10);
-}
-
-// Literals are signed 8-bit decimals (0xF0 is -16). A bare number is read in the assembler's
-// default radix, which is hexadecimal unless the including project says otherwise, so only a
-// single digit, which reads the same in every radix, is written bare; every other literal
-// carries the decimal radix: D'15', D'-16'.
-std::string literal_text(int value) {
-  const int byte = static_cast<int8_t>(value);
-  if (byte >= 0 && byte <= 9) return std::to_string(byte);
-  return "D'" + std::to_string(byte) + "'";
-}
-
-}  // namespace
 
 void CodeWriter::set_carry_overflow(bool value, Register& reg) {
   carry_overflow = value;
@@ -49,8 +22,8 @@ bool CodeWriter::carry_known_of(const Register& reg) const {
   return carry_register == &reg && carry_known;
 }
 
-const std::string& CodeWriter::flush_carry() {
-  if (carry_register == nullptr || !carry_overflow_of(*carry_register)) return text;
+const Code& CodeWriter::flush_carry() {
+  if (carry_register == nullptr || !carry_overflow_of(*carry_register)) return code;
   Register& reg = *carry_register;
   const int count = reg.value_bytes();
   int top = count;
@@ -81,7 +54,7 @@ const std::string& CodeWriter::flush_carry() {
   set_carry_known(false, reg);
   const int sign = reg.is_signed ? 1 : 0;
   reg.set_width(reg.width + 1 - sign, 7 + sign);
-  return text;
+  return code;
 }
 
 bool CodeWriter::w_holds(const Register& reg, int byte) const {
@@ -92,16 +65,16 @@ bool CodeWriter::w_holds(const Register& reg, int byte) const {
   return w_register->base + w_byte == reg.base + byte && w_register->name == reg.name;
 }
 
-const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byte,
-                                    const char* suffix, WEffect effect, bool reads) {
+const Code& CodeWriter::emit(Op op, Register& reg, int byte, bool to_w, int bit, WEffect effect,
+                             bool reads) {
   assert(byte >= 0);
-  text += '\t';
-  text += mnemonic;
-  text += '\t';
-  text += reg.name;
-  append_signed_byte(text, reg.base + byte);
-  text += suffix;
-  text += '\n';
+  Instruction in;
+  in.op = op;
+  in.file = code.register_number(reg.name);
+  in.to_w = to_w;
+  in.byte = static_cast<int16_t>(reg.base + byte);
+  in.value = static_cast<int16_t>(bit);
+  code.push_back(in);
   switch (effect) {
     case WEffect::kUnchanged:
       break;
@@ -117,186 +90,185 @@ const std::string& CodeWriter::emit(const char* mnemonic, Register& reg, int byt
       break;
   }
   if (reads) reg.used = true;
-  return text;
+  return code;
 }
 
-const std::string& CodeWriter::emit_enhanced(const char* mnemonic, Register& reg, int byte,
-                                             const char* suffix, WEffect effect) {
+const Code& CodeWriter::emit_enhanced(Op op, Register& reg, int byte, bool to_w, WEffect effect) {
   assert(enhanced());
-  return emit(mnemonic, reg, byte, suffix, effect, true);
+  return emit(op, reg, byte, to_w, 0, effect, true);
 }
 
-const std::string& CodeWriter::emit_literal(const char* mnemonic, int literal) {
-  text += '\t';
-  text += mnemonic;
-  text += '\t';
-  text += literal_text(literal);
-  text += '\n';
+const Code& CodeWriter::emit_literal(Op op, int literal) {
+  Instruction in;
+  in.op = op;
+  in.value = static_cast<int16_t>(static_cast<int8_t>(literal));
+  code.push_back(in);
   w_register = nullptr;
-  return text;
+  return code;
 }
 
-const std::string& CodeWriter::emit_bare(const char* mnemonic) {
-  text += '\t';
-  text += mnemonic;
-  text += '\n';
-  return text;
+const Code& CodeWriter::emit_bare(Op op) {
+  Instruction in;
+  in.op = op;
+  code.push_back(in);
+  return code;
 }
 
-const std::string& CodeWriter::movwf(Register& reg, int byte) {
-  return emit("movwf", reg, byte, "", WEffect::kLoad, false);
+const Code& CodeWriter::movwf(Register& reg, int byte) {
+  return emit(Op::kMovwf, reg, byte, false, 0, WEffect::kLoad, false);
 }
 
-const std::string& CodeWriter::movf_w(Register& reg, int byte) {
-  if (w_holds(reg, byte)) return text;
+const Code& CodeWriter::movf_w(Register& reg, int byte) {
+  if (w_holds(reg, byte)) return code;
   return movf_w_always(reg, byte);
 }
 
-const std::string& CodeWriter::movf_w_always(Register& reg, int byte) {
-  return emit("movf", reg, byte, ", w", WEffect::kLoad, true);
+const Code& CodeWriter::movf_w_always(Register& reg, int byte) {
+  return emit(Op::kMovf, reg, byte, true, 0, WEffect::kLoad, true);
 }
 
-const std::string& CodeWriter::movlw(int literal) {
-  return emit_literal("movlw", literal);
+const Code& CodeWriter::movlw(int literal) {
+  return emit_literal(Op::kMovlw, literal);
 }
-const std::string& CodeWriter::andlw(int literal) {
-  return emit_literal("andlw", literal);
+const Code& CodeWriter::andlw(int literal) {
+  return emit_literal(Op::kAndlw, literal);
 }
-const std::string& CodeWriter::iorlw(int literal) {
-  return emit_literal("iorlw", literal);
+const Code& CodeWriter::iorlw(int literal) {
+  return emit_literal(Op::kIorlw, literal);
 }
-const std::string& CodeWriter::addlw(int literal) {
-  return emit_literal("addlw", literal);
-}
-
-const std::string& CodeWriter::clrf(Register& reg, int byte) {
-  return emit("clrf", reg, byte, "", WEffect::kForgetIfSame, false);
+const Code& CodeWriter::addlw(int literal) {
+  return emit_literal(Op::kAddlw, literal);
 }
 
-const std::string& CodeWriter::swapf_w(Register& reg, int byte) {
-  return emit("swapf", reg, byte, ", w", WEffect::kForget, true);
+const Code& CodeWriter::clrf(Register& reg, int byte) {
+  return emit(Op::kClrf, reg, byte, false, 0, WEffect::kForgetIfSame, false);
 }
 
-const std::string& CodeWriter::swapf_f(Register& reg, int byte) {
-  return emit("swapf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::swapf_w(Register& reg, int byte) {
+  return emit(Op::kSwapf, reg, byte, true, 0, WEffect::kForget, true);
 }
 
-const std::string& CodeWriter::btfsc(Register& reg, int byte, int bit) {
+const Code& CodeWriter::swapf_f(Register& reg, int byte) {
+  return emit(Op::kSwapf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
+}
+
+const Code& CodeWriter::btfsc(Register& reg, int byte, int bit) {
   assert(bit >= 0 && bit <= 7);
-  return emit("btfsc", reg, byte, (", " + std::to_string(bit)).c_str(), WEffect::kUnchanged, true);
+  return emit(Op::kBtfsc, reg, byte, false, bit, WEffect::kUnchanged, true);
 }
 
-const std::string& CodeWriter::bsf(Register& reg, int byte, int bit) {
+const Code& CodeWriter::bsf(Register& reg, int byte, int bit) {
   assert(bit >= 0 && bit <= 7);
-  return emit("bsf", reg, byte, (", " + std::to_string(bit)).c_str(), WEffect::kForgetIfSame, true);
+  return emit(Op::kBsf, reg, byte, false, bit, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::comf_f(Register& reg, int byte) {
-  return emit("comf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::comf_f(Register& reg, int byte) {
+  return emit(Op::kComf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::rlf_f(Register& reg, int byte) {
-  return emit("rlf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::rlf_f(Register& reg, int byte) {
+  return emit(Op::kRlf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::rlf_w(Register& reg, int byte) {
-  return emit("rlf", reg, byte, ", w", WEffect::kForget, true);
+const Code& CodeWriter::rlf_w(Register& reg, int byte) {
+  return emit(Op::kRlf, reg, byte, true, 0, WEffect::kForget, true);
 }
 
-const std::string& CodeWriter::rrf_f(Register& reg, int byte) {
-  return emit("rrf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::rrf_f(Register& reg, int byte) {
+  return emit(Op::kRrf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::rrf_w(Register& reg, int byte) {
-  return emit("rrf", reg, byte, ", w", WEffect::kForget, true);
+const Code& CodeWriter::rrf_w(Register& reg, int byte) {
+  return emit(Op::kRrf, reg, byte, true, 0, WEffect::kForget, true);
 }
 
-const std::string& CodeWriter::addwf_f(Register& reg, int byte) {
-  return emit("addwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::addwf_f(Register& reg, int byte) {
+  return emit(Op::kAddwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::subwf_f(Register& reg, int byte) {
-  return emit("subwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::subwf_f(Register& reg, int byte) {
+  return emit(Op::kSubwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::addwf_w(Register& reg, int byte) {
-  return emit("addwf", reg, byte, ", w", WEffect::kForget, true);
+const Code& CodeWriter::addwf_w(Register& reg, int byte) {
+  return emit(Op::kAddwf, reg, byte, true, 0, WEffect::kForget, true);
 }
 
-const std::string& CodeWriter::subwf_w(Register& reg, int byte) {
-  return emit("subwf", reg, byte, ", w", WEffect::kForget, true);
+const Code& CodeWriter::subwf_w(Register& reg, int byte) {
+  return emit(Op::kSubwf, reg, byte, true, 0, WEffect::kForget, true);
 }
 
-const std::string& CodeWriter::movwf_skippable(Register& reg, int byte) {
-  return emit("movwf", reg, byte, "", WEffect::kForgetIfSame, false);
+const Code& CodeWriter::movwf_skippable(Register& reg, int byte) {
+  return emit(Op::kMovwf, reg, byte, false, 0, WEffect::kForgetIfSame, false);
 }
 
-const std::string& CodeWriter::iorwf_f(Register& reg, int byte) {
-  return emit("iorwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::iorwf_f(Register& reg, int byte) {
+  return emit(Op::kIorwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::xorwf_f(Register& reg, int byte) {
-  return emit("xorwf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::xorwf_f(Register& reg, int byte) {
+  return emit(Op::kXorwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::incf_f(Register& reg, int byte) {
-  return emit("incf", reg, byte, ", f", WEffect::kForgetIfSame, true);
+const Code& CodeWriter::incf_f(Register& reg, int byte) {
+  return emit(Op::kIncf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
-const std::string& CodeWriter::incfsz_w(Register& reg, int byte) {
-  return emit("incfsz", reg, byte, ", w", WEffect::kForget, true);
+const Code& CodeWriter::incfsz_w(Register& reg, int byte) {
+  return emit(Op::kIncfsz, reg, byte, true, 0, WEffect::kForget, true);
 }
 
-const std::string& CodeWriter::clrc() {
-  return emit_bare("clrc");
+const Code& CodeWriter::clrc() {
+  return emit_bare(Op::kClrc);
 }
-const std::string& CodeWriter::skpc() {
-  return emit_bare("skpc");
+const Code& CodeWriter::skpc() {
+  return emit_bare(Op::kSkpc);
 }
-const std::string& CodeWriter::skpnc() {
-  return emit_bare("skpnc");
+const Code& CodeWriter::skpnc() {
+  return emit_bare(Op::kSkpnc);
 }
-const std::string& CodeWriter::skpnz() {
-  return emit_bare("skpnz");
+const Code& CodeWriter::skpnz() {
+  return emit_bare(Op::kSkpnz);
 }
 
-const std::string& CodeWriter::toggle_carry() {
+const Code& CodeWriter::toggle_carry() {
   // "xorwf STATUS, f" would not do: when STATUS is the destination of an instruction that
   // affects Z, the processor does not write C, DC or Z from the result. Going through W does
   // it: xorwf into W, then movwf back, which affects no flag, so C comes out inverted and Z,
   // DC and the bank bits as they were.
   movlw(1);
-  text += "\txorwf\tSTATUS, w\n\tmovwf\tSTATUS\n";
+  code.push_back(Instruction{Op::kXorwf, kStatusFile, true, 0, 0});
+  code.push_back(Instruction{Op::kMovwf, kStatusFile, false, 0, 0});
   w_register = nullptr;
-  return text;
+  return code;
 }
 
-const std::string& CodeWriter::addwfc_f(Register& reg, int byte) {
-  return emit_enhanced("addwfc", reg, byte, ", f", WEffect::kForgetIfSame);
+const Code& CodeWriter::addwfc_f(Register& reg, int byte) {
+  return emit_enhanced(Op::kAddwfc, reg, byte, false, WEffect::kForgetIfSame);
 }
 
-const std::string& CodeWriter::subwfb_f(Register& reg, int byte) {
-  return emit_enhanced("subwfb", reg, byte, ", f", WEffect::kForgetIfSame);
+const Code& CodeWriter::subwfb_f(Register& reg, int byte) {
+  return emit_enhanced(Op::kSubwfb, reg, byte, false, WEffect::kForgetIfSame);
 }
 
-const std::string& CodeWriter::lslf_f(Register& reg, int byte) {
-  return emit_enhanced("lslf", reg, byte, ", f", WEffect::kForgetIfSame);
+const Code& CodeWriter::lslf_f(Register& reg, int byte) {
+  return emit_enhanced(Op::kLslf, reg, byte, false, WEffect::kForgetIfSame);
 }
 
-const std::string& CodeWriter::lsrf_f(Register& reg, int byte) {
-  return emit_enhanced("lsrf", reg, byte, ", f", WEffect::kForgetIfSame);
+const Code& CodeWriter::lsrf_f(Register& reg, int byte) {
+  return emit_enhanced(Op::kLsrf, reg, byte, false, WEffect::kForgetIfSame);
 }
 
-const std::string& CodeWriter::lsrf_w(Register& reg, int byte) {
-  return emit_enhanced("lsrf", reg, byte, ", w", WEffect::kForget);
+const Code& CodeWriter::lsrf_w(Register& reg, int byte) {
+  return emit_enhanced(Op::kLsrf, reg, byte, true, WEffect::kForget);
 }
 
-const std::string& CodeWriter::asrf_f(Register& reg, int byte) {
-  return emit_enhanced("asrf", reg, byte, ", f", WEffect::kForgetIfSame);
+const Code& CodeWriter::asrf_f(Register& reg, int byte) {
+  return emit_enhanced(Op::kAsrf, reg, byte, false, WEffect::kForgetIfSame);
 }
 
-const std::string& CodeWriter::asrf_w(Register& reg, int byte) {
-  return emit_enhanced("asrf", reg, byte, ", w", WEffect::kForget);
+const Code& CodeWriter::asrf_w(Register& reg, int byte) {
+  return emit_enhanced(Op::kAsrf, reg, byte, true, WEffect::kForget);
 }
 
 }  // namespace tarvek

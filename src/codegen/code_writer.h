@@ -4,9 +4,10 @@
 // enhanced mid-range instructions require a writer made for that core, so no routine for the
 // mid-range core can contain one.
 //
-// Each emitter appends one instruction line ("\tmnemonic\toperands\n") to `text` and returns
-// `text`. Besides the text, the writer keeps two facts about the machine state that the
-// emitted code will have when it runs, and every emitter keeps both true before it returns:
+// Each emitter appends one instruction to `code` and returns `code`; the text of the routine is
+// made from it only when it is printed. Besides the instructions, the writer keeps two facts
+// about the machine state that the emitted code will have when it runs, and every emitter
+// keeps both true before it returns:
 //
 // - The W record: when `w_register` is set, W holds byte `w_byte` of that register. A load of
 //   the byte W already holds is left out. Every written instruction counts as executed; no
@@ -21,8 +22,7 @@
 #ifndef TARVEK_CODEGEN_CODE_WRITER_H
 #define TARVEK_CODEGEN_CODE_WRITER_H
 
-#include <string>
-
+#include "codegen/code.h"
 #include "codegen/core.h"
 #include "codegen/register.h"
 
@@ -36,9 +36,9 @@ class CodeWriter {
   Core core() const { return core_; }
   bool enhanced() const { return core_ == Core::kEnhanced; }
 
-  // Empties `text`; every generator call starts with this. The W record and the carry state
+  // Empties `code`; every generator call starts with this. The W record and the carry state
   // carry over from one generator call to the next.
-  void clear_text() { text.clear(); }
+  void clear_code() { code.clear(); }
 
   // Carry state.
   void set_carry_overflow(bool value, Register& reg);
@@ -46,58 +46,58 @@ class CodeWriter {
   bool carry_overflow_of(const Register& reg) const;
   bool carry_known_of(const Register& reg) const;
   // Stores a pending overflow carry of `carry_register` in a new top byte of that register.
-  const std::string& flush_carry();
+  const Code& flush_carry();
 
   // W record: W holds the byte that byte `byte` of `reg` names, through whichever descriptor
   // it was loaded.
   bool w_holds(const Register& reg, int byte) const;
 
   // One emitter per instruction form. Literals and bit numbers are signed 8-bit values.
-  const std::string& movwf(Register& reg, int byte);
-  const std::string& movf_w(Register& reg, int byte);
+  const Code& movwf(Register& reg, int byte);
+  const Code& movf_w(Register& reg, int byte);
   // The load written whatever the W record holds (used where a dropped copy is replaced).
-  const std::string& movf_w_always(Register& reg, int byte);
-  const std::string& movlw(int literal);
-  const std::string& andlw(int literal);
-  const std::string& iorlw(int literal);
+  const Code& movf_w_always(Register& reg, int byte);
+  const Code& movlw(int literal);
+  const Code& andlw(int literal);
+  const Code& iorlw(int literal);
   // W += literal (modulo 256); sets C, DC and Z as addwf does.
-  const std::string& addlw(int literal);
-  const std::string& clrf(Register& reg, int byte);
-  const std::string& swapf_w(Register& reg, int byte);
-  const std::string& swapf_f(Register& reg, int byte);
-  const std::string& btfsc(Register& reg, int byte, int bit);
-  const std::string& bsf(Register& reg, int byte, int bit);
-  const std::string& comf_f(Register& reg, int byte);
-  const std::string& rlf_f(Register& reg, int byte);
-  const std::string& rlf_w(Register& reg, int byte);
-  const std::string& rrf_f(Register& reg, int byte);
-  const std::string& rrf_w(Register& reg, int byte);
-  const std::string& addwf_f(Register& reg, int byte);
-  const std::string& subwf_f(Register& reg, int byte);
-  const std::string& subwf_w(Register& reg, int byte);
-  const std::string& addwf_w(Register& reg, int byte);
+  const Code& addlw(int literal);
+  const Code& clrf(Register& reg, int byte);
+  const Code& swapf_w(Register& reg, int byte);
+  const Code& swapf_f(Register& reg, int byte);
+  const Code& btfsc(Register& reg, int byte, int bit);
+  const Code& bsf(Register& reg, int byte, int bit);
+  const Code& comf_f(Register& reg, int byte);
+  const Code& rlf_f(Register& reg, int byte);
+  const Code& rlf_w(Register& reg, int byte);
+  const Code& rrf_f(Register& reg, int byte);
+  const Code& rrf_w(Register& reg, int byte);
+  const Code& addwf_f(Register& reg, int byte);
+  const Code& subwf_f(Register& reg, int byte);
+  const Code& subwf_w(Register& reg, int byte);
+  const Code& addwf_w(Register& reg, int byte);
   // A movwf that a skip may leave out: afterwards the byte may or may not hold W, so the W
   // record names neither.
-  const std::string& movwf_skippable(Register& reg, int byte);
-  const std::string& iorwf_f(Register& reg, int byte);
-  const std::string& xorwf_f(Register& reg, int byte);
-  const std::string& incf_f(Register& reg, int byte);
-  const std::string& incfsz_w(Register& reg, int byte);
-  const std::string& clrc();
-  const std::string& skpc();
-  const std::string& skpnc();
-  const std::string& skpnz();
+  const Code& movwf_skippable(Register& reg, int byte);
+  const Code& iorwf_f(Register& reg, int byte);
+  const Code& xorwf_f(Register& reg, int byte);
+  const Code& incf_f(Register& reg, int byte);
+  const Code& incfsz_w(Register& reg, int byte);
+  const Code& clrc();
+  const Code& skpc();
+  const Code& skpnc();
+  const Code& skpnz();
   // Inverts the carry and keeps every other STATUS bit: movlw 1, xorwf STATUS, w, movwf STATUS.
-  const std::string& toggle_carry();
+  const Code& toggle_carry();
 
   // The enhanced mid-range instructions. Requires: the writer's core is enhanced.
-  const std::string& addwfc_f(Register& reg, int byte);
-  const std::string& subwfb_f(Register& reg, int byte);
-  const std::string& lslf_f(Register& reg, int byte);
-  const std::string& lsrf_f(Register& reg, int byte);
-  const std::string& lsrf_w(Register& reg, int byte);
-  const std::string& asrf_f(Register& reg, int byte);
-  const std::string& asrf_w(Register& reg, int byte);
+  const Code& addwfc_f(Register& reg, int byte);
+  const Code& subwfb_f(Register& reg, int byte);
+  const Code& lslf_f(Register& reg, int byte);
+  const Code& lsrf_f(Register& reg, int byte);
+  const Code& lsrf_w(Register& reg, int byte);
+  const Code& asrf_f(Register& reg, int byte);
+  const Code& asrf_w(Register& reg, int byte);
 
   // The register whose carry state the two flags describe; none at start.
   Register* carry_register = nullptr;
@@ -108,9 +108,8 @@ class CodeWriter {
   // The carry holds the bit just above the top byte of `carry_register` (zero unless
   // `carry_overflow` is also set), so a right shift needs no clrc first.
   bool carry_known = false;
-  // The lines written since the current generator call began. It grows with what is
-  // appended, so long register names on wide registers cannot run past its end.
-  std::string text;
+  // The instructions written since the current generator call began.
+  Code code;
   // The register one of whose bytes W holds; none when nothing is known.
   const Register* w_register = nullptr;
   // The byte of `w_register` that W holds; meaningful only while `w_register` is set.
@@ -120,13 +119,11 @@ class CodeWriter {
   // How an emitter changes the W record.
   enum class WEffect { kUnchanged, kForget, kForgetIfSame, kLoad };
 
-  const std::string& emit(const char* mnemonic, Register& reg, int byte, const char* suffix,
-                          WEffect effect, bool reads);
+  const Code& emit(Op op, Register& reg, int byte, bool to_w, int bit, WEffect effect, bool reads);
   // emit() for an instruction of the enhanced core only; every one of them reads its byte.
-  const std::string& emit_enhanced(const char* mnemonic, Register& reg, int byte,
-                                   const char* suffix, WEffect effect);
-  const std::string& emit_literal(const char* mnemonic, int literal);
-  const std::string& emit_bare(const char* mnemonic);
+  const Code& emit_enhanced(Op op, Register& reg, int byte, bool to_w, WEffect effect);
+  const Code& emit_literal(Op op, int literal);
+  const Code& emit_bare(Op op);
 
   // The core the routine is written for, fixed when the writer is made.
   Core core_;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "codegen/listing_for_tests.h"
 #include "codegen/register.h"
 
 namespace tarvek {
@@ -91,9 +92,9 @@ TEST(CodeWriterTest, EveryEmitterWritesItsLineAndMarksReadsUsed) {
   for (const EmitterCase& c : kEmitters) {
     CodeWriter writer(c.core);
     Register acc("ACC", 24, false);
-    writer.text = "before\n";
+    writer.code.push_back(Instruction{Op::kClrw, kNoFile, false, 0, 0});
     c.emit(writer, acc);
-    EXPECT_EQ(writer.text, std::string("before\n") + c.line) << c.name;
+    EXPECT_EQ(writer.code.text(), std::string("\tclrw\n") + c.line) << c.name;
     EXPECT_EQ(acc.used, c.marks_used) << c.name;
   }
 }
@@ -119,7 +120,7 @@ TEST(CodeWriterTest, EveryEmitterKeepsTheWRecordTrue) {
       Register temp("TEMP", 24, false);
       Register& held = s.on_temp ? temp : acc;
       writer.movwf(held, s.held_byte);
-      writer.clear_text();
+      writer.clear_code();
       c.emit(writer, acc);
       const bool same = !s.on_temp && s.held_byte == 2;
       bool still_held = false;
@@ -179,7 +180,7 @@ TEST(CodeWriterTest, InstructionsWithAResultInWMakeTheLoadReappear) {
     CodeWriter writer;
     Register temp("TEMP", 16, false);
     writer.movwf(temp, 0);
-    writer.clear_text();
+    writer.clear_code();
     c.emit(writer, temp);
     EXPECT_EQ(writer.movf_w(temp, 0), std::string(c.line) + "\tmovf\tTEMP0, w\n") << c.name;
     EXPECT_TRUE(temp.used) << c.name;
@@ -192,10 +193,10 @@ TEST(CodeWriterTest, ClrfForgetsOnlyTheByteItClears) {
   writer.movf_w(acc, 1);
   writer.clrf(acc, 0);
   writer.movf_w(acc, 1);
-  EXPECT_EQ(writer.text, "\tmovf\tACC1, w\n\tclrf\tACC0\n");
+  EXPECT_EQ(writer.code.text(), "\tmovf\tACC1, w\n\tclrf\tACC0\n");
   writer.clrf(acc, 1);
   writer.movf_w(acc, 1);
-  EXPECT_EQ(writer.text, "\tmovf\tACC1, w\n\tclrf\tACC0\n\tclrf\tACC1\n\tmovf\tACC1, w\n");
+  EXPECT_EQ(writer.code.text(), "\tmovf\tACC1, w\n\tclrf\tACC0\n\tclrf\tACC1\n\tmovf\tACC1, w\n");
 }
 
 TEST(CodeWriterTest, BtfscMarksUsedAndKeepsTheRecord) {
@@ -205,7 +206,7 @@ TEST(CodeWriterTest, BtfscMarksUsedAndKeepsTheRecord) {
   writer.movwf(temp, 1);
   writer.btfsc(acc, 1, 7);
   writer.movf_w(temp, 1);
-  EXPECT_EQ(writer.text, "\tmovwf\tTEMP1\n\tbtfsc\tACC1, 7\n");
+  EXPECT_EQ(writer.code.text(), "\tmovwf\tTEMP1\n\tbtfsc\tACC1, 7\n");
   EXPECT_TRUE(acc.used);
   EXPECT_FALSE(temp.used);
 }
@@ -257,11 +258,11 @@ TEST(CodeWriterTest, CarrySettersRetargetBothFlags) {
 TEST(CodeWriterTest, FlushCarryWithNothingPendingWritesNothing) {
   CodeWriter writer;
   Register acc("ACC", 16, true);
-  writer.text = "kept\n";
-  EXPECT_EQ(writer.flush_carry(), "kept\n");
+  writer.code.push_back(Instruction{Op::kClrw, kNoFile, false, 0, 0});
+  EXPECT_EQ(writer.flush_carry(), "\tclrw\n");
   writer.set_carry_overflow(false, acc);
   writer.set_carry_known(true, acc);
-  EXPECT_EQ(writer.flush_carry(), "kept\n");
+  EXPECT_EQ(writer.flush_carry(), "\tclrw\n");
   EXPECT_FALSE(writer.carry_overflow);
   EXPECT_TRUE(writer.carry_known_of(acc));
   EXPECT_EQ(acc.width, 16);
@@ -312,7 +313,7 @@ TEST(CodeWriterTest, FlushCarryStoresTheCarryInANewTopByte) {
     }
     writer.set_carry_overflow(true, acc);
     writer.set_carry_known(true, acc);
-    writer.clear_text();
+    writer.clear_code();
     EXPECT_EQ(writer.flush_carry(), c.text) << c.name;
     EXPECT_EQ(acc.width, c.width) << c.name;
     EXPECT_EQ(acc.spare, c.spare) << c.name;
@@ -322,7 +323,7 @@ TEST(CodeWriterTest, FlushCarryStoresTheCarryInANewTopByte) {
     EXPECT_FALSE(writer.carry_overflow_of(acc)) << c.name;
     EXPECT_FALSE(writer.carry_known_of(acc)) << c.name;
     // A second flush has nothing left to store.
-    writer.clear_text();
+    writer.clear_code();
     EXPECT_EQ(writer.flush_carry(), "") << c.name;
     EXPECT_FALSE(temp.used) << c.name;
   }

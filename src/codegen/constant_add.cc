@@ -56,9 +56,9 @@ void add_constant_by_skips(CodeWriter& writer, Register& reg, int bytes, uint64_
 
 }  // namespace
 
-const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t value) {
+const Code& add_constant(CodeWriter& writer, Register& reg, uint64_t value) {
   assert(!reg.is_signed && value > 0);
-  writer.clear_text();
+  writer.clear_code();
   const int value_bits = bit_length(value);
   // Only the constant's byte count matters to the widening; a shape with that many bytes
   // lets the register addition's own widening do it.
@@ -84,7 +84,7 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
     writer.set_carry_overflow(false, reg);
     reg.width = needed;
     reg.spare = total - needed;
-    return writer.text;
+    return writer.code;
   }
   add_literal_bytes(writer, reg, count, value);
 
@@ -101,7 +101,7 @@ const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t valu
     reg.width = needed;
     reg.spare = total - needed;
   }
-  return writer.text;
+  return writer.code;
 }
 
 namespace {

@@ -21,14 +21,14 @@
 namespace tarvek {
 
 // reg += value. A pending carry (of any register) is stored first; reg gains cleared top
-// bytes when the constant has more bytes than its value. Empties the writer's text first and
+// bytes when the constant has more bytes than its value. Empties the writer's code first and
 // returns it.
 // Requires: reg is not signed; value > 0.
-const std::string& add_constant(CodeWriter& writer, Register& reg, uint64_t value);
+const Code& add_constant(CodeWriter& writer, Register& reg, uint64_t value);
 
 // The byte chain of the low `bytes` bytes of reg += value, modulo 2^(8 bytes), in the
 // writer's core's cheapest way: C ends as the carry out of the top byte (clear when value is
-// 0, which writes nothing). Appends to the writer's text; the descriptor is left as it was.
+// 0, which writes nothing). Appends to the writer's code; the descriptor is left as it was.
 // Requires: 1 <= bytes <= reg's value bytes.
 void add_literal_bytes(CodeWriter& writer, Register& reg, int bytes, uint64_t value);
 

@@ -93,12 +93,11 @@ void add_carry(CodeWriter& writer, Register& quotient, int bytes) {
 
 }  // namespace
 
-const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
-                                    Register& remainder, Register& scratch,
-                                    const CorrectionStep& step) {
+const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
+                             Register& remainder, Register& scratch, const CorrectionStep& step) {
   assert(step.d >= 2 && step.d <= 255 && step.steps >= 1 && (step.steps + 1) * step.d <= 256);
   assert(quotient_bytes >= 1 && quotient_bytes <= quotient.value_bytes());
-  writer.clear_text();
+  writer.clear_code();
   // A pending carry belongs to some register's value: store it before the flags are used.
   writer.flush_carry();
   const int count = quotient.value_bytes();
@@ -145,7 +144,7 @@ const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int 
   // The quotient is no longer what the carry state described.
   writer.set_carry_known(false, quotient);
   writer.set_carry_overflow(false, quotient);
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

@@ -28,13 +28,12 @@ struct CorrectionStep {
 
 // Corrects the quotient held in the low `quotient_bytes` bytes of `quotient` (unsigned; its
 // value below 2^(8 quotient_bytes) also after the steps). `remainder` is one byte holding
-// x mod 256 on entry; `scratch` is one byte. Both are overwritten. Empties the writer's text
+// x mod 256 on entry; `scratch` is one byte. Both are overwritten. Empties the writer's code
 // first and returns it.
 // Requires: the descriptors name three different bytes for remainder, scratch and every
 // quotient byte; quotient_bytes >= 1 and at most quotient's value bytes.
-const std::string& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
-                                    Register& remainder, Register& scratch,
-                                    const CorrectionStep& step);
+const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,
+                             Register& remainder, Register& scratch, const CorrectionStep& step);
 
 }  // namespace tarvek
 

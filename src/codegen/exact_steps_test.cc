@@ -83,8 +83,8 @@ TEST(ExactStepsTest, ConstantAddAndSelfAddKeepValueAndWidth) {
           Register acc("A", 0, little);
           acc.set_width(bits, (8 - bits % 8) % 8);
           CodeWriter writer(core);
-          std::string code = add_constant(writer, acc, c);
-          writer.clear_text();
+          std::string code = add_constant(writer, acc, c).text();
+          writer.clear_code();
           code += writer.flush_carry();
           const int bytes = std::max(acc.bytes, acc.value_bytes());
           const PicProgram program = parse(code, byte_names("A", bytes), core);
@@ -104,8 +104,8 @@ TEST(ExactStepsTest, ConstantAddAndSelfAddKeepValueAndWidth) {
           Register acc("A", 0, little);
           acc.set_width(bits, (8 - bits % 8) % 8);
           CodeWriter writer(core);
-          std::string code = add_upper_bytes(writer, acc, shift);
-          writer.clear_text();
+          std::string code = add_upper_bytes(writer, acc, shift).text();
+          writer.clear_code();
           code += writer.flush_carry();
           const int bytes = std::max(acc.bytes, acc.value_bytes());
           const PicProgram program = parse(code, byte_names("A", bytes), core);
@@ -134,7 +134,7 @@ TEST(ExactStepsTest, ShiftedCopyLeavesSourceAndShiftsEveryWay) {
           src.set_width(bits, (8 - bits % 8) % 8);
           Register dst("D", 0, little);
           CodeWriter writer(core);
-          const std::string code = copy_shifted_right(writer, dst, src, k);
+          const std::string code = copy_shifted_right(writer, dst, src, k).text();
           if (dst.value_bytes() == 0) {
             EXPECT_TRUE(code.empty());
             continue;
@@ -170,9 +170,9 @@ TEST(ExactStepsTest, SignedStepsAndCorrection) {
         Register sign("T", 0, little);
         sign.set_width(8, 0);
         CodeWriter writer(core);
-        std::string code = bias_signed_input(writer, reg, bits);
+        std::string code = bias_signed_input(writer, reg, bits).text();
         const std::string biased = code;
-        code = save_sign(writer, reg, bytes, sign);
+        code = save_sign(writer, reg, bytes, sign).text();
         code += negate_if_signed(writer, reg, bytes, sign);
         std::vector<std::string> declared = byte_names("A", bytes);
         declared.push_back("T0");
@@ -202,8 +202,8 @@ TEST(ExactStepsTest, SignedStepsAndCorrection) {
              {uint64_t{1}, mask, mask - 0xFF, (~uint64_t{0x1234}) & mask, random() & mask}) {
           Register sum("A", 8 * bytes, little);
           CodeWriter adder(core);
-          const PicProgram program =
-              parse(add_constant_wrapping(adder, sum, bytes, value), byte_names("A", bytes), core);
+          const PicProgram program = parse(add_constant_wrapping(adder, sum, bytes, value).text(),
+                                           byte_names("A", bytes), core);
           for (const uint64_t x : values(8 * bytes, random)) {
             const PicMachine m = run(program, x ^ value, [&](PicMachine& machine) {
               machine.write_value("A", bytes, little, x);
@@ -236,7 +236,8 @@ TEST(ExactStepsTest, CorrectionReachesTheQuotient) {
           Register t("T", 8, little);
           CodeWriter writer(core);
           const std::string code =
-              correct_quotient(writer, q, bytes, r, t, CorrectionStep{c.a, c.b, c.d, c.steps});
+              correct_quotient(writer, q, bytes, r, t, CorrectionStep{c.a, c.b, c.d, c.steps})
+                  .text();
           std::vector<std::string> declared = byte_names("Q", bytes);
           declared.push_back("R0");
           declared.push_back("T0");
@@ -288,8 +289,9 @@ TEST(ExactStepsTest, EnhancedListings) {
     r.set_width(bits, (8 - bits % 8) % 8);
     return r;
   };
-  const auto written = [](CodeWriter& writer, const std::string& code, const Register& r) {
-    return Written{code, r.width, r.spare, writer.carry_known_of(r), writer.carry_overflow_of(r)};
+  const auto written = [](CodeWriter& writer, const Code& code, const Register& r) {
+    return Written{code.text(), r.width, r.spare, writer.carry_known_of(r),
+                   writer.carry_overflow_of(r)};
   };
   const Case cases[] = {
       {"constant add, big-endian, 16 bits + 0x105",

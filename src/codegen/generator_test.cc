@@ -49,18 +49,18 @@ struct SequenceCase {
 
 std::string flush_if_narrow(CodeWriter& w, Register& acc, int output_bits) {
   if (output_bits <= acc.width) return "";
-  w.clear_text();
-  return w.flush_carry();
+  w.clear_code();
+  return w.flush_carry().text();
 }
 
 TEST(ProgramAssemblyTest, GeneratorCallSequences) {
   const SequenceCase cases[] = {
       {"1", terms({{31, 1}}, 8), 8, [](CodeWriter&, Register&, Register&) { return ""; }},
       {"0.5", terms({{32, 1}}, 8), 7,
-       [](CodeWriter& w, Register& acc, Register&) { return shift_right(w, acc, 1); }},
+       [](CodeWriter& w, Register& acc, Register&) { return shift_right(w, acc, 1).text(); }},
       {"10", terms({{28, 1}, {30, 1}}, 8), 12,
        [](CodeWriter& w, Register& acc, Register& temp) {
-         std::string code = shift_left(w, acc, 1);
+         std::string code = shift_left(w, acc, 1).text();
          code += temp.copy_from(w, acc);
          code += shift_left(w, temp, 2);
          code += add_register(w, acc, temp);
@@ -68,7 +68,7 @@ TEST(ProgramAssemblyTest, GeneratorCallSequences) {
        }},
       {"7", terms({{28, 1}, {31, -1}}, 8), 11,
        [](CodeWriter& w, Register& acc, Register& temp) {
-         std::string code = temp.copy_from(w, acc);
+         std::string code = temp.copy_from(w, acc).text();
          code += negate_register(w, acc);
          acc.is_signed = true;
          code += shift_left(w, temp, 3);
@@ -79,10 +79,10 @@ TEST(ProgramAssemblyTest, GeneratorCallSequences) {
          return code + flush_if_narrow(w, acc, 11);
        }},
       {"1024", terms({{21, 1}}, 8), 18,
-       [](CodeWriter& w, Register& acc, Register&) { return shift_left(w, acc, 10); }},
+       [](CodeWriter& w, Register& acc, Register&) { return shift_left(w, acc, 10).text(); }},
       {"3 times 2^20 minus 2^16 at 16 bits", terms({{10, 1}, {11, 1}, {15, -1}}, 16), 38,
        [](CodeWriter& w, Register& acc, Register& temp) {
-         std::string code = shift_left(w, acc, 16);
+         std::string code = shift_left(w, acc, 16).text();
          code += temp.copy_from(w, acc);
          code += negate_register(w, acc);
          acc.is_signed = true;
@@ -97,7 +97,7 @@ TEST(ProgramAssemblyTest, GeneratorCallSequences) {
        }},
       {"1.25 minus 2^-3 at 16 bits", terms({{31, 1}, {33, 1}, {34, -1}}, 16), 17,
        [](CodeWriter& w, Register& acc, Register& temp) {
-         std::string code = temp.copy_from(w, acc);
+         std::string code = temp.copy_from(w, acc).text();
          code += shift_right(w, acc, 1);
          code += negate_register(w, acc);
          acc.is_signed = true;
@@ -111,7 +111,7 @@ TEST(ProgramAssemblyTest, GeneratorCallSequences) {
        }},
       {"2 minus 2^-1 at 16 bits", terms({{30, 1}, {32, -1}}, 16), 17,
        [](CodeWriter& w, Register& acc, Register& temp) {
-         std::string code = temp.copy_from(w, acc);
+         std::string code = temp.copy_from(w, acc).text();
          code += shift_right(w, acc, 1);
          code += negate_register(w, acc);
          acc.is_signed = true;

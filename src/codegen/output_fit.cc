@@ -9,9 +9,9 @@ namespace tarvek {
 // fewer than the output's (a single term leaves no carry to store, a right shift drops
 // bytes) or, in big-endian order, more (an upper byte known to be zero now comes first).
 // The product is never negative, so new top bytes are cleared.
-const std::string& fit_output_bytes(CodeWriter& writer, Register& acc, int output_bytes) {
+const Code& fit_output_bytes(CodeWriter& writer, Register& acc, int output_bytes) {
   const int count = acc.value_bytes();
-  writer.clear_text();
+  writer.clear_code();
   if (count < output_bytes) {
     const int added = output_bytes - count;
     int first_new = count;
@@ -36,7 +36,7 @@ const std::string& fit_output_bytes(CodeWriter& writer, Register& acc, int outpu
     const int width = std::min(acc.width, 8 * output_bytes);
     acc.set_width(width, 8 * output_bytes - width);
   }
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

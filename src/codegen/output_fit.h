@@ -11,9 +11,9 @@ namespace tarvek {
 
 // Leaves the value of `acc` on bytes 0 to output_bytes - 1 in its byte order: new top bytes
 // are cleared, and in big-endian order surplus top bytes (known to hold zero) are dropped by
-// moving the value down. Empties the writer's text first and returns it.
+// moving the value down. Empties the writer's code first and returns it.
 // Requires: acc is non-negative and its value fits output_bytes bytes; output_bytes >= 1.
-const std::string& fit_output_bytes(CodeWriter& writer, Register& acc, int output_bytes);
+const Code& fit_output_bytes(CodeWriter& writer, Register& acc, int output_bytes);
 
 }  // namespace tarvek
 

@@ -15,8 +15,8 @@ namespace {
 // Digit index of the units position; larger indexes are fractional weights.
 constexpr int kUnits = 31;
 
-// Where the copy into the temporary register sits in the collected text, so that it can be
-// taken out again when nothing ever read the copy.
+// Where the copy into the temporary register sits in the collected instructions, so that it
+// can be taken out again when nothing ever read the copy.
 struct CopySpan {
   std::size_t start = 0;
   std::size_t end = 0;
@@ -27,7 +27,7 @@ struct CopySpan {
 // then add or subtract the input held in the temporary register); terms at and above it by
 // shifting the temporary register left to the next term and adding or subtracting it.
 void walk_digits(CodeWriter& writer, DigitString& digits, int term_end, Register& acc,
-                 Register& temp, std::string& code) {
+                 Register& temp, Code& code) {
   const int last = term_end - 1;
   int p = term_end - 2;
   while (p >= 0) {
@@ -67,15 +67,13 @@ void walk_digits(CodeWriter& writer, DigitString& digits, int term_end, Register
 
 }  // namespace
 
-std::string assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int output_bits,
-                                  int output_bytes, Register& acc, Register& temp) {
+Code assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int output_bits,
+                           int output_bytes, Register& acc, Register& temp) {
   assert(output_bits >= 1 && output_bits <= 127);
   assert(decomposition.term_end >= 1 && decomposition.term_end <= 96);
   assert(decomposition.input_bytes == (acc.width + 7) / 8);
-  // The collected instructions. A growing string rather than a fixed buffer: the text of a
-  // routine depends on the register names, and no name length or register width can
-  // overrun it.
-  std::string code;
+  // The collected instructions.
+  Code code;
 
   const int term_count = decomposition.term_count;
   const int term_end = decomposition.term_end;
@@ -83,9 +81,9 @@ std::string assemble_instructions(CodeWriter& writer, Decomposition& decompositi
     // No term could be chosen (the constant is too small for the input width; the comment
     // block says so and gives an error of 100 %). The routine then does what that comment
     // promises, an accumulator of 0, instead of shifting the input by an arbitrary amount.
-    writer.clear_text();
+    writer.clear_code();
     for (int k = 0; k < decomposition.input_bytes; ++k) writer.clrf(acc, k);
-    code = writer.text;
+    code = writer.code;
   } else {
     if (term_end <= kUnits) code += shift_left(writer, acc, kUnits + 1 - term_end);
     CopySpan copy;
@@ -96,7 +94,7 @@ std::string assemble_instructions(CodeWriter& writer, Decomposition& decompositi
     }
     walk_digits(writer, decomposition.digits, term_end, acc, temp, code);
     if (output_bits > acc.width) {
-      writer.clear_text();
+      writer.clear_code();
       code += writer.flush_carry();
     }
     if (output_bytes > 0) code += fit_output_bytes(writer, acc, output_bytes);
@@ -104,9 +102,9 @@ std::string assemble_instructions(CodeWriter& writer, Decomposition& decompositi
       // No instruction read the temporary register: every use of it found the copied byte
       // still in W. Loading that byte is all the copy has to do; this load is written even
       // when the W record at the end of the routine would leave it out.
-      writer.clear_text();
+      writer.clear_code();
       writer.movf_w_always(acc, decomposition.input_bytes - 1);
-      code.replace(copy.start, copy.end - copy.start, writer.text);
+      code.replace(copy.start, copy.end, writer.code);
       // That load stands near the start of the routine, so it tells nothing about W at the
       // end; nor does the record the walk left, which may name the byte the copy would have
       // written. Whatever the caller emits next must load W afresh.
@@ -123,13 +121,13 @@ std::string assemble_program(Decomposition& decomposition, int output_bits, Regi
                              Register& temp, Core core) {
   assert(output_bits >= 1 && output_bits <= 63);
   CodeWriter writer(core);
-  const std::string code =
+  const Code code =
       assemble_instructions(writer, decomposition, output_bits, (output_bits + 7) / 8, acc, temp);
   std::string block = "\n\n\tcblock\n";
   block += acc.cblock_listing();
   block += temp.cblock_listing();
   block += "\tendc\n\n";
-  block += code;
+  block += code.text();
   block += '\n';
   return block;
 }

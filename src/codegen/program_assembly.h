@@ -33,8 +33,8 @@ std::string assemble_program(Decomposition& decomposition, int output_bits, Regi
 // is replaced by one load, so `temp.used` tells whether temp still holds the copy.
 // Requires: output_bits between 1 and 127; the decomposition's digits, term_count, term_end
 // and input_bytes consistent with `acc` as decompose() leaves them.
-std::string assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int output_bits,
-                                  int output_bytes, Register& acc, Register& temp);
+Code assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int output_bits,
+                           int output_bytes, Register& acc, Register& temp);
 
 }  // namespace tarvek
 

@@ -26,8 +26,8 @@ void Register::set_width(int new_width, int new_spare) {
   update_bytes();
 }
 
-const std::string& Register::copy_from(CodeWriter& writer, Register& source) {
-  writer.clear_text();
+const Code& Register::copy_from(CodeWriter& writer, Register& source) {
+  writer.clear_code();
   writer.flush_carry();
   // Every byte the source value occupies, spare bits included: a signed source can hold its
   // sign in a byte of spare bits (after a flush), and the destination takes over `spare`, so
@@ -44,7 +44,7 @@ const std::string& Register::copy_from(CodeWriter& writer, Register& source) {
   update_bytes();
   is_signed = source.is_signed;
   is_zero = source.is_zero;
-  return writer.text;
+  return writer.code;
 }
 
 std::string Register::cblock_listing() const {

@@ -14,6 +14,7 @@
 
 namespace tarvek {
 
+class Code;
 class CodeWriter;
 
 struct Register {
@@ -27,8 +28,8 @@ struct Register {
   // Emits the byte-by-byte copy of `source` into this register (after flushing any pending
   // carry), bytes 0 upwards over every byte the source value occupies, and takes over the
   // source's width, spare, sign and zero flags. The loads mark `source` used; W ends holding
-  // the last byte copied. Empties the writer's text first and returns it.
-  const std::string& copy_from(CodeWriter& writer, Register& source);
+  // the last byte copied. Empties the writer's code first and returns it.
+  const Code& copy_from(CodeWriter& writer, Register& source);
   // One "\tNAMEk\n" line per allocated byte when some instruction read this register;
   // empty otherwise.
   std::string cblock_listing() const;

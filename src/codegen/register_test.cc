@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codegen/code_writer.h"
+#include "codegen/listing_for_tests.h"
 
 namespace tarvek {
 namespace {
@@ -101,7 +102,7 @@ TEST(RegisterTest, CopyOfA12BitSource) {
     acc.is_signed = true;
     acc.is_zero = false;
     if (c.w_holds_source_byte_0) writer.movwf(acc, 0);
-    writer.text = "left over from the previous generator\n";
+    writer.code.text() = "left over from the previous generator\n";
     EXPECT_EQ(temp.copy_from(writer, acc), c.expected) << c.name;
     EXPECT_EQ(temp.width, 12) << c.name;
     EXPECT_EQ(temp.spare, 4) << c.name;

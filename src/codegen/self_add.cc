@@ -5,12 +5,12 @@
 namespace tarvek {
 namespace {}  // namespace
 
-const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift) {
+const Code& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift) {
   assert(!reg.is_signed && byte_shift >= 1);
-  writer.clear_text();
+  writer.clear_code();
   writer.flush_carry();
   const int count = reg.value_bytes();
-  if (count <= byte_shift) return writer.text;  // the shifted value is 0
+  if (count <= byte_shift) return writer.code;  // the shifted value is 0
   // The paired bytes: byte k takes byte k + byte_shift, with the carry of the byte below
   // taken in by the register addition's idiom (W = addend + 1; a wrap to 0 skips the add and
   // passes the carry on), or by addwfc on the enhanced core.
@@ -52,7 +52,7 @@ const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_s
   } else {
     writer.set_carry_overflow(true, reg);
   }
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

@@ -15,9 +15,9 @@ namespace tarvek {
 // reg += floor(reg / 2^(8 byte_shift)) for an unsigned reg, keeping its width, spare and the
 // writer's carry state true as the register addition does (a carry out of the top byte is
 // left pending exactly when the sum may not fit). A pending carry is stored first. Empties
-// the writer's text first and returns it.
+// the writer's code first and returns it.
 // Requires: reg not signed; 1 <= byte_shift.
-const std::string& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift);
+const Code& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift);
 
 }  // namespace tarvek
 

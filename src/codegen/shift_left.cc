@@ -303,10 +303,10 @@ void be_shift(CodeWriter& writer, Register& reg, int n) {
 
 }  // namespace
 
-const std::string& shift_left(CodeWriter& writer, Register& reg, int n) {
+const Code& shift_left(CodeWriter& writer, Register& reg, int n) {
   assert(n >= 1 && n <= 31);
   reg.is_zero = false;
-  writer.clear_text();
+  writer.clear_code();
   // A pending overflow of whichever register holds the carry is stored first; after the
   // shift nothing is known about the carry for this register.
   writer.flush_carry();
@@ -317,7 +317,7 @@ const std::string& shift_left(CodeWriter& writer, Register& reg, int n) {
   } else {
     be_shift(writer, reg, n);
   }
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

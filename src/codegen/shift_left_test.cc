@@ -137,9 +137,9 @@ TEST(ShiftLeftTest, WorkedExamples) {
     Register acc("ACC", c.width, c.little_endian);
     acc.is_signed = c.is_signed;
     CodeWriter writer;
-    const std::string& text = shift_left(writer, acc, c.n);
-    EXPECT_EQ(text, c.lines);
-    EXPECT_EQ(&text, &writer.text);
+    const Code& code = shift_left(writer, acc, c.n);
+    EXPECT_EQ(code, c.lines);
+    EXPECT_EQ(&code, &writer.code);
     EXPECT_EQ(acc.width, c.width_after);
     EXPECT_EQ(acc.spare, c.spare_after);
     EXPECT_EQ(acc.bytes, c.bytes_after);
@@ -152,11 +152,11 @@ TEST(ShiftLeftTest, ClearsZeroFlagAndCarryStateAndEmptiesText) {
   Register acc("ACC", 8, true);
   acc.is_zero = true;
   CodeWriter writer;
-  writer.text = "\tstale\n";
+  writer.code.text() = "\tstale\n";
   writer.set_carry_known(true, acc);
   shift_left(writer, acc, 8);
   EXPECT_FALSE(acc.is_zero);
-  EXPECT_EQ(writer.text, lines("movf ACC0, w; movwf ACC1; clrf ACC0"));
+  EXPECT_EQ(writer.code.text(), lines("movf ACC0, w; movwf ACC1; clrf ACC0"));
   EXPECT_EQ(writer.carry_register, &acc);
   EXPECT_FALSE(writer.carry_known);
   EXPECT_FALSE(writer.carry_overflow);

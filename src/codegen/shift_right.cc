@@ -340,7 +340,7 @@ void shift_little_endian(CodeWriter& writer, Register& reg, int n) {
 
 }  // namespace
 
-std::string shift_right(CodeWriter& writer, Register& reg, int n) {
+Code shift_right(CodeWriter& writer, Register& reg, int n) {
   assert(n >= 1);
   const bool overflow = writer.carry_overflow_of(reg);
   if (reg.is_signed) {
@@ -349,7 +349,7 @@ std::string shift_right(CodeWriter& writer, Register& reg, int n) {
     // sign and keeps that sign. The sign lies in the carry (pending overflow), in a spare bit,
     // or, with neither, in the top value bit.
     const int below_sign = reg.width - (overflow || reg.spare > 0 ? 0 : 1);
-    if (below_sign <= 0) return std::string();  // Already nothing but its sign.
+    if (below_sign <= 0) return Code();  // Already nothing but its sign.
     if (n > below_sign) n = below_sign;
   } else if (n >= reg.width) {
     // Every value bit is shifted out. A pending overflow carry is the bit just above them: it
@@ -359,9 +359,9 @@ std::string shift_right(CodeWriter& writer, Register& reg, int n) {
     reg.width = 0;
     reg.spare = 0;
     reg.is_zero = true;
-    return std::string();
+    return Code();
   }
-  writer.clear_text();
+  writer.clear_code();
   reg.is_zero = false;
   if (reg.little_endian) {
     shift_little_endian(writer, reg, n);
@@ -371,7 +371,7 @@ std::string shift_right(CodeWriter& writer, Register& reg, int n) {
   reg.update_bytes();
   make_current(writer, reg);
   clear_flags(writer, reg);
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

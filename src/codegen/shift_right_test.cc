@@ -153,9 +153,9 @@ TEST(ShiftRight, ExamplesAndEdges) {
     Register acc = make_acc(c.little_endian, c.is_signed, c.width, c.spare);
     CodeWriter writer;
     set_carry(writer, acc, c.carry);
-    const std::string text = shift_right(writer, acc, c.n);
+    const std::string text = shift_right(writer, acc, c.n).text();
     EXPECT_EQ(text, c.lines);
-    EXPECT_EQ(writer.text, c.lines);
+    EXPECT_EQ(writer.code.text(), c.lines);
     EXPECT_EQ(acc.width, c.width_after);
     EXPECT_EQ(acc.spare, c.spare_after);
     EXPECT_EQ(acc.bytes, c.bytes_after);
@@ -172,10 +172,10 @@ TEST(ShiftRight, ZeroCaseWritesNothingAndKeepsWriterText) {
     Register acc = make_acc(false, false, 16, 0);
     Register temp("TEMP", 8, false);
     CodeWriter writer;
-    writer.text = "earlier\n";
+    writer.code.push_back(Instruction{Op::kClrw, kNoFile, false, 0, 0});
     writer.set_carry_known(true, temp);
     EXPECT_EQ(shift_right(writer, acc, n), "");
-    EXPECT_EQ(writer.text, "earlier\n");
+    EXPECT_EQ(writer.code.text(), "\tclrw\n");
     EXPECT_EQ(acc.width, 0);
     EXPECT_EQ(acc.spare, 0);
     EXPECT_EQ(acc.bytes, 2);
@@ -215,9 +215,10 @@ TEST(ShiftRight, SignedShiftStopsAtTheSign) {
   EXPECT_EQ(acc.width, 0);
   EXPECT_EQ(acc.spare, 8);
   EXPECT_FALSE(acc.is_zero);
-  writer.text = "earlier\n";
+  writer.code.clear();
+  writer.code.push_back(Instruction{Op::kClrw, kNoFile, false, 0, 0});
   EXPECT_EQ(shift_right(writer, acc, 3), "");  // Only the sign is left: nothing to do.
-  EXPECT_EQ(writer.text, "earlier\n");
+  EXPECT_EQ(writer.code.text(), "\tclrw\n");
 }
 
 // Another register's pending carry is stored before anything can change the carry.
@@ -241,7 +242,7 @@ TEST(ShiftRight, FlushesAnotherRegistersCarryFirst) {
     Register temp("TEMP", 8, false);
     CodeWriter writer;
     set_carry(writer, temp, Carry::kOverflow);
-    const std::string text = shift_right(writer, acc, p.n);
+    const std::string text = shift_right(writer, acc, p.n).text();
     EXPECT_EQ(text, p.width == 16 && p.n == 8 ? temp_flush : temp_flush + p.acc_lines);
     EXPECT_EQ(temp.width, 9);
     EXPECT_EQ(writer.carry_register, &acc);
@@ -286,7 +287,7 @@ struct Shifted {
       writer.w_register = &acc;
       writer.w_byte = c.w_byte;
     }
-    text = shift_right(writer, acc, c.n);
+    text = shift_right(writer, acc, c.n).text();
   }
   Shifted(const Shifted&) = delete;
   Shifted& operator=(const Shifted&) = delete;

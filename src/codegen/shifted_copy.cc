@@ -43,9 +43,9 @@ void copy_rising(CodeWriter& writer, Register& dst, Register& src, int skipped, 
 
 }  // namespace
 
-const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Register& src, int k) {
+const Code& copy_shifted_right(CodeWriter& writer, Register& dst, Register& src, int k) {
   assert(!src.is_signed && k >= 1);
-  writer.clear_text();
+  writer.clear_code();
   writer.flush_carry();
   const int source_bytes = src.value_bytes();
   const int skipped = k / 8;
@@ -68,10 +68,10 @@ const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Registe
                              clear + 2 * working + (bits - 1) * (clear + working);
   if (by_rising) {
     copy_rising(writer, dst, src, skipped, rise, width);
-    return writer.text;
+    return writer.code;
   }
   dst.set_width(width, width == 0 ? 0 : 8 * working - width);
-  if (width == 0) return writer.text;
+  if (width == 0) return writer.code;
   const int count = dst.value_bytes();
   // Source byte of dst's byte j (from the least significant end), `extra` places further.
   const auto source = [&](int j, int extra) {
@@ -128,7 +128,7 @@ const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Registe
       }
     }
   }
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

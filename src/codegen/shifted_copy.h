@@ -17,9 +17,9 @@ namespace tarvek {
 // Sets dst (its name, byte order and base kept) to src's value shifted right by k bits,
 // truncating, and its width, spare, bytes (one past the value's when the scratch byte is used)
 // and flags to match; src is left as it was. A pending
-// carry is stored first. Empties the writer's text first and returns it.
+// carry is stored first. Empties the writer's code first and returns it.
 // Requires: src not signed; dst names bytes apart from src's; k >= 1.
-const std::string& copy_shifted_right(CodeWriter& writer, Register& dst, Register& src, int k);
+const Code& copy_shifted_right(CodeWriter& writer, Register& dst, Register& src, int k);
 
 }  // namespace tarvek
 

@@ -7,35 +7,34 @@
 namespace tarvek {
 namespace {}  // namespace
 
-const std::string& bias_signed_input(CodeWriter& writer, Register& reg, int bits) {
+const Code& bias_signed_input(CodeWriter& writer, Register& reg, int bits) {
   assert(bits >= 1 && bits <= 32);
-  writer.clear_text();
+  writer.clear_code();
   const int count = (bits + 7) / 8;
   assert(reg.value_bytes() >= count);
   writer.movlw(1 << ((bits - 1) % 8));
   writer.addwf_f(reg, byte_from_low(reg, count, count - 1));
-  return writer.text;
+  return writer.code;
 }
 
-const std::string& add_constant_wrapping(CodeWriter& writer, Register& reg, int bytes,
-                                         uint64_t value) {
+const Code& add_constant_wrapping(CodeWriter& writer, Register& reg, int bytes, uint64_t value) {
   assert(bytes >= 1 && bytes <= 8 && bytes <= reg.value_bytes());
-  writer.clear_text();
+  writer.clear_code();
   add_literal_bytes(writer, reg, bytes, value);
-  return writer.text;
+  return writer.code;
 }
 
-const std::string& save_sign(CodeWriter& writer, Register& reg, int bytes, Register& sign) {
-  writer.clear_text();
+const Code& save_sign(CodeWriter& writer, Register& reg, int bytes, Register& sign) {
+  writer.clear_code();
   writer.clrf(sign, 0);
   writer.btfsc(reg, byte_from_low(reg, reg.value_bytes(), bytes - 1), 7);
   writer.comf_f(sign, 0);
-  return writer.text;
+  return writer.code;
 }
 
-const std::string& negate_if_signed(CodeWriter& writer, Register& reg, int bytes, Register& sign) {
+const Code& negate_if_signed(CodeWriter& writer, Register& reg, int bytes, Register& sign) {
   assert(bytes >= 1 && bytes <= reg.value_bytes());
-  writer.clear_text();
+  writer.clear_code();
   const int count = reg.value_bytes();
   // reg + s, s being 0 or -1 in every byte: the register addition's carry idiom with the
   // sign byte as every byte of the addend. The enhanced core takes the carry in with addwfc,
@@ -57,7 +56,7 @@ const std::string& negate_if_signed(CodeWriter& writer, Register& reg, int bytes
     writer.movf_w(sign, 0);
     writer.xorwf_f(reg, byte_from_low(reg, count, k));
   }
-  return writer.text;
+  return writer.code;
 }
 
 }  // namespace tarvek

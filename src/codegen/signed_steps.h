@@ -20,21 +20,20 @@ namespace tarvek {
 // the sign bit's weight to the top byte flips that bit and, for a negative x, carries the sign
 // copies above it out of the byte, so the result is the unsigned value with zeros above.
 // Requires: 1 <= bits <= 32; reg has (bits + 7) / 8 value bytes.
-const std::string& bias_signed_input(CodeWriter& writer, Register& reg, int bits);
+const Code& bias_signed_input(CodeWriter& writer, Register& reg, int bits);
 
 // The low `bytes` bytes of reg += value, modulo 2^(8 bytes).
 // Requires: 1 <= bytes <= 8, bytes at most reg's value bytes.
-const std::string& add_constant_wrapping(CodeWriter& writer, Register& reg, int bytes,
-                                         uint64_t value);
+const Code& add_constant_wrapping(CodeWriter& writer, Register& reg, int bytes, uint64_t value);
 
 // sign := 0x00 when the value held in reg's `bytes` bytes is not negative, else 0xFF.
 // Requires: sign names one byte apart from reg's.
-const std::string& save_sign(CodeWriter& writer, Register& reg, int bytes, Register& sign);
+const Code& save_sign(CodeWriter& writer, Register& reg, int bytes, Register& sign);
 
 // reg := (reg + s) xor s over its low `bytes` bytes, with s the saved sign repeated in every
 // byte: the magnitude of a negative value, or the negation of a non-negative one; unchanged
 // when the sign byte is 0.
-const std::string& negate_if_signed(CodeWriter& writer, Register& reg, int bytes, Register& sign);
+const Code& negate_if_signed(CodeWriter& writer, Register& reg, int bytes, Register& sign);
 
 }  // namespace tarvek
 

@@ -46,8 +46,8 @@ int low_byte(const BigInt& value) {
 // Appends the correction steps to `code`. The remainder needs the input's low byte: the
 // walk's copy in temp when it is still there, otherwise a copy taken before the walk, put in
 // front of the code. Both it and the scratch byte are temp's bytes past those the walk used.
-std::string add_corrections(CodeWriter& writer, const Candidate& c, const ResultTarget& target,
-                            Register& acc, Register& temp, int& temp_bytes, std::string code) {
+Code add_corrections(CodeWriter& writer, const Candidate& c, const ResultTarget& target,
+                     Register& acc, Register& temp, int& temp_bytes, Code code) {
   const int result_bytes = (target.result_bits + 7) / 8;
   const CorrectionStep step{low_byte(target.a), low_byte(target.b),
                             static_cast<int>(*target.d.to_u64()), c.corrections};
@@ -64,20 +64,20 @@ std::string add_corrections(CodeWriter& writer, const Candidate& c, const Result
     Register input(acc.name, target.input_bits, acc.little_endian);
     copier.movf_w(input, input.little_endian ? 0 : input.value_bytes() - 1);
     copier.movwf(remainder, 0);
-    code.insert(0, copier.text);
+    code.insert_front(copier.code);
   }
   Register scratch(temp.name, 0, temp.little_endian);
   scratch.set_width(8, 0);
   scratch.base = temp_bytes++;
-  const std::string correction =
-      correct_quotient(writer, acc, result_bytes, remainder, scratch, step);
+  code += correct_quotient(writer, acc, result_bytes, remainder, scratch, step);
   // A divisor of two bits is doubled without the scratch byte: it is then not declared.
-  const std::string name = temp.name + std::to_string(scratch.base);
-  if (correction.find("\t" + name + "\n") == std::string::npos &&
-      correction.find("\t" + name + ",") == std::string::npos) {
-    --temp_bytes;
-  }
-  return code + correction;
+  const int temp_number = code.find_register(temp.name);
+  const bool scratch_used = std::any_of(
+      code.instructions().begin(), code.instructions().end(), [&](const Instruction& in) {
+        return static_cast<int>(in.file) == temp_number && in.byte == scratch.base;
+      });
+  if (!scratch_used) --temp_bytes;
+  return code;
 }
 
 std::string byte_lines(const std::string& name, int count) {
@@ -143,7 +143,7 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   const auto [head_high, head_bits] = bits_of(chain_bound(chain));
   const auto [walk_high, walk_bits] = bits_of(walk_bound(chain, c.factors, target.max_input));
   // The walk's input shifted left first, exactly, when the candidate asks for it.
-  std::string code;
+  Code code;
   // A walk that only shifts uses no temporary bytes: the early copy takes the first ones.
   Register shifted(names.temp, 0, names.little_endian);
   if (copy_before_walk) code += copy_shifted_right(writer, shifted, acc, s + c.factors[0]);
@@ -180,7 +180,7 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
     }
     if (copy_before_walk && i == 0) {
       // The copy is made; a carry the walk left pending is stored before the addition.
-      writer.clear_text();
+      writer.clear_code();
       code += writer.flush_carry();
     } else if (k > 0) {
       code += copy_shifted_right(writer, shifted, acc, k);
@@ -206,9 +206,9 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
     if (acc.width + (writer.carry_overflow_of(acc) ? 1 : 0) < 2) return std::nullopt;
     code += shift_right(writer, acc, 1);
     if (acc.value_bytes() == 0 || rounded_bits > 8 * acc.value_bytes()) return std::nullopt;
-    writer.clear_text();
+    writer.clear_code();
     add_carry(writer, acc);
-    code += writer.text;
+    code += writer.code;
     writer.set_carry_known(false, acc);
     writer.set_carry_overflow(false, acc);
     high = (high + 1) >> 1;
@@ -230,7 +230,7 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   // From here on the value is the result, which the proof bounds by the largest result.
   narrow(writer, acc, std::max(1, target.result_bits));
   if (writer.carry_overflow_of(acc)) {
-    writer.clear_text();
+    writer.clear_code();
     code += writer.flush_carry();
   }
 
@@ -243,7 +243,7 @@ std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTar
   // A copy into temp that nothing read was dropped; the factors' copies follow the walk's.
   int temp_bytes = walk_temp_bytes + shifted.bytes;
   if (c.corrections > 0) code = add_corrections(writer, c, target, acc, temp, temp_bytes, code);
-  routine.instructions = static_cast<int>(std::count(code.begin(), code.end(), '\n'));
+  routine.instructions = static_cast<int>(code.size());
   routine.acc_bytes = acc.bytes;
   routine.temp_bytes = temp_bytes;
   routine.code = std::move(code);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "codegen/code.h"
 #include "codegen/core.h"
 #include "exact/candidate.h"
 #include "exact/target.h"
@@ -26,9 +27,9 @@ struct RoutineNames {
 };
 
 struct EmittedRoutine {
-  // The instruction lines, "\tmnemonic\toperands\n" each.
-  std::string code;
-  // Lines of `code`; straight-line code, so also its cycle count.
+  // The instructions.
+  Code code;
+  // Instructions in `code`; straight-line code, so also its cycle count.
   int instructions = 0;
   // Bytes the Output line names: the input bytes, more when the result is wider.
   int output_bytes = 0;

@@ -11,10 +11,6 @@
 namespace tarvek {
 namespace {
 
-int lines(const std::string& code) {
-  return static_cast<int>(std::count(code.begin(), code.end(), '\n'));
-}
-
 // A register standing for the first `bits` bits of the accumulator's bytes.
 Register accumulator(const RoutineNames& names, int bits) {
   Register reg(names.acc, 0, names.little_endian);
@@ -41,8 +37,8 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
     case FormKind::kDirect:
       break;
     case FormKind::kBiased: {
-      std::string before = bias_signed_input(writer, input, spec.input_bits);
-      routine.code.insert(0, before);
+      Code before = bias_signed_input(writer, input, spec.input_bits);
+      routine.code.insert_front(before);
       if (!form.offset.is_zero()) {
         // - m modulo 2^(8 output_bytes): the wrapped sum is the two's-complement result,
         // its sign copied through every byte.
@@ -58,9 +54,9 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
       Register sign(names.temp, 0, names.little_endian);
       sign.set_width(8, 0);
       sign.base = routine.temp_bytes++;
-      std::string before = save_sign(writer, input, input_bytes, sign);
+      Code before = save_sign(writer, input, input_bytes, sign);
       before += negate_if_signed(writer, input, input_bytes, sign);
-      routine.code.insert(0, before);
+      routine.code.insert_front(before);
       // A fresh writer: the unsigned routine's code ran in between.
       CodeWriter after(names.core);
       routine.code += negate_if_signed(after, result, output_bytes, sign);
@@ -69,10 +65,10 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   }
   // The cleanup runs only once the whole routine is known: what reads W or Z afterwards
   // decides whether an instruction may go.
-  routine.code = clean_up_routine(routine.code, names.temp);
+  routine.code = clean_up_routine(routine.code, routine.code.find_register(names.temp));
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
-  routine.instructions = lines(routine.code);
+  routine.instructions = static_cast<int>(routine.code.size());
   return routine;
 }
 

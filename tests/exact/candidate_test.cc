@@ -26,7 +26,7 @@ std::string block_of(const Candidate& c, const ResultTarget& target, const Proof
   const SpecResult found{Form{FormKind::kDirect, target, 0}, SearchResult{c, proof, routine},
                          routine};
   return exact_comment_block(spec, found, names.acc, names.core) + "\n\n\tcblock\n" +
-         declaration_lines(routine, names) + "\tendc\n\n" + routine.code + "\n";
+         declaration_lines(routine, names) + "\tendc\n\n" + routine.code.text() + "\n";
 }
 
 TEST(CandidateTest, EveryProvenCandidateRunsRight) {

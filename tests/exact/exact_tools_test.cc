@@ -285,8 +285,8 @@ TEST(ExactToolsTest, GpsimAgreesOnTwoCorrectionSteps) {
         const SpecResult found{Form{FormKind::kDirect, target, 0},
                                SearchResult{*candidate, proof, routine}, routine};
         const std::string block = exact_comment_block(spec, found, "ACC") + "\n\n\tcblock\n" +
-                                  declaration_lines(routine, names) + "\tendc\n\n" + routine.code +
-                                  "\n";
+                                  declaration_lines(routine, names) + "\tendc\n\n" +
+                                  routine.code.text() + "\n";
         // The step that stores the remainder after a skip is there.
         ASSERT_TRUE(std::regex_search(block, std::regex(R"(\tskpnc\n\tmovwf\tTEMP[0-9]+\n)")))
             << what << "\n"
