@@ -54,6 +54,51 @@ std::string register_name(ByteReader& data) {
   return name;
 }
 
+// Makes the two names look alike the way a zero byte keeps them and 1 to 5 change them: one
+// name the other followed by digits (A and A0, f9 and f99099: their bytes A0 and A00 differ
+// only in where the name ends), either way round; both names the same start with different
+// digits after it; names that read as hexadecimal numbers (f9, Bad0); one letter each (w, f).
+// Drawn last, so that an input made before this existed keeps its names.
+void look_alike_names(ByteReader& data, std::string& acc, std::string& temp) {
+  static constexpr std::string_view kHex = "abcdefABCDEF0123456789";
+  static constexpr std::string_view kLetters = "wfWFabcdzZ";
+  const auto digits = [&] {
+    std::string text;
+    const auto count = data.in_range(1, 5);
+    for (int64_t i = 0; i < count; ++i) text += static_cast<char>('0' + data.in_range(0, 9));
+    return text;
+  };
+  switch (data.in_range(0, 5)) {
+    case 1:
+      temp = acc.substr(0, static_cast<std::size_t>(data.in_range(1, 2)));
+      acc = temp + digits();
+      break;
+    case 2:
+      acc = temp.substr(0, static_cast<std::size_t>(data.in_range(1, 2)));
+      temp = acc + digits();
+      break;
+    case 3: {
+      const std::string base = acc.substr(0, 1);
+      acc = base + digits();
+      temp = base + digits();
+      break;
+    }
+    case 4:
+      for (std::string* name : {&acc, &temp}) {
+        *name = std::string(1, kHex[data.in_range(0, 11)]);
+        const auto length = data.in_range(0, 5);
+        for (int64_t i = 0; i < length; ++i) *name += kHex[data.in_range(0, kHex.size() - 1)];
+      }
+      break;
+    case 5:
+      acc = std::string(1, kLetters[data.in_range(0, kLetters.size() - 1)]);
+      temp = std::string(1, kLetters[data.in_range(0, kLetters.size() - 1)]);
+      break;
+    default:
+      break;
+  }
+}
+
 // The constant of an approximating request, made the way `way` (0 to 2) says.
 double constant(int64_t way, ByteReader& data) {
   switch (way) {
@@ -102,6 +147,7 @@ void run_approximate(int64_t way, ByteReader& data) {
   for (int i = 0; i < 3; ++i) inputs.push_back(data.take(4) & top);
   const uint64_t seed = data.take(8);
   fields.core = data.flag() ? "enhanced" : "midrange";
+  look_alike_names(data, fields.acc_name, fields.temp_name);
   // TARVEK_FUZZ_SHOW=1 prints each request, to see what a seed or a saved input stands for.
   static const bool show = std::getenv("TARVEK_FUZZ_SHOW") != nullptr;
   if (show) std::fprintf(stderr, "%s\n", described(fields).c_str());
@@ -285,10 +331,11 @@ ExactCase exact_case(int64_t way, ByteReader& data) {
   // Each choice added later is drawn after all that came before it, and its zero byte keeps
   // the earlier meaning, so an input made before the choice existed (the end of an input
   // reads as zeros) still stands for the same request: first the core, then the signed
-  // input, then trunc in place of the rounding drawn above.
+  // input, then trunc in place of the rounding drawn above, then names that look alike.
   c.enhanced = data.flag();
   c.ask.is_signed = data.flag();
   if (data.flag()) c.ask.rounding = Rounding::kTrunc;
+  look_alike_names(data, c.acc_name, c.temp_name);
   return c;
 }
 

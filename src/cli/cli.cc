@@ -39,6 +39,9 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
   std::ostringstream block;
   GeneratorRequest generated_request = request.checked.request;
   if (options.effort_text) generated_request.effort = (*options.effort_text)[0] - '0';
+  // A build runs the generator once: it can afford to run every input up to 16 bits before
+  // the routine is printed.
+  generated_request.checked_bits = 16;
   const int refused = generate(block, generated_request, acc, temp);
   if (refused != 0) {
     err << refusal_text(refused);

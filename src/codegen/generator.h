@@ -47,6 +47,9 @@ struct GeneratorRequest {
   bool is_signed = false;
   // How hard the exact modes search for a cheaper routine, 1 to 5 (the web form's is 1).
   int effort = 1;
+  // Before a routine is printed, every input up to this width is run on the simulator (wider
+  // inputs run their edges and a fixed sample): 12 for a web request, 16 for the command line.
+  int checked_bits = 12;
   // The core the routine is written for. The enhanced core gets the same computation in its
   // own cheaper instructions, and one more comment line naming it after the Output line.
   Core core = Core::kMidrange;

@@ -1,16 +1,78 @@
 #include "page/routine_generation.h"
 
+#include <sstream>
+#include <string>
+
 #include "exact/exact_generator.h"
+#include "page/printed_check.h"
+#include "sim/pic_program.h"
 
 namespace tarvek {
+namespace {
 
-int generate_routine(std::ostream& out, const GeneratorRequest& request, Register& acc,
-                     Register& temp) {
+// Numbered error of a request whose register names print some byte twice.
+constexpr int kTempNameError = 4;
+
+}  // namespace
+
+int print_checked(std::ostream& out, const PrintedRoutine& routine, int exhaustive_bits) {
+  switch (check_printed_routine(routine, exhaustive_bits)) {
+    case PrintedCheck::kHolds:
+      out << routine.block;
+      return 0;
+    case PrintedCheck::kNamesClash:
+      return kTempNameError;
+    case PrintedCheck::kFails:
+      break;
+  }
+  return kUnprovenError;
+}
+
+namespace {
+
+// The generated block for the request, unchecked; or the numbered error the generator refused
+// it with.
+int generate_block(std::ostream& out, const GeneratorRequest& request, Register& acc,
+                   Register& temp) {
   if (request.mode == ResultMode::kApprox) {
     generate_code(out, request, acc, temp);
     return 0;
   }
   return generate_exact(out, request, acc, temp, search_effort(request.effort));
+}
+
+// Generates and checks the routine with the registers as given.
+int generate_checked(std::ostream& out, const GeneratorRequest& request, Register& acc,
+                     Register& temp) {
+  // Taken before the generators change the registers.
+  PrintedRoutine printed{
+      {}, acc.name, temp.name, acc.little_endian, acc.width, request.output_bits, request.core};
+  std::ostringstream block;
+  if (const int refused = generate_block(block, request, acc, temp); refused != 0) return refused;
+  const std::string text = block.str();
+  printed.block = text;
+  return print_checked(out, printed, request.checked_bits);
+}
+
+}  // namespace
+
+int generate_routine(std::ostream& out, const GeneratorRequest& request, Register& acc,
+                     Register& temp) {
+  if (is_name_token(acc.name) && is_name_token(temp.name)) {
+    return generate_checked(out, request, acc, temp);
+  }
+  // A name with a blank, a comma, a control character or a byte beyond ASCII makes a text
+  // that no assembler, ours included, reads as the routine; it is printed as asked. What the
+  // instructions compute does not depend on the names, so the routine is checked as it
+  // prints with two plain names instead.
+  Register stand_in_acc("ACC", acc.width, acc.little_endian);
+  Register stand_in_temp("TEMP", 0, temp.little_endian);
+  std::ostringstream checked;
+  if (const int refused = generate_checked(checked, request, stand_in_acc, stand_in_temp);
+      refused != 0) {
+    return refused;
+  }
+  return generate_block(out, request, acc, temp);
 }
 
 }  // namespace tarvek

@@ -7,14 +7,22 @@
 
 #include "codegen/generator.h"
 #include "codegen/register.h"
+#include "page/printed_check.h"
 
 namespace tarvek {
 
 // Writes the generated block for `request` (validated) and returns 0, or writes nothing and
-// returns the numbered error that refuses it after all (11: no exact routine could be proven).
+// returns the numbered error that refuses it after all: 11 when no exact routine could be
+// proven, or when the routine as printed fails on the simulator (printed_check.h); 4 when the
+// register names print some byte of the routine twice.
 // `acc` is the input register (width = input bits), `temp` the temporary register (width 0).
 int generate_routine(std::ostream& out, const GeneratorRequest& request, Register& acc,
                      Register& temp);
+
+// Writes `routine.block` and returns 0 when the routine in it holds (printed_check.h, every
+// input up to `exhaustive_bits` bits); otherwise writes nothing and returns 4 when its names
+// clash, 11 when it fails.
+int print_checked(std::ostream& out, const PrintedRoutine& routine, int exhaustive_bits);
 
 }  // namespace tarvek
 

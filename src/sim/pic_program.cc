@@ -77,8 +77,9 @@ std::string at_line(int line, const std::string& message) {
   return "line " + std::to_string(line) + ": " + message;
 }
 
-// A byte name is one token: printable, without blanks, commas or a comment sign.
-bool is_valid_name(std::string_view name) {
+}  // namespace
+
+bool is_name_token(std::string_view name) {
   if (name.empty()) return false;
   for (char c : name) {
     const auto u = static_cast<unsigned char>(c);
@@ -86,6 +87,8 @@ bool is_valid_name(std::string_view name) {
   }
   return true;
 }
+
+namespace {
 
 // A signed 8-bit decimal as "%d" prints it: optional '-', no leading zeros, no "-0".
 std::optional<uint8_t> parse_signed_decimal(std::string_view text) {
@@ -121,7 +124,7 @@ std::optional<uint8_t> parse_literal(std::string_view text) {
 // Resolves a file operand against the declared bytes; fills `error` when it cannot.
 bool resolve_file(std::string_view name, const NameIndex& names, uint16_t& index,
                   std::string& error) {
-  if (!is_valid_name(name)) {
+  if (!is_name_token(name)) {
     error = "bad file register operand " + quoted(name);
     return false;
   }
@@ -228,7 +231,7 @@ bool for_each_line(std::string_view text, Visit visit) {
 
 // Adds a declared name to `program` and `names`; returns the problem, or "" when fine.
 std::string declare(std::string_view name, PicProgram& program, NameIndex& names) {
-  if (!is_valid_name(name)) return "bad byte name " + quoted(name);
+  if (!is_name_token(name)) return "bad byte name " + quoted(name);
   if (names.count(name) != 0) return "byte " + quoted(name) + " is declared twice";
   if (program.byte_names.size() >= kMaxDeclaredBytes) return "too many declared bytes";
   program.byte_names.emplace_back(name);
@@ -317,7 +320,7 @@ ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
           code_start = number + 1;
           return false;  // the instructions follow; parsed below
         }
-        if (line.front() != '\t' || !is_valid_name(line.substr(1))) {
+        if (line.front() != '\t' || !is_name_token(line.substr(1))) {
           error = at_line(number, "bad declaration line " + quoted(line));
           return false;
         }

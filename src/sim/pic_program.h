@@ -124,6 +124,10 @@ struct ParseOutcome {
   std::string error;
 };
 
+// Whether `name` can be read as one byte name: printable ASCII, without blanks, commas or a
+// comment sign.
+bool is_name_token(std::string_view name);
+
 // Parses instruction lines only (no comments, no blank lines, no declarations) against the
 // given declared byte names. A missing newline after the last line is accepted. Duplicate or
 // malformed declared names are an error.

@@ -428,4 +428,20 @@ std::vector<uint64_t> sample_inputs(int bits, int exhaustive_bits, int random_co
   return inputs;
 }
 
+std::vector<uint64_t> edge_inputs(int bits, bool is_signed, int exhaustive_bits, int random_count) {
+  // The unsigned edges and a sample of a fixed seed; a signed input adds the mirror image of
+  // each edge, -x being 2^bits - x as a bit pattern.
+  constexpr uint64_t kSeed = 0x7A5E11u;
+  std::vector<uint64_t> inputs = sample_inputs(bits, exhaustive_bits, random_count, kSeed);
+  if (!is_signed || bits <= exhaustive_bits) return inputs;
+  const uint64_t modulus = uint64_t{1} << bits;
+  const std::size_t count = inputs.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (inputs[i] != 0) inputs.push_back(modulus - inputs[i]);
+  }
+  std::sort(inputs.begin(), inputs.end());
+  inputs.erase(std::unique(inputs.begin(), inputs.end()), inputs.end());
+  return inputs;
+}
+
 }  // namespace tarvek

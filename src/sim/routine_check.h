@@ -154,6 +154,13 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
 // half of them with a random number of leading zeros so that small values come up too.
 std::vector<uint64_t> sample_inputs(int bits, int exhaustive_bits, int random_count, uint64_t seed);
 
+// The inputs a routine is run for before it is printed, ascending, without repeats: every value
+// when bits <= exhaustive_bits; otherwise the edges (0, 1, the largest value, every 2^k - 1,
+// 2^k and 2^k + 1; for a signed input also their mirror images around zero as bit patterns:
+// -1, -(2^k - 1), -2^k, -(2^k + 1), the most negative value among them) and `random_count`
+// values of a fixed seed, so that the same request always runs the same inputs.
+std::vector<uint64_t> edge_inputs(int bits, bool is_signed, int exhaustive_bits, int random_count);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_SIM_ROUTINE_CHECK_H

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "page/routine_generation.h"
+
+namespace tarvek {
+namespace {
+
+struct Request {
+  GeneratorRequest request;
+  int input_bits;
+  const char* acc;
+  const char* temp;
+  bool little_endian;
+};
+
+// The block the generator prints for the request.
+std::string printed_block(const Request& r) {
+  Register acc(r.acc, r.input_bits, r.little_endian);
+  Register temp(r.temp, 0, r.little_endian);
+  std::ostringstream out;
+  EXPECT_EQ(generate_routine(out, r.request, acc, temp), 0);
+  return out.str();
+}
+
+GeneratorRequest exact(uint64_t numerator, uint64_t denominator, ResultMode mode, int output_bits,
+                       bool is_signed = false) {
+  GeneratorRequest request;
+  request.mode = mode;
+  request.numerator = numerator;
+  request.denominator = denominator;
+  request.const_value = static_cast<double>(numerator) / static_cast<double>(denominator);
+  request.output_bits = output_bits;
+  request.is_signed = is_signed;
+  return request;
+}
+
+GeneratorRequest approx(double constant, int output_bits) {
+  GeneratorRequest request;
+  request.const_value = constant;
+  request.output_bits = output_bits;
+  return request;
+}
+
+// `block` with the first `from` in it replaced by `to`.
+std::string replaced(std::string block, const std::string& from, const std::string& to) {
+  const std::size_t at = block.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? block : block.replace(at, from.size(), to);
+}
+
+// A routine leaves the generator only when its printed text, run on the simulator, keeps the
+// promise of its comment block: a line lost or changed after the proof is refused with 11, a
+// byte name printed twice with 4, and nothing of the refused routine is written.
+TEST(PrintedCheckTest, PrintsOnlyRoutinesWhoseTextKeepsTheirPromise) {
+  const Request tenth{exact(1, 10, ResultMode::kFloor, 5), 8, "A0", "A", true};
+  const Request signed_tenth{exact(1, 10, ResultMode::kTrunc, 5, true), 8, "ACC", "TEMP", false};
+  const Request wide{exact(1000, 3, ResultMode::kNearest, 33), 24, "ACC", "TEMP", false};
+  const Request times_ten{approx(10, 12), 8, "ACC", "TEMP", false};
+  struct Case {
+    const char* name;
+    Request request;
+    // Turns the printed block into the text checked; none when the block stays as printed.
+    std::string (*edit)(const std::string&);
+    int refusal;
+  };
+  const Case cases[] = {
+      {"x / 10 with the names A0 and A, as printed", tenth, nullptr, 0},
+      {"its last store lost", tenth,
+       [](const std::string& b) { return replaced(b, "\tmovwf\tA00\n", ""); }, 11},
+      {"signed x / 10 as printed", signed_tenth, nullptr, 0},
+      {"signed x / 10 with a shift turned round", signed_tenth,
+       [](const std::string& b) { return replaced(b, "\trrf", "\trlf"); }, 11},
+      {"24 bits, edges and sample", wide, nullptr, 0},
+      {"24 bits with the divisor of its correction changed", wide,
+       [](const std::string& b) { return replaced(b, "\tmovlw\t6\n", "\tmovlw\t5\n"); }, 11},
+      {"an approximation as printed", times_ten, nullptr, 0},
+      {"an approximation with a byte declared twice", times_ten,
+       [](const std::string& b) { return replaced(b, "\tcblock\n", "\tcblock\n\tACC0\n"); }, 4},
+  };
+  for (const Case& c : cases) {
+    const std::string block = printed_block(c.request);
+    const std::string text = c.edit ? c.edit(block) : block;
+    ASSERT_FALSE(c.edit != nullptr && text == block) << c.name;
+    std::ostringstream out;
+    const PrintedRoutine routine{text,
+                                 c.request.acc,
+                                 c.request.temp,
+                                 c.request.little_endian,
+                                 c.request.input_bits,
+                                 c.request.request.output_bits,
+                                 Core::kMidrange};
+    EXPECT_EQ(print_checked(out, routine, kPrintedCheckBits), c.refusal) << c.name;
+    EXPECT_EQ(out.str(), c.refusal == 0 ? text : "") << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace tarvek
