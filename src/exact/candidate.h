@@ -13,6 +13,7 @@
 #ifndef TARVEK_EXACT_CANDIDATE_H
 #define TARVEK_EXACT_CANDIDATE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,17 @@
 #include "exact/big_int.h"
 
 namespace tarvek {
+
+// Correction steps keep their remainder in one byte (codegen/correction.h): it must hold
+// (corrections + 1) * d, the largest value it takes before the last comparison.
+inline constexpr int kRemainderLimit = 256;
+
+// Factors shift by 1 to 64 places right (a truncating factor 1 + 2^-k) or 1 to 16 left (an
+// exact one, 2^k + 1): the walk's value, below 2^(31 + 33), times eight such factors stays
+// below the 2^120 that its exact model holds.
+inline constexpr int kLeftmostFactor = -16;
+inline constexpr int kRightmostFactor = 64;
+inline constexpr std::size_t kMostFactors = 8;
 
 struct Candidate {
   // M >= 1, below 2^(31 + shift - guard).

@@ -7,10 +7,34 @@ namespace tarvek {
 
 namespace {
 
+// Correction steps tried after a walk that may fall short of the target: up to two, as many
+// as a one-byte remainder allows.
+constexpr int kMostCorrections = 2;
+
+// Appends `c` (without corrections), then, when the target divides, `c` with each number of
+// correction steps: a walk that may fall short by a unit or two, corrected, can be cheaper
+// than one kept exact by guard bits.
+void add_with_corrections(Candidate c, const ResultTarget& target,
+                          std::vector<Candidate>& candidates) {
+  c.corrections = 0;
+  candidates.push_back(c);
+  if (target.d < 2) return;
+  for (int steps = 1;
+       steps <= kMostCorrections && target.d * BigInt(steps + 1) <= BigInt(kRemainderLimit);
+       ++steps) {
+    c.corrections = steps;
+    candidates.push_back(c);
+  }
+}
+
+// How far the input may be shifted left before the walk: a few bytes' worth is all a
+// multiplier a little too large for the walk's digits needs.
+constexpr int kLongestInputShift = 16;
+
 // The smallest shift of the input that lets the walk's digits hold M / 2^(f + shift), or -1
-// when none up to 16 does or the fraction would be too long.
+// when none up to kLongestInputShift does or the fraction would be too long.
 int input_shift_for(const BigInt& multiplier, int fraction_bits) {
-  for (int shift = 0; shift <= 16 && fraction_bits + shift <= 64; ++shift) {
+  for (int shift = 0; shift <= kLongestInputShift && fraction_bits + shift <= 64; ++shift) {
     if (fits_walk(multiplier, fraction_bits + shift)) return shift;
   }
   return -1;
@@ -51,18 +75,13 @@ void add_factored(const ResultTarget& target, std::vector<Candidate>& candidates
     c.shift = shift;
     c.guard = guard;
     c.factors = factors;
-    candidates.push_back(c);
     // The factors' truncations add up: correction steps make up for them, with or without
     // guard bits.
-    if (target.d < 2) return;
-    for (int steps = 1; steps <= 2 && target.d * BigInt(steps + 1) <= 256; ++steps) {
-      c.corrections = steps;
-      candidates.push_back(c);
-    }
+    add_with_corrections(c, target, candidates);
   };
   if (target.d == 1) {
     if (!target.b.is_zero()) return;
-    for (int k = 1; k <= 16; ++k) {
+    for (int k = 1; k <= -kLeftmostFactor; ++k) {
       const BigInt factor = BigInt::power_of_two(k) + 1;
       BigInt head;
       BigInt rest;
@@ -86,7 +105,7 @@ void add_factored(const ResultTarget& target, std::vector<Candidate>& candidates
   // Enough factors for the precision the input width and the divisor ask for, and one more.
   const int precision = n + d_bits + 2;
   Factors factors;
-  for (int k = period; k <= 64; k *= 2) {
+  for (int k = period; k <= kRightmostFactor; k *= 2) {
     factors.push_back(k);
     if (k >= precision) break;
   }
@@ -105,7 +124,7 @@ void add_integer_factors(std::vector<Candidate>& candidates) {
   for (std::size_t i = 0; i < made; ++i) {
     const std::optional<uint64_t> m = candidates[i].multiplier.to_u64();
     if (!m || !candidates[i].factors.empty()) continue;
-    for (int k = 1; k <= 16; ++k) {
+    for (int k = 1; k <= -kLeftmostFactor; ++k) {
       const uint64_t factor = (uint64_t{1} << k) + 1;
       if (*m % factor != 0) continue;
       const uint64_t head = *m / factor;
@@ -113,7 +132,7 @@ void add_integer_factors(std::vector<Candidate>& candidates) {
       c.multiplier = BigInt::from_unsigned(head);
       c.factors = {-k};
       candidates.push_back(c);
-      for (int j = 1; j <= 16; ++j) {
+      for (int j = 1; j <= -kLeftmostFactor; ++j) {
         const uint64_t inner_factor = (uint64_t{1} << j) + 1;
         if (head % inner_factor != 0) continue;
         c.multiplier = BigInt::from_unsigned(head / inner_factor);
@@ -171,14 +190,11 @@ std::vector<Candidate> make_candidates(const ResultTarget& target, int exhaustiv
     c.shift = shift;
     c.guard = guard;
     c.input_shift = input_shift;
-    candidates.push_back(c);
-    // Without guard bits, also with correction steps, as many as a one-byte remainder allows
-    // up to two: a walk that may fall short by a unit or two, corrected, can be cheaper than
-    // one kept exact by guard bits.
-    if (guard > 0 || target.d < 2) return;
-    for (int steps = 1; steps <= 2 && target.d * BigInt(steps + 1) <= 256; ++steps) {
-      c.corrections = steps;
+    // Corrections only without guard bits, which keep a walk exact by themselves.
+    if (guard > 0) {
       candidates.push_back(c);
+    } else {
+      add_with_corrections(c, target, candidates);
     }
   };
   const auto add_around = [&](int shift, const std::vector<int>& guards) {

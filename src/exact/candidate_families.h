@@ -1,6 +1,6 @@
 // The families of candidates the search draws from, made from the target alone, in a fixed
-// order: the first step of the exact pipeline (then pricing by emitting, the proof, and the
-// chosen one's emission).
+// order: the first step of the exact pipeline (then the offset each needs and its proof,
+// pricing by emitting the proven ones, and the chosen one's emission).
 //
 // - plain walks: multipliers just below and above K * 2^s for shifts around the precision
 //   the input width and the divisor ask for, with guard bits, and without guard bits also

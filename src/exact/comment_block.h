@@ -9,7 +9,7 @@
 #include <string>
 
 #include "codegen/core.h"
-#include "exact/form_emission.h"
+#include "exact/search.h"
 
 namespace tarvek {
 

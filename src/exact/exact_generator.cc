@@ -6,6 +6,11 @@
 
 namespace tarvek {
 
+std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names) {
+  return exact_comment_block(spec, found, names.acc, names.core) + "\n\n\tcblock\n" +
+         declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
+}
+
 int generate_exact(std::ostream& out, const GeneratorRequest& request, const Register& acc,
                    const Register& temp, const SearchEffort& effort) {
   assert(request.mode != ResultMode::kApprox);
@@ -17,9 +22,7 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
   const RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
   const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return kUnprovenError;
-  std::string block = exact_comment_block(spec, *found, acc.name, request.core);
-  block += "\n\n\tcblock\n" + declaration_lines(found->routine, names) + "\tendc\n\n" +
-           found->routine.code.text() + "\n";
+  const std::string block = exact_block(spec, *found, names);
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
   return 0;
 }

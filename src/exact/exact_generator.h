@@ -4,12 +4,17 @@
 #define TARVEK_EXACT_EXACT_GENERATOR_H
 
 #include <ostream>
+#include <string>
 
 #include "codegen/generator.h"
 #include "codegen/register.h"
-#include "exact/form_emission.h"
+#include "exact/search.h"
 
 namespace tarvek {
+
+// The whole block of a routine the search found: the comment block, the declarations and the
+// instructions, as the page prints it.
+std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names);
 
 // Numbered error of a request for which no routine could be proven.
 inline constexpr int kUnprovenError = 11;

@@ -72,31 +72,4 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   return routine;
 }
 
-std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
-                                                const SearchEffort& effort) {
-  std::optional<SpecResult> best = find_cheapest_form(spec, names, effort);
-  if (best || spec.input_bits <= effort.exhaustive_bits) return best;
-  // Nothing proven: the affine bound is too loose for these candidates. Evaluating every input
-  // (up to 16 bits) proves what it could not, at a cost that only such requests pay.
-  SearchEffort thorough = effort;
-  thorough.exhaustive_bits = std::max(effort.exhaustive_bits, 16);
-  return find_cheapest_form(spec, names, thorough);
-}
-
-std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
-                                             const SearchEffort& effort) {
-  std::optional<SpecResult> best;
-  for (const Form& form : forms_of(spec)) {
-    if (!form_agrees(form, spec) || form.inner.result_bits == 0) continue;
-    std::optional<SearchResult> inner =
-        find_cheapest(form.inner, names, effort, spec_output_bytes(spec));
-    if (!inner) continue;
-    EmittedRoutine routine = wrap_form(form, inner->routine, spec, names);
-    if (!best || routine.instructions < best->routine.instructions) {
-      best = SpecResult{form, std::move(*inner), std::move(routine)};
-    }
-  }
-  return best;
-}
-
 }  // namespace tarvek

@@ -1,14 +1,12 @@
 // A whole exact routine: the unsigned routine of a form's inner target, wrapped in what the
 // form needs around it (the bias of a signed input and the offset taken off its result, or
-// the magnitude of the input and the sign put back on the result), and the search over the
-// forms of a request.
+// the magnitude of the input and the sign put back on the result), then cleaned up.
 #ifndef TARVEK_EXACT_FORM_EMISSION_H
 #define TARVEK_EXACT_FORM_EMISSION_H
 
 #include <optional>
 
 #include "exact/emission.h"
-#include "exact/search.h"
 #include "exact/signed_form.h"
 
 namespace tarvek {
@@ -21,24 +19,6 @@ int spec_output_bytes(const ExactSpec& spec);
 // Requires: inner is a proven candidate's routine for form.inner; form_agrees(form, spec).
 EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec& spec,
                          const RoutineNames& names);
-
-struct SpecResult {
-  Form form;
-  // The search's result for the form's inner target.
-  SearchResult inner;
-  // The whole routine.
-  EmittedRoutine routine;
-};
-
-// Searches every form of the request and keeps the cheapest whole routine (the first of equal
-// ones); nullopt when no form has a proven routine.
-std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
-                                             const SearchEffort& effort = SearchEffort{});
-
-// find_cheapest_form, and when it finds nothing for an input wider than the effort evaluates
-// one by one, again with every input up to 16 bits evaluated.
-std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
-                                                const SearchEffort& effort = SearchEffort{});
 
 }  // namespace tarvek
 

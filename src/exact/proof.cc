@@ -11,120 +11,136 @@ namespace {
 // Inputs evaluated one by one, at most, to show (a) where the affine bound cannot yet.
 constexpr uint64_t kMaxSmallInputs = 4096;
 
-Int128 to_wide(const BigInt& value) {
-  const std::optional<UInt128> wide = value.to_u128();
-  assert(wide && *wide < (static_cast<UInt128>(1) << 126));
-  return static_cast<Int128>(*wide);
+// The largest offset: the constant adder takes 64-bit values.
+const BigInt& max_offset() {
+  static const BigInt limit = BigInt::from_unsigned(~uint64_t{0});
+  return limit;
 }
 
-// floor(a / b) for b > 0.
-Int128 floor_divide(Int128 a, Int128 b) {
-  Int128 q = a / b;
-  if (a % b != 0 && a < 0) q -= 1;
-  return q;
+// (b) and (c) for every input below `split`, one by one in 128 bits: a, b and d are below
+// 2^66, x below 2^32, the walk below 2^95. With Q = Q(x), v the walk without offset and
+// g the guard bits:
+//   (b) floor((v + c) / 2^g) <= Q   is   c <= Q 2^g + 2^g - 1 - v,
+//   (c) floor((v + c) / 2^g) >= Q - e   is   c >= (Q - e) 2^g - v.
+void bound_one_by_one(const Chain& chain, const Candidate& c, const ResultTarget& target,
+                      uint64_t split, OffsetRange& range) {
+  const Int128 a = static_cast<Int128>(*target.a.to_u128());
+  const Int128 b = static_cast<Int128>(*target.b.to_u128());
+  const Int128 d = static_cast<Int128>(*target.d.to_u128());
+  const Int128 unit = static_cast<Int128>(1) << c.guard;
+  Int128 low = 0;
+  Int128 high = static_cast<Int128>(~uint64_t{0});
+  Int128 least = 0;
+  for (uint64_t x = 0; x < split; ++x) {
+    const Int128 v = walk_value(chain, c.factors, x);
+    const Int128 q = (a * static_cast<Int128>(x) + b) / d;
+    low = std::max(low, (q - c.corrections) * unit - v);
+    high = std::min(high, q * unit + unit - 1 - v);
+    least = x == 0 ? v : std::min(least, v);
+  }
+  range.low = BigInt::from_u128(static_cast<UInt128>(low));
+  range.high = high < 0 ? BigInt(-1) : BigInt::from_u128(static_cast<UInt128>(high));
+  range.least_walk = least;
+}
+
+// (b) and (c) for the inputs from `split` to max_input, from the walk's affine bound
+// [low_walk, high_walk] (scaled by 2^S) at both ends, every inequality being affine in x. With
+// E = a x + b and Q <= E / d < Q + 1:
+//   (b) holds when d (high_walk + c 2^S) < 2^(S+g) (E + 1), so
+//       c <= ceil((2^(S+g) (E + 1) - d high_walk) / (d 2^S)) - 1;
+//   (c) holds with g > 0 when (E - e d) 2^(S+g) <= d (low_walk + c 2^S), since q > v / 2^g - 1:
+//       c >= ceil(((E - e d) 2^(S+g) - d low_walk) / (d 2^S));
+//       and with g = 0, where q = v and Q <= E / d, when E - d (e + 1) < d v / 2^S:
+//       c >= floor(((E - d (e + 1)) 2^S - d low_walk) / (d 2^S)) + 1.
+// Every term is below 2^300, well inside BigInt.
+void bound_by_the_walk(const Chain& chain, const Candidate& c, const ResultTarget& target,
+                       uint64_t split, OffsetRange& range) {
+  const AffineBound bound = walk_bound(chain, c.factors, target.max_input);
+  const BigInt unit = BigInt::power_of_two(kBoundScale);
+  const BigInt scaled_step = BigInt::power_of_two(kBoundScale + c.guard);
+  // No offset can place a walk whose own uncertainty is wider than the room the result has:
+  // below the target by up to e (and a unit more for the walk's own integer when there are no
+  // guard bits), above it by less than 1/d. The difference of the two bounds above shows it
+  // without any division.
+  const BigInt spread = (bound.high_intercept - bound.low_intercept) * target.d;
+  BigInt room = scaled_step * (target.d * BigInt(c.corrections) + 1);
+  if (c.guard == 0) room += target.d * unit;
+  if (spread >= room) {
+    range.low = 1;
+    range.high = 0;
+    return;
+  }
+  for (const uint64_t end : {split, *target.max_input.to_u64()}) {
+    const BigInt x = BigInt::from_unsigned(end);
+    const BigInt exact = target.a * x + target.b;
+    const BigInt lowest = exact - target.d * BigInt(c.corrections);
+    const BigInt low_walk = bound.slope * x + bound.low_intercept;
+    const BigInt high_walk = bound.slope * x + bound.high_intercept;
+    if (c.guard > 0) {
+      range.low = std::max(range.low, ceil_div_scaled(lowest * scaled_step - target.d * low_walk,
+                                                      target.d, kBoundScale));
+    } else {
+      range.low =
+          std::max(range.low, floor_div_scaled((lowest - target.d) * unit - target.d * low_walk,
+                                               target.d, kBoundScale) +
+                                  1);
+    }
+    range.high = std::min(
+        range.high,
+        ceil_div_scaled(scaled_step * (exact + 1) - target.d * high_walk, target.d, kBoundScale) -
+            1);
+  }
 }
 
 }  // namespace
 
 bool is_well_formed(const Candidate& c, const ResultTarget& target) {
   const int fraction_bits = c.shift - c.guard + c.input_shift;
-  // Correction steps keep their remainder in one byte: it must hold (corrections + 1) * d.
-  const bool corrections_fit = c.corrections == 0 || (c.corrections > 0 && target.d >= 2 &&
-                                                      BigInt(c.corrections + 1) * target.d <= 256);
-  // Factors shift by 1 to 64 places; a product of factors stays far below the walk's limits.
-  const bool factors_fit =
-      c.factors.size() <= 8 && std::all_of(c.factors.begin(), c.factors.end(),
-                                           [](int k) { return k != 0 && k >= -16 && k <= 64; });
+  const bool corrections_fit =
+      c.corrections == 0 || (c.corrections > 0 && target.d >= 2 &&
+                             BigInt(c.corrections + 1) * target.d <= BigInt(kRemainderLimit));
+  const bool factors_fit = c.factors.size() <= kMostFactors &&
+                           std::all_of(c.factors.begin(), c.factors.end(), [](int k) {
+                             return k != 0 && k >= kLeftmostFactor && k <= kRightmostFactor;
+                           });
   return c.multiplier.sign() > 0 && c.guard >= 0 && c.input_shift >= 0 && c.input_shift <= 31 &&
          c.guard <= c.shift && fraction_bits >= 0 && fraction_bits <= 64 &&
          fits_walk(c.multiplier, fraction_bits) && corrections_fit && factors_fit &&
          target.input_bits >= 1 && target.input_bits <= 32;
 }
 
+OffsetRange allowed_offsets(const Candidate& c, const ResultTarget& target, uint64_t split) {
+  assert(is_well_formed(c, target));
+  const Chain chain = candidate_chain(c, target.input_bits);
+  OffsetRange range{0, max_offset(), 0};
+  const uint64_t max_input = *target.max_input.to_u64();
+  assert(split <= max_input + 1);
+  if (split > 0) bound_one_by_one(chain, c, target, split, range);
+  if (split <= max_input) bound_by_the_walk(chain, c, target, split, range);
+  return range;
+}
+
 ProofOutcome prove(const Candidate& c, const ResultTarget& target, int exhaustive_bits) {
   ProofOutcome outcome;
-  if (!is_well_formed(c, target)) {
-    outcome.reason = "malformed candidate";
-    return outcome;
-  }
-  const Chain chain = candidate_chain(c, target.input_bits);
-  const AffineBound bound = walk_bound(chain, c.factors, target.max_input);
-  const BigInt offset = BigInt::from_unsigned(c.offset) << kBoundScale;
+  if (!is_well_formed(c, target)) return outcome;
   const uint64_t max_input = *target.max_input.to_u64();
-
-  // Where the affine bound alone shows v >= 0: the slope is positive (the multiplier is),
-  // so from the first x with slope * x + low >= 0 on.
+  // (a) for the inputs the bound covers: the slope is positive (the multiplier is), so from
+  // the first x with slope * x + low + c >= 0 on. Below that split every input is evaluated.
   uint64_t split = max_input + 1;
   if (target.input_bits > exhaustive_bits) {
-    const BigInt low_at_zero = bound.low_intercept + offset;
+    const AffineBound bound =
+        walk_bound(candidate_chain(c, target.input_bits), c.factors, target.max_input);
+    const BigInt low_at_zero =
+        bound.low_intercept + (BigInt::from_unsigned(c.offset) << kBoundScale);
     split = low_at_zero.sign() >= 0 ? 0 : *ceil_div(-low_at_zero, bound.slope).to_u64();
-    if (split > kMaxSmallInputs) {
-      outcome.reason = "the walk's bound cannot show a non-negative result";
-      return outcome;
-    }
+    if (split > kMaxSmallInputs) return outcome;
   }
-
-  // One by one below the split.
-  const Int128 a = to_wide(target.a);
-  const Int128 b = to_wide(target.b);
-  const Int128 d = to_wide(target.d);
-  Int128 worst_shortfall = 0;
-  for (uint64_t x = 0; x < split; ++x) {
-    const Int128 v = walk_value(chain, c.factors, x) + static_cast<Int128>(c.offset);
-    if (v < 0) {
-      outcome.reason = "negative walk result at input " + std::to_string(x);
-      return outcome;
-    }
-    const Int128 q = v >> c.guard;
-    const Int128 wanted = floor_divide(a * static_cast<Int128>(x) + b, d);
-    if (q > wanted) {
-      outcome.reason = "result above the target at input " + std::to_string(x);
-      return outcome;
-    }
-    worst_shortfall = std::max(worst_shortfall, wanted - q);
-  }
+  const OffsetRange range = allowed_offsets(c, target, split);
+  const BigInt offset = BigInt::from_unsigned(c.offset);
+  // (a) for the inputs evaluated: v + c >= 0 at the least v.
+  const bool never_negative = split == 0 || range.least_walk + static_cast<Int128>(c.offset) >= 0;
   outcome.inputs_evaluated = split;
-
-  // The rest from the bound at both ends of [split, max_input]. With S the bound's scale:
-  //   (b) v / 2^g < Q + 1, implied by  d * v_high < 2^(S+g) * (a x + b + 1),
-  //       as Q + 1 >= (a x + b + 1) / d;
-  //   (c) Q - q <= e, implied by e >= D = (a x + b) / d - v_low / 2^g, taken as floor(D)
-  //       when g = 0 (v is then q, an integer, and Q <= (a x + b) / d) and as ceil(D)
-  //       otherwise (q > v / 2^g - 1).
-  // Every term is below 2^300, well inside BigInt.
-  if (split <= max_input) {
-    const BigInt scale = BigInt::power_of_two(kBoundScale + c.guard);
-    for (const uint64_t end : {split, max_input}) {
-      const BigInt x = BigInt::from_unsigned(end);
-      const BigInt high = bound.slope * x + bound.high_intercept + offset;
-      const BigInt low = bound.slope * x + bound.low_intercept + offset;
-      const BigInt exact = target.a * x + target.b;
-      if (!(target.d * high < scale * (exact + 1))) {
-        outcome.reason = "the walk's bound reaches above the target at input " + x.to_decimal();
-        return outcome;
-      }
-      const BigInt shortfall_scaled = exact * scale - target.d * low;
-      const int scale_bits = kBoundScale + c.guard;
-      const BigInt shortfall = c.guard == 0
-                                   ? floor_div_scaled(shortfall_scaled, target.d, scale_bits)
-                                   : ceil_div_scaled(shortfall_scaled, target.d, scale_bits);
-      const std::optional<int64_t> small = shortfall.to_i64();
-      if (!small) {
-        outcome.reason = "the walk's bound is too loose";
-        return outcome;
-      }
-      worst_shortfall = std::max(worst_shortfall, static_cast<Int128>(*small));
-    }
-  }
-
-  outcome.never_above = true;
-  if (worst_shortfall > 1000) {
-    outcome.reason = "far below the target";
-    return outcome;
-  }
-  outcome.corrections_needed = static_cast<int>(worst_shortfall);
-  outcome.holds = outcome.corrections_needed <= c.corrections;
-  outcome.reason = outcome.holds ? "holds" : "needs more corrections";
+  outcome.holds = never_negative && range.low <= offset && offset <= range.high;
   return outcome;
 }
 

@@ -7,88 +7,6 @@
 #include "exact/chain.h"
 
 namespace tarvek {
-namespace {
-
-// Largest offset a candidate may add: the constant adder takes 64-bit values.
-const BigInt& max_offset() {
-  static const BigInt limit = BigInt::from_unsigned(~uint64_t{0});
-  return limit;
-}
-
-// The offsets c for which q = floor((walk(x) + c) / 2^guard) equals Q(x) for every input,
-// as far as the bound and the inputs evaluated one by one can tell: [low, high], empty when
-// low > high. Below `split` every input is evaluated; above it the affine bound of the walk
-// is taken at both ends:
-//   Q - e <= q   needs  c * 2^S >= (a x + b - e d) * 2^(S+g) / d - (slope x + low)  (g > 0)
-//                or     c * 2^S >  (a x + b - (e+1) d) * 2^S / d - (slope x + low)  (g = 0)
-// with e the corrections allowed.
-//   q <= Q   needs  c * 2^S <  2^(S+g) * (a x + b + 1) / d - (slope x + high).
-// These only guide the choice; the proof checks the candidate made from it on its own.
-struct OffsetRange {
-  BigInt low;
-  BigInt high;
-};
-
-OffsetRange offset_range(const Chain& chain, const Factors& factors, const ResultTarget& target,
-                         int guard, int shortfall, uint64_t exhaustive_limit) {
-  OffsetRange range{0, max_offset()};
-  const uint64_t max_input = *target.max_input.to_u64();
-  const uint64_t split = std::min(max_input + 1, exhaustive_limit);
-  if (split > 0) {
-    // One by one in 128 bits: a, b and d are below 2^66, x below 2^32, the walk below 2^95.
-    const Int128 a = static_cast<Int128>(*target.a.to_u128());
-    const Int128 b = static_cast<Int128>(*target.b.to_u128());
-    const Int128 d = static_cast<Int128>(*target.d.to_u128());
-    const Int128 unit = static_cast<Int128>(1) << guard;
-    Int128 low = 0;
-    Int128 high = static_cast<Int128>(~uint64_t{0});
-    for (uint64_t x = 0; x < split; ++x) {
-      const Int128 v = walk_value(chain, factors, x);
-      const Int128 q = (a * static_cast<Int128>(x) + b) / d;
-      low = std::max(low, (q - shortfall) * unit - v);
-      high = std::min(high, q * unit + unit - 1 - v);
-    }
-    range.low = BigInt::from_u128(static_cast<UInt128>(low));
-    range.high = high < 0 ? BigInt(-1) : BigInt::from_u128(static_cast<UInt128>(high));
-  }
-  if (split > max_input) return range;
-
-  const AffineBound bound = walk_bound(chain, factors, target.max_input);
-  const BigInt unit = BigInt::power_of_two(kBoundScale);
-  const BigInt scaled_step = BigInt::power_of_two(kBoundScale + guard);
-  // No offset can place a walk whose own uncertainty is wider than the room the result has:
-  // below the target by up to `shortfall` (and a unit more for the walk's own integer when
-  // there are no guard bits), above it by less than 1/d. A quick refusal of most candidates
-  // that would fail, before any division.
-  const BigInt spread = (bound.high_intercept - bound.low_intercept) * target.d;
-  BigInt room = scaled_step * (target.d * BigInt(shortfall) + 1);
-  if (guard == 0) room += target.d * unit;
-  if (spread >= room) return OffsetRange{1, 0};
-  for (const uint64_t end : {split, max_input}) {
-    const BigInt x = BigInt::from_unsigned(end);
-    const BigInt exact = target.a * x + target.b;
-    // The lowest the result may be: `shortfall` below the target, made up by corrections.
-    const BigInt lowest = exact - target.d * BigInt(shortfall);
-    const BigInt low_walk = bound.slope * x + bound.low_intercept;
-    const BigInt high_walk = bound.slope * x + bound.high_intercept;
-    if (guard > 0) {
-      range.low = std::max(range.low, ceil_div_scaled(lowest * scaled_step - target.d * low_walk,
-                                                      target.d, kBoundScale));
-    } else {
-      range.low =
-          std::max(range.low, floor_div_scaled((lowest - target.d) * unit - target.d * low_walk,
-                                               target.d, kBoundScale) +
-                                  1);
-    }
-    range.high = std::min(
-        range.high,
-        ceil_div_scaled(scaled_step * (exact + 1) - target.d * high_walk, target.d, kBoundScale) -
-            1);
-  }
-  return range;
-}
-
-}  // namespace
 
 int estimate_cost(const Candidate& c, const ResultTarget& target) {
   const BigInt& m = c.multiplier;
@@ -150,12 +68,11 @@ SearchEffort search_effort(int level) {
 
 std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
                                      const SearchEffort& effort) {
-  const uint64_t exhaustive_limit =
-      target.input_bits <= effort.exhaustive_bits ? (uint64_t{1} << target.input_bits) : 1;
-  const Chain chain = candidate_chain(candidate, target.input_bits);
-  const OffsetRange range = offset_range(chain, candidate.factors, target, candidate.guard,
-                                         candidate.corrections, exhaustive_limit);
-  if (range.low > range.high) return std::nullopt;
+  // Every input evaluated one by one where the effort evaluates them all, else only 0.
+  const uint64_t split =
+      target.input_bits <= effort.exhaustive_bits ? *target.max_input.to_u64() + 1 : 1;
+  const OffsetRange range = allowed_offsets(candidate, target, split);
+  if (range.is_empty()) return std::nullopt;
   Candidate result = candidate;
   result.offset = *range.low.to_u64();
   return result;
@@ -227,6 +144,33 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
     best->made = counts.made;
     best->proven = counts.proven;
     best->priced = counts.priced;
+  }
+  return best;
+}
+
+std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
+                                                const SearchEffort& effort) {
+  std::optional<SpecResult> best = find_cheapest_form(spec, names, effort);
+  if (best || spec.input_bits <= effort.exhaustive_bits) return best;
+  // Nothing proven: the affine bound is too loose for these candidates. Evaluating every input
+  // (up to 16 bits) proves what it could not, at a cost that only such requests pay.
+  SearchEffort thorough = effort;
+  thorough.exhaustive_bits = std::max(effort.exhaustive_bits, 16);
+  return find_cheapest_form(spec, names, thorough);
+}
+
+std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
+                                             const SearchEffort& effort) {
+  std::optional<SpecResult> best;
+  for (const Form& form : forms_of(spec)) {
+    if (!form_agrees(form, spec) || form.inner.result_bits == 0) continue;
+    std::optional<SearchResult> inner =
+        find_cheapest(form.inner, names, effort, spec_output_bytes(spec));
+    if (!inner) continue;
+    EmittedRoutine routine = wrap_form(form, inner->routine, spec, names);
+    if (!best || routine.instructions < best->routine.instructions) {
+      best = SpecResult{form, std::move(*inner), std::move(routine)};
+    }
   }
   return best;
 }

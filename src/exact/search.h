@@ -1,8 +1,10 @@
-// The search for the cheapest exact routine: candidates are made from the target alone and
-// ordered by a rough estimate of their cost; in that order each is proven (a candidate that
-// cannot be proven is never priced) and priced by emitting it, until a few have been priced;
-// the cheapest proven one wins. Ties go to the candidate met first, and both the making and
-// the ordering are fixed, so the same request always gives the same routine.
+// The search for the cheapest exact routine. For each form of the request (signed_form.h), the
+// candidates of its unsigned target are made from the target alone and ordered by a rough
+// estimate of their cost; in that order each gets the offset it needs, is proven (a candidate
+// that cannot be proven is never priced) and is priced by emitting it, until a few have been
+// priced; the cheapest proven one wins, and the cheapest whole routine over the forms. Ties go
+// to the candidate and the form met first, and both the making and the ordering are fixed, so
+// the same request always gives the same routine.
 #ifndef TARVEK_EXACT_SEARCH_H
 #define TARVEK_EXACT_SEARCH_H
 
@@ -12,6 +14,7 @@
 #include "exact/candidate.h"
 #include "exact/candidate_families.h"
 #include "exact/emission.h"
+#include "exact/form_emission.h"
 #include "exact/proof.h"
 #include "exact/target.h"
 
@@ -58,6 +61,24 @@ std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTar
 std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
                                           const SearchEffort& effort = SearchEffort{},
                                           int output_bytes = 0);
+
+struct SpecResult {
+  Form form;
+  // The search's result for the form's inner target.
+  SearchResult inner;
+  // The whole routine.
+  EmittedRoutine routine;
+};
+
+// Searches every form of the request and keeps the cheapest whole routine (the first of equal
+// ones); nullopt when no form has a proven routine.
+std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
+                                             const SearchEffort& effort = SearchEffort{});
+
+// find_cheapest_form, and when it finds nothing for an input wider than the effort evaluates
+// one by one, again with every input up to 16 bits evaluated.
+std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
+                                                const SearchEffort& effort = SearchEffort{});
 
 }  // namespace tarvek
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "exact/chain.h"
-#include "exact/comment_block.h"
+#include "exact/exact_generator.h"
 #include "exact/search.h"
 #include "sim/routine_check.h"
 
@@ -25,8 +25,7 @@ std::string block_of(const Candidate& c, const ResultTarget& target, const Proof
   const ExactSpec spec = make_spec(target.constant, target.mode, target.input_bits, false);
   const SpecResult found{Form{FormKind::kDirect, target, 0}, SearchResult{c, proof, routine},
                          routine};
-  return exact_comment_block(spec, found, names.acc, names.core) + "\n\n\tcblock\n" +
-         declaration_lines(routine, names) + "\tendc\n\n" + routine.code.text() + "\n";
+  return exact_block(spec, found, names);
 }
 
 TEST(CandidateTest, EveryProvenCandidateRunsRight) {
@@ -100,29 +99,32 @@ TEST(CandidateTest, EveryProvenCandidateRunsRight) {
   EXPECT_GT(factored, 50);
 }
 
-TEST(CandidateTest, ExhaustiveProofRefusesExactlyTheWrongCandidates) {
-  // With every input evaluated, holding means the exact model matches everywhere.
-  const ResultTarget target =
-      make_target(Fraction::of(BigInt(1), BigInt(10)), ResultMode::kFloor, 9);
+// The offset the search gives a candidate is the smallest the proof allows, and the proof's
+// refusal of one less is real: with every input evaluated, that routine leaves a wrong result
+// for some input on the simulator.
+TEST(CandidateTest, OneOffsetLessMissesSomewhere) {
+  const Case cases[] = {{1, 10, ResultMode::kFloor}, {2, 3, ResultMode::kNearest}};
   int refused = 0;
-  for (Candidate c : make_candidates(target)) {
-    for (uint64_t offset = 0; offset < 4; ++offset) {
-      c.offset = offset;
-      const ProofOutcome proof = prove(c, target);
-      const Chain chain = make_chain(c.multiplier, c.shift - c.guard, 9);
-      int worst = 0;
-      bool above = false;
-      for (uint64_t x = 0; x < 512; ++x) {
-        const Int128 q = (walk_value(chain, c.factors, x) + static_cast<Int128>(offset)) >> c.guard;
-        const Int128 wanted = static_cast<Int128>(x / 10);
-        above = above || q > wanted;
-        if (!above) worst = std::max(worst, static_cast<int>(wanted - q));
-      }
-      EXPECT_EQ(proof.holds, !above && worst <= c.corrections) << describe(c);
-      if (!proof.holds) ++refused;
+  for (const Case& c : cases) {
+    const ResultTarget target = make_target(
+        Fraction::of(BigInt::from_unsigned(c.p), BigInt::from_unsigned(c.q)), c.mode, 9);
+    const RoutineNames names{"ACC", "TEMP", false, Core::kMidrange};
+    for (const Candidate& made : make_candidates(target)) {
+      std::optional<Candidate> lower = with_offset(made, target);
+      if (!lower || lower->offset == 0 || !prove(*lower, target).holds) continue;
+      lower->offset -= 1;
+      const ProofOutcome proof = prove(*lower, target);
+      ASSERT_FALSE(proof.holds) << describe(*lower);
+      const EmittedRoutine emitted = emit_candidate(*lower, target, names);
+      const std::string block = block_of(*lower, target, proof, emitted, names);
+      const RoutineUnderCheck routine{
+          block, "ACC", "TEMP", false, 9, target.result_bits, PicCore::kMidrange};
+      const CheckReport report = check_routine(routine, sample_inputs(9, 9, 0, 1), 7);
+      EXPECT_FALSE(report.passed) << describe(*lower) << "\n" << block;
+      ++refused;
     }
   }
-  EXPECT_GT(refused, 0);
+  EXPECT_GT(refused, 10);
 }
 
 }  // namespace

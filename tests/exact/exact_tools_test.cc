@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "exact/comment_block.h"
+#include "exact/exact_generator.h"
 #include "exact/search.h"
 #include "exact_sweep.h"
 #include "exact_tool_checks.h"
@@ -284,9 +284,7 @@ TEST(ExactToolsTest, GpsimAgreesOnTwoCorrectionSteps) {
         const ExactSpec spec = make_spec(target.constant, target.mode, target.input_bits, false);
         const SpecResult found{Form{FormKind::kDirect, target, 0},
                                SearchResult{*candidate, proof, routine}, routine};
-        const std::string block = exact_comment_block(spec, found, "ACC") + "\n\n\tcblock\n" +
-                                  declaration_lines(routine, names) + "\tendc\n\n" +
-                                  routine.code.text() + "\n";
+        const std::string block = exact_block(spec, found, names);
         // The step that stores the remainder after a skip is there.
         ASSERT_TRUE(std::regex_search(block, std::regex(R"(\tskpnc\n\tmovwf\tTEMP[0-9]+\n)")))
             << what << "\n"
