@@ -103,10 +103,6 @@ void add_carry(CodeWriter& writer, Register& reg) {
   }
 }
 
-// The candidate's routine; with `round_by_carry`, an offset of 2^(guard - 1) is not added
-// but taken from the last bit the guard shift drops, which a right shift by one leaves in C:
-// floor((v + 2^(g-1)) / 2^g) is floor(v / 2^g) plus bit g - 1 of v. Nullopt when that tail
-// does not apply.
 // How far right a walk that only shifts moves the input: M = 2^p over 2^f, no input shift, a
 // shift by f - p >= 1. 0 for any other walk.
 int head_shift(const Candidate& c) {
@@ -115,157 +111,224 @@ int head_shift(const Candidate& c) {
   return std::max(0, c.shift - c.guard - p);
 }
 
-std::optional<EmittedRoutine> emit_with_tail(const Candidate& c, const ResultTarget& target,
-                                             const RoutineNames& names, int output_bytes,
-                                             bool round_by_carry, bool copy_before_walk) {
-  if (round_by_carry && (c.guard < 1 || c.guard > 64 || c.offset != uint64_t{1} << (c.guard - 1))) {
-    return std::nullopt;
-  }
-  // With `copy_before_walk`, a walk that only shifts x right by s has the first factor's copy,
-  // v >> k = x >> (s + k), read from the input before it is shifted: by whole bytes or a nibble
-  // that copy can be cheaper than the one from v.
-  const int s = head_shift(c);
-  if (copy_before_walk &&
-      (s == 0 || c.factors.empty() || c.factors[0] <= 0 || s + c.factors[0] >= target.input_bits)) {
-    return std::nullopt;
-  }
-  Register acc(names.acc, target.input_bits, names.little_endian);
-  Register temp(names.temp, 0, names.little_endian);
-  CodeWriter writer(names.core);
-  Chain chain = candidate_chain(c, target.input_bits);
+// Ways to lay out one candidate's routine that compute the same value; the cheapest that
+// applies is kept.
+struct Layout {
+  // The offset 2^(g-1) is not added but taken from the last bit the guard shift drops, which a
+  // right shift by one leaves in C: floor((v + 2^(g-1)) / 2^g) is floor(v / 2^g) plus bit g - 1
+  // of v.
+  bool round_by_carry = false;
+  // A walk that only shifts x right by s has the first factor's copy, v >> k = x >> (s + k),
+  // read from the input before it is shifted: by whole bytes or a nibble that copy can be
+  // cheaper than the one from v.
+  bool copy_before_walk = false;
+};
 
-  // The walk's largest value, from its bound at the largest input, decides whether a carry it
-  // leaves pending is a bit of the value.
-  const auto bits_of = [&](const AffineBound& bound) {
-    const BigInt high = (bound.slope * target.max_input + bound.high_intercept) >> kBoundScale;
-    return std::pair{high, std::max(1, high.bit_length())};
-  };
-  const auto [head_high, head_bits] = bits_of(chain_bound(chain));
-  const auto [walk_high, walk_bits] = bits_of(walk_bound(chain, c.factors, target.max_input));
-  // The walk's input shifted left first, exactly, when the candidate asks for it.
+constexpr Layout kLayouts[] = {{false, false}, {false, true}, {true, false}, {true, true}};
+
+// Whether the layout applies to the candidate at all.
+bool layout_applies(const Layout& layout, const Candidate& c, const ResultTarget& target) {
+  if (layout.round_by_carry &&
+      (c.guard < 1 || c.guard > 64 || c.offset != uint64_t{1} << (c.guard - 1))) {
+    return false;
+  }
+  const int s = head_shift(c);
+  return !layout.copy_before_walk ||
+         (s != 0 && !c.factors.empty() && c.factors[0] > 0 && s + c.factors[0] < target.input_bits);
+}
+
+// One candidate's routine while it is written: the registers and the writer that every step
+// shares, so that what W holds and what the carry means carry over from step to step.
+struct Emission {
+  Emission(const RoutineNames& names, const ResultTarget& target)
+      : writer(names.core),
+        acc(names.acc, target.input_bits, names.little_endian),
+        temp(names.temp, 0, names.little_endian),
+        shifted(names.temp, 0, names.little_endian) {}
+
+  CodeWriter writer;
+  Register acc;
+  // The walk's copy of the input.
+  Register temp;
+  // The factors' shifted copies, in temp's bytes past the walk's.
+  Register shifted;
   Code code;
-  // A walk that only shifts uses no temporary bytes: the early copy takes the first ones.
-  Register shifted(names.temp, 0, names.little_endian);
-  if (copy_before_walk) code += copy_shifted_right(writer, shifted, acc, s + c.factors[0]);
-  if (chain.input_shift > 0) code += shift_left(writer, acc, chain.input_shift);
-  // No flush inside the walk: a carry it leaves pending stays in C for the next step to take
-  // in (a right shift does so for free), and whatever comes next stores it if it must.
-  code += assemble_instructions(writer, chain.decomposition, 1, 0, acc, temp);
-  narrow(writer, acc, head_bits);
-  // The factors: v += v >> k as a shifted copy added back. The copy goes to temp's bytes past
-  // the walk's, so that the walk's copy of the input stays for a correction step to read.
-  // (A copy nothing read was dropped: those bytes are free.)
-  const int walk_temp_bytes = temp.used ? temp.bytes : 0;
-  // The early copy took temp's first bytes: a walk that used them too is not for it.
-  if (copy_before_walk && walk_temp_bytes != 0) return std::nullopt;
-  shifted.base = walk_temp_bytes;
+  // The largest value the accumulator holds so far, from the proof's bound.
+  BigInt high;
+  // Bytes of temp the walk's copy takes (0 when nothing read it and it was dropped).
+  int walk_temp_bytes = 0;
+
+  // What the proof's bound knows of the accumulator that its own bookkeeping cannot: its value
+  // stays at most `high`.
+  void narrow_to_high() { narrow(writer, acc, std::max(1, high.bit_length())); }
+};
+
+// The largest value of the walk with the factors, from its bound at the largest input, and its
+// bits (at least 1).
+std::pair<BigInt, int> bound_bits(const Chain& chain, const Factors& factors,
+                                  const ResultTarget& target) {
+  const AffineBound bound = walk_bound(chain, factors, target.max_input);
+  const BigInt high = (bound.slope * target.max_input + bound.high_intercept) >> kBoundScale;
+  return {high, std::max(1, high.bit_length())};
+}
+
+// v += v >> k for factor k > 0, v += v << -k for k < 0, after the walk: a shifted copy added
+// back. The copy goes to temp's bytes past the walk's, so that the walk's copy of the input
+// stays for a correction step to read (a copy nothing read was dropped: those bytes are free).
+void emit_factors(Emission& e, const Candidate& c, const ResultTarget& target, const Chain& chain,
+                  const Layout& layout) {
+  CodeWriter& writer = e.writer;
+  Register& acc = e.acc;
+  e.shifted.base = e.walk_temp_bytes;
   for (std::size_t i = 0; i < c.factors.size(); ++i) {
     const int k = c.factors[i];
     // What the bound knows after this factor: the value's bits, so that a carry the
     // register's own bookkeeping would leave pending (and the next step store in a new byte)
     // is known to be a zero.
     const Factors done(c.factors.begin(), c.factors.begin() + static_cast<std::ptrdiff_t>(i + 1));
-    const int bits_after = bits_of(walk_bound(chain, done, target.max_input)).second;
+    const int bits_after = bound_bits(chain, done, target).second;
     // A value below 2^k shifted right by k is 0, and 0 times anything is 0: the factor
-    // changes nothing.
-    // (is_zero only tells of the last shift; no value bytes is what an empty register has.)
-    // A carry left pending above the top byte is a bit of the value too.
+    // changes nothing. (is_zero only tells of the last shift; no value bytes is what an empty
+    // register has.) A carry left pending above the top byte is a bit of the value too.
     const int value_width = acc.width + (writer.carry_overflow_of(acc) ? 1 : 0);
     if (acc.value_bytes() == 0 || (k > 0 && k >= value_width)) continue;
     if (k > 0 && k % 8 == 0) {
       // The upper bytes are the shifted value already.
-      code += add_upper_bytes(writer, acc, k / 8);
+      e.code += add_upper_bytes(writer, acc, k / 8);
       narrow(writer, acc, bits_after);
       continue;
     }
-    if (copy_before_walk && i == 0) {
+    if (layout.copy_before_walk && i == 0) {
       // The copy is made; a carry the walk left pending is stored before the addition.
       writer.clear_code();
-      code += writer.flush_carry();
+      e.code += writer.flush_carry();
     } else if (k > 0) {
-      code += copy_shifted_right(writer, shifted, acc, k);
+      e.code += copy_shifted_right(writer, e.shifted, acc, k);
     } else {
-      code += shifted.copy_from(writer, acc);
-      code += shift_left(writer, shifted, -k);
+      e.code += e.shifted.copy_from(writer, acc);
+      e.code += shift_left(writer, e.shifted, -k);
     }
-    code += add_register(writer, acc, shifted);
+    e.code += add_register(writer, acc, e.shifted);
     narrow(writer, acc, bits_after);
   }
-  if (!c.factors.empty()) narrow(writer, acc, walk_bits);
-  BigInt high = walk_high;
-  if (round_by_carry) {
-    if (c.guard > 1) {
-      code += shift_right(writer, acc, c.guard - 1);
-      high >>= c.guard - 1;
-      narrow(writer, acc, std::max(1, high.bit_length()));
-    }
-    // The last place: a shift by one that keeps some bits ends on the bit it drops, in C. The
-    // rounded value must fit the bytes the shift leaves, or its carry out of the top would be
-    // lost; this tail is then not for this candidate.
-    const int rounded_bits = ((high + 1) >> 1).bit_length();
-    if (acc.width + (writer.carry_overflow_of(acc) ? 1 : 0) < 2) return std::nullopt;
-    code += shift_right(writer, acc, 1);
-    if (acc.value_bytes() == 0 || rounded_bits > 8 * acc.value_bytes()) return std::nullopt;
-    writer.clear_code();
-    add_carry(writer, acc);
-    code += writer.code;
-    writer.set_carry_known(false, acc);
-    writer.set_carry_overflow(false, acc);
-    high = (high + 1) >> 1;
-    acc.set_width(std::max(acc.width, rounded_bits), 0);
-    acc.spare = 8 * acc.value_bytes() - acc.width;
-    narrow(writer, acc, std::max(1, high.bit_length()));
-  } else {
+}
+
+// The walk and the factors: v = x * M / 2^(shift - guard) (the input first shifted left when
+// the candidate asks for it), then each factor. False when the layout does not fit the walk.
+bool emit_walk(Emission& e, const Candidate& c, const ResultTarget& target, const Layout& layout) {
+  const Chain chain = candidate_chain(c, target.input_bits);
+  // The walk's largest value decides whether a carry it leaves pending is a bit of the value.
+  const int head_bits = bound_bits(chain, {}, target).second;
+  // A walk that only shifts uses no temporary bytes: the early copy takes the first ones.
+  if (layout.copy_before_walk) {
+    e.code += copy_shifted_right(e.writer, e.shifted, e.acc, head_shift(c) + c.factors[0]);
+  }
+  if (chain.input_shift > 0) e.code += shift_left(e.writer, e.acc, chain.input_shift);
+  // No flush inside the walk: a carry it leaves pending stays in C for the next step to take
+  // in (a right shift does so for free), and whatever comes next stores it if it must.
+  Decomposition decomposition = chain.decomposition;
+  e.code += assemble_instructions(e.writer, decomposition, 1, 0, e.acc, e.temp);
+  narrow(e.writer, e.acc, head_bits);
+  e.walk_temp_bytes = e.temp.used ? e.temp.bytes : 0;
+  // The early copy took temp's first bytes: a walk that used them too is not for it.
+  if (layout.copy_before_walk && e.walk_temp_bytes != 0) return false;
+  emit_factors(e, c, target, chain, layout);
+  const auto [walk_high, walk_bits] = bound_bits(chain, c.factors, target);
+  if (!c.factors.empty()) narrow(e.writer, e.acc, walk_bits);
+  e.high = walk_high;
+  return true;
+}
+
+// The offset and the guard shift: q = floor((v + offset) / 2^guard), the offset 2^(g-1) taken
+// from the carry when the layout says so. False when the rounded value would not fit the bytes
+// the shift leaves (its carry out of the top would be lost).
+bool emit_rounding(Emission& e, const Candidate& c, const Layout& layout) {
+  CodeWriter& writer = e.writer;
+  Register& acc = e.acc;
+  if (!layout.round_by_carry) {
     if (c.offset != 0) {
-      code += add_constant(writer, acc, c.offset);
-      high += BigInt::from_unsigned(c.offset);
-      narrow(writer, acc, std::max(1, high.bit_length()));
+      e.code += add_constant(writer, acc, c.offset);
+      e.high += BigInt::from_unsigned(c.offset);
+      e.narrow_to_high();
     }
     if (c.guard > 0) {
-      code += shift_right(writer, acc, c.guard);
-      high >>= c.guard;
-      narrow(writer, acc, std::max(1, high.bit_length()));
+      e.code += shift_right(writer, acc, c.guard);
+      e.high >>= c.guard;
+      e.narrow_to_high();
     }
+    return true;
   }
-  // From here on the value is the result, which the proof bounds by the largest result.
-  narrow(writer, acc, std::max(1, target.result_bits));
-  if (writer.carry_overflow_of(acc)) {
-    writer.clear_code();
-    code += writer.flush_carry();
+  if (c.guard > 1) {
+    e.code += shift_right(writer, acc, c.guard - 1);
+    e.high >>= c.guard - 1;
+    e.narrow_to_high();
   }
+  // The last place: a shift by one that keeps some bits ends on the bit it drops, in C.
+  const int rounded_bits = ((e.high + 1) >> 1).bit_length();
+  if (acc.width + (writer.carry_overflow_of(acc) ? 1 : 0) < 2) return false;
+  e.code += shift_right(writer, acc, 1);
+  if (acc.value_bytes() == 0 || rounded_bits > 8 * acc.value_bytes()) return false;
+  writer.clear_code();
+  add_carry(writer, acc);
+  e.code += writer.code;
+  writer.set_carry_known(false, acc);
+  writer.set_carry_overflow(false, acc);
+  e.high = (e.high + 1) >> 1;
+  acc.set_width(std::max(acc.width, rounded_bits), 0);
+  acc.spare = 8 * acc.value_bytes() - acc.width;
+  e.narrow_to_high();
+  return true;
+}
 
+// The result onto its output bytes, then the corrections.
+EmittedRoutine emit_result(Emission& e, const Candidate& c, const ResultTarget& target,
+                           int output_bytes) {
+  CodeWriter& writer = e.writer;
+  // From here on the value is the result, which the proof bounds by the largest result.
+  narrow(writer, e.acc, std::max(1, target.result_bits));
+  if (writer.carry_overflow_of(e.acc)) {
+    writer.clear_code();
+    e.code += writer.flush_carry();
+  }
   EmittedRoutine routine;
   const int input_bytes = (target.input_bits + 7) / 8;
   routine.output_bytes = std::max(input_bytes, (target.result_bits + 7) / 8);
   assert(output_bytes == 0 || output_bytes >= routine.output_bytes);
   if (output_bytes > 0) routine.output_bytes = output_bytes;
-  code += fit_output_bytes(writer, acc, routine.output_bytes);
+  e.code += fit_output_bytes(writer, e.acc, routine.output_bytes);
   // A copy into temp that nothing read was dropped; the factors' copies follow the walk's.
-  int temp_bytes = walk_temp_bytes + shifted.bytes;
-  if (c.corrections > 0) code = add_corrections(writer, c, target, acc, temp, temp_bytes, code);
-  routine.instructions = static_cast<int>(code.size());
-  routine.acc_bytes = acc.bytes;
+  int temp_bytes = e.walk_temp_bytes + e.shifted.bytes;
+  if (c.corrections > 0) {
+    e.code = add_corrections(writer, c, target, e.acc, e.temp, temp_bytes, e.code);
+  }
+  routine.instructions = static_cast<int>(e.code.size());
+  routine.acc_bytes = e.acc.bytes;
   routine.temp_bytes = temp_bytes;
-  routine.code = std::move(code);
+  routine.code = std::move(e.code);
   return routine;
+}
+
+// The candidate's routine in one layout; nullopt when the layout does not apply.
+std::optional<EmittedRoutine> emit_in_layout(const Candidate& c, const ResultTarget& target,
+                                             const RoutineNames& names, int output_bytes,
+                                             const Layout& layout) {
+  if (!layout_applies(layout, c, target)) return std::nullopt;
+  Emission e(names, target);
+  if (!emit_walk(e, c, target, layout) || !emit_rounding(e, c, layout)) return std::nullopt;
+  return emit_result(e, c, target, output_bytes);
 }
 
 }  // namespace
 
 EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
                               const RoutineNames& names, int output_bytes) {
-  EmittedRoutine routine = *emit_with_tail(c, target, names, output_bytes, false, false);
-  // The same computation with the offset taken from the carry, or with the first factor's
-  // copy made before the walk, when those apply and are shorter.
-  for (const bool round_by_carry : {false, true}) {
-    for (const bool copy_before_walk : {false, true}) {
-      if (!round_by_carry && !copy_before_walk) continue;
-      std::optional<EmittedRoutine> other =
-          emit_with_tail(c, target, names, output_bytes, round_by_carry, copy_before_walk);
-      if (other && other->instructions < routine.instructions) routine = std::move(*other);
-    }
+  // The plain layout always applies; another replaces it only when it is shorter.
+  std::optional<EmittedRoutine> best;
+  for (const Layout& layout : kLayouts) {
+    std::optional<EmittedRoutine> routine = emit_in_layout(c, target, names, output_bytes, layout);
+    if (routine && (!best || routine->instructions < best->instructions)) best = std::move(routine);
   }
-  return routine;
+  return std::move(*best);
 }
 
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names) {
