@@ -8,15 +8,6 @@ namespace {
 constexpr int kUnits = 31;
 constexpr int kDigitCount = 96;
 
-// floor(value / 2^n).
-Int128 floor_shift(Int128 value, int n) {
-  assert(n >= 0 && n < 120);
-  const Int128 divisor = static_cast<Int128>(1) << n;
-  Int128 quotient = value / divisor;
-  if (value % divisor != 0 && value < 0) quotient -= 1;
-  return quotient;
-}
-
 // The walk's accumulator as an affine bound while the fractional terms are combined, in
 // 128 bits: the slope is below 2^(31 + kBoundScale) and the intercepts below 2^(2 +
 // kBoundScale).
@@ -32,7 +23,7 @@ Int128 exact_shift(Int128 value, int n) {
   return value / (static_cast<Int128>(1) << n);
 }
 
-void floor_shift(Interval& v, int n) {
+void shift_interval(Interval& v, int n) {
   assert(n >= 0 && n <= kBoundScale);
   // A value that is x times a multiple of 2^n, with no error yet, is divided exactly.
   const Int128 multiple = static_cast<Int128>(1) << (kBoundScale + n);
@@ -85,56 +76,77 @@ Chain make_chain(const BigInt& multiplier, int fraction_bits, int input_bits, in
   return chain;
 }
 
-Int128 chain_value(const Chain& chain, uint64_t x) {
-  assert(x <= 0xFFFFFFFFull);
-  const Int128 input = static_cast<Int128>(x) << chain.input_shift;
-  Int128 exact = 0;
-  std::size_t first_whole = 0;
-  while (first_whole < chain.terms.size() && chain.terms[first_whole].exponent < 0) ++first_whole;
-  for (std::size_t i = first_whole; i < chain.terms.size(); ++i) {
-    exact += chain.terms[i].sign * (input << chain.terms[i].exponent);
-  }
-  if (first_whole == 0) return exact;
-  Int128 acc = input;
-  bool negate_pending = chain.terms[0].sign < 0;
-  int position = chain.terms[0].exponent;
-  for (std::size_t i = 1; i <= first_whole; ++i) {
-    const int next = i < first_whole ? chain.terms[i].exponent : 0;
-    acc = floor_shift(acc, next - position);
-    if (negate_pending) {
-      acc = -acc;
-      negate_pending = false;
-    }
-    if (i < first_whole) acc += chain.terms[i].sign * input;
-    position = next;
-  }
-  return acc + exact;
-}
+namespace {
 
-AffineBound chain_bound(const Chain& chain) {
-  const Int128 one = static_cast<Int128>(1) << kBoundScale;
-  Interval v{0, 0, 0};
+// The walk's steps, the same for every model of its accumulator: the fractional terms by
+// Horner's rule from the least significant up (the accumulator shifted right, truncating,
+// before each further term and once more onto the units position; a negative first term
+// negates it after the first shift), then the whole terms added at their weights. `Model`
+// starts as zero and has start() (the accumulator becomes the input), shift_right(n),
+// negate() and add(sign, exponent) (sign * input * 2^exponent added).
+template <typename Model>
+void walk_terms(const Chain& chain, Model& model) {
+  const std::vector<ChainTerm>& terms = chain.terms;
   std::size_t first_whole = 0;
-  while (first_whole < chain.terms.size() && chain.terms[first_whole].exponent < 0) ++first_whole;
+  while (first_whole < terms.size() && terms[first_whole].exponent < 0) ++first_whole;
   if (first_whole > 0) {
-    v.slope = one;
-    bool negate_pending = chain.terms[0].sign < 0;
-    int position = chain.terms[0].exponent;
+    model.start();
+    bool negate_pending = terms[0].sign < 0;
+    int position = terms[0].exponent;
     for (std::size_t i = 1; i <= first_whole; ++i) {
-      const int next = i < first_whole ? chain.terms[i].exponent : 0;
-      floor_shift(v, next - position);
+      const int next = i < first_whole ? terms[i].exponent : 0;
+      model.shift_right(next - position);
       if (negate_pending) {
-        v = Interval{-v.slope, -v.high, -v.low};
+        model.negate();
         negate_pending = false;
       }
-      if (i < first_whole) v.slope += chain.terms[i].sign > 0 ? one : -one;
+      if (i < first_whole) model.add(terms[i].sign, 0);
       position = next;
     }
   }
-  for (std::size_t i = first_whole; i < chain.terms.size(); ++i) {
-    const Int128 weight = one << chain.terms[i].exponent;
-    v.slope += chain.terms[i].sign > 0 ? weight : -weight;
+  for (std::size_t i = first_whole; i < terms.size(); ++i) {
+    model.add(terms[i].sign, terms[i].exponent);
   }
+}
+
+// The accumulator's exact value for one input.
+struct ExactModel {
+  Int128 input;
+  Int128 value = 0;
+
+  void start() { value = input; }
+  void shift_right(int n) { value = floor_shift(value, n); }
+  void negate() { value = -value; }
+  void add(int sign, int exponent) { value += sign * (input << exponent); }
+};
+
+// The accumulator's affine bound over every input.
+struct BoundModel {
+  Interval v{0, 0, 0};
+
+  static Int128 one() { return static_cast<Int128>(1) << kBoundScale; }
+  void start() { v.slope = one(); }
+  void shift_right(int n) { shift_interval(v, n); }
+  void negate() { v = Interval{-v.slope, -v.high, -v.low}; }
+  void add(int sign, int exponent) {
+    const Int128 weight = one() << exponent;
+    v.slope += sign > 0 ? weight : -weight;
+  }
+};
+
+}  // namespace
+
+Int128 chain_value(const Chain& chain, uint64_t x) {
+  assert(x <= 0xFFFFFFFFull);
+  ExactModel model{static_cast<Int128>(x) << chain.input_shift};
+  walk_terms(chain, model);
+  return model.value;
+}
+
+AffineBound chain_bound(const Chain& chain) {
+  BoundModel model;
+  walk_terms(chain, model);
+  const Interval& v = model.v;
   const auto big = [](Int128 value) {
     return value < 0 ? -BigInt::from_u128(static_cast<UInt128>(-value))
                      : BigInt::from_u128(static_cast<UInt128>(value));
