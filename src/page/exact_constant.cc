@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "page/exact_number.h"
 #include "page/number_reading.h"
 
 namespace tarvek {
