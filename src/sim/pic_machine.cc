@@ -25,30 +25,35 @@ uint64_t next_random(uint64_t& state) {
   return z ^ (z >> 31);
 }
 
-constexpr bool has_file_operand(PicOp op) {
-  switch (op) {
-    case PicOp::kMovlw:
-    case PicOp::kAndlw:
-    case PicOp::kIorlw:
-    case PicOp::kAddlw:
-    case PicOp::kXorwfStatus:
-    case PicOp::kXorwfStatusW:
-    case PicOp::kMovwfStatus:
-    case PicOp::kClrc:
-    case PicOp::kSkpc:
-    case PicOp::kSkpnc:
-    case PicOp::kSkpnz:
-      return false;
-    default:
-      return true;
-  }
-}
-
 uint8_t swap_nibbles(uint8_t v) {
   return static_cast<uint8_t>((v << 4) | (v >> 4));
 }
 
 }  // namespace
+
+FilledRegisters fill_starting_state(uint64_t seed, std::span<uint8_t> bytes) {
+  uint64_t state = seed;
+  uint64_t bits = 0;
+  int left = 0;
+  auto next_byte = [&]() {
+    if (left == 0) {
+      bits = next_random(state);
+      left = 8;
+    }
+    const auto b = static_cast<uint8_t>(bits);
+    bits >>= 8;
+    --left;
+    return b;
+  };
+  for (uint8_t& b : bytes) b = next_byte();
+  FilledRegisters registers;
+  registers.w = next_byte();
+  const uint8_t flags = next_byte();
+  registers.carry = (flags & 1) != 0;
+  registers.digit_carry = (flags & 2) != 0;
+  registers.zero = (flags & 4) != 0;
+  return registers;
+}
 
 PicMachine::PicMachine(const PicProgram& program)
     : program_(&program), bytes_(program.byte_names.size(), 0) {}
@@ -85,25 +90,11 @@ uint8_t PicMachine::status() const {
 }
 
 void PicMachine::fill(uint64_t seed) {
-  uint64_t state = seed;
-  uint64_t bits = 0;
-  int left = 0;
-  auto next_byte = [&]() {
-    if (left == 0) {
-      bits = next_random(state);
-      left = 8;
-    }
-    const auto b = static_cast<uint8_t>(bits);
-    bits >>= 8;
-    --left;
-    return b;
-  };
-  for (uint8_t& b : bytes_) b = next_byte();
-  w = next_byte();
-  const uint8_t flags = next_byte();
-  carry = (flags & 1) != 0;
-  digit_carry = (flags & 2) != 0;
-  zero = (flags & 4) != 0;
+  const FilledRegisters registers = fill_starting_state(seed, bytes_);
+  w = registers.w;
+  carry = registers.carry;
+  digit_carry = registers.digit_carry;
+  zero = registers.zero;
   bank_bits = 0;
 }
 

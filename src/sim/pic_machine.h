@@ -52,6 +52,7 @@
 #define TARVEK_SIM_PIC_MACHINE_H
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -67,6 +68,19 @@ struct RunStats {
   // The last instruction was a skip that was taken: the chip would skip past the routine.
   bool skipped_past_end = false;
 };
+
+// What PicMachine::fill puts in W and the flags.
+struct FilledRegisters {
+  uint8_t w = 0;
+  bool carry = false;
+  bool digit_carry = false;
+  bool zero = false;
+};
+
+// The seeded starting state of PicMachine::fill: `bytes` in declaration order, then W, then
+// the flags, all drawn from one stream for `seed`. The lane runner starts its lanes from it
+// too, so that a lane and a machine filled with the same seed hold the same state.
+FilledRegisters fill_starting_state(uint64_t seed, std::span<uint8_t> bytes);
 
 class PicMachine {
  public:
