@@ -366,6 +366,11 @@ uint8_t LaneMachine::status(int lane) const {
                               (register_row(kDigitCarry)[lane] << 1) | register_row(kCarry)[lane]);
 }
 
+uint8_t LaneMachine::bank_bits(int lane) const {
+  assert(lane >= 0 && lane < lanes_);
+  return register_row(kBank)[lane];
+}
+
 void LaneMachine::set_status(int lane, uint8_t status) {
   assert(lane >= 0 && lane < lanes_);
   register_row(kBank)[lane] = status & kBankMask;

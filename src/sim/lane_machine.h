@@ -51,6 +51,8 @@ class LaneMachine {
   uint8_t status(int lane) const;
   // Takes the bank bits (7..5), Z, DC and C from `status`; TO and PD are fixed.
   void set_status(int lane, uint8_t status);
+  // STATUS bits 7..5 in place, as PicMachine::bank_bits.
+  uint8_t bank_bits(int lane) const;
 
   // Runs the program once, from its first instruction to its end, in lanes 0 to
   // lane_count - 1, and returns the cycles the run took (the same in every lane: one per
