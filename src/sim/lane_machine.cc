@@ -1,5 +1,6 @@
 #include "sim/lane_machine.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "sim/pic_machine.h"
@@ -299,8 +300,7 @@ LaneMachine::LaneMachine(const PicProgram& program, int lanes)
       lanes_(lanes),
       stride_((lanes + kBlockLanes - 1) / kBlockLanes * kBlockLanes),
       byte_count_(static_cast<int>(program.byte_names.size())),
-      rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0),
-      fill_buffer_(program.byte_names.size()) {
+      rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0) {
   assert(lanes >= 1);
 }
 
@@ -314,13 +314,47 @@ const uint8_t* LaneMachine::row(int index) const {
 
 void LaneMachine::fill(int lane, uint64_t seed) {
   assert(lane >= 0 && lane < lanes_);
-  const FilledRegisters registers = fill_starting_state(seed, fill_buffer_);
-  for (int i = 0; i < byte_count_; ++i) row(i)[lane] = fill_buffer_[static_cast<size_t>(i)];
-  register_row(kW)[lane] = registers.w;
-  register_row(kCarry)[lane] = registers.carry ? 1 : 0;
-  register_row(kDigitCarry)[lane] = registers.digit_carry ? 1 : 0;
-  register_row(kZero)[lane] = registers.zero ? 1 : 0;
-  register_row(kBank)[lane] = 0;
+  fill_range(lane, 1, seed);
+}
+
+void LaneMachine::fill_lanes(int count, uint64_t first_seed) {
+  assert(count >= 0 && count <= lanes_);
+  fill_range(0, count, first_seed);
+}
+
+void LaneMachine::fill_range(int first, int count, uint64_t first_seed) {
+  // The stream of PicMachine::fill (fill_word): the declared bytes, W, then the flags byte,
+  // which waits in the scratch row to be split into the flag rows. Each word is drawn once
+  // per lane, a block of lanes at a time, and its bytes spread over their rows.
+  const int positions = byte_count_ + 2;
+  uint64_t words[kBlockLanes];
+  for (int block = first; block < first + count; block += kBlockLanes) {
+    const int n = std::min(kBlockLanes, first + count - block);
+    const auto block_seed = first_seed + static_cast<uint64_t>(block - first);
+    for (int p0 = 0; p0 < positions; p0 += 8) {
+      const auto word = static_cast<uint64_t>(p0 / 8);
+      for (int k = 0; k < n; ++k) words[k] = fill_word(block_seed + static_cast<uint64_t>(k), word);
+      for (int p = p0; p < std::min(positions, p0 + 8); ++p) {
+        uint8_t* const to = (p < byte_count_    ? row(p)
+                             : p == byte_count_ ? register_row(kW)
+                                                : register_row(kScratch)) +
+                            block;
+        const int shift = 8 * (p - p0);
+        for (int k = 0; k < n; ++k) to[k] = static_cast<uint8_t>(words[k] >> shift);
+      }
+    }
+  }
+  const uint8_t* const flags = register_row(kScratch);
+  uint8_t* const c = register_row(kCarry);
+  uint8_t* const dc = register_row(kDigitCarry);
+  uint8_t* const z = register_row(kZero);
+  uint8_t* const bank = register_row(kBank);
+  for (int l = first; l < first + count; ++l) {
+    c[l] = (flags[l] & kFillCarry) != 0 ? 1 : 0;
+    dc[l] = (flags[l] & kFillDigitCarry) != 0 ? 1 : 0;
+    z[l] = (flags[l] & kFillZero) != 0 ? 1 : 0;
+    bank[l] = 0;
+  }
 }
 
 void LaneMachine::write_value(int lane, const std::vector<int>& indexes, uint64_t value) {
@@ -337,6 +371,25 @@ uint64_t LaneMachine::read_value(int lane, const std::vector<int>& indexes) cons
     value |= uint64_t{byte_at(lane, indexes[k])} << (8 * k);
   }
   return value;
+}
+
+void LaneMachine::write_values(const std::vector<int>& indexes, std::span<const uint64_t> values) {
+  assert(indexes.size() <= 8 && values.size() <= static_cast<size_t>(lanes_));
+  for (size_t k = 0; k < indexes.size(); ++k) {
+    assert(indexes[k] >= 0 && indexes[k] < byte_count_);
+    uint8_t* const to = row(indexes[k]);
+    for (size_t l = 0; l < values.size(); ++l) to[l] = static_cast<uint8_t>(values[l] >> (8 * k));
+  }
+}
+
+void LaneMachine::read_values(const std::vector<int>& indexes, std::span<uint64_t> values) const {
+  assert(indexes.size() <= 8 && values.size() <= static_cast<size_t>(lanes_));
+  for (uint64_t& value : values) value = 0;
+  for (size_t k = 0; k < indexes.size(); ++k) {
+    assert(indexes[k] >= 0 && indexes[k] < byte_count_);
+    const uint8_t* const from = row(indexes[k]);
+    for (size_t l = 0; l < values.size(); ++l) values[l] |= uint64_t{from[l]} << (8 * k);
+  }
 }
 
 uint8_t LaneMachine::byte_at(int lane, int index) const {
@@ -393,7 +446,7 @@ long LaneMachine::run(int lane_count) {
             (lane_count + kBlockLanes - 1) / kBlockLanes * kBlockLanes};
   bool after_skip = false;
   for (const PicInstruction& in : program_->instructions) {
-    rows.f = has_file_operand(in.op) ? row(in.operand) : register_row(kNoOperand);
+    rows.f = has_file_operand(in.op) ? row(in.operand) : register_row(kScratch);
     if (after_skip) {
       execute<true>(in, rows, writable_bank_bits);
     } else {

@@ -16,6 +16,7 @@
 #define TARVEK_SIM_LANE_MACHINE_H
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "sim/pic_program.h"
@@ -36,11 +37,18 @@ class LaneMachine {
   // PicMachine::fill(seed) for one lane: the same bytes, W, C, DC and Z, bank bits 0.
   // Requires, here and for every other `lane` argument: 0 <= lane < lanes().
   void fill(int lane, uint64_t seed);
+  // fill(l, first_seed + l) for every lane l below `count`, in one pass over the rows.
+  // Requires: 0 <= count <= lanes().
+  void fill_lanes(int count, uint64_t first_seed);
   // PicMachine::write_value and read_value for one lane, with byte indexes resolved once
   // (PicProgram::value_indexes), least significant first.
   // Requires: indexes.size() <= 8, each one a declared byte.
   void write_value(int lane, const std::vector<int>& indexes, uint64_t value);
   uint64_t read_value(int lane, const std::vector<int>& indexes) const;
+  // The same for lanes 0 to values.size() - 1 at once, lane l taking or giving values[l].
+  // Requires: as above, and values.size() <= lanes().
+  void write_values(const std::vector<int>& indexes, std::span<const uint64_t> values);
+  void read_values(const std::vector<int>& indexes, std::span<uint64_t> values) const;
 
   // Requires: 0 <= index < number of declared bytes.
   uint8_t byte_at(int lane, int index) const;
@@ -66,9 +74,13 @@ class LaneMachine {
   bool skipped_past_end(int lane) const;
 
  private:
-  // The rows after the declared bytes' ones. kNoOperand stands in for the file operand of an
-  // instruction that has none; nothing reads what is left in it.
-  enum Row : int { kW, kCarry, kDigitCarry, kZero, kBank, kSkip, kNoOperand, kRowCount };
+  // The rows after the declared bytes' ones. kScratch stands in for the file operand of an
+  // instruction that has none, and holds the starting flags while lanes are filled; nothing
+  // reads what is left in it.
+  enum Row : int { kW, kCarry, kDigitCarry, kZero, kBank, kSkip, kScratch, kRowCount };
+
+  // Fills lanes first to first + count - 1, lane first + k from seed first_seed + k.
+  void fill_range(int first, int count, uint64_t first_seed);
 
   // Row `index` of rows_: a declared byte's index, or byte_count_ + a Row.
   uint8_t* row(int index);
@@ -76,10 +88,13 @@ class LaneMachine {
   uint8_t* register_row(Row r) { return row(byte_count_ + r); }
   const uint8_t* register_row(Row r) const { return row(byte_count_ + r); }
 
+  // The program run; not owned.
   const PicProgram* program_;
+  // The lanes a caller may name.
   int lanes_;
   // Lanes rounded up to whole blocks: the length of every row.
   int stride_;
+  // The program's declared bytes, which have the first rows.
   int byte_count_;
   // Row r, lane l at rows_[r * stride_ + l]: one row per declared byte (its index), then one
   // per Row. The flags and the skip row hold 0 or 1; the bank row holds STATUS bits 7..5 in
@@ -89,8 +104,6 @@ class LaneMachine {
   // The last run's final instruction was a skip instruction, so the skip row tells which
   // lanes skipped past the end.
   bool ended_on_skip_ = false;
-  // One lane's bytes in declaration order, while it is filled.
-  std::vector<uint8_t> fill_buffer_;
 };
 
 }  // namespace tarvek

@@ -37,20 +37,29 @@ void expect_lane_is_machine(const LaneMachine& lanes, int lane, const PicMachine
   ASSERT_EQ(lanes.status(lane), machine.status()) << context;
 }
 
-// The byte counts around the fill stream's 8-byte words, W and the flags coming after them.
+// The byte counts around the fill stream's 8-byte words, W and the flags coming after them;
+// the lanes span three blocks, filled all at once and one by one.
 TEST(LaneMachine, FillGivesEachLaneThePicMachinesStartingState) {
   for (const int byte_count : {0, 1, 5, 6, 7, 8, 13, 30}) {
     const PicProgram program = parse_or_die("", byte_names(byte_count));
-    LaneMachine lanes(program, 40);
+    LaneMachine lanes(program, 70);
     PicMachine machine(program);
     for (int lane = 0; lane < lanes.lanes(); ++lane) lanes.set_status(lane, 0xE7);
-    for (int lane = 0; lane < lanes.lanes(); ++lane) {
-      const uint64_t seed = 0x9E3779B97F4A7C15ull * static_cast<uint64_t>(lane + byte_count);
-      lanes.fill(lane, seed);
-      machine.fill(seed);
+    const uint64_t first_seed = 0x9E3779B97F4A7C15ull * static_cast<uint64_t>(byte_count + 1);
+    lanes.fill_lanes(69, first_seed);
+    for (int lane = 0; lane < 69; ++lane) {
+      machine.fill(first_seed + static_cast<uint64_t>(lane));
       expect_lane_is_machine(lanes, lane, machine, byte_count,
                              std::to_string(byte_count) + " bytes, lane " + std::to_string(lane));
-      EXPECT_EQ(lanes.status(lane) & 0xE0, 0);
+      EXPECT_EQ(lanes.bank_bits(lane), 0);
+    }
+    EXPECT_EQ(lanes.status(69), 0xFF) << "a lane above those filled";
+    for (const int lane : {0, 33, 69}) {
+      lanes.fill(lane, 5 + static_cast<uint64_t>(lane));
+      machine.fill(5 + static_cast<uint64_t>(lane));
+      expect_lane_is_machine(
+          lanes, lane, machine, byte_count,
+          std::to_string(byte_count) + " bytes, lane " + std::to_string(lane) + " filled alone");
     }
   }
 }
@@ -278,7 +287,7 @@ TEST(LaneMachine, ValuesAreWrittenAndReadPerLane) {
   const PicProgram program = parse_or_die("", {"V2", "V0", "V1"});
   const std::vector<int> little = program.value_indexes("V", 3, true);
   const std::vector<int> big = program.value_indexes("V", 3, false);
-  LaneMachine lanes(program, 2);
+  LaneMachine lanes(program, 40);
   lanes.write_value(0, little, 0x123456);
   lanes.write_value(1, big, 0xABCDEF01);  // bits above 24 are dropped
   EXPECT_EQ(lanes.byte_at(0, 1), 0x56);
@@ -287,6 +296,19 @@ TEST(LaneMachine, ValuesAreWrittenAndReadPerLane) {
   EXPECT_EQ(lanes.read_value(0, big), 0x563412u);
   EXPECT_EQ(lanes.read_value(1, big), 0xCDEF01u);
   EXPECT_EQ(lanes.byte_at(1, 1), 0xCD);
+
+  // Many lanes at once: each lane gets its own value, lanes above are left alone.
+  std::vector<uint64_t> values;
+  for (uint64_t l = 0; l < 39; ++l) values.push_back(0x1000001 * l + 0xAB0000);
+  lanes.write_value(39, little, 0x777777);
+  lanes.write_values(little, values);
+  std::vector<uint64_t> read(39);
+  lanes.read_values(big, read);
+  for (size_t l = 0; l < 39; ++l) {
+    EXPECT_EQ(lanes.read_value(static_cast<int>(l), little), values[l] & 0xFFFFFF) << l;
+    EXPECT_EQ(read[l], lanes.read_value(static_cast<int>(l), big)) << l;
+  }
+  EXPECT_EQ(lanes.read_value(39, little), 0x777777u);
 }
 
 }  // namespace

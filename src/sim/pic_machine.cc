@@ -17,43 +17,11 @@ constexpr uint8_t bank_mask(PicCore core) {
   return core == PicCore::kMidrange ? kBankMask : 0;
 }
 
-// splitmix64: a small, well-mixed generator so that fill() gives unrelated values per seed.
-uint64_t next_random(uint64_t& state) {
-  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
 uint8_t swap_nibbles(uint8_t v) {
   return static_cast<uint8_t>((v << 4) | (v >> 4));
 }
 
 }  // namespace
-
-FilledRegisters fill_starting_state(uint64_t seed, std::span<uint8_t> bytes) {
-  uint64_t state = seed;
-  uint64_t bits = 0;
-  int left = 0;
-  auto next_byte = [&]() {
-    if (left == 0) {
-      bits = next_random(state);
-      left = 8;
-    }
-    const auto b = static_cast<uint8_t>(bits);
-    bits >>= 8;
-    --left;
-    return b;
-  };
-  for (uint8_t& b : bytes) b = next_byte();
-  FilledRegisters registers;
-  registers.w = next_byte();
-  const uint8_t flags = next_byte();
-  registers.carry = (flags & 1) != 0;
-  registers.digit_carry = (flags & 2) != 0;
-  registers.zero = (flags & 4) != 0;
-  return registers;
-}
 
 PicMachine::PicMachine(const PicProgram& program)
     : program_(&program), bytes_(program.byte_names.size(), 0) {}
@@ -90,11 +58,21 @@ uint8_t PicMachine::status() const {
 }
 
 void PicMachine::fill(uint64_t seed) {
-  const FilledRegisters registers = fill_starting_state(seed, bytes_);
-  w = registers.w;
-  carry = registers.carry;
-  digit_carry = registers.digit_carry;
-  zero = registers.zero;
+  const size_t count = bytes_.size();
+  uint64_t word = 0;
+  for (size_t p = 0; p < count + 2; ++p) {
+    if (p % 8 == 0) word = fill_word(seed, p / 8);
+    const auto b = static_cast<uint8_t>(word >> (8 * (p % 8)));
+    if (p < count) {
+      bytes_[p] = b;
+    } else if (p == count) {
+      w = b;
+    } else {
+      carry = (b & kFillCarry) != 0;
+      digit_carry = (b & kFillDigitCarry) != 0;
+      zero = (b & kFillZero) != 0;
+    }
+  }
   bank_bits = 0;
 }
 

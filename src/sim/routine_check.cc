@@ -384,36 +384,42 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
   }
   LaneMachine lanes(routine.program, static_cast<int>(std::min(inputs.size(), kBatchLanes)));
   std::vector<PlannedRun> runs;
-  runs.reserve(kBatchLanes);
+  std::vector<uint64_t> written;
+  std::vector<uint64_t> results;
   for (std::size_t start = 0; start < inputs.size(); start += kBatchLanes) {
     const std::size_t count = std::min(inputs.size() - start, kBatchLanes);
     // The batch runs the inputs before the first one that cannot run; that one's fault is
     // reported after their results, as it comes after them.
     runs.clear();
+    written.clear();
     std::string fault;
     while (runs.size() < count && fault.empty()) {
       PlannedRun run;
       fault = plan_run(routine.promise, inputs[start + runs.size()], run);
-      if (fault.empty()) runs.push_back(run);
+      if (fault.empty()) {
+        runs.push_back(run);
+        written.push_back(run.written);
+      }
     }
     const int lane_count = static_cast<int>(runs.size());
-    for (int lane = 0; lane < lane_count; ++lane) {
-      lanes.fill(lane, seed + start + static_cast<uint64_t>(lane));
-      lanes.write_value(lane, routine.input_indexes, runs[static_cast<std::size_t>(lane)].written);
-    }
+    lanes.fill_lanes(lane_count, seed + start);
+    lanes.write_values(routine.input_indexes, written);
     if (lane_count > 0) report.cycles = std::max(report.cycles, lanes.run(lane_count));
+    results.resize(runs.size());
+    lanes.read_values(routine.output_indexes, results);
     for (int lane = 0; lane < lane_count; ++lane) {
-      const uint64_t x = inputs[start + static_cast<std::size_t>(lane)];
-      const PlannedRun& run = runs[static_cast<std::size_t>(lane)];
-      if (lanes.skipped_past_end(lane))
+      const std::size_t k = static_cast<std::size_t>(lane);
+      const uint64_t x = inputs[start + k];
+      if (lanes.skipped_past_end(lane)) {
         return fail(x, "the last instruction skips past the routine");
+      }
       if (lanes.bank_bits(lane) != 0) return fail(x, "the routine switched register banks");
-      const uint64_t got = lanes.read_value(lane, routine.output_indexes);
-      if (got != run.wanted) {
-        return fail(x, "got " + std::to_string(got) + ", documented " + to_decimal(run.expected));
+      if (results[k] != runs[k].wanted) {
+        return fail(x, "got " + std::to_string(results[k]) + ", documented " +
+                           to_decimal(runs[k].expected));
       }
       ++report.inputs_checked;
-      if (observe) observe(x, got);
+      if (observe) observe(x, results[k]);
     }
     if (!fault.empty()) return fail(inputs[start + runs.size()], fault);
   }
