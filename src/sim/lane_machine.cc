@@ -70,16 +70,16 @@ void step_lanes(int lanes, Step step, uint8_t* __restrict f, uint8_t* __restrict
       // conditional choice keeps even the instructions that write five rows free of control
       // flow, which the vectoriser would give up on.
       const auto kept = static_cast<uint8_t>(kPredicated ? -skip[l] : 0);
-      const auto pick = [kept](uint8_t now, uint8_t old) {
-        return static_cast<uint8_t>((now & ~kept) | (old & kept));
+      const auto pick = [](uint8_t mask, uint8_t now, uint8_t old) {
+        return static_cast<uint8_t>((now & ~mask) | (old & mask));
       };
-      if constexpr ((kWrites & kWritesF) != 0) f[l] = pick(s.f, before.f);
-      if constexpr ((kWrites & kWritesW) != 0) w[l] = pick(s.w, before.w);
-      if constexpr ((kWrites & kWritesC) != 0) c[l] = pick(s.c, before.c);
-      if constexpr ((kWrites & kWritesDc) != 0) dc[l] = pick(s.dc, before.dc);
-      if constexpr ((kWrites & kWritesZ) != 0) z[l] = pick(s.z, before.z);
-      if constexpr ((kWrites & kWritesBank) != 0) bank[l] = pick(s.bank, before.bank);
-      if constexpr ((kWrites & kWritesSkip) != 0) skip[l] = pick(s.skip, 0);
+      if constexpr ((kWrites & kWritesF) != 0) f[l] = pick(kept, s.f, before.f);
+      if constexpr ((kWrites & kWritesW) != 0) w[l] = pick(kept, s.w, before.w);
+      if constexpr ((kWrites & kWritesC) != 0) c[l] = pick(kept, s.c, before.c);
+      if constexpr ((kWrites & kWritesDc) != 0) dc[l] = pick(kept, s.dc, before.dc);
+      if constexpr ((kWrites & kWritesZ) != 0) z[l] = pick(kept, s.z, before.z);
+      if constexpr ((kWrites & kWritesBank) != 0) bank[l] = pick(kept, s.bank, before.bank);
+      if constexpr ((kWrites & kWritesSkip) != 0) skip[l] = pick(kept, s.skip, 0);
     }
   }
 }
