@@ -58,21 +58,25 @@ uint8_t PicMachine::status() const {
 }
 
 void PicMachine::fill(uint64_t seed) {
-  const size_t count = bytes_.size();
-  uint64_t word = 0;
-  for (size_t p = 0; p < count + 2; ++p) {
-    if (p % 8 == 0) word = fill_word(seed, p / 8);
-    const auto b = static_cast<uint8_t>(word >> (8 * (p % 8)));
-    if (p < count) {
-      bytes_[p] = b;
-    } else if (p == count) {
-      w = b;
-    } else {
-      carry = (b & kFillCarry) != 0;
-      digit_carry = (b & kFillDigitCarry) != 0;
-      zero = (b & kFillZero) != 0;
+  uint64_t words_drawn = 0;
+  uint64_t bits = 0;
+  int left = 0;
+  const auto next_byte = [&]() {
+    if (left == 0) {
+      bits = fill_word(seed, words_drawn++);
+      left = 8;
     }
-  }
+    const auto b = static_cast<uint8_t>(bits);
+    bits >>= 8;
+    --left;
+    return b;
+  };
+  for (uint8_t& b : bytes_) b = next_byte();
+  w = next_byte();
+  const uint8_t flags = next_byte();
+  carry = (flags & kFillCarry) != 0;
+  digit_carry = (flags & kFillDigitCarry) != 0;
+  zero = (flags & kFillZero) != 0;
   bank_bits = 0;
 }
 
