@@ -118,7 +118,7 @@ bool bench(const char* path) {
   char name[96];
   std::snprintf(name, sizeof name, "%s, %d bits%s", title.c_str(), promise.input_bits,
                 promise.core == PicCore::kEnhanced ? ", enhanced" : "");
-  std::printf("%-52s %6ld %7zu %12.1f %10.1f %7.1fx %11.1f\n", name, report.instructions,
+  std::printf("%-60s %6ld %7zu %12.1f %10.1f %7.1fx %11.1f\n", name, report.instructions,
               inputs.size(), machine_ns, lanes_ns, machine_ns / lanes_ns, check_ns);
   return true;
 }
@@ -126,9 +126,9 @@ bool bench(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::printf("%-52s %6s %7s %12s %10s %8s %11s\n", "routine", "instr", "inputs", "PicMachine",
+  std::printf("%-60s %6s %7s %12s %10s %8s %11s\n", "routine", "instr", "inputs", "PicMachine",
               "lanes", "ratio", "check");
-  std::printf("%-52s %6s %7s %12s %10s %8s %11s\n", "", "", "", "ns/input", "ns/input", "",
+  std::printf("%-60s %6s %7s %12s %10s %8s %11s\n", "", "", "", "ns/input", "ns/input", "",
               "ns/input");
   bool passed = true;
   for (int i = 1; i < argc; ++i) passed = bench(argv[i]) && passed;
