@@ -68,6 +68,24 @@ struct RunStats {
   bool skipped_past_end = false;
 };
 
+// The seeded starting state of PicMachine::fill, shared with the lane runner so that a lane
+// and a machine filled with the same seed hold the same state. It is a stream of bytes: the
+// declared bytes in declaration order, then W, then a byte whose bits 0, 1 and 2 give C, DC
+// and Z. Stream byte p is byte p % 8 (least significant first) of word p / 8.
+//
+// Word k of the stream for `seed`: splitmix64, a small, well-mixed generator, so that
+// different seeds give unrelated states.
+constexpr uint64_t fill_word(uint64_t seed, uint64_t k) {
+  uint64_t z = seed + (k + 1) * 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+// The bits of the stream's flags byte.
+constexpr uint8_t kFillCarry = 1;
+constexpr uint8_t kFillDigitCarry = 2;
+constexpr uint8_t kFillZero = 4;
+
 class PicMachine {
  public:
   // All bytes, W and the flags start at 0.

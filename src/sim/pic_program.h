@@ -90,6 +90,41 @@ enum class PicOp : uint8_t {
   kAsrfF,
 };
 
+// Whether the operation's operand is a declared byte (an index into PicProgram::byte_names).
+constexpr bool has_file_operand(PicOp op) {
+  switch (op) {
+    case PicOp::kMovlw:
+    case PicOp::kAndlw:
+    case PicOp::kIorlw:
+    case PicOp::kAddlw:
+    case PicOp::kXorwfStatus:
+    case PicOp::kXorwfStatusW:
+    case PicOp::kMovwfStatus:
+    case PicOp::kClrc:
+    case PicOp::kSkpc:
+    case PicOp::kSkpnc:
+    case PicOp::kSkpnz:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// Whether the operation may skip the next instruction.
+constexpr bool is_skip(PicOp op) {
+  switch (op) {
+    case PicOp::kBtfsc:
+    case PicOp::kIncfszW:
+    case PicOp::kIncfszF:
+    case PicOp::kSkpc:
+    case PicOp::kSkpnc:
+    case PicOp::kSkpnz:
+      return true;
+    default:
+      return false;
+  }
+}
+
 struct PicInstruction {
   PicOp op;
   // Index into PicProgram::byte_names for file operands; the literal's bit pattern for

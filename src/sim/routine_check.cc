@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "sim/pic_machine.h"
+#include "sim/lane_machine.h"
 
 namespace tarvek {
 namespace {
@@ -320,57 +320,108 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   return {std::move(prepared), ""};
 }
 
+namespace {
+
+// Inputs run together on the lane runner. A batch's results are judged in input order, so
+// the report is the one a run of one input after the other gives.
+constexpr std::size_t kBatchLanes = 256;
+
+// One input's run: what goes into the input bytes and what the output bytes must then hold.
+struct PlannedRun {
+  uint64_t written = 0;
+  uint64_t wanted = 0;
+  // The documented result, for the failure text.
+  WideInt expected = 0;
+};
+
+// Plans the run of input `x`, or returns the fault that stops the check before it runs.
+std::string plan_run(const RoutinePromise& promise, uint64_t x, PlannedRun& run) {
+  if (x >> promise.input_bits != 0) {
+    return "wider than the " + std::to_string(promise.input_bits) + "-bit input";
+  }
+  // Every bit above the Output line's bit count must be zero, in every output byte.
+  const WideInt limit = static_cast<WideInt>(1) << promise.output_bits;
+  // A signed routine reads the input bits as two's complement, sign-extended through the
+  // input bytes, and leaves its result sign-extended through the output bytes.
+  const bool is_signed = promise.exact && promise.exact->is_signed;
+  WideInt value = static_cast<WideInt>(x);
+  if (is_signed && (x >> (promise.input_bits - 1)) != 0) {
+    value -= static_cast<WideInt>(1) << promise.input_bits;
+  }
+  const WideInt expected =
+      promise.exact ? exact_result(*promise.exact, value) : documented_product(promise.terms, x);
+  const WideInt lowest = is_signed ? -(limit >> 1) : 0;
+  const WideInt highest = is_signed ? limit >> 1 : limit;
+  if (expected < lowest || expected >= highest) {
+    return "the documented product " + to_decimal(expected) + " does not fit the " +
+           std::to_string(promise.output_bits) + " output bits";
+  }
+  const auto wrapped = [](WideInt v, int bytes) {
+    const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
+    return static_cast<uint64_t>(((v % modulus) + modulus) % modulus);
+  };
+  run.written = is_signed ? wrapped(value, promise.input_bytes) : x;
+  run.wanted =
+      is_signed ? wrapped(expected, promise.output_bytes) : static_cast<uint64_t>(expected);
+  run.expected = expected;
+  return {};
+}
+
+}  // namespace
+
 CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
                            uint64_t seed, const ResultObserver& observe) {
   CheckReport report;
   report.instructions = static_cast<long>(routine.program.instructions.size());
-  const RoutinePromise& promise = routine.promise;
-  // Every bit above the Output line's bit count must be zero, in every output byte.
-  const WideInt limit = static_cast<WideInt>(1) << promise.output_bits;
-  PicMachine machine(routine.program);
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    const uint64_t x = inputs[i];
-    const auto fail = [&](const std::string& what) {
-      report.failure = "input " + std::to_string(x) + ": " + what;
-      report.failing_input = x;
-      return report;
-    };
-    if (x >> promise.input_bits != 0) {
-      return fail("wider than the " + std::to_string(promise.input_bits) + "-bit input");
+  const auto fail = [&report](uint64_t x, const std::string& what) {
+    report.failure = "input " + std::to_string(x) + ": " + what;
+    report.failing_input = x;
+    return report;
+  };
+  if (inputs.empty()) {
+    report.passed = true;
+    return report;
+  }
+  LaneMachine lanes(routine.program, static_cast<int>(std::min(inputs.size(), kBatchLanes)));
+  std::vector<PlannedRun> runs;
+  std::vector<uint64_t> written;
+  std::vector<uint64_t> results;
+  for (std::size_t start = 0; start < inputs.size(); start += kBatchLanes) {
+    const std::size_t count = std::min(inputs.size() - start, kBatchLanes);
+    // The batch runs the inputs before the first one that cannot run; that one's fault is
+    // reported after their results, as it comes after them.
+    runs.clear();
+    written.clear();
+    std::string fault;
+    while (runs.size() < count && fault.empty()) {
+      PlannedRun run;
+      fault = plan_run(routine.promise, inputs[start + runs.size()], run);
+      if (fault.empty()) {
+        runs.push_back(run);
+        written.push_back(run.written);
+      }
     }
-    // A signed routine reads the input bits as two's complement, sign-extended through the
-    // input bytes, and leaves its result sign-extended through the output bytes.
-    const bool is_signed = promise.exact && promise.exact->is_signed;
-    WideInt value = static_cast<WideInt>(x);
-    if (is_signed && (x >> (promise.input_bits - 1)) != 0) {
-      value -= static_cast<WideInt>(1) << promise.input_bits;
+    const int lane_count = static_cast<int>(runs.size());
+    lanes.fill_lanes(lane_count, seed + start);
+    lanes.write_values(routine.input_indexes, written);
+    if (lane_count > 0) report.cycles = std::max(report.cycles, lanes.run(lane_count));
+    results.resize(runs.size());
+    lanes.read_values(routine.output_indexes, results);
+    for (int lane = 0; lane < lane_count; ++lane) {
+      const std::size_t k = static_cast<std::size_t>(lane);
+      const uint64_t x = inputs[start + k];
+      if (lanes.skipped_past_end(lane)) {
+        return fail(x, "the last instruction skips past the routine");
+      }
+      if (lanes.bank_bits(lane) != 0) return fail(x, "the routine switched register banks");
+      if (results[k] != runs[k].wanted) {
+        return fail(x, "got " + std::to_string(results[k]) + ", documented " +
+                           to_decimal(runs[k].expected));
+      }
+      ++report.inputs_checked;
+      if (observe) observe(x, results[k]);
     }
-    const WideInt expected =
-        promise.exact ? exact_result(*promise.exact, value) : documented_product(promise.terms, x);
-    const WideInt lowest = is_signed ? -(limit >> 1) : 0;
-    const WideInt highest = is_signed ? limit >> 1 : limit;
-    if (expected < lowest || expected >= highest) {
-      return fail("the documented product " + to_decimal(expected) + " does not fit the " +
-                  std::to_string(promise.output_bits) + " output bits");
-    }
-    const auto wrapped = [](WideInt v, int bytes) {
-      const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
-      return static_cast<uint64_t>(((v % modulus) + modulus) % modulus);
-    };
-    machine.fill(seed + i);
-    machine.write_value(routine.input_indexes, is_signed ? wrapped(value, promise.input_bytes) : x);
-    const RunStats stats = machine.run();
-    report.cycles = std::max(report.cycles, stats.cycles);
-    if (stats.skipped_past_end) return fail("the last instruction skips past the routine");
-    if (machine.bank_bits != 0) return fail("the routine switched register banks");
-    const uint64_t got = machine.read_value(routine.output_indexes);
-    const uint64_t wanted =
-        is_signed ? wrapped(expected, promise.output_bytes) : static_cast<uint64_t>(expected);
-    if (got != wanted) {
-      return fail("got " + std::to_string(got) + ", documented " + to_decimal(expected));
-    }
-    ++report.inputs_checked;
-    if (observe) observe(x, got);
+    if (!fault.empty()) return fail(inputs[start + runs.size()], fault);
   }
   report.passed = true;
   return report;

@@ -141,7 +141,10 @@ struct CheckReport {
 using ResultObserver = std::function<void(uint64_t input, uint64_t result)>;
 
 // Runs the routine once per input (each below 2^input_bits) and stops at the first fault.
-// `seed` picks the arbitrary starting values; run i uses seed + i.
+// `seed` picks the arbitrary starting values; run i uses seed + i. The runs are made many
+// inputs at a time (lane_machine.h), and the report is the one running them one after the
+// other would give: the first fault in input order, and `observe` called in input order for
+// the inputs before it.
 CheckReport check_routine(const RoutineUnderCheck& routine, const std::vector<uint64_t>& inputs,
                           uint64_t seed, const ResultObserver& observe = nullptr);
 // The same for a routine prepared once.

@@ -4,7 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "sim/pic_machine.h"
 #include "sim/times_ten_block_for_tests.h"
 
 namespace tarvek {
@@ -184,6 +186,108 @@ TEST(RoutineCheckTest, TheObserverSeesEveryMatchingResult) {
   EXPECT_TRUE(report.passed);
   EXPECT_EQ(calls, 3);
   EXPECT_EQ(sum, 2560u);
+}
+
+// x * 1 for a 16-bit big-endian input, with a fault: the high byte gains 1 where `condition`
+// sets Z.
+std::string one_with_fault(std::string_view condition) {
+  return "; Add input * 1 to accumulator\n; Input:  ACC0 .. ACC1\t(16 bits)\n"
+         "; Output: ACC0 .. ACC1\t(16 bits)\n\n\tcblock\n\tACC0\n\tACC1\n\tTEMP0\n\tendc\n\n" +
+         std::string(condition) + "\tskpnz\n\tincf\tACC0, f\n";
+}
+
+// The first `count` inputs whose low byte is not 44, ascending.
+std::vector<uint64_t> without_44(int count) {
+  std::vector<uint64_t> inputs;
+  for (uint64_t x = 0; static_cast<int>(inputs.size()) < count; ++x) {
+    if ((x & 0xFF) != 44) inputs.push_back(x);
+  }
+  return inputs;
+}
+
+std::vector<uint64_t> joined(std::vector<uint64_t> a, const std::vector<uint64_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The inputs run many at a time, yet the report is that of one run after the other: the
+// first fault in input order, the inputs before it checked and observed in order, the cycles
+// of the runs made.
+TEST(RoutineCheckTest, TheReportFollowsInputOrderAcrossBatches) {
+  // Fails where the low byte is 44: 300 gets 556.
+  const std::string block = one_with_fault("\tmovf\tACC1, w\n\taddlw\tD'-44'\n");
+  struct Case {
+    const char* name;
+    std::vector<uint64_t> inputs;
+    // Empty when the check passes.
+    std::string failure;
+    long checked;
+    long cycles;
+  };
+  const Case cases[] = {
+      {"three batches pass", without_44(600), "", 600, 4},
+      {"a run fault in the second batch", joined(without_44(300), {300, 44}),
+       "input 300: got 556, documented 300", 300, 4},
+      {"a fault in the last lane of a batch", joined(without_44(255), {44, 300}),
+       "input 44: got 300, documented 44", 255, 4},
+      {"a fault in the first lane of a batch", joined(without_44(256), {44, 300}),
+       "input 44: got 300, documented 44", 256, 4},
+      {"a wide input in the second batch", joined(without_44(290), {65536, 300}),
+       "input 65536: wider than the 16-bit input", 290, 4},
+      {"a run fault before a wide input", joined(without_44(270), {300, 65536}),
+       "input 300: got 556, documented 300", 270, 4},
+      {"a wide input opening a batch", joined(without_44(256), {65536}),
+       "input 65536: wider than the 16-bit input", 256, 4},
+      {"a wide input first: nothing runs",
+       {65536, 1},
+       "input 65536: wider than the 16-bit input",
+       0,
+       0},
+      {"no input", {}, "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint64_t> observed;
+    const CheckReport report = check_routine({block, "ACC", "TEMP", false, 16, 16}, c.inputs, 7,
+                                             [&](uint64_t x, uint64_t y) {
+                                               EXPECT_EQ(x, y) << c.name;
+                                               observed.push_back(x);
+                                             });
+    EXPECT_EQ(report.passed, c.failure.empty()) << c.name;
+    EXPECT_EQ(report.failure, c.failure) << c.name;
+    EXPECT_EQ(report.inputs_checked, c.checked) << c.name;
+    EXPECT_EQ(report.cycles, c.cycles) << c.name;
+    EXPECT_EQ(report.instructions, 4) << c.name;
+    EXPECT_EQ(observed, std::vector<uint64_t>(c.inputs.begin(), c.inputs.begin() + c.checked))
+        << c.name;
+  }
+}
+
+// Run i starts from seed + i, also past the first batch: a routine that fails where its
+// arbitrary TEMP0 starts at 0 fails at the first run whose starting state has it so.
+TEST(RoutineCheckTest, EachRunStartsFromItsOwnSeed) {
+  const std::string block = one_with_fault("\tmovf\tTEMP0, f\n");
+  const ParseOutcome parsed = parse_generated_block(block);
+  ASSERT_TRUE(parsed.program) << parsed.error;
+  PicMachine machine(*parsed.program);
+  const int temp = parsed.program->index_of("TEMP0");
+  const std::vector<uint64_t> inputs = without_44(1024);
+  // The first seed whose first zero TEMP0 falls past the first batch, and that zero's run.
+  uint64_t seed = 0;
+  int first_zero = 0;
+  while (first_zero <= 256 || first_zero == 1024) {
+    ++seed;
+    first_zero = 0;
+    while (first_zero < 1024) {
+      machine.fill(seed + static_cast<uint64_t>(first_zero));
+      if (machine.byte_at(temp) == 0) break;
+      ++first_zero;
+    }
+  }
+  ASSERT_LT(first_zero, 1024);
+  const CheckReport report = check_routine({block, "ACC", "TEMP", false, 16, 16}, inputs, seed);
+  ASSERT_TRUE(report.failing_input.has_value()) << "seed " << seed;
+  EXPECT_EQ(*report.failing_input, inputs[static_cast<std::size_t>(first_zero)]) << "seed " << seed;
+  EXPECT_EQ(report.inputs_checked, first_zero) << "seed " << seed;
 }
 
 struct TermCase {
