@@ -274,7 +274,8 @@ GpsimRoutine routine_from_block(const std::string& block) {
   bool inside = false;
   while (std::getline(in, line)) {
     if (!inside) {
-      inside = line == "\tcblock";
+      // A block may give its cblock a start address ("\tcblock 0x20").
+      inside = line == "\tcblock" || line.rfind("\tcblock ", 0) == 0;
     } else if (line == "\tendc") {
       break;
     } else if (line.size() > 1 && line[0] == '\t') {
