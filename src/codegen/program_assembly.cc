@@ -123,6 +123,10 @@ std::string assemble_program(Decomposition& decomposition, int output_bits, Regi
   CodeWriter writer(core);
   const Code code =
       assemble_instructions(writer, decomposition, output_bits, (output_bits + 7) / 8, acc, temp);
+  // The Output line names the result bytes whatever the instructions touch, and the code
+  // around the routine reads the result there: a constant of 1 has no instructions at all,
+  // yet its result bytes must be declared for that code to assemble.
+  acc.used = true;
   std::string block = "\n\n\tcblock\n";
   block += acc.cblock_listing();
   block += temp.cblock_listing();

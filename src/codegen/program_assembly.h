@@ -17,7 +17,8 @@
 
 namespace tarvek {
 
-// Returns "\n\n\tcblock\n", the declarations of the registers the routine reads,
+// Returns "\n\n\tcblock\n", the declarations of the accumulator and of the registers the routine
+// reads,
 // "\tendc\n\n", the instructions and a closing "\n". `acc` holds the input (width = input
 // bits) and receives the product; `temp` is the temporary register (width 0). Both are left
 // as the generation left them; one digit of `decomposition` may be cleared. The instructions
