@@ -49,7 +49,7 @@ bool register_names_collide(const std::string& acc_name, const std::string& temp
 RequestFields read_request_fields(const FormEntryList& form) {
   RequestFields fields;
   if (const std::string* value = form_value(form, "Const")) {
-    fields.const_value = read_decimal_real(*value);
+    fields.const_value = approximate_constant(*value);
     fields.const_text = *value;
   }
   if (const std::string* value = form_value(form, "Acc")) fields.acc_name = *value;

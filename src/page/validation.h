@@ -2,10 +2,10 @@
 // and the optional Result, DivideBy, Signed and Core.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
-// malformed number reads as far as it is decimal. In the exact modes the constant and the
-// divisor are read exactly and must be whole decimal numbers or fractions. Checking yields at
-// most one numbered error; when there is none, the quantities handed to the generator lie in
-// their documented ranges.
+// malformed number reads as far as it is decimal, but a fraction (22/7) is read whole. In the exact
+// modes the constant and the divisor are read exactly and must be whole decimal numbers or
+// fractions. Checking yields at most one numbered error; when there is none, the quantities handed
+// to the generator lie in their documented ranges.
 #ifndef TARVEK_PAGE_VALIDATION_H
 #define TARVEK_PAGE_VALIDATION_H
 
@@ -23,7 +23,8 @@ inline constexpr std::size_t kMaxRegisterName = 31;
 
 // The fields as read, before any check; numbers at full width.
 struct RequestFields {
-  // Field Const; 0 when absent; an infinity when too large for a double.
+  // Field Const (approximate_constant); 0 when absent; an infinity when too large for a
+  // double; not a number for a malformed fraction.
   double const_value = 0;
   // Field ConstErr, in percent; 0 when absent.
   double const_error = 0;
