@@ -327,5 +327,28 @@ TEST(GenerateCodeTest, TheEnhancedCoreIsNamedAndItsRoutineFollows) {
   EXPECT_EQ(routine.find("skpnc"), std::string::npos);
 }
 
+TEST(CblockOpeningTest, Table) {
+  struct Case {
+    const char* name;
+    std::string notes;
+    int address;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"as it always was", "", -1, "\n\n\tcblock\n"},
+      {"an address", "", 0x20, "\n\n\tcblock 0x20\n"},
+      {"address 0, two digits", "", 0, "\n\n\tcblock 0x00\n"},
+      {"the last address", "", 0x1FF, "\n\n\tcblock 0x1FF\n"},
+      {"notes", "; a\n; b\n", -1, "\n; a\n; b\n\n\tcblock\n"},
+      {"notes and an address", "; a\n", 0xA0, "\n; a\n\n\tcblock 0xA0\n"},
+  };
+  for (const Case& c : cases) {
+    GeneratorRequest request;
+    request.notes = c.notes;
+    request.ram_address = c.address;
+    EXPECT_EQ(cblock_opening(request), c.expected) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace tarvek

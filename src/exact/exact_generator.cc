@@ -18,7 +18,7 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
   const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return kUnprovenError;
   std::string block = exact_comment_block(spec, *found, acc.name, request.core);
-  block += "\n\n\tcblock\n" + declaration_lines(found->routine, names) + "\tendc\n\n" +
+  block += cblock_opening(request) + declaration_lines(found->routine, names) + "\tendc\n\n" +
            found->routine.code.text() + "\n";
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
   return 0;

@@ -38,8 +38,11 @@ const char* error_message(int code) {
       return "Core must be midrange or enhanced.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
-    default:
+    case 15:
       return "Signed must be 1 or on for a signed input, empty, 0 or off for an unsigned one.\n";
+    default:
+      return "RAM address must be a number from 0 to 0x1FF, hexadecimal as 0x20 or decimal "
+             "as 32.\n";
   }
 }
 

@@ -5,6 +5,7 @@
 #include "page/error_message.h"
 #include "page/exact_constant.h"
 #include "page/json_writer.h"
+#include "page/register_placement.h"
 #include "page/routine_summary.h"
 
 namespace tarvek {
@@ -87,6 +88,14 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
   json.end_object();
   begin_field(json, form, "Temp");
   json.string(fields.temp_name);
+  json.end_object();
+  begin_field(json, form, "Ram");
+  if (const std::optional<int> address =
+          fields.ram_text ? read_ram_address(*fields.ram_text) : std::nullopt) {
+    json.number(static_cast<long long>(*address));
+  } else {
+    json.null();
+  }
   json.end_object();
   begin_field(json, form, "endian");
   json.string(fields.little_endian ? "little" : "big");

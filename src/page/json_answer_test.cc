@@ -38,7 +38,8 @@ TEST(JsonAnswerTest, Routine) {
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":null,"value":0},)"
       R"("Bits":{"sent":"8","value":8},"Signed":{"sent":null,"value":false},)"
       R"("Acc":{"sent":"ACC","value":"ACC"},)"
-      R"("Temp":{"sent":"TEMP","value":"TEMP"},"endian":{"sent":"big","value":"big"},)"
+      R"("Temp":{"sent":"TEMP","value":"TEMP"},"Ram":{"sent":null,"value":null},)"
+      R"("endian":{"sent":"big","value":"big"},)"
       R"("Core":{"sent":null,"value":"midrange"},)"
       R"("format":{"sent":"json","value":"json"}},"constant":{"value":10},)";
   const std::string routine = R"("routine":"; ACC = ACC * 10.000000\n;\n; ALGORITHM:\n)";
@@ -67,6 +68,7 @@ TEST(JsonAnswerTest, RefusedRequestAsUnderstood) {
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":"1e999","value":null},)"
       R"("Bits":{"sent":"40 bits","value":40},"Signed":{"sent":null,"value":false},)"
       R"("Acc":{"sent":"A<\"b\">","value":"A<\"b\">"},"Temp":{"sent":"T\\\n","value":"T\\\n"},)"
+      R"("Ram":{"sent":null,"value":null},)"
       R"("endian":{"sent":"little","value":"little"},"Core":{"sent":null,"value":"midrange"},)"
       R"("format":{"sent":"json","value":"json"}},)"
       R"("error":{"code":1,"message":"Input size out of range (1..32 bits)."}})"
@@ -118,6 +120,29 @@ TEST(JsonAnswerTest, ExactModes) {
                   .ends_with(R"("error":{"code":8,"message":"Result must be approx, floor, )"
                              R"(nearest or trunc."}})"
                              "\n"));
+}
+
+TEST(JsonAnswerTest, Ram) {
+  struct Case {
+    const char* name;
+    const char* sent;
+    std::string member;
+    std::string after_request;
+  };
+  const Case cases[] = {
+      {"an address", "0x20", R"("Ram":{"sent":"0x20","value":32},)", R"(}},"constant":)"},
+      {"none", "", R"("Ram":{"sent":"","value":null},)", R"(}},"constant":)"},
+      {"no address", "bank 0", R"("Ram":{"sent":"bank 0","value":null},)",
+       R"(}},"error":{"code":16,)"},
+  };
+  for (const Case& c : cases) {
+    const std::string text =
+        answer_for({{"Const", "10"}, {"Bits", "8"}, {"Acc", "A"}, {"Temp", "T"}, {"Ram", c.sent}},
+                   kTimesTenBlock);
+    EXPECT_NE(text.find(R"("Temp":{"sent":"T","value":"T"},)" + c.member), std::string::npos)
+        << c.name << ": " << text;
+    EXPECT_NE(text.find(c.after_request), std::string::npos) << c.name << ": " << text;
+  }
 }
 
 TEST(JsonAnswerTest, SignedInput) {

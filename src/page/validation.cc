@@ -7,6 +7,7 @@
 #include "exact/signed_form.h"
 #include "page/exact_constant.h"
 #include "page/number_reading.h"
+#include "page/register_placement.h"
 
 namespace tarvek {
 namespace {
@@ -67,6 +68,7 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "DivideBy")) fields.divide_by_text = *value;
   if (const std::string* value = form_value(form, "Signed")) fields.signed_text = *value;
   if (const std::string* value = form_value(form, "Core")) fields.core = *value;
+  if (const std::string* value = form_value(form, "Ram")) fields.ram_text = *value;
   return fields;
 }
 
@@ -178,6 +180,11 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (constant_code != 0) code = constant_code;
   if (fields.input_bits < 1 || fields.input_bits > 32) code = 1;
   if (!is_valid_register_name(fields.acc_name)) code = 3;
+  std::optional<int> ram_address;
+  if (fields.ram_text && !fields.ram_text->empty()) {
+    ram_address = read_ram_address(*fields.ram_text);
+    if (!ram_address) code = kRamAddressError;
+  }
   // Signed inputs are an exact mode's: the approximation's computation is unsigned.
   if (mode && !exact && is_signed.value_or(false)) code = 12;
   if (!is_signed) code = 15;
@@ -197,6 +204,10 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
     result.request.core = enhanced ? Core::kEnhanced : Core::kMidrange;
+    if (fields.ram_text) {
+      result.request.ram_address = ram_address.value_or(-1);
+      result.request.notes = ram_notes(result.request.ram_address);
+    }
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

@@ -1,5 +1,5 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed and Core.
+// and the optional Result, DivideBy, Signed, Core and Ram.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
 // malformed number reads as far as it is decimal, but a fraction (22/7) is read whole. In the exact
@@ -46,6 +46,9 @@ struct RequestFields {
   std::string signed_text;
   // Field Core as sent; empty when absent (the mid-range core).
   std::string core;
+  // Field Ram as sent; nullopt when absent. A request that sends it, empty or not, comes from
+  // a client that wants the block's notes on where the registers go (register_placement.h).
+  std::optional<std::string> ram_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -53,7 +56,8 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 10, or 13) of the error to show.
+  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15 or 16) of the error to
+  // show.
   int error_code = 0;
   // Valid only when error_code is 0: the values the generator reads (output_bits 1..63).
   GeneratorRequest request;
@@ -65,11 +69,12 @@ struct ValidatedRequest {
 
 // Checks the fields in the fixed order temp name (4, also when its bytes would share names
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
-// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), a signed input in
-// the approximating mode (12), the Signed value (15), result mode (8), core (13: empty,
-// midrange or enhanced); a later failing check replaces the code of an earlier one, so the
-// code shown is that of the last failing check. A request without Result, DivideBy, Signed
-// and Core is checked exactly as it always was.
+// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
+// empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
+// value (15), result mode (8), core (13: empty, midrange or enhanced); a later failing check
+// replaces the code of an earlier one, so the code shown is that of the last failing check.
+// A request without Result, DivideBy, Signed, Core and Ram is checked exactly as it always
+// was. A valid request that sends Ram gets its address and ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "form/urlencoded.h"
+#include "page/register_placement.h"
 
 namespace tarvek {
 namespace {
@@ -121,6 +122,14 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"Core with a blank", kValid + "&Core=enhanced+", 13},
       {"Core of another family", kValid + "&Core=pic18", 13},
       {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=baseline", 13},
+      // Ram: empty (no address) or an address from 0 to 0x1FF.
+      {"Ram empty", kValid + "&Ram=", 0},
+      {"Ram hexadecimal", kValid + "&Ram=0x20", 0},
+      {"Ram decimal", kValid + "&Ram=160", 0},
+      {"Ram beyond bank 3", kValid + "&Ram=0x200", 16},
+      {"Ram of letters", kValid + "&Ram=bank0", 16},
+      {"16 over 3", "Const=10&Bits=8&Acc=&Temp=T&Ram=x", 16},
+      {"13 over 16", kValid + "&Ram=x&Core=x", 13},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(validate_query(c.query).error_code, c.code) << c.name;
@@ -262,6 +271,21 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
   EXPECT_EQ(validate_query(kValid + "&Result=nearest").request.core, Core::kMidrange);
   EXPECT_EQ(validate_query(kValid + "&Result=approx&Core=enhanced").request.core, Core::kEnhanced);
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced&Core=midrange").request.core, Core::kEnhanced);
+}
+
+// A request that sends Ram gets the notes on where its registers go, and its address; one
+// that does not keeps its block as it always was.
+TEST(ValidateRequestTest, RamPlacesTheCblock) {
+  const ValidatedRequest absent = validate_query(kValid);
+  EXPECT_EQ(absent.request.ram_address, -1);
+  EXPECT_EQ(absent.request.notes, "");
+  const ValidatedRequest empty = validate_query(kValid + "&Ram=");
+  EXPECT_EQ(empty.request.ram_address, -1);
+  EXPECT_EQ(empty.request.notes, ram_notes(-1));
+  const ValidatedRequest placed = validate_query(kValid + "&Ram=0xa0&Result=floor");
+  ASSERT_EQ(placed.error_code, 0);
+  EXPECT_EQ(placed.request.ram_address, 0xA0);
+  EXPECT_EQ(placed.request.notes, ram_notes(0xA0));
 }
 
 TEST(ConstIntegerBitsTest, Table) {
