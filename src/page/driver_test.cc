@@ -258,7 +258,9 @@ TEST(DriverTest, JsonAnswerHeaders) {
       "Status: 400 Bad Request\nContent-type: application/json\n\n{\"request\":"))
       << refused.out;
   EXPECT_TRUE(refused.out.ends_with(
-      "\"error\":{\"code\":4,\"message\":\"Enter temporary register(s) name.\"}}\n"))
+      "\"error\":{\"code\":4,\"message\":\"Enter temporary register(s) name.\"},"
+      "\"errors\":[{\"code\":4,\"field\":\"Temp\",\"message\":\"Enter temporary register(s) "
+      "name.\"}]}\n"))
       << refused.out;
 }
 
@@ -272,11 +274,45 @@ TEST(DriverTest, GeneratorRefusalInEveryFormat) {
             "#11 Error in input: No exact routine could be proven for this request.\n");
   EXPECT_TRUE(run_get(query + "json", unproven)
                   .out.ends_with("\"error\":{\"code\":11,\"message\":\"No exact routine could "
-                                 "be proven for this request.\"}}\n"));
+                                 "be proven for this request.\"},\"errors\":[{\"code\":11,"
+                                 "\"field\":null,\"message\":\"No exact routine could be proven "
+                                 "for this request.\"}]}\n"));
   EXPECT_EQ(run_get(query + "html", unproven).out,
             kPageStart +
                 "<H1>#11 Error in input</H1>No exact routine could be proven for this request.\n" +
                 kBackLink + kPageEnd);
+}
+
+// A clash of names is told in full to a current client (one that sends Ram) and in the
+// JSON answer's detail; the page, and the text answer of a request without Ram, keep the
+// message they always had.
+TEST(DriverTest, ClashingNamesAreNamedWhereTheAnswerIsNew) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::string body;
+  };
+  const std::string clash = "Const=10&Bits=8&Acc=X&Temp=X1";
+  const std::string message = "#4 Error in input: Enter temporary register(s) name.\n";
+  const std::string detailed =
+      "#4 Error in input: Input register X and temporary register X1 both have a byte named "
+      "X10.\n";
+  const Case cases[] = {
+      {"text without Ram", clash + "&format=text", message},
+      {"text with Ram", clash + "&Ram=&format=text", detailed},
+      {"text with Ram, a name that is no name", "Const=10&Bits=8&Acc=X&Temp=_&Ram=&format=text",
+       message},
+      {"html with Ram",
+       clash + "&Ram=", "<H1>#4 Error in input</H1>Enter temporary register(s) name.\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string out = run_get(c.query).out;
+    EXPECT_NE(out.find(c.body), std::string::npos) << c.name << "\n" << out;
+  }
+  EXPECT_NE(run_get(clash + "&format=json")
+                .out.find(R"("detail":"Input register X and temporary register X1 both have a )"
+                          R"(byte named X10.")"),
+            std::string::npos);
 }
 
 TEST(DriverTest, StoppedRequestLeavesThePageStartWhateverItsFormat) {

@@ -58,4 +58,25 @@ std::string refusal_text(int code) {
   return text;
 }
 
+std::string refusal_text(int code, std::string_view detail) {
+  if (detail.empty()) return refusal_text(code);
+  assert(code >= 1 && code <= kLastErrorCode);
+  std::string text = "#";
+  text += std::to_string(code);
+  text += " Error in input: ";
+  text += detail;
+  text += '\n';
+  return text;
+}
+
+const char* error_field(int code) {
+  assert(code >= 1 && code <= kLastErrorCode);
+  // The field each check reads; a constant that is too large, too small or too precise is the
+  // constant's problem even when a divisor made it so.
+  constexpr const char* kFields[kLastErrorCode + 1] = {
+      nullptr,    "Bits",  "Const", "Acc",    "Temp", "Const", "ConstErr", "Const", "Result",
+      "DivideBy", "Const", nullptr, "Signed", "Core", nullptr, "Signed",   "Ram"};
+  return kFields[code];
+}
+
 }  // namespace tarvek

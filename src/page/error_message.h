@@ -8,6 +8,7 @@
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
 #include <string>
+#include <string_view>
 
 namespace tarvek {
 
@@ -25,6 +26,16 @@ const char* error_message(int code);
 // prints on its error stream and the text answer sends as its body.
 // Requires: code between 1 and kLastErrorCode.
 std::string refusal_text(int code);
+
+// The same line with `detail` (refusal_detail's sentence) in place of the message when it is
+// not empty: what the command-line tool prints, and the text answer of a current client.
+// Requires: code between 1 and kLastErrorCode.
+std::string refusal_text(int code, std::string_view detail);
+
+// The form field that error `code` is about ("Bits", "Const", ...), or nullptr for the
+// errors that belong to no field (11, no routine could be proven; 14, the answer format).
+// Requires: code between 1 and kLastErrorCode.
+const char* error_field(int code);
 
 }  // namespace tarvek
 

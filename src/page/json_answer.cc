@@ -128,16 +128,47 @@ void write_constant(JsonWriter& json, const GeneratorRequest& request) {
   json.end_object();
 }
 
-void write_error(JsonWriter& json, int code) {
+// The members of one numbered error: its code, its field when `with_field`, the message
+// without its line break, and the detail when there is one.
+void write_error_members(JsonWriter& json, int code, bool with_field, std::string_view detail) {
   std::string_view message = error_message(code);
   if (message.ends_with('\n')) message.remove_suffix(1);
-  json.key("error");
-  json.begin_object();
   json.key("code");
   json.number(static_cast<long long>(code));
+  if (with_field) {
+    json.key("field");
+    if (const char* field = error_field(code)) {
+      json.string(field);
+    } else {
+      json.null();
+    }
+  }
   json.key("message");
   json.string(message);
+  if (!detail.empty()) {
+    json.key("detail");
+    json.string(detail);
+  }
+}
+
+void write_error(JsonWriter& json, int code, const AnswerDetails& details) {
+  std::string_view detail;
+  for (const Refusal& refusal : details.refusals) {
+    if (refusal.code == code) detail = refusal.detail;
+  }
+  json.key("error");
+  json.begin_object();
+  write_error_members(json, code, false, detail);
   json.end_object();
+  json.key("errors");
+  json.begin_array();
+  const std::vector<Refusal> alone{Refusal{code, {}}};
+  for (const Refusal& refusal : details.refusals.empty() ? alone : details.refusals) {
+    json.begin_object();
+    write_error_members(json, refusal.code, true, refusal.detail);
+    json.end_object();
+  }
+  json.end_array();
 }
 
 void write_routine(JsonWriter& json, std::string_view block, const std::string& acc_name) {
@@ -174,12 +205,13 @@ void write_routine(JsonWriter& json, std::string_view block, const std::string& 
 }  // namespace
 
 std::string json_answer(const FormEntryList& form, const RequestFields& fields,
-                        const ValidatedRequest& checked, int error_code, std::string_view block) {
+                        const ValidatedRequest& checked, int error_code, std::string_view block,
+                        const AnswerDetails& details) {
   JsonWriter json;
   json.begin_object();
   write_request(json, form, fields);
   if (error_code != 0) {
-    write_error(json, error_code);
+    write_error(json, error_code, details);
   } else {
     write_constant(json, checked.request);
     write_routine(json, block, fields.acc_name);

@@ -32,17 +32,37 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "form/form_entry_list.h"
 #include "page/validation.h"
 
 namespace tarvek {
 
+// A refusal beyond its code: the numbered error and what its message leaves unsaid.
+struct Refusal {
+  int code = 0;
+  // refusal_detail's sentence, or empty.
+  std::string detail;
+};
+
+// What an answer says besides the routine or the one numbered error.
+struct AnswerDetails {
+  // Every reason the request was refused, in the order of the checks, the numbered error of
+  // the answer last; empty for a routine.
+  std::vector<Refusal> refusals;
+};
+
 // The answer for `fields`, read from `form` and checked into `checked`. `error_code` is the
 // numbered error that refused the request (the checks' or the generator's), or 0; then
-// `block` is the generated block, and otherwise it is not read.
+// `block` is the generated block, and otherwise it is not read. A refused answer's "error"
+// gains the "detail" of the refusal with its code in `details`, when there is one, and is
+// followed by "errors": [{"code": 2, "field": "Const", "message": "...", "detail": "..."},
+// ...], one for each of `details.refusals`, or for the answer's error alone when there are
+// none ("field" null for an error of no field, "detail" only where there is one).
 std::string json_answer(const FormEntryList& form, const RequestFields& fields,
-                        const ValidatedRequest& checked, int error_code, std::string_view block);
+                        const ValidatedRequest& checked, int error_code, std::string_view block,
+                        const AnswerDetails& details = {});
 
 }  // namespace tarvek
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "codegen/generator.h"
 #include "form/form_entry_list.h"
@@ -59,6 +60,9 @@ struct ValidatedRequest {
   // 0 when the request is valid, else the code (1 to 10, 12, 13, 15 or 16) of the error to
   // show.
   int error_code = 0;
+  // The code of every failing check, in the order the checks run, so that a form can show
+  // each field's problem at once; error_code is the last of them. Empty when valid.
+  std::vector<int> error_codes;
   // Valid only when error_code is 0: the values the generator reads (output_bits 1..63).
   GeneratorRequest request;
   // Valid only when error_code is 0: the input width, 1 to 32.
@@ -98,6 +102,15 @@ bool is_valid_register_name(const std::string& name);
 // Some byte of the one register is written with the same name as some byte of the other
 // (ACC and ACC give ACC0 twice; X and X1 give X10 twice).
 bool register_names_collide(const std::string& acc_name, const std::string& temp_name);
+
+// The name of the first byte both registers would write (ACC0, X10), or empty when they share
+// none.
+std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name);
+
+// What the numbered message of error `code` leaves unsaid for these fields, as a sentence, or
+// empty. Message 4 asks for a temporary name also when the name given only clashes with the
+// accumulator's; the detail then names both and the byte they share.
+std::string refusal_detail(int code, const RequestFields& fields);
 
 }  // namespace tarvek
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "form/urlencoded.h"
 #include "page/register_placement.h"
@@ -286,6 +287,61 @@ TEST(ValidateRequestTest, RamPlacesTheCblock) {
   ASSERT_EQ(placed.error_code, 0);
   EXPECT_EQ(placed.request.ram_address, 0xA0);
   EXPECT_EQ(placed.request.notes, ram_notes(0xA0));
+}
+
+// Every failing check is reported, in check order, the code shown last.
+TEST(ValidateRequestTest, EveryFailingCheck) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"valid", kValid, {}},
+      {"the constant and the width", "Const=&Bits=99&Acc=ACC&Temp=TEMP", {2, 1}},
+      {"one field", "Const=10&Bits=0&Acc=ACC&Temp=TEMP", {1}},
+      {"every name and the error bound", "Const=1&Bits=8&ConstErr=60&Acc=&Temp=", {4, 6, 3}},
+      {"divisor, RAM and core", "Const=1&DivideBy=x&Bits=8&Acc=A&Temp=T&Ram=y&Core=z", {9, 16, 13}},
+      {"signed approximation and unknown result",
+       "Const=1&Bits=8&Acc=A&Temp=T&Result=x&Signed=1",
+       {8}},
+      {"signed approximation", "Const=1&Bits=8&Acc=A&Temp=T&Signed=1&Ram=0x20", {12}},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.query);
+    EXPECT_EQ(v.error_codes, c.codes) << c.name;
+    EXPECT_EQ(v.error_code, c.codes.empty() ? 0 : c.codes.back()) << c.name;
+  }
+}
+
+TEST(RefusalDetailTest, NamesTheRegistersThatClash) {
+  struct Case {
+    const char* name;
+    std::string acc;
+    std::string temp;
+    std::string detail;
+  };
+  const Case cases[] = {
+      {"the same name", "ACC", "ACC",
+       "Input register ACC and temporary register ACC both have a "
+       "byte named ACC0."},
+      {"a digit more", "X", "X1",
+       "Input register X and temporary register X1 both have a byte "
+       "named X10."},
+      {"the accumulator longer", "X1", "X",
+       "Input register X1 and temporary register X both have "
+       "a byte named X10."},
+      {"no clash", "ACC", "TEMP", ""},
+      {"a prefix that spells no index", "ACC", "ACCA", ""},
+      {"a temporary name that is no name", "_", "_", ""},
+  };
+  for (const Case& c : cases) {
+    RequestFields fields;
+    fields.acc_name = c.acc;
+    fields.temp_name = c.temp;
+    EXPECT_EQ(refusal_detail(4, fields), c.detail) << c.name;
+    EXPECT_EQ(refusal_detail(3, fields), "") << c.name;
+  }
 }
 
 TEST(ConstIntegerBitsTest, Table) {
