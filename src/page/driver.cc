@@ -7,6 +7,7 @@
 
 #include "form/form_input.h"
 #include "page/answer_format.h"
+#include "page/approximation_review.h"
 #include "page/error_message.h"
 #include "page/json_answer.h"
 #include "page/page_frame.h"
@@ -40,17 +41,27 @@ AnswerDetails refusals_of(const std::vector<int>& codes, const RequestFields& fi
   return details;
 }
 
+// `reviewed` asks for the review of an approximation, which a request that sends Ram also
+// gets as comment lines in its block.
 Generated generate_block(const RequestFields& fields, const ValidatedRequest& checked,
-                         const CodeGenerator& generate) {
+                         const CodeGenerator& generate, bool reviewed) {
   if (checked.error_code != 0) {
     return {checked.error_code, {}, refusals_of(checked.error_codes, fields)};
+  }
+  GeneratorRequest request = checked.request;
+  std::optional<ApproximationReview> review;
+  if (request.mode == ResultMode::kApprox && (reviewed || fields.ram_text)) {
+    review = review_approximation(fields, checked, request.checked_bits);
+    if (fields.ram_text) request.notes = approximation_notes(*review) + request.notes;
   }
   Register acc(fields.acc_name, checked.input_bits, fields.little_endian);
   Register temp(fields.temp_name, 0, fields.little_endian);
   std::ostringstream block;
-  const int refused = generate(block, checked.request, acc, temp);
+  const int refused = generate(block, request, acc, temp);
   if (refused != 0) return {refused, {}, refusals_of({refused}, fields)};
-  return {0, block.str(), {}};
+  Generated generated{0, block.str(), {}};
+  generated.details.review = std::move(review);
+  return generated;
 }
 
 // The one line of a refused text answer. A client that sends Ram is a current one, which
@@ -82,7 +93,8 @@ void answer(std::ostream& out, const FormEntryList& form, AnswerFormat format, s
   if (format == AnswerFormat::kHtml) print_html_start(out);
   const RequestFields fields = read_request_fields(form);
   const ValidatedRequest checked = validate_request(fields);
-  const Generated generated = generate_block(fields, checked, generate);
+  const Generated generated =
+      generate_block(fields, checked, generate, format == AnswerFormat::kJson);
   const bool refused = generated.error_code != 0;
   switch (format) {
     case AnswerFormat::kHtml:

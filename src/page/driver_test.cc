@@ -252,7 +252,12 @@ TEST(DriverTest, JsonAnswerHeaders) {
   const Page valid = run_get("Const=10&Bits=8&Acc=ACC&Temp=TEMP&format=json", generate_routine);
   EXPECT_TRUE(valid.out.starts_with("Content-type: application/json\n\n{\"request\":"))
       << valid.out;
-  EXPECT_NE(valid.out.find("\"instructions\":21,\"cycles\":21}\n"), std::string::npos);
+  EXPECT_TRUE(valid.out.ends_with(
+      R"("instructions":21,"cycles":21,"approximation":{"error":0,"allowed_error":0,)"
+      R"("within_allowed_error":true,"floor":{"fraction":"10","inputs":256,"every_input":true,)"
+      R"("exact":true}}})"
+      "\n"))
+      << valid.out;
   const Page refused = run_get("Const=10&Bits=8&Acc=ACC&format=json");
   EXPECT_TRUE(refused.out.starts_with(
       "Status: 400 Bad Request\nContent-type: application/json\n\n{\"request\":"))
@@ -313,6 +318,28 @@ TEST(DriverTest, ClashingNamesAreNamedWhereTheAnswerIsNew) {
                 .out.find(R"("detail":"Input register X and temporary register X1 both have a )"
                           R"(byte named X10.")"),
             std::string::npos);
+}
+
+// An approximation that is not C's division says so: in its JSON answer always, and in its
+// block for a request that sends Ram, which the page and the text answer then show alike.
+TEST(DriverTest, AnApproximationTellsWhereItIsNotExact) {
+  const std::string third = "Const=1&DivideBy=3&Bits=8&Acc=ACC&Temp=TEMP";
+  const std::string notes =
+      "; Not exact: input 3 gives 0 where floor(3 * 1/3) is 1.\n; Exact floor: ";
+  const Page json = run_get(third + "&format=json", generate_routine);
+  EXPECT_NE(json.out.find(R"("floor":{"fraction":"1/3","inputs":4,"every_input":true,)"
+                          R"("exact":false,"difference":{"input":3,"result":0,"floor":1},)"
+                          R"("floor_instructions":)"),
+            std::string::npos)
+      << json.out;
+  EXPECT_EQ(json.out.find(notes), std::string::npos);
+  const Page text = run_get(third + "&Ram=&format=text", generate_routine);
+  const std::size_t at = text.out.find("\n; Output: ACC0\t(7 bits)\n" + notes);
+  EXPECT_NE(at, std::string::npos) << text.out;
+  EXPECT_NE(text.out.find(" instructions (result floor).\n; RAM: ", at), std::string::npos)
+      << text.out;
+  EXPECT_NE(run_get(third + "&Ram=", generate_routine).out.find(notes), std::string::npos);
+  EXPECT_EQ(run_get(third + "&format=text", generate_routine).out.find(notes), std::string::npos);
 }
 
 TEST(DriverTest, StoppedRequestLeavesThePageStartWhateverItsFormat) {

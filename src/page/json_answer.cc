@@ -202,6 +202,57 @@ void write_routine(JsonWriter& json, std::string_view block, const std::string& 
   }
 }
 
+// A wide integer that a routine result is: at most 63 bits and a sign.
+void wide_number(JsonWriter& json, WideInt value) {
+  json.number(static_cast<long long>(value));
+}
+
+void write_review(JsonWriter& json, const ApproximationReview& review) {
+  json.key("approximation");
+  json.begin_object();
+  json.key("error");
+  json.number(review.error);
+  json.key("allowed_error");
+  json.number(review.allowed_error);
+  json.key("within_allowed_error");
+  json.boolean(!review.exceeds_allowed_error);
+  json.key("floor");
+  if (!review.floor) {
+    json.null();
+    json.end_object();
+    return;
+  }
+  const FloorComparison& floor = *review.floor;
+  json.begin_object();
+  json.key("fraction");
+  json.string(floor.fraction);
+  json.key("inputs");
+  json.number(static_cast<long long>(floor.inputs));
+  json.key("every_input");
+  json.boolean(floor.every_input);
+  json.key("exact");
+  json.boolean(!floor.difference);
+  if (floor.difference) {
+    json.key("difference");
+    json.begin_object();
+    json.key("input");
+    json.number(static_cast<long long>(floor.difference->input));
+    json.key("result");
+    wide_number(json, floor.difference->result);
+    json.key("floor");
+    wide_number(json, floor.difference->floor);
+    json.end_object();
+    json.key("floor_instructions");
+    if (floor.floor_instructions) {
+      json.number(static_cast<long long>(*floor.floor_instructions));
+    } else {
+      json.null();
+    }
+  }
+  json.end_object();
+  json.end_object();
+}
+
 }  // namespace
 
 std::string json_answer(const FormEntryList& form, const RequestFields& fields,
@@ -215,6 +266,7 @@ std::string json_answer(const FormEntryList& form, const RequestFields& fields,
   } else {
     write_constant(json, checked.request);
     write_routine(json, block, fields.acc_name);
+    if (details.review) write_review(json, *details.review);
   }
   json.end_object();
   return json.text() + "\n";

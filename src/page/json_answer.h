@@ -30,11 +30,13 @@
 #ifndef TARVEK_PAGE_JSON_ANSWER_H
 #define TARVEK_PAGE_JSON_ANSWER_H
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "form/form_entry_list.h"
+#include "page/approximation_review.h"
 #include "page/validation.h"
 
 namespace tarvek {
@@ -51,6 +53,8 @@ struct AnswerDetails {
   // Every reason the request was refused, in the order of the checks, the numbered error of
   // the answer last; empty for a routine.
   std::vector<Refusal> refusals;
+  // The review of an approximating routine; none for an exact one or a refusal.
+  std::optional<ApproximationReview> review;
 };
 
 // The answer for `fields`, read from `form` and checked into `checked`. `error_code` is the
@@ -59,7 +63,17 @@ struct AnswerDetails {
 // gains the "detail" of the refusal with its code in `details`, when there is one, and is
 // followed by "errors": [{"code": 2, "field": "Const", "message": "...", "detail": "..."},
 // ...], one for each of `details.refusals`, or for the answer's error alone when there are
-// none ("field" null for an error of no field, "detail" only where there is one).
+// none ("field" null for an error of no field, "detail" only where there is one). A routine
+// with a review is followed by
+//   "approximation": {"error": 37.5, "allowed_error": 50, "within_allowed_error": true,
+//                     "floor": {"fraction": "1/10", "inputs": 11, "every_input": true,
+//                               "exact": false,
+//                               "difference": {"input": 10, "result": 0, "floor": 1},
+//                               "floor_instructions": 18}}
+// "floor" is null when K cannot be read exactly; "exact" is whether every compared input gave
+// floor(x * K) (proven when "every_input" is true), "difference" the first that did not and
+// "floor_instructions" the cost of the exact routine (null when it cannot be made), both
+// only when "exact" is false.
 std::string json_answer(const FormEntryList& form, const RequestFields& fields,
                         const ValidatedRequest& checked, int error_code, std::string_view block,
                         const AnswerDetails& details = {});
