@@ -69,11 +69,13 @@ ExactConstant read_exact_constant(std::string_view const_text, std::string_view 
   return result;
 }
 
-double approximate_constant(std::string_view text) {
+bool is_fraction_text(std::string_view text) {
   const DecimalPrefix prefix = read_decimal_prefix(text);
-  if (!prefix.has_digits || prefix.end >= text.size() || text[prefix.end] != '/') {
-    return prefix.value;
-  }
+  return prefix.has_digits && prefix.end < text.size() && text[prefix.end] == '/';
+}
+
+double approximate_constant(std::string_view text) {
+  if (!is_fraction_text(text)) return read_decimal_real(text);
   const ExactReading reading = read_exact_number(text);
   switch (reading.kind) {
     case ExactReading::Kind::kNumber:

@@ -51,5 +51,21 @@ TEST(ApproximateConstantTest, Table) {
   EXPECT_NE(approximate_constant("5258986265376043509/870"), 5258986265376043509.0 / 870);
 }
 
+// A fraction is what a division typed as the constant looks like, well formed or not.
+TEST(IsFractionTextTest, Table) {
+  struct Case {
+    const char* text;
+    bool fraction;
+  };
+  const Case cases[] = {
+      {"22/7", true},   {" 1/3 ", true}, {"22/7x", true}, {"1.5/3", true},
+      {"-1/3", true},   {"0.1", false},  {"10", false},   {"/7", false},
+      {"22 /7", false}, {"", false},     {"1e3/2", true}, {"abc/2", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(is_fraction_text(c.text), c.fraction) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace tarvek
