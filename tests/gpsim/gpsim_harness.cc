@@ -356,6 +356,33 @@ GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimIn
   return outcome;
 }
 
+AssembledSource assemble_source(const std::string& source) {
+  AssembledSource result;
+  const TempDir dir;
+  if (!dir.ok()) {
+    result.messages = "cannot create a temporary folder";
+    return result;
+  }
+  {
+    std::ofstream file(dir.path() / "source.asm");
+    file << source;
+    if (!file) {
+      result.messages = "cannot write the source file";
+      return result;
+    }
+  }
+  const int status =
+      run_limited({"gpasm", "source.asm"}, kAssemblerSeconds, dir.path(), dir.path() / "gpasm.out");
+  result.messages = read_file(dir.path() / "gpasm.out");
+  if (status != 0) {
+    result.messages += "gpasm failed (status " + std::to_string(status) + ")";
+    return result;
+  }
+  result.symbols = listing_symbols(read_file(dir.path() / "source.lst"));
+  result.ok = true;
+  return result;
+}
+
 bool gpsim_tools_available() {
   const TempDir dir;
   if (!dir.ok()) return false;
