@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 
 #include "codegen/core.h"
 #include "codegen/register.h"
@@ -53,7 +54,22 @@ struct GeneratorRequest {
   // The core the routine is written for. The enhanced core gets the same computation in its
   // own cheaper instructions, and one more comment line naming it after the Output line.
   Core core = Core::kMidrange;
+  // Comment lines, each "; ..." and a line feed, written after the Output line (or the core
+  // line) and before the cblock section: where the registers go, and how an approximation
+  // compares with the exact result. Empty for a request from a client that asks for neither,
+  // whose block stays what it always was.
+  std::string notes{};
+  // The start address of the cblock section, 0 to 0x1FF; -1 for a bare cblock, which
+  // continues the last cblock of the program that includes the routine.
+  int ram_address = -1;
 };
+
+// The text between the comment block's last line (which ends without a line break) and the
+// first declaration: a line break, the notes, a blank line and "\tcblock", with the start
+// address when there is one ("\tcblock 0x20": hexadecimal, whatever the including program's
+// default radix, at least two upper-case digits). Without notes or address it is
+// "\n\n\tcblock\n", as it always was.
+std::string cblock_opening(const GeneratorRequest& request);
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =
 // input bits), which also receives the result; `temp` is the temporary register (width 0);

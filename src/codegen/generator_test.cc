@@ -137,7 +137,8 @@ TEST(ProgramAssemblyTest, GeneratorCallSequences) {
       const std::string code = c.expected_calls(writer, expected_acc, expected_temp);
       const std::string name = std::string(c.name) + (little_endian ? " little" : " big");
       ASSERT_TRUE(expected_temp.used || c.decomposition.term_count == 1) << name;
-      if (!code.empty()) expected_acc.used = true;
+      // The result bytes are declared whatever the code touches.
+      expected_acc.used = true;
       EXPECT_EQ(text, block(expected_acc.cblock_listing() + expected_temp.cblock_listing(), code))
           << name;
       EXPECT_EQ(acc.width, expected_acc.width) << name;
@@ -205,11 +206,17 @@ TEST(ProgramAssemblyTest, CompleteRoutineForTen) {
   EXPECT_EQ(acc.spare, 4);
 }
 
-TEST(ProgramAssemblyTest, ConstantOneDeclaresNothing) {
-  Register acc("ACC", 8, true);
+// Constant 1: no instruction, but the result bytes the Output line names are declared, so
+// that the code reading the result assembles.
+TEST(ProgramAssemblyTest, ConstantOneDeclaresItsResult) {
+  Register acc("QUOT", 8, true);
   Register temp("TEMP", 0, true);
   Decomposition d = terms({{31, 1}}, 8);
-  EXPECT_EQ(assemble_program(d, 8, acc, temp), "\n\n\tcblock\n\tendc\n\n\n");
+  EXPECT_EQ(assemble_program(d, 8, acc, temp), "\n\n\tcblock\n\tQUOT0\n\tendc\n\n\n");
+  Register wide("QUOT", 16, true);
+  Decomposition wide_d = terms({{31, 1}}, 16);
+  EXPECT_EQ(assemble_program(wide_d, 16, wide, temp),
+            "\n\n\tcblock\n\tQUOT0\n\tQUOT1\n\tendc\n\n\n");
 }
 
 // A whole-byte left shift in big-endian order only writes the accumulator; it is declared
@@ -318,6 +325,29 @@ TEST(GenerateCodeTest, TheEnhancedCoreIsNamedAndItsRoutineFollows) {
   EXPECT_EQ(out.str(), comment.str() + "\n; Core: enhanced mid-range (PIC16F1xxx)" + routine);
   EXPECT_NE(routine.find("\taddwfc\tACC0, f\n"), std::string::npos);
   EXPECT_EQ(routine.find("skpnc"), std::string::npos);
+}
+
+TEST(CblockOpeningTest, Table) {
+  struct Case {
+    const char* name;
+    std::string notes;
+    int address;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"as it always was", "", -1, "\n\n\tcblock\n"},
+      {"an address", "", 0x20, "\n\n\tcblock 0x20\n"},
+      {"address 0, two digits", "", 0, "\n\n\tcblock 0x00\n"},
+      {"the last address", "", 0x1FF, "\n\n\tcblock 0x1FF\n"},
+      {"notes", "; a\n; b\n", -1, "\n; a\n; b\n\n\tcblock\n"},
+      {"notes and an address", "; a\n", 0xA0, "\n; a\n\n\tcblock 0xA0\n"},
+  };
+  for (const Case& c : cases) {
+    GeneratorRequest request;
+    request.notes = c.notes;
+    request.ram_address = c.address;
+    EXPECT_EQ(cblock_opening(request), c.expected) << c.name;
+  }
 }
 
 }  // namespace

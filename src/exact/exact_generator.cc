@@ -6,8 +6,9 @@
 
 namespace tarvek {
 
-std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names) {
-  return exact_comment_block(spec, found, names.acc, names.core) + "\n\n\tcblock\n" +
+std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names,
+                        const std::string& opening) {
+  return exact_comment_block(spec, found, names.acc, names.core) + opening +
          declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
 }
 
@@ -22,7 +23,7 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
   const RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
   const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return kUnprovenError;
-  const std::string block = exact_block(spec, *found, names);
+  const std::string block = exact_block(spec, *found, names, cblock_opening(request));
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
   return 0;
 }

@@ -38,8 +38,11 @@ const char* error_message(int code) {
       return "Core must be midrange or enhanced.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
-    default:
+    case 15:
       return "Signed must be 1 or on for a signed input, empty, 0 or off for an unsigned one.\n";
+    default:
+      return "RAM address must be a number from 0 to 0x1FF, hexadecimal as 0x20 or decimal "
+             "as 32.\n";
   }
 }
 
@@ -53,6 +56,27 @@ std::string refusal_text(int code) {
   text += error_message(code);
   if (text.back() != '\n') text += '\n';
   return text;
+}
+
+std::string refusal_text(int code, std::string_view detail) {
+  if (detail.empty()) return refusal_text(code);
+  assert(code >= 1 && code <= kLastErrorCode);
+  std::string text = "#";
+  text += std::to_string(code);
+  text += " Error in input: ";
+  text += detail;
+  text += '\n';
+  return text;
+}
+
+const char* error_field(int code) {
+  assert(code >= 1 && code <= kLastErrorCode);
+  // The field each check reads; a constant that is too large, too small or too precise is the
+  // constant's problem even when a divisor made it so.
+  constexpr const char* kFields[kLastErrorCode + 1] = {
+      nullptr,    "Bits",  "Const", "Acc",    "Temp", "Const", "ConstErr", "Const", "Result",
+      "DivideBy", "Const", nullptr, "Signed", "Core", nullptr, "Signed",   "Ram"};
+  return kFields[code];
 }
 
 }  // namespace tarvek

@@ -2,17 +2,18 @@
 // page and the command-line tool so that both say the same thing for the same request.
 //
 // Codes 1 to 7 belong to the six fields every request has; the later codes to the optional
-// fields (Result, DivideBy, Signed, Core, format) and to the exact modes. A request that names
+// fields (Result, DivideBy, Signed, Core, format, Ram) and to the exact modes. A request that names
 // none of the optional fields can only be refused with codes 1 to 7.
 #ifndef TARVEK_PAGE_ERROR_MESSAGE_H
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
 #include <string>
+#include <string_view>
 
 namespace tarvek {
 
 // Highest numbered error.
-inline constexpr int kLastErrorCode = 15;
+inline constexpr int kLastErrorCode = 16;
 
 // The message of error `code`, exactly as the error page prints it after its heading. Every
 // message but 7 ends in a line break; on the page the back link follows message 7 on the
@@ -25,6 +26,16 @@ const char* error_message(int code);
 // prints on its error stream and the text answer sends as its body.
 // Requires: code between 1 and kLastErrorCode.
 std::string refusal_text(int code);
+
+// The same line with `detail` (refusal_detail's sentence) in place of the message when it is
+// not empty: what the command-line tool prints, and the text answer of a current client.
+// Requires: code between 1 and kLastErrorCode.
+std::string refusal_text(int code, std::string_view detail);
+
+// The form field that error `code` is about ("Bits", "Const", ...), or nullptr for the
+// errors that belong to no field (11, no routine could be proven; 14, the answer format).
+// Requires: code between 1 and kLastErrorCode.
+const char* error_field(int code);
 
 }  // namespace tarvek
 

@@ -25,5 +25,29 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
   }
 }
 
+TEST(RefusalTextTest, ADetailTakesThePlaceOfTheMessage) {
+  EXPECT_EQ(refusal_text(4, ""), "#4 Error in input: Enter temporary register(s) name.\n");
+  EXPECT_EQ(refusal_text(4, "Input register R and temporary register R both have a byte named R0."),
+            "#4 Error in input: Input register R and temporary register R both have a byte "
+            "named R0.\n");
+}
+
+TEST(ErrorFieldTest, EveryCodeHasItsField) {
+  const char* const expected[] = {"Bits",  "Const",  "Acc",      "Temp",  "Const", "ConstErr",
+                                  "Const", "Result", "DivideBy", "Const", nullptr, "Signed",
+                                  "Core",  nullptr,  "Signed",   "Ram"};
+  static_assert(sizeof expected / sizeof expected[0] == kLastErrorCode);
+  for (int code = 1; code <= kLastErrorCode; ++code) {
+    const char* field = error_field(code);
+    const char* want = expected[code - 1];
+    if (want == nullptr) {
+      EXPECT_EQ(field, nullptr) << code;
+    } else {
+      ASSERT_NE(field, nullptr) << code;
+      EXPECT_STREQ(field, want) << code;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarvek

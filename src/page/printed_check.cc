@@ -30,10 +30,23 @@ bool has_repeated_name(std::vector<std::string_view> names) {
   return std::adjacent_find(names.begin(), names.end()) != names.end();
 }
 
+// Whether every byte the Output line names is among `declared`. The run would pass without
+// them (the check declares them for itself), but the code that includes the routine reads
+// its result there and does not assemble when they are missing.
+bool declares_output(const std::vector<std::string_view>& declared, std::string_view acc_name,
+                     int output_bytes) {
+  for (int k = 0; k < output_bytes; ++k) {
+    const std::string name = std::string(acc_name) + std::to_string(k);
+    if (std::find(declared.begin(), declared.end(), name) == declared.end()) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive_bits) {
-  if (has_repeated_name(declared_names(routine.block))) return PrintedCheck::kNamesClash;
+  const std::vector<std::string_view> declared = declared_names(routine.block);
+  if (has_repeated_name(declared)) return PrintedCheck::kNamesClash;
   const RoutineUnderCheck under_check{
       routine.block,
       routine.acc_name,
@@ -45,6 +58,9 @@ PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive
   const PrepareOutcome prepared = prepare_routine(under_check);
   if (!prepared.routine) return PrintedCheck::kFails;
   const RoutinePromise& promise = prepared.routine->promise;
+  if (!declares_output(declared, routine.acc_name, promise.output_bytes)) {
+    return PrintedCheck::kFails;
+  }
   const bool is_signed = promise.exact && promise.exact->is_signed;
   const std::vector<uint64_t> inputs =
       edge_inputs(routine.input_bits, is_signed, exhaustive_bits, kPrintedCheckSample);

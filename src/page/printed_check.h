@@ -2,8 +2,8 @@
 // the text that is printed is what a user assembles: it is read back by the simulator's own
 // parser, with its own declarations, and run for its inputs (every input up to a width, else
 // the edges and a fixed sample) against the result its comment block promises (the exact
-// result of its title line, or the documented computation of its term lines). A routine that
-// fails is never printed.
+// result of its title line, or the documented computation of its term lines), and every byte
+// its Output line names must be declared. A routine that fails is never printed.
 #ifndef TARVEK_PAGE_PRINTED_CHECK_H
 #define TARVEK_PAGE_PRINTED_CHECK_H
 
@@ -37,7 +37,8 @@ enum class PrintedCheck {
   // X10 meet once X has eleven bytes): the routine would not assemble, or would overwrite
   // its own input.
   kNamesClash,
-  // The routine does not parse, or some input left another result.
+  // The routine does not parse, leaves a byte of its Output line undeclared, or some input
+  // left another result.
   kFails,
 };
 

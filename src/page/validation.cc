@@ -7,6 +7,7 @@
 #include "exact/signed_form.h"
 #include "page/exact_constant.h"
 #include "page/number_reading.h"
+#include "page/register_placement.h"
 
 namespace tarvek {
 namespace {
@@ -26,30 +27,42 @@ bool is_ascii_letter(char c) {
 
 }  // namespace
 
-bool register_names_collide(const std::string& acc_name, const std::string& temp_name) {
+std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name) {
   // Byte names are a name and an index, so two names can only meet when one name is the
   // other followed by some characters: then those characters and one index must spell the
   // other index.
   const bool acc_longer = acc_name.size() >= temp_name.size();
   const std::string& longer = acc_longer ? acc_name : temp_name;
   const std::string& shorter = acc_longer ? temp_name : acc_name;
-  if (longer.compare(0, shorter.size(), shorter) != 0) return false;
+  if (longer.compare(0, shorter.size(), shorter) != 0) return {};
   const std::string tail = longer.substr(shorter.size());
   // No register of a routine reaches 16 bytes (63 result bits and a sign byte need 9).
   constexpr int kByteIndexes = 16;
   for (int k = 0; k < kByteIndexes; ++k) {
     const std::string spelled = tail + std::to_string(k);
     for (int j = 0; j < kByteIndexes; ++j) {
-      if (spelled == std::to_string(j)) return true;
+      if (spelled == std::to_string(j)) return longer + std::to_string(k);
     }
   }
-  return false;
+  return {};
+}
+
+bool register_names_collide(const std::string& acc_name, const std::string& temp_name) {
+  return !shared_byte_name(acc_name, temp_name).empty();
+}
+
+std::string refusal_detail(int code, const RequestFields& fields) {
+  if (code != 4 || !is_valid_register_name(fields.temp_name)) return {};
+  const std::string shared = shared_byte_name(fields.acc_name, fields.temp_name);
+  if (shared.empty()) return {};
+  return "Input register " + fields.acc_name + " and temporary register " + fields.temp_name +
+         " both have a byte named " + shared + ".";
 }
 
 RequestFields read_request_fields(const FormEntryList& form) {
   RequestFields fields;
   if (const std::string* value = form_value(form, "Const")) {
-    fields.const_value = read_decimal_real(*value);
+    fields.const_value = approximate_constant(*value);
     fields.const_text = *value;
   }
   if (const std::string* value = form_value(form, "Acc")) fields.acc_name = *value;
@@ -67,6 +80,7 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "DivideBy")) fields.divide_by_text = *value;
   if (const std::string* value = form_value(form, "Signed")) fields.signed_text = *value;
   if (const std::string* value = form_value(form, "Core")) fields.core = *value;
+  if (const std::string* value = form_value(form, "Ram")) fields.ram_text = *value;
   return fields;
 }
 
@@ -157,6 +171,10 @@ int check_exact_constant(const RequestFields& fields, ResultMode mode, bool is_s
 ValidatedRequest validate_request(const RequestFields& fields) {
   ValidatedRequest result;
   int code = 0;
+  const auto fail = [&](int failed) {
+    code = failed;
+    result.error_codes.push_back(failed);
+  };
   const std::optional<ResultMode> mode = result_mode(fields.result_text);
   const bool exact = mode && *mode != ResultMode::kApprox;
   const std::optional<bool> is_signed = signed_input(fields.signed_text);
@@ -165,28 +183,33 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   // ACC1, whose bytes ACC1 and ACC10 meet) would make the routine overwrite its own input.
   if (!is_valid_register_name(fields.temp_name) ||
       register_names_collide(fields.acc_name, fields.temp_name)) {
-    code = 4;
+    fail(4);
   }
   // The exact modes have no allowed error: they are exact.
-  if (!exact && (fields.const_error < 0 || fields.const_error > 50)) code = 6;
+  if (!exact && (fields.const_error < 0 || fields.const_error > 50)) fail(6);
 
   long long int_bits = 0;
   long long output_bits = 0;
   const int constant_code =
       exact ? check_exact_constant(fields, *mode, signed_exact, result, int_bits, output_bits)
             : check_approximate_constant(fields, result, int_bits, output_bits);
-  if (constant_code != 0) code = constant_code;
-  if (fields.input_bits < 1 || fields.input_bits > 32) code = 1;
-  if (!is_valid_register_name(fields.acc_name)) code = 3;
+  if (constant_code != 0) fail(constant_code);
+  if (fields.input_bits < 1 || fields.input_bits > 32) fail(1);
+  if (!is_valid_register_name(fields.acc_name)) fail(3);
+  std::optional<int> ram_address;
+  if (fields.ram_text && !fields.ram_text->empty()) {
+    ram_address = read_ram_address(*fields.ram_text);
+    if (!ram_address) fail(kRamAddressError);
+  }
   // Signed inputs are an exact mode's: the approximation's computation is unsigned.
-  if (mode && !exact && is_signed.value_or(false)) code = 12;
-  if (!is_signed) code = 15;
-  if (!mode) code = 8;
+  if (mode && !exact && is_signed.value_or(false)) fail(12);
+  if (!is_signed) fail(15);
+  if (!mode) fail(8);
   // Last, so that it wins over every other message: the form offers only the two values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
   const bool enhanced = fields.core == "enhanced";
-  if (!enhanced && !fields.core.empty() && fields.core != "midrange") code = 13;
+  if (!enhanced && !fields.core.empty() && fields.core != "midrange") fail(13);
 
   result.error_code = code;
   if (code == 0) {
@@ -197,6 +220,10 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
     result.request.core = enhanced ? Core::kEnhanced : Core::kMidrange;
+    if (fields.ram_text) {
+      result.request.ram_address = ram_address.value_or(-1);
+      result.request.notes = ram_notes(result.request.ram_address);
+    }
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

@@ -1,17 +1,18 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed and Core.
+// and the optional Result, DivideBy, Signed, Core and Ram.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
-// malformed number reads as far as it is decimal. In the exact modes the constant and the
-// divisor are read exactly and must be whole decimal numbers or fractions. Checking yields at
-// most one numbered error; when there is none, the quantities handed to the generator lie in
-// their documented ranges.
+// malformed number reads as far as it is decimal, but a fraction (22/7) is read whole. In the exact
+// modes the constant and the divisor are read exactly and must be whole decimal numbers or
+// fractions. Checking yields at most one numbered error; when there is none, the quantities handed
+// to the generator lie in their documented ranges.
 #ifndef TARVEK_PAGE_VALIDATION_H
 #define TARVEK_PAGE_VALIDATION_H
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "codegen/generator.h"
 #include "form/form_entry_list.h"
@@ -23,7 +24,8 @@ inline constexpr std::size_t kMaxRegisterName = 31;
 
 // The fields as read, before any check; numbers at full width.
 struct RequestFields {
-  // Field Const; 0 when absent; an infinity when too large for a double.
+  // Field Const (approximate_constant); 0 when absent; an infinity when too large for a
+  // double; not a number for a malformed fraction.
   double const_value = 0;
   // Field ConstErr, in percent; 0 when absent.
   double const_error = 0;
@@ -45,6 +47,9 @@ struct RequestFields {
   std::string signed_text;
   // Field Core as sent; empty when absent (the mid-range core).
   std::string core;
+  // Field Ram as sent; nullopt when absent. A request that sends it, empty or not, comes from
+  // a client that wants the block's notes on where the registers go (register_placement.h).
+  std::optional<std::string> ram_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -52,8 +57,12 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 10, or 13) of the error to show.
+  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15 or 16) of the error to
+  // show.
   int error_code = 0;
+  // The code of every failing check, in the order the checks run, so that a form can show
+  // each field's problem at once; error_code is the last of them. Empty when valid.
+  std::vector<int> error_codes;
   // Valid only when error_code is 0: the values the generator reads (output_bits 1..63).
   GeneratorRequest request;
   // Valid only when error_code is 0: the input width, 1 to 32.
@@ -64,11 +73,12 @@ struct ValidatedRequest {
 
 // Checks the fields in the fixed order temp name (4, also when its bytes would share names
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
-// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), a signed input in
-// the approximating mode (12), the Signed value (15), result mode (8), core (13: empty,
-// midrange or enhanced); a later failing check replaces the code of an earlier one, so the
-// code shown is that of the last failing check. A request without Result, DivideBy, Signed
-// and Core is checked exactly as it always was.
+// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
+// empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
+// value (15), result mode (8), core (13: empty, midrange or enhanced); a later failing check
+// replaces the code of an earlier one, so the code shown is that of the last failing check.
+// A request without Result, DivideBy, Signed, Core and Ram is checked exactly as it always
+// was. A valid request that sends Ram gets its address and ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
@@ -92,6 +102,15 @@ bool is_valid_register_name(const std::string& name);
 // Some byte of the one register is written with the same name as some byte of the other
 // (ACC and ACC give ACC0 twice; X and X1 give X10 twice).
 bool register_names_collide(const std::string& acc_name, const std::string& temp_name);
+
+// The name of the first byte both registers would write (ACC0, X10), or empty when they share
+// none.
+std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name);
+
+// What the numbered message of error `code` leaves unsaid for these fields, as a sentence, or
+// empty. Message 4 asks for a temporary name also when the name given only clashes with the
+// accumulator's; the detail then names both and the byte they share.
+std::string refusal_detail(int code, const RequestFields& fields);
 
 }  // namespace tarvek
 

@@ -229,6 +229,23 @@ bool for_each_line(std::string_view text, Visit visit) {
   return true;
 }
 
+// The opening line of the declarations: "\tcblock" alone, which continues the including
+// program's last cblock, or "\tcblock 0x20" with a start address in hexadecimal (0x and one
+// to three digits), the only other form a generated block has.
+bool is_cblock_line(std::string_view line) {
+  constexpr std::string_view kOpening = "\tcblock";
+  if (!line.starts_with(kOpening)) return false;
+  std::string_view address = line.substr(kOpening.size());
+  if (address.empty()) return true;
+  if (!address.starts_with(" 0x")) return false;
+  address.remove_prefix(3);
+  if (address.empty() || address.size() > 3) return false;
+  for (const char c : address) {
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
+
 // Adds a declared name to `program` and `names`; returns the problem, or "" when fine.
 std::string declare(std::string_view name, PicProgram& program, NameIndex& names) {
   if (!is_name_token(name)) return "bad byte name " + quoted(name);
@@ -307,7 +324,7 @@ ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
     if (line.empty() || line.front() == ';') return true;
     switch (section) {
       case Section::kBeforeCblock:
-        if (line != "\tcblock") {
+        if (!is_cblock_line(line)) {
           error = at_line(number,
                           "expected \"\\tcblock\" before any instruction, found " + quoted(line));
           return false;
@@ -345,7 +362,7 @@ ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
   }
   for_each_line(block, [&](std::string_view line, int number) {
     if (number < code_start || line.empty() || line.front() == ';') return true;
-    if (line == "\tcblock" || line == "\tendc") {
+    if (is_cblock_line(line) || line == "\tendc") {
       error = at_line(number, "a second cblock section");
       return false;
     }

@@ -171,7 +171,9 @@ ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::s
 
 // Parses a whole generated block: comment lines (starting with ';') and blank lines anywhere
 // are skipped; exactly one "\tcblock" ... "\tendc" section declares the bytes, one "\tNAME"
-// line each, and comes before the first instruction; instruction lines follow it. Line
+// line each, and comes before the first instruction; instruction lines follow it. The section
+// may open with a start address, "\tcblock 0x20" (upper-case hexadecimal digits, at most
+// three). Line
 // numbers in messages count from the first line of `block`.
 ParseOutcome parse_generated_block(std::string_view block, PicCore core = PicCore::kMidrange);
 

@@ -274,7 +274,8 @@ GpsimRoutine routine_from_block(const std::string& block) {
   bool inside = false;
   while (std::getline(in, line)) {
     if (!inside) {
-      inside = line == "\tcblock";
+      // A block may give its cblock a start address ("\tcblock 0x20").
+      inside = line == "\tcblock" || line.rfind("\tcblock ", 0) == 0;
     } else if (line == "\tendc") {
       break;
     } else if (line.size() > 1 && line[0] == '\t') {
@@ -353,6 +354,33 @@ GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimIn
   outcome.results = std::move(*results);
   outcome.ok = true;
   return outcome;
+}
+
+AssembledSource assemble_source(const std::string& source) {
+  AssembledSource result;
+  const TempDir dir;
+  if (!dir.ok()) {
+    result.messages = "cannot create a temporary folder";
+    return result;
+  }
+  {
+    std::ofstream file(dir.path() / "source.asm");
+    file << source;
+    if (!file) {
+      result.messages = "cannot write the source file";
+      return result;
+    }
+  }
+  const int status =
+      run_limited({"gpasm", "source.asm"}, kAssemblerSeconds, dir.path(), dir.path() / "gpasm.out");
+  result.messages = read_file(dir.path() / "gpasm.out");
+  if (status != 0) {
+    result.messages += "gpasm failed (status " + std::to_string(status) + ")";
+    return result;
+  }
+  result.symbols = listing_symbols(read_file(dir.path() / "source.lst"));
+  result.ok = true;
+  return result;
 }
 
 bool gpsim_tools_available() {

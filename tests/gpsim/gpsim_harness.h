@@ -14,6 +14,7 @@
 #define TARVEK_TESTS_GPSIM_GPSIM_HARNESS_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,18 @@ GpsimOutcome assemble_with_gpasm(const GpsimRoutine& routine, const GpsimTarget&
 // Requires: every input has one byte per declared name.
 GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimInput>& inputs,
                           const GpsimTarget& target = {});
+
+// A complete source file, assembled as it stands.
+struct AssembledSource {
+  // gpasm succeeded.
+  bool ok = false;
+  // Everything gpasm printed, and what went wrong when it failed.
+  std::string messages;
+  // The symbol table of the listing: each name with its value (a register's address).
+  std::map<std::string, long> symbols;
+};
+
+AssembledSource assemble_source(const std::string& source);
 
 // True when both gpasm and gpsim can be started.
 bool gpsim_tools_available();
