@@ -66,12 +66,19 @@ SearchEffort search_effort(int level) {
   return effort;
 }
 
+namespace {
+
+// The inputs the search evaluates one by one when it chooses an offset: all of them where the
+// effort evaluates every input in its proofs, else only 0.
+uint64_t offset_split(const ResultTarget& target, const SearchEffort& effort) {
+  return target.input_bits <= effort.exhaustive_bits ? *target.max_input.to_u64() + 1 : 1;
+}
+
+}  // namespace
+
 std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
                                      const SearchEffort& effort) {
-  // Every input evaluated one by one where the effort evaluates them all, else only 0.
-  const uint64_t split =
-      target.input_bits <= effort.exhaustive_bits ? *target.max_input.to_u64() + 1 : 1;
-  const OffsetRange range = allowed_offsets(candidate, target, split);
+  const OffsetRange range = allowed_offsets(candidate, target, offset_split(target, effort));
   if (range.is_empty()) return std::nullopt;
   Candidate result = candidate;
   result.offset = *range.low.to_u64();
@@ -104,11 +111,16 @@ void search_group(const std::vector<Candidate>& candidates, const ResultTarget& 
     // Enough routines priced: the count asked for, or fewer when they are long, which keeps a
     // request for a long routine about as cheap as one for a short one.
     if (priced >= effort.priced || priced_instructions >= effort.priced_instructions) break;
-    // The offset each candidate needs; none fits when the walk strays too far.
-    const std::optional<Candidate> offset = with_offset(entry.candidate, target, effort);
-    if (!offset) continue;
-    const Candidate& candidate = *offset;
-    const ProofOutcome proof = prove(candidate, target, effort.exhaustive_bits);
+    // The offset each candidate needs (none fits when the walk strays too far), then the
+    // proof; where every input was evaluated for the offset, the proof reads the same range.
+    const uint64_t split = offset_split(target, effort);
+    const OffsetRange range = allowed_offsets(entry.candidate, target, split);
+    if (range.is_empty()) continue;
+    Candidate candidate = entry.candidate;
+    candidate.offset = *range.low.to_u64();
+    const ProofOutcome proof = split > *target.max_input.to_u64()
+                                   ? prove_every_input(candidate, target, range)
+                                   : prove(candidate, target, effort.exhaustive_bits);
     if (!proof.holds) continue;
     ++counts.proven;
     EmittedRoutine routine = emit_candidate(candidate, target, names, output_bytes);
