@@ -7,7 +7,7 @@
 namespace tarvek {
 
 std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names) {
-  return exact_comment_block(spec, found, names.acc, names.core) + "\n\n\tcblock\n" +
+  return exact_comment_block(spec, found, names) + "\n\n\tcblock\n" +
          declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
 }
 
