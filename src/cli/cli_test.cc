@@ -124,7 +124,7 @@ TEST(RunCliTest, RefusedRequests) {
   const std::string m6 = "#6 Error in input: Constant error must be between 0 and 50%.\n";
   const std::string m7 =
       "#7 Error in input: Result is zero for this combination of input size and constant.\n";
-  const std::string m13 = "#13 Error in input: Core must be midrange or enhanced.\n";
+  const std::string m13 = "#13 Error in input: Core must be midrange, enhanced or baseline.\n";
   const Case cases[] = {
       {"33 bits", {"--const", "10", "--bits", "33"}, m1},
       {"0 bits", {"--const", "10", "--bits", "0"}, m1},
