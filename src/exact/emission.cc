@@ -341,18 +341,13 @@ void share_bytes(EmittedRoutine& routine, const RoutineNames& names) {
 }
 
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names) {
-  // ram_bytes counts these lines.
   return byte_lines(names.acc, std::max(routine.output_bytes, routine.acc_bytes)) +
          byte_lines(names.temp, routine.temp_bytes);
 }
 
-int ram_bytes(const EmittedRoutine& routine) {
-  return std::max(routine.output_bytes, routine.acc_bytes) + routine.temp_bytes;
-}
-
 namespace {
 
-// The bytes the routine would declare once its temporary bytes share RAM.
+// The bytes the routine would declare (declaration_lines) once its temporary bytes share RAM.
 int shared_ram_bytes(const EmittedRoutine& routine, const RoutineNames& names) {
   return std::max(routine.output_bytes, routine.acc_bytes) +
          share_scratch_bytes(routine.code, routine.code.find_register(names.temp)).bytes;

@@ -55,9 +55,6 @@ void share_bytes(EmittedRoutine& routine, const RoutineNames& names);
 // or its Output line names, then every temporary byte its code touches.
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names);
 
-// The bytes its cblock lines declare.
-int ram_bytes(const EmittedRoutine& routine);
-
 // Whether `a` is the better of two routines that compute the same for the core of `names`:
 // fewer instructions (each one cycle), and on the baseline core, whose smallest parts have 16
 // bytes of RAM, at equal instructions fewer bytes once their temporary bytes share RAM. The
