@@ -137,6 +137,7 @@ const Code& CodeWriter::iorlw(int literal) {
   return emit_literal(Op::kIorlw, literal);
 }
 const Code& CodeWriter::addlw(int literal) {
+  assert(!baseline());
   return emit_literal(Op::kAddlw, literal);
 }
 
@@ -155,6 +156,11 @@ const Code& CodeWriter::swapf_f(Register& reg, int byte) {
 const Code& CodeWriter::btfsc(Register& reg, int byte, int bit) {
   assert(bit >= 0 && bit <= 7);
   return emit(Op::kBtfsc, reg, byte, false, bit, WEffect::kUnchanged, true);
+}
+
+const Code& CodeWriter::btfss(Register& reg, int byte, int bit) {
+  assert(bit >= 0 && bit <= 7);
+  return emit(Op::kBtfss, reg, byte, false, bit, WEffect::kUnchanged, true);
 }
 
 const Code& CodeWriter::bsf(Register& reg, int byte, int bit) {

@@ -1,8 +1,11 @@
 #include "codegen/generator.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
+#include <string>
 
+#include "codegen/core_lines.h"
 #include "codegen/decomposition.h"
 #include "codegen/program_assembly.h"
 
@@ -22,9 +25,15 @@ std::string cblock_opening(const GeneratorRequest& request) {
 void generate_code(std::ostream& out, const GeneratorRequest& request, Register& acc,
                    Register& temp) {
   Decomposition decomposition = decompose(out, request, acc);
-  if (request.core == Core::kEnhanced) out << "\n" << kEnhancedCoreLine;
-  out << assemble_program(decomposition, request.output_bits, acc, temp, request.core,
-                          cblock_opening(request));
+  // The core's lines follow the Output line, but the RAM they count is known only once the
+  // routine is written.
+  const std::string program = assemble_program(decomposition, request.output_bits, acc, temp,
+                                               request.core, cblock_opening(request));
+  const RamUse ram{
+      acc.name,
+      std::max({acc.used ? acc.bytes : 0, decomposition.input_bytes, decomposition.output_bytes}),
+      temp.name, temp.used ? temp.bytes : 0};
+  out << core_lines(request.core, ram) << program;
 }
 
 }  // namespace tarvek

@@ -52,7 +52,8 @@ struct GeneratorRequest {
   // inputs run their edges and a fixed sample): 12 for a web request, 16 for the command line.
   int checked_bits = 12;
   // The core the routine is written for. The enhanced core gets the same computation in its
-  // own cheaper instructions, and one more comment line naming it after the Output line.
+  // own cheaper instructions, and one more comment line naming it after the Output line; the
+  // baseline core the same computation without addlw, its core line and a RAM line there.
   Core core = Core::kMidrange;
   // Comment lines, each "; ..." and a line feed, written after the Output line (or the core
   // line) and before the cblock section: where the registers go, and how an approximation

@@ -1,5 +1,9 @@
 #include "exact/comment_block.h"
 
+#include <algorithm>
+
+#include "codegen/core_lines.h"
+
 namespace tarvek {
 namespace {
 
@@ -69,7 +73,8 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
 }  // namespace
 
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const std::string& acc_name, Core core) {
+                                const RoutineNames& names) {
+  const std::string& acc_name = names.acc;
   const std::string k = fraction_text(spec.constant);
   const std::string n = std::to_string(spec.input_bits);
   std::string block = "; " + acc_name + " = " + title_word(spec.mode) + "(" + acc_name + " * " + k +
@@ -122,7 +127,10 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
   block += "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" + n + " bits)";
   block += "\n; Output: " + byte_range(acc_name, found.routine.output_bytes) + "\t(" +
            std::to_string(spec.result_bits) + " bits)";
-  if (core == Core::kEnhanced) block += "\n" + std::string(kEnhancedCoreLine);
+  const EmittedRoutine& routine = found.routine;
+  block +=
+      core_lines(names.core, RamUse{acc_name, std::max(routine.output_bytes, routine.acc_bytes),
+                                    names.temp, routine.temp_bytes});
   return block;
 }
 

@@ -8,7 +8,7 @@ namespace tarvek {
 
 std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names,
                         const std::string& opening) {
-  return exact_comment_block(spec, found, names.acc, names.core) + opening +
+  return exact_comment_block(spec, found, names) + opening +
          declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
 }
 

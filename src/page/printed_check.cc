@@ -44,17 +44,24 @@ bool declares_output(const std::vector<std::string_view>& declared, std::string_
 
 }  // namespace
 
+PicCore pic_core_of(Core core) {
+  switch (core) {
+    case Core::kMidrange:
+      return PicCore::kMidrange;
+    case Core::kEnhanced:
+      return PicCore::kEnhanced;
+    case Core::kBaseline:
+      return PicCore::kBaseline;
+  }
+  return PicCore::kMidrange;
+}
+
 PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive_bits) {
   const std::vector<std::string_view> declared = declared_names(routine.block);
   if (has_repeated_name(declared)) return PrintedCheck::kNamesClash;
   const RoutineUnderCheck under_check{
-      routine.block,
-      routine.acc_name,
-      routine.temp_name,
-      routine.little_endian,
-      routine.input_bits,
-      routine.output_bits,
-      routine.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+      routine.block,      routine.acc_name,    routine.temp_name,        routine.little_endian,
+      routine.input_bits, routine.output_bits, pic_core_of(routine.core)};
   const PrepareOutcome prepared = prepare_routine(under_check);
   if (!prepared.routine) return PrintedCheck::kFails;
   const RoutinePromise& promise = prepared.routine->promise;

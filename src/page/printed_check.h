@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "codegen/core.h"
+#include "sim/pic_program.h"
 
 namespace tarvek {
 
@@ -41,6 +42,9 @@ enum class PrintedCheck {
   // left another result.
   kFails,
 };
+
+// The simulator's name for the core a routine is written for.
+PicCore pic_core_of(Core core);
 
 // Runs the check with every input up to `exhaustive_bits` bits.
 PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive_bits);

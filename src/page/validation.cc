@@ -98,6 +98,13 @@ std::optional<ResultMode> result_mode(std::string_view text) {
   return std::nullopt;
 }
 
+std::optional<Core> core_named(std::string_view text) {
+  if (text.empty() || text == "midrange") return Core::kMidrange;
+  if (text == "enhanced") return Core::kEnhanced;
+  if (text == "baseline") return Core::kBaseline;
+  return std::nullopt;
+}
+
 long long const_integer_bits(double const_value) {
   assert(const_value > 0 && std::isfinite(const_value));
   int exponent = 0;
@@ -205,11 +212,11 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (mode && !exact && is_signed.value_or(false)) fail(12);
   if (!is_signed) fail(15);
   if (!mode) fail(8);
-  // Last, so that it wins over every other message: the form offers only the two values, so a
+  // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
-  const bool enhanced = fields.core == "enhanced";
-  if (!enhanced && !fields.core.empty() && fields.core != "midrange") fail(13);
+  const std::optional<Core> core = core_named(fields.core);
+  if (!core) fail(13);
 
   result.error_code = code;
   if (code == 0) {
@@ -219,7 +226,7 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.output_bits = static_cast<int>(output_bits);
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
-    result.request.core = enhanced ? Core::kEnhanced : Core::kMidrange;
+    result.request.core = *core;
     if (fields.ram_text) {
       result.request.ram_address = ram_address.value_or(-1);
       result.request.notes = ram_notes(result.request.ram_address);

@@ -75,15 +75,20 @@ struct ValidatedRequest {
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
 // empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
-// value (15), result mode (8), core (13: empty, midrange or enhanced); a later failing check
-// replaces the code of an earlier one, so the code shown is that of the last failing check.
-// A request without Result, DivideBy, Signed, Core and Ram is checked exactly as it always
-// was. A valid request that sends Ram gets its address and ram_notes in `request`.
+// value (15), result mode (8), core (13: empty, midrange, enhanced or baseline); a later
+// failing check replaces the code of an earlier one, so the code shown is that of the last
+// failing check. A request without Result, DivideBy, Signed, Core and Ram is checked exactly
+// as it always was. A valid request that sends Ram gets its address and ram_notes in
+// `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
 // "nearest" and "trunc" the exact ones; nullopt for anything else.
 std::optional<ResultMode> result_mode(std::string_view text);
+
+// The core a Core value names: empty and "midrange" the mid-range core, "enhanced" and
+// "baseline" theirs; nullopt for anything else.
+std::optional<Core> core_named(std::string_view text);
 
 // Whether a Signed value asks for a signed input: "1" and "on" (what a checkbox sends) do,
 // empty, "0" and "off" do not; nullopt for anything else.

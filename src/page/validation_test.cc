@@ -115,14 +115,17 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"7 over 6", "Const=0.5&Bits=1&ConstErr=60&Acc=A&Temp=T", 7},
       {"6 over 4", "Const=1&Bits=8&ConstErr=60&Acc=A&Temp=", 6},
       {"3 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=", 3},
-      // Core: midrange (also empty or absent) or enhanced, exactly; 13 over every other code.
+      // Core: midrange (also empty or absent), enhanced or baseline, exactly; 13 over every
+      // other code.
       {"Core midrange", kValid + "&Core=midrange", 0},
       {"Core enhanced", kValid + "&Core=enhanced", 0},
+      {"Core baseline", kValid + "&Core=baseline", 0},
+      {"Core baseline in capitals", kValid + "&Core=Baseline", 13},
       {"Core empty", kValid + "&Core=", 0},
       {"Core in capitals", kValid + "&Core=Enhanced", 13},
       {"Core with a blank", kValid + "&Core=enhanced+", 13},
       {"Core of another family", kValid + "&Core=pic18", 13},
-      {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=baseline", 13},
+      {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=pic10", 13},
       // Ram: empty (no address) or an address from 0 to 0x1FF.
       {"Ram empty", kValid + "&Ram=", 0},
       {"Ram hexadecimal", kValid + "&Ram=0x20", 0},
@@ -272,6 +275,9 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
   EXPECT_EQ(validate_query(kValid + "&Result=nearest").request.core, Core::kMidrange);
   EXPECT_EQ(validate_query(kValid + "&Result=approx&Core=enhanced").request.core, Core::kEnhanced);
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced&Core=midrange").request.core, Core::kEnhanced);
+  EXPECT_EQ(validate_query(kValid + "&Core=baseline").request.core, Core::kBaseline);
+  EXPECT_EQ(validate_query(kValid + "&Result=trunc&Signed=1&Core=baseline").request.core,
+            Core::kBaseline);
 }
 
 // A request that sends Ram gets the notes on where its registers go, and its address; one

@@ -169,6 +169,8 @@ void execute(const PicInstruction& in, const Rows& rows, uint8_t writable_bank_b
       return apply_to<0, P>(op == PicOp::kSwapfF, rows, [](Lane& s) { return swap_nibbles(s.f); });
     case PicOp::kBtfsc:
       return apply<kWritesSkip, P>(rows, [bit](Lane& s) { s.skip = is_zero(s.f & bit); });
+    case PicOp::kBtfss:
+      return apply<kWritesSkip, P>(rows, [bit](Lane& s) { s.skip = !is_zero(s.f & bit); });
     case PicOp::kBsf:
       return apply<kWritesF, P>(rows, [bit](Lane& s) { s.f |= bit; });
     case PicOp::kComfW:

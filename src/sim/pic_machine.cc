@@ -12,9 +12,9 @@ constexpr uint8_t kStatusTo = 0x10;
 constexpr uint8_t kStatusPd = 0x08;
 constexpr uint8_t kBankMask = 0xE0;
 
-// The STATUS bits a write can set: the bank bits exist only on the mid-range core.
+// The STATUS bits 7..5 a write can set: the enhanced core has none there.
 constexpr uint8_t bank_mask(PicCore core) {
-  return core == PicCore::kMidrange ? kBankMask : 0;
+  return core == PicCore::kEnhanced ? 0 : kBankMask;
 }
 
 uint8_t swap_nibbles(uint8_t v) {
@@ -160,6 +160,9 @@ RunStats PicMachine::run() {
         break;
       case PicOp::kBtfsc:
         skip = ((f >> in.bit) & 1) == 0;
+        break;
+      case PicOp::kBtfss:
+        skip = ((f >> in.bit) & 1) != 0;
         break;
       case PicOp::kBsf:
         f = static_cast<uint8_t>(f | (1u << in.bit));

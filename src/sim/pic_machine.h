@@ -1,5 +1,5 @@
-// Executes a parsed PicProgram the way a mid-range or enhanced mid-range PIC16 core does, as
-// the instruction-set description of the processor defines it. This is the project's
+// Executes a parsed PicProgram the way a baseline, mid-range or enhanced mid-range PIC core
+// does, as the instruction-set description of the processor defines it. This is the project's
 // verification oracle.
 //
 // State: the declared file-register bytes, W, and the STATUS bits C, DC, Z and the bank
@@ -14,6 +14,7 @@
 //   clrf f           f = 0                                   Z = 1
 //   swapf f, d       d = f with its nibbles exchanged        no flag
 //   btfsc f, b       skip the next instruction if bit b of f is clear
+//   btfss f, b       skip the next instruction if bit b of f is set
 //   bsf f, b         set bit b of f                          no flag
 //   comf f, d        d = ~f                                  Z
 //   rlf/rrf f, d     d = f rotated left/right through C      C = bit shifted out
@@ -36,7 +37,10 @@
 //   lsrf f, d        d = f >> 1, 0 into bit 7                C = old bit 0, Z
 //   asrf f, d        d = f >> 1, bit 7 kept                  C = old bit 0, Z
 // The enhanced core keeps its bank select bits in a register of their own: STATUS bits 7..5
-// are unimplemented there and read 0, so a write to STATUS leaves them 0.
+// are unimplemented there and read 0, so a write to STATUS leaves them 0. The baseline core
+// has no addlw (the parser refuses it); its STATUS bits 7..5 hold the wake-up flag and the
+// program page select instead of bank bits, writable as the mid-range bank bits are, and kept
+// in `bank_bits` alike: a routine must leave them as it found them.
 //
 // An instruction that has STATUS as its destination and itself affects Z, DC or C cannot
 // write those three bits: they are set by the instruction's own flag logic instead, and TO

@@ -19,8 +19,8 @@ struct Mnemonic {
   OperandKind kind;
   PicOp op;          // the operation, or the ", w" one for kFileDest
   PicOp op_to_file;  // the ", f" operation for kFileDest; unused otherwise
-  // The oldest core that has the instruction; the enhanced core runs every mid-range one.
-  PicCore core = PicCore::kMidrange;
+  // The oldest core that has the instruction: every later core runs it too.
+  PicCore core = PicCore::kBaseline;
 };
 
 constexpr std::array kMnemonics = {
@@ -29,10 +29,11 @@ constexpr std::array kMnemonics = {
     Mnemonic{"movlw", OperandKind::kLiteral, PicOp::kMovlw, PicOp::kMovlw},
     Mnemonic{"andlw", OperandKind::kLiteral, PicOp::kAndlw, PicOp::kAndlw},
     Mnemonic{"iorlw", OperandKind::kLiteral, PicOp::kIorlw, PicOp::kIorlw},
-    Mnemonic{"addlw", OperandKind::kLiteral, PicOp::kAddlw, PicOp::kAddlw},
+    Mnemonic{"addlw", OperandKind::kLiteral, PicOp::kAddlw, PicOp::kAddlw, PicCore::kMidrange},
     Mnemonic{"clrf", OperandKind::kFile, PicOp::kClrf, PicOp::kClrf},
     Mnemonic{"swapf", OperandKind::kFileDest, PicOp::kSwapfW, PicOp::kSwapfF},
     Mnemonic{"btfsc", OperandKind::kFileBit, PicOp::kBtfsc, PicOp::kBtfsc},
+    Mnemonic{"btfss", OperandKind::kFileBit, PicOp::kBtfss, PicOp::kBtfss},
     Mnemonic{"bsf", OperandKind::kFileBit, PicOp::kBsf, PicOp::kBsf},
     Mnemonic{"comf", OperandKind::kFileDest, PicOp::kComfW, PicOp::kComfF},
     Mnemonic{"rlf", OperandKind::kFileDest, PicOp::kRlfW, PicOp::kRlfF},
@@ -71,6 +72,31 @@ std::string quoted(std::string_view text) {
   result.reserve(text.size() + 2);
   result.append(1, '"').append(text).append(1, '"');
   return result;
+}
+
+// The cores in the order each runs every instruction of the one before it.
+int generation(PicCore core) {
+  switch (core) {
+    case PicCore::kBaseline:
+      return 0;
+    case PicCore::kMidrange:
+      return 1;
+    case PicCore::kEnhanced:
+      return 2;
+  }
+  return 0;
+}
+
+const char* core_name(PicCore core) {
+  switch (core) {
+    case PicCore::kBaseline:
+      return "a baseline";
+    case PicCore::kMidrange:
+      return "a mid-range";
+    case PicCore::kEnhanced:
+      return "an enhanced mid-range";
+  }
+  return "";
 }
 
 std::string at_line(int line, const std::string& message) {
@@ -165,8 +191,9 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicCore co
     if (candidate.name == mnemonic) m = &candidate;
   }
   if (m == nullptr) return "unknown mnemonic " + quoted(mnemonic);
-  if (m->core == PicCore::kEnhanced && core != PicCore::kEnhanced) {
-    return quoted(mnemonic) + " is an enhanced mid-range instruction, which a mid-range part lacks";
+  if (generation(m->core) > generation(core)) {
+    return quoted(mnemonic) + " is " + core_name(m->core) + " instruction, which " +
+           core_name(core) + " part lacks";
   }
 
   out.op = m->op;

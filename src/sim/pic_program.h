@@ -1,10 +1,11 @@
-// A parsed PIC16 routine, ready to be run many times by a PicMachine.
+// A parsed PIC routine, ready to be run many times by a PicMachine.
 //
 // A program is parsed for one core. The enhanced mid-range core (PIC16F1xxx, PIC12F1xxx) runs
 // every mid-range instruction and adds addwfc, subwfb, lslf, lsrf and asrf (the last PicOp
-// values), which the parser accepts only in a program parsed for that core: a mid-range part
-// cannot run them, so a mid-range routine that contains one is refused with a message that
-// names the instruction.
+// values), which the parser accepts only in a program parsed for that core. The baseline core
+// (PIC10F, PIC12F5xx, PIC16F5x) lacks addlw, which the parser accepts only for the other two.
+// A part cannot run what its core lacks, so a routine that contains such an instruction is
+// refused with a message that names the instruction.
 //
 // The parser reads generated source in its exact line format and nothing else: one
 // instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
@@ -35,6 +36,8 @@ enum class PicCore : uint8_t {
   kMidrange,
   // Enhanced mid-range PIC16F1xxx: the mid-range set plus addwfc, subwfb, lslf, lsrf, asrf.
   kEnhanced,
+  // Baseline PIC10F, PIC12F5xx, PIC16F5x: the mid-range set without addlw.
+  kBaseline,
 };
 
 // One operation per instruction form the parser accepts. The suffix W or F is the
@@ -51,6 +54,7 @@ enum class PicOp : uint8_t {
   kSwapfW,
   kSwapfF,
   kBtfsc,
+  kBtfss,
   kBsf,
   kComfW,
   kComfF,
@@ -114,6 +118,7 @@ constexpr bool has_file_operand(PicOp op) {
 constexpr bool is_skip(PicOp op) {
   switch (op) {
     case PicOp::kBtfsc:
+    case PicOp::kBtfss:
     case PicOp::kIncfszW:
     case PicOp::kIncfszF:
     case PicOp::kSkpc:
@@ -130,7 +135,7 @@ struct PicInstruction {
   // Index into PicProgram::byte_names for file operands; the literal's bit pattern for
   // movlw, andlw and iorlw; 0 otherwise.
   uint16_t operand = 0;
-  // Bit number for btfsc and bsf; 0 otherwise.
+  // Bit number for btfsc, btfss and bsf; 0 otherwise.
   uint8_t bit = 0;
   // 1-based number of the source line, for messages.
   int line = 0;

@@ -53,11 +53,21 @@ std::optional<int> weight_exponent(std::string_view digits) {
   return static_cast<int>(exponent);
 }
 
-// The one core line a block may have; without it the routine is for the mid-range core.
+// The core lines a block may have (one at most); without one the routine is for the
+// mid-range core.
 constexpr std::string_view kEnhancedCoreLine = "; Core: enhanced mid-range (PIC16F1xxx)";
+constexpr std::string_view kBaselineCoreLine = "; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)";
 
 std::string_view core_name(PicCore core) {
-  return core == PicCore::kEnhanced ? "enhanced mid-range" : "mid-range";
+  switch (core) {
+    case PicCore::kEnhanced:
+      return "enhanced mid-range";
+    case PicCore::kBaseline:
+      return "baseline";
+    case PicCore::kMidrange:
+      break;
+  }
+  return "mid-range";
 }
 
 // "; Add input * 8 to accumulator" and its three twins; nullopt for anything else.
@@ -102,6 +112,38 @@ bool read_range(std::string_view line, std::string_view name, int& byte_count, i
   const std::optional<int> count = consume_count(line);
   if (!count || line != " bits)") return false;
   bits = *count;
+  return true;
+}
+
+// "NAME0 .. NAMEn" or "NAME0" at the start of `line`: its byte count, which is consumed.
+std::optional<int> consume_byte_range(std::string_view& line, std::string_view name) {
+  if (name.empty() || !consume(line, name) || !consume(line, "0")) return std::nullopt;
+  if (!consume(line, " .. ")) return 1;
+  if (!consume(line, name)) return std::nullopt;
+  const std::optional<int> last = consume_count(line);
+  if (!last || *last < 1) return std::nullopt;
+  return *last + 1;
+}
+
+// "; RAM: N bytes (ACC0 .. ACCa)" or "...(ACC0 .. ACCa, temporary TEMP0 .. TEMPt)", "1 byte"
+// for one; false for anything else, or a count that is not the ranges' sum.
+bool read_ram_line(std::string_view line, std::string_view acc_name, std::string_view temp_name,
+                   RoutinePromise& promise) {
+  if (!consume(line, "; RAM: ")) return false;
+  const std::optional<int> total = consume_count(line);
+  if (!total || !consume(line, *total == 1 ? " byte (" : " bytes (")) return false;
+  const std::optional<int> acc = consume_byte_range(line, acc_name);
+  if (!acc) return false;
+  int temp = 0;
+  if (consume(line, ", temporary ")) {
+    const std::optional<int> range = consume_byte_range(line, temp_name);
+    if (!range) return false;
+    temp = *range;
+  }
+  if (line != ")" || *total != *acc + temp) return false;
+  promise.ram_bytes = *total;
+  promise.ram_acc_bytes = *acc;
+  promise.ram_temp_bytes = temp;
   return true;
 }
 
@@ -205,7 +247,8 @@ WideInt exact_result(const ExactPromise& promise, WideInt x) {
   return promise.nearest ? floor_divide(2 * x * p + q, 2 * q) : floor_divide(x * p, q);
 }
 
-PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
+PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
+                            std::string_view temp_name) {
   RoutinePromise promise;
   std::string error;
   bool input_seen = false;
@@ -220,12 +263,18 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
       if (promise.exact) return;
     }
     if (line.starts_with("; Core:")) {
-      if (core_seen || line != kEnhancedCoreLine) {
+      if (core_seen || (line != kEnhancedCoreLine && line != kBaselineCoreLine)) {
         error = "unreadable or repeated line \"" + std::string(line) + "\"";
         return;
       }
       core_seen = true;
-      promise.core = PicCore::kEnhanced;
+      promise.core = line == kEnhancedCoreLine ? PicCore::kEnhanced : PicCore::kBaseline;
+      return;
+    }
+    if (line.starts_with("; RAM:")) {
+      if (promise.ram_bytes >= 0 || !read_ram_line(line, acc_name, temp_name, promise)) {
+        error = "unreadable or repeated line \"" + std::string(line) + "\"";
+      }
       return;
     }
     if (line.starts_with("; Add input") || line.starts_with("; Substract input")) {
@@ -257,6 +306,10 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
   if (error.empty() && promise.exact && !promise.terms.empty()) {
     error = "an exact title line over term lines";
   }
+  // The smallest baseline parts have 16 bytes of RAM: their routines say what they take.
+  if (error.empty() && (promise.core == PicCore::kBaseline) != (promise.ram_bytes >= 0)) {
+    error = "a RAM line belongs to a baseline routine, and to every one";
+  }
   if (!error.empty()) return {std::nullopt, error};
   return {promise, ""};
 }
@@ -265,7 +318,7 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   assert(routine.input_bits >= 1 && routine.input_bits <= 32);
   assert(routine.output_bits >= 1 && routine.output_bits <= 63);
   assert(!routine.acc_name.empty() && !routine.temp_name.empty());
-  PromiseOutcome read = read_promise(routine.block, routine.acc_name);
+  PromiseOutcome read = read_promise(routine.block, routine.acc_name, routine.temp_name);
   if (!read.promise) return {std::nullopt, "comment block: " + read.error};
   const RoutinePromise& promise = *read.promise;
   if (promise.input_bits != routine.input_bits ||
@@ -310,6 +363,26 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     block.insert(endc_line_start(block), missing);
     parsed = parse_generated_block(block, routine.core);
     assert(parsed.program);
+  }
+
+  if (promise.ram_bytes >= 0) {
+    // Every byte is declared by now, the Input and Output lines' too.
+    int acc = 0;
+    int temp = 0;
+    for (const std::string& name : parsed.program->byte_names) {
+      (is_byte_of(name, routine.acc_name) ? acc : temp) += 1;
+    }
+    const auto names_all = [&](std::string_view prefix, int count) {
+      for (int k = 0; k < count; ++k) {
+        if (parsed.program->index_of(byte_name(prefix, k)) < 0) return false;
+      }
+      return true;
+    };
+    if (acc != promise.ram_acc_bytes || temp != promise.ram_temp_bytes ||
+        !names_all(routine.acc_name, acc) || !names_all(routine.temp_name, temp)) {
+      return {std::nullopt, "the RAM line does not name the " + std::to_string(acc + temp) +
+                                " bytes the routine takes"};
+    }
   }
 
   PreparedRoutine prepared{promise, std::move(*parsed.program), {}, {}};

@@ -4,9 +4,12 @@
 // The promise is read from the block's text alone: the term lines ("; Add input * 8 to
 // accumulator", "; Substract input / 4 from accumulator") give the terms of the documented
 // computation (reference_model.h), the Input and Output lines name the bytes and bit counts,
-// and the core line ("; Core: enhanced mid-range (PIC16F1xxx)", absent for a mid-range
-// routine) names the core the routine needs. Nothing is taken from the code generator, so
-// the check holds the routine to exactly what a reader of the comment is told.
+// and the core line ("; Core: enhanced mid-range (PIC16F1xxx)" or "; Core: baseline (PIC10F,
+// PIC12F5xx, PIC16F5x)", absent for a mid-range routine) names the core the routine needs. A
+// baseline routine's RAM line ("; RAM: 7 bytes (ACC0 .. ACC3, temporary TEMP0 .. TEMP2)")
+// must name exactly the bytes it declares together with those of its Input and Output lines.
+// Nothing is taken from the code generator, so the check holds the routine to exactly what a
+// reader of the comment is told.
 //
 // The routine is parsed with its own cblock section, for the core the request asked for,
 // which the block must name: a mid-range routine with an enhanced instruction does not parse,
@@ -68,8 +71,13 @@ struct RoutinePromise {
   // when the result is wider; another routine's names exactly the bytes of its bits.
   int output_bytes = 0;
   int output_bits = 0;
-  // The enhanced core when the block has the core line, mid-range otherwise.
+  // The core its core line names, mid-range without one.
   PicCore core = PicCore::kMidrange;
+  // From the RAM line, when there is one: the bytes it counts, and how many of them belong to
+  // each register (NAME0 .. NAME(n - 1)); -1 when there is none.
+  int ram_bytes = -1;
+  int ram_acc_bytes = 0;
+  int ram_temp_bytes = 0;
 };
 
 // Either a promise or, when `promise` is empty, what could not be read.
@@ -78,11 +86,13 @@ struct PromiseOutcome {
   std::string error;
 };
 
-// Reads the term lines (or an exact routine's title line), the core line and the Input and
-// Output lines of `acc_name` from a generated block.
+// Reads the term lines (or an exact routine's title line), the core line, the RAM line and the
+// Input and Output lines of `acc_name` (and `temp_name`, which only the RAM line names) from a
+// generated block.
 // A printed weight is taken as the power of two nearest to it (the largest divisors print
 // rounded to 17 significant digits), and must be within a rounding error of it.
-PromiseOutcome read_promise(std::string_view block, std::string_view acc_name);
+PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
+                            std::string_view temp_name = {});
 
 // A generated block and the request it was made for.
 struct RoutineUnderCheck {

@@ -127,6 +127,67 @@ TEST(RoutineCheckTest, TheCoreLineMustNameTheRequestsCore) {
   }
 }
 
+// A baseline routine says how much RAM it takes: its RAM line must name exactly the bytes it
+// declares, with those of its Input and Output lines, and only a baseline routine has one.
+TEST(RoutineCheckTest, TheRamLineNamesTheBytesABaselineRoutineTakes) {
+  const std::string core_line = "; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)\n";
+  const std::string ram_line = "; RAM: 4 bytes (ACC0 .. ACC1, temporary TEMP0 .. TEMP1)\n";
+  const auto with_lines = [](const std::string& lines) {
+    return replaced(kTimesTenBlock, "(12 bits)\n", "(12 bits)\n" + lines);
+  };
+  struct Case {
+    const char* name;
+    std::string block;
+    PicCore core;
+    // Empty when the routine passes; else the failure starts with this.
+    std::string failure;
+  };
+  const std::string unreadable = "comment block: unreadable or repeated line \"; RAM:";
+  const std::string misnamed = "the RAM line does not name the 4 bytes the routine takes";
+  const std::string belongs = "comment block: a RAM line belongs to a baseline routine";
+  const Case cases[] = {
+      {"named", with_lines(core_line + ram_line), PicCore::kBaseline, ""},
+      {"a count that is not the sum",
+       with_lines(core_line + "; RAM: 5 bytes (ACC0 .. ACC1, temporary TEMP0 .. TEMP1)\n"),
+       PicCore::kBaseline, unreadable},
+      {"a temporary byte left out",
+       with_lines(core_line + "; RAM: 3 bytes (ACC0 .. ACC1, temporary TEMP0)\n"),
+       PicCore::kBaseline, misnamed},
+      {"no temporary bytes named", with_lines(core_line + "; RAM: 2 bytes (ACC0 .. ACC1)\n"),
+       PicCore::kBaseline, misnamed},
+      {"an input byte too many",
+       with_lines(core_line + "; RAM: 5 bytes (ACC0 .. ACC2, temporary TEMP0 .. TEMP1)\n"),
+       PicCore::kBaseline, misnamed},
+      {"another register's name",
+       with_lines(core_line + "; RAM: 4 bytes (ACC0 .. ACC1, temporary T0 .. T1)\n"),
+       PicCore::kBaseline, unreadable},
+      {"one byte is no bytes", with_lines(core_line + "; RAM: 1 bytes (ACC0)\n"),
+       PicCore::kBaseline, unreadable},
+      {"twice", with_lines(core_line + ram_line + ram_line), PicCore::kBaseline, unreadable},
+      {"none on a baseline routine", with_lines(core_line), PicCore::kBaseline, belongs},
+      {"one on a mid-range routine", with_lines(ram_line), PicCore::kMidrange, belongs},
+      {"the baseline line, a mid-range request", with_lines(core_line + ram_line),
+       PicCore::kMidrange,
+       "the comment block names the baseline core, the request the mid-range one"},
+      {"an instruction the baseline core lacks",
+       replaced(with_lines(core_line + ram_line), "\tclrc\n\trlf\tACC1",
+                "\tmovf\tACC1, w\n\taddlw\t0\n\tclrc\n\trlf\tACC1"),
+       PicCore::kBaseline, "does not parse: line 28: \"addlw\" is a mid-range instruction"},
+  };
+  for (const Case& c : cases) {
+    const RoutineUnderCheck routine{c.block, "ACC", "TEMP", false, 8, 12, c.core};
+    const CheckReport report = check_routine(routine, sample_inputs(8, 12, 0, 0), 1);
+    EXPECT_EQ(report.passed, c.failure.empty()) << c.name << ": " << report.failure;
+    EXPECT_TRUE(report.failure.starts_with(c.failure)) << c.name << ": " << report.failure;
+  }
+  const PromiseOutcome read = read_promise(with_lines(core_line + ram_line), "ACC", "TEMP");
+  ASSERT_TRUE(read.promise) << read.error;
+  EXPECT_EQ(read.promise->core, PicCore::kBaseline);
+  EXPECT_EQ(read.promise->ram_bytes, 4);
+  EXPECT_EQ(read.promise->ram_acc_bytes, 2);
+  EXPECT_EQ(read.promise->ram_temp_bytes, 2);
+}
+
 // The report names the first input whose run went wrong and counts those before it.
 TEST(RoutineCheckTest, TheFirstFailingInputIsNamed) {
   const std::string wrong = replaced(kTimesTenBlock, "\taddwf\tACC0, f", "\taddwf\tACC1, f");

@@ -8,6 +8,7 @@
 
 #include "codegen/register.h"
 #include "form/form_entry_list.h"
+#include "page/printed_check.h"
 #include "page/routine_generation.h"
 #include "page/validation.h"
 
@@ -65,12 +66,24 @@ int bit_length(U128 value) {
 
 }  // namespace
 
+std::string core_suffix(Core core) {
+  switch (core) {
+    case Core::kEnhanced:
+      return ", enhanced core";
+    case Core::kBaseline:
+      return ", baseline core";
+    case Core::kMidrange:
+      break;
+  }
+  return "";
+}
+
 std::string describe(const ExactSweepRequest& request) {
   std::string text = request.constant;
   if (!request.divide_by.empty()) text += " / " + request.divide_by;
   return text + " " + request.result + (request.is_signed ? " signed" : "") + ", " +
          std::to_string(request.bits) + " bits, " + (request.little_endian ? "little" : "big") +
-         "-endian" + (request.core == Core::kEnhanced ? ", enhanced core" : "");
+         "-endian" + core_suffix(request.core);
 }
 
 std::vector<std::pair<std::string, std::string>> exact_sweep_constants() {
@@ -123,6 +136,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
   add("endian", request.little_endian ? "little" : "big");
   if (request.is_signed) add("Signed", "1");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
+  if (request.core == Core::kBaseline) add("Core", "baseline");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -205,9 +219,13 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
       if (!refusals_allowed) fail(request, "refused with #" + std::to_string(refusal));
       continue;
     }
-    const PicCore core = request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange;
-    const RoutineUnderCheck routine{block,        "ACC",       "TEMP", request.little_endian,
-                                    request.bits, result_bits, core};
+    const RoutineUnderCheck routine{block,
+                                    "ACC",
+                                    "TEMP",
+                                    request.little_endian,
+                                    request.bits,
+                                    result_bits,
+                                    pic_core_of(request.core)};
     const PrepareOutcome prepared = prepare_routine(routine);
     if (!prepared.routine) {
       fail(request, prepared.error);

@@ -27,12 +27,15 @@ struct ExactSweepRequest {
   bool little_endian = false;
   // Sent as Signed=1: a two's-complement input.
   bool is_signed = false;
-  // Sent as Core=enhanced for that core, and not at all for the mid-range one.
+  // Sent as Core=enhanced or Core=baseline for those cores, and not at all for the mid-range
+  // one.
   Core core = Core::kMidrange;
 };
 
-// "1/10 floor, 16 bits, big-endian" (", enhanced core" added for that core): how failures name
-// their request.
+// ", enhanced core" or ", baseline core" for those cores, nothing for the mid-range one.
+std::string core_suffix(Core core);
+
+// "1/10 floor, 16 bits, big-endian" (with the core's suffix): how failures name their request.
 std::string describe(const ExactSweepRequest& request);
 
 // The constants of the sweep as (Const, DivideBy) texts: the divisors 1 to 100 and 1000,
