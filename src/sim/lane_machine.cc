@@ -463,4 +463,19 @@ bool LaneMachine::skipped_past_end(int lane) const {
   return ended_on_skip_ && register_row(kSkip)[lane] != 0;
 }
 
+int LaneMachine::first_skipped_past_end(int count) const {
+  assert(count >= 0 && count <= lanes_);
+  if (!ended_on_skip_) return count;
+  const uint8_t* const skip = register_row(kSkip);
+  return static_cast<int>(std::find_if(skip, skip + count, [](uint8_t s) { return s != 0; }) -
+                          skip);
+}
+
+int LaneMachine::first_bank_switched(int count) const {
+  assert(count >= 0 && count <= lanes_);
+  const uint8_t* const bank = register_row(kBank);
+  return static_cast<int>(std::find_if(bank, bank + count, [](uint8_t b) { return b != 0; }) -
+                          bank);
+}
+
 }  // namespace tarvek

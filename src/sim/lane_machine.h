@@ -72,6 +72,11 @@ class LaneMachine {
   // on the chip would skip whatever follows the routine (PicMachine's skipped_past_end).
   // Meaningful for the lanes that run covered.
   bool skipped_past_end(int lane) const;
+  // The first lane below `count` that skipped past the end, or whose bank bits are not 0
+  // (bank_bits); `count` when there is none.
+  // Requires: 0 <= count <= lanes().
+  int first_skipped_past_end(int count) const;
+  int first_bank_switched(int count) const;
 
  private:
   // The rows after the declared bytes' ones. kScratch stands in for the file operand of an

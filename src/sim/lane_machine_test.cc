@@ -246,6 +246,27 @@ TEST(LaneMachine, SkipsArePerLane) {
   }
 }
 
+// The first lane that skipped past the end, or switched banks: C clear in lane 5 and from
+// lane 40 on skips; W = 0x20 in lane 7 and from lane 50 on sets RP0.
+TEST(LaneMachine, TheFirstLaneThatWentWrongIsFound) {
+  const PicProgram program = parse_or_die("\txorwf STATUS, f\n\tskpnc\n", {"R0"});
+  LaneMachine lanes(program, 64);
+  for (int lane = 0; lane < 64; ++lane) {
+    lanes.set_status(lane, lane == 5 || lane >= 40 ? 0 : 1);
+    lanes.set_w(lane, lane == 7 || lane >= 50 ? 0x20 : 0);
+  }
+  lanes.run(64);
+  EXPECT_EQ(lanes.first_skipped_past_end(64), 5);
+  EXPECT_EQ(lanes.first_skipped_past_end(5), 5);
+  EXPECT_EQ(lanes.first_bank_switched(64), 7);
+  EXPECT_EQ(lanes.first_bank_switched(7), 7);
+  const PicProgram no_skip = parse_or_die("\tclrc\n", {"R0"});
+  LaneMachine other(no_skip, 64);
+  other.run(64);
+  EXPECT_EQ(other.first_skipped_past_end(64), 64);
+  EXPECT_EQ(other.first_bank_switched(64), 64);
+}
+
 // A run covers whole blocks of lanes from lane 0; the blocks above are left as they were.
 TEST(LaneMachine, ARunLeavesTheBlocksAboveItsLanes) {
   const PicProgram program = parse_or_die("\tincf\tR0, f\n", {"R0"});
