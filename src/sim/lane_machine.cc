@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 #include "sim/pic_machine.h"
 
@@ -27,8 +28,9 @@ struct Lane {
   uint8_t skip;
 };
 
-// The fields of Lane an instruction writes, as a mask: only those are stored back, so that an
-// instruction's loop reads and writes just the rows it needs.
+// Fields of Lane, as a mask: those an instruction writes are the only ones stored back, so
+// that an instruction's loop reads and writes just the rows it needs; with those it reads,
+// they tell which rows a restricted run must keep (restrict_to).
 enum Writes : unsigned {
   kWritesF = 1,
   kWritesW = 2,
@@ -90,17 +92,6 @@ void apply(const Rows& rows, Step step) {
                                    rows.bank, rows.skip);
 }
 
-// An instruction with a ", w" / ", f" destination: `compute` sets the flags in kFlags and
-// returns the result, which goes to the file operand or to W.
-template <unsigned kFlags, bool kPredicated, typename Compute>
-void apply_to(bool to_file, const Rows& rows, Compute compute) {
-  if (to_file) {
-    apply<kFlags | kWritesF, kPredicated>(rows, [compute](Lane& s) { s.f = compute(s); });
-  } else {
-    apply<kFlags | kWritesW, kPredicated>(rows, [compute](Lane& s) { s.w = compute(s); });
-  }
-}
-
 uint8_t is_zero(uint8_t v) {
   return v == 0 ? 1 : 0;
 }
@@ -127,163 +118,324 @@ uint8_t status_of(const Lane& s) {
 }
 
 constexpr unsigned kArithmeticFlags = kWritesC | kWritesDc | kWritesZ;
+// What a lean step leaves as it was (LaneMachine::Step).
+constexpr unsigned kLeanFlags = kWritesDc | kWritesZ;
 
-// One instruction in every lane, with PicMachine::run's semantics per lane.
+// The fields each operation writes, with PicMachine::run's semantics. execute() stores
+// exactly these.
+constexpr unsigned writes_of(PicOp op) {
+  switch (op) {
+    case PicOp::kMovwf:
+    case PicOp::kSwapfF:
+    case PicOp::kBsf:
+      return kWritesF;
+    case PicOp::kMovlw:
+    case PicOp::kSwapfW:
+      return kWritesW;
+    case PicOp::kMovfW:
+    case PicOp::kAndlw:
+    case PicOp::kIorlw:
+    case PicOp::kComfW:
+    case PicOp::kIorwfW:
+    case PicOp::kXorwfW:
+    case PicOp::kIncfW:
+    case PicOp::kXorwfStatusW:
+      return kWritesW | kWritesZ;
+    case PicOp::kMovfF:
+      return kWritesZ;
+    case PicOp::kClrf:
+    case PicOp::kComfF:
+    case PicOp::kIorwfF:
+    case PicOp::kXorwfF:
+    case PicOp::kIncfF:
+      return kWritesF | kWritesZ;
+    case PicOp::kAddlw:
+    case PicOp::kAddwfW:
+    case PicOp::kSubwfW:
+    case PicOp::kAddwfcW:
+    case PicOp::kSubwfbW:
+      return kWritesW | kArithmeticFlags;
+    case PicOp::kAddwfF:
+    case PicOp::kSubwfF:
+    case PicOp::kAddwfcF:
+    case PicOp::kSubwfbF:
+      return kWritesF | kArithmeticFlags;
+    case PicOp::kRlfW:
+    case PicOp::kRrfW:
+      return kWritesW | kWritesC;
+    case PicOp::kRlfF:
+    case PicOp::kRrfF:
+      return kWritesF | kWritesC;
+    case PicOp::kLslfW:
+    case PicOp::kLsrfW:
+    case PicOp::kAsrfW:
+      return kWritesW | kWritesC | kWritesZ;
+    case PicOp::kLslfF:
+    case PicOp::kLsrfF:
+    case PicOp::kAsrfF:
+      return kWritesF | kWritesC | kWritesZ;
+    case PicOp::kBtfsc:
+    case PicOp::kSkpc:
+    case PicOp::kSkpnc:
+    case PicOp::kSkpnz:
+      return kWritesSkip;
+    case PicOp::kIncfszW:
+      return kWritesW | kWritesSkip;
+    case PicOp::kIncfszF:
+      return kWritesF | kWritesSkip;
+    case PicOp::kXorwfStatus:
+      return kWritesBank | kWritesZ;
+    case PicOp::kMovwfStatus:
+      return kWritesBank | kArithmeticFlags;
+    case PicOp::kClrc:
+      return kWritesC;
+  }
+  return 0;
+}
+
+// The fields each operation reads (the same masks), whatever it writes.
+constexpr unsigned reads_of(PicOp op) {
+  switch (op) {
+    case PicOp::kMovlw:
+    case PicOp::kClrf:
+    case PicOp::kClrc:
+      return 0;
+    case PicOp::kMovwf:
+    case PicOp::kAndlw:
+    case PicOp::kIorlw:
+    case PicOp::kAddlw:
+    case PicOp::kMovwfStatus:
+      return kWritesW;
+    case PicOp::kMovfW:
+    case PicOp::kMovfF:
+    case PicOp::kSwapfW:
+    case PicOp::kSwapfF:
+    case PicOp::kBtfsc:
+    case PicOp::kBsf:
+    case PicOp::kComfW:
+    case PicOp::kComfF:
+    case PicOp::kIncfW:
+    case PicOp::kIncfF:
+    case PicOp::kIncfszW:
+    case PicOp::kIncfszF:
+    case PicOp::kLslfW:
+    case PicOp::kLslfF:
+    case PicOp::kLsrfW:
+    case PicOp::kLsrfF:
+    case PicOp::kAsrfW:
+    case PicOp::kAsrfF:
+      return kWritesF;
+    case PicOp::kRlfW:
+    case PicOp::kRlfF:
+    case PicOp::kRrfW:
+    case PicOp::kRrfF:
+      return kWritesF | kWritesC;
+    case PicOp::kAddwfW:
+    case PicOp::kAddwfF:
+    case PicOp::kSubwfW:
+    case PicOp::kSubwfF:
+    case PicOp::kIorwfW:
+    case PicOp::kIorwfF:
+    case PicOp::kXorwfW:
+    case PicOp::kXorwfF:
+      return kWritesF | kWritesW;
+    case PicOp::kAddwfcW:
+    case PicOp::kAddwfcF:
+    case PicOp::kSubwfbW:
+    case PicOp::kSubwfbF:
+      return kWritesF | kWritesW | kWritesC;
+    case PicOp::kXorwfStatus:
+    case PicOp::kXorwfStatusW:
+      return kWritesW | kWritesBank | kArithmeticFlags;
+    case PicOp::kSkpc:
+    case PicOp::kSkpnc:
+      return kWritesC;
+    case PicOp::kSkpnz:
+      return kWritesZ;
+  }
+  return 0;
+}
+
+// Runs `step` on every lane, storing what operation kOp writes, or with `lean` all of it but
+// Z and DC.
+template <PicOp kOp, bool kPredicated, typename Step>
+void apply_op(const Rows& rows, bool lean, Step step) {
+  constexpr unsigned kWrites = writes_of(kOp);
+  constexpr unsigned kLean = kWrites & ~kLeanFlags;
+  if constexpr (kLean != kWrites && kLean != 0) {
+    if (lean) return apply<kLean, kPredicated>(rows, step);
+  }
+  apply<kWrites, kPredicated>(rows, step);
+}
+
+// An instruction with a ", w" / ", f" destination, kToW or kToF: `compute` sets the flags
+// and returns the result, which goes to W or to the file operand.
+template <PicOp kToW, PicOp kToF, bool kPredicated, typename Compute>
+void apply_to(PicOp op, const Rows& rows, bool lean, Compute compute) {
+  if (op == kToF) {
+    apply_op<kToF, kPredicated>(rows, lean, [compute](Lane& s) { s.f = compute(s); });
+  } else {
+    apply_op<kToW, kPredicated>(rows, lean, [compute](Lane& s) { s.w = compute(s); });
+  }
+}
+
+// One instruction in every lane, with PicMachine::run's semantics per lane; with `lean`,
+// Z and DC are left as they were.
 template <bool kPredicated>
-void execute(const PicInstruction& in, const Rows& rows, uint8_t writable_bank_bits) {
+void execute(const PicInstruction& in, const Rows& rows, bool lean, uint8_t writable_bank_bits) {
   const auto k = static_cast<uint8_t>(in.operand);
   const auto bit = static_cast<uint8_t>(1u << in.bit);
   const PicOp op = in.op;
   constexpr bool P = kPredicated;
+  using enum PicOp;
   switch (op) {
-    case PicOp::kMovwf:
-      return apply<kWritesF, P>(rows, [](Lane& s) { s.f = s.w; });
-    case PicOp::kMovfW:
-      return apply<kWritesW | kWritesZ, P>(rows, [](Lane& s) {
+    case kMovwf:
+      return apply_op<kMovwf, P>(rows, lean, [](Lane& s) { s.f = s.w; });
+    case kMovfW:
+      return apply_op<kMovfW, P>(rows, lean, [](Lane& s) {
         s.w = s.f;
         s.z = is_zero(s.f);
       });
-    case PicOp::kMovfF:
-      return apply<kWritesZ, P>(rows, [](Lane& s) { s.z = is_zero(s.f); });
-    case PicOp::kMovlw:
-      return apply<kWritesW, P>(rows, [k](Lane& s) { s.w = k; });
-    case PicOp::kAndlw:
-      return apply<kWritesW | kWritesZ, P>(rows, [k](Lane& s) {
+    case kMovfF:
+      return apply_op<kMovfF, P>(rows, lean, [](Lane& s) { s.z = is_zero(s.f); });
+    case kMovlw:
+      return apply_op<kMovlw, P>(rows, lean, [k](Lane& s) { s.w = k; });
+    case kAndlw:
+      return apply_op<kAndlw, P>(rows, lean, [k](Lane& s) {
         s.w &= k;
         s.z = is_zero(s.w);
       });
-    case PicOp::kIorlw:
-      return apply<kWritesW | kWritesZ, P>(rows, [k](Lane& s) {
+    case kIorlw:
+      return apply_op<kIorlw, P>(rows, lean, [k](Lane& s) {
         s.w |= k;
         s.z = is_zero(s.w);
       });
-    case PicOp::kAddlw:
-      return apply<kWritesW | kArithmeticFlags, P>(rows, [k](Lane& s) { s.w = add(s, s.w, k, 0); });
-    case PicOp::kClrf:
-      return apply<kWritesF | kWritesZ, P>(rows, [](Lane& s) {
+    case kAddlw:
+      return apply_op<kAddlw, P>(rows, lean, [k](Lane& s) { s.w = add(s, s.w, k, 0); });
+    case kClrf:
+      return apply_op<kClrf, P>(rows, lean, [](Lane& s) {
         s.f = 0;
         s.z = 1;
       });
-    case PicOp::kSwapfW:
-    case PicOp::kSwapfF:
-      return apply_to<0, P>(op == PicOp::kSwapfF, rows, [](Lane& s) { return swap_nibbles(s.f); });
-    case PicOp::kBtfsc:
-      return apply<kWritesSkip, P>(rows, [bit](Lane& s) { s.skip = is_zero(s.f & bit); });
-    case PicOp::kBsf:
-      return apply<kWritesF, P>(rows, [bit](Lane& s) { s.f |= bit; });
-    case PicOp::kComfW:
-    case PicOp::kComfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kComfF, rows, [](Lane& s) {
+    case kSwapfW:
+    case kSwapfF:
+      return apply_to<kSwapfW, kSwapfF, P>(op, rows, lean,
+                                           [](Lane& s) { return swap_nibbles(s.f); });
+    case kBtfsc:
+      return apply_op<kBtfsc, P>(rows, lean, [bit](Lane& s) { s.skip = is_zero(s.f & bit); });
+    case kBsf:
+      return apply_op<kBsf, P>(rows, lean, [bit](Lane& s) { s.f |= bit; });
+    case kComfW:
+    case kComfF:
+      return apply_to<kComfW, kComfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>(~s.f);
         s.z = is_zero(r);
         return r;
       });
-    case PicOp::kRlfW:
-    case PicOp::kRlfF:
-      return apply_to<kWritesC, P>(op == PicOp::kRlfF, rows, [](Lane& s) {
+    case kRlfW:
+    case kRlfF:
+      return apply_to<kRlfW, kRlfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>((s.f << 1) | s.c);
         s.c = s.f >> 7;
         return r;
       });
-    case PicOp::kRrfW:
-    case PicOp::kRrfF:
-      return apply_to<kWritesC, P>(op == PicOp::kRrfF, rows, [](Lane& s) {
+    case kRrfW:
+    case kRrfF:
+      return apply_to<kRrfW, kRrfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>((s.f >> 1) | (s.c << 7));
         s.c = s.f & 1;
         return r;
       });
-    case PicOp::kAddwfW:
-    case PicOp::kAddwfF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kAddwfF, rows,
+    case kAddwfW:
+    case kAddwfF:
+      return apply_to<kAddwfW, kAddwfF, P>(op, rows, lean,
                                            [](Lane& s) { return add(s, s.f, s.w, 0); });
-    case PicOp::kSubwfW:
-    case PicOp::kSubwfF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kSubwfF, rows, [](Lane& s) {
-        return add(s, s.f, static_cast<uint8_t>(~s.w), 1);
-      });
-    case PicOp::kIorwfW:
-    case PicOp::kIorwfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kIorwfF, rows, [](Lane& s) {
+    case kSubwfW:
+    case kSubwfF:
+      return apply_to<kSubwfW, kSubwfF, P>(
+          op, rows, lean, [](Lane& s) { return add(s, s.f, static_cast<uint8_t>(~s.w), 1); });
+    case kIorwfW:
+    case kIorwfF:
+      return apply_to<kIorwfW, kIorwfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>(s.f | s.w);
         s.z = is_zero(r);
         return r;
       });
-    case PicOp::kXorwfW:
-    case PicOp::kXorwfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kXorwfF, rows, [](Lane& s) {
+    case kXorwfW:
+    case kXorwfF:
+      return apply_to<kXorwfW, kXorwfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>(s.f ^ s.w);
         s.z = is_zero(r);
         return r;
       });
-    case PicOp::kIncfW:
-    case PicOp::kIncfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kIncfF, rows, [](Lane& s) {
+    case kIncfW:
+    case kIncfF:
+      return apply_to<kIncfW, kIncfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>(s.f + 1);
         s.z = is_zero(r);
         return r;
       });
-    case PicOp::kIncfszW:
-    case PicOp::kIncfszF:
-      return apply_to<kWritesSkip, P>(op == PicOp::kIncfszF, rows, [](Lane& s) {
+    case kIncfszW:
+    case kIncfszF:
+      return apply_to<kIncfszW, kIncfszF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>(s.f + 1);
         s.skip = is_zero(r);
         return r;
       });
-    case PicOp::kXorwfStatus:
+    case kXorwfStatus:
       // Only the bank bits take the result; Z comes from the flag logic, C and DC stay.
-      return apply<kWritesBank | kWritesZ, P>(rows, [writable_bank_bits](Lane& s) {
+      return apply_op<kXorwfStatus, P>(rows, lean, [writable_bank_bits](Lane& s) {
         const auto r = static_cast<uint8_t>(status_of(s) ^ s.w);
         s.bank = r & writable_bank_bits;
         s.z = is_zero(r);
       });
-    case PicOp::kXorwfStatusW:
-      return apply<kWritesW | kWritesZ, P>(rows, [](Lane& s) {
+    case kXorwfStatusW:
+      return apply_op<kXorwfStatusW, P>(rows, lean, [](Lane& s) {
         s.w = static_cast<uint8_t>(status_of(s) ^ s.w);
         s.z = is_zero(s.w);
       });
-    case PicOp::kMovwfStatus:
-      return apply<kWritesBank | kArithmeticFlags, P>(rows, [writable_bank_bits](Lane& s) {
+    case kMovwfStatus:
+      return apply_op<kMovwfStatus, P>(rows, lean, [writable_bank_bits](Lane& s) {
         s.bank = s.w & writable_bank_bits;
         s.z = (s.w >> 2) & 1;
         s.dc = (s.w >> 1) & 1;
         s.c = s.w & 1;
       });
-    case PicOp::kClrc:
-      return apply<kWritesC, P>(rows, [](Lane& s) { s.c = 0; });
-    case PicOp::kSkpc:
-      return apply<kWritesSkip, P>(rows, [](Lane& s) { s.skip = s.c; });
-    case PicOp::kSkpnc:
-      return apply<kWritesSkip, P>(rows, [](Lane& s) { s.skip = s.c ^ 1; });
-    case PicOp::kSkpnz:
-      return apply<kWritesSkip, P>(rows, [](Lane& s) { s.skip = s.z ^ 1; });
-    case PicOp::kAddwfcW:
-    case PicOp::kAddwfcF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kAddwfcF, rows,
-                                           [](Lane& s) { return add(s, s.f, s.w, s.c); });
-    case PicOp::kSubwfbW:
-    case PicOp::kSubwfbF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kSubwfbF, rows, [](Lane& s) {
-        return add(s, s.f, static_cast<uint8_t>(~s.w), s.c);
-      });
-    case PicOp::kLslfW:
-    case PicOp::kLslfF:
-      return apply_to<kWritesC | kWritesZ, P>(op == PicOp::kLslfF, rows, [](Lane& s) {
+    case kClrc:
+      return apply_op<kClrc, P>(rows, lean, [](Lane& s) { s.c = 0; });
+    case kSkpc:
+      return apply_op<kSkpc, P>(rows, lean, [](Lane& s) { s.skip = s.c; });
+    case kSkpnc:
+      return apply_op<kSkpnc, P>(rows, lean, [](Lane& s) { s.skip = s.c ^ 1; });
+    case kSkpnz:
+      return apply_op<kSkpnz, P>(rows, lean, [](Lane& s) { s.skip = s.z ^ 1; });
+    case kAddwfcW:
+    case kAddwfcF:
+      return apply_to<kAddwfcW, kAddwfcF, P>(op, rows, lean,
+                                             [](Lane& s) { return add(s, s.f, s.w, s.c); });
+    case kSubwfbW:
+    case kSubwfbF:
+      return apply_to<kSubwfbW, kSubwfbF, P>(
+          op, rows, lean, [](Lane& s) { return add(s, s.f, static_cast<uint8_t>(~s.w), s.c); });
+    case kLslfW:
+    case kLslfF:
+      return apply_to<kLslfW, kLslfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>(s.f << 1);
         s.c = s.f >> 7;
         s.z = is_zero(r);
         return r;
       });
-    case PicOp::kLsrfW:
-    case PicOp::kLsrfF:
-      return apply_to<kWritesC | kWritesZ, P>(op == PicOp::kLsrfF, rows, [](Lane& s) {
+    case kLsrfW:
+    case kLsrfF:
+      return apply_to<kLsrfW, kLsrfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>(s.f >> 1);
         s.c = s.f & 1;
         s.z = is_zero(r);
         return r;
       });
-    case PicOp::kAsrfW:
-    case PicOp::kAsrfF:
-      return apply_to<kWritesC | kWritesZ, P>(op == PicOp::kAsrfF, rows, [](Lane& s) {
+    case kAsrfW:
+    case kAsrfF:
+      return apply_to<kAsrfW, kAsrfF, P>(op, rows, lean, [](Lane& s) {
         const auto r = static_cast<uint8_t>((s.f >> 1) | (s.f & 0x80));
         s.c = s.f & 1;
         s.z = is_zero(r);
@@ -300,8 +452,60 @@ LaneMachine::LaneMachine(const PicProgram& program, int lanes)
       lanes_(lanes),
       stride_((lanes + kBlockLanes - 1) / kBlockLanes * kBlockLanes),
       byte_count_(static_cast<int>(program.byte_names.size())),
-      rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0) {
+      rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0),
+      drawn_(static_cast<size_t>(byte_count_) + 2, true) {
   assert(lanes >= 1);
+  steps_.reserve(program.instructions.size());
+  bool after_skip = false;
+  for (const PicInstruction& in : program.instructions) {
+    steps_.push_back({in, after_skip, false});
+    after_skip = is_skip(in.op);
+  }
+}
+
+void LaneMachine::restrict_to(const std::vector<int>& inputs, const std::vector<int>& outputs) {
+  // Backwards over the program, which rows hold a value that something later reads: at the
+  // end the outputs, the bank bits and, after a last skip, the skip row; before an
+  // instruction, what it reads, and what it writes no more, except where it is skipped,
+  // whose lanes keep the old value. An instruction that writes nothing live is left out,
+  // and one whose Z and DC are not live leaves them as they were. The rows other than the
+  // declared bytes' are tracked as the fields of Lane, in one mask.
+  std::vector<uint8_t> live_bytes(static_cast<size_t>(byte_count_), 0);
+  for (int index : outputs) {
+    assert(index >= 0 && index < byte_count_);
+    live_bytes[static_cast<size_t>(index)] = 1;
+  }
+  const std::vector<PicInstruction>& code = program_->instructions;
+  unsigned live = kWritesBank | (!code.empty() && is_skip(code.back().op) ? kWritesSkip : 0u);
+  std::vector<Step> kept;
+  for (size_t i = code.size(); i-- > 0;) {
+    const PicInstruction& in = code[i];
+    const bool predicated = i > 0 && is_skip(code[i - 1].op);
+    const unsigned writes = writes_of(in.op);
+    const unsigned reads = reads_of(in.op);
+    uint8_t* const file = has_file_operand(in.op) ? &live_bytes[in.operand] : nullptr;
+    const unsigned live_writes = writes & (live | (file != nullptr && *file != 0 ? kWritesF : 0u));
+    if (live_writes == 0) continue;
+    const bool lean = (live_writes & kLeanFlags) == 0;
+    const unsigned written = writes & ~(lean ? kLeanFlags : 0u);
+    live &= ~written;
+    if (predicated) live |= (live_writes & ~kWritesF) | kWritesSkip;
+    live |= reads & ~kWritesF;
+    if ((written & kWritesF) != 0) *file = predicated && (live_writes & kWritesF) != 0;
+    if ((reads & kWritesF) != 0) *file = 1;
+    kept.push_back({in, predicated, lean});
+  }
+  std::reverse(kept.begin(), kept.end());
+  steps_ = std::move(kept);
+  for (int index = 0; index < byte_count_; ++index) {
+    drawn_[static_cast<size_t>(index)] = live_bytes[static_cast<size_t>(index)] != 0;
+  }
+  for (int index : inputs) {
+    assert(index >= 0 && index < byte_count_);
+    drawn_[static_cast<size_t>(index)] = false;
+  }
+  drawn_[static_cast<size_t>(byte_count_)] = (live & kWritesW) != 0;
+  drawn_[static_cast<size_t>(byte_count_) + 1] = (live & kArithmeticFlags) != 0;
 }
 
 uint8_t* LaneMachine::row(int index) {
@@ -324,17 +528,24 @@ void LaneMachine::fill_lanes(int count, uint64_t first_seed) {
 
 void LaneMachine::fill_range(int first, int count, uint64_t first_seed) {
   // The stream of PicMachine::fill (fill_word): the declared bytes, W, then the flags byte,
-  // which waits in the scratch row to be split into the flag rows. Each word is drawn once
-  // per lane, a block of lanes at a time, and its bytes spread over their rows.
+  // which waits in the scratch row to be split into the flag rows. Each word holding a
+  // value to draw is drawn once per lane, a block of lanes at a time, and its bytes spread
+  // over their rows.
   const int positions = byte_count_ + 2;
+  const auto drawn = [this](int p) { return drawn_[static_cast<size_t>(p)]; };
   uint64_t words[kBlockLanes];
-  for (int block = first; block < first + count; block += kBlockLanes) {
-    const int n = std::min(kBlockLanes, first + count - block);
-    const auto block_seed = first_seed + static_cast<uint64_t>(block - first);
-    for (int p0 = 0; p0 < positions; p0 += 8) {
-      const auto word = static_cast<uint64_t>(p0 / 8);
+  for (int p0 = 0; p0 < positions; p0 += 8) {
+    const int p_end = std::min(positions, p0 + 8);
+    bool any = false;
+    for (int p = p0; p < p_end; ++p) any = any || drawn(p);
+    if (!any) continue;
+    const auto word = static_cast<uint64_t>(p0 / 8);
+    for (int block = first; block < first + count; block += kBlockLanes) {
+      const int n = std::min(kBlockLanes, first + count - block);
+      const auto block_seed = first_seed + static_cast<uint64_t>(block - first);
       for (int k = 0; k < n; ++k) words[k] = fill_word(block_seed + static_cast<uint64_t>(k), word);
-      for (int p = p0; p < std::min(positions, p0 + 8); ++p) {
+      for (int p = p0; p < p_end; ++p) {
+        if (!drawn(p)) continue;
         uint8_t* const to = (p < byte_count_    ? row(p)
                              : p == byte_count_ ? register_row(kW)
                                                 : register_row(kScratch)) +
@@ -344,16 +555,17 @@ void LaneMachine::fill_range(int first, int count, uint64_t first_seed) {
       }
     }
   }
+  uint8_t* const bank = register_row(kBank);
+  std::fill(bank + first, bank + first + count, uint8_t{0});
+  if (!drawn(positions - 1)) return;
   const uint8_t* const flags = register_row(kScratch);
   uint8_t* const c = register_row(kCarry);
   uint8_t* const dc = register_row(kDigitCarry);
   uint8_t* const z = register_row(kZero);
-  uint8_t* const bank = register_row(kBank);
   for (int l = first; l < first + count; ++l) {
     c[l] = (flags[l] & kFillCarry) != 0 ? 1 : 0;
     dc[l] = (flags[l] & kFillDigitCarry) != 0 ? 1 : 0;
     z[l] = (flags[l] & kFillZero) != 0 ? 1 : 0;
-    bank[l] = 0;
   }
 }
 
@@ -444,17 +656,16 @@ long LaneMachine::run(int lane_count) {
             register_row(kBank),
             register_row(kSkip),
             (lane_count + kBlockLanes - 1) / kBlockLanes * kBlockLanes};
-  bool after_skip = false;
-  for (const PicInstruction& in : program_->instructions) {
+  for (const Step& step : steps_) {
+    const PicInstruction& in = step.instruction;
     rows.f = has_file_operand(in.op) ? row(in.operand) : register_row(kScratch);
-    if (after_skip) {
-      execute<true>(in, rows, writable_bank_bits);
+    if (step.predicated) {
+      execute<true>(in, rows, step.lean, writable_bank_bits);
     } else {
-      execute<false>(in, rows, writable_bank_bits);
+      execute<false>(in, rows, step.lean, writable_bank_bits);
     }
-    after_skip = is_skip(in.op);
   }
-  ended_on_skip_ = after_skip;
+  ended_on_skip_ = !program_->instructions.empty() && is_skip(program_->instructions.back().op);
   return static_cast<long>(program_->instructions.size());
 }
 

@@ -10,6 +10,10 @@
 // lane and its results are kept only in the lanes that did not skip, the others keeping their
 // state. A straight-line run costs the same cycles in every lane, one per instruction.
 //
+// A routine check reads only a few bytes after a run, and restrict_to lets the machine know
+// which: a run then skips what cannot reach them, and a fill draws only the starting values
+// such a run reads. What the check reads is the same as after a full run, for every start.
+//
 // The machine refers to its program and does not own it: the program must outlive the
 // machine.
 #ifndef TARVEK_SIM_LANE_MACHINE_H
@@ -33,6 +37,17 @@ class LaneMachine {
   LaneMachine(const PicProgram& program, int lanes);
 
   int lanes() const { return lanes_; }
+
+  // From now on, runs need only leave right what a routine check reads afterwards: the bytes
+  // `outputs`, the bank bits and skipped_past_end. A run leaves out the instructions whose
+  // results are overwritten or never read on the way to those, and the Z and DC of the others
+  // where nothing reads them before they are set again; a fill leaves out the starting
+  // values nothing reads, and the bytes `inputs`, which the caller writes after every fill.
+  // Afterwards, every other byte, W and the flags are unspecified after a fill or a run.
+  // Requires: each index a declared byte.
+  void restrict_to(const std::vector<int>& inputs, const std::vector<int>& outputs);
+  // The instructions a run executes: all of them unless restricted.
+  int instructions_run() const { return static_cast<int>(steps_.size()); }
 
   // PicMachine::fill(seed) for one lane: the same bytes, W, C, DC and Z, bank bits 0.
   // Requires, here and for every other `lane` argument: 0 <= lane < lanes().
@@ -93,6 +108,16 @@ class LaneMachine {
   uint8_t* register_row(Row r) { return row(byte_count_ + r); }
   const uint8_t* register_row(Row r) const { return row(byte_count_ + r); }
 
+  // One instruction of a run.
+  struct Step {
+    PicInstruction instruction;
+    // The instruction before it in the program is a skip: the skip row tells where this one
+    // is skipped.
+    bool predicated;
+    // Z and DC are left as they were: nothing reads what the instruction would set.
+    bool lean;
+  };
+
   // The program run; not owned.
   const PicProgram* program_;
   // The lanes a caller may name.
@@ -106,6 +131,11 @@ class LaneMachine {
   // place. The skip row is valid only after a skip instruction: it tells in which lanes the
   // next instruction is skipped.
   std::vector<uint8_t> rows_;
+  // What a run executes, in program order: every instruction, or after restrict_to those
+  // whose results can reach what the caller reads.
+  std::vector<Step> steps_;
+  // Which values a fill draws: one flag per declared byte, then W, then the flags byte.
+  std::vector<bool> drawn_;
   // The last run's final instruction was a skip instruction, so the skip row tells which
   // lanes skipped past the end.
   bool ended_on_skip_ = false;

@@ -204,6 +204,97 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
   EXPECT_LT(skips_past_end, runs_ending_on_a_skip);
 }
 
+// A subset of `count` byte indexes, each taken with probability 1/2.
+std::vector<int> random_bytes(std::mt19937& random, int count) {
+  std::vector<int> bytes;
+  for (int i = 0; i < count; ++i) {
+    if (random() % 2 == 0) bytes.push_back(i);
+  }
+  return bytes;
+}
+
+// Random programs run restricted to a few output bytes leave in them, in the bank bits and in
+// the skips past the end what a full run leaves from the same fill and inputs, although
+// every row starts from other values before the fill, which a restricted fill leaves where
+// nothing reads them.
+TEST(LaneMachine, ARestrictedRunLeavesWhatItsCallerReads) {
+  std::mt19937 random(77);
+  long left_out = 0;
+  for (int trial = 0; trial < 1500; ++trial) {
+    const PicCore core = trial % 2 == 0 ? PicCore::kMidrange : PicCore::kEnhanced;
+    const int byte_count = 1 + static_cast<int>(random() % 6);
+    const int length = 1 + static_cast<int>(random() % 24);
+    std::string text;
+    for (int i = 0; i < length; ++i) {
+      const bool skip = i == length - 1 ? random() % 4 == 0 : random() % 4 == 0;
+      text += random_line(random, core, byte_count, skip) + "\n";
+    }
+    const PicProgram program = parse_or_die(text, byte_names(byte_count), core);
+    const std::vector<int> inputs = random_bytes(random, byte_count);
+    const std::vector<int> outputs = random_bytes(random, byte_count);
+    const int lane_count = 1 + static_cast<int>(random() % 70);
+    LaneMachine full(program, lane_count);
+    LaneMachine restricted(program, lane_count);
+    restricted.restrict_to(inputs, outputs);
+    left_out += length - restricted.instructions_run();
+    for (int lane = 0; lane < lane_count; ++lane) {
+      for (int i = 0; i < byte_count; ++i) restricted.set_byte_at(lane, i, uint8_t(random()));
+      restricted.set_w(lane, static_cast<uint8_t>(random()));
+      restricted.set_status(lane, static_cast<uint8_t>(random()));
+    }
+    const uint64_t seed = random();
+    full.fill_lanes(lane_count, seed);
+    restricted.fill_lanes(lane_count, seed);
+    for (int lane = 0; lane < lane_count; ++lane) {
+      for (int i : inputs) {
+        const auto value = static_cast<uint8_t>(random());
+        full.set_byte_at(lane, i, value);
+        restricted.set_byte_at(lane, i, value);
+      }
+      // Some lanes start with bank bits set, which only the mid-range core has.
+      if (core == PicCore::kMidrange && random() % 4 == 0) {
+        const auto status = static_cast<uint8_t>(random());
+        full.set_status(lane, status);
+        restricted.set_status(lane, status);
+      }
+    }
+    ASSERT_EQ(restricted.run(lane_count), full.run(lane_count));
+    for (int lane = 0; lane < lane_count; ++lane) {
+      const std::string context = "trial " + std::to_string(trial) + ", lane " +
+                                  std::to_string(lane) + ", program:\n" + text;
+      for (int i : outputs) {
+        ASSERT_EQ(restricted.byte_at(lane, i), full.byte_at(lane, i)) << context << ", byte " << i;
+      }
+      ASSERT_EQ(restricted.bank_bits(lane), full.bank_bits(lane)) << context;
+      ASSERT_EQ(restricted.skipped_past_end(lane), full.skipped_past_end(lane)) << context;
+    }
+  }
+  EXPECT_GT(left_out, 1000);
+}
+
+// What cannot reach the outputs is not run: a load of W into a byte cleared next, the clear
+// itself, and the Z of the increment, which leaves only the increment.
+TEST(LaneMachine, ARestrictedRunLeavesOutWhatCannotReachItsOutputs) {
+  const PicProgram program =
+      parse_or_die("\tmovf\tR1, w\n\tmovwf\tR2\n\tclrf\tR2\n\tincf\tR0, f\n", {"R0", "R1", "R2"});
+  LaneMachine lanes(program, 3);
+  EXPECT_EQ(lanes.instructions_run(), 4);
+  lanes.restrict_to({}, {0});
+  EXPECT_EQ(lanes.instructions_run(), 1);
+  lanes.fill_lanes(3, 9);
+  PicMachine machine(program);
+  for (int lane = 0; lane < 3; ++lane) {
+    machine.fill(9 + static_cast<uint64_t>(lane));
+    EXPECT_EQ(lanes.byte_at(lane, 0), machine.byte_at(0)) << "lane " << lane;
+  }
+  lanes.run(3);
+  for (int lane = 0; lane < 3; ++lane) {
+    machine.fill(9 + static_cast<uint64_t>(lane));
+    machine.run();
+    EXPECT_EQ(lanes.byte_at(lane, 0), machine.byte_at(0)) << "lane " << lane;
+  }
+}
+
 // Hand-checked skips: four lanes start with R0 = 0x10 and C, Z = 00, 01, 10, 11 (lane 2 * C
 // + Z); the expected R0 and skip past the end are given per lane.
 TEST(LaneMachine, SkipsArePerLane) {

@@ -350,6 +350,9 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
   }
   const RunPlanner planner(routine.promise);
   LaneMachine lanes(routine.program, static_cast<int>(std::min(inputs.size(), kBatchLanes)));
+  // The check reads the output bytes, the bank bits and the skips past the end, and writes
+  // the input bytes after every fill.
+  lanes.restrict_to(routine.input_indexes, routine.output_indexes);
   uint64_t written[kBatchLanes];
   uint64_t wanted[kBatchLanes];
   uint64_t results[kBatchLanes];
