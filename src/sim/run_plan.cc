@@ -64,7 +64,7 @@ RunPlanner::RunPlanner(const RoutinePromise& promise)
   assert(promise.input_bytes <= 4 && promise.output_bytes >= 1 && promise.output_bytes <= 8);
   const WideInt limit = static_cast<WideInt>(1) << promise.output_bits;
   lowest_ = is_signed_ ? -(limit >> 1) : 0;
-  highest_ = is_signed_ ? limit >> 1 : limit;
+  largest_ = (is_signed_ ? limit >> 1 : limit) - 1;
   if (!promise.exact) return;
   const auto p = static_cast<WideInt>(promise.exact->numerator);
   const auto q = static_cast<WideInt>(promise.exact->denominator);
@@ -78,55 +78,103 @@ RunPlanner::RunPlanner(const RoutinePromise& promise)
     two_forms_ = promise.exact->trunc && is_signed_;
     forms_[1] = affine(p, q - 1, q);
   }
+  // Between two inputs, a quotient within the results allowed grows by at most
+  // step_quotient + 1 and a remainder below d by at most step_remainder: 64 bits hold
+  // both when all are below 2^62 and the results within 61 bits.
+  const WideInt bound = static_cast<WideInt>(1) << 62;
+  exact_in_64_bits_ = promise.output_bits <= 61;
+  for (const Affine& form : forms_) {
+    exact_in_64_bits_ = exact_in_64_bits_ && form.d < bound && form.step_quotient < bound;
+  }
 }
 
 std::size_t RunPlanner::plan(std::span<const uint64_t> inputs, std::span<uint64_t> written,
                              std::span<uint64_t> wanted) const {
   assert(written.size() >= inputs.size() && wanted.size() >= inputs.size());
+  const int bits = promise_->input_bits;
   std::size_t narrow = 0;
-  while (narrow < inputs.size() && inputs[narrow] >> promise_->input_bits == 0) ++narrow;
+  while (narrow < inputs.size() && inputs[narrow] >> bits == 0) ++narrow;
   inputs = inputs.first(narrow);
-  return promise_->exact ? plan_exact(inputs, written, wanted)
-                         : plan_documented(inputs, written, wanted);
+  if (!promise_->exact) return plan_documented(inputs, written, wanted);
+  return exact_in_64_bits_ ? plan_exact<int64_t>(inputs, written, wanted)
+                           : plan_exact<WideInt>(inputs, written, wanted);
 }
 
-bool RunPlanner::store(int64_t v, WideInt r, std::size_t k, std::span<uint64_t> written,
+template <typename Int>
+bool RunPlanner::store(int64_t v, Int r, std::size_t k, std::span<uint64_t> written,
                        std::span<uint64_t> wanted) const {
-  if (r < lowest_ || r >= highest_) return false;
+  if (r < static_cast<Int>(lowest_) || r > static_cast<Int>(largest_)) return false;
   // Within 63 bits, both fit int64_t; their low bytes are the two's complement ones.
   written[k] = static_cast<uint64_t>(v) & input_mask_;
   wanted[k] = static_cast<uint64_t>(static_cast<int64_t>(r)) & output_mask_;
   return true;
 }
 
+template <typename Int>
 std::size_t RunPlanner::plan_exact(std::span<const uint64_t> inputs, std::span<uint64_t> written,
                                    std::span<uint64_t> wanted) const {
   // With n = a v + b = quotient d + remainder, 0 <= remainder < d, the next input's n adds
   // a = step_quotient d + step_remainder: the quotient grows by step_quotient, and by one
-  // more when the remainders' sum reaches d.
-  int last_form = -1;
-  int64_t last_value = 0;
-  WideInt quotient = 0;
-  WideInt remainder = 0;
-  for (std::size_t k = 0; k < inputs.size(); ++k) {
-    const int64_t v = input_value(inputs[k], promise_->input_bits, is_signed_);
-    const int form_index = two_forms_ && v < 0 ? 1 : 0;
+  // more when the remainders' sum reaches d. A run of consecutive input values of one form
+  // starts with a division and follows without any; everything its loop reads is copied
+  // out first, as the compiler cannot tell that the stores leave the planner alone.
+  struct Steps {
+    Int d;
+    Int step_quotient;
+    Int step_remainder;
+  };
+  const auto steps_of = [](const Affine& form) {
+    return Steps{static_cast<Int>(form.d), static_cast<Int>(form.step_quotient),
+                 static_cast<Int>(form.step_remainder)};
+  };
+  const Steps all_steps[] = {steps_of(forms_[0]), steps_of(forms_[1])};
+  const int bits = promise_->input_bits;
+  const bool is_signed = is_signed_;
+  const auto largest = static_cast<Int>(largest_);
+  const uint64_t input_mask = input_mask_;
+  const uint64_t output_mask = output_mask_;
+  // A signed input's value drops from 2^(bits - 1) - 1 to -2^(bits - 1), its form changes
+  // only below that (a truncation's two forms meet at 0, which no input follows).
+  const uint64_t sign_bit = is_signed ? uint64_t{1} << (bits - 1) : 0;
+  std::size_t k = 0;
+  while (k < inputs.size()) {
+    const uint64_t first = inputs[k];
+    const int64_t first_value = input_value(first, bits, is_signed);
+    const int form_index = two_forms_ && first_value < 0 ? 1 : 0;
     const Affine& form = forms_[form_index];
-    if (form_index == last_form && v == last_value + 1) {
-      quotient += form.step_quotient;
-      remainder += form.step_remainder;
-      if (remainder >= form.d) {
-        remainder -= form.d;
-        quotient += 1;
-      }
-    } else {
-      const WideInt n = form.a * v + form.b;
-      quotient = floor_divide(n, form.d);
-      remainder = n - quotient * form.d;
+    const WideInt n = form.a * first_value + form.b;
+    const WideInt q = floor_divide(n, form.d);
+    // Checked here in full width, as a quotient too large for Int is refused anyway.
+    if (q < lowest_ || q > largest_) return k;
+    Int quotient = static_cast<Int>(q);
+    Int remainder = static_cast<Int>(n - q * form.d);
+    // The run: first, first + 1, ..., up to the sign bit of a signed input.
+    std::size_t end = k + 1;
+    while (end < inputs.size() && inputs[end] == first + (end - k) && inputs[end] != sign_bit) {
+      ++end;
     }
-    last_form = form_index;
-    last_value = v;
-    if (!store(v, quotient, k, written, wanted)) return k;
+    written[k] = static_cast<uint64_t>(first_value) & input_mask;
+    wanted[k] = static_cast<uint64_t>(static_cast<int64_t>(quotient)) & output_mask;
+    const Steps step = all_steps[form_index];
+    const std::size_t start = k;
+    for (++k; k < end; ++k) {
+      quotient += step.step_quotient;
+      remainder += step.step_remainder;
+      const bool carry = remainder >= step.d;
+      remainder -= carry ? step.d : 0;
+      quotient += carry ? 1 : 0;
+      written[k] =
+          static_cast<uint64_t>(first_value + static_cast<int64_t>(k - start)) & input_mask;
+      wanted[k] = static_cast<uint64_t>(static_cast<int64_t>(quotient)) & output_mask;
+    }
+    // The quotient only grows along a run: if its last is too large, the first too large
+    // is found again from the start.
+    if (quotient > largest) {
+      for (std::size_t j = start;; ++j) {
+        PlannedRun run;
+        if (!plan_one(*promise_, inputs[j], run).empty()) return j;
+      }
+    }
   }
   return inputs.size();
 }

@@ -58,27 +58,30 @@ class RunPlanner {
  private:
   // floor((a v + b) / d), for one sign of the input value v, with a / d and a % d.
   struct Affine {
-    WideInt a;
-    WideInt b;
-    WideInt d;
-    WideInt step_quotient;
-    WideInt step_remainder;
+    WideInt a = 0;
+    WideInt b = 0;
+    WideInt d = 1;
+    WideInt step_quotient = 0;
+    WideInt step_remainder = 0;
   };
 
+  // In Int arithmetic, wide enough for the quotients and remainders of one input to the next.
+  template <typename Int>
   std::size_t plan_exact(std::span<const uint64_t> inputs, std::span<uint64_t> written,
                          std::span<uint64_t> wanted) const;
   std::size_t plan_documented(std::span<const uint64_t> inputs, std::span<uint64_t> written,
                               std::span<uint64_t> wanted) const;
   // Stores the run of the input of value v and result r in slot k, or returns false when r
   // does not fit.
-  bool store(int64_t v, WideInt r, std::size_t k, std::span<uint64_t> written,
+  template <typename Int>
+  bool store(int64_t v, Int r, std::size_t k, std::span<uint64_t> written,
              std::span<uint64_t> wanted) const;
 
   const RoutinePromise* promise_;
   bool is_signed_;
-  // The results allowed: lowest_ <= r < highest_.
+  // The results allowed: lowest_ <= r <= largest_, both within int64_t.
   WideInt lowest_;
-  WideInt highest_;
+  WideInt largest_;
   // The input and output bytes' bits.
   uint64_t input_mask_;
   uint64_t output_mask_;
@@ -86,6 +89,8 @@ class RunPlanner {
   // truncation rounds the negative ones the other way, which forms_[1] then gives.
   Affine forms_[2];
   bool two_forms_ = false;
+  // The quotients and remainders between consecutive inputs fit int64_t.
+  bool exact_in_64_bits_ = false;
   // The term lines' computation, for a routine without a title line.
   DocumentedProduct documented_;
 };
