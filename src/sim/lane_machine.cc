@@ -60,9 +60,10 @@ struct Rows {
 // checks before vectorising; each loop over a block has a fixed trip count for the same
 // reason.
 template <unsigned kWrites, bool kPredicated, typename Step>
-void step_lanes(int lanes, Step step, uint8_t* __restrict f, uint8_t* __restrict w,
-                uint8_t* __restrict c, uint8_t* __restrict dc, uint8_t* __restrict z,
-                uint8_t* __restrict bank, uint8_t* __restrict skip) {
+[[gnu::always_inline]] inline void step_lanes(int lanes, Step step, uint8_t* __restrict f,
+                                              uint8_t* __restrict w, uint8_t* __restrict c,
+                                              uint8_t* __restrict dc, uint8_t* __restrict z,
+                                              uint8_t* __restrict bank, uint8_t* __restrict skip) {
   for (int block = 0; block < lanes; block += LaneMachine::kBlockLanes) {
     for (int l = block; l < block + LaneMachine::kBlockLanes; ++l) {
       const Lane before{f[l], w[l], c[l], dc[l], z[l], bank[l], 0};
@@ -87,7 +88,7 @@ void step_lanes(int lanes, Step step, uint8_t* __restrict f, uint8_t* __restrict
 }
 
 template <unsigned kWrites, bool kPredicated, typename Step>
-void apply(const Rows& rows, Step step) {
+[[gnu::always_inline]] inline void apply(const Rows& rows, Step step) {
   step_lanes<kWrites, kPredicated>(rows.lanes, step, rows.f, rows.w, rows.c, rows.dc, rows.z,
                                    rows.bank, rows.skip);
 }
@@ -104,7 +105,9 @@ uint8_t add(Lane& s, uint8_t a, uint8_t b, uint8_t carry_in) {
   // a's, b's and the incoming carry's bit 7; where exactly one of a and b has it, that is
   // the inverse of r's bit 7.
   s.dc = static_cast<uint8_t>((a ^ b ^ r) >> 4) & 1;
-  s.c = static_cast<uint8_t>(((a & b) | ((a | b) & ~r)) >> 7) & 1;
+  // Kept in bytes: an int from ~r would widen the vector arithmetic to 16 bits.
+  const auto carries = static_cast<uint8_t>((a & b) | ((a | b) & static_cast<uint8_t>(~r)));
+  s.c = carries >> 7;
   s.z = is_zero(r);
   return r;
 }
@@ -259,7 +262,7 @@ constexpr unsigned reads_of(PicOp op) {
 // Runs `step` on every lane, storing what operation kOp writes, or with `lean` all of it but
 // Z and DC.
 template <PicOp kOp, bool kPredicated, typename Step>
-void apply_op(const Rows& rows, bool lean, Step step) {
+[[gnu::always_inline]] inline void apply_op(const Rows& rows, bool lean, Step step) {
   constexpr unsigned kWrites = writes_of(kOp);
   constexpr unsigned kLean = kWrites & ~kLeanFlags;
   if constexpr (kLean != kWrites && kLean != 0) {
@@ -271,7 +274,8 @@ void apply_op(const Rows& rows, bool lean, Step step) {
 // An instruction with a ", w" / ", f" destination, kToW or kToF: `compute` sets the flags
 // and returns the result, which goes to W or to the file operand.
 template <PicOp kToW, PicOp kToF, bool kPredicated, typename Compute>
-void apply_to(PicOp op, const Rows& rows, bool lean, Compute compute) {
+[[gnu::always_inline]] inline void apply_to(PicOp op, const Rows& rows, bool lean,
+                                            Compute compute) {
   if (op == kToF) {
     apply_op<kToF, kPredicated>(rows, lean, [compute](Lane& s) { s.f = compute(s); });
   } else {
@@ -282,7 +286,8 @@ void apply_to(PicOp op, const Rows& rows, bool lean, Compute compute) {
 // One instruction in every lane, with PicMachine::run's semantics per lane; with `lean`,
 // Z and DC are left as they were.
 template <bool kPredicated>
-void execute(const PicInstruction& in, const Rows& rows, bool lean, uint8_t writable_bank_bits) {
+[[gnu::always_inline]] inline void execute(const PicInstruction& in, const Rows& rows, bool lean,
+                                           uint8_t writable_bank_bits) {
   const auto k = static_cast<uint8_t>(in.operand);
   const auto bit = static_cast<uint8_t>(1u << in.bit);
   const PicOp op = in.op;
@@ -445,7 +450,47 @@ void execute(const PicInstruction& in, const Rows& rows, bool lean, uint8_t writ
   assert(false);
 }
 
+// The loop of LaneMachine::run over its steps, inlined with everything it calls into one
+// function per Vectors, each compiled for its instructions.
+template <typename Step>
+[[gnu::always_inline]] inline void run_steps(const Step* steps, std::size_t count, uint8_t* base,
+                                             int stride, uint8_t* const* registers, int lanes,
+                                             uint8_t writable_bank_bits) {
+  Rows rows{nullptr,      registers[0], registers[1], registers[2],
+            registers[3], registers[4], registers[5], lanes};
+  for (std::size_t i = 0; i < count; ++i) {
+    const Step& step = steps[i];
+    rows.f = base + static_cast<std::size_t>(step.f_row) * static_cast<std::size_t>(stride);
+    if (step.predicated) {
+      execute<true>(step.instruction, rows, step.lean, writable_bank_bits);
+    } else {
+      execute<false>(step.instruction, rows, step.lean, writable_bank_bits);
+    }
+  }
+}
+
 }  // namespace
+
+void LaneMachine::run_sse2(const Step* steps, std::size_t count, uint8_t* rows, int stride,
+                           uint8_t* const* registers, int lanes, uint8_t writable_bank_bits) {
+  run_steps(steps, count, rows, stride, registers, lanes, writable_bank_bits);
+}
+
+[[gnu::target("avx2")]] void LaneMachine::run_avx2(const Step* steps, std::size_t count,
+                                                   uint8_t* rows, int stride,
+                                                   uint8_t* const* registers, int lanes,
+                                                   uint8_t writable_bank_bits) {
+  run_steps(steps, count, rows, stride, registers, lanes, writable_bank_bits);
+}
+
+LaneMachine::Vectors LaneMachine::best_vectors() {
+  return __builtin_cpu_supports("avx2") ? Vectors::kAvx2 : Vectors::kSse2;
+}
+
+void LaneMachine::use_vectors(Vectors vectors) {
+  assert(vectors == Vectors::kSse2 || vectors == best_vectors());
+  vectors_ = vectors;
+}
 
 LaneMachine::LaneMachine(const PicProgram& program, int lanes)
     : program_(&program),
@@ -453,12 +498,16 @@ LaneMachine::LaneMachine(const PicProgram& program, int lanes)
       stride_((lanes + kBlockLanes - 1) / kBlockLanes * kBlockLanes),
       byte_count_(static_cast<int>(program.byte_names.size())),
       rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0),
-      drawn_(static_cast<size_t>(byte_count_) + 2, true) {
+      drawn_(static_cast<size_t>(byte_count_) + 2, true),
+      vectors_(best_vectors()) {
   assert(lanes >= 1);
   steps_.reserve(program.instructions.size());
+  const auto file_row = [this](const PicInstruction& in) {
+    return has_file_operand(in.op) ? static_cast<int>(in.operand) : byte_count_ + kScratch;
+  };
   bool after_skip = false;
   for (const PicInstruction& in : program.instructions) {
-    steps_.push_back({in, after_skip, false});
+    steps_.push_back({in, file_row(in), after_skip, false});
     after_skip = is_skip(in.op);
   }
 }
@@ -478,6 +527,9 @@ void LaneMachine::restrict_to(const std::vector<int>& inputs, const std::vector<
   const std::vector<PicInstruction>& code = program_->instructions;
   unsigned live = kWritesBank | (!code.empty() && is_skip(code.back().op) ? kWritesSkip : 0u);
   std::vector<Step> kept;
+  const auto file_row = [this](const PicInstruction& in) {
+    return has_file_operand(in.op) ? static_cast<int>(in.operand) : byte_count_ + kScratch;
+  };
   for (size_t i = code.size(); i-- > 0;) {
     const PicInstruction& in = code[i];
     const bool predicated = i > 0 && is_skip(code[i - 1].op);
@@ -493,7 +545,7 @@ void LaneMachine::restrict_to(const std::vector<int>& inputs, const std::vector<
     live |= reads & ~kWritesF;
     if ((written & kWritesF) != 0) *file = predicated && (live_writes & kWritesF) != 0;
     if ((reads & kWritesF) != 0) *file = 1;
-    kept.push_back({in, predicated, lean});
+    kept.push_back({in, file_row(in), predicated, lean});
   }
   std::reverse(kept.begin(), kept.end());
   steps_ = std::move(kept);
@@ -648,23 +700,12 @@ long LaneMachine::run(int lane_count) {
   assert(lane_count >= 0 && lane_count <= lanes_);
   // The bank bits exist only on the mid-range core; the enhanced core's STATUS reads 0 there.
   const uint8_t writable_bank_bits = program_->core == PicCore::kMidrange ? kBankMask : 0;
-  Rows rows{nullptr,
-            register_row(kW),
-            register_row(kCarry),
-            register_row(kDigitCarry),
-            register_row(kZero),
-            register_row(kBank),
-            register_row(kSkip),
-            (lane_count + kBlockLanes - 1) / kBlockLanes * kBlockLanes};
-  for (const Step& step : steps_) {
-    const PicInstruction& in = step.instruction;
-    rows.f = has_file_operand(in.op) ? row(in.operand) : register_row(kScratch);
-    if (step.predicated) {
-      execute<true>(in, rows, step.lean, writable_bank_bits);
-    } else {
-      execute<false>(in, rows, step.lean, writable_bank_bits);
-    }
-  }
+  const int lanes = (lane_count + kBlockLanes - 1) / kBlockLanes * kBlockLanes;
+  uint8_t* const registers[] = {register_row(kW),          register_row(kCarry),
+                                register_row(kDigitCarry), register_row(kZero),
+                                register_row(kBank),       register_row(kSkip)};
+  (vectors_ == Vectors::kAvx2 ? run_avx2 : run_sse2)(steps_.data(), steps_.size(), rows_.data(),
+                                                     stride_, registers, lanes, writable_bank_bits);
   ended_on_skip_ = !program_->instructions.empty() && is_skip(program_->instructions.back().op);
   return static_cast<long>(program_->instructions.size());
 }

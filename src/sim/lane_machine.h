@@ -19,6 +19,7 @@
 #ifndef TARVEK_SIM_LANE_MACHINE_H
 #define TARVEK_SIM_LANE_MACHINE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -37,6 +38,16 @@ class LaneMachine {
   LaneMachine(const PicProgram& program, int lanes);
 
   int lanes() const { return lanes_; }
+
+  // The vector instructions the runs are made of. Every x86-64 processor has SSE2; AVX2
+  // doubles the lanes of each. Both give the same results.
+  enum class Vectors { kSse2, kAvx2 };
+  // AVX2 where the processor and the system support it, otherwise SSE2: what a machine
+  // starts with.
+  static Vectors best_vectors();
+  // Requires: kSse2, or best_vectors() itself.
+  void use_vectors(Vectors vectors);
+  Vectors vectors() const { return vectors_; }
 
   // From now on, runs need only leave right what a routine check reads afterwards: the bytes
   // `outputs`, the bank bits and skipped_past_end. A run leaves out the instructions whose
@@ -99,6 +110,26 @@ class LaneMachine {
   // reads what is left in it.
   enum Row : int { kW, kCarry, kDigitCarry, kZero, kBank, kSkip, kScratch, kRowCount };
 
+  // One instruction of a run.
+  struct Step {
+    PicInstruction instruction;
+    // The row of its file operand, or the scratch row for an instruction without one.
+    int f_row;
+    // The instruction before it in the program is a skip: the skip row tells where this one
+    // is skipped.
+    bool predicated;
+    // Z and DC are left as they were: nothing reads what the instruction would set.
+    bool lean;
+  };
+
+  // Runs `count` steps in `lanes` lanes: `rows` is rows_, stride_ apart, and `registers` the
+  // rows of W, C, DC, Z, the bank bits and the skips, in that order. One loop, compiled once
+  // for each Vectors.
+  static void run_sse2(const Step* steps, std::size_t count, uint8_t* rows, int stride,
+                       uint8_t* const* registers, int lanes, uint8_t writable_bank_bits);
+  static void run_avx2(const Step* steps, std::size_t count, uint8_t* rows, int stride,
+                       uint8_t* const* registers, int lanes, uint8_t writable_bank_bits);
+
   // Fills lanes first to first + count - 1, lane first + k from seed first_seed + k.
   void fill_range(int first, int count, uint64_t first_seed);
 
@@ -107,16 +138,6 @@ class LaneMachine {
   const uint8_t* row(int index) const;
   uint8_t* register_row(Row r) { return row(byte_count_ + r); }
   const uint8_t* register_row(Row r) const { return row(byte_count_ + r); }
-
-  // One instruction of a run.
-  struct Step {
-    PicInstruction instruction;
-    // The instruction before it in the program is a skip: the skip row tells where this one
-    // is skipped.
-    bool predicated;
-    // Z and DC are left as they were: nothing reads what the instruction would set.
-    bool lean;
-  };
 
   // The program run; not owned.
   const PicProgram* program_;
@@ -136,6 +157,7 @@ class LaneMachine {
   std::vector<Step> steps_;
   // Which values a fill draws: one flag per declared byte, then W, then the flags byte.
   std::vector<bool> drawn_;
+  Vectors vectors_;
   // The last run's final instruction was a skip instruction, so the skip row tells which
   // lanes skipped past the end.
   bool ended_on_skip_ = false;

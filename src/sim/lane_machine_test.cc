@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <random>
 #include <set>
 #include <string>
@@ -168,13 +169,17 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
 
     const int lane_counts[] = {1, 31, 32, 33, 64, 100};
     const int lane_count = lane_counts[random() % std::size(lane_counts)];
+    // The machine's own vectors, AVX2 where the processor has it, and SSE2.
     LaneMachine lanes(program, lane_count);
+    LaneMachine sse2(program, lane_count);
+    sse2.use_vectors(LaneMachine::Vectors::kSse2);
     std::vector<PicMachine> machines(static_cast<size_t>(lane_count), PicMachine(program));
     for (int lane = 0; lane < lane_count; ++lane) {
       PicMachine& machine = machines[static_cast<size_t>(lane)];
       const uint64_t seed = random();
       machine.fill(seed);
       lanes.fill(lane, seed);
+      sse2.fill(lane, seed);
       // Some lanes start with bank bits set, which only the mid-range core has.
       if (core == PicCore::kMidrange && random() % 4 == 0) {
         const auto status = static_cast<uint8_t>(random());
@@ -183,16 +188,20 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
         machine.digit_carry = (status & 2) != 0;
         machine.carry = (status & 1) != 0;
         lanes.set_status(lane, status);
+        sse2.set_status(lane, status);
       }
     }
     const long cycles = lanes.run(lane_count);
+    ASSERT_EQ(sse2.run(lane_count), cycles);
     for (int lane = 0; lane < lane_count; ++lane) {
       PicMachine& machine = machines[static_cast<size_t>(lane)];
       const RunStats stats = machine.run();
       const std::string context = "trial " + std::to_string(trial) + ", lane " +
                                   std::to_string(lane) + ", program:\n" + text;
       expect_lane_is_machine(lanes, lane, machine, byte_count, context);
+      expect_lane_is_machine(sse2, lane, machine, byte_count, context + "\nwith SSE2");
       ASSERT_EQ(lanes.skipped_past_end(lane), stats.skipped_past_end) << context;
+      ASSERT_EQ(sse2.skipped_past_end(lane), stats.skipped_past_end) << context;
       ASSERT_EQ(cycles, stats.cycles) << context;
       skips_past_end += stats.skipped_past_end;
       runs_ending_on_a_skip += is_skip(program.instructions.back().op);
@@ -202,6 +211,17 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
   // Ending on a skip, some lanes took it and others did not.
   EXPECT_GT(skips_past_end, 0);
   EXPECT_LT(skips_past_end, runs_ending_on_a_skip);
+  if (LaneMachine::best_vectors() != LaneMachine::Vectors::kAvx2) {
+    std::cout << "This processor has no AVX2: only the SSE2 runs were tested.\n";
+  }
+}
+
+TEST(LaneMachine, AMachineStartsWithTheBestVectors) {
+  const PicProgram program = parse_or_die("\tclrc\n", {"R0"});
+  LaneMachine lanes(program, 1);
+  EXPECT_EQ(lanes.vectors(), LaneMachine::best_vectors());
+  lanes.use_vectors(LaneMachine::Vectors::kSse2);
+  EXPECT_EQ(lanes.vectors(), LaneMachine::Vectors::kSse2);
 }
 
 // A subset of `count` byte indexes, each taken with probability 1/2.
@@ -236,6 +256,7 @@ TEST(LaneMachine, ARestrictedRunLeavesWhatItsCallerReads) {
     LaneMachine full(program, lane_count);
     LaneMachine restricted(program, lane_count);
     restricted.restrict_to(inputs, outputs);
+    if (trial % 2 == 1) restricted.use_vectors(LaneMachine::Vectors::kSse2);
     left_out += length - restricted.instructions_run();
     for (int lane = 0; lane < lane_count; ++lane) {
       for (int i = 0; i < byte_count; ++i) restricted.set_byte_at(lane, i, uint8_t(random()));
