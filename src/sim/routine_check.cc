@@ -327,14 +327,6 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   return {std::move(prepared), ""};
 }
 
-namespace {
-
-// Inputs run together on the lane runner. A batch's results are judged in input order, so
-// the report is the one a run of one input after the other gives.
-constexpr std::size_t kBatchLanes = 256;
-
-}  // namespace
-
 CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
                            uint64_t seed, const ResultObserver& observe) {
   CheckReport report;
@@ -349,15 +341,15 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     return report;
   }
   const RunPlanner planner(routine.promise);
-  LaneMachine lanes(routine.program, static_cast<int>(std::min(inputs.size(), kBatchLanes)));
+  LaneMachine lanes(routine.program, static_cast<int>(std::min(inputs.size(), kCheckBatchInputs)));
   // The check reads the output bytes, the bank bits and the skips past the end, and writes
   // the input bytes after every fill.
   lanes.restrict_to(routine.input_indexes, routine.output_indexes);
-  uint64_t written[kBatchLanes];
-  uint64_t wanted[kBatchLanes];
-  uint64_t results[kBatchLanes];
-  for (std::size_t start = 0; start < inputs.size(); start += kBatchLanes) {
-    const std::size_t count = std::min(inputs.size() - start, kBatchLanes);
+  uint64_t written[kCheckBatchInputs];
+  uint64_t wanted[kCheckBatchInputs];
+  uint64_t results[kCheckBatchInputs];
+  for (std::size_t start = 0; start < inputs.size(); start += kCheckBatchInputs) {
+    const std::size_t count = std::min(inputs.size() - start, kCheckBatchInputs);
     const std::span<const uint64_t> batch(inputs.data() + start, count);
     // The batch runs the inputs before the first one that cannot run; that one's fault is
     // reported after their results, as it comes after them.

@@ -224,20 +224,23 @@ TEST(RoutineCheckTest, TheReportFollowsInputOrderAcrossBatches) {
     long checked;
     long cycles;
   };
+  // Batch boundaries: every kCheckBatchInputs inputs.
+  const int batch = static_cast<int>(kCheckBatchInputs);
+  const long b = batch;
   const Case cases[] = {
-      {"three batches pass", without_44(600), "", 600, 4},
-      {"a run fault in the second batch", joined(without_44(300), {300, 44}),
-       "input 300: got 556, documented 300", 300, 4},
-      {"a fault in the last lane of a batch", joined(without_44(255), {44, 300}),
-       "input 44: got 300, documented 44", 255, 4},
-      {"a fault in the first lane of a batch", joined(without_44(256), {44, 300}),
-       "input 44: got 300, documented 44", 256, 4},
-      {"a wide input in the second batch", joined(without_44(290), {65536, 300}),
-       "input 65536: wider than the 16-bit input", 290, 4},
-      {"a run fault before a wide input", joined(without_44(270), {300, 65536}),
-       "input 300: got 556, documented 300", 270, 4},
-      {"a wide input opening a batch", joined(without_44(256), {65536}),
-       "input 65536: wider than the 16-bit input", 256, 4},
+      {"three batches pass", without_44(2 * batch + 88), "", 2 * b + 88, 4},
+      {"a run fault in the second batch", joined(without_44(batch + 44), {300, 44}),
+       "input 300: got 556, documented 300", b + 44, 4},
+      {"a fault in the last lane of a batch", joined(without_44(batch - 1), {44, 300}),
+       "input 44: got 300, documented 44", b - 1, 4},
+      {"a fault in the first lane of a batch", joined(without_44(batch), {44, 300}),
+       "input 44: got 300, documented 44", b, 4},
+      {"a wide input in the second batch", joined(without_44(batch + 34), {65536, 300}),
+       "input 65536: wider than the 16-bit input", b + 34, 4},
+      {"a run fault before a wide input", joined(without_44(batch + 14), {300, 65536}),
+       "input 300: got 556, documented 300", b + 14, 4},
+      {"a wide input opening a batch", joined(without_44(batch), {65536}),
+       "input 65536: wider than the 16-bit input", b, 4},
       {"a wide input first: nothing runs",
        {65536, 1},
        "input 65536: wider than the 16-bit input",
@@ -270,20 +273,21 @@ TEST(RoutineCheckTest, EachRunStartsFromItsOwnSeed) {
   ASSERT_TRUE(parsed.program) << parsed.error;
   PicMachine machine(*parsed.program);
   const int temp = parsed.program->index_of("TEMP0");
-  const std::vector<uint64_t> inputs = without_44(1024);
+  const int batch = static_cast<int>(kCheckBatchInputs);
+  const std::vector<uint64_t> inputs = without_44(3 * batch);
   // The first seed whose first zero TEMP0 falls past the first batch, and that zero's run.
   uint64_t seed = 0;
   int first_zero = 0;
-  while (first_zero <= 256 || first_zero == 1024) {
+  while (first_zero <= batch || first_zero == 3 * batch) {
     ++seed;
     first_zero = 0;
-    while (first_zero < 1024) {
+    while (first_zero < 3 * batch) {
       machine.fill(seed + static_cast<uint64_t>(first_zero));
       if (machine.byte_at(temp) == 0) break;
       ++first_zero;
     }
   }
-  ASSERT_LT(first_zero, 1024);
+  ASSERT_LT(first_zero, 3 * batch);
   const CheckReport report = check_routine({block, "ACC", "TEMP", false, 16, 16}, inputs, seed);
   ASSERT_TRUE(report.failing_input.has_value()) << "seed " << seed;
   EXPECT_EQ(*report.failing_input, inputs[static_cast<std::size_t>(first_zero)]) << "seed " << seed;
