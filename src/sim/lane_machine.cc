@@ -1,6 +1,7 @@
 #include "sim/lane_machine.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <utility>
 
@@ -259,6 +260,30 @@ constexpr unsigned reads_of(PicOp op) {
   return 0;
 }
 
+// What each operation writes and reads, whether it has a file operand and whether it may
+// skip, for looking up once per instruction when a machine is made or restricted.
+struct OpTraits {
+  uint8_t writes;
+  uint8_t reads;
+  bool file;
+  bool skip;
+};
+constexpr int kOpCount = static_cast<int>(PicOp::kAsrfF) + 1;
+constexpr std::array<OpTraits, kOpCount> kOpTraits = [] {
+  std::array<OpTraits, kOpCount> traits{};
+  for (int i = 0; i < kOpCount; ++i) {
+    const auto op = static_cast<PicOp>(i);
+    traits[static_cast<std::size_t>(i)] = {static_cast<uint8_t>(writes_of(op)),
+                                           static_cast<uint8_t>(reads_of(op)), has_file_operand(op),
+                                           is_skip(op)};
+  }
+  return traits;
+}();
+
+const OpTraits& traits_of(PicOp op) {
+  return kOpTraits[static_cast<std::size_t>(op)];
+}
+
 // Runs `step` on every lane, storing what operation kOp writes, or with `lean` all of it but
 // Z and DC.
 template <PicOp kOp, bool kPredicated, typename Step>
@@ -502,13 +527,12 @@ LaneMachine::LaneMachine(const PicProgram& program, int lanes)
       vectors_(best_vectors()) {
   assert(lanes >= 1);
   steps_.reserve(program.instructions.size());
-  const auto file_row = [this](const PicInstruction& in) {
-    return has_file_operand(in.op) ? static_cast<int>(in.operand) : byte_count_ + kScratch;
-  };
   bool after_skip = false;
   for (const PicInstruction& in : program.instructions) {
-    steps_.push_back({in, file_row(in), after_skip, false});
-    after_skip = is_skip(in.op);
+    const OpTraits& traits = traits_of(in.op);
+    steps_.push_back({in, traits.file ? static_cast<int>(in.operand) : byte_count_ + kScratch,
+                      after_skip, false});
+    after_skip = traits.skip;
   }
 }
 
@@ -519,6 +543,8 @@ void LaneMachine::restrict_to(const std::vector<int>& inputs, const std::vector<
   // whose lanes keep the old value. An instruction that writes nothing live is left out,
   // and one whose Z and DC are not live leaves them as they were. The rows other than the
   // declared bytes' are tracked as the fields of Lane, in one mask.
+  assert(!restricted_);
+  restricted_ = true;
   std::vector<uint8_t> live_bytes(static_cast<size_t>(byte_count_), 0);
   for (int index : outputs) {
     assert(index >= 0 && index < byte_count_);
@@ -526,29 +552,26 @@ void LaneMachine::restrict_to(const std::vector<int>& inputs, const std::vector<
   }
   const std::vector<PicInstruction>& code = program_->instructions;
   unsigned live = kWritesBank | (!code.empty() && is_skip(code.back().op) ? kWritesSkip : 0u);
-  std::vector<Step> kept;
-  const auto file_row = [this](const PicInstruction& in) {
-    return has_file_operand(in.op) ? static_cast<int>(in.operand) : byte_count_ + kScratch;
-  };
-  for (size_t i = code.size(); i-- > 0;) {
-    const PicInstruction& in = code[i];
-    const bool predicated = i > 0 && is_skip(code[i - 1].op);
-    const unsigned writes = writes_of(in.op);
-    const unsigned reads = reads_of(in.op);
-    uint8_t* const file = has_file_operand(in.op) ? &live_bytes[in.operand] : nullptr;
-    const unsigned live_writes = writes & (live | (file != nullptr && *file != 0 ? kWritesF : 0u));
+  // The steps kept are moved to the end as they are found, in order, and the others dropped
+  // from the front afterwards.
+  std::size_t first_kept = steps_.size();
+  for (std::size_t i = steps_.size(); i-- > 0;) {
+    Step& step = steps_[i];
+    const OpTraits& traits = traits_of(step.instruction.op);
+    uint8_t* const file = traits.file ? &live_bytes[step.instruction.operand] : nullptr;
+    const unsigned live_writes =
+        traits.writes & (live | (file != nullptr && *file != 0 ? kWritesF : 0u));
     if (live_writes == 0) continue;
-    const bool lean = (live_writes & kLeanFlags) == 0;
-    const unsigned written = writes & ~(lean ? kLeanFlags : 0u);
+    step.lean = (live_writes & kLeanFlags) == 0;
+    const unsigned written = traits.writes & ~(step.lean ? kLeanFlags : 0u);
     live &= ~written;
-    if (predicated) live |= (live_writes & ~kWritesF) | kWritesSkip;
-    live |= reads & ~kWritesF;
-    if ((written & kWritesF) != 0) *file = predicated && (live_writes & kWritesF) != 0;
-    if ((reads & kWritesF) != 0) *file = 1;
-    kept.push_back({in, file_row(in), predicated, lean});
+    if (step.predicated) live |= (live_writes & ~kWritesF) | kWritesSkip;
+    live |= traits.reads & ~kWritesF;
+    if ((written & kWritesF) != 0) *file = step.predicated && (live_writes & kWritesF) != 0;
+    if ((traits.reads & kWritesF) != 0) *file = 1;
+    steps_[--first_kept] = step;
   }
-  std::reverse(kept.begin(), kept.end());
-  steps_ = std::move(kept);
+  steps_.erase(steps_.begin(), steps_.begin() + static_cast<std::ptrdiff_t>(first_kept));
   for (int index = 0; index < byte_count_; ++index) {
     drawn_[static_cast<size_t>(index)] = live_bytes[static_cast<size_t>(index)] != 0;
   }

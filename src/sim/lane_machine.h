@@ -55,7 +55,7 @@ class LaneMachine {
   // where nothing reads them before they are set again; a fill leaves out the starting
   // values nothing reads, and the bytes `inputs`, which the caller writes after every fill.
   // Afterwards, every other byte, W and the flags are unspecified after a fill or a run.
-  // Requires: each index a declared byte.
+  // Requires: each index a declared byte; the machine not restricted before.
   void restrict_to(const std::vector<int>& inputs, const std::vector<int>& outputs);
   // The instructions a run executes: all of them unless restricted.
   int instructions_run() const { return static_cast<int>(steps_.size()); }
@@ -158,6 +158,8 @@ class LaneMachine {
   // Which values a fill draws: one flag per declared byte, then W, then the flags byte.
   std::vector<bool> drawn_;
   Vectors vectors_;
+  // restrict_to has been called.
+  bool restricted_ = false;
   // The last run's final instruction was a skip instruction, so the skip row tells which
   // lanes skipped past the end.
   bool ended_on_skip_ = false;
