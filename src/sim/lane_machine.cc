@@ -508,10 +508,6 @@ void LaneMachine::run_sse2(const Step* steps, std::size_t count, uint8_t* rows, 
   run_steps(steps, count, rows, stride, registers, lanes, writable_bank_bits);
 }
 
-LaneMachine::Vectors LaneMachine::best_vectors() {
-  return __builtin_cpu_supports("avx2") ? Vectors::kAvx2 : Vectors::kSse2;
-}
-
 void LaneMachine::use_vectors(Vectors vectors) {
   assert(vectors == Vectors::kSse2 || vectors == best_vectors());
   vectors_ = vectors;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "sim/pic_program.h"
+#include "sim/vectors.h"
 
 namespace tarvek {
 
@@ -39,12 +40,7 @@ class LaneMachine {
 
   int lanes() const { return lanes_; }
 
-  // The vector instructions the runs are made of. Every x86-64 processor has SSE2; AVX2
-  // doubles the lanes of each. Both give the same results.
-  enum class Vectors { kSse2, kAvx2 };
-  // AVX2 where the processor and the system support it, otherwise SSE2: what a machine
-  // starts with.
-  static Vectors best_vectors();
+  // The vector instructions of the runs (vectors.h): best_vectors() unless told otherwise.
   // Requires: kSse2, or best_vectors() itself.
   void use_vectors(Vectors vectors);
   Vectors vectors() const { return vectors_; }
@@ -124,7 +120,7 @@ class LaneMachine {
 
   // Runs `count` steps in `lanes` lanes: `rows` is rows_, stride_ apart, and `registers` the
   // rows of W, C, DC, Z, the bank bits and the skips, in that order. One loop, compiled once
-  // for each Vectors.
+  // for each of the Vectors.
   static void run_sse2(const Step* steps, std::size_t count, uint8_t* rows, int stride,
                        uint8_t* const* registers, int lanes, uint8_t writable_bank_bits);
   static void run_avx2(const Step* steps, std::size_t count, uint8_t* rows, int stride,

@@ -172,7 +172,7 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
     // The machine's own vectors, AVX2 where the processor has it, and SSE2.
     LaneMachine lanes(program, lane_count);
     LaneMachine sse2(program, lane_count);
-    sse2.use_vectors(LaneMachine::Vectors::kSse2);
+    sse2.use_vectors(Vectors::kSse2);
     std::vector<PicMachine> machines(static_cast<size_t>(lane_count), PicMachine(program));
     for (int lane = 0; lane < lane_count; ++lane) {
       PicMachine& machine = machines[static_cast<size_t>(lane)];
@@ -211,7 +211,7 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
   // Ending on a skip, some lanes took it and others did not.
   EXPECT_GT(skips_past_end, 0);
   EXPECT_LT(skips_past_end, runs_ending_on_a_skip);
-  if (LaneMachine::best_vectors() != LaneMachine::Vectors::kAvx2) {
+  if (best_vectors() != Vectors::kAvx2) {
     std::cout << "This processor has no AVX2: only the SSE2 runs were tested.\n";
   }
 }
@@ -219,9 +219,9 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
 TEST(LaneMachine, AMachineStartsWithTheBestVectors) {
   const PicProgram program = parse_or_die("\tclrc\n", {"R0"});
   LaneMachine lanes(program, 1);
-  EXPECT_EQ(lanes.vectors(), LaneMachine::best_vectors());
-  lanes.use_vectors(LaneMachine::Vectors::kSse2);
-  EXPECT_EQ(lanes.vectors(), LaneMachine::Vectors::kSse2);
+  EXPECT_EQ(lanes.vectors(), best_vectors());
+  lanes.use_vectors(Vectors::kSse2);
+  EXPECT_EQ(lanes.vectors(), Vectors::kSse2);
 }
 
 // A subset of `count` byte indexes, each taken with probability 1/2.
@@ -256,7 +256,7 @@ TEST(LaneMachine, ARestrictedRunLeavesWhatItsCallerReads) {
     LaneMachine full(program, lane_count);
     LaneMachine restricted(program, lane_count);
     restricted.restrict_to(inputs, outputs);
-    if (trial % 2 == 1) restricted.use_vectors(LaneMachine::Vectors::kSse2);
+    if (trial % 2 == 1) restricted.use_vectors(Vectors::kSse2);
     left_out += length - restricted.instructions_run();
     for (int lane = 0; lane < lane_count; ++lane) {
       for (int i = 0; i < byte_count; ++i) restricted.set_byte_at(lane, i, uint8_t(random()));

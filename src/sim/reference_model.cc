@@ -46,18 +46,25 @@ WideInt DocumentedProduct::operator()(uint64_t x) const {
   return exact + acc;
 }
 
-void DocumentedProduct::products(std::span<const uint64_t> inputs,
-                                 std::span<int64_t> products) const {
-  assert(products.size() >= inputs.size());
+namespace {
+
+// The loops of DocumentedProduct::products, inlined into one function per Vectors.
+struct HornerSteps {
+  int64_t multiplier;
+  const DocumentedProduct::Step* steps;
+  std::size_t count;
+  bool negate_first;
+};
+
+[[gnu::always_inline]] inline void horner_products(const HornerSteps& h,
+                                                   std::span<const uint64_t> inputs,
+                                                   std::span<int64_t> products) {
   constexpr std::size_t kChunk = 256;
   int32_t x[kChunk];
   int32_t acc[kChunk];
   for (std::size_t start = 0; start < inputs.size(); start += kChunk) {
     const std::size_t n = std::min(kChunk, inputs.size() - start);
-    for (std::size_t k = 0; k < n; ++k) {
-      assert(inputs[start + k] < kBatchInputLimit);
-      x[k] = static_cast<int32_t>(inputs[start + k]);
-    }
+    for (std::size_t k = 0; k < n; ++k) x[k] = static_cast<int32_t>(inputs[start + k]);
     // Past 31 the shift takes a 32-bit accumulator to its sign all the same. The sign of a
     // term chooses the loop rather than multiplying, which SSE2 has no instruction for.
     const auto shift_and_add = [&](int shift, int sign) {
@@ -69,24 +76,47 @@ void DocumentedProduct::products(std::span<const uint64_t> inputs,
         for (std::size_t k = 0; k < n; ++k) acc[k] >>= shift;
       }
     };
-    if (steps_.empty()) {
+    if (h.count == 0) {
       for (std::size_t k = 0; k < n; ++k) acc[k] = 0;
     } else {
       // The first step's negation comes between its shift and its addition.
-      const int first_shift = std::min(steps_.front().shift, 31);
+      const int first_shift = std::min(h.steps[0].shift, 31);
       for (std::size_t k = 0; k < n; ++k) acc[k] = x[k] >> first_shift;
-      if (negate_first_) {
+      if (h.negate_first) {
         for (std::size_t k = 0; k < n; ++k) acc[k] = -acc[k];
       }
-      shift_and_add(0, steps_.front().sign);
+      shift_and_add(0, h.steps[0].sign);
     }
-    for (std::size_t i = 1; i < steps_.size(); ++i) {
-      shift_and_add(std::min(steps_[i].shift, 31), steps_[i].sign);
+    for (std::size_t i = 1; i < h.count; ++i) {
+      shift_and_add(std::min(h.steps[i].shift, 31), h.steps[i].sign);
     }
     for (std::size_t k = 0; k < n; ++k) {
-      products[start + k] = multiplier_ * int64_t{x[k]} + acc[k];
+      products[start + k] = h.multiplier * int64_t{x[k]} + acc[k];
     }
   }
+}
+
+void horner_products_sse2(const HornerSteps& h, std::span<const uint64_t> inputs,
+                          std::span<int64_t> products) {
+  horner_products(h, inputs, products);
+}
+
+[[gnu::target("avx2")]] void horner_products_avx2(const HornerSteps& h,
+                                                  std::span<const uint64_t> inputs,
+                                                  std::span<int64_t> products) {
+  horner_products(h, inputs, products);
+}
+
+}  // namespace
+
+void DocumentedProduct::products(std::span<const uint64_t> inputs, std::span<int64_t> products,
+                                 Vectors vectors) const {
+  assert(products.size() >= inputs.size());
+  assert(
+      std::all_of(inputs.begin(), inputs.end(), [](uint64_t x) { return x < kBatchInputLimit; }));
+  assert(vectors == Vectors::kSse2 || vectors == best_vectors());
+  const HornerSteps h{multiplier_, steps_.data(), steps_.size(), negate_first_};
+  (vectors == Vectors::kAvx2 ? horner_products_avx2 : horner_products_sse2)(h, inputs, products);
 }
 
 std::string to_decimal(WideInt value) {

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/vectors.h"
+
 namespace tarvek {
 
 // Exact signed integers wide enough for every product and intermediate sum.
@@ -58,11 +60,12 @@ class DocumentedProduct {
   // Inputs below this bound go through products(), many at a time.
   static constexpr uint64_t kBatchInputLimit = uint64_t{1} << 29;
   // products[k] = (*this)(inputs[k]) for every k, a term at a time over all the inputs, in
-  // 32-bit lanes that the compiler can vectorise.
-  // Requires: every input below kBatchInputLimit, products.size() >= inputs.size().
-  void products(std::span<const uint64_t> inputs, std::span<int64_t> products) const;
+  // 32-bit lanes that the compiler vectorises with `vectors` (vectors.h).
+  // Requires: every input below kBatchInputLimit, products.size() >= inputs.size(),
+  // vectors kSse2 or best_vectors().
+  void products(std::span<const uint64_t> inputs, std::span<int64_t> products,
+                Vectors vectors = best_vectors()) const;
 
- private:
   // One step of Horner's rule: shift right by `shift` (the distance to the next term,
   // at most 63, which takes any accumulator here to its sign), then add `sign` times the
   // input (sign 0 after the last term's shift onto the units).
@@ -70,6 +73,8 @@ class DocumentedProduct {
     int shift;
     int sign;
   };
+
+ private:
   // The sum of sign * 2^exponent over the terms at and above the units: below 2^32 in
   // magnitude.
   int64_t multiplier_ = 0;

@@ -122,17 +122,20 @@ TEST(ReferenceModelTest, ThePreparedFormGivesThePlainProduct) {
           << context << ", input " << x << ": " << to_decimal(prepared(x)) << " against "
           << to_decimal(plain_product(terms, x));
     }
-    // Many at a time, past the 256 inputs of one round, up to the largest input allowed.
+    // Many at a time, past the 256 inputs of one round, up to the largest input allowed,
+    // with SSE2 and with the processor's best vectors.
     std::vector<uint64_t> batch;
     for (int i = 0; i < 300; ++i) batch.push_back(random() >> 35);
     batch.push_back(DocumentedProduct::kBatchInputLimit - 1);
-    std::vector<int64_t> products(batch.size() + 1, 12345);
-    prepared.products(batch, products);
-    for (std::size_t k = 0; k < batch.size(); ++k) {
-      ASSERT_TRUE(products[k] == plain_product(terms, batch[k]))
-          << context << ", input " << batch[k] << ": " << products[k];
+    for (const Vectors vectors : {Vectors::kSse2, best_vectors()}) {
+      std::vector<int64_t> products(batch.size() + 1, 12345);
+      prepared.products(batch, products, vectors);
+      for (std::size_t k = 0; k < batch.size(); ++k) {
+        ASSERT_TRUE(products[k] == plain_product(terms, batch[k]))
+            << context << ", input " << batch[k] << ": " << products[k];
+      }
+      EXPECT_EQ(products.back(), 12345) << context << ": written past the inputs";
     }
-    EXPECT_EQ(products.back(), 12345) << context << ": written past the inputs";
   }
 }
 
