@@ -667,11 +667,18 @@ void LaneMachine::write_values(const std::vector<int>& indexes, std::span<const 
 
 void LaneMachine::read_values(const std::vector<int>& indexes, std::span<uint64_t> values) const {
   assert(indexes.size() <= 8 && values.size() <= static_cast<size_t>(lanes_));
-  for (uint64_t& value : values) value = 0;
+  if (indexes.empty()) {
+    std::fill(values.begin(), values.end(), uint64_t{0});
+    return;
+  }
   for (size_t k = 0; k < indexes.size(); ++k) {
     assert(indexes[k] >= 0 && indexes[k] < byte_count_);
     const uint8_t* const from = row(indexes[k]);
-    for (size_t l = 0; l < values.size(); ++l) values[l] |= uint64_t{from[l]} << (8 * k);
+    if (k == 0) {
+      for (size_t l = 0; l < values.size(); ++l) values[l] = from[l];
+    } else {
+      for (size_t l = 0; l < values.size(); ++l) values[l] |= uint64_t{from[l]} << (8 * k);
+    }
   }
 }
 
@@ -734,19 +741,28 @@ bool LaneMachine::skipped_past_end(int lane) const {
   return ended_on_skip_ && register_row(kSkip)[lane] != 0;
 }
 
+namespace {
+
+// The first of `count` bytes that is not 0, or `count`. Most rows searched hold none, which
+// one pass that the compiler vectorises tells before any search.
+int first_nonzero(const uint8_t* bytes, int count) {
+  uint8_t any = 0;
+  for (int i = 0; i < count; ++i) any |= bytes[i];
+  if (any == 0) return count;
+  return static_cast<int>(std::find_if(bytes, bytes + count, [](uint8_t b) { return b != 0; }) -
+                          bytes);
+}
+
+}  // namespace
+
 int LaneMachine::first_skipped_past_end(int count) const {
   assert(count >= 0 && count <= lanes_);
-  if (!ended_on_skip_) return count;
-  const uint8_t* const skip = register_row(kSkip);
-  return static_cast<int>(std::find_if(skip, skip + count, [](uint8_t s) { return s != 0; }) -
-                          skip);
+  return ended_on_skip_ ? first_nonzero(register_row(kSkip), count) : count;
 }
 
 int LaneMachine::first_bank_switched(int count) const {
   assert(count >= 0 && count <= lanes_);
-  const uint8_t* const bank = register_row(kBank);
-  return static_cast<int>(std::find_if(bank, bank + count, [](uint8_t b) { return b != 0; }) -
-                          bank);
+  return first_nonzero(register_row(kBank), count);
 }
 
 }  // namespace tarvek

@@ -91,9 +91,16 @@ RunPlanner::RunPlanner(const RoutinePromise& promise)
 std::size_t RunPlanner::plan(std::span<const uint64_t> inputs, std::span<uint64_t> written,
                              std::span<uint64_t> wanted) const {
   assert(written.size() >= inputs.size() && wanted.size() >= inputs.size());
+  // The inputs before the first too wide; one pass that the compiler vectorises tells
+  // whether there is one.
   const int bits = promise_->input_bits;
-  std::size_t narrow = 0;
-  while (narrow < inputs.size() && inputs[narrow] >> bits == 0) ++narrow;
+  uint64_t all = 0;
+  for (uint64_t x : inputs) all |= x;
+  std::size_t narrow = inputs.size();
+  if (all >> bits != 0) {
+    narrow = 0;
+    while (inputs[narrow] >> bits == 0) ++narrow;
+  }
   inputs = inputs.first(narrow);
   if (!promise_->exact) return plan_documented(inputs, written, wanted);
   return exact_in_64_bits_ ? plan_exact<int64_t>(inputs, written, wanted)
@@ -148,16 +155,12 @@ std::size_t RunPlanner::plan_exact(std::span<const uint64_t> inputs, std::span<u
     if (q < lowest_ || q > largest_) return k;
     Int quotient = static_cast<Int>(q);
     Int remainder = static_cast<Int>(n - q * form.d);
-    // The run: first, first + 1, ..., up to the sign bit of a signed input.
-    std::size_t end = k + 1;
-    while (end < inputs.size() && inputs[end] == first + (end - k) && inputs[end] != sign_bit) {
-      ++end;
-    }
     written[k] = static_cast<uint64_t>(first_value) & input_mask;
     wanted[k] = static_cast<uint64_t>(static_cast<int64_t>(quotient)) & output_mask;
     const Steps step = all_steps[form_index];
+    // The run: first, first + 1, ..., up to the sign bit of a signed input.
     const std::size_t start = k;
-    for (++k; k < end; ++k) {
+    for (++k; k < inputs.size() && inputs[k] == first + (k - start) && inputs[k] != sign_bit; ++k) {
       quotient += step.step_quotient;
       remainder += step.step_remainder;
       const bool carry = remainder >= step.d;
