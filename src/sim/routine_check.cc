@@ -12,14 +12,22 @@
 namespace tarvek {
 namespace {
 
-// Calls `f` with every line of `text` (without its '\n').
+// Calls `f` with every line of `text` that starts with ';' (without its '\n'). Only comment
+// lines promise anything, and the instructions, most of a long block, have no ';' to stop at.
 template <typename F>
-void for_each_line(std::string_view text, F f) {
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    f(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
+void for_each_comment_line(std::string_view text, F f) {
+  std::size_t at = 0;
+  while ((at = text.find(';', at)) != std::string_view::npos) {
+    if (at == 0 || text[at - 1] == '\n') {
+      const std::size_t end = text.find('\n', at);
+      f(text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+      if (end == std::string_view::npos) return;
+      at = end + 1;
+    } else {
+      at = text.find('\n', at);
+      if (at == std::string_view::npos) return;
+      ++at;
+    }
   }
 }
 
@@ -212,17 +220,10 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
   std::string error;
   bool input_seen = false;
   bool output_seen = false;
-  bool first_line = true;
   bool core_seen = false;
-  for_each_line(block, [&](std::string_view line) {
+  for_each_comment_line(block, [&](std::string_view line) {
     if (!error.empty()) return;
-    // Only comment lines promise anything; the instructions are most of a long block.
-    if (!line.starts_with(';')) {
-      first_line = false;
-      return;
-    }
-    if (first_line) {
-      first_line = false;
+    if (line.data() == block.data()) {
       promise.exact = read_exact_title(line, acc_name);
       if (promise.exact) return;
     }

@@ -341,6 +341,31 @@ TEST(RoutineCheckTest, MalformedTermLinesAreRefused) {
   }
 }
 
+// The promise is read from the lines that start with ';': a title line only as the block's
+// first, a last line without a newline too, and nothing after a ';' within a line.
+TEST(RoutineCheckTest, OnlyCommentLinesPromise) {
+  const std::string lines = "; Input:  R0\t(8 bits)\n; Output: R0\t(9 bits)";
+  const std::string title = "; R = floor(R * 3/2)\n";
+  PromiseOutcome outcome = read_promise(title + lines, "R");
+  ASSERT_TRUE(outcome.promise.has_value()) << outcome.error;
+  ASSERT_TRUE(outcome.promise->exact.has_value());
+  EXPECT_EQ(outcome.promise->exact->numerator, 3u);
+  EXPECT_EQ(outcome.promise->output_bits, 9);
+
+  outcome = read_promise(";\n" + title + lines, "R");
+  ASSERT_TRUE(outcome.promise.has_value()) << outcome.error;
+  EXPECT_FALSE(outcome.promise->exact.has_value());
+
+  outcome = read_promise("\tclrf\tR0 ; Add input * 2 to accumulator\n" + lines, "R");
+  ASSERT_TRUE(outcome.promise.has_value()) << outcome.error;
+  EXPECT_TRUE(outcome.promise->terms.empty());
+
+  EXPECT_EQ(read_promise(lines + "\n\tclrf\tR0\n; Input:  R0\t(8 bits)", "R").error,
+            "unreadable or repeated line \"; Input:  R0\t(8 bits)\"");
+  EXPECT_EQ(read_promise("; Input:  R0\t(8 bits)\n\tclrf\tR0", "R").error,
+            "no Input or no Output line");
+}
+
 TEST(RoutineCheckTest, InputAndOutputLinesGiveBytesAndBits) {
   const PromiseOutcome outcome =
       read_promise("; Input:  R10 .. R12\t(20 bits)\n; Output: R10 .. R13\t(27 bits)", "R1");
