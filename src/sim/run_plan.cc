@@ -185,24 +185,38 @@ std::size_t RunPlanner::plan_exact(std::span<const uint64_t> inputs, std::span<u
 std::size_t RunPlanner::plan_documented(std::span<const uint64_t> inputs,
                                         std::span<uint64_t> written,
                                         std::span<uint64_t> wanted) const {
-  const bool batched = std::all_of(inputs.begin(), inputs.end(), [](uint64_t x) {
-    return x < DocumentedProduct::kBatchInputLimit;
-  });
-  if (!batched) {
+  // The limit is a power of two: below it when the inputs' OR is.
+  uint64_t all = 0;
+  for (uint64_t x : inputs) all |= x;
+  if (all >= DocumentedProduct::kBatchInputLimit) {
     for (std::size_t k = 0; k < inputs.size(); ++k) {
       const auto v = static_cast<int64_t>(inputs[k]);
       if (!store(v, documented_(inputs[k]), k, written, wanted)) return k;
     }
     return inputs.size();
   }
+  // Term lines promise an unsigned result: written as it is, and within the output bits
+  // when no bit at or above them is set, a negative one included. Each chunk is stored
+  // whole, in a loop the compiler vectorises, and searched for its first result out of
+  // range only when there is one.
+  assert(!is_signed_);
+  const int output_bits = promise_->output_bits;
   constexpr std::size_t kChunk = 256;
   int64_t products[kChunk];
   for (std::size_t start = 0; start < inputs.size(); start += kChunk) {
     const std::size_t n = std::min(kChunk, inputs.size() - start);
     documented_.products(inputs.subspan(start, n), products);
+    uint64_t any = 0;
     for (std::size_t k = 0; k < n; ++k) {
-      const auto v = static_cast<int64_t>(inputs[start + k]);
-      if (!store(v, products[k], start + k, written, wanted)) return start + k;
+      const auto product = static_cast<uint64_t>(products[k]);
+      any |= product;
+      written[start + k] = inputs[start + k];
+      wanted[start + k] = product;
+    }
+    if (any >> output_bits != 0) {
+      std::size_t k = 0;
+      while (static_cast<uint64_t>(products[k]) >> output_bits == 0) ++k;
+      return start + k;
     }
   }
   return inputs.size();
