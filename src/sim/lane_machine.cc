@@ -52,8 +52,8 @@ LaneMachine::LaneMachine(const PicProgram& program, int lanes)
   bool after_skip = false;
   for (const PicInstruction& in : program.instructions) {
     const OpTraits& traits = traits_of(in.op);
-    steps_.push_back({in, traits.file ? static_cast<int>(in.operand) : byte_count_ + kScratch,
-                      after_skip, false});
+    steps_.push_back({in.op, static_cast<uint8_t>(in.operand), in.bit, after_skip, false,
+                      traits.file ? static_cast<int>(in.operand) : byte_count_ + kScratch});
     after_skip = traits.skip;
   }
 }
@@ -79,8 +79,8 @@ void LaneMachine::restrict_to(const std::vector<int>& inputs, const std::vector<
   std::size_t first_kept = steps_.size();
   for (std::size_t i = steps_.size(); i-- > 0;) {
     Step& step = steps_[i];
-    const OpTraits& traits = traits_of(step.instruction.op);
-    uint8_t* const file = traits.file ? &live_bytes[step.instruction.operand] : nullptr;
+    const OpTraits& traits = traits_of(step.op);
+    uint8_t* const file = traits.file ? &live_bytes[static_cast<size_t>(step.f_row)] : nullptr;
     const unsigned live_writes =
         traits.writes & (live | (file != nullptr && *file != 0 ? kWritesF : 0u));
     if (live_writes == 0) continue;

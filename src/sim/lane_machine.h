@@ -106,16 +106,21 @@ class LaneMachine {
   // reads what is left in it.
   enum Row : int { kW, kCarry, kDigitCarry, kZero, kBank, kSkip, kScratch, kRowCount };
 
-  // One instruction of a run.
+  // One instruction of a run, in 12 bytes: a long routine's steps are a few pages that each
+  // request touches anew.
   struct Step {
-    PicInstruction instruction;
-    // The row of its file operand, or the scratch row for an instruction without one.
-    int f_row;
+    PicOp op;
+    // The literal of movlw, andlw, iorlw and addlw.
+    uint8_t literal;
+    // The bit number of btfsc and bsf.
+    uint8_t bit;
     // The instruction before it in the program is a skip: the skip row tells where this one
     // is skipped.
     bool predicated;
     // Z and DC are left as they were: nothing reads what the instruction would set.
     bool lean;
+    // The row of its file operand, or the scratch row for an instruction without one.
+    int f_row;
   };
 
   // Runs `count` steps in `lanes` lanes: `rows` is rows_, stride_ apart, and `registers` the

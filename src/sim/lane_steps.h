@@ -316,11 +316,10 @@ template <PicOp kToW, PicOp kToF, bool kPredicated, typename Compute>
 // One instruction in every lane, with PicMachine::run's semantics per lane; with `lean`,
 // Z and DC are left as they were.
 template <bool kPredicated>
-[[gnu::always_inline]] inline void execute(const PicInstruction& in, const Rows& rows, bool lean,
+[[gnu::always_inline]] inline void execute(PicOp op, uint8_t k, uint8_t bit_number,
+                                           const Rows& rows, bool lean,
                                            uint8_t writable_bank_bits) {
-  const auto k = static_cast<uint8_t>(in.operand);
-  const auto bit = static_cast<uint8_t>(1u << in.bit);
-  const PicOp op = in.op;
+  const auto bit = static_cast<uint8_t>(1u << bit_number);
   constexpr bool P = kPredicated;
   using enum PicOp;
   switch (op) {
@@ -492,9 +491,9 @@ template <typename Step>
     const Step& step = steps[i];
     rows.f = base + static_cast<std::size_t>(step.f_row) * static_cast<std::size_t>(stride);
     if (step.predicated) {
-      execute<true>(step.instruction, rows, step.lean, writable_bank_bits);
+      execute<true>(step.op, step.literal, step.bit, rows, step.lean, writable_bank_bits);
     } else {
-      execute<false>(step.instruction, rows, step.lean, writable_bank_bits);
+      execute<false>(step.op, step.literal, step.bit, rows, step.lean, writable_bank_bits);
     }
   }
 }

@@ -342,19 +342,25 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     return report;
   }
   const RunPlanner planner(routine.promise);
-  LaneMachine lanes(routine.program, static_cast<int>(std::min(inputs.size(), kCheckBatchInputs)));
+  const std::size_t batch_size = std::min(inputs.size(), kCheckBatchInputs);
+  LaneMachine lanes(routine.program, static_cast<int>(batch_size));
   // The check reads the output bytes, the bank bits and the skips past the end, and writes
   // the input bytes after every fill.
   lanes.restrict_to(routine.input_indexes, routine.output_indexes);
-  uint64_t written[kCheckBatchInputs];
-  uint64_t wanted[kCheckBatchInputs];
-  uint64_t results[kCheckBatchInputs];
+  // What goes into the input bytes, what the output bytes must hold and what they hold, for
+  // a batch: in one allocation as long as the batches, since every page a request touches
+  // costs it a fault.
+  std::vector<uint64_t> values(3 * batch_size);
+  uint64_t* const written = values.data();
+  uint64_t* const wanted = written + batch_size;
+  uint64_t* const results = wanted + batch_size;
   for (std::size_t start = 0; start < inputs.size(); start += kCheckBatchInputs) {
     const std::size_t count = std::min(inputs.size() - start, kCheckBatchInputs);
     const std::span<const uint64_t> batch(inputs.data() + start, count);
     // The batch runs the inputs before the first one that cannot run; that one's fault is
     // reported after their results, as it comes after them.
-    const std::size_t planned = planner.plan(batch, written, wanted);
+    const std::size_t planned =
+        planner.plan(batch, std::span(written, count), std::span(wanted, count));
     const int lane_count = static_cast<int>(planned);
     lanes.fill_lanes(lane_count, seed + start);
     lanes.write_values(routine.input_indexes, std::span(written, planned));
