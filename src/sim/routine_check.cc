@@ -4,6 +4,7 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <span>
 
 #include "sim/lane_machine.h"
@@ -350,8 +351,9 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
   // What goes into the input bytes, what the output bytes must hold and what they hold, for
   // a batch: in one allocation as long as the batches, since every page a request touches
   // costs it a fault.
-  std::vector<uint64_t> values(3 * batch_size);
-  uint64_t* const written = values.data();
+  // Left uninitialised: each batch writes what it reads.
+  const auto values = std::make_unique_for_overwrite<uint64_t[]>(3 * batch_size);
+  uint64_t* const written = values.get();
   uint64_t* const wanted = written + batch_size;
   uint64_t* const results = wanted + batch_size;
   for (std::size_t start = 0; start < inputs.size(); start += kCheckBatchInputs) {
