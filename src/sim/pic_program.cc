@@ -62,7 +62,36 @@ constexpr std::string_view kXorwfStatusLine = "\txorwf STATUS, f";
 constexpr std::string_view kXorwfStatusWLine = "\txorwf\tSTATUS, w";
 constexpr std::string_view kMovwfStatusLine = "\tmovwf\tSTATUS";
 
-using NameIndex = std::unordered_map<std::string_view, int>;
+// Equal texts. Compared here rather than by a library call: the texts a parse compares are a
+// few characters long and mostly differ in the first, and it compares several per line.
+bool same_text(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// FNV-1a over the name's characters: byte names are short, and a long routine looks one up
+// for nearly every line.
+struct NameHash {
+  std::size_t operator()(std::string_view name) const {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    return static_cast<std::size_t>(hash);
+  }
+};
+// Compared from the end: the bytes of one register differ only in their last digits.
+struct SameName {
+  bool operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = a.size(); i-- > 0;) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+};
+using NameIndex = std::unordered_map<std::string_view, int, NameHash, SameName>;
 
 // Byte indexes are stored in 16 bits; no mid-range part has anywhere near this many bytes.
 constexpr size_t kMaxDeclaredBytes = std::numeric_limits<uint16_t>::max() + size_t{1};
@@ -150,32 +179,30 @@ std::optional<uint8_t> parse_literal(std::string_view text) {
 // Resolves a file operand against the declared bytes; fills `error` when it cannot.
 bool resolve_file(std::string_view name, const NameIndex& names, uint16_t& index,
                   std::string& error) {
-  if (!is_name_token(name)) {
-    error = "bad file register operand " + quoted(name);
-    return false;
-  }
+  // Every declared name is a name token, so only a name not found can be a bad one.
   const auto found = names.find(name);
-  if (found == names.end()) {
-    error = "register byte " + quoted(name) + " is not declared";
-    return false;
+  if (found != names.end()) {
+    index = static_cast<uint16_t>(found->second);
+    return true;
   }
-  index = static_cast<uint16_t>(found->second);
-  return true;
+  error = is_name_token(name) ? "register byte " + quoted(name) + " is not declared"
+                              : "bad file register operand " + quoted(name);
+  return false;
 }
 
 // Parses one instruction line (without its newline) of a program for `core`. Returns an empty
 // string on success, otherwise the message without the line number.
 std::string parse_line(std::string_view line, const NameIndex& names, PicCore core,
                        PicInstruction& out) {
-  if (line == kXorwfStatusLine) {
+  if (same_text(line, kXorwfStatusLine)) {
     out.op = PicOp::kXorwfStatus;
     return {};
   }
-  if (line == kXorwfStatusWLine) {
+  if (same_text(line, kXorwfStatusWLine)) {
     out.op = PicOp::kXorwfStatusW;
     return {};
   }
-  if (line == kMovwfStatusLine) {
+  if (same_text(line, kMovwfStatusLine)) {
     out.op = PicOp::kMovwfStatus;
     return {};
   }
@@ -188,7 +215,10 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicCore co
 
   const Mnemonic* m = nullptr;
   for (const Mnemonic& candidate : kMnemonics) {
-    if (candidate.name == mnemonic) m = &candidate;
+    if (same_text(candidate.name, mnemonic)) {
+      m = &candidate;
+      break;
+    }
   }
   if (m == nullptr) return "unknown mnemonic " + quoted(mnemonic);
   if (generation(m->core) > generation(core)) {

@@ -4,20 +4,31 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <span>
 
 #include "sim/lane_machine.h"
+#include "sim/run_plan.h"
 
 namespace tarvek {
 namespace {
 
-// Calls `f` with every line of `text` (without its '\n').
+// Calls `f` with every line of `text` that starts with ';' (without its '\n'). Only comment
+// lines promise anything, and the instructions, most of a long block, have no ';' to stop at.
 template <typename F>
-void for_each_line(std::string_view text, F f) {
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    f(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
+void for_each_comment_line(std::string_view text, F f) {
+  std::size_t at = 0;
+  while ((at = text.find(';', at)) != std::string_view::npos) {
+    if (at == 0 || text[at - 1] == '\n') {
+      const std::size_t end = text.find('\n', at);
+      f(text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+      if (end == std::string_view::npos) return;
+      at = end + 1;
+    } else {
+      at = text.find('\n', at);
+      if (at == std::string_view::npos) return;
+      ++at;
+    }
   }
 }
 
@@ -253,12 +264,10 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
   std::string error;
   bool input_seen = false;
   bool output_seen = false;
-  bool first_line = true;
   bool core_seen = false;
-  for_each_line(block, [&](std::string_view line) {
+  for_each_comment_line(block, [&](std::string_view line) {
     if (!error.empty()) return;
-    if (first_line) {
-      first_line = false;
+    if (line.data() == block.data()) {
       promise.exact = read_exact_title(line, acc_name);
       if (promise.exact) return;
     }
@@ -393,55 +402,6 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   return {std::move(prepared), ""};
 }
 
-namespace {
-
-// Inputs run together on the lane runner. A batch's results are judged in input order, so
-// the report is the one a run of one input after the other gives.
-constexpr std::size_t kBatchLanes = 256;
-
-// One input's run: what goes into the input bytes and what the output bytes must then hold.
-struct PlannedRun {
-  uint64_t written = 0;
-  uint64_t wanted = 0;
-  // The documented result, for the failure text.
-  WideInt expected = 0;
-};
-
-// Plans the run of input `x`, or returns the fault that stops the check before it runs.
-std::string plan_run(const RoutinePromise& promise, uint64_t x, PlannedRun& run) {
-  if (x >> promise.input_bits != 0) {
-    return "wider than the " + std::to_string(promise.input_bits) + "-bit input";
-  }
-  // Every bit above the Output line's bit count must be zero, in every output byte.
-  const WideInt limit = static_cast<WideInt>(1) << promise.output_bits;
-  // A signed routine reads the input bits as two's complement, sign-extended through the
-  // input bytes, and leaves its result sign-extended through the output bytes.
-  const bool is_signed = promise.exact && promise.exact->is_signed;
-  WideInt value = static_cast<WideInt>(x);
-  if (is_signed && (x >> (promise.input_bits - 1)) != 0) {
-    value -= static_cast<WideInt>(1) << promise.input_bits;
-  }
-  const WideInt expected =
-      promise.exact ? exact_result(*promise.exact, value) : documented_product(promise.terms, x);
-  const WideInt lowest = is_signed ? -(limit >> 1) : 0;
-  const WideInt highest = is_signed ? limit >> 1 : limit;
-  if (expected < lowest || expected >= highest) {
-    return "the documented product " + to_decimal(expected) + " does not fit the " +
-           std::to_string(promise.output_bits) + " output bits";
-  }
-  const auto wrapped = [](WideInt v, int bytes) {
-    const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
-    return static_cast<uint64_t>(((v % modulus) + modulus) % modulus);
-  };
-  run.written = is_signed ? wrapped(value, promise.input_bytes) : x;
-  run.wanted =
-      is_signed ? wrapped(expected, promise.output_bytes) : static_cast<uint64_t>(expected);
-  run.expected = expected;
-  return {};
-}
-
-}  // namespace
-
 CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
                            uint64_t seed, const ResultObserver& observe) {
   CheckReport report;
@@ -455,46 +415,61 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     report.passed = true;
     return report;
   }
-  LaneMachine lanes(routine.program, static_cast<int>(std::min(inputs.size(), kBatchLanes)));
-  std::vector<PlannedRun> runs;
-  std::vector<uint64_t> written;
-  std::vector<uint64_t> results;
-  for (std::size_t start = 0; start < inputs.size(); start += kBatchLanes) {
-    const std::size_t count = std::min(inputs.size() - start, kBatchLanes);
+  const RunPlanner planner(routine.promise);
+  const std::size_t batch_size = std::min(inputs.size(), kCheckBatchInputs);
+  LaneMachine lanes(routine.program, static_cast<int>(batch_size));
+  // The check reads the output bytes, the bank bits and the skips past the end, and writes
+  // the input bytes after every fill.
+  lanes.restrict_to(routine.input_indexes, routine.output_indexes);
+  // What goes into the input bytes, what the output bytes must hold and what they hold, for
+  // a batch: in one allocation as long as the batches, since every page a request touches
+  // costs it a fault.
+  // Left uninitialised: each batch writes what it reads.
+  const auto values = std::make_unique_for_overwrite<uint64_t[]>(3 * batch_size);
+  uint64_t* const written = values.get();
+  uint64_t* const wanted = written + batch_size;
+  uint64_t* const results = wanted + batch_size;
+  for (std::size_t start = 0; start < inputs.size(); start += kCheckBatchInputs) {
+    const std::size_t count = std::min(inputs.size() - start, kCheckBatchInputs);
+    const std::span<const uint64_t> batch(inputs.data() + start, count);
     // The batch runs the inputs before the first one that cannot run; that one's fault is
     // reported after their results, as it comes after them.
-    runs.clear();
-    written.clear();
-    std::string fault;
-    while (runs.size() < count && fault.empty()) {
-      PlannedRun run;
-      fault = plan_run(routine.promise, inputs[start + runs.size()], run);
-      if (fault.empty()) {
-        runs.push_back(run);
-        written.push_back(run.written);
-      }
-    }
-    const int lane_count = static_cast<int>(runs.size());
+    const std::size_t planned =
+        planner.plan(batch, std::span(written, count), std::span(wanted, count));
+    const int lane_count = static_cast<int>(planned);
     lanes.fill_lanes(lane_count, seed + start);
-    lanes.write_values(routine.input_indexes, written);
+    lanes.write_values(routine.input_indexes, std::span(written, planned));
     if (lane_count > 0) report.cycles = std::max(report.cycles, lanes.run(lane_count));
-    results.resize(runs.size());
-    lanes.read_values(routine.output_indexes, results);
-    for (int lane = 0; lane < lane_count; ++lane) {
-      const std::size_t k = static_cast<std::size_t>(lane);
-      const uint64_t x = inputs[start + k];
-      if (lanes.skipped_past_end(lane)) {
+    lanes.read_values(routine.output_indexes, std::span(results, planned));
+    // The first lane that went wrong in any way; the lanes before it are observed in order.
+    int wrong =
+        std::min(lanes.first_skipped_past_end(lane_count), lanes.first_bank_switched(lane_count));
+    for (int lane = 0; lane < wrong; ++lane) {
+      if (results[lane] != wanted[lane]) wrong = lane;
+    }
+    if (observe) {
+      for (int lane = 0; lane < wrong; ++lane)
+        observe(batch[static_cast<std::size_t>(lane)], results[lane]);
+    }
+    report.inputs_checked += wrong;
+    if (wrong < lane_count) {
+      const uint64_t x = batch[static_cast<std::size_t>(wrong)];
+      if (lanes.skipped_past_end(wrong)) {
         return fail(x, "the last instruction skips past the routine");
       }
-      if (lanes.bank_bits(lane) != 0) return fail(x, "the routine switched register banks");
-      if (results[k] != runs[k].wanted) {
-        return fail(x, "got " + std::to_string(results[k]) + ", documented " +
-                           to_decimal(runs[k].expected));
-      }
-      ++report.inputs_checked;
-      if (observe) observe(x, results[k]);
+      if (lanes.bank_bits(wrong) != 0) return fail(x, "the routine switched register banks");
+      PlannedRun run;
+      [[maybe_unused]] const std::string fault = plan_one(routine.promise, x, run);
+      assert(fault.empty());
+      return fail(
+          x, "got " + std::to_string(results[wrong]) + ", documented " + to_decimal(run.expected));
     }
-    if (!fault.empty()) return fail(inputs[start + runs.size()], fault);
+    if (planned < count) {
+      PlannedRun run;
+      const std::string fault = plan_one(routine.promise, batch[planned], run);
+      assert(!fault.empty());
+      return fail(batch[planned], fault);
+    }
   }
   report.passed = true;
   return report;

@@ -27,6 +27,7 @@
 #ifndef TARVEK_SIM_ROUTINE_CHECK_H
 #define TARVEK_SIM_ROUTINE_CHECK_H
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -149,6 +150,10 @@ struct CheckReport {
 // Told the output value of every run that matched, e.g. to measure the deviation from the
 // exact product.
 using ResultObserver = std::function<void(uint64_t input, uint64_t result)>;
+
+// Inputs run at a time on the lane runner. The report does not depend on it; tests place
+// faults around its boundaries.
+inline constexpr std::size_t kCheckBatchInputs = 1024;
 
 // Runs the routine once per input (each below 2^input_bits) and stops at the first fault.
 // `seed` picks the arbitrary starting values; run i uses seed + i. The runs are made many
