@@ -68,7 +68,7 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   routine.code = clean_up_routine(routine.code, routine.code.find_register(names.temp));
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
-  routine.instructions = static_cast<int>(routine.code.size());
+  routine.instructions = routine.code.words();
   return routine;
 }
 
