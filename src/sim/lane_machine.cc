@@ -289,6 +289,18 @@ void execute(const PicInstruction& in, const Rows& rows, uint8_t writable_bank_b
         s.z = is_zero(r);
         return r;
       });
+    // Loops' operations: a program with one runs on PicMachine (PicProgram::straight_line).
+    case PicOp::kGoto:
+    case PicOp::kDecfW:
+    case PicOp::kDecfF:
+    case PicOp::kDecfszW:
+    case PicOp::kDecfszF:
+    case PicOp::kBtfss:
+    case PicOp::kBcf:
+    case PicOp::kSetc:
+    case PicOp::kAndwfW:
+    case PicOp::kAndwfF:
+      break;
   }
   assert(false);
 }
@@ -434,6 +446,7 @@ void LaneMachine::set_status(int lane, uint8_t status) {
 
 long LaneMachine::run(int lane_count) {
   assert(lane_count >= 0 && lane_count <= lanes_);
+  assert(program_->straight_line);
   // The bank bits exist only on the mid-range core; the enhanced core's STATUS reads 0 there.
   const uint8_t writable_bank_bits = program_->core == PicCore::kMidrange ? kBankMask : 0;
   Rows rows{nullptr,

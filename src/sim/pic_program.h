@@ -1,8 +1,8 @@
 // A parsed PIC16 routine, ready to be run many times by a PicMachine.
 //
 // A program is parsed for one core. The enhanced mid-range core (PIC16F1xxx, PIC12F1xxx) runs
-// every mid-range instruction and adds addwfc, subwfb, lslf, lsrf and asrf (the last PicOp
-// values), which the parser accepts only in a program parsed for that core: a mid-range part
+// every mid-range instruction and adds addwfc, subwfb, lslf, lsrf and asrf (PicOp kAddwfcW to
+// kAsrfF), which the parser accepts only in a program parsed for that core: a mid-range part
 // cannot run them, so a mid-range routine that contains one is refused with a message that
 // names the instruction.
 //
@@ -15,9 +15,16 @@
 // "\txorwf\tSTATUS, w" and "\tmovwf\tSTATUS". Every other line is a parse error naming its
 // line number; nothing is silently skipped.
 //
+// A routine that loops has label lines in the form gpasm reads: the label alone, in the first
+// column ("div10_loop\n"), an identifier (a letter or '_', then letters, digits and '_') that
+// names no declared byte and no other label; it stands for the next instruction, or for the
+// end of the routine after the last one. "\tgoto\tNAME" jumps to a label of the routine,
+// which may come later; there is no other way to jump (no address, no "$").
+//
 // Names are resolved once, at parse time: every file operand is stored as the index of the
-// byte in `byte_names`, so running a program does no string work. An operand naming a byte
-// that is not declared is a parse error.
+// byte in `byte_names` and every goto as the index of the instruction it lands on, so running
+// a program does no string work. An operand naming a byte that is not declared, or a label
+// that is not placed, is a parse error.
 #ifndef TARVEK_SIM_PIC_PROGRAM_H
 #define TARVEK_SIM_PIC_PROGRAM_H
 
@@ -88,6 +95,17 @@ enum class PicOp : uint8_t {
   kLsrfF,
   kAsrfW,
   kAsrfF,
+  // What loops use, on every core.
+  kGoto,  // operand: the index of the instruction it lands on (the count for the end)
+  kDecfW,
+  kDecfF,
+  kDecfszW,
+  kDecfszF,
+  kBtfss,
+  kBcf,
+  kSetc,  // bsf STATUS, C
+  kAndwfW,
+  kAndwfF,
 };
 
 // Whether the operation's operand is a declared byte (an index into PicProgram::byte_names).
@@ -104,6 +122,8 @@ constexpr bool has_file_operand(PicOp op) {
     case PicOp::kSkpc:
     case PicOp::kSkpnc:
     case PicOp::kSkpnz:
+    case PicOp::kGoto:
+    case PicOp::kSetc:
       return false;
     default:
       return true;
@@ -119,18 +139,27 @@ constexpr bool is_skip(PicOp op) {
     case PicOp::kSkpc:
     case PicOp::kSkpnc:
     case PicOp::kSkpnz:
+    case PicOp::kDecfszW:
+    case PicOp::kDecfszF:
+    case PicOp::kBtfss:
       return true;
     default:
       return false;
   }
 }
 
+// Whether the operation is one the lane runner executes (lane_machine.h): every operation of
+// straight-line code before loops were written, so not a goto nor the operations added with it.
+constexpr bool runs_on_lanes(PicOp op) {
+  return op < PicOp::kGoto;
+}
+
 struct PicInstruction {
   PicOp op;
   // Index into PicProgram::byte_names for file operands; the literal's bit pattern for
-  // movlw, andlw and iorlw; 0 otherwise.
+  // movlw, andlw and iorlw; the index of the instruction a goto lands on; 0 otherwise.
   uint16_t operand = 0;
-  // Bit number for btfsc and bsf; 0 otherwise.
+  // Bit number for btfsc, btfss, bsf and bcf; 0 otherwise.
   uint8_t bit = 0;
   // 1-based number of the source line, for messages.
   int line = 0;
@@ -143,6 +172,9 @@ struct PicProgram {
   std::vector<std::string> byte_names;
   // The instructions in program order.
   std::vector<PicInstruction> instructions;
+  // Whether every instruction runs on the lane runner: straight-line code without a goto
+  // (runs_on_lanes). A program with a jump runs on PicMachine, one input at a time.
+  bool straight_line = true;
 
   // Index of the declared byte `name`, or -1 when it is not declared.
   int index_of(std::string_view name) const;
