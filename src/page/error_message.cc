@@ -5,7 +5,7 @@
 namespace tarvek {
 
 const char* error_message(int code) {
-  assert(code >= 1 && code <= kLastErrorCode);
+  assert(is_error_code(code));
   switch (code) {
     case 1:
       return "Input size out of range (1..32 bits).\n";
@@ -38,13 +38,21 @@ const char* error_message(int code) {
       return "Core must be midrange or enhanced.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
-    default:
+    case 15:
       return "Signed must be 1 or on for a signed input, empty, 0 or off for an unsigned one.\n";
+    case 30:
+      return "Optimize must be speed or size.\n";
+    case 31:
+      return "Optimizing for size needs an exact result (floor, nearest or trunc): the "
+             "approximation is a chain of truncating terms that a loop does not repeat.\n";
+    default:
+      return "Label must be the start of an assembler name: a letter or _, then letters, "
+             "digits or _, at most 24 characters.\n";
   }
 }
 
 std::string refusal_text(int code) {
-  assert(code >= 1 && code <= kLastErrorCode);
+  assert(is_error_code(code));
   // The page's heading and message, joined as on one line; message 7 has no line break of
   // its own there (the back link follows it), a line of text needs one.
   std::string text = "#";

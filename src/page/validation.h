@@ -1,5 +1,5 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed and Core.
+// and the optional Result, DivideBy, Signed, Core, Optimize and Label.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
 // malformed number reads as far as it is decimal. In the exact modes the constant and the
@@ -45,6 +45,10 @@ struct RequestFields {
   std::string signed_text;
   // Field Core as sent; empty when absent (the mid-range core).
   std::string core;
+  // Field Optimize as sent; empty when absent (speed).
+  std::string optimize_text;
+  // Field Label as sent; empty when absent (a prefix made from the request).
+  std::string label_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -52,7 +56,7 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 10, or 13) of the error to show.
+  // 0 when the request is valid, else the code (1 to 13, 15, 30 to 32) of the error to show.
   int error_code = 0;
   // Valid only when error_code is 0: the values the generator reads (output_bits 1..63).
   GeneratorRequest request;
@@ -65,11 +69,21 @@ struct ValidatedRequest {
 // Checks the fields in the fixed order temp name (4, also when its bytes would share names
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), a signed input in
-// the approximating mode (12), the Signed value (15), result mode (8), core (13: empty,
-// midrange or enhanced); a later failing check replaces the code of an earlier one, so the
-// code shown is that of the last failing check. A request without Result, DivideBy, Signed
-// and Core is checked exactly as it always was.
+// the approximating mode (12), the Signed value (15), result mode (8), the Label (32), the
+// Optimize value (30: empty, speed or size), size with the approximating mode (31), core (13:
+// empty, midrange or enhanced); a later failing check replaces the code of an earlier one, so
+// the code shown is that of the last failing check. A request without Result, DivideBy,
+// Signed, Core, Optimize and Label is checked exactly as it always was.
 ValidatedRequest validate_request(const RequestFields& fields);
+
+// What an Optimize value asks for: empty and "speed" the fewest cycles, "size" the fewest
+// words; nullopt for anything else.
+std::optional<Optimize> optimize_for(std::string_view text);
+
+// Whether a Label value can start every label of a routine: empty (a prefix is made), or an
+// assembler name of at most kMaxLabelPrefix characters, a letter or '_' first, then letters,
+// digits and '_'.
+bool is_label_prefix(std::string_view text);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
 // "nearest" and "trunc" the exact ones; nullopt for anything else.
