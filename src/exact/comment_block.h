@@ -19,6 +19,19 @@ namespace tarvek {
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
                                 const std::string& acc_name, Core core = Core::kMidrange);
 
+// Its parts, which a routine written another way (size/) shares:
+// the title line, the constant, the rounding, the input range and the results, and an empty
+// comment line;
+std::string exact_heading(const ExactSpec& spec, const std::string& acc_name);
+// "; METHOD:" and the lines of the form around the unsigned routine's own `inner_lines`
+// (which name its input u, or x for the direct form);
+std::string form_method_lines(const ExactSpec& spec, const Form& form,
+                              const std::string& inner_lines);
+// the Input and Output lines and the core's line, each after a line break (two before the
+// Input line), without one after the last.
+std::string io_lines(const ExactSpec& spec, const std::string& acc_name, int output_bytes,
+                     Core core);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_EXACT_COMMENT_BLOCK_H

@@ -46,8 +46,10 @@ PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive
   if (!prepared.routine) return PrintedCheck::kFails;
   const RoutinePromise& promise = prepared.routine->promise;
   const bool is_signed = promise.exact && promise.exact->is_signed;
-  const std::vector<uint64_t> inputs =
-      edge_inputs(routine.input_bits, is_signed, exhaustive_bits, kPrintedCheckSample);
+  const bool loops = !prepared.routine->program.straight_line;
+  const std::vector<uint64_t> inputs = edge_inputs(
+      routine.input_bits, is_signed, exhaustive_bits - (loops ? kLoopCheckFewerBits : 0),
+      loops ? kLoopCheckSample : kPrintedCheckSample);
   // The arbitrary starting state of every other byte, W and the flags: fixed, like the inputs.
   constexpr uint64_t kStartSeed = 0x5EED;
   const CheckReport report = check_prepared(*prepared.routine, inputs, kStartSeed);
