@@ -98,6 +98,7 @@ std::optional<std::vector<ByteRef>> emit_dividend(LoopEmission& e, const LoopPla
   std::vector<ByteRef> n = e.acc_value(layout.input_bytes);
   switch (plan.dividend) {
     case Dividend::kInput:
+    case Dividend::kInputThenRemainder:
       break;
     case Dividend::kPlusConstant: {
       Register& input = e.loop.run(e.names.acc, 0, layout.input_bytes, e.names.little_endian);
@@ -143,6 +144,22 @@ std::optional<std::vector<ByteRef>> emit_dividend(LoopEmission& e, const LoopPla
   return n;
 }
 
+// Adds C to the value in `bytes` (least significant first), which the sum does not overflow.
+// Mid-range: an increment under the skip, carried on by Z (a clear C leaves Z clear too: it
+// comes from a subtraction that did not reach zero); enhanced: W = 0 added with the carry.
+void add_carry_to(LoopEmission& e, const std::vector<ByteRef>& bytes) {
+  CodeWriter& w = e.writer();
+  if (w.enhanced() && bytes.size() > 1) {
+    w.movlw(0);
+    for (const ByteRef& byte : bytes) w.addwfc_f(e.loop.at(byte), 0);
+    return;
+  }
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    k == 0 ? w.skpnc() : w.skpnz();
+    w.incf_f(e.loop.at(bytes[k]), 0);
+  }
+}
+
 // The division loop of the file's header (loop_plan.h): n's bytes rotate left through C into
 // the remainder r; each pass first compares r with the divisor (W = r - divisor, C = r is not
 // smaller, the difference kept then), so the quotient bit is in C for the rotation. Label
@@ -181,6 +198,14 @@ bool emit_division(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
   // bits but the last one, which is in r.
   const int bits = 8 * layout.dividend_bytes;
   place_value(e.loop, *n, std::min(bits, bits - plan.skipped + 1), e.acc_value(output_bytes));
+  if (plan.dividend == Dividend::kInputThenRemainder) {
+    w.movlw(static_cast<int>(remainder_threshold(plan)));
+    w.subwf_w(e.loop.at(r), 0);
+    // Only the bytes the result reaches: above them the sum carries nothing.
+    std::vector<ByteRef> result = e.acc_value(output_bytes);
+    result.resize(static_cast<std::size_t>(bytes_for_bits(target.result_bits)));
+    add_carry_to(e, result);
+  }
   e.loop.take_straight();
   return true;
 }

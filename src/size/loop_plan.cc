@@ -120,8 +120,9 @@ void add_division(const ReducedTarget& r, const ResultTarget& target,
   if (r.a == 1 && r.b.is_zero()) {
     dividends.push_back(Dividend::kInput);
   } else if (r.a == 1 && r.b.bit_length() <= 8 * input_bytes) {
-    // The constant is added over the input bytes; its carry is n's one byte more.
-    dividends.push_back(Dividend::kPlusConstant);
+    // The constant is added over the input bytes, its carry n's one byte more; or to the
+    // remainder afterwards.
+    dividends = {Dividend::kPlusConstant, Dividend::kInputThenRemainder};
   } else if (r.a.bit_length() <= 64 && r.b.bit_length() <= 64) {
     dividends = {Dividend::kProduct, Dividend::kProductLoop};
   }
@@ -131,6 +132,8 @@ void add_division(const ReducedTarget& r, const ResultTarget& target,
     for (int skipped = r.twos; skipped >= 0; --skipped) {
       const uint64_t divisor = *odd << (r.twos - skipped);
       if (divisor > kLargestDivisor) break;
+      // The remainder is n mod d' (or twice it) only while at most one bit is skipped.
+      if (dividend == Dividend::kInputThenRemainder && skipped > 1) continue;
       LoopPlan plan;
       plan.kind = LoopKind::kDivision;
       plan.dividend = dividend;
@@ -151,6 +154,13 @@ void add_division(const ReducedTarget& r, const ResultTarget& target,
 
 int bytes_for_bits(int bits) {
   return std::max(1, (bits + 7) / 8);
+}
+
+unsigned remainder_threshold(const LoopPlan& plan) {
+  const uint64_t d = plan.divisor << plan.skipped;
+  const uint64_t b = plan.addend.to_u64().value_or(d);
+  const uint64_t threshold = b < d ? (d - b) << (1 - std::min(plan.skipped, 1)) : 0x100;
+  return static_cast<unsigned>(std::min<uint64_t>(threshold, 0x100));
 }
 
 MultiplyPasses multiply_passes(int input_bits, int input_bytes, int shift) {
@@ -185,7 +195,8 @@ std::string describe(const LoopPlan& plan) {
     case LoopKind::kDivision:
       break;
   }
-  static const char* const kDividends[] = {"input", "plus constant", "product", "product loop"};
+  static const char* const kDividends[] = {"input", "plus constant", "input, then remainder",
+                                           "product", "product loop"};
   return "division (" + n + plus + ") / " + std::to_string(plan.divisor) + ", " +
          std::to_string(plan.skipped) + " bits skipped, dividend " +
          kDividends[static_cast<int>(plan.dividend)];
@@ -208,6 +219,7 @@ LoopLayout layout_of(const LoopPlan& plan, const ResultTarget& target) {
     case LoopKind::kDivision:
       switch (plan.dividend) {
         case Dividend::kInput:
+        case Dividend::kInputThenRemainder:
           layout.dividend_bytes = layout.input_bytes;
           break;
         case Dividend::kPlusConstant:

@@ -12,7 +12,8 @@
 // - counting: q = floor((u + b') / d') for a' = 1 and u + b' below 256: W holds n = u + b',
 //   and the loop takes d' off it and counts in the result byte until it would go below zero.
 // - division: q = floor(n / (2^t * o)) with n = a' u + b' and d' = 2^t o: n is made first
-//   (kept as the input, a constant added, or a product written straight or by a loop), then
+//   (kept as the input, a constant added before or to the remainder after, or a product
+//   written straight or by a loop), then
 //   a shift-and-subtract loop over n's bits. Each pass compares a one-byte remainder r with
 //   `divisor`, takes it off when r is not smaller (the quotient bit lands in C), then rotates
 //   the quotient bit in at the bottom of n's register and n's top bit into r. The last
@@ -41,6 +42,10 @@ enum class Dividend {
   kInput,
   // n = u + b', the input bytes and, when the sum needs it, one temporary byte on top.
   kPlusConstant,
+  // n = u, and b' added to the remainder the loop leaves (n mod d', known while at most one
+  // bit is skipped): q + 1 when it reaches d', since floor((u + b') / d') is floor(u / d') + 1
+  // exactly when (u mod d') + b' >= d', for 0 <= b' < d'.
+  kInputThenRemainder,
   // n = a' u + b' written straight by the exact product's search, in the accumulator.
   kProduct,
   // n = a' u + b' by a multiply loop: its low bytes are the input's, its high ones temporary.
@@ -110,6 +115,11 @@ MultiplyPasses multiply_passes(int input_bits, int input_bytes, int shift);
 // their values, passes that fit a byte), not yet proven. `exhaustive_bits` as the proofs use
 // it: a multiply loop's constant can be shorter where every input is evaluated.
 std::vector<LoopPlan> make_loop_plans(const ResultTarget& target, int exhaustive_bits);
+
+// kInputThenRemainder: the remainder's value at which one is added to the quotient: d' - b'
+// when one bit is skipped (the remainder is n mod d'), twice that when none is (it is twice
+// n mod d').
+unsigned remainder_threshold(const LoopPlan& plan);
 
 // Bytes a value of `bits` bits takes (at least one).
 int bytes_for_bits(int bits);

@@ -13,7 +13,9 @@ UInt128 low_bits(int bits) {
 // The division loop, pass by pass: compare r with the divisor and take it off when it is not
 // smaller (the quotient bit), rotate the bit in at the bottom of n's register and n's top bit
 // out into r. After the passes the register holds the skipped bits but one at its top, then
-// the quotient (the first inserted bit, a zero, with it).
+// the quotient (the first inserted bit, a zero, with it); r holds n mod d' when one bit is
+// skipped, twice n mod d' when none is. A plan that adds b' to the remainder adds one to the
+// quotient when r reaches d' - b' (twice that when no bit is skipped).
 std::optional<UInt128> division_model(const LoopPlan& plan, const LoopLayout& layout, UInt128 n) {
   const int bits = 8 * layout.dividend_bytes;
   if (n > low_bits(bits)) return std::nullopt;
@@ -27,7 +29,9 @@ std::optional<UInt128> division_model(const LoopPlan& plan, const LoopLayout& la
     r = 2 * r + top;
     if (r > 0xFF) return std::nullopt;
   }
-  return reg & low_bits(std::min(bits, bits - plan.skipped + 1));
+  const UInt128 quotient = reg & low_bits(std::min(bits, bits - plan.skipped + 1));
+  if (plan.dividend != Dividend::kInputThenRemainder) return quotient;
+  return quotient + (r >= remainder_threshold(plan) ? 1 : 0);
 }
 
 // The multiply loop: the high part h starts at c and the input's bits come out at the bottom
@@ -134,7 +138,13 @@ bool invariant_holds(const LoopPlan& plan, const ResultTarget& target) {
   if (g * r.a != target.a || g * r.d != target.d || r.b != floor_div(target.b, g)) return false;
   switch (plan.kind) {
     case LoopKind::kDivision: {
-      const BigInt n = plan.multiplier * x + plan.addend;
+      const bool late = plan.dividend == Dividend::kInputThenRemainder;
+      const BigInt n = plan.multiplier * x + (late ? BigInt(0) : plan.addend);
+      // floor((u + b') / d') = floor(u / d') + ((u mod d') + b' >= d') needs b' < d', and the
+      // remainder's threshold must fit its byte.
+      if (late && (plan.addend >= r.d || plan.skipped > 1 || remainder_threshold(plan) > 255)) {
+        return false;
+      }
       if (plan.multiplier != r.a || plan.addend != r.b ||
           BigInt::from_unsigned(plan.divisor) << plan.skipped != r.d || plan.divisor > 128 ||
           n.bit_length() > 8 * layout.dividend_bytes || layout.passes > 255) {
@@ -176,8 +186,10 @@ std::optional<UInt128> loop_model(const LoopPlan& plan, const ResultTarget& targ
       break;
   }
   const std::optional<UInt128> a = plan.multiplier.to_u128();
-  const std::optional<UInt128> b = plan.addend.to_u128();
+  std::optional<UInt128> b = plan.addend.to_u128();
   if (!a || !b || plan.multiplier.bit_length() + 33 > 120) return std::nullopt;
+  // The addend goes to the remainder after the loop, not into n.
+  if (plan.dividend == Dividend::kInputThenRemainder) b = 0;
   return division_model(plan, layout, *a * u + *b);
 }
 

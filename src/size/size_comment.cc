@@ -25,6 +25,7 @@ std::string division_lines(const LoopPlan& plan, const LoopLayout& layout, const
   const BigInt whole = BigInt::from_unsigned(plan.divisor) << plan.skipped;
   switch (plan.dividend) {
     case Dividend::kInput:
+    case Dividend::kInputThenRemainder:
       break;
     case Dividend::kPlusConstant:
     case Dividend::kProduct:
@@ -35,7 +36,8 @@ std::string division_lines(const LoopPlan& plan, const LoopLayout& layout, const
                plan.multiplier.to_decimal() + " for each one\n";
       break;
   }
-  const std::string dividend = plan.dividend == Dividend::kInput ? u : "n";
+  const bool late = plan.dividend == Dividend::kInputThenRemainder;
+  const std::string dividend = plan.dividend == Dividend::kInput || late ? u : "n";
   block += "; q = floor(" + dividend + " / " + whole.to_decimal() + "), by a loop of " +
            std::to_string(layout.passes) + " passes over the " +
            std::to_string(8 * layout.dividend_bytes) + " bits of " + dividend + ":\n";
@@ -47,6 +49,13 @@ std::string division_lines(const LoopPlan& plan, const LoopLayout& layout, const
   } else if (plan.skipped > 1) {
     block += ";   (its last " + std::to_string(plan.skipped) +
              " bits are never compared: a division by " + power(plan.skipped) + ")\n";
+  }
+  if (late) {
+    const std::string mod = u + " mod " + whole.to_decimal();
+    block += "; q = q + 1 when (" + mod + ") + " + plan.addend.to_decimal() +
+             " >= " + whole.to_decimal() +
+             ", as r >= " + std::to_string(remainder_threshold(plan)) +
+             " (the loop leaves r = " + (plan.skipped == 1 ? mod : "2 (" + mod + ")") + ")\n";
   }
   return block;
 }
