@@ -56,16 +56,18 @@ std::string default_label_prefix(const std::string& acc_name, const ExactSpec& s
   std::string name = name_part(acc_name);
   std::string constant = constant_part(spec.constant);
   const auto length = [&] { return name.size() + constant.size() + rounding.size() + 3; };
-  // Too long: first the name down to a few characters, then the constant as a hash, then the
-  // name again.
+  // Too long: the name shortened, to no fewer than four characters, when that is enough;
+  // otherwise the constant as a hash, and the name shortened as far as it then must be.
   constexpr std::size_t kShortName = 4;
-  const auto shorten_name = [&](std::size_t shortest) {
-    if (length() <= kMaxLabelPrefix || name.size() <= shortest) return;
-    name.resize(std::max(shortest, name.size() - (length() - kMaxLabelPrefix)));
+  const auto shortened = [&](std::size_t shortest) {
+    if (length() <= kMaxLabelPrefix) return name;
+    const std::size_t excess = length() - kMaxLabelPrefix;
+    return name.size() >= shortest + excess ? name.substr(0, name.size() - excess) : std::string();
   };
-  shorten_name(kShortName);
-  if (length() > kMaxLabelPrefix) constant = hash_part(fraction_text(spec.constant));
-  shorten_name(1);
+  if (length() > kMaxLabelPrefix && shortened(kShortName).empty()) {
+    constant = hash_part(fraction_text(spec.constant));
+  }
+  name = shortened(1);
   return name + "_" + constant + "_" + rounding + "_";
 }
 

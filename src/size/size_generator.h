@@ -24,9 +24,9 @@ namespace tarvek {
 // "acc_div10_f16_" for floor(x / 10) of a 16-bit input in register ACC: the accumulator's
 // name in lower case (characters other than letters, digits and '_' as '_'), the constant
 // ("x3", "div10", "x5000div1023"), the rounding's letter (f, n, t), the input's bits and an
-// "s" for a signed input. Longer than kMaxLabelPrefix, the name is shortened to four
-// characters, then the constant replaced by a hash of it ("k" and eight hexadecimal digits),
-// then the name shortened further.
+// "s" for a signed input. Longer than kMaxLabelPrefix, the name is shortened when four of its
+// characters or more can stay; otherwise the constant is replaced by a hash of it ("k" and
+// eight hexadecimal digits) and the name shortened as far as it then must be.
 std::string default_label_prefix(const std::string& acc_name, const ExactSpec& spec);
 
 // The whole block of a routine the search found: the comment block, the declarations and the

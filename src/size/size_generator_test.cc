@@ -81,9 +81,11 @@ TEST(SizeGenerator, DefaultLabelPrefixes) {
       {"ACC", 1, 10, ResultMode::kTrunc, 16, true, "acc_div10_t16s_"},
       {"ACC", 3, 5, ResultMode::kNearest, 8, false, "acc_x3div5_n8_"},
       // Too long: the constant becomes a hash, then the name is shortened.
-      {"ACC", 62831853, 20000000, ResultMode::kNearest, 32, false, "acc_k2a8d5bf6_n32_"},
+      {"ACC", 62831853, 20000000, ResultMode::kNearest, 32, false, "acc_k_n32_"},
       {"Very_long_register_name", 1, 10, ResultMode::kFloor, 32, false, "very_long_reg_div10_f32_"},
       {"A.B", 1, 3, ResultMode::kFloor, 8, false, "a_b_div3_f8_"},
+      // A short name and a long constant: the name as it is, the constant as a hash.
+      {"dZ_jq", 3554433045029179, 500000000, ResultMode::kTrunc, 22, true, "dz_jq_k_t22s_"},
   };
   for (const Case& c : cases) {
     const ExactSpec spec =
@@ -91,10 +93,15 @@ TEST(SizeGenerator, DefaultLabelPrefixes) {
                   c.bits, c.is_signed);
     const std::string prefix = default_label_prefix(c.acc, spec);
     EXPECT_LE(prefix.size(), kMaxLabelPrefix) << c.prefix;
-    if (std::string(c.prefix).find("_k") == std::string::npos) {
-      EXPECT_EQ(prefix, c.prefix);
+    const std::string expected = c.prefix;
+    const std::size_t hash = expected.find("_k");
+    if (hash == std::string::npos) {
+      EXPECT_EQ(prefix, expected);
     } else {
-      EXPECT_TRUE(std::regex_match(prefix, std::regex("acc_k[0-9a-f]{8}_n32_"))) << prefix;
+      // The hash's eight digits stand where the expected prefix has none.
+      const std::regex pattern(expected.substr(0, hash + 2) + "[0-9a-f]{8}" +
+                               expected.substr(hash + 2));
+      EXPECT_TRUE(std::regex_match(prefix, pattern)) << prefix;
     }
   }
 }
