@@ -260,8 +260,10 @@ void emit_multiply(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
 void emit_counting(LoopEmission& e, const LoopPlan& plan, const ResultTarget& target) {
   CodeWriter& w = e.writer();
   Register& result = e.loop.at(ByteRef{e.names.acc, 0});
+  const bool late = plan.dividend == Dividend::kInputThenRemainder;
+  const int addend = static_cast<int>(*plan.addend.to_u64());
   w.movf_w(result, 0);
-  if (!plan.addend.is_zero()) w.addlw(static_cast<int>(*plan.addend.to_u64()));
+  if (!late && addend != 0) w.addlw(addend);
   w.clrf(result, 0);
   w.decf_f(result, 0);
   e.loop.take_straight();
@@ -270,11 +272,20 @@ void emit_counting(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
   w.addlw(-static_cast<int>(plan.divisor));
   w.skpnc();
   w.goto_label(e.labels + "count");
-  // q + 1 passes: five cycles for each but the last, which skips the goto.
+  // floor(n / d') + 1 passes: five cycles for each but the last, which skips the goto.
   const auto cycles = [&](const BigInt& u) {
-    return 5 * static_cast<long>(*target_value(target, u).to_u64()) + 4;
+    const BigInt n = late ? u : u + plan.addend;
+    return 5 * static_cast<long>(*floor_div(n, BigInt::from_unsigned(plan.divisor)).to_u64()) + 4;
   };
   e.loop.take_loop(cycles(0), cycles(target.max_input));
+  if (late) {
+    // W holds what is left of n minus d' (modulo 256): with b' it carries out exactly when
+    // n mod d' + b' >= d'.
+    w.addlw(addend);
+    w.skpnc();
+    w.incf_f(result, 0);
+    e.loop.take_straight();
+  }
   e.acc_bytes = 1;
 }
 

@@ -257,13 +257,21 @@ std::vector<LoopPlan> make_loop_plans(const ResultTarget& target, int exhaustive
     return plans;
   }
   const std::optional<uint64_t> d = small(r.d);
-  if (r.a == 1 && d && *d <= kLargestCounted &&
-      target.max_input + r.b <= BigInt::from_unsigned(kLargestCounted)) {
+  const BigInt counted = BigInt::from_unsigned(kLargestCounted);
+  if (r.a == 1 && d && *d <= kLargestCounted && target.max_input <= counted) {
     LoopPlan plan;
     plan.kind = LoopKind::kCounting;
     plan.addend = r.b;
     plan.divisor = *d;
-    plans.push_back(plan);
+    // The constant added to n in W first, or to what the loop leaves of it.
+    if (target.max_input + r.b <= counted) {
+      plan.dividend = Dividend::kPlusConstant;
+      plans.push_back(plan);
+    }
+    if (!r.b.is_zero()) {
+      plan.dividend = Dividend::kInputThenRemainder;
+      plans.push_back(plan);
+    }
   }
   add_division(r, target, plans);
   add_multiply_high(r, target, exhaustive_bits, plans);

@@ -9,8 +9,9 @@
 // b' = floor(b / g), because a' u + floor(b / g) is an integer and the fraction of b / g left
 // out cannot carry it past a multiple of d'.
 //
-// - counting: q = floor((u + b') / d') for a' = 1 and u + b' below 256: W holds n = u + b',
-//   and the loop takes d' off it and counts in the result byte until it would go below zero.
+// - counting: q = floor((u + b') / d') for a' = 1 and u below 256: W holds n = u + b' (or u,
+//   b' then added to what is left), and the loop takes d' off it and counts in the result byte
+//   until it would go below zero.
 // - division: q = floor(n / (2^t * o)) with n = a' u + b' and d' = 2^t o: n is made first
 //   (kept as the input, a constant added before or to the remainder after, or a product
 //   written straight or by a loop), then
@@ -65,7 +66,8 @@ ReducedTarget reduce(const ResultTarget& target);
 
 struct LoopPlan {
   LoopKind kind = LoopKind::kDivision;
-  // kDivision only.
+  // kDivision; and kCounting, where kPlusConstant adds the addend to n first and
+  // kInputThenRemainder to what the loop leaves of n (n mod d' - d', in W).
   Dividend dividend = Dividend::kInput;
   // kDivision and kCounting: n = multiplier * u + addend. kMultiply: M and c.
   BigInt multiplier = 1;

@@ -70,14 +70,17 @@ std::optional<UInt128> multiply_model(const LoopPlan& plan, const LoopLayout& la
 // below the divisor.
 std::optional<UInt128> counting_model(const LoopPlan& plan, uint64_t u) {
   const std::optional<uint64_t> b = plan.addend.to_u64();
-  if (!b || u + *b > 0xFF) return std::nullopt;
-  unsigned n = static_cast<unsigned>(u + *b);
+  const bool late = plan.dividend == Dividend::kInputThenRemainder;
+  if (!b || u + (late ? 0 : *b) > 0xFF) return std::nullopt;
+  unsigned n = static_cast<unsigned>(u + (late ? 0 : *b));
   unsigned count = 0xFF;
   for (;;) {
     count = (count + 1) & 0xFF;
     if (n < plan.divisor) break;
     n -= static_cast<unsigned>(plan.divisor);
   }
+  // W holds n - d' modulo 256 (n below d' now): adding b' carries out when n + b' >= d'.
+  if (late && ((n - plan.divisor) & 0xFF) + *b > 0xFF) count = (count + 1) & 0xFF;
   return count;
 }
 
@@ -163,12 +166,16 @@ bool invariant_holds(const LoopPlan& plan, const ResultTarget& target) {
       }
       break;
     }
-    case LoopKind::kCounting:
-      if (x + plan.addend > BigInt(255) || plan.addend != r.b || r.a != 1 ||
-          BigInt::from_unsigned(plan.divisor) != r.d) {
+    case LoopKind::kCounting: {
+      // A late addend must be below d' (one carry makes up for it) and fit addlw.
+      const bool late = plan.dividend == Dividend::kInputThenRemainder;
+      if (x + (late ? BigInt(0) : plan.addend) > BigInt(255) || plan.addend != r.b || r.a != 1 ||
+          BigInt::from_unsigned(plan.divisor) != r.d ||
+          (late && (plan.addend >= r.d || plan.addend > BigInt(255)))) {
         return false;
       }
       break;
+    }
   }
   return model_is_target_at(plan, target, 0) && model_is_target_at(plan, target, *x.to_u64());
 }

@@ -63,10 +63,17 @@ std::string division_lines(const LoopPlan& plan, const LoopLayout& layout, const
 std::string loop_lines(const LoopPlan& plan, const ResultTarget& target, const std::string& u) {
   const LoopLayout layout = layout_of(plan, target);
   switch (plan.kind) {
-    case LoopKind::kCounting:
-      return "; q = floor((" + affine_text(1, plan.addend, u) + ") / " +
-             std::to_string(plan.divisor) + "), by counting how often " +
-             std::to_string(plan.divisor) + " can be taken off\n";
+    case LoopKind::kCounting: {
+      const std::string d = std::to_string(plan.divisor);
+      if (plan.dividend != Dividend::kInputThenRemainder) {
+        return "; q = floor((" + affine_text(1, plan.addend, u) + ") / " + d +
+               "), by counting how often " + d + " can be taken off\n";
+      }
+      const std::string b = plan.addend.to_decimal();
+      return "; q = floor(" + u + " / " + d + "), by counting how often " + d +
+             " can be taken off,\n;   then q = q + 1 when (" + u + " mod " + d + ") + " + b +
+             " >= " + d + ": W is left holding " + u + " mod " + d + " - " + d + "\n";
+    }
     case LoopKind::kMultiply: {
       std::string text = "(" + u + " * " + plan.multiplier.to_decimal();
       if (!plan.addend.is_zero()) text += " + " + plan.addend.to_decimal();
@@ -99,7 +106,8 @@ std::string proof_lines(const SizeResult& found, const std::string& u) {
     case LoopKind::kCounting:
       break;
   }
-  return "; Proof: " + affine_text(1, plan.addend, u) + " < 256, " + ends;
+  const bool late = plan.dividend == Dividend::kInputThenRemainder;
+  return "; Proof: " + (late ? u : affine_text(1, plan.addend, u)) + " < 256, " + ends;
 }
 
 }  // namespace
