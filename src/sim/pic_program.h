@@ -10,14 +10,15 @@
 // instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
 // (ACC2), destinations ", w" / ", f", bit numbers ", N" (0..7), literals that read the same in
 // every default radix (a single digit, or D'n' with n a signed 8-bit decimal: D'-16' stands
-// for 0xF0), the operand-less macros clrc, skpc, skpnc
+// for 0xF0), the operand-less macros clrc, setc, skpc, skpnc
 // and skpnz ("\t" name "\n"), and three lines that name STATUS: "\txorwf STATUS, f",
 // "\txorwf\tSTATUS, w" and "\tmovwf\tSTATUS". Every other line is a parse error naming its
 // line number; nothing is silently skipped.
 //
 // A routine that loops has label lines in the form gpasm reads: the label alone, in the first
 // column ("div10_loop\n"), an identifier (a letter or '_', then letters, digits and '_') that
-// names no declared byte and no other label; it stands for the next instruction, or for the
+// names no instruction, no declared byte and no other label; it stands for the next
+// instruction (comment lines between are skipped), or for the
 // end of the routine after the last one. "\tgoto\tNAME" jumps to a label of the routine,
 // which may come later; there is no other way to jump (no address, no "$").
 //
