@@ -95,10 +95,15 @@ std::string proof_lines(const SizeResult& found, const std::string& u) {
   const ReducedTarget r = reduce(found.form.inner);
   const std::string ends = "checked at both ends of the input range\n";
   switch (plan.kind) {
-    case LoopKind::kDivision:
-      return "; Proof: loop invariant r < " + std::to_string(plan.divisor) +
-             " before each shift, so 2 r + 1 fits its byte, and n\n;        within its bytes, " +
-             ends;
+    case LoopKind::kDivision: {
+      const LoopLayout layout = layout_of(plan, found.form.inner);
+      const bool input =
+          plan.dividend == Dividend::kInput || plan.dividend == Dividend::kInputThenRemainder;
+      std::string text = "; Proof: loop invariant r < " + std::to_string(plan.divisor) +
+                         " before each shift, so 2 r + 1 fits its byte";
+      if (!input) text += ",\n;        and n < " + power(8 * layout.dividend_bytes);
+      return text + ",\n;        " + ends;
+    }
     case LoopKind::kMultiply:
       return "; Proof: the product fits its bytes, and its value / " + power(plan.shift) +
              " is at least n / d and\n;        below (n + 1) / d, n = " + affine_text(r.a, r.b, u) +
