@@ -18,8 +18,9 @@ inline constexpr int kPrintedCheckBits = 12;
 // Wider inputs run their edges and this many values of a fixed seed.
 inline constexpr int kPrintedCheckSample = 64;
 // A routine with loops runs one input at a time, each going round its loops tens of times, so
-// it runs every input up to this many bits fewer, and fewer values of the seed: its proof
-// covers every input, the run checks what is printed.
+// it runs every input up to this many bits fewer, and above that fewer edges (those where a
+// carry crosses a byte) and fewer values of the seed: its proof covers every input, the run
+// checks what is printed.
 inline constexpr int kLoopCheckFewerBits = 4;
 inline constexpr int kLoopCheckSample = 16;
 

@@ -34,7 +34,8 @@ int most_ones_up_to(uint64_t max_input);
 // The plan's routine for `target`, its result on `output_bytes` bytes of the accumulator (at
 // least those of the input and of the result); nullopt when the plan cannot be written (a
 // product it needs has no proven straight-line routine).
-// Requires: the plan proven for the target (loop_proof.h).
+// Requires: the plan made for the target (make_loop_plans); what it writes computes the target
+// only when the plan is proven (loop_proof.h), which the search asks before keeping it.
 std::optional<LoopRoutine> emit_plan(const LoopPlan& plan, const ResultTarget& target,
                                      const RoutineNames& names, const std::string& label_prefix,
                                      int output_bytes, const SearchEffort& effort);

@@ -182,8 +182,10 @@ bool invariant_holds(const LoopPlan& plan, const ResultTarget& target) {
 
 }  // namespace
 
-std::optional<UInt128> loop_model(const LoopPlan& plan, const ResultTarget& target, uint64_t u) {
-  const LoopLayout layout = layout_of(plan, target);
+namespace {
+
+// The model for a layout made once, so that running every input does not make it again.
+std::optional<UInt128> model_value(const LoopPlan& plan, const LoopLayout& layout, uint64_t u) {
   switch (plan.kind) {
     case LoopKind::kCounting:
       return counting_model(plan, u);
@@ -200,6 +202,12 @@ std::optional<UInt128> loop_model(const LoopPlan& plan, const ResultTarget& targ
   return division_model(plan, layout, *a * u + *b);
 }
 
+}  // namespace
+
+std::optional<UInt128> loop_model(const LoopPlan& plan, const ResultTarget& target, uint64_t u) {
+  return model_value(plan, layout_of(plan, target), u);
+}
+
 LoopProof prove_plan(const LoopPlan& plan, const ResultTarget& target, int exhaustive_bits) {
   LoopProof proof;
   if (!multiply_registers_hold(plan, target)) return proof;
@@ -207,8 +215,9 @@ LoopProof prove_plan(const LoopPlan& plan, const ResultTarget& target, int exhau
       target.a.bit_length() <= 64 && target.b.bit_length() <= 64 && target.d.bit_length() <= 64;
   if (target.input_bits <= exhaustive_bits && small_terms) {
     proof.every_input = true;
+    const LoopLayout layout = layout_of(plan, target);
     proof.holds = each_target_value(target, [&](uint64_t u, UInt128 q) {
-      const std::optional<UInt128> value = loop_model(plan, target, u);
+      const std::optional<UInt128> value = model_value(plan, layout, u);
       return value && *value == q;
     });
     return proof;

@@ -15,14 +15,13 @@ struct Price {
   }
 };
 
-// The proven plans of one form, each priced inside the form's wrapping; keeps in `best` one
-// that is strictly cheaper than what it holds.
+// The plans of one form, each priced inside the form's wrapping and, when that is strictly
+// cheaper than what `best` holds, proven and kept there. A plan is proven only when it would
+// win: a request pays for the proofs of routines it could print, not of every plan.
 void price_plans(const ExactSpec& spec, const Form& form, const RoutineNames& names,
                  const std::string& label_prefix, const SearchEffort& effort,
                  std::optional<SizeResult>& best, Price& best_price) {
   for (const LoopPlan& plan : make_loop_plans(form.inner, effort.exhaustive_bits)) {
-    const LoopProof proof = prove_plan(plan, form.inner, effort.exhaustive_bits);
-    if (!proof.holds) continue;
     std::optional<LoopRoutine> inner =
         emit_plan(plan, form.inner, names, label_prefix, spec_output_bytes(spec), effort);
     if (!inner) continue;
@@ -32,6 +31,8 @@ void price_plans(const ExactSpec& spec, const Form& form, const RoutineNames& na
     const long added = routine.instructions - inner_words;
     const Price price{routine.instructions, inner->most_cycles + added};
     if (best && !(price < best_price)) continue;
+    const LoopProof proof = prove_plan(plan, form.inner, effort.exhaustive_bits);
+    if (!proof.holds) continue;
     SizeResult result;
     result.form = form;
     result.plan = plan;

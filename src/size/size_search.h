@@ -1,7 +1,8 @@
 // The search for the routine with the fewest program words: the straight-line routine the
 // speed search finds (always a candidate, so a routine for size never has more words than
 // the one for speed), then for each form of the request every loop plan of its unsigned
-// target that can be proven, priced by emitting it inside the form's wrapping. The fewest
+// target, priced by emitting it inside the form's wrapping and proven when it would win (an
+// unproven plan is never kept). The fewest
 // words win, ties going to the fewer cycles in the worst case and then to the candidate met
 // first (the straight-line routine, then the forms and plans in their fixed order), so the
 // same request always gives the same routine.
