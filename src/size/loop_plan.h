@@ -1,7 +1,7 @@
 // The loops a routine written for size can take, each described by what it computes rather
 // than by its code, as exact/candidate.h describes a straight-line routine: the first step of
-// the size pipeline (then the proof of each plan, pricing by emitting the proven ones, and the
-// chosen one's emission).
+// the size pipeline (then pricing each plan by emitting it, the proof of those that would win,
+// and the chosen one's emission).
 //
 // Every plan computes an unsigned target q(u) = floor((a u + b) / d), u from 0 to max_input
 // (the target of a form, exact/signed_form.h), reduced first so that a and d have no common
@@ -14,11 +14,11 @@
 //   until it would go below zero.
 // - division: q = floor(n / (2^t * o)) with n = a' u + b' and d' = 2^t o: n is made first
 //   (kept as the input, a constant added before or to the remainder after, or a product
-//   written straight or by a loop), then
-//   a shift-and-subtract loop over n's bits. Each pass compares a one-byte remainder r with
-//   `divisor`, takes it off when r is not smaller (the quotient bit lands in C), then rotates
-//   the quotient bit in at the bottom of n's register and n's top bit into r. The last
-//   `skipped` bits of n are never compared: that divides by 2^skipped for free.
+//   written straight or by a loop), then a shift-and-subtract loop over n's bits. Each pass
+//   compares a one-byte remainder r with `divisor`, takes it off when r is not smaller (the
+//   quotient bit lands in C), then rotates the quotient bit in at the bottom of n's register
+//   and n's top bit into r. The last `skipped` bits of n are never compared: that divides by
+//   2^skipped for free.
 // - multiply: q = floor((u * M + c) / 2^s), the input's bits taken from the bottom one by
 //   one, M added to the high part of the product for each one bit, the product shifted right
 //   (the exact product for an integer constant, s = 0, else the product's high part, with s
