@@ -8,7 +8,8 @@
 //   core), the constant a whole number, a ratio of two small numbers or raw mantissa and
 //   exponent. What the validation still refuses (a product of no bits, names whose bytes
 //   meet) is skipped, as the page would show an error instead of a routine;
-// - an exact one (Result floor, nearest or trunc, the input unsigned or signed, any core),
+// - an exact one (Result floor, nearest or trunc, the input unsigned or signed, any core,
+//   written for speed or for size),
 //   the constant a decimal text or a fraction of two integers below 2^32, sometimes with a
 //   divisor (DivideBy) of either kind. Its fraction is known here from the numbers the texts
 //   were made from, so the routine is held to floor(x * p/q), floor(x * p/q + 1/2) or x * p/q
@@ -278,6 +279,8 @@ struct ExactCase {
   uint64_t seed = 0;
   // The Core sent; empty for none (the mid-range core).
   std::string core;
+  // Optimize=size: the fewest words, loops among them.
+  bool size = false;
   // K = p/q in lowest terms, the kind of result, the input's signedness and width. The texts'
   // sizes keep every product below 2^128: a constant's decimal has a numerator below
   // 2^64 * 10^6 and a denominator of at most 10^24, a divisor's decimal both below 10^9, a
@@ -304,8 +307,8 @@ std::string described(const ExactCase& c) {
           (c.ask.is_signed ? " Signed=1" : "") + " Bits=" + std::to_string(c.ask.bits) +
           " Acc=" + c.acc_name + " Temp=" + c.temp_name +
           " endian=" + (c.little_endian ? "little" : "big") +
-          (c.core.empty() ? "" : " Core=" + c.core) + " (K = " + decimal(c.ask.p) + "/" +
-          decimal(c.ask.q) + ")";
+          (c.core.empty() ? "" : " Core=" + c.core) + (c.size ? " Optimize=size" : "") +
+          " (K = " + decimal(c.ask.p) + "/" + decimal(c.ask.q) + ")";
   return text;
 }
 
@@ -340,11 +343,13 @@ ExactCase exact_case(int64_t way, ByteReader& data) {
   // Each choice added later is drawn after all that came before it, and its zero byte keeps
   // the earlier meaning, so an input made before the choice existed (the end of an input
   // reads as zeros) still stands for the same request: first the core, then the signed
-  // input, then trunc in place of the rounding drawn above, then names that look alike.
+  // input, then trunc in place of the rounding drawn above, then names that look alike, then
+  // a routine written for size.
   c.core = core_text(data.take(1), "");
   c.ask.is_signed = data.flag();
   if (data.flag()) c.ask.rounding = Rounding::kTrunc;
   look_alike_names(data, c.acc_name, c.temp_name);
+  c.size = data.flag();
   return c;
 }
 
@@ -384,6 +389,7 @@ void run_exact(int64_t way, ByteReader& data) {
   add("Temp", c.temp_name);
   if (c.little_endian) add("endian", "little");
   if (!c.core.empty()) add("Core", c.core);
+  if (c.size) add("Optimize", "size");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);

@@ -85,15 +85,26 @@ class CodeWriter {
   // record names neither.
   const Code& movwf_skippable(Register& reg, int byte);
   const Code& iorwf_f(Register& reg, int byte);
+  const Code& andwf_f(Register& reg, int byte);
   const Code& xorwf_f(Register& reg, int byte);
   const Code& incf_f(Register& reg, int byte);
   const Code& incfsz_w(Register& reg, int byte);
+  const Code& decf_f(Register& reg, int byte);
+  const Code& decfsz_f(Register& reg, int byte);
+  const Code& bcf(Register& reg, int byte, int bit);
   const Code& clrc();
+  const Code& setc();
   const Code& skpc();
   const Code& skpnc();
   const Code& skpnz();
   // Inverts the carry and keeps every other STATUS bit: movlw 1, xorwf STATUS, w, movwf STATUS.
   const Code& toggle_carry();
+
+  // Jumps. A label line places the label `name` before the next instruction; the machine
+  // state there is whatever the jumps to it bring, so the W record and the carry state are
+  // forgotten. A goto is followed only by code that some label makes reachable.
+  const Code& label(const std::string& name);
+  const Code& goto_label(const std::string& name);
 
   // The enhanced mid-range instructions. Requires: the writer's core is enhanced.
   const Code& addwfc_f(Register& reg, int byte);

@@ -6,6 +6,7 @@
 #ifndef TARVEK_CODEGEN_GENERATOR_H
 #define TARVEK_CODEGEN_GENERATOR_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -27,6 +28,19 @@ enum class ResultMode {
   // x * K rounded toward zero, as C's integer division rounds; floor for unsigned inputs.
   kTrunc,
 };
+
+// What a routine is written for.
+enum class Optimize {
+  // The fewest cycles: straight-line code, the same cycles for every input.
+  kSpeed,
+  // The fewest program words: loops where they are shorter (exact modes only), ties going to
+  // the fewer cycles in the worst case; never more words than the routine for speed.
+  kSize,
+};
+
+// The longest label prefix a request may give: the suffixes the loops add keep every label
+// within 31 characters.
+inline constexpr std::size_t kMaxLabelPrefix = 24;
 
 // The request values the generator reads, all validated by the caller.
 struct GeneratorRequest {
@@ -63,6 +77,12 @@ struct GeneratorRequest {
   // The start address of the cblock section, 0 to 0x1FF; -1 for a bare cblock, which
   // continues the last cblock of the program that includes the routine.
   int ram_address = -1;
+  // kSize only in the exact modes.
+  Optimize optimize = Optimize::kSpeed;
+  // The start of every label a loop of the routine has: an assembler name (a letter or '_',
+  // then letters, digits and '_') of at most kMaxLabelPrefix characters; empty for one made
+  // from the register names and the request.
+  std::string label_prefix = {};
 };
 
 // The text between the comment block's last line (which ends without a line break) and the

@@ -29,7 +29,8 @@ struct RoutineNames {
 struct EmittedRoutine {
   // The instructions.
   Code code;
-  // Instructions in `code`; straight-line code, so also its cycle count.
+  // Instructions in `code` (its program words: label lines take none); for straight-line
+  // code also its cycle count.
   int instructions = 0;
   // Bytes the Output line names: the input bytes, more when the result is wider.
   int output_bytes = 0;

@@ -70,7 +70,7 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   if (names.core == Core::kBaseline) share_bytes(routine, names);
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
-  routine.instructions = static_cast<int>(routine.code.size());
+  routine.instructions = routine.code.words();
   return routine;
 }
 

@@ -6,6 +6,7 @@
 #include "exact/exact_generator.h"
 #include "page/printed_check.h"
 #include "sim/pic_program.h"
+#include "size/size_generator.h"
 
 namespace tarvek {
 namespace {
@@ -37,6 +38,9 @@ int generate_block(std::ostream& out, const GeneratorRequest& request, Register&
   if (request.mode == ResultMode::kApprox) {
     generate_code(out, request, acc, temp);
     return 0;
+  }
+  if (request.optimize == Optimize::kSize) {
+    return generate_size(out, request, acc, temp, search_effort(request.effort));
   }
   return generate_exact(out, request, acc, temp, search_effort(request.effort));
 }

@@ -81,7 +81,25 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "Signed")) fields.signed_text = *value;
   if (const std::string* value = form_value(form, "Core")) fields.core = *value;
   if (const std::string* value = form_value(form, "Ram")) fields.ram_text = *value;
+  if (const std::string* value = form_value(form, "Optimize")) fields.optimize_text = *value;
+  if (const std::string* value = form_value(form, "Label")) fields.label_text = *value;
   return fields;
+}
+
+std::optional<Optimize> optimize_for(std::string_view text) {
+  if (text.empty() || text == "speed") return Optimize::kSpeed;
+  if (text == "size") return Optimize::kSize;
+  return std::nullopt;
+}
+
+bool is_label_prefix(std::string_view text) {
+  if (text.empty()) return true;
+  if (text.size() > kMaxLabelPrefix) return false;
+  if (!is_ascii_letter(text[0]) && text[0] != '_') return false;
+  for (const char c : text) {
+    if (!is_ascii_letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+  }
+  return true;
 }
 
 std::optional<bool> signed_input(std::string_view text) {
@@ -212,6 +230,12 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (mode && !exact && is_signed.value_or(false)) fail(12);
   if (!is_signed) fail(15);
   if (!mode) fail(8);
+  if (!is_label_prefix(fields.label_text)) fail(32);
+  // Loops are for the exact modes: the approximation documents a chain of truncating terms,
+  // which a loop over the constant's bits would not compute term by term.
+  const std::optional<Optimize> optimize = optimize_for(fields.optimize_text);
+  if (!optimize) fail(30);
+  if (optimize == Optimize::kSize && mode == ResultMode::kApprox) fail(31);
   // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
@@ -231,6 +255,8 @@ ValidatedRequest validate_request(const RequestFields& fields) {
       result.request.ram_address = ram_address.value_or(-1);
       result.request.notes = ram_notes(result.request.ram_address);
     }
+    result.request.optimize = *optimize;
+    result.request.label_prefix = fields.label_text;
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

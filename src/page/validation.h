@@ -1,5 +1,5 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed, Core and Ram.
+// and the optional Result, DivideBy, Signed, Core, Ram, Optimize and Label.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
 // malformed number reads as far as it is decimal, but a fraction (22/7) is read whole. In the exact
@@ -50,6 +50,10 @@ struct RequestFields {
   // Field Ram as sent; nullopt when absent. A request that sends it, empty or not, comes from
   // a client that wants the block's notes on where the registers go (register_placement.h).
   std::optional<std::string> ram_text;
+  // Field Optimize as sent; empty when absent (speed).
+  std::string optimize_text;
+  // Field Label as sent; empty when absent (a prefix made from the request).
+  std::string label_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -57,8 +61,8 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15 or 16) of the error to
-  // show.
+  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15, 16, 30 to 32) of the error
+  // to show.
   int error_code = 0;
   // The code of every failing check, in the order the checks run, so that a form can show
   // each field's problem at once; error_code is the last of them. Empty when valid.
@@ -75,12 +79,22 @@ struct ValidatedRequest {
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
 // empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
-// value (15), result mode (8), core (13: empty, midrange, enhanced or baseline); a later
-// failing check replaces the code of an earlier one, so the code shown is that of the last
-// failing check. A request without Result, DivideBy, Signed, Core and Ram is checked exactly
-// as it always was. A valid request that sends Ram gets its address and ram_notes in
-// `request`.
+// value (15), result mode (8), the Label (32), the Optimize value (30: empty, speed or size),
+// size with the approximating mode (31), core (13: empty, midrange, enhanced or baseline); a
+// later failing check replaces the code of an earlier one, so the code shown is that of the
+// last failing check. A request without Result, DivideBy, Signed, Core, Ram, Optimize and
+// Label is checked exactly as it always was. A valid request that sends Ram gets its address
+// and ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
+
+// What an Optimize value asks for: empty and "speed" the fewest cycles, "size" the fewest
+// words; nullopt for anything else.
+std::optional<Optimize> optimize_for(std::string_view text);
+
+// Whether a Label value can start every label of a routine: empty (a prefix is made), or an
+// assembler name of at most kMaxLabelPrefix characters, a letter or '_' first, then letters,
+// digits and '_'.
+bool is_label_prefix(std::string_view text);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
 // "nearest" and "trunc" the exact ones; nullopt for anything else.

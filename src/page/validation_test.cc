@@ -350,6 +350,57 @@ TEST(RefusalDetailTest, NamesTheRegistersThatClash) {
   }
 }
 
+TEST(ValidateRequestTest, OptimizeAndLabel) {
+  struct Case {
+    const char* name;
+    std::string fields;
+    int code;
+    Optimize optimize;
+    const char* label;
+  };
+  const std::string exact = "Const=1&DivideBy=10&Result=floor&Bits=16&Acc=A&Temp=T";
+  const Case cases[] = {
+      {"absent", exact, 0, Optimize::kSpeed, ""},
+      {"empty is speed", exact + "&Optimize=", 0, Optimize::kSpeed, ""},
+      {"speed", exact + "&Optimize=speed", 0, Optimize::kSpeed, ""},
+      {"size", exact + "&Optimize=size", 0, Optimize::kSize, ""},
+      {"size of a signed trunc", exact + "&Result=trunc&Signed=1&Optimize=size", 0, Optimize::kSize,
+       ""},
+      {"Optimize is case-sensitive", exact + "&Optimize=Size", 30, Optimize::kSpeed, ""},
+      {"unknown Optimize", exact + "&Optimize=small", 30, Optimize::kSpeed, ""},
+      {"size of an approximation", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size", 31,
+       Optimize::kSpeed, ""},
+      {"size of an approximation by name",
+       "Const=10&Result=approx&Bits=8&Acc=A&Temp=T&Optimize=size", 31, Optimize::kSpeed, ""},
+      {"speed of an approximation", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=speed", 0,
+       Optimize::kSpeed, ""},
+      {"30 over 8", exact + "&Result=round&Optimize=small", 30, Optimize::kSpeed, ""},
+      {"label", exact + "&Optimize=size&Label=div_", 0, Optimize::kSize, "div_"},
+      {"label starting with _", exact + "&Label=_x9", 0, Optimize::kSpeed, "_x9"},
+      {"label of 24 characters", exact + "&Label=" + std::string(24, 'L'), 0, Optimize::kSpeed,
+       "LLLLLLLLLLLLLLLLLLLLLLLL"},
+      {"label of 25 characters", exact + "&Label=" + std::string(25, 'L'), 32, Optimize::kSpeed,
+       ""},
+      {"label starting with a digit", exact + "&Label=1x", 32, Optimize::kSpeed, ""},
+      {"label with a blank", exact + "&Label=a%20b", 32, Optimize::kSpeed, ""},
+      {"label with a dollar", exact + "&Label=a$", 32, Optimize::kSpeed, ""},
+      {"label with a colon", exact + "&Label=a:", 32, Optimize::kSpeed, ""},
+      {"label beyond ASCII", exact + "&Label=%C3%A9", 32, Optimize::kSpeed, ""},
+      {"32 over 8", exact + "&Result=round&Label=1", 32, Optimize::kSpeed, ""},
+      {"31 over 32", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size&Label=1", 31, Optimize::kSpeed,
+       ""},
+      {"13 over 30", exact + "&Optimize=small&Core=pic18", 13, Optimize::kSpeed, ""},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.fields);
+    EXPECT_EQ(v.error_code, c.code) << c.name;
+    if (c.code == 0) {
+      EXPECT_EQ(v.request.optimize, c.optimize) << c.name;
+      EXPECT_EQ(v.request.label_prefix, c.label) << c.name;
+    }
+  }
+}
+
 TEST(ConstIntegerBitsTest, Table) {
   struct Case {
     const char* name;

@@ -199,6 +199,17 @@ constexpr unsigned writes_of(PicOp op) {
       return kWritesBank | kArithmeticFlags;
     case PicOp::kClrc:
       return kWritesC;
+    // Not run on lanes (runs_on_lanes): a program with one of these runs on PicMachine.
+    case PicOp::kGoto:
+    case PicOp::kDecfW:
+    case PicOp::kDecfF:
+    case PicOp::kDecfszW:
+    case PicOp::kDecfszF:
+    case PicOp::kBcf:
+    case PicOp::kSetc:
+    case PicOp::kAndwfW:
+    case PicOp::kAndwfF:
+      return 0;
   }
   return 0;
 }
@@ -263,6 +274,17 @@ constexpr unsigned reads_of(PicOp op) {
       return kWritesC;
     case PicOp::kSkpnz:
       return kWritesZ;
+    // Not run on lanes (runs_on_lanes): a program with one of these runs on PicMachine.
+    case PicOp::kGoto:
+    case PicOp::kDecfW:
+    case PicOp::kDecfF:
+    case PicOp::kDecfszW:
+    case PicOp::kDecfszF:
+    case PicOp::kBcf:
+    case PicOp::kSetc:
+    case PicOp::kAndwfW:
+    case PicOp::kAndwfF:
+      return 0;
   }
   return 0;
 }
@@ -479,6 +501,17 @@ template <bool kPredicated>
         s.z = is_zero(r);
         return r;
       });
+    case kGoto:
+    case kDecfW:
+    case kDecfF:
+    case kDecfszW:
+    case kDecfszF:
+    case kBcf:
+    case kSetc:
+    case kAndwfW:
+    case kAndwfF:
+      // Never run here (runs_on_lanes).
+      break;
   }
   assert(false);
 }

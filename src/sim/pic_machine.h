@@ -25,7 +25,13 @@
 //   xorwf f, d       d = f ^ W                               Z
 //   incf f, d        d = f + 1                               Z
 //   incfsz f, d      d = f + 1, skip the next if it is 0     no flag
-//   clrc             C = 0 (bcf STATUS, 0)
+//   decf f, d        d = f - 1                               Z
+//   decfsz f, d      d = f - 1, skip the next if it is 0     no flag
+//   btfss f, b       skip the next instruction if bit b of f is set
+//   bcf f, b         clear bit b of f                        no flag
+//   andwf f, d       d = f & W                               Z
+//   goto label       continue at the label's instruction (past the last one: the end)
+//   clrc / setc      C = 0 / C = 1 (bcf / bsf STATUS, 0)
 //   skpc / skpnc     skip the next instruction if C is set / clear
 //   skpnz            skip the next instruction if Z is clear
 //   xorwf STATUS, f  the write-protected case below.
@@ -49,9 +55,11 @@
 // only the bank bits (7..5) of the result, leaves C and DC unchanged and sets Z when the
 // whole result is 0. In particular "movlw 1" followed by "xorwf STATUS, f" does NOT invert C.
 //
-// Timing: straight-line code, one cycle per instruction; a skipped instruction is not
-// executed but costs one cycle. A skip taken on the last instruction ends the run and is
-// reported in RunStats, since on the chip it would skip whatever follows the routine.
+// Timing: one cycle per instruction, two for a goto; a skipped instruction is not executed
+// but costs one cycle (a skip taken costs two). A skip taken on the last instruction ends the
+// run and is reported in RunStats, since on the chip it would skip whatever follows the
+// routine. A run that has not ended after `cycle_limit` cycles is stopped and reported, so a
+// routine that loops for ever is a failure rather than a hang.
 #ifndef TARVEK_SIM_PIC_MACHINE_H
 #define TARVEK_SIM_PIC_MACHINE_H
 
@@ -70,6 +78,8 @@ struct RunStats {
   long cycles = 0;
   // The last instruction was a skip that was taken: the chip would skip past the routine.
   bool skipped_past_end = false;
+  // The run was stopped at the machine's cycle limit, before it reached the end.
+  bool cycle_limit_reached = false;
 };
 
 // The seeded starting state of PicMachine::fill, shared with the lane runner so that a lane
@@ -125,6 +135,11 @@ class PicMachine {
   // The same with byte indexes resolved once (PicProgram::value_indexes), for sweeps.
   void write_value(const std::vector<int>& indexes, uint64_t value);
   uint64_t read_value(const std::vector<int>& indexes) const;
+
+  // A run stops once it has taken more cycles than this: no routine we write takes nearly as
+  // many, so one that does loops for ever.
+  static constexpr long kDefaultCycleLimit = 1L << 20;
+  long cycle_limit = kDefaultCycleLimit;
 
   uint8_t w = 0;
   bool carry = false;

@@ -12,7 +12,7 @@ namespace tarvek {
 namespace {
 
 // Which operands a mnemonic takes, and the operations it maps to.
-enum class OperandKind { kNone, kLiteral, kFile, kFileDest, kFileBit };
+enum class OperandKind { kNone, kLiteral, kFile, kFileDest, kFileBit, kLabel };
 
 struct Mnemonic {
   std::string_view name;
@@ -55,6 +55,13 @@ constexpr std::array kMnemonics = {
     Mnemonic{"lslf", OperandKind::kFileDest, PicOp::kLslfW, PicOp::kLslfF, PicCore::kEnhanced},
     Mnemonic{"lsrf", OperandKind::kFileDest, PicOp::kLsrfW, PicOp::kLsrfF, PicCore::kEnhanced},
     Mnemonic{"asrf", OperandKind::kFileDest, PicOp::kAsrfW, PicOp::kAsrfF, PicCore::kEnhanced},
+    Mnemonic{"goto", OperandKind::kLabel, PicOp::kGoto, PicOp::kGoto},
+    Mnemonic{"decf", OperandKind::kFileDest, PicOp::kDecfW, PicOp::kDecfF},
+    Mnemonic{"decfsz", OperandKind::kFileDest, PicOp::kDecfszW, PicOp::kDecfszF},
+    Mnemonic{"btfss", OperandKind::kFileBit, PicOp::kBtfss, PicOp::kBtfss},
+    Mnemonic{"bcf", OperandKind::kFileBit, PicOp::kBcf, PicOp::kBcf},
+    Mnemonic{"setc", OperandKind::kNone, PicOp::kSetc, PicOp::kSetc},
+    Mnemonic{"andwf", OperandKind::kFileDest, PicOp::kAndwfW, PicOp::kAndwfF},
 };
 
 // The lines that name STATUS. The first has a blank (not a tab) after the mnemonic.
@@ -92,6 +99,8 @@ struct SameName {
   }
 };
 using NameIndex = std::unordered_map<std::string_view, int, NameHash, SameName>;
+// Labels by name, each with the index of the instruction it stands for.
+using LabelIndex = std::unordered_map<std::string_view, int>;
 
 // Byte indexes are stored in 16 bits; no mid-range part has anywhere near this many bytes.
 constexpr size_t kMaxDeclaredBytes = std::numeric_limits<uint16_t>::max() + size_t{1};
@@ -192,8 +201,8 @@ bool resolve_file(std::string_view name, const NameIndex& names, uint16_t& index
 
 // Parses one instruction line (without its newline) of a program for `core`. Returns an empty
 // string on success, otherwise the message without the line number.
-std::string parse_line(std::string_view line, const NameIndex& names, PicCore core,
-                       PicInstruction& out) {
+std::string parse_line(std::string_view line, const NameIndex& names, const LabelIndex& labels,
+                       PicCore core, PicInstruction& out) {
   if (same_text(line, kXorwfStatusLine)) {
     out.op = PicOp::kXorwfStatus;
     return {};
@@ -235,6 +244,12 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicCore co
 
   std::string error;
   switch (m->kind) {
+    case OperandKind::kLabel: {
+      const auto found = labels.find(operands);
+      if (found == labels.end()) return "label " + quoted(operands) + " is not placed";
+      out.operand = static_cast<uint16_t>(found->second);
+      return {};
+    }
     case OperandKind::kLiteral: {
       const std::optional<uint8_t> literal = parse_literal(operands);
       if (!literal)
@@ -316,17 +331,70 @@ std::string declare(std::string_view name, PicProgram& program, NameIndex& names
 }
 
 // Parses instruction line `number` into `program`; on a problem sets `error` and returns false.
-bool add_instruction(std::string_view line, int number, const NameIndex& names, PicProgram& program,
-                     std::string& error) {
+bool add_instruction(std::string_view line, int number, const NameIndex& names,
+                     const LabelIndex& labels, PicProgram& program, std::string& error) {
   PicInstruction instruction{};
   instruction.line = number;
-  const std::string problem = parse_line(line, names, program.core, instruction);
+  const std::string problem = parse_line(line, names, labels, program.core, instruction);
   if (!problem.empty()) {
     error = at_line(number, problem);
     return false;
   }
   program.instructions.push_back(instruction);
+  program.straight_line = program.straight_line && runs_on_lanes(instruction.op);
   return true;
+}
+
+// A label as gpasm reads one in the first column: a letter or '_', then letters, digits and
+// '_', and not an instruction's name, which gpasm would take for a misplaced instruction.
+bool is_label_name(std::string_view name) {
+  if (name.empty() || name.size() > 63) return false;
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (!letter(name[0]) && name[0] != '_') return false;
+  for (char c : name) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+  }
+  for (const Mnemonic& m : kMnemonics) {
+    if (m.name == name) return false;
+  }
+  return true;
+}
+
+// Whether `line` of the code is a label line; any other line is read as an instruction.
+bool is_label_line(std::string_view line) {
+  return is_label_name(line);
+}
+
+// The code's lines from line `first` on (comments and blank lines skipped when
+// `skip_comments`): label lines first, so that a goto may name a later label, then the
+// instructions. On a problem sets `error` and returns false.
+bool parse_code(std::string_view text, int first, bool skip_comments, const NameIndex& names,
+                PicProgram& program, std::string& error) {
+  LabelIndex labels;
+  int instructions = 0;
+  for_each_line(text, [&](std::string_view line, int number) {
+    if (number < first || (skip_comments && (line.empty() || line.front() == ';'))) return true;
+    if (!is_label_line(line)) {
+      ++instructions;
+      return true;
+    }
+    if (names.count(line) != 0 || labels.count(line) != 0) {
+      error = at_line(number, "label " + quoted(line) + " names a declared byte or another label");
+    } else {
+      labels.emplace(line, instructions);
+    }
+    return error.empty();
+  });
+  if (!error.empty()) return false;
+  return for_each_line(text, [&](std::string_view line, int number) {
+    if (number < first || (skip_comments && (line.empty() || line.front() == ';'))) return true;
+    if (is_label_line(line)) return true;
+    if (is_cblock_line(line) || line == "\tendc") {
+      error = at_line(number, "a second cblock section");
+      return false;
+    }
+    return add_instruction(line, number, names, labels, program, error);
+  });
 }
 
 }  // namespace
@@ -362,10 +430,7 @@ ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::s
     if (!problem.empty()) return {std::nullopt, "declaration: " + problem};
   }
   std::string error;
-  for_each_line(lines, [&](std::string_view line, int number) {
-    return add_instruction(line, number, names, program, error);
-  });
-  if (!error.empty()) return {std::nullopt, error};
+  if (!parse_code(lines, 1, false, names, program, error)) return {std::nullopt, error};
   return {std::move(program), {}};
 }
 
@@ -417,15 +482,7 @@ ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
     const std::string problem = declare(name, program, names);
     if (!problem.empty()) return {std::nullopt, at_line(number, problem)};
   }
-  for_each_line(block, [&](std::string_view line, int number) {
-    if (number < code_start || line.empty() || line.front() == ';') return true;
-    if (is_cblock_line(line) || line == "\tendc") {
-      error = at_line(number, "a second cblock section");
-      return false;
-    }
-    return add_instruction(line, number, names, program, error);
-  });
-  if (!error.empty()) return {std::nullopt, error};
+  if (!parse_code(block, code_start, true, names, program, error)) return {std::nullopt, error};
   return {std::move(program), {}};
 }
 

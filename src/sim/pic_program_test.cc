@@ -119,7 +119,8 @@ TEST(ParseInstructions, RejectsAnythingOutsideTheLineFormat) {
        "line 1: register byte \"STATUS\" is not declared"},
       {"STATUS elsewhere", "\tbtfsc\tSTATUS, 0\n",
        "line 1: register byte \"STATUS\" is not declared"},
-      {"unlisted instruction", "\tgoto\t0\n", "line 1: unknown mnemonic \"goto\""},
+      {"unlisted instruction", "\tcall\tx\n", "line 1: unknown mnemonic \"call\""},
+      {"jump to an address", "\tgoto\t0\n", "line 1: label \"0\" is not placed"},
       {"error on line 3", "\tclrc\n\tskpc\n\tnop\n", "line 3: unknown mnemonic \"nop\""},
   };
   for (const Case& c : cases) {

@@ -145,6 +145,9 @@ struct CheckReport {
   // Instruction cycles of the longest run, skipped instructions included; for straight-line
   // code this equals `instructions`.
   long cycles = 0;
+  // Instruction cycles of the shortest run: less than `cycles` only in a routine with jumps,
+  // whose runs take as many cycles as its loops go round.
+  long fewest_cycles = 0;
 };
 
 // Told the output value of every run that matched, e.g. to measure the deviation from the
@@ -159,7 +162,8 @@ inline constexpr std::size_t kCheckBatchInputs = 1024;
 // `seed` picks the arbitrary starting values; run i uses seed + i. The runs are made many
 // inputs at a time (lane_machine.h), and the report is the one running them one after the
 // other would give: the first fault in input order, and `observe` called in input order for
-// the inputs before it.
+// the inputs before it. A routine with jumps is run on PicMachine one input after the other,
+// and a run that does not end within the machine's cycle limit is a fault.
 CheckReport check_routine(const RoutineUnderCheck& routine, const std::vector<uint64_t>& inputs,
                           uint64_t seed, const ResultObserver& observe = nullptr);
 // The same for a routine prepared once.

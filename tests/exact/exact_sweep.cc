@@ -83,7 +83,8 @@ std::string describe(const ExactSweepRequest& request) {
   if (!request.divide_by.empty()) text += " / " + request.divide_by;
   return text + " " + request.result + (request.is_signed ? " signed" : "") + ", " +
          std::to_string(request.bits) + " bits, " + (request.little_endian ? "little" : "big") +
-         "-endian" + core_suffix(request.core);
+         "-endian" + core_suffix(request.core) +
+         (request.optimize == Optimize::kSize ? ", size" : "");
 }
 
 std::vector<std::pair<std::string, std::string>> exact_sweep_constants() {
@@ -137,6 +138,8 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
   if (request.is_signed) add("Signed", "1");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
   if (request.core == Core::kBaseline) add("Core", "baseline");
+  if (request.optimize == Optimize::kSize) add("Optimize", "size");
+  if (!request.label.empty()) add("Label", request.label);
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -151,7 +154,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
 
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
-    const std::vector<int>& widths, bool is_signed, Core core) {
+    const std::vector<int>& widths, bool is_signed, Core core, Optimize optimize) {
   std::vector<ExactSweepRequest> requests;
   const std::vector<const char*> modes = is_signed
                                              ? std::vector<const char*>{"floor", "nearest", "trunc"}
@@ -160,8 +163,8 @@ std::vector<ExactSweepRequest> exact_requests(
     for (const int bits : widths) {
       for (const char* result : modes) {
         for (const bool little : {false, true}) {
-          requests.push_back(
-              ExactSweepRequest{constant, divide_by, result, bits, little, is_signed, core});
+          requests.push_back(ExactSweepRequest{constant, divide_by, result, bits, little, is_signed,
+                                               core, optimize});
         }
       }
     }

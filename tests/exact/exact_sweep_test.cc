@@ -6,7 +6,8 @@
 // The quick tests sample the space in every build; the family tests (label slow) cover every
 // width of every constant of the family. Both run for every core, the enhanced core's family
 // tests with every input up to 14 bits, the baseline core's, whose routines differ from the
-// mid-range ones in fewer places but run on the smallest parts, up to 16.
+// mid-range ones in fewer places but run on the smallest parts, up to 16; and for routines
+// written for size as well as speed.
 #include "exact_sweep.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,25 @@ TEST(ExactSweepTest, QuickSampleBaselineCore) {
       run_exact_sweep(exact_requests(sample, {1, 4, 8, 13, 16, 25, 32}, true, Core::kBaseline), 11,
                       64, 16),
       "quick baseline signed sample");
+}
+
+// Routines written for size, loops among them, on every core: other constants of the family
+// than the samples above, every input up to 11 bits, edges and random ones above.
+TEST(ExactSweepTest, QuickSampleForSize) {
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 4; i < family.size(); i += 7) sample.push_back(family[i]);
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
+    const std::string what = core_suffix(core) + " ";
+    expect_clean(run_exact_sweep(exact_requests(sample, {1, 3, 8, 11, 16, 24, 32}, false, core,
+                                                Optimize::kSize),
+                                 11, 64, 15),
+                 "quick " + what + "size sample");
+    expect_clean(run_exact_sweep(
+                     exact_requests(sample, {1, 2, 8, 10, 16, 17, 32}, true, core, Optimize::kSize),
+                     10, 64, 16),
+                 "quick " + what + "signed size sample");
+  }
 }
 
 // Instruction lines of a block: the lines after its declarations that start with a tab.
@@ -218,6 +238,34 @@ TEST_P(Slow, EveryConstantAtThisWidthSignedBaseline) {
       run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true, Core::kBaseline), 16,
                       400, 18),
       std::to_string(bits) + " bits, signed, baseline core");
+}
+
+// Routines written for size: every input up to 16 bits (14 on the enhanced core), edges and
+// random ones above; a loop runs one input at a time, on PicMachine.
+TEST_P(Slow, EveryConstantAtThisWidthForSize) {
+  const int bits = GetParam();
+  expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, false,
+                                              Core::kMidrange, Optimize::kSize),
+                               16, 400, 17),
+               std::to_string(bits) + " bits, size");
+}
+
+TEST_P(Slow, EveryConstantAtThisWidthSignedForSize) {
+  const int bits = GetParam();
+  expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true,
+                                              Core::kMidrange, Optimize::kSize),
+                               16, 400, 18),
+               std::to_string(bits) + " bits, signed, size");
+}
+
+TEST_P(Slow, EveryConstantAtThisWidthEnhancedForSize) {
+  const int bits = GetParam();
+  for (const bool is_signed : {false, true}) {
+    expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, is_signed,
+                                                Core::kEnhanced, Optimize::kSize),
+                                 14, 400, 19),
+                 std::to_string(bits) + " bits, enhanced core, size");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Width, Slow, ::testing::Range(1, 33));
