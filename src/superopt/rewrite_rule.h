@@ -1,0 +1,62 @@
+// Rewrite rules: a pattern of instructions over abstract bytes, the shorter stretch that
+// replaces it, and the places that may still be read after it. Rules are learned offline by the
+// window search (scripts/learn-rewrite-rules writes rule_table.inc) and applied at every
+// effort, where a search would cost a web request too much.
+//
+// A rule holds wherever its pattern matches: its slots bound to distinct bytes of the routine
+// (one slot always the same byte), its literals and bit numbers equal, the stretch a window
+// (window.h: not after a skip, not ending on one) and no bit outside `may_read` read after it.
+// Each rule is proven (prove_rule) for every state of its inputs, bit by bit of `may_read`, so
+// it changes nothing the routine reads. A rule names no divisor, no width, no name.
+#ifndef TARVEK_SUPEROPT_REWRITE_RULE_H
+#define TARVEK_SUPEROPT_REWRITE_RULE_H
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "superopt/liveness.h"
+#include "superopt/window.h"
+
+namespace tarvek {
+
+struct RewriteRule {
+  std::vector<SlotInstruction> pattern;
+  std::vector<SlotInstruction> replacement;
+  // Per place, the bits that may be read after the pattern: 0xFF for a flag that may be read.
+  WindowDemand may_read{};
+};
+
+// The rule as one line of text: "clrc; rrf 0,f => rrf 0,f | unread C 0:80" (slots by number,
+// literals in hexadecimal, then the places, and the bits of a byte, that must not be read
+// after it), as the table's comments and test messages show it.
+std::string describe(const RewriteRule& rule);
+
+// The most bits that may be read after `pattern` for `replacement` to stand in for it, each
+// bit proven on its own (the bits are independent: the replacement must leave each read bit
+// as the pattern does); nullopt when some bit cannot be proven within `most_input_bits` or the
+// replacement names a slot the pattern does not.
+std::optional<WindowDemand> widest_reads(std::span<const SlotInstruction> pattern,
+                                         std::span<const SlotInstruction> replacement,
+                                         int most_input_bits);
+
+// Whether the replacement leaves every bit of may_read as the pattern does, from every state.
+bool prove_rule(const RewriteRule& rule, int most_input_bits);
+
+// Where the rule matches the routine at instruction `at`: the window it makes (its slots
+// bound as the pattern names them); nullopt when it does not match or reads after it more
+// than it may.
+std::optional<Window> match_rule(const RewriteRule& rule, const Code& code,
+                                 const RoutineBytes& bytes, const std::vector<Demand>& demand,
+                                 std::size_t at);
+
+// The places a stretch reads or writes: 0xFF for each, 0 for the others.
+WindowDemand touched_places(std::span<const SlotInstruction> code);
+
+// The rules of rule_table.inc.
+std::vector<RewriteRule> learned_rules();
+
+}  // namespace tarvek
+
+#endif  // TARVEK_SUPEROPT_REWRITE_RULE_H

@@ -1,0 +1,189 @@
+#include "superopt/rule_learning.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
+namespace tarvek {
+namespace {
+
+bool has_file(Op op) {
+  const OperandKind kind = operand_kind(op);
+  return kind == OperandKind::kFileDest || kind == OperandKind::kFile ||
+         kind == OperandKind::kFileBit;
+}
+
+// Literals that say nothing of a request: the masks and steps of byte arithmetic. A literal
+// outside them may be a request's own constant (a divisor in a correction step), which no rule
+// may name.
+bool generic_literals(const std::vector<SlotInstruction>& code) {
+  constexpr uint8_t kGeneric[] = {0x00, 0x01, 0x0F, 0x7F, 0x80, 0xF0, 0xFE, 0xFF};
+  return std::all_of(code.begin(), code.end(), [&](const SlotInstruction& in) {
+    return operand_kind(in.op) != OperandKind::kLiteral ||
+           std::find(std::begin(kGeneric), std::end(kGeneric), in.value) != std::end(kGeneric);
+  });
+}
+
+bool ends_on_skip(const std::vector<SlotInstruction>& code) {
+  return !code.empty() && is_skip(code.back().op);
+}
+
+// The trimmed pattern and replacement with their slots renumbered in the order the pattern
+// names them, and what was read after the pattern where it was found, in the new numbering;
+// nullopt when the replacement names a slot the pattern no longer does.
+struct Trimmed {
+  RewriteRule rule;
+  WindowDemand read_after{};
+};
+
+std::optional<Trimmed> trim(const FoundReplacement& found, std::size_t prefix, std::size_t suffix) {
+  const std::vector<SlotInstruction>& p = found.window.code;
+  const std::vector<SlotInstruction>& r = found.replacement;
+  Trimmed t;
+  t.rule.pattern.assign(p.begin() + static_cast<std::ptrdiff_t>(prefix),
+                        p.end() - static_cast<std::ptrdiff_t>(suffix));
+  t.rule.replacement.assign(r.begin() + static_cast<std::ptrdiff_t>(prefix),
+                            r.end() - static_cast<std::ptrdiff_t>(suffix));
+  // What the routine read after the trimmed pattern: what the dropped suffix reads.
+  const std::vector<SlotInstruction> tail(p.end() - static_cast<std::ptrdiff_t>(suffix), p.end());
+  const WindowDemand after = demand_before(tail, found.window.read_after);
+  int renumbered[kWindowSlots];
+  std::fill(std::begin(renumbered), std::end(renumbered), -1);
+  int next = 0;
+  for (SlotInstruction& in : t.rule.pattern) {
+    if (!has_file(in.op)) continue;
+    if (renumbered[in.slot] < 0) renumbered[in.slot] = next++;
+    in.slot = static_cast<uint8_t>(renumbered[in.slot]);
+  }
+  for (SlotInstruction& in : t.rule.replacement) {
+    if (!has_file(in.op)) continue;
+    if (renumbered[in.slot] < 0) return std::nullopt;
+    in.slot = static_cast<uint8_t>(renumbered[in.slot]);
+  }
+  for (int place = 0; place < kFirstBytePlace; ++place) t.read_after[place] = after[place];
+  for (int slot = 0; slot < kWindowSlots; ++slot) {
+    if (renumbered[slot] >= 0) {
+      t.read_after[kFirstBytePlace + renumbered[slot]] = after[kFirstBytePlace + slot];
+    }
+  }
+  return t;
+}
+
+}  // namespace
+
+std::optional<RewriteRule> rule_from(const FoundReplacement& found) {
+  const std::vector<SlotInstruction>& p = found.window.code;
+  const std::vector<SlotInstruction>& r = found.replacement;
+  std::size_t most_prefix = 0;
+  while (most_prefix < r.size() && p[most_prefix] == r[most_prefix]) ++most_prefix;
+  std::size_t most_suffix = 0;
+  while (most_suffix < r.size() - most_prefix &&
+         p[p.size() - 1 - most_suffix] == r[r.size() - 1 - most_suffix]) {
+    ++most_suffix;
+  }
+  // Every trimming, the shortest pattern first.
+  std::vector<std::pair<std::size_t, std::size_t>> trims;
+  for (std::size_t prefix = 0; prefix <= most_prefix; ++prefix) {
+    for (std::size_t suffix = 0; suffix <= most_suffix && prefix + suffix <= r.size(); ++suffix) {
+      trims.emplace_back(prefix, suffix);
+    }
+  }
+  std::stable_sort(trims.begin(), trims.end(), [](const auto& a, const auto& b) {
+    return a.first + a.second > b.first + b.second;
+  });
+  for (const auto& [prefix, suffix] : trims) {
+    // The trimmed pattern is a window wherever the whole one was: it follows no skip and ends
+    // on none.
+    if (prefix > 0 && is_skip(p[prefix - 1].op)) continue;
+    std::optional<Trimmed> t = trim(found, prefix, suffix);
+    if (!t || t->rule.pattern.empty() || ends_on_skip(t->rule.pattern) ||
+        ends_on_skip(t->rule.replacement) || !generic_literals(t->rule.pattern) ||
+        !generic_literals(t->rule.replacement)) {
+      continue;
+    }
+    // A single instruction dropped is the rule pass's own work.
+    if (t->rule.pattern.size() == 1 && t->rule.replacement.empty()) continue;
+    const std::optional<WindowDemand> reads =
+        widest_reads(t->rule.pattern, t->rule.replacement, kLearnedRuleBits);
+    if (!reads) continue;
+    bool held = true;
+    for (int place = 0; place < kWindowPlaces; ++place) {
+      held = held && (t->read_after[place] & ~(*reads)[place]) == 0;
+    }
+    if (!held) continue;
+    t->rule.may_read = *reads;
+    return t->rule;
+  }
+  return std::nullopt;
+}
+
+RuleBook::RuleBook(std::vector<RewriteRule> known)
+    : rules_(std::move(known)), found_(rules_.size(), 0), known_(rules_.size()) {}
+
+void RuleBook::add(const RewriteRule& rule) {
+  for (std::size_t k = 0; k < rules_.size(); ++k) {
+    if (rules_[k].pattern == rule.pattern && rules_[k].replacement == rule.replacement) {
+      ++found_[k];
+      return;
+    }
+  }
+  rules_.push_back(rule);
+  found_.push_back(1);
+}
+
+int RuleBook::learned() const {
+  return static_cast<int>(rules_.size() - known_);
+}
+
+namespace {
+
+std::string op_name(Op op) {
+  std::string name = mnemonic(op);
+  name[0] = static_cast<char>(name[0] - 'a' + 'A');
+  return "Op::k" + name;
+}
+
+std::string entry(const std::vector<SlotInstruction>& code) {
+  std::string text = std::to_string(code.size()) + ", {";
+  for (std::size_t k = 0; k < code.size(); ++k) {
+    char item[80];
+    std::snprintf(item, sizeof item, "%s{%s, %d, %s, 0x%02X}", k > 0 ? ", " : "",
+                  op_name(code[k].op).c_str(), code[k].slot, code[k].to_w ? "true" : "false",
+                  code[k].value);
+    text += item;
+  }
+  return text + "}";
+}
+
+}  // namespace
+
+std::string RuleBook::table_text() const {
+  std::vector<std::size_t> order(rules_.size());
+  std::iota(order.begin(), order.end(), 0);
+  // The learned rules: the most instructions saved first, then the most often found, then by
+  // their text, so that the order depends on nothing but the rules.
+  std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(known_), order.end(),
+                   [&](std::size_t a, std::size_t b) {
+                     const auto saved = [&](std::size_t k) {
+                       return rules_[k].pattern.size() - rules_[k].replacement.size();
+                     };
+                     if (saved(a) != saved(b)) return saved(a) > saved(b);
+                     if (found_[a] != found_[b]) return found_[a] > found_[b];
+                     return describe(rules_[a]) < describe(rules_[b]);
+                   });
+  std::string text = "// Written by scripts/learn-rewrite-rules; do not edit.\n";
+  for (const std::size_t k : order) {
+    const RewriteRule& rule = rules_[k];
+    text += "// " + describe(rule) + "\n{" + entry(rule.pattern) + ", " + entry(rule.replacement) +
+            ", {";
+    for (int place = 0; place < kWindowPlaces; ++place) {
+      char mask[8];
+      std::snprintf(mask, sizeof mask, "%s0x%02X", place > 0 ? ", " : "", rule.may_read[place]);
+      text += mask;
+    }
+    text += "}},\n";
+  }
+  return text;
+}
+
+}  // namespace tarvek
