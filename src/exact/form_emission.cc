@@ -20,12 +20,22 @@ Register accumulator(const RoutineNames& names, int bits) {
 
 }  // namespace
 
+RoutineContract routine_contract(const Code& code, const RoutineNames& names, int output_bytes) {
+  RoutineContract contract;
+  contract.core = names.core;
+  const int acc = code.find_register(names.acc);
+  for (int b = 0; acc >= 0 && b < output_bytes; ++b) {
+    contract.outputs.push_back({static_cast<uint8_t>(acc), static_cast<int16_t>(b)});
+  }
+  return contract;
+}
+
 int spec_output_bytes(const ExactSpec& spec) {
   return std::max((spec.input_bits + 7) / 8, (spec.result_bits + 7) / 8);
 }
 
 EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec& spec,
-                         const RoutineNames& names) {
+                         const RoutineNames& names, const SuperoptEffort& superopt) {
   const int output_bytes = spec_output_bytes(spec);
   const int input_bytes = (spec.input_bits + 7) / 8;
   assert(inner.output_bytes == output_bytes);
@@ -66,6 +76,8 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   // The cleanup runs only once the whole routine is known: what reads W or Z afterwards
   // decides whether an instruction may go.
   routine.code = clean_up_routine(routine.code, routine.code.find_register(names.temp));
+  routine.code = superoptimize(routine.code, routine_contract(routine.code, names, output_bytes),
+                               superopt);
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
   routine.instructions = static_cast<int>(routine.code.size());

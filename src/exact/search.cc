@@ -58,11 +58,13 @@ int estimate_cost(const Candidate& c, const ResultTarget& target) {
 }
 
 SearchEffort search_effort(int level) {
-  assert(level >= 1 && level <= 5);
+  assert(level >= 1 && level <= 9);
   SearchEffort effort;
-  effort.priced = 4 * level;
-  effort.priced_instructions = 700 * level;
-  effort.exhaustive_bits = kDefaultExhaustiveBits + 2 * (level - 1);
+  const int search_level = std::min(level, 5);
+  effort.priced = 4 * search_level;
+  effort.priced_instructions = 700 * search_level;
+  effort.exhaustive_bits = kDefaultExhaustiveBits + 2 * (search_level - 1);
+  effort.superopt = superopt_effort(level);
   return effort;
 }
 
@@ -167,7 +169,7 @@ std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const Routin
     std::optional<SearchResult> inner =
         find_cheapest(form.inner, names, effort, spec_output_bytes(spec));
     if (!inner) continue;
-    EmittedRoutine routine = wrap_form(form, inner->routine, spec, names);
+    EmittedRoutine routine = wrap_form(form, inner->routine, spec, names, effort.superopt);
     if (!best || routine.instructions < best->routine.instructions) {
       best = SpecResult{form, std::move(*inner), std::move(routine)};
     }

@@ -17,6 +17,7 @@
 #include "exact/form_emission.h"
 #include "exact/proof.h"
 #include "exact/target.h"
+#include "superopt/superoptimizer.h"
 
 namespace tarvek {
 
@@ -30,11 +31,14 @@ struct SearchEffort {
   int priced_instructions = 700;
   // Also search factored forms (a second group, with a budget of its own).
   bool factored = true;
+  // What the superoptimizer does to each form's finished routine.
+  SuperoptEffort superopt;
 };
 
-// The effort of `tarvek-asm --effort N` (1 to 5; the web form always uses 1, the default):
+// The effort of `tarvek-asm --effort N` (1 to 9; the web form always uses 1, the default):
 // more candidates priced per group, a larger budget of priced instructions and more inputs
-// evaluated one by one.
+// evaluated one by one up to 5; from 6 on, the search of level 5 and the superoptimizer's
+// window search over each form's routine, wider as the level rises.
 SearchEffort search_effort(int level);
 
 struct SearchResult {
