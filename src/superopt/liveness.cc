@@ -198,8 +198,35 @@ void demand_through(Op op, bool to_w, uint8_t value, int file_place, uint8_t* m)
   }
 }
 
-std::vector<Demand> demand_after(const Code& code, const RoutineBytes& bytes,
-                                 const Demand& at_end) {
+void add_pins(const LinePins& pins, uint8_t* demand) {
+  for (const Pin& pin : pins) demand[pin.place] |= pin.bits;
+}
+
+LinePins pins_at_start(std::span<const Instruction> lines, std::span<const int> places,
+                       std::span<const LinePins> pins) {
+  const std::size_t n = lines.size();
+  // before[k]: what the pins of lines k and after read before line k.
+  std::vector<Demand> before(n + 1);
+  for (std::size_t k = n; k-- > 0;) {
+    Demand d = before[k + 1];
+    if (is_skip(lines[k].op)) {
+      const Demand& passed = before[std::min(n, k + 2)];
+      for (int p = 0; p < kRoutinePlaces; ++p) d[p] |= passed[p];
+    }
+    demand_through(lines[k].op, lines[k].to_w, static_cast<uint8_t>(lines[k].value), places[k],
+                   d.data());
+    add_pins(pins[k], d.data());
+    before[k] = d;
+  }
+  LinePins out;
+  for (int p = 0; p < kRoutinePlaces; ++p) {
+    if (before[0][p] != 0) out.push_back({static_cast<uint8_t>(p), before[0][p]});
+  }
+  return out;
+}
+
+std::vector<Demand> demand_after(const Code& code, const RoutineBytes& bytes, const Demand& at_end,
+                                 const std::vector<LinePins>* pins) {
   const std::vector<Instruction>& ins = code.instructions();
   const std::size_t n = ins.size();
   // before[i] is what is read before line i runs; before[n] what is read at the end.
@@ -218,6 +245,7 @@ std::vector<Demand> demand_after(const Code& code, const RoutineBytes& bytes,
     const int number = bytes.number_of(ins[i]);
     demand_through(ins[i].op, ins[i].to_w, static_cast<uint8_t>(ins[i].value),
                    number < 0 ? -1 : kFirstBytePlace + number, before[i].data());
+    if (pins) add_pins((*pins)[i], before[i].data());
   }
   return after;
 }

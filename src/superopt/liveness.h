@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "codegen/code.h"
@@ -72,9 +73,29 @@ bool modelled(const Code& code, const RoutineBytes& bytes, Core core);
 // above: a routine's Demand or a window's.
 void demand_through(Op op, bool to_w, uint8_t value, int file_place, uint8_t* masks);
 
-// The demand after each instruction, given what is read at the end.
+// Bits that must keep their values before a line, as if the line read them: a replacement made
+// there was proven only for the states in which they are what the routine knew them to be
+// (known_bits.h), so whatever establishes them must stay. Empty for most lines.
+struct Pin {
+  uint8_t place = 0;
+  uint8_t bits = 0;
+};
+using LinePins = std::vector<Pin>;
+
+// Adds the pins to what is read before a line.
+void add_pins(const LinePins& pins, uint8_t* demand);
+
+// The pins of a stretch's lines carried back to its start: what the bits pinned inside it
+// depend on where it starts. A stretch that replaces these lines keeps them, so that what the
+// replaced lines were proven under stays true. `places` are the lines' file operand places.
+LinePins pins_at_start(std::span<const Instruction> lines, std::span<const int> places,
+                       std::span<const LinePins> pins);
+
+// The demand after each instruction, given what is read at the end and, when not null, the
+// lines' pins (one entry per line).
 // Requires: modelled(code, bytes, core).
-std::vector<Demand> demand_after(const Code& code, const RoutineBytes& bytes, const Demand& at_end);
+std::vector<Demand> demand_after(const Code& code, const RoutineBytes& bytes, const Demand& at_end,
+                                 const std::vector<LinePins>* pins = nullptr);
 
 // What is read at the end of a routine: its output bytes, whole.
 Demand output_demand(const RoutineBytes& bytes, const std::vector<ByteRef>& outputs);

@@ -74,13 +74,23 @@ std::string describe(const RewriteRule& rule) {
       unread += mask;
     }
   }
+  std::string known;
+  for (int place = 0; place < kWindowPlaces; ++place) {
+    const uint8_t mask = rule.precondition.mask[place];
+    if (mask == 0) continue;
+    known += ' ';
+    known += place < kFirstBytePlace ? flags[place] : std::to_string(place - kFirstBytePlace);
+    char bits[16];
+    std::snprintf(bits, sizeof bits, "&%02X=%02X", mask, rule.precondition.value[place]);
+    known += bits;
+  }
   return text_of(rule.pattern) + " => " + text_of(rule.replacement) + " | unread" +
-         (unread.empty() ? " -" : unread);
+         (unread.empty() ? " -" : unread) + (known.empty() ? "" : " | known" + known);
 }
 
 std::optional<WindowDemand> widest_reads(std::span<const SlotInstruction> pattern,
                                          std::span<const SlotInstruction> replacement,
-                                         int most_input_bits) {
+                                         int most_input_bits, const WindowKnown& precondition) {
   if (slot_count(replacement) > slot_count(pattern)) return std::nullopt;
   const WindowDemand in_pattern = touched_places(pattern);
   const WindowDemand in_replacement = touched_places(replacement);
@@ -95,15 +105,15 @@ std::optional<WindowDemand> widest_reads(std::span<const SlotInstruction> patter
     for (int b = 0; b < bits; ++b) {
       WindowDemand one{};
       one[place] = static_cast<uint8_t>(1u << b);
-      switch (prove_same(pattern, replacement, one, most_input_bits)) {
+      switch (prove_same(pattern, replacement, one, most_input_bits, precondition)) {
         case Equivalence::kSame:
           // A flag is one bit: proven, it may be read whole.
           reads[place] |= bits == 1 ? 0xFF : one[place];
           break;
         case Equivalence::kDiffers:
-          break;
         case Equivalence::kTooWide:
-          return std::nullopt;
+          // Not proven: the bit must not be read after the rule.
+          break;
       }
     }
   }
@@ -118,7 +128,8 @@ bool prove_rule(const RewriteRule& rule, int most_input_bits) {
       WindowDemand one{};
       one[place] = static_cast<uint8_t>(rule.may_read[place] & (1u << b));
       if (one[place] == 0) continue;
-      if (prove_same(rule.pattern, rule.replacement, one, most_input_bits) != Equivalence::kSame) {
+      if (prove_same(rule.pattern, rule.replacement, one, most_input_bits, rule.precondition) !=
+          Equivalence::kSame) {
         return false;
       }
     }
@@ -128,7 +139,7 @@ bool prove_rule(const RewriteRule& rule, int most_input_bits) {
 
 std::optional<Window> match_rule(const RewriteRule& rule, const Code& code,
                                  const RoutineBytes& bytes, const std::vector<Demand>& demand,
-                                 std::size_t at) {
+                                 std::size_t at, const std::vector<Known>* known) {
   const std::vector<Instruction>& ins = code.instructions();
   const std::size_t length = rule.pattern.size();
   if (length == 0 || at + length > ins.size()) return std::nullopt;
@@ -140,8 +151,9 @@ std::optional<Window> match_rule(const RewriteRule& rule, const Code& code,
       return std::nullopt;
     }
   }
-  std::optional<Window> window = make_window(code, bytes, demand, at, at + length);
+  std::optional<Window> window = make_window(code, bytes, demand, at, at + length, known);
   if (!window || window->code != rule.pattern) return std::nullopt;
+  if (!knows_all(window->known_before, rule.precondition)) return std::nullopt;
   for (int place = 0; place < kWindowPlaces; ++place) {
     if ((window->read_after[place] & ~rule.may_read[place]) != 0) return std::nullopt;
   }

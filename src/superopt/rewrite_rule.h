@@ -26,30 +26,36 @@ struct RewriteRule {
   std::vector<SlotInstruction> replacement;
   // Per place, the bits that may be read after the pattern: 0xFF for a flag that may be read.
   WindowDemand may_read{};
+  // What must be known where the pattern starts (known_bits.h): the rule is proven only from
+  // the states that agree with it.
+  WindowKnown precondition;
 };
 
 // The rule as one line of text: "clrc; rrf 0,f => rrf 0,f | unread C 0:80" (slots by number,
 // literals in hexadecimal, then the places, and the bits of a byte, that must not be read
-// after it), as the table's comments and test messages show it.
+// after it, then what it requires known: "| known W&F0=00"), as the table's comments and test
+// messages show it.
 std::string describe(const RewriteRule& rule);
 
 // The most bits that may be read after `pattern` for `replacement` to stand in for it, each
 // bit proven on its own (the bits are independent: the replacement must leave each read bit
-// as the pattern does); nullopt when some bit cannot be proven within `most_input_bits` or the
-// replacement names a slot the pattern does not.
+// as the pattern does), a bit whose proof would range over more than `most_input_bits` left
+// unread; nullopt when the replacement names a slot the pattern does not.
 std::optional<WindowDemand> widest_reads(std::span<const SlotInstruction> pattern,
                                          std::span<const SlotInstruction> replacement,
-                                         int most_input_bits);
+                                         int most_input_bits, const WindowKnown& precondition = {});
 
-// Whether the replacement leaves every bit of may_read as the pattern does, from every state.
+// Whether the replacement leaves every bit of may_read as the pattern does, from every state
+// that agrees with the rule's precondition.
 bool prove_rule(const RewriteRule& rule, int most_input_bits);
 
 // Where the rule matches the routine at instruction `at`: the window it makes (its slots
-// bound as the pattern names them); nullopt when it does not match or reads after it more
-// than it may.
+// bound as the pattern names them); nullopt when it does not match, reads after it more than
+// it may or knows less at its start than its precondition. `known` as known_before gives it,
+// or null when nothing is known (a rule without a precondition may still match).
 std::optional<Window> match_rule(const RewriteRule& rule, const Code& code,
                                  const RoutineBytes& bytes, const std::vector<Demand>& demand,
-                                 std::size_t at);
+                                 std::size_t at, const std::vector<Known>* known = nullptr);
 
 // The places a stretch reads or writes: 0xFF for each, 0 for the others.
 WindowDemand touched_places(std::span<const SlotInstruction> code);

@@ -29,7 +29,7 @@ RewriteRule rule_of(const std::string& pattern, const std::string& replacement) 
     }
     return out;
   };
-  RewriteRule rule{stretch(pattern), stretch(replacement), {}};
+  RewriteRule rule{stretch(pattern), stretch(replacement), {}, {}};
   const std::optional<WindowDemand> reads = widest_reads(rule.pattern, rule.replacement, 24);
   EXPECT_TRUE(reads) << pattern;
   if (reads) rule.may_read = *reads;

@@ -34,6 +34,7 @@ bool ends_on_skip(const std::vector<SlotInstruction>& code) {
 struct Trimmed {
   RewriteRule rule;
   WindowDemand read_after{};
+  WindowKnown known_before;
 };
 
 std::optional<Trimmed> trim(const FoundReplacement& found, std::size_t prefix, std::size_t suffix) {
@@ -60,13 +61,63 @@ std::optional<Trimmed> trim(const FoundReplacement& found, std::size_t prefix, s
     if (renumbered[in.slot] < 0) return std::nullopt;
     in.slot = static_cast<uint8_t>(renumbered[in.slot]);
   }
-  for (int place = 0; place < kFirstBytePlace; ++place) t.read_after[place] = after[place];
+  // What was known where the trimmed pattern starts.
+  const WindowKnown known = known_at(p, prefix, found.window.known_before);
+  for (int place = 0; place < kFirstBytePlace; ++place) {
+    t.read_after[place] = after[place];
+    t.known_before.mask[place] = known.mask[place];
+    t.known_before.value[place] = known.value[place];
+  }
   for (int slot = 0; slot < kWindowSlots; ++slot) {
-    if (renumbered[slot] >= 0) {
-      t.read_after[kFirstBytePlace + renumbered[slot]] = after[kFirstBytePlace + slot];
-    }
+    if (renumbered[slot] < 0) continue;
+    const int to = kFirstBytePlace + renumbered[slot];
+    t.read_after[to] = after[kFirstBytePlace + slot];
+    t.known_before.mask[to] = known.mask[kFirstBytePlace + slot];
+    t.known_before.value[to] = known.value[kFirstBytePlace + slot];
   }
   return t;
+}
+
+// The trimmed rule with what it may leave read, if that covers what was read where it was found.
+std::optional<WindowDemand> reads_that_held(const Trimmed& t, const WindowKnown& precondition) {
+  const std::optional<WindowDemand> reads =
+      widest_reads(t.rule.pattern, t.rule.replacement, kLearnedRuleBits, precondition);
+  if (!reads) return std::nullopt;
+  for (int place = 0; place < kWindowPlaces; ++place) {
+    if ((t.read_after[place] & ~(*reads)[place]) != 0) return std::nullopt;
+  }
+  return reads;
+}
+
+// The rule with the least of what was known where it was found that it needs: nothing when it
+// holds without, else what was known of the places it touches, less each place it holds
+// without in turn.
+std::optional<RewriteRule> with_least_precondition(const Trimmed& t) {
+  RewriteRule rule = t.rule;
+  if (const auto reads = reads_that_held(t, {})) {
+    rule.may_read = *reads;
+    return rule;
+  }
+  const WindowDemand places = touched_places(t.rule.pattern);
+  WindowKnown precondition;
+  for (int p = 0; p < kWindowPlaces; ++p) {
+    precondition.mask[p] = t.known_before.mask[p] & places[p];
+    precondition.value[p] = t.known_before.value[p] & precondition.mask[p];
+  }
+  std::optional<WindowDemand> reads = reads_that_held(t, precondition);
+  if (!reads) return std::nullopt;
+  for (int p = 0; p < kWindowPlaces; ++p) {
+    if (precondition.mask[p] == 0) continue;
+    WindowKnown less = precondition;
+    less.mask[p] = less.value[p] = 0;
+    if (const auto fewer = reads_that_held(t, less)) {
+      precondition = less;
+      reads = fewer;
+    }
+  }
+  rule.may_read = *reads;
+  rule.precondition = precondition;
+  return rule;
 }
 
 }  // namespace
@@ -103,16 +154,7 @@ std::optional<RewriteRule> rule_from(const FoundReplacement& found) {
     }
     // A single instruction dropped is the rule pass's own work.
     if (t->rule.pattern.size() == 1 && t->rule.replacement.empty()) continue;
-    const std::optional<WindowDemand> reads =
-        widest_reads(t->rule.pattern, t->rule.replacement, kLearnedRuleBits);
-    if (!reads) continue;
-    bool held = true;
-    for (int place = 0; place < kWindowPlaces; ++place) {
-      held = held && (t->read_after[place] & ~(*reads)[place]) == 0;
-    }
-    if (!held) continue;
-    t->rule.may_read = *reads;
-    return t->rule;
+    if (const std::optional<RewriteRule> rule = with_least_precondition(*t)) return rule;
   }
   return std::nullopt;
 }
@@ -122,7 +164,8 @@ RuleBook::RuleBook(std::vector<RewriteRule> known)
 
 void RuleBook::add(const RewriteRule& rule) {
   for (std::size_t k = 0; k < rules_.size(); ++k) {
-    if (rules_[k].pattern == rule.pattern && rules_[k].replacement == rule.replacement) {
+    if (rules_[k].pattern == rule.pattern && rules_[k].replacement == rule.replacement &&
+        rules_[k].precondition == rule.precondition) {
       ++found_[k];
       return;
     }
@@ -180,6 +223,16 @@ std::string RuleBook::table_text() const {
       char mask[8];
       std::snprintf(mask, sizeof mask, "%s0x%02X", place > 0 ? ", " : "", rule.may_read[place]);
       text += mask;
+    }
+    text += "}, {";
+    for (const WindowDemand* known : {&rule.precondition.mask, &rule.precondition.value}) {
+      text += known == &rule.precondition.mask ? "{" : ", {";
+      for (int place = 0; place < kWindowPlaces; ++place) {
+        char mask[8];
+        std::snprintf(mask, sizeof mask, "%s0x%02X", place > 0 ? ", " : "", (*known)[place]);
+        text += mask;
+      }
+      text += "}";
     }
     text += "}},\n";
   }

@@ -14,16 +14,27 @@
 
 #include "codegen/code.h"
 #include "codegen/core.h"
+#include "superopt/known_bits.h"
 #include "superopt/liveness.h"
 #include "superopt/rewrite_rule.h"
 
 namespace tarvek {
 
-// The routine with unread instructions dropped and the rules applied until nothing changes;
+// A routine while the superoptimizer rewrites it: its instructions, each line's pins (liveness.h:
+// the bits replacements made so far rely on being known), and what is read at its end (the
+// output bytes, and any bits pinned there).
+struct Rewriting {
+  Code code;
+  std::vector<LinePins> pins;
+  Demand at_end{};
+};
+
+// Drops the routine's unread instructions and applies the rules until nothing changes;
 // `fired` (when not null, sized to `rules`) counts each rule's replacements. A rule whose
-// replacement `core` cannot run is passed over.
-// Requires: modelled(code, bytes, core), `bytes` those of `code`.
-Code apply_rules(const Code& code, const RoutineBytes& bytes, Core core, const Demand& at_end,
+// replacement `core` cannot run is passed over; one with a precondition fires only where
+// known_bits.h's analysis, from `at_start`, knows what it requires, and pins it there.
+// Requires: modelled(routine.code, bytes, core), `bytes` those of the code.
+void apply_rules(Rewriting& routine, const RoutineBytes& bytes, Core core, const Known& at_start,
                  const std::vector<RewriteRule>& rules, std::vector<long>* fired);
 
 }  // namespace tarvek

@@ -15,6 +15,7 @@ struct TableRule {
   int replacement_length;
   SlotInstruction replacement[kLongestRule];
   WindowDemand may_read;
+  WindowKnown precondition;
 };
 
 // The table ends with an empty entry, which also keeps it an array when no rule is learned.
@@ -34,6 +35,7 @@ std::vector<RewriteRule> learned_rules() {
     rule.pattern.assign(entry.pattern, entry.pattern + entry.pattern_length);
     rule.replacement.assign(entry.replacement, entry.replacement + entry.replacement_length);
     rule.may_read = entry.may_read;
+    rule.precondition = entry.precondition;
     rules.push_back(std::move(rule));
   }
   return rules;

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codegen/code.h"
@@ -25,10 +26,13 @@
 
 namespace tarvek {
 
-// What a routine promises: the bytes it leaves its result in, and the core it runs on.
+// What a routine promises: the bytes it leaves its result in, and the core it runs on; and what
+// its callers promise it: bits of bytes that are zero when it starts (an input byte's bits
+// above the input's width).
 struct RoutineContract {
   std::vector<ByteRef> outputs;
   Core core = Core::kMidrange;
+  std::vector<std::pair<ByteRef, uint8_t>> zero_at_start;
 };
 
 struct SuperoptEffort {

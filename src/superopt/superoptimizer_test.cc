@@ -83,6 +83,34 @@ TEST(SuperoptimizerTest, AppliesARuleWhereverItHolds) {
   }
 }
 
+// A rule that relies on something known keeps whatever makes it known: here the clear of C,
+// which nothing reads once the carry's add is gone, but without which the rule would not hold.
+TEST(SuperoptimizerTest, KeepsWhatARuleReliedOnKnowing) {
+  RewriteRule no_carry;
+  no_carry.pattern = {
+      {Op::kMovf, 0, true, 0}, {Op::kSkpnc}, {Op::kIncfsz, 0, true, 0}, {Op::kAddwf, 1, false, 0}};
+  no_carry.replacement = {{Op::kMovf, 0, true, 0}, {Op::kAddwf, 1, false, 0}};
+  no_carry.may_read.fill(0xFF);
+  no_carry.precondition.mask[1] = 1;
+  const Case kCases[] = {
+      {"the clear of C stays", "clrc; movf TEMP0, w; skpnc; incfsz TEMP0, w; addwf ACC0, f", 1,
+       "clrc; movf TEMP0, w; addwf ACC0, f"},
+      {"and so does a carry known clear from an addition of nibbles",
+       "movf ACC1, w; andlw 15; movwf TEMP1; addwf TEMP1, w; movf TEMP0, w; skpnc; "
+       "incfsz TEMP0, w; addwf ACC0, f",
+       1, "movf ACC1, w; andlw D'15'; movwf TEMP1; addwf TEMP1, w; movf TEMP0, w; addwf ACC0, f"},
+      {"nothing known of C: the rule does not fire",
+       "movf TEMP0, w; skpnc; incfsz TEMP0, w; addwf ACC0, f", 1,
+       "movf TEMP0, w; skpnc; incfsz TEMP0, w; addwf ACC0, f"},
+  };
+  for (const Case& c : kCases) {
+    const Code code = code_from_listing(lines(c.code), kNames);
+    EXPECT_EQ(superoptimize_with(code, outputs(c.output_bytes), rules_only(), {no_carry}).text(),
+              lines(c.expected))
+        << c.what;
+  }
+}
+
 TEST(SuperoptimizerTest, CountsEachRuleThatFires) {
   RewriteRule reload;
   reload.pattern = {{Op::kMovf, 0, true, 0}, {Op::kMovwf, 1, false, 0}, {Op::kMovf, 1, true, 0}};

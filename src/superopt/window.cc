@@ -55,7 +55,7 @@ std::vector<WindowState> make_samples() {
 
 std::optional<Window> make_window(const Code& code, const RoutineBytes& bytes,
                                   const std::vector<Demand>& demand, std::size_t start,
-                                  std::size_t end) {
+                                  std::size_t end, const std::vector<Known>* known) {
   assert(start < end && end <= code.size());
   const std::vector<Instruction>& ins = code.instructions();
   if (start > 0 && is_skip(ins[start - 1].op)) return std::nullopt;
@@ -79,10 +79,19 @@ std::optional<Window> make_window(const Code& code, const RoutineBytes& bytes,
     window.code.push_back(slot_in);
   }
   const Demand& after = demand[end - 1];
-  for (int place = 0; place < kFirstBytePlace; ++place) window.read_after[place] = after[place];
-  for (std::size_t slot = 0; slot < window.slots.size(); ++slot) {
-    const int number = bytes.number_of(window.slots[slot]);
-    window.read_after[kFirstBytePlace + slot] = after[kFirstBytePlace + number];
+  const Known* at_start = known ? &(*known)[start] : nullptr;
+  for (int place = 0; place < kWindowPlaces; ++place) {
+    int routine_place = place;
+    if (place >= kFirstBytePlace) {
+      const auto slot = static_cast<std::size_t>(place - kFirstBytePlace);
+      if (slot >= window.slots.size()) break;
+      routine_place = kFirstBytePlace + bytes.number_of(window.slots[slot]);
+    }
+    window.read_after[place] = after[routine_place];
+    if (at_start) {
+      window.known_before.mask[place] = at_start->mask[routine_place];
+      window.known_before.value[place] = at_start->value[routine_place];
+    }
   }
   return window;
 }
@@ -144,16 +153,70 @@ bool same_bits(const WindowState& a, const WindowState& b, const WindowDemand& d
   return true;
 }
 
+WindowState conform(WindowState state, const WindowKnown& known) {
+  state.w = static_cast<uint8_t>((state.w & ~known.mask[0]) | known.value[0]);
+  if (known.mask[1] & 1) state.c = known.value[1] & 1;
+  if (known.mask[2] & 1) state.dc = known.value[2] & 1;
+  if (known.mask[3] & 1) state.z = known.value[3] & 1;
+  for (int slot = 0; slot < kWindowSlots; ++slot) {
+    const int p = kFirstBytePlace + slot;
+    state.bytes[slot] = static_cast<uint8_t>((state.bytes[slot] & ~known.mask[p]) | known.value[p]);
+  }
+  return state;
+}
+
+bool knows_all(const WindowKnown& wider, const WindowKnown& narrower) {
+  for (int p = 0; p < kWindowPlaces; ++p) {
+    if ((narrower.mask[p] & ~wider.mask[p]) != 0) return false;
+    if (((wider.value[p] ^ narrower.value[p]) & narrower.mask[p]) != 0) return false;
+  }
+  return true;
+}
+
+WindowKnown known_at(std::span<const SlotInstruction> code, std::size_t position,
+                     const WindowKnown& at_start) {
+  // As known_before over a routine: after a skip, the instruction after next joins what the
+  // skip left.
+  std::vector<WindowKnown> before(position + 2);
+  std::vector<bool> reached(position + 2, false);
+  before[0] = at_start;
+  reached[0] = true;
+  const auto join = [&](std::size_t at, const WindowKnown& k) {
+    if (!reached[at]) {
+      before[at] = k;
+      reached[at] = true;
+      return;
+    }
+    for (int p = 0; p < kWindowPlaces; ++p) {
+      const auto agree = static_cast<uint8_t>(before[at].mask[p] & k.mask[p] &
+                                              ~(before[at].value[p] ^ k.value[p]));
+      before[at].mask[p] = agree;
+      before[at].value[p] &= agree;
+    }
+  };
+  for (std::size_t i = 0; i < position; ++i) {
+    WindowKnown after = before[i];
+    const SlotInstruction& in = code[i];
+    known_through(in.op, in.to_w, in.value, has_file(in.op) ? kFirstBytePlace + in.slot : -1,
+                  after.mask.data(), after.value.data());
+    join(i + 1, after);
+    if (is_skip(in.op)) join(std::min(position, i + 2), after);
+  }
+  return before[position];
+}
+
 Equivalence prove_same(std::span<const SlotInstruction> original,
                        std::span<const SlotInstruction> replacement, const WindowDemand& read_after,
-                       int most_input_bits) {
-  // The bits either stretch's read results can depend on; the rest stay 0.
+                       int most_input_bits, const WindowKnown& known) {
+  // The bits either stretch's read results can depend on and that are not known; the known
+  // ones take their values, the rest stay 0.
   WindowDemand inputs = demand_before(original, read_after);
   const WindowDemand other = demand_before(replacement, read_after);
   int bits = 0;
   for (int p = 0; p < kWindowPlaces; ++p) {
     inputs[p] |= other[p];
     if (p >= 1 && p <= 3) inputs[p] &= 1;
+    inputs[p] &= static_cast<uint8_t>(~known.mask[p]);
     bits += std::popcount(inputs[p]);
   }
   if (bits > most_input_bits) return Equivalence::kTooWide;
@@ -169,8 +232,9 @@ Equivalence prove_same(std::span<const SlotInstruction> original,
     }
   }
   const uint64_t count = uint64_t{1} << bits;
+  const WindowState base = conform(WindowState{}, known);
   for (uint64_t v = 0; v < count; ++v) {
-    WindowState start;
+    WindowState start = base;
     for (std::size_t j = 0; j < targets.size(); ++j) {
       if (((v >> j) & 1) == 0) continue;
       const Target& t = targets[j];

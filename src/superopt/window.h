@@ -6,12 +6,13 @@
 // (which could pass over the instruction after it); skips inside it are run as they are. Its
 // bytes are slots, in the order the window first names them.
 //
-// Two stretches are the same for the routine when, from every starting state, they leave the
-// same value in every bit read after the window. The proof runs both from every value of the
-// bits their results can depend on (liveness.h's analysis run over each stretch: for two
-// stretches that read only the low nibble of a byte that is 16 runs, for one that reads two
-// bytes and C 2^17); every other bit is fixed at 0, since neither stretch's read results
-// depend on it. Wider inputs are not proven, and no replacement is made.
+// Two stretches are the same for the routine when, from every starting state the routine can
+// reach there, they leave the same value in every bit read after the window. The proof runs
+// both from every value of the bits their results can depend on (liveness.h's analysis run over
+// each stretch: for two stretches that read only the low nibble of a byte that is 16 runs, for
+// one that reads two bytes and C 2^17), the bits known at the window's start (known_bits.h) at
+// their values; every other bit is fixed at 0, since neither stretch's read results depend on
+// it. Wider inputs are not proven, and no replacement is made.
 #ifndef TARVEK_SUPEROPT_WINDOW_H
 #define TARVEK_SUPEROPT_WINDOW_H
 
@@ -22,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "superopt/known_bits.h"
 #include "superopt/liveness.h"
 #include "superopt/window_machine.h"
 
@@ -32,6 +34,15 @@ inline constexpr int kWindowPlaces = kFirstBytePlace + kWindowSlots;
 // Per place of a window (W, C, DC, Z, then slot k at kFirstBytePlace + k), the bits read.
 using WindowDemand = std::array<uint8_t, kWindowPlaces>;
 
+// Per place of a window, the bits known at its start and their values (no value bit outside
+// the mask; a flag as bit 0).
+struct WindowKnown {
+  WindowDemand mask{};
+  WindowDemand value{};
+
+  friend bool operator==(const WindowKnown&, const WindowKnown&) = default;
+};
+
 struct Window {
   // Instructions [start, end) of the routine.
   std::size_t start = 0;
@@ -41,15 +52,17 @@ struct Window {
   std::vector<ByteRef> slots;
   // What the routine reads after the window.
   WindowDemand read_after{};
+  // What is known at its start.
+  WindowKnown known_before;
 };
 
 // The window [start, end) of the routine; nullopt when the stretch cannot be one (it follows or
 // ends on a skip, or names more than kWindowSlots bytes).
 // Requires: start < end <= code.size(), modelled(code, bytes, core), demand as demand_after
-// gives it.
+// gives it, known (when not null) as known_before gives it.
 std::optional<Window> make_window(const Code& code, const RoutineBytes& bytes,
                                   const std::vector<Demand>& demand, std::size_t start,
-                                  std::size_t end);
+                                  std::size_t end, const std::vector<Known>* known = nullptr);
 
 // A stretch over the window's slots as instructions on the routine's bytes.
 std::vector<Instruction> routine_instructions(const Window& window,
@@ -68,10 +81,21 @@ enum class Equivalence {
   kTooWide,
 };
 
-// Whether `replacement` leaves every bit of `read_after` as `original` does, from every state.
+// Whether `replacement` leaves every bit of `read_after` as `original` does, from every state
+// that agrees with `known`.
 Equivalence prove_same(std::span<const SlotInstruction> original,
                        std::span<const SlotInstruction> replacement, const WindowDemand& read_after,
-                       int most_input_bits);
+                       int most_input_bits, const WindowKnown& known = {});
+
+// `state` with the known bits set to their values.
+WindowState conform(WindowState state, const WindowKnown& known);
+
+// Whether `wider` knows everything `narrower` knows, with the same values.
+bool knows_all(const WindowKnown& wider, const WindowKnown& narrower);
+
+// What is known before instruction `position` of a stretch, given what is known at its start.
+WindowKnown known_at(std::span<const SlotInstruction> code, std::size_t position,
+                     const WindowKnown& at_start);
 
 // Whether two states agree on the bits of `demand`.
 bool same_bits(const WindowState& a, const WindowState& b, const WindowDemand& demand);

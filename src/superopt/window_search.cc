@@ -27,7 +27,10 @@ constexpr Op kBareOps[] = {Op::kClrc, Op::kSkpc, Op::kSkpnc, Op::kSkpnz};
 class Target {
  public:
   explicit Target(const Window& window) : window_(window) {
-    for (const WindowState& start : sample_states()) {
+    for (const WindowState& sample : sample_states()) {
+      // Only states the routine can reach there: what is known holds.
+      const WindowState start = conform(sample, window.known_before);
+      starts_.push_back(start);
       WindowState end = start;
       run(window.code, end);
       expected_.push_back(end);
@@ -44,25 +47,27 @@ class Target {
 
   PlaceBits needed() const { return needed_; }
   const WindowState& expected(std::size_t k) const { return expected_[k]; }
+  const WindowState& start(std::size_t k) const { return starts_[k]; }
 
   // Whether the candidate agrees with the window on every sample after the first (which the
   // caller checks as it builds the candidate) and is proven the same.
   bool holds(std::span<const SlotInstruction> candidate, int most_input_bits,
              std::size_t first_sample) const {
-    const std::vector<WindowState>& samples = sample_states();
-    for (std::size_t k = first_sample; k < samples.size(); ++k) {
-      WindowState s = samples[k];
+    for (std::size_t k = first_sample; k < starts_.size(); ++k) {
+      WindowState s = starts_[k];
       run(candidate, s);
       if (!same_bits(s, expected_[k], window_.read_after)) return false;
     }
-    return prove_same(window_.code, candidate, window_.read_after, most_input_bits) ==
-           Equivalence::kSame;
+    return prove_same(window_.code, candidate, window_.read_after, most_input_bits,
+                      window_.known_before) == Equivalence::kSame;
   }
 
   const Window& window() const { return window_; }
 
  private:
   const Window& window_;
+  // The sample states made to agree with what is known, and the window's results from them.
+  std::vector<WindowState> starts_;
   std::vector<WindowState> expected_;
   PlaceBits needed_ = 0;
 };
@@ -83,7 +88,7 @@ class Enumeration {
       if (target_.holds({}, most_input_bits_, 0)) found_ = std::vector<SlotInstruction>{};
       return found_;
     }
-    descend(0, sample_states()[0], false, 0);
+    descend(0, target_.start(0), false, 0);
     return found_;
   }
 
