@@ -13,9 +13,11 @@
 
 namespace tarvek {
 
-// What a routine of `code` promises: its output bytes, bytes 0 to output_bytes - 1 of the
-// accumulator, on the names' core.
-RoutineContract routine_contract(const Code& code, const RoutineNames& names, int output_bytes);
+// What a routine of `code` for `spec` promises: its output bytes, bytes 0 to output_bytes - 1
+// of the accumulator, on the names' core; and what it may take for granted: an unsigned
+// input's bits above its width are zero.
+RoutineContract routine_contract(const Code& code, const RoutineNames& names, int output_bytes,
+                                 const ExactSpec& spec);
 
 // The result's bytes: the input bytes, more when the result is wider.
 int spec_output_bytes(const ExactSpec& spec);

@@ -22,7 +22,7 @@ std::optional<FamilyRoutine> family_routine(const ExactSweepRequest& request,
   const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return std::nullopt;
   FamilyRoutine routine{request, found->routine.code, {}};
-  routine.contract = routine_contract(routine.code, names, found->routine.output_bytes);
+  routine.contract = routine_contract(routine.code, names, found->routine.output_bytes, spec);
   return routine;
 }
 
