@@ -206,6 +206,10 @@ const Code& CodeWriter::iorwf_f(Register& reg, int byte) {
   return emit(Op::kIorwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
+const Code& CodeWriter::iorwf_w(Register& reg, int byte) {
+  return emit(Op::kIorwf, reg, byte, true, 0, WEffect::kForget, true);
+}
+
 const Code& CodeWriter::xorwf_f(Register& reg, int byte) {
   return emit(Op::kXorwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
