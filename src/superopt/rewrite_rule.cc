@@ -152,7 +152,7 @@ std::optional<Window> match_rule(const RewriteRule& rule, const Code& code,
     }
   }
   std::optional<Window> window = make_window(code, bytes, demand, at, at + length, known);
-  if (!window || window->code != rule.pattern) return std::nullopt;
+  if (!window || !(RuleCode(window->code) == rule.pattern)) return std::nullopt;
   if (!knows_all(window->known_before, rule.precondition)) return std::nullopt;
   for (int place = 0; place < kWindowPlaces; ++place) {
     if ((window->read_after[place] & ~rule.may_read[place]) != 0) return std::nullopt;

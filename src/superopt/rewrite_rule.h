@@ -11,6 +11,9 @@
 #ifndef TARVEK_SUPEROPT_REWRITE_RULE_H
 #define TARVEK_SUPEROPT_REWRITE_RULE_H
 
+#include <array>
+#include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,9 +24,49 @@
 
 namespace tarvek {
 
+// Instructions a rule's pattern or replacement may hold.
+inline constexpr std::size_t kLongestRule = 8;
+
+// A rule's pattern or replacement: up to kLongestRule instructions held in place, so that the
+// learned table is a constant array that costs a request nothing to set up.
+class RuleCode {
+ public:
+  constexpr RuleCode() = default;
+  // Requires: at most kLongestRule instructions.
+  constexpr RuleCode(std::initializer_list<SlotInstruction> code) {
+    for (const SlotInstruction& in : code) push_back(in);
+  }
+  explicit RuleCode(std::span<const SlotInstruction> code) {
+    for (const SlotInstruction& in : code) push_back(in);
+  }
+
+  constexpr void push_back(const SlotInstruction& in) { items_[size_++] = in; }
+  constexpr std::size_t size() const { return size_; }
+  constexpr bool empty() const { return size_ == 0; }
+  constexpr const SlotInstruction& operator[](std::size_t k) const { return items_[k]; }
+  constexpr const SlotInstruction& front() const { return items_[0]; }
+  constexpr const SlotInstruction& back() const { return items_[size_ - 1]; }
+  constexpr const SlotInstruction* begin() const { return items_.data(); }
+  constexpr const SlotInstruction* end() const { return items_.data() + size_; }
+  operator std::span<const SlotInstruction>() const { return {begin(), size_}; }
+  std::vector<SlotInstruction> to_vector() const { return {begin(), end()}; }
+
+  friend constexpr bool operator==(const RuleCode& a, const RuleCode& b) {
+    if (a.size_ != b.size_) return false;
+    for (std::size_t k = 0; k < a.size_; ++k) {
+      if (!(a.items_[k] == b.items_[k])) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::array<SlotInstruction, kLongestRule> items_{};
+  std::size_t size_ = 0;
+};
+
 struct RewriteRule {
-  std::vector<SlotInstruction> pattern;
-  std::vector<SlotInstruction> replacement;
+  RuleCode pattern;
+  RuleCode replacement;
   // Per place, the bits that may be read after the pattern: 0xFF for a flag that may be read.
   WindowDemand may_read{};
   // What must be known where the pattern starts (known_bits.h): the rule is proven only from
@@ -61,7 +104,7 @@ std::optional<Window> match_rule(const RewriteRule& rule, const Code& code,
 WindowDemand touched_places(std::span<const SlotInstruction> code);
 
 // The rules of rule_table.inc.
-std::vector<RewriteRule> learned_rules();
+std::span<const RewriteRule> learned_rules();
 
 }  // namespace tarvek
 

@@ -29,7 +29,7 @@ RewriteRule rule_of(const std::string& pattern, const std::string& replacement) 
     }
     return out;
   };
-  RewriteRule rule{stretch(pattern), stretch(replacement), {}, {}};
+  RewriteRule rule{RuleCode(stretch(pattern)), RuleCode(stretch(replacement)), {}, {}};
   const std::optional<WindowDemand> reads = widest_reads(rule.pattern, rule.replacement, 24);
   EXPECT_TRUE(reads) << pattern;
   if (reads) rule.may_read = *reads;
@@ -37,7 +37,7 @@ RewriteRule rule_of(const std::string& pattern, const std::string& replacement) 
 }
 
 // Whether the slots of a stretch are numbered in the order it first names them.
-bool canonical(const std::vector<SlotInstruction>& code) {
+bool canonical(std::span<const SlotInstruction> code) {
   int next = 0;
   for (const SlotInstruction& in : code) {
     const OperandKind kind = operand_kind(in.op);
@@ -72,8 +72,9 @@ TEST(RewriteRuleTest, EveryLearnedRuleHoldsOnEveryState) {
       one[place] = static_cast<uint8_t>(rule.may_read[place] & places[place]);
       if (place >= 1 && place < kFirstBytePlace) one[place] &= 1;
       if (one[place] == 0) continue;
-      EXPECT_TRUE(same_on_simulator(rule.pattern, rule.replacement, one,
-                                    enhanced ? PicCore::kEnhanced : PicCore::kMidrange, 26))
+      EXPECT_TRUE(same_on_simulator(rule.pattern.to_vector(), rule.replacement.to_vector(), one,
+                                    enhanced ? PicCore::kEnhanced : PicCore::kMidrange, 26,
+                                    rule.precondition))
           << text << " (place " << place << ")";
     }
     if (HasFailure()) return;

@@ -16,7 +16,7 @@ bool has_file(Op op) {
 // Literals that say nothing of a request: the masks and steps of byte arithmetic. A literal
 // outside them may be a request's own constant (a divisor in a correction step), which no rule
 // may name.
-bool generic_literals(const std::vector<SlotInstruction>& code) {
+bool generic_literals(std::span<const SlotInstruction> code) {
   constexpr uint8_t kGeneric[] = {0x00, 0x01, 0x0F, 0x7F, 0x80, 0xF0, 0xFE, 0xFF};
   return std::all_of(code.begin(), code.end(), [&](const SlotInstruction& in) {
     return operand_kind(in.op) != OperandKind::kLiteral ||
@@ -24,7 +24,7 @@ bool generic_literals(const std::vector<SlotInstruction>& code) {
   });
 }
 
-bool ends_on_skip(const std::vector<SlotInstruction>& code) {
+bool ends_on_skip(std::span<const SlotInstruction> code) {
   return !code.empty() && is_skip(code.back().op);
 }
 
@@ -41,26 +41,30 @@ std::optional<Trimmed> trim(const FoundReplacement& found, std::size_t prefix, s
   const std::vector<SlotInstruction>& p = found.window.code;
   const std::vector<SlotInstruction>& r = found.replacement;
   Trimmed t;
-  t.rule.pattern.assign(p.begin() + static_cast<std::ptrdiff_t>(prefix),
-                        p.end() - static_cast<std::ptrdiff_t>(suffix));
-  t.rule.replacement.assign(r.begin() + static_cast<std::ptrdiff_t>(prefix),
-                            r.end() - static_cast<std::ptrdiff_t>(suffix));
+  std::vector<SlotInstruction> pattern(p.begin() + static_cast<std::ptrdiff_t>(prefix),
+                                       p.end() - static_cast<std::ptrdiff_t>(suffix));
+  std::vector<SlotInstruction> replacement(r.begin() + static_cast<std::ptrdiff_t>(prefix),
+                                           r.end() - static_cast<std::ptrdiff_t>(suffix));
+  // A rule holds at most kLongestRule instructions.
+  if (pattern.size() > kLongestRule) return std::nullopt;
   // What the routine read after the trimmed pattern: what the dropped suffix reads.
   const std::vector<SlotInstruction> tail(p.end() - static_cast<std::ptrdiff_t>(suffix), p.end());
   const WindowDemand after = demand_before(tail, found.window.read_after);
   int renumbered[kWindowSlots];
   std::fill(std::begin(renumbered), std::end(renumbered), -1);
   int next = 0;
-  for (SlotInstruction& in : t.rule.pattern) {
+  for (SlotInstruction& in : pattern) {
     if (!has_file(in.op)) continue;
     if (renumbered[in.slot] < 0) renumbered[in.slot] = next++;
     in.slot = static_cast<uint8_t>(renumbered[in.slot]);
   }
-  for (SlotInstruction& in : t.rule.replacement) {
+  for (SlotInstruction& in : replacement) {
     if (!has_file(in.op)) continue;
     if (renumbered[in.slot] < 0) return std::nullopt;
     in.slot = static_cast<uint8_t>(renumbered[in.slot]);
   }
+  t.rule.pattern = RuleCode(pattern);
+  t.rule.replacement = RuleCode(replacement);
   // What was known where the trimmed pattern starts.
   const WindowKnown known = known_at(p, prefix, found.window.known_before);
   for (int place = 0; place < kFirstBytePlace; ++place) {
@@ -159,8 +163,8 @@ std::optional<RewriteRule> rule_from(const FoundReplacement& found) {
   return std::nullopt;
 }
 
-RuleBook::RuleBook(std::vector<RewriteRule> known)
-    : rules_(std::move(known)), found_(rules_.size(), 0), known_(rules_.size()) {}
+RuleBook::RuleBook(std::span<const RewriteRule> known)
+    : rules_(known.begin(), known.end()), found_(rules_.size(), 0), known_(rules_.size()) {}
 
 void RuleBook::add(const RewriteRule& rule) {
   for (std::size_t k = 0; k < rules_.size(); ++k) {
@@ -186,8 +190,8 @@ std::string op_name(Op op) {
   return "Op::k" + name;
 }
 
-std::string entry(const std::vector<SlotInstruction>& code) {
-  std::string text = std::to_string(code.size()) + ", {";
+std::string entry(const RuleCode& code) {
+  std::string text = "{";
   for (std::size_t k = 0; k < code.size(); ++k) {
     char item[80];
     std::snprintf(item, sizeof item, "%s{%s, %d, %s, 0x%02X}", k > 0 ? ", " : "",

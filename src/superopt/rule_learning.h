@@ -32,7 +32,7 @@ std::optional<RewriteRule> rule_from(const FoundReplacement& found);
 class RuleBook {
  public:
   // The book starts with the rules of the table so far, which keep their place.
-  explicit RuleBook(std::vector<RewriteRule> known);
+  explicit RuleBook(std::span<const RewriteRule> known);
 
   // Adds the rule, or counts it again when the book has it.
   void add(const RewriteRule& rule);

@@ -80,24 +80,25 @@ TEST(RuleLearningTest, ARuleIsTrimmedToWhatTheReplacementChanges) {
 
 TEST(RuleLearningTest, TheBookKeepsEachRuleOnceAndWritesTheTable) {
   RewriteRule known;
-  known.pattern = code({{Op::kClrc}, {Op::kRlf, 0, false, 0}});
-  known.replacement = code({{Op::kMovf, 0, true, 0}, {Op::kAddwf, 0, false, 0}});
+  known.pattern = RuleCode({{Op::kClrc}, {Op::kRlf, 0, false, 0}});
+  known.replacement = RuleCode({{Op::kMovf, 0, true, 0}, {Op::kAddwf, 0, false, 0}});
   known.may_read.fill(0xFF);
   known.may_read[0] = known.may_read[2] = known.may_read[3] = 0;
   RewriteRule reload;
-  reload.pattern = code({{Op::kMovwf, 0, false, 0}, {Op::kMovf, 0, true, 0}});
-  reload.replacement = code({{Op::kMovwf, 0, false, 0}});
+  reload.pattern = RuleCode({{Op::kMovwf, 0, false, 0}, {Op::kMovf, 0, true, 0}});
+  reload.replacement = RuleCode({{Op::kMovwf, 0, false, 0}});
   reload.may_read.fill(0xFF);
   reload.may_read[3] = 0;
-  RuleBook book({known});
+  const std::vector<RewriteRule> start = {known};
+  RuleBook book(start);
   book.add(reload);
   book.add(reload);
   book.add(known);
   EXPECT_EQ(book.learned(), 1);
   ASSERT_EQ(book.rules().size(), 2u);
   const std::string table = book.table_text();
-  EXPECT_NE(table.find("// clrc; rlf 0,f => movf 0,w; addwf 0,f | unread W DC Z\n{2, "
-                       "{{Op::kClrc, 0, false, 0x00}, {Op::kRlf, 0, false, 0x00}}, 2, "
+  EXPECT_NE(table.find("// clrc; rlf 0,f => movf 0,w; addwf 0,f | unread W DC Z\n{"
+                       "{{Op::kClrc, 0, false, 0x00}, {Op::kRlf, 0, false, 0x00}}, "
                        "{{Op::kMovf, 0, true, 0x00}, {Op::kAddwf, 0, false, 0x00}}, "),
             std::string::npos)
       << table;

@@ -1,18 +1,19 @@
 #include "superopt/rule_pass.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstring>
+#include <optional>
 
 #include "superopt/window_machine.h"
 
 namespace tarvek {
 namespace {
 
-bool has_file(Op op) {
-  const OperandKind kind = operand_kind(op);
-  return kind == OperandKind::kFileDest || kind == OperandKind::kFile ||
-         kind == OperandKind::kFileBit;
+// The operations with a file operand: every one before the literal operations (instruction.h).
+constexpr bool has_file(Op op) {
+  return op < Op::kMovlw;
 }
 
 // One line of the routine as the sweep keeps it: the instruction, its file operand's place (-1
@@ -103,14 +104,74 @@ bool unread(const Instruction& in, int place, const uint8_t* after) {
   return (e.writes & kPlaceFile) == 0 || after[place] == 0;
 }
 
+// The rules a line may start, looked up by their first three instructions (operation,
+// destination, literal or bit), or all of a shorter pattern: most lines start none, and a lookup
+// costs a binary search whatever the table holds.
+class RuleIndex {
+ public:
+  explicit RuleIndex(std::span<const RewriteRule> rules) {
+    for (std::size_t r = 0; r < rules.size(); ++r) {
+      const RewriteRule& rule = rules[r];
+      // Every change shortens the routine, so the sweeps end.
+      if (rule.pattern.empty() || rule.replacement.size() >= rule.pattern.size()) continue;
+      heads_.push_back({key(rule.pattern.begin(), std::min(kKeyLength, rule.pattern.size())), r});
+    }
+    // Stable: rules of one key stay in table order.
+    std::stable_sort(heads_.begin(), heads_.end(),
+                     [](const Head& a, const Head& b) { return a.key < b.key; });
+  }
+
+  // Calls `each(r)` for every rule whose first instructions are those of `lines` (the next
+  // ones of the routine, up to three), the shortest patterns first, each in table order, until
+  // it returns true.
+  template <typename Each>
+  void match(std::span<const SlotInstruction> lines, Each each) const {
+    for (std::size_t length = 1; length <= lines.size(); ++length) {
+      const uint64_t k = key(lines.data(), length);
+      auto at = std::lower_bound(heads_.begin(), heads_.end(), k,
+                                 [](const Head& h, uint64_t v) { return h.key < v; });
+      for (; at != heads_.end() && at->key == k; ++at) {
+        if (each(at->rule)) return;
+      }
+    }
+  }
+
+  static constexpr std::size_t kKeyLength = 3;
+
+ private:
+  // The operation, destination and literal of each instruction, 15 bits each, and how many.
+  static uint64_t key(const SlotInstruction* code, std::size_t length) {
+    uint64_t k = length;
+    for (std::size_t i = 0; i < length; ++i) {
+      k |= (static_cast<uint64_t>(code[i].op) | uint64_t{code[i].to_w} << 6 |
+            uint64_t{code[i].value} << 7)
+           << (2 + 15 * i);
+    }
+    return k;
+  }
+
+  struct Head {
+    uint64_t key;
+    std::size_t rule;
+  };
+  std::vector<Head> heads_;
+};
+
+// The bytes a match bound the rule's slots to, and their places: held in place, since a sweep
+// tries thousands of matches.
+struct Binding {
+  std::array<Instruction, kWindowSlots> bytes{};
+  std::array<int, kWindowSlots> places{};
+  std::size_t count = 0;
+};
+
 // Whether the rule's pattern is the first lines of the sweep, its slots bound to distinct
 // bytes, with nothing read after it beyond what it allows; the slots' bytes go to `slots`.
-bool matches(const RewriteRule& rule, const Sweep& sweep, const Known* known,
-             std::vector<Instruction>& slots, std::vector<int>& slot_places) {
+bool matches(const RewriteRule& rule, const Sweep& sweep, const uint8_t* known_mask,
+             const uint8_t* known_value, Binding& slots) {
   const std::size_t length = rule.pattern.size();
   if (length > sweep.size()) return false;
-  slots.clear();
-  slot_places.clear();
+  slots.count = 0;
   for (std::size_t k = 0; k < length; ++k) {
     const Instruction& in = sweep.front(k).in;
     const SlotInstruction& p = rule.pattern[k];
@@ -118,13 +179,13 @@ bool matches(const RewriteRule& rule, const Sweep& sweep, const Known* known,
       return false;
     }
     if (!has_file(p.op)) continue;
-    if (p.slot == slots.size()) {
-      for (const Instruction& bound : slots) {
-        if (bound.same_file_byte(in)) return false;
+    if (p.slot == slots.count) {
+      for (std::size_t b = 0; b < slots.count; ++b) {
+        if (slots.bytes[b].same_file_byte(in)) return false;
       }
-      slots.push_back(in);
-      slot_places.push_back(sweep.front(k).place);
-    } else if (p.slot > slots.size() || !slots[p.slot].same_file_byte(in)) {
+      slots.bytes[slots.count] = in;
+      slots.places[slots.count++] = sweep.front(k).place;
+    } else if (p.slot > slots.count || !slots.bytes[p.slot].same_file_byte(in)) {
       return false;
     }
   }
@@ -132,18 +193,18 @@ bool matches(const RewriteRule& rule, const Sweep& sweep, const Known* known,
   for (int flag = 0; flag < kFirstBytePlace; ++flag) {
     if ((after[flag] & ~rule.may_read[flag]) != 0) return false;
   }
-  for (std::size_t slot = 0; slot < slots.size(); ++slot) {
-    if ((after[slot_places[slot]] & ~rule.may_read[kFirstBytePlace + slot]) != 0) return false;
+  for (std::size_t slot = 0; slot < slots.count; ++slot) {
+    if ((after[slots.places[slot]] & ~rule.may_read[kFirstBytePlace + slot]) != 0) return false;
   }
   // What the rule requires known where it starts.
   for (int p = 0; p < kWindowPlaces; ++p) {
     const uint8_t required = rule.precondition.mask[p];
     if (required == 0) continue;
     const auto slot = static_cast<std::size_t>(p - kFirstBytePlace);
-    if (!known || (p >= kFirstBytePlace && slot >= slots.size())) return false;
-    const int place = p < kFirstBytePlace ? p : slot_places[slot];
-    if ((known->mask[place] & required) != required ||
-        ((known->value[place] ^ rule.precondition.value[p]) & required) != 0) {
+    if (!known_mask || (p >= kFirstBytePlace && slot >= slots.count)) return false;
+    const int place = p < kFirstBytePlace ? p : slots.places[slot];
+    if ((known_mask[place] & required) != required ||
+        ((known_value[place] ^ rule.precondition.value[p]) & required) != 0) {
       return false;
     }
   }
@@ -151,9 +212,7 @@ bool matches(const RewriteRule& rule, const Sweep& sweep, const Known* known,
 }
 
 // The rule's replacement over the bytes its slots were bound to, and their places.
-std::vector<Instruction> bound_replacement(const RewriteRule& rule,
-                                           const std::vector<Instruction>& slots,
-                                           const std::vector<int>& slot_places,
+std::vector<Instruction> bound_replacement(const RewriteRule& rule, const Binding& slots,
                                            std::vector<int>& places) {
   std::vector<Instruction> out;
   places.clear();
@@ -164,9 +223,9 @@ std::vector<Instruction> bound_replacement(const RewriteRule& rule,
     in.to_w = kind == OperandKind::kFileDest && s.to_w;
     int place = -1;
     if (has_file(s.op)) {
-      in.file = slots[s.slot].file;
-      in.byte = slots[s.slot].byte;
-      place = slot_places[s.slot];
+      in.file = slots.bytes[s.slot].file;
+      in.byte = slots.bytes[s.slot].byte;
+      place = slots.places[s.slot];
     }
     if (kind == OperandKind::kLiteral) in.value = static_cast<int8_t>(s.value);
     if (kind == OperandKind::kFileBit) in.value = s.value;
@@ -176,39 +235,64 @@ std::vector<Instruction> bound_replacement(const RewriteRule& rule,
   return out;
 }
 
-// What is known before each line (known_bits.h's known_before over lines and their places).
-std::vector<Known> known_along(const std::vector<Line>& lines, std::size_t place_count,
-                               const Known& at_start) {
-  const std::size_t n = lines.size();
-  std::vector<Known> before(n + 1);
-  std::vector<bool> reached(n + 1, false);
-  before[0] = at_start;
-  reached[0] = true;
-  for (std::size_t i = 0; i < n; ++i) {
-    Known after = before[i];
-    const Instruction& in = lines[i].in;
-    known_through(in.op, in.to_w, static_cast<uint8_t>(in.value), lines[i].place, after.mask.data(),
-                  after.value.data());
-    const std::size_t targets[2] = {i + 1, is_skip(in.op) ? std::min(n, i + 2) : i + 1};
-    for (const std::size_t next : targets) {
-      if (reached[next]) {
-        join_known(before[next], after, static_cast<int>(place_count));
-      } else {
-        before[next] = after;
-        reached[next] = true;
-      }
+// What is known before each line (known_bits.h's known_before over lines and their places),
+// only the routine's own places kept: masks and values of line i at i * places.
+class KnownAlong {
+ public:
+  KnownAlong(const std::vector<Line>& lines, std::size_t places, const Known& at_start)
+      : places_(places), mask_((lines.size() + 1) * places), value_((lines.size() + 1) * places) {
+    const std::size_t n = lines.size();
+    std::vector<bool> reached(n + 1, false);
+    std::copy(at_start.mask.begin(), at_start.mask.begin() + places, mask_.begin());
+    std::copy(at_start.value.begin(), at_start.value.begin() + places, value_.begin());
+    reached[0] = true;
+    std::vector<uint8_t> mask(places);
+    std::vector<uint8_t> value(places);
+    for (std::size_t i = 0; i < n; ++i) {
+      std::copy(mask_.begin() + i * places, mask_.begin() + (i + 1) * places, mask.begin());
+      std::copy(value_.begin() + i * places, value_.begin() + (i + 1) * places, value.begin());
+      const Instruction& in = lines[i].in;
+      known_through(in.op, in.to_w, static_cast<uint8_t>(in.value), lines[i].place, mask.data(),
+                    value.data());
+      // The next line runs after this one; after a skip, the one after it may run next too.
+      into(i + 1, mask, value, reached);
+      if (is_skip(in.op)) into(std::min(n, i + 2), mask, value, reached);
     }
   }
-  return before;
-}
+
+  const uint8_t* mask(std::size_t line) const { return &mask_[line * places_]; }
+  const uint8_t* value(std::size_t line) const { return &value_[line * places_]; }
+
+ private:
+  void into(std::size_t line, const std::vector<uint8_t>& mask, const std::vector<uint8_t>& value,
+            std::vector<bool>& reached) {
+    uint8_t* m = &mask_[line * places_];
+    uint8_t* v = &value_[line * places_];
+    if (!reached[line]) {
+      std::copy(mask.begin(), mask.end(), m);
+      std::copy(value.begin(), value.end(), v);
+      reached[line] = true;
+      return;
+    }
+    // Two ways in: only what both agree on.
+    for (std::size_t p = 0; p < places_; ++p) {
+      m[p] = static_cast<uint8_t>(m[p] & mask[p] & ~(v[p] ^ value[p]));
+      v[p] &= m[p];
+    }
+  }
+
+  std::size_t places_;
+  std::vector<uint8_t> mask_;
+  std::vector<uint8_t> value_;
+};
 
 // The rule's precondition as pins on the routine's places its slots were bound to.
-LinePins precondition_pins(const RewriteRule& rule, const std::vector<int>& slot_places) {
+LinePins precondition_pins(const RewriteRule& rule, const Binding& slots) {
   LinePins pins;
   for (int p = 0; p < kWindowPlaces; ++p) {
     const uint8_t bits = rule.precondition.mask[p];
     if (bits == 0) continue;
-    const int place = p < kFirstBytePlace ? p : slot_places[p - kFirstBytePlace];
+    const int place = p < kFirstBytePlace ? p : slots.places[p - kFirstBytePlace];
     pins.push_back({static_cast<uint8_t>(place), bits});
   }
   return pins;
@@ -217,15 +301,15 @@ LinePins precondition_pins(const RewriteRule& rule, const std::vector<int>& slot
 // One backward sweep over the routine's lines; whether a rule fired (what an unread line frees
 // is seen in the same sweep, as the lines before it come after it).
 bool sweep_once(std::vector<Line>& lines, std::size_t place_count, Core core, const Known* at_start,
-                Demand& at_end, const std::vector<std::vector<std::size_t>>& by_op,
-                const std::vector<RewriteRule>& rules, std::vector<long>* fired) {
+                Demand& at_end, const RuleIndex& index, std::span<const RewriteRule> rules,
+                std::vector<long>* fired) {
   // Going backward leaves the lines before the current one as they were: what is known before
   // each, worked out first, stays true.
-  const std::vector<Known> known =
-      at_start ? known_along(lines, place_count, *at_start) : std::vector<Known>{};
+  const std::optional<KnownAlong> known =
+      at_start ? std::optional<KnownAlong>(std::in_place, lines, place_count, *at_start)
+               : std::nullopt;
   Sweep sweep(at_end, place_count, lines.size());
-  std::vector<Instruction> slots;
-  std::vector<int> slot_places;
+  Binding slots;
   std::vector<int> replacement_places;
   bool fired_any = false;
   for (std::size_t i = lines.size(); i-- > 0;) {
@@ -239,17 +323,27 @@ bool sweep_once(std::vector<Line>& lines, std::size_t place_count, Core core, co
     }
     sweep.push(lines[i]);
     if (after_skip) continue;
-    for (const std::size_t r : by_op[static_cast<std::size_t>(in.op)]) {
+    // The next lines, as the index looks them up.
+    std::array<SlotInstruction, RuleIndex::kKeyLength> next{};
+    const std::size_t ahead = std::min(RuleIndex::kKeyLength, sweep.size());
+    for (std::size_t k = 0; k < ahead; ++k) {
+      const Instruction& line = sweep.front(k).in;
+      next[k] = {line.op, 0, line.to_w, static_cast<uint8_t>(line.value)};
+    }
+    index.match(std::span(next.data(), ahead), [&](std::size_t r) {
       const RewriteRule& rule = rules[r];
-      if (!matches(rule, sweep, known.empty() ? nullptr : &known[i], slots, slot_places)) continue;
+      if (!matches(rule, sweep, known ? known->mask(i) : nullptr, known ? known->value(i) : nullptr,
+                   slots)) {
+        return false;
+      }
       const std::vector<Instruction> replacement =
-          bound_replacement(rule, slots, slot_places, replacement_places);
+          bound_replacement(rule, slots, replacement_places);
       if (!std::all_of(replacement.begin(), replacement.end(),
                        [&](const Instruction& r_in) { return runnable(r_in.op, core); })) {
-        continue;
+        return false;
       }
       LinePins pins = sweep.pop(rule.pattern.size());
-      const LinePins required = precondition_pins(rule, slot_places);
+      const LinePins required = precondition_pins(rule, slots);
       pins.insert(pins.end(), required.begin(), required.end());
       for (std::size_t k = replacement.size(); k-- > 0;) {
         sweep.push({replacement[k], replacement_places[k], k == 0 ? pins : LinePins{}});
@@ -257,8 +351,8 @@ bool sweep_once(std::vector<Line>& lines, std::size_t place_count, Core core, co
       if (replacement.empty()) sweep.pin_front(pins);
       if (fired) ++(*fired)[r];
       fired_any = true;
-      break;
-    }
+      return true;
+    });
   }
   sweep.take(lines);
   return fired_any;
@@ -267,15 +361,9 @@ bool sweep_once(std::vector<Line>& lines, std::size_t place_count, Core core, co
 }  // namespace
 
 void apply_rules(Rewriting& routine, const RoutineBytes& bytes, Core core, const Known& at_start,
-                 const std::vector<RewriteRule>& rules, std::vector<long>* fired) {
+                 std::span<const RewriteRule> rules, std::vector<long>* fired, int max_sweeps) {
   assert(!fired || fired->size() == rules.size());
-  std::vector<std::vector<std::size_t>> by_op(static_cast<std::size_t>(Op::kSkpnz) + 1);
-  for (std::size_t r = 0; r < rules.size(); ++r) {
-    // Every change shortens the routine, so the sweeps end.
-    if (!rules[r].pattern.empty() && rules[r].replacement.size() < rules[r].pattern.size()) {
-      by_op[static_cast<std::size_t>(rules[r].pattern.front().op)].push_back(r);
-    }
-  }
+  const RuleIndex index(rules);
   std::vector<Instruction>& ins = routine.code.instructions();
   std::vector<Line> lines;
   lines.reserve(ins.size());
@@ -290,7 +378,11 @@ void apply_rules(Rewriting& routine, const RoutineBytes& bytes, Core core, const
                        [](uint8_t m) { return m != 0; });
   });
   const Known* known = needs_known ? &at_start : nullptr;
-  while (sweep_once(lines, place_count, core, known, routine.at_end, by_op, rules, fired)) {
+  // A rule that fires can make one match again further on: sweeps repeat, up to a bound on what
+  // a request may spend.
+  for (int sweep = 0; sweep < max_sweeps && sweep_once(lines, place_count, core, known,
+                                                       routine.at_end, index, rules, fired);
+       ++sweep) {
   }
   ins.clear();
   routine.pins.clear();

@@ -29,13 +29,15 @@ struct Rewriting {
   Demand at_end{};
 };
 
-// Drops the routine's unread instructions and applies the rules until nothing changes;
-// `fired` (when not null, sized to `rules`) counts each rule's replacements. A rule whose
+// Drops the routine's unread instructions and applies the rules, sweep after sweep while rules
+// fire, at most `max_sweeps` sweeps; `fired` (when not null, sized to `rules`) counts each
+// rule's replacements. A rule whose
 // replacement `core` cannot run is passed over; one with a precondition fires only where
 // known_bits.h's analysis, from `at_start`, knows what it requires, and pins it there.
 // Requires: modelled(routine.code, bytes, core), `bytes` those of the code.
 void apply_rules(Rewriting& routine, const RoutineBytes& bytes, Core core, const Known& at_start,
-                 const std::vector<RewriteRule>& rules, std::vector<long>* fired);
+                 std::span<const RewriteRule> rules, std::vector<long>* fired,
+                 int max_sweeps = 1000);
 
 }  // namespace tarvek
 

@@ -37,11 +37,12 @@ inline std::string stretch_text(const std::vector<SlotInstruction>& stretch) {
 }
 
 // Whether the two leave every bit of `read_after` alike on the simulator from every state of
-// the bits either one reads (at most `most_bits` of them); false when they differ somewhere,
-// when one does not parse for `core` or when the inputs are wider.
+// the bits either one reads (at most `most_bits` of them) that agrees with `known`; false when
+// they differ somewhere, when one does not parse for `core` or when the inputs are wider.
 inline bool same_on_simulator(const std::vector<SlotInstruction>& original,
                               const std::vector<SlotInstruction>& replacement,
-                              const WindowDemand& read_after, PicCore core, int most_bits = 22) {
+                              const WindowDemand& read_after, PicCore core, int most_bits = 22,
+                              const WindowKnown& known = {}) {
   const ParseOutcome a = parse_instructions(stretch_text(original), slot_byte_names(), core);
   const ParseOutcome b = parse_instructions(stretch_text(replacement), slot_byte_names(), core);
   if (!a.program || !b.program) return false;
@@ -50,6 +51,7 @@ inline bool same_on_simulator(const std::vector<SlotInstruction>& original,
   std::vector<std::pair<int, int>> bits;  // (place, bit)
   for (int p = 0; p < kWindowPlaces; ++p) {
     inputs[p] |= other[p];
+    inputs[p] &= static_cast<uint8_t>(~known.mask[p]);
     for (int bit = 0; bit < (p >= 1 && p < kFirstBytePlace ? 1 : 8); ++bit) {
       if ((inputs[p] >> bit) & 1) bits.emplace_back(p, bit);
     }
@@ -59,9 +61,13 @@ inline bool same_on_simulator(const std::vector<SlotInstruction>& original,
   PicMachine y(*b.program);
   for (uint64_t v = 0; v < (uint64_t{1} << bits.size()); ++v) {
     for (PicMachine* m : {&x, &y}) {
-      for (int k = 0; k < kWindowSlots; ++k) m->set_byte_at(k, 0);
-      m->w = 0;
-      m->carry = m->digit_carry = m->zero = false;
+      for (int k = 0; k < kWindowSlots; ++k) {
+        m->set_byte_at(k, known.value[kFirstBytePlace + k]);
+      }
+      m->w = known.value[0];
+      m->carry = (known.value[1] & 1) != 0;
+      m->digit_carry = (known.value[2] & 1) != 0;
+      m->zero = (known.value[3] & 1) != 0;
       for (std::size_t j = 0; j < bits.size(); ++j) {
         if (((v >> j) & 1) == 0) continue;
         const auto [place, bit] = bits[j];

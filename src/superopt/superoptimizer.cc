@@ -140,6 +140,7 @@ SuperoptEffort superopt_effort(int level) {
   SuperoptEffort effort;
   if (level <= 5) return effort;
   effort.longest_routine = effort.longest_searched_routine;
+  effort.rule_sweeps = 1000;
   constexpr int kWindow[] = {4, 5, 6, 7};
   constexpr int kEnumerated[] = {1, 2, 2, 3};
   constexpr int kBits[] = {20, 20, 24, 24};
@@ -169,12 +170,12 @@ Code superoptimize(const Code& code, const RoutineContract& contract,
 }
 
 Code superoptimize_with(const Code& code, const RoutineContract& contract,
-                        const SuperoptEffort& effort, const std::vector<RewriteRule>& rules) {
+                        const SuperoptEffort& effort, std::span<const RewriteRule> rules) {
   return superoptimize_traced(code, contract, effort, rules, {});
 }
 
 Code superoptimize_traced(const Code& code, const RoutineContract& contract,
-                          const SuperoptEffort& effort, const std::vector<RewriteRule>& rules,
+                          const SuperoptEffort& effort, std::span<const RewriteRule> rules,
                           const SuperoptTrace& trace) {
   if (code.size() > static_cast<std::size_t>(effort.longest_routine)) return code;
   const RoutineBytes bytes(code);
@@ -189,7 +190,9 @@ Code superoptimize_traced(const Code& code, const RoutineContract& contract,
   std::vector<long> unused(rules.size());
   std::vector<long>* counts = trace.fired ? trace.fired : &unused;
   const auto rule_pass = [&] {
-    if (effort.rule_pass) apply_rules(routine, bytes, contract.core, at_start, rules, counts);
+    if (effort.rule_pass) {
+      apply_rules(routine, bytes, contract.core, at_start, rules, counts, effort.rule_sweeps);
+    }
   };
   rule_pass();
   const bool search =

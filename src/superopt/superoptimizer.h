@@ -49,6 +49,8 @@ struct SuperoptEffort {
   // hundreds to the rule pass, which would cost a web request as much as a tenth of its time;
   // the exact room's cleanup draws the line at the same length.
   int longest_routine = 400;
+  // Sweeps of the rule pass (rule_pass.h): one more after each that fires a rule, up to this.
+  int rule_sweeps = 2;
 };
 
 // The effort of the exact modes' level (1 to 9): the rules at every level, on routines of up to
@@ -62,7 +64,7 @@ Code superoptimize(const Code& code, const RoutineContract& contract,
 
 // The same with the given rules instead of the learned ones (for the learner and tests).
 Code superoptimize_with(const Code& code, const RoutineContract& contract,
-                        const SuperoptEffort& effort, const std::vector<RewriteRule>& rules);
+                        const SuperoptEffort& effort, std::span<const RewriteRule> rules);
 
 // A replacement the window search made: the window as it was and what took its place.
 struct FoundReplacement {
@@ -92,7 +94,7 @@ struct SuperoptTrace {
 
 // superoptimize_with, telling `trace` what it did.
 Code superoptimize_traced(const Code& code, const RoutineContract& contract,
-                          const SuperoptEffort& effort, const std::vector<RewriteRule>& rules,
+                          const SuperoptEffort& effort, std::span<const RewriteRule> rules,
                           const SuperoptTrace& trace);
 
 }  // namespace tarvek

@@ -105,8 +105,10 @@ TEST(SuperoptimizerTest, KeepsWhatARuleReliedOnKnowing) {
   };
   for (const Case& c : kCases) {
     const Code code = code_from_listing(lines(c.code), kNames);
-    EXPECT_EQ(superoptimize_with(code, outputs(c.output_bytes), rules_only(), {no_carry}).text(),
-              lines(c.expected))
+    EXPECT_EQ(
+        superoptimize_with(code, outputs(c.output_bytes), rules_only(), std::span(&no_carry, 1))
+            .text(),
+        lines(c.expected))
         << c.what;
   }
 }
@@ -121,7 +123,7 @@ TEST(SuperoptimizerTest, CountsEachRuleThatFires) {
             "movf ACC3, w; addwf ACC1, f"),
       kNames);
   std::vector<long> fired(1);
-  superoptimize_traced(code, outputs(4), rules_only(), {reload}, {nullptr, &fired});
+  superoptimize_traced(code, outputs(4), rules_only(), std::span(&reload, 1), {nullptr, &fired});
   EXPECT_EQ(fired[0], 2);
 }
 

@@ -6,8 +6,8 @@
 
 namespace tarvek {
 
-std::vector<ExactSweepRequest> family_requests(const std::vector<int>& widths) {
-  return exact_requests(exact_sweep_constants(), widths);
+std::vector<ExactSweepRequest> family_requests(const std::vector<int>& widths, Core core) {
+  return exact_requests(exact_sweep_constants(), widths, false, core);
 }
 
 std::optional<FamilyRoutine> family_routine(const ExactSweepRequest& request,

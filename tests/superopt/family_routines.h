@@ -1,7 +1,7 @@
 // The routines of the exact sweep's family (tests/exact/exact_sweep.h) as the search finds them,
 // with what each promises, for the superoptimizer's property test and its rule learner: the
 // unsigned floor and nearest requests of every constant of the family at the widths asked for,
-// both byte orders, on the mid-range core.
+// both byte orders, on either core.
 #ifndef TARVEK_TESTS_SUPEROPT_FAMILY_ROUTINES_H
 #define TARVEK_TESTS_SUPEROPT_FAMILY_ROUTINES_H
 
@@ -21,8 +21,9 @@ struct FamilyRoutine {
   RoutineContract contract;
 };
 
-// The family's requests for the widths given, in the sweep's order.
-std::vector<ExactSweepRequest> family_requests(const std::vector<int>& widths);
+// The family's requests for the widths given, in the sweep's order, for `core`.
+std::vector<ExactSweepRequest> family_requests(const std::vector<int>& widths,
+                                               Core core = Core::kMidrange);
 
 // The routine the search finds for `request` with `effort`, registers ACC and TEMP; nullopt
 // when the result is always 0 or nothing is proven.

@@ -5,8 +5,10 @@
 //
 //   learn_rewrite_rules --table FILE   learns and writes the table, the known rules first
 //   learn_rewrite_rules --count        how often each rule of the table fires over the family
+//   learn_rewrite_rules --prune FILE   writes the table without the rules that never fire
 //
-// Options: --level N (the superoptimizer's level of the search, 6 to 9; default 7),
+// Options: --core midrange|enhanced|both (the routines of which core; default both),
+// --level N (the superoptimizer's level of the search, 6 to 9; default 7),
 // --widths A-B (default 1-32), --stride K (every K-th request; default 1), --longest N
 // (routines of more instructions are not searched; default 400). Progress goes to standard
 // error. Exit status 0, 1 when the table cannot be written, 64 on a usage error.
@@ -28,12 +30,14 @@ using tarvek::ExactSweepRequest;
 
 struct Options {
   std::string table;
+  std::string pruned;
   bool count = false;
   int level = 7;
   int first_width = 1;
   int last_width = 32;
   int stride = 1;
   int longest = 400;
+  std::vector<tarvek::Core> cores = {tarvek::Core::kMidrange, tarvek::Core::kEnhanced};
 };
 
 bool read_options(int argc, char** argv, Options& options) {
@@ -44,6 +48,18 @@ bool read_options(int argc, char** argv, Options& options) {
       options.count = true;
     } else if (option == "--table" && has_value) {
       options.table = argv[++i];
+    } else if (option == "--prune" && has_value) {
+      options.pruned = argv[++i];
+      options.count = true;
+    } else if (option == "--core" && has_value) {
+      const std::string_view core = argv[++i];
+      if (core == "midrange") {
+        options.cores = {tarvek::Core::kMidrange};
+      } else if (core == "enhanced") {
+        options.cores = {tarvek::Core::kEnhanced};
+      } else if (core != "both") {
+        return false;
+      }
     } else if (option == "--level" && has_value) {
       options.level = std::atoi(argv[++i]);
     } else if (option == "--stride" && has_value) {
@@ -68,10 +84,12 @@ bool read_options(int argc, char** argv, Options& options) {
 std::vector<ExactSweepRequest> requests_of(const Options& options) {
   std::vector<int> widths;
   for (int bits = options.first_width; bits <= options.last_width; ++bits) widths.push_back(bits);
-  const std::vector<ExactSweepRequest> all = tarvek::family_requests(widths);
   std::vector<ExactSweepRequest> picked;
-  for (std::size_t i = 0; i < all.size(); i += static_cast<std::size_t>(options.stride)) {
-    picked.push_back(all[i]);
+  for (const tarvek::Core core : options.cores) {
+    const std::vector<ExactSweepRequest> all = tarvek::family_requests(widths, core);
+    for (std::size_t i = 0; i < all.size(); i += static_cast<std::size_t>(options.stride)) {
+      picked.push_back(all[i]);
+    }
   }
   return picked;
 }
@@ -79,7 +97,7 @@ std::vector<ExactSweepRequest> requests_of(const Options& options) {
 // How often each rule of the table fires on the family's routines as the search makes them
 // without the rules.
 int count_firings(const Options& options) {
-  const std::vector<tarvek::RewriteRule> rules = tarvek::learned_rules();
+  const std::span<const tarvek::RewriteRule> rules = tarvek::learned_rules();
   std::vector<long> fired(rules.size());
   tarvek::SearchEffort without_rules = tarvek::search_effort(1);
   without_rules.superopt.rule_pass = false;
@@ -96,8 +114,19 @@ int count_firings(const Options& options) {
   }
   std::printf("%zu rules; the family's routines without them %ld instructions, with them %ld\n",
               rules.size(), before, after);
+  std::vector<tarvek::RewriteRule> firing;
   for (std::size_t r = 0; r < rules.size(); ++r) {
+    if (fired[r] > 0) firing.push_back(rules[r]);
     std::printf("%8ld  %s\n", fired[r], tarvek::describe(rules[r]).c_str());
+  }
+  if (!options.pruned.empty()) {
+    std::ofstream out(options.pruned);
+    out << tarvek::RuleBook(firing).table_text();
+    if (!out.flush()) {
+      std::cerr << options.pruned << ": cannot write the table\n";
+      return 1;
+    }
+    std::printf("%zu rules fire; written to %s\n", firing.size(), options.pruned.c_str());
   }
   return 0;
 }
@@ -147,8 +176,8 @@ int learn(const Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!read_options(argc, argv, options)) {
-    std::cerr << "usage: learn_rewrite_rules (--table FILE | --count) [--level N] [--widths A-B]"
-                 " [--stride K] [--longest N]\n";
+    std::cerr << "usage: learn_rewrite_rules (--table FILE | --count | --prune FILE) [--level N]"
+                 " [--core midrange|enhanced|both] [--widths A-B] [--stride K] [--longest N]\n";
     return 64;
   }
   return options.count ? count_firings(options) : learn(options);
