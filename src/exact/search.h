@@ -79,8 +79,14 @@ struct SpecResult {
 std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
                                              const SearchEffort& effort = SearchEffort{});
 
-// find_cheapest_form, and when it finds nothing for an input wider than the effort evaluates
-// one by one, again with every input up to 16 bits evaluated.
+// find_cheapest_form; on the enhanced core the mid-range search's routine instead when it is
+// shorter (that core runs it too).
+std::optional<SpecResult> find_cheapest_form_on_core(const ExactSpec& spec,
+                                                     const RoutineNames& names,
+                                                     const SearchEffort& effort = SearchEffort{});
+
+// find_cheapest_form_on_core, and when it finds nothing for an input wider than the effort
+// evaluates one by one, again with every input up to 16 bits evaluated.
 std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
                                                 const SearchEffort& effort = SearchEffort{});
 
