@@ -143,10 +143,12 @@ SuperoptEffort superopt_effort(int level) {
   effort.rule_sweeps = 1000;
   constexpr int kWindow[] = {4, 5, 6, 7};
   constexpr int kEnumerated[] = {1, 2, 2, 3};
-  constexpr int kBits[] = {20, 20, 24, 24};
+  constexpr int kBits[] = {20, 20, 20, 22};
+  constexpr long kStretches[] = {100'000, 100'000, 200'000, 400'000};
   effort.longest_window = kWindow[level - 6];
   effort.search.enumerated_length = kEnumerated[level - 6];
   effort.search.most_input_bits = kBits[level - 6];
+  effort.search.most_stretches = kStretches[level - 6];
   return effort;
 }
 
@@ -157,6 +159,7 @@ const std::optional<std::vector<SlotInstruction>>& WindowMemo::find(
   key.push_back(static_cast<char>(core));
   key.push_back(static_cast<char>(limits.enumerated_length));
   key.push_back(static_cast<char>(limits.most_input_bits));
+  key.append(std::to_string(limits.most_stretches));
   auto known = answers_.find(key);
   if (known == answers_.end()) {
     known = answers_.emplace(key, find_shorter(window, core, limits)).first;

@@ -77,13 +77,17 @@ class Target {
 class Enumeration {
  public:
   Enumeration(const Target& target, const std::vector<SlotInstruction>& alphabet,
-              int most_input_bits)
-      : target_(target), alphabet_(alphabet), most_input_bits_(most_input_bits) {}
+              int most_input_bits, long most_stretches)
+      : target_(target),
+        alphabet_(alphabet),
+        most_input_bits_(most_input_bits),
+        most_stretches_(most_stretches) {}
 
   std::optional<std::vector<SlotInstruction>> run_length(int length) {
     length_ = length;
     sequence_.assign(static_cast<std::size_t>(length), SlotInstruction{});
     found_.reset();
+    stretches_ = 0;
     if (length == 0) {
       if (target_.holds({}, most_input_bits_, 0)) found_ = std::vector<SlotInstruction>{};
       return found_;
@@ -101,7 +105,7 @@ class Enumeration {
   void descend(int depth, const WindowState& state, bool skipping, PlaceBits written) {
     const int left = length_ - depth;
     for (const SlotInstruction& in : alphabet_) {
-      if (found_) return;
+      if (found_ || stretches_ >= most_stretches_) return;
       const Effects e = effects_of(in.op, in.to_w);
       if (depth == length_ - 1 && e.skips) continue;
       const PlaceBits writes = place_bits(e.writes, in.slot);
@@ -118,6 +122,7 @@ class Enumeration {
       if (!skipping) next_skipping = step(in, next);
       sequence_[static_cast<std::size_t>(depth)] = in;
       if (depth + 1 == length_) {
+        ++stretches_;
         if ((now_written & target_.needed()) != target_.needed()) continue;
         if (!same_bits(next, target_.expected(0), target_.window().read_after)) continue;
         if (target_.holds(sequence_, most_input_bits_, 1)) found_ = sequence_;
@@ -137,6 +142,8 @@ class Enumeration {
   const Target& target_;
   const std::vector<SlotInstruction>& alphabet_;
   int most_input_bits_;
+  long most_stretches_;
+  long stretches_ = 0;
   int length_ = 0;
   std::vector<SlotInstruction> sequence_;
   // What the instruction before the current depth surely writes when it runs unskipped,
@@ -249,7 +256,7 @@ std::optional<std::vector<SlotInstruction>> find_shorter(const Window& window, C
   const std::vector<SlotInstruction> alphabet = window_alphabet(window, core);
   const int longest = static_cast<int>(window.code.size()) - 1;
   const int enumerated = std::min(limits.enumerated_length, longest);
-  Enumeration enumeration(target, alphabet, limits.most_input_bits);
+  Enumeration enumeration(target, alphabet, limits.most_input_bits, limits.most_stretches);
   for (int length = 0; length <= enumerated; ++length) {
     if (auto found = enumeration.run_length(length)) return found;
   }

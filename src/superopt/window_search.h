@@ -24,6 +24,9 @@ struct WindowSearchLimits {
   int enumerated_length = 2;
   // Proofs range over at most this many bits of starting state.
   int most_input_bits = 20;
+  // Stretches of one length tried at most: the enumeration stops there, the same place every
+  // time, so that a long alphabet cannot make one window cost minutes.
+  long most_stretches = 2'000'000;
 };
 
 // The instructions a replacement for `window` is made of, in a fixed order.
