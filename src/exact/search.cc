@@ -82,6 +82,26 @@ std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTar
 
 namespace {
 
+// The candidate with the offset it needs and its proof, nullopt when no offset fits (the walk
+// strays too far) or the proof fails; from the effort's memo when it has them.
+ProofMemo::Proven offset_and_proof(const Candidate& made, const ResultTarget& target,
+                                   const SearchEffort& effort) {
+  std::string key;
+  if (effort.proofs) {
+    key = describe(made) + " | " + target.a.to_decimal() + " " + target.b.to_decimal() + " " +
+          target.d.to_decimal() + " " + target.max_input.to_decimal() + " " +
+          std::to_string(effort.exhaustive_bits);
+    if (const ProofMemo::Proven* known = effort.proofs->find(key)) return *known;
+  }
+  ProofMemo::Proven proven;
+  if (const std::optional<Candidate> offset = with_offset(made, target, effort)) {
+    const ProofOutcome proof = prove(*offset, target, effort.exhaustive_bits);
+    if (proof.holds) proven = std::pair(*offset, proof);
+  }
+  if (effort.proofs) effort.proofs->add(key, proven);
+  return proven;
+}
+
 // Proves and prices `candidates` cheapest estimate first, within the budget of `effort`, and
 // keeps the cheapest proven routine in `best` (a later one only when strictly cheaper).
 void search_group(const std::vector<Candidate>& candidates, const ResultTarget& target,
@@ -106,12 +126,9 @@ void search_group(const std::vector<Candidate>& candidates, const ResultTarget& 
     // Enough routines priced: the count asked for, or fewer when they are long, which keeps a
     // request for a long routine about as cheap as one for a short one.
     if (priced >= effort.priced || priced_instructions >= effort.priced_instructions) break;
-    // The offset each candidate needs; none fits when the walk strays too far.
-    const std::optional<Candidate> offset = with_offset(entry.candidate, target, effort);
-    if (!offset) continue;
-    const Candidate& candidate = *offset;
-    const ProofOutcome proof = prove(candidate, target, effort.exhaustive_bits);
-    if (!proof.holds) continue;
+    const ProofMemo::Proven proven = offset_and_proof(entry.candidate, target, effort);
+    if (!proven) continue;
+    const auto& [candidate, proof] = *proven;
     ++counts.proven;
     EmittedRoutine routine = emit_candidate(candidate, target, names, output_bytes);
     ++priced;
@@ -161,14 +178,27 @@ std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const Rou
   return find_cheapest_form_on_core(spec, names, thorough);
 }
 
+const ProofMemo::Proven* ProofMemo::find(const std::string& key) const {
+  const auto found = entries_.find(key);
+  return found == entries_.end() ? nullptr : &found->second;
+}
+
+void ProofMemo::add(const std::string& key, Proven proven) {
+  entries_.emplace(key, std::move(proven));
+}
+
 std::optional<SpecResult> find_cheapest_form_on_core(const ExactSpec& spec,
                                                      const RoutineNames& names,
-                                                     const SearchEffort& effort) {
-  std::optional<SpecResult> best = find_cheapest_form(spec, names, effort);
-  if (names.core != Core::kEnhanced) return best;
+                                                     const SearchEffort& given) {
+  if (names.core != Core::kEnhanced) return find_cheapest_form(spec, names, given);
   // The enhanced core runs every mid-range routine too. The superoptimizer's rules, learned
   // mostly from mid-range routines, may shorten that one further: the shorter of the two, so
-  // that no request gets a longer routine on the enhanced core.
+  // that no request gets a longer routine on the enhanced core. Both searches prove the same
+  // candidates: once, for both.
+  ProofMemo memo;
+  SearchEffort effort = given;
+  if (!effort.proofs) effort.proofs = &memo;
+  std::optional<SpecResult> best = find_cheapest_form(spec, names, effort);
   RoutineNames midrange = names;
   midrange.core = Core::kMidrange;
   std::optional<SpecResult> other = find_cheapest_form(spec, midrange, effort);

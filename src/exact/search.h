@@ -8,7 +8,10 @@
 #ifndef TARVEK_EXACT_SEARCH_H
 #define TARVEK_EXACT_SEARCH_H
 
+#include <map>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "exact/candidate.h"
@@ -20,6 +23,21 @@
 #include "superopt/superoptimizer.h"
 
 namespace tarvek {
+
+// What the searches of one request have proven: each candidate with the offset it needs and
+// its proof, or that none holds, by candidate and target. The enhanced core's search runs the
+// mid-range one too, over the same candidates: proven once, priced for each core.
+class ProofMemo {
+ public:
+  using Proven = std::optional<std::pair<Candidate, ProofOutcome>>;
+
+  // The entry of `key`, or null when there is none.
+  const Proven* find(const std::string& key) const;
+  void add(const std::string& key, Proven proven);
+
+ private:
+  std::map<std::string, Proven> entries_;
+};
 
 // How hard to look. The defaults keep a web request cheap.
 struct SearchEffort {
@@ -33,6 +51,8 @@ struct SearchEffort {
   bool factored = true;
   // What the superoptimizer does to each form's finished routine.
   SuperoptEffort superopt;
+  // Proofs already made for this request (null: none kept).
+  ProofMemo* proofs = nullptr;
 };
 
 // The effort of `tarvek-asm --effort N` (1 to 9; the web form always uses 1, the default):
