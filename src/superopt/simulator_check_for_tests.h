@@ -5,6 +5,7 @@
 #ifndef TARVEK_SUPEROPT_SIMULATOR_CHECK_FOR_TESTS_H
 #define TARVEK_SUPEROPT_SIMULATOR_CHECK_FOR_TESTS_H
 
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,21 @@ inline std::string stretch_text(const std::vector<SlotInstruction>& stretch) {
   for (int k = 0; k < kWindowSlots; ++k) window.slots.push_back({s, static_cast<int16_t>(k)});
   for (const Instruction& in : routine_instructions(window, stretch)) code.push_back(in);
   return code.text();
+}
+
+// The bits of starting state same_on_simulator ranges over.
+inline int simulator_inputs(const std::vector<SlotInstruction>& original,
+                            const std::vector<SlotInstruction>& replacement,
+                            const WindowDemand& read_after, const WindowKnown& known = {}) {
+  WindowDemand inputs = demand_before(original, read_after);
+  const WindowDemand other = demand_before(replacement, read_after);
+  int bits = 0;
+  for (int p = 0; p < kWindowPlaces; ++p) {
+    uint8_t mask = static_cast<uint8_t>((inputs[p] | other[p]) & ~known.mask[p]);
+    if (p >= 1 && p < kFirstBytePlace) mask &= 1;
+    bits += std::popcount(mask);
+  }
+  return bits;
 }
 
 // Whether the two leave every bit of `read_after` alike on the simulator from every state of
