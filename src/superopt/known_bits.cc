@@ -109,23 +109,32 @@ void store_with_z(Places& p, int destination, KnownBits result) {
   p.set(kZ, is_zero(result));
 }
 
-}  // namespace
+// known_through for a rotation or a shift of f into `destination`, C holding `c` before it.
+void known_shift(Op op, KnownBits f, KnownBits c, int destination, Places& p) {
+  const bool left = op == Op::kRlf || op == Op::kLslf;
+  // What enters at the free end: C for a rotation, 0 for a logical shift, bit 7 itself
+  // for an arithmetic one.
+  KnownBits in = op == Op::kRlf || op == Op::kRrf ? c : flag(false);
+  if (op == Op::kAsrf) in = {static_cast<uint8_t>(f.mask >> 7), static_cast<uint8_t>(f.value >> 7)};
+  KnownBits result;
+  if (left) {
+    result = {static_cast<uint8_t>((f.mask << 1) | (in.mask & 1)),
+              static_cast<uint8_t>((f.value << 1) | (in.value & 1))};
+  } else {
+    result = {static_cast<uint8_t>((f.mask >> 1) | ((in.mask & 1) << 7)),
+              static_cast<uint8_t>((f.value >> 1) | ((in.value & 1) << 7))};
+  }
+  const int out_bit = left ? 7 : 0;
+  p.set(kC, {static_cast<uint8_t>((f.mask >> out_bit) & 1),
+             static_cast<uint8_t>((f.value >> out_bit) & 1)});
+  p.set(destination, result);
+  if (op != Op::kRlf && op != Op::kRrf) p.set(kZ, is_zero(result));
+}
 
-void known_through(Op op, bool to_w, uint8_t k, int file_place, uint8_t* mask,
-                   uint8_t* known_value) {
-  Places p(mask, known_value, file_place);
-  const int destination = to_w ? kW : file_place;
-  const KnownBits f = p.file();
+// known_through for an instruction without a file operand.
+void known_through_without_file(Op op, uint8_t k, Places& p) {
   const KnownBits w = p.get(kW);
-  const KnownBits c = p.get(kC);
   switch (op) {
-    case Op::kMovwf:
-      p.set(file_place, w);
-      return;
-    case Op::kMovf:
-      if (to_w) p.set(kW, f);
-      p.set(kZ, is_zero(f));
-      return;
     case Op::kMovlw:
       p.set(kW, exactly(k));
       return;
@@ -137,6 +146,40 @@ void known_through(Op op, bool to_w, uint8_t k, int file_place, uint8_t* mask,
       return;
     case Op::kAddlw:
       store_sum(p, kW, add(w, exactly(k), flag(false)));
+      return;
+    case Op::kClrc:
+      p.set(kC, flag(false));
+      return;
+    case Op::kSkpc:
+    case Op::kSkpnc:
+    case Op::kSkpnz:
+      return;
+    default:
+      assert(false && "not runnable");
+      return;
+  }
+}
+
+}  // namespace
+
+void known_through(Op op, bool to_w, uint8_t k, int file_place, uint8_t* mask,
+                   uint8_t* known_value) {
+  Places p(mask, known_value, file_place);
+  if (op >= Op::kMovlw) {
+    known_through_without_file(op, k, p);
+    return;
+  }
+  const int destination = to_w ? kW : file_place;
+  const KnownBits f = p.file();
+  const KnownBits w = p.get(kW);
+  const KnownBits c = p.get(kC);
+  switch (op) {
+    case Op::kMovwf:
+      p.set(file_place, w);
+      return;
+    case Op::kMovf:
+      if (to_w) p.set(kW, f);
+      p.set(kZ, is_zero(f));
       return;
     case Op::kClrf:
       p.set(file_place, exactly(0));
@@ -161,28 +204,9 @@ void known_through(Op op, bool to_w, uint8_t k, int file_place, uint8_t* mask,
     case Op::kRrf:
     case Op::kLslf:
     case Op::kLsrf:
-    case Op::kAsrf: {
-      const bool left = op == Op::kRlf || op == Op::kLslf;
-      // What enters at the free end: C for a rotation, 0 for a logical shift, bit 7 itself
-      // for an arithmetic one.
-      KnownBits in = op == Op::kRlf || op == Op::kRrf ? c : flag(false);
-      if (op == Op::kAsrf)
-        in = {static_cast<uint8_t>(f.mask >> 7), static_cast<uint8_t>(f.value >> 7)};
-      KnownBits result;
-      if (left) {
-        result = {static_cast<uint8_t>((f.mask << 1) | (in.mask & 1)),
-                  static_cast<uint8_t>((f.value << 1) | (in.value & 1))};
-      } else {
-        result = {static_cast<uint8_t>((f.mask >> 1) | ((in.mask & 1) << 7)),
-                  static_cast<uint8_t>((f.value >> 1) | ((in.value & 1) << 7))};
-      }
-      const int out_bit = left ? 7 : 0;
-      p.set(kC, {static_cast<uint8_t>((f.mask >> out_bit) & 1),
-                 static_cast<uint8_t>((f.value >> out_bit) & 1)});
-      p.set(destination, result);
-      if (op != Op::kRlf && op != Op::kRrf) p.set(kZ, is_zero(result));
+    case Op::kAsrf:
+      known_shift(op, f, c, destination, p);
       return;
-    }
     case Op::kAddwf:
       store_sum(p, destination, add(f, w, flag(false)));
       return;
@@ -217,13 +241,6 @@ void known_through(Op op, bool to_w, uint8_t k, int file_place, uint8_t* mask,
       return;
     case Op::kIncfsz:
       p.set(destination, add(f, exactly(1), flag(false)).result);
-      return;
-    case Op::kClrc:
-      p.set(kC, flag(false));
-      return;
-    case Op::kSkpc:
-    case Op::kSkpnc:
-    case Op::kSkpnz:
       return;
     default:
       assert(false && "not runnable");

@@ -83,7 +83,71 @@ bool modelled(const Code& code, const RoutineBytes& bytes, Core core) {
   return true;
 }
 
+namespace {
+
+// demand_through for a rotation or a shift, `result` being what is read of its result.
+void demand_through_shift(Op op, bool to_w, uint8_t result, uint8_t* m, uint8_t* f) {
+  if (op == Op::kRlf || op == Op::kRrf) {
+    const bool left = op == Op::kRlf;
+    const uint8_t need = left ? static_cast<uint8_t>((result >> 1) | (m[kC] ? 0x80 : 0))
+                              : static_cast<uint8_t>((result << 1) | (m[kC] ? 0x01 : 0));
+    const uint8_t carry_in = left ? result & 0x01 : result & 0x80;
+    file_operation(need, to_w, false, m, f);
+    m[kC] = carry_in != 0 ? 1 : 0;
+    return;
+  }
+  uint8_t need = 0;
+  if (op == Op::kLslf) {
+    need = static_cast<uint8_t>((result >> 1) | (m[kC] ? 0x80 : 0) | (m[kZ] ? 0x7F : 0));
+  } else {
+    need = static_cast<uint8_t>((result << 1) | (m[kC] ? 0x01 : 0) | (m[kZ] ? 0xFE : 0));
+    if (op == Op::kAsrf && (result & 0x80) != 0) need |= 0x80;
+  }
+  m[kC] = m[kZ] = 0;
+  file_operation(need, to_w, false, m, f);
+}
+
+// demand_through for an instruction without a file operand.
+void demand_through_without_file(Op op, uint8_t value, uint8_t* m) {
+  switch (op) {
+    case Op::kMovlw:
+      m[kW] = 0;
+      return;
+    case Op::kAndlw:
+      m[kW] = static_cast<uint8_t>((m[kW] | all_if(m[kZ])) & value);
+      m[kZ] = 0;
+      return;
+    case Op::kIorlw:
+      m[kW] = static_cast<uint8_t>((m[kW] | all_if(m[kZ])) & ~value);
+      m[kZ] = 0;
+      return;
+    case Op::kAddlw:
+      m[kW] = sum_operands(m[kW], m);
+      m[kC] = m[kDC] = m[kZ] = 0;
+      return;
+    case Op::kClrc:
+      m[kC] = 0;
+      return;
+    case Op::kSkpc:
+    case Op::kSkpnc:
+      m[kC] = 1;
+      return;
+    case Op::kSkpnz:
+      m[kZ] = 1;
+      return;
+    default:
+      assert(false && "not runnable");
+      return;
+  }
+}
+
+}  // namespace
+
 void demand_through(Op op, bool to_w, uint8_t value, int file_place, uint8_t* m) {
+  if (op >= Op::kMovlw) {
+    demand_through_without_file(op, value, m);
+    return;
+  }
   uint8_t unused = 0;
   uint8_t* f = file_place >= 0 ? &m[file_place] : &unused;
   // What is read of the result where the instruction puts it.
@@ -100,21 +164,6 @@ void demand_through(Op op, bool to_w, uint8_t value, int file_place, uint8_t* m)
       *f |= need;
       return;
     }
-    case Op::kMovlw:
-      m[kW] = 0;
-      return;
-    case Op::kAndlw:
-      m[kW] = static_cast<uint8_t>((m[kW] | all_if(m[kZ])) & value);
-      m[kZ] = 0;
-      return;
-    case Op::kIorlw:
-      m[kW] = static_cast<uint8_t>((m[kW] | all_if(m[kZ])) & ~value);
-      m[kZ] = 0;
-      return;
-    case Op::kAddlw:
-      m[kW] = sum_operands(m[kW], m);
-      m[kC] = m[kDC] = m[kZ] = 0;
-      return;
     case Op::kClrf:
       *f = 0;
       m[kZ] = 0;
@@ -137,15 +186,12 @@ void demand_through(Op op, bool to_w, uint8_t value, int file_place, uint8_t* m)
       return;
     }
     case Op::kRlf:
-    case Op::kRrf: {
-      const bool left = op == Op::kRlf;
-      const uint8_t need = left ? static_cast<uint8_t>((result >> 1) | (m[kC] ? 0x80 : 0))
-                                : static_cast<uint8_t>((result << 1) | (m[kC] ? 0x01 : 0));
-      const uint8_t carry_in = left ? result & 0x01 : result & 0x80;
-      file_operation(need, to_w, false, m, f);
-      m[kC] = carry_in != 0 ? 1 : 0;
+    case Op::kRrf:
+    case Op::kLslf:
+    case Op::kLsrf:
+    case Op::kAsrf:
+      demand_through_shift(op, to_w, result, m, f);
       return;
-    }
     case Op::kAddwf:
     case Op::kSubwf:
     case Op::kAddwfc:
@@ -167,30 +213,6 @@ void demand_through(Op op, bool to_w, uint8_t value, int file_place, uint8_t* m)
       // Whether it skips depends on every bit.
       file_operation(0xFF, to_w, false, m, f);
       return;
-    case Op::kClrc:
-      m[kC] = 0;
-      return;
-    case Op::kSkpc:
-    case Op::kSkpnc:
-      m[kC] = 1;
-      return;
-    case Op::kSkpnz:
-      m[kZ] = 1;
-      return;
-    case Op::kLslf:
-    case Op::kLsrf:
-    case Op::kAsrf: {
-      uint8_t need = 0;
-      if (op == Op::kLslf) {
-        need = static_cast<uint8_t>((result >> 1) | (m[kC] ? 0x80 : 0) | (m[kZ] ? 0x7F : 0));
-      } else {
-        need = static_cast<uint8_t>((result << 1) | (m[kC] ? 0x01 : 0) | (m[kZ] ? 0xFE : 0));
-        if (op == Op::kAsrf && (result & 0x80) != 0) need |= 0x80;
-      }
-      m[kC] = m[kZ] = 0;
-      file_operation(need, to_w, false, m, f);
-      return;
-    }
     default:
       // Never analysed: a routine holding anything else is not modelled.
       assert(false && "not runnable");

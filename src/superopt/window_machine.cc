@@ -125,19 +125,37 @@ Effects effects_of(Op op, bool to_w) {
   }
 }
 
-bool step(const SlotInstruction& in, WindowState& s) {
-  assert(in.slot < kWindowSlots);
-  uint8_t& f = s.bytes[in.slot];
-  uint8_t& d = in.to_w ? s.w : f;
+namespace {
+
+// f rotated through C or shifted, C and (for a shift) Z set as the instruction sets them.
+uint8_t shifted(Op op, uint8_t f, WindowState& s) {
+  uint8_t r = 0;
+  switch (op) {
+    case Op::kRlf:
+      r = static_cast<uint8_t>((f << 1) | (s.c ? 1 : 0));
+      s.c = (f & 0x80) != 0;
+      return r;
+    case Op::kRrf:
+      r = static_cast<uint8_t>((f >> 1) | (s.c ? 0x80 : 0));
+      s.c = (f & 1) != 0;
+      return r;
+    case Op::kLslf:
+      r = static_cast<uint8_t>(f << 1);
+      s.c = (f & 0x80) != 0;
+      break;
+    default:
+      r = static_cast<uint8_t>((f >> 1) | (op == Op::kAsrf ? f & 0x80 : 0));
+      s.c = (f & 1) != 0;
+      break;
+  }
+  s.z = r == 0;
+  return r;
+}
+
+// An instruction without a file operand: a literal operation or a bit operation on STATUS.
+bool step_without_file(const SlotInstruction& in, WindowState& s) {
   const uint8_t k = in.value;
   switch (in.op) {
-    case Op::kMovwf:
-      f = s.w;
-      return false;
-    case Op::kMovf:
-      s.z = f == 0;
-      d = f;
-      return false;
     case Op::kMovlw:
       s.w = k;
       return false;
@@ -151,6 +169,37 @@ bool step(const SlotInstruction& in, WindowState& s) {
       return false;
     case Op::kAddlw:
       s.w = add(s, s.w, k, 0);
+      return false;
+    case Op::kClrc:
+      s.c = false;
+      return false;
+    case Op::kSkpc:
+      return s.c;
+    case Op::kSkpnc:
+      return !s.c;
+    case Op::kSkpnz:
+      return !s.z;
+    default:
+      assert(false && "not runnable");
+      return false;
+  }
+}
+
+}  // namespace
+
+bool step(const SlotInstruction& in, WindowState& s) {
+  if (in.op >= Op::kMovlw) return step_without_file(in, s);
+  assert(in.slot < kWindowSlots);
+  uint8_t& f = s.bytes[in.slot];
+  uint8_t& d = in.to_w ? s.w : f;
+  const uint8_t k = in.value;
+  switch (in.op) {
+    case Op::kMovwf:
+      f = s.w;
+      return false;
+    case Op::kMovf:
+      s.z = f == 0;
+      d = f;
       return false;
     case Op::kClrf:
       f = 0;
@@ -168,18 +217,13 @@ bool step(const SlotInstruction& in, WindowState& s) {
       d = static_cast<uint8_t>(~f);
       s.z = d == 0;
       return false;
-    case Op::kRlf: {
-      const auto r = static_cast<uint8_t>((f << 1) | (s.c ? 1 : 0));
-      s.c = (f & 0x80) != 0;
-      d = r;
+    case Op::kRlf:
+    case Op::kRrf:
+    case Op::kLslf:
+    case Op::kLsrf:
+    case Op::kAsrf:
+      d = shifted(in.op, f, s);
       return false;
-    }
-    case Op::kRrf: {
-      const auto r = static_cast<uint8_t>((f >> 1) | (s.c ? 0x80 : 0));
-      s.c = (f & 1) != 0;
-      d = r;
-      return false;
-    }
     case Op::kAddwf:
       d = add(s, f, s.w, 0);
       return false;
@@ -201,36 +245,12 @@ bool step(const SlotInstruction& in, WindowState& s) {
     case Op::kIncfsz:
       d = static_cast<uint8_t>(f + 1);
       return d == 0;
-    case Op::kClrc:
-      s.c = false;
-      return false;
-    case Op::kSkpc:
-      return s.c;
-    case Op::kSkpnc:
-      return !s.c;
-    case Op::kSkpnz:
-      return !s.z;
     case Op::kAddwfc:
       d = add(s, f, s.w, s.c ? 1 : 0);
       return false;
     case Op::kSubwfb:
       d = subtract(s, f, s.w, s.c ? 0 : 1);
       return false;
-    case Op::kLslf: {
-      const auto r = static_cast<uint8_t>(f << 1);
-      s.c = (f & 0x80) != 0;
-      s.z = r == 0;
-      d = r;
-      return false;
-    }
-    case Op::kLsrf:
-    case Op::kAsrf: {
-      const auto r = static_cast<uint8_t>((f >> 1) | (in.op == Op::kAsrf ? f & 0x80 : 0));
-      s.c = (f & 1) != 0;
-      s.z = r == 0;
-      d = r;
-      return false;
-    }
     default:
       assert(false && "not runnable");
       return false;

@@ -69,6 +69,17 @@ TEST(WindowMachineTest, RunsExactlyWhatTheSimulatorRuns) {
   }
 }
 
+// The passes tell an instruction with a file operand by its place in Op: every one before the
+// literal operations has one, none after.
+TEST(WindowMachineTest, TheOperationsWithAFileOperandComeFirst) {
+  for (const Op op : kEveryOp) {
+    const OperandKind kind = operand_kind(op);
+    const bool file = kind == OperandKind::kFileDest || kind == OperandKind::kFile ||
+                      kind == OperandKind::kFileBit;
+    EXPECT_EQ(file, op < Op::kMovlw) << mnemonic(op);
+  }
+}
+
 // Random stretches of every runnable instruction, from random states, leave every byte, W and
 // flag as the simulator leaves them.
 TEST(WindowMachineTest, AgreesWithTheSimulatorOnRandomStretches) {
