@@ -10,6 +10,8 @@
 //   exact_cost --write-baseline FILE   also writes every family request's instructions to FILE
 //   exact_cost --compare FILE          also compares them with FILE: the requests that cost
 //                                      more than there, and both totals
+//   exact_cost --levels N              the efforts table up to level N (default 5; 6 to 9 add
+//                                      the superoptimizer's window search, seconds a request)
 //
 // bench/exact_cost builds and runs it. Exit status 1 when a routine of the list is wrong, a
 // family request is refused, a family request costs more than the baseline or the baseline's
@@ -17,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -129,11 +132,16 @@ tarvek::ResultMode mode_of(const ExactSweepRequest& request) {
   return request.result == "nearest" ? tarvek::ResultMode::kNearest : tarvek::ResultMode::kFloor;
 }
 
-// A routine's instructions as the generator prints it: after the cleanup of the finished
-// routine.
-long printed_cost(const tarvek::EmittedRoutine& routine, const tarvek::RoutineNames& names) {
+// A routine's instructions as the generator prints it: after the cleanup and the superoptimizer's
+// rule pass over the finished routine.
+long printed_cost(const tarvek::EmittedRoutine& routine, const tarvek::RoutineNames& names,
+                  const tarvek::ExactSpec& spec) {
   const tarvek::Code& code = routine.code;
-  return static_cast<long>(tarvek::clean_up_routine(code, code.find_register(names.temp)).size());
+  const tarvek::Code cleaned = tarvek::clean_up_routine(code, code.find_register(names.temp));
+  return static_cast<long>(
+      tarvek::superoptimize(cleaned,
+                            tarvek::routine_contract(cleaned, names, routine.output_bytes, spec))
+          .size());
 }
 
 // The cheapest proven routine of each shape for an unsigned request, every candidate priced
@@ -141,6 +149,8 @@ long printed_cost(const tarvek::EmittedRoutine& routine, const tarvek::RoutineNa
 void print_methods(const ExactSweepRequest& request, const char* name) {
   const tarvek::ResultTarget target =
       tarvek::make_target(constant_of(request), mode_of(request), request.bits);
+  const tarvek::ExactSpec spec =
+      tarvek::make_spec(constant_of(request), mode_of(request), request.bits, false);
   const tarvek::RoutineNames names{"ACC", "TEMP", request.little_endian};
   std::vector<tarvek::Candidate> all = tarvek::make_candidates(target);
   for (const tarvek::Candidate& c : tarvek::make_factored_candidates(target)) all.push_back(c);
@@ -149,7 +159,7 @@ void print_methods(const ExactSweepRequest& request, const char* name) {
   for (const tarvek::Candidate& made : all) {
     const std::optional<tarvek::Candidate> c = tarvek::with_offset(made, target);
     if (!c || !tarvek::prove(*c, target).holds) continue;
-    const long cost = printed_cost(tarvek::emit_candidate(*c, target, names), names);
+    const long cost = printed_cost(tarvek::emit_candidate(*c, target, names), names, spec);
     long& slot = best[method_of(*c)];
     if (slot < 0 || cost < slot) slot = cost;
   }
@@ -164,7 +174,7 @@ void print_methods(const ExactSweepRequest& request, const char* name) {
   }
   if (found) {
     std::printf("  %s %ld\n", kMethodNames[method_of(found->candidate)],
-                printed_cost(found->routine, names));
+                printed_cost(found->routine, names, spec));
   } else {
     std::printf("  none\n");
   }
@@ -173,14 +183,14 @@ void print_methods(const ExactSweepRequest& request, const char* name) {
 // The routine `tarvek-asm --effort N` finds for an unsigned request at each level, with the
 // time its search takes: what a deeper search buys. Returns false when a level gives a dearer
 // routine than level 1 or none at all, which the levels promise never to do.
-bool print_efforts(const ExactSweepRequest& request, const char* name) {
+bool print_efforts(const ExactSweepRequest& request, const char* name, int levels) {
   const tarvek::ExactSpec spec =
       tarvek::make_spec(constant_of(request), mode_of(request), request.bits, false);
   const tarvek::RoutineNames names{"ACC", "TEMP", request.little_endian};
   std::printf("%-24s %4d", name, request.bits);
   bool kept = true;
   int first = -1;
-  for (int level = 1; level <= 5; ++level) {
+  for (int level = 1; level <= levels; ++level) {
     const auto start = std::chrono::steady_clock::now();
     const std::optional<tarvek::SpecResult> found =
         tarvek::find_cheapest_routine(spec, names, tarvek::search_effort(level));
@@ -205,16 +215,24 @@ bool print_efforts(const ExactSweepRequest& request, const char* name) {
 int main(int argc, char** argv) {
   std::string write_path;
   std::string compare_path;
+  int levels = 5;
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
     if (option == "--write-baseline" && i + 1 < argc) {
       write_path = argv[++i];
     } else if (option == "--compare" && i + 1 < argc) {
       compare_path = argv[++i];
+    } else if (option == "--levels" && i + 1 < argc) {
+      levels = std::atoi(argv[++i]);
+      if (levels < 1 || levels > 9) levels = 0;
     } else {
-      std::cerr << "usage: exact_cost [--write-baseline FILE] [--compare FILE]\n";
+      std::cerr << "usage: exact_cost [--write-baseline FILE] [--compare FILE] [--levels N]\n";
       return 64;
     }
+  }
+  if (levels == 0) {
+    std::cerr << "exact_cost: --levels takes a number from 1 to 9\n";
+    return 64;
   }
   int failures = 0;
 
@@ -254,10 +272,10 @@ int main(int argc, char** argv) {
 
   // What the deeper searches of tarvek-asm --effort find for the list.
   std::printf("\n%-24s %4s", "effort (tarvek-asm)", "bits");
-  for (int level = 1; level <= 5; ++level) std::printf(" %12d", level);
+  for (int level = 1; level <= levels; ++level) std::printf(" %12d", level);
   std::printf("\n");
   for (const Listed& listed : kList) {
-    if (!print_efforts(listed.request, listed.name)) {
+    if (!print_efforts(listed.request, listed.name, levels)) {
       std::fprintf(stderr, "%s: a deeper search found a dearer routine, or none\n",
                    describe(listed.request).c_str());
       ++failures;

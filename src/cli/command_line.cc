@@ -116,8 +116,8 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
   }
   if (!seen_bits) return refuse("missing --bits");
   if (options.effort_text && (options.effort_text->size() != 1 || (*options.effort_text)[0] < '1' ||
-                              (*options.effort_text)[0] > '5')) {
-    return refuse("--effort takes a number from 1 to 5");
+                              (*options.effort_text)[0] > '9')) {
+    return refuse("--effort takes a number from 1 to 9");
   }
   CommandLine result;
   result.options = std::move(options);
@@ -213,10 +213,11 @@ std::string help_text() {
          "                     register must be in the bank selected when the routine runs\n"
          "                     (or in common RAM)\n"
          "                       e.g. --ram 0x20\n"
-         "  --effort N         how hard the exact modes search for a cheaper routine, 1 to 5\n"
+         "  --effort N         how hard the exact modes search for a cheaper routine, 1 to 9\n"
          "                     (default 1, what the web form uses): more candidates priced,\n"
-         "                     more inputs evaluated one by one in the proofs; each level\n"
-         "                     takes longer and never gives a dearer routine than level 1\n"
+         "                     more inputs evaluated one by one in the proofs; from 6 on,\n"
+         "                     shorter stretches searched for the finished routine; each\n"
+         "                     level takes longer and never gives a dearer routine than 1\n"
          "                       e.g. --divide-by 7 --effort 3\n"
          "  --signed           the input is a two's-complement value of N bits, sign-extended\n"
          "                     through its bytes; so is the result (exact modes only)\n"

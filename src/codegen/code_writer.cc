@@ -216,6 +216,10 @@ const Code& CodeWriter::andwf_f(Register& reg, int byte) {
   return emit(Op::kAndwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
+const Code& CodeWriter::iorwf_w(Register& reg, int byte) {
+  return emit(Op::kIorwf, reg, byte, true, 0, WEffect::kForget, true);
+}
+
 const Code& CodeWriter::xorwf_f(Register& reg, int byte) {
   return emit(Op::kXorwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }

@@ -86,6 +86,7 @@ class CodeWriter {
   const Code& movwf_skippable(Register& reg, int byte);
   const Code& iorwf_f(Register& reg, int byte);
   const Code& andwf_f(Register& reg, int byte);
+  const Code& iorwf_w(Register& reg, int byte);
   const Code& xorwf_f(Register& reg, int byte);
   const Code& incf_f(Register& reg, int byte);
   const Code& incfsz_w(Register& reg, int byte);

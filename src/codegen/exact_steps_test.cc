@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "codegen/arithmetic.h"
 #include "codegen/constant_add.h"
 #include "codegen/correction.h"
 #include "codegen/listing_for_tests.h"
@@ -130,6 +131,48 @@ TEST(ExactStepsTest, ConstantAddAndSelfAddKeepValueAndWidth) {
             expect_w_record(writer, m, "self add");
           }
         }
+      }
+    }
+  }
+}
+
+// v += v >> 4 in place, through one scratch byte, for every width and byte order, on the
+// simulator; never longer than the shifted copy and the register addition it stands for.
+TEST(ExactStepsTest, NibbleAddedDownIsTheValuePlusItsSixteenth) {
+  for (const Core core : kCores) {
+    std::mt19937_64 random(6);
+    for (const bool little : {false, true}) {
+      for (int bits = 1; bits <= 33; ++bits) {
+        Register acc("A", 0, little);
+        acc.set_width(bits, (8 - bits % 8) % 8);
+        Register scratch("T", 0, little);
+        CodeWriter writer(core);
+        const std::string added = add_nibble_down(writer, acc, scratch).text();
+        writer.clear_code();
+        const std::string code = added + writer.flush_carry().text();
+        const int bytes = std::max(acc.bytes, acc.value_bytes());
+        std::vector<std::string> declared = byte_names("A", bytes);
+        declared.push_back("T0");
+        const PicProgram program = parse(code, declared, core);
+        for (const uint64_t x : values(bits, random)) {
+          const PicMachine m = run(program, x + 5, [&](PicMachine& machine) {
+            machine.write_value("A", bytes, little, 0);
+            machine.write_value("A", (bits + 7) / 8, little, x);
+          });
+          ASSERT_EQ(m.read_value("A", acc.value_bytes(), little), x + (x >> 4))
+              << core_name(core) << ", " << bits << " bits, at " << x;
+          expect_w_record(writer, m, "nibble added down");
+        }
+        // What it stands for: a copy shifted by a nibble, added.
+        Register again("A", 0, little);
+        again.set_width(bits, (8 - bits % 8) % 8);
+        Register copy("T", 0, little);
+        CodeWriter other(core);
+        std::string separate = copy_shifted_right(other, copy, again, 4).text();
+        separate += add_register(other, again, copy).text();
+        EXPECT_LE(std::count(added.begin(), added.end(), '\n'),
+                  std::count(separate.begin(), separate.end(), '\n'))
+            << core_name(core) << ", " << bits << " bits";
       }
     }
   }

@@ -60,7 +60,7 @@ struct GeneratorRequest {
   // sign-extended through its bytes, and so is the result through the output bytes;
   // output_bits is then the result's two's-complement width.
   bool is_signed = false;
-  // How hard the exact modes search for a cheaper routine, 1 to 5 (the web form's is 1).
+  // How hard the exact modes search for a cheaper routine, 1 to 9 (the web form's is 1).
   int effort = 1;
   // Before a routine is printed, every input up to this width is run on the simulator (wider
   // inputs run their edges and a fixed sample): 12 for a web request, 16 for the command line.

@@ -19,6 +19,14 @@ namespace tarvek {
 // Requires: reg not signed; 1 <= byte_shift.
 const Code& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift);
 
+// reg += floor(reg / 16) in place, keeping reg's width, spare and the writer's carry state true
+// as add_upper_bytes does. Each byte takes in the nibbles on either side of its high nibble,
+// built in W (through byte 0 of `scratch`, which it overwrites), least significant byte first,
+// so every byte is read before the step that changes it; the top byte's addend is a nibble,
+// so the carry from below goes into it with addlw 1 (or addwfc) and no copy is kept.
+// Requires: reg not signed; scratch another register.
+const Code& add_nibble_down(CodeWriter& writer, Register& reg, Register& scratch);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_CODEGEN_SELF_ADD_H

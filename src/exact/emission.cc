@@ -199,6 +199,12 @@ void emit_factors(Emission& e, const Candidate& c, const ResultTarget& target, c
       narrow(writer, acc, bits_after);
       continue;
     }
+    if (k == 4 && !(layout.copy_before_walk && i == 0)) {
+      // A nibble: each byte's addend is built from the nibbles beside it, no copy kept.
+      e.code += add_nibble_down(writer, acc, e.shifted);
+      narrow(writer, acc, bits_after);
+      continue;
+    }
     if (layout.copy_before_walk && i == 0) {
       // The copy is made; a carry the walk left pending is stored before the addition.
       writer.clear_code();

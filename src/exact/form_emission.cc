@@ -20,12 +20,32 @@ Register accumulator(const RoutineNames& names, int bits) {
 
 }  // namespace
 
+RoutineContract routine_contract(const Code& code, const RoutineNames& names, int output_bytes,
+                                 const ExactSpec& spec) {
+  RoutineContract contract;
+  contract.core = names.core;
+  const int acc = code.find_register(names.acc);
+  if (acc < 0) return contract;
+  for (int b = 0; b < output_bytes; ++b) {
+    contract.outputs.push_back({static_cast<uint8_t>(acc), static_cast<int16_t>(b)});
+  }
+  // A signed input is sign-extended through its bytes: nothing is known of them.
+  const int spare = (8 - spec.input_bits % 8) % 8;
+  if (!spec.is_signed && spare > 0) {
+    const int input_bytes = (spec.input_bits + 7) / 8;
+    const int top = names.little_endian ? input_bytes - 1 : 0;
+    contract.zero_at_start.push_back({{static_cast<uint8_t>(acc), static_cast<int16_t>(top)},
+                                      static_cast<uint8_t>(0xFF << (8 - spare))});
+  }
+  return contract;
+}
+
 int spec_output_bytes(const ExactSpec& spec) {
   return std::max((spec.input_bits + 7) / 8, (spec.result_bits + 7) / 8);
 }
 
 EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec& spec,
-                         const RoutineNames& names) {
+                         const RoutineNames& names, const SuperoptEffort& superopt) {
   const int output_bytes = spec_output_bytes(spec);
   const int input_bytes = (spec.input_bits + 7) / 8;
   assert(inner.output_bytes == output_bytes);
@@ -66,7 +86,10 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   // The cleanup runs only once the whole routine is known: what reads W or Z afterwards
   // decides whether an instruction may go.
   routine.code = clean_up_routine(routine.code, routine.code.find_register(names.temp));
-  // Only now: the cleanup reads each value of a byte apart only while it has a byte of its own.
+  routine.code = superoptimize(routine.code,
+                               routine_contract(routine.code, names, output_bytes, spec), superopt);
+  // Only now: the cleanup and the superoptimizer read each value of a byte apart only while it
+  // has a byte of its own.
   if (names.core == Core::kBaseline) share_bytes(routine, names);
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);

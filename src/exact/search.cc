@@ -58,11 +58,13 @@ int estimate_cost(const Candidate& c, const ResultTarget& target) {
 }
 
 SearchEffort search_effort(int level) {
-  assert(level >= 1 && level <= 5);
+  assert(level >= 1 && level <= 9);
   SearchEffort effort;
-  effort.priced = 4 * level;
-  effort.priced_instructions = 700 * level;
-  effort.exhaustive_bits = kDefaultExhaustiveBits + 2 * (level - 1);
+  const int search_level = std::min(level, 5);
+  effort.priced = 4 * search_level;
+  effort.priced_instructions = 700 * search_level;
+  effort.exhaustive_bits = kDefaultExhaustiveBits + 2 * (search_level - 1);
+  effort.superopt = superopt_effort(level);
   return effort;
 }
 
@@ -93,6 +95,33 @@ struct Kept {
   // The whole routine when there is a WholeRoutine to judge by; empty otherwise.
   EmittedRoutine judged;
 };
+
+// The candidate with the offset it needs and its proof, nullopt when no offset fits (the walk
+// strays too far) or the proof fails; from the effort's memo when it has them. Where every
+// input was evaluated for the offset, the proof reads the same range.
+ProofMemo::Proven offset_and_proof(const Candidate& made, const ResultTarget& target,
+                                   const SearchEffort& effort) {
+  std::string key;
+  if (effort.proofs) {
+    key = describe(made) + " | " + target.a.to_decimal() + " " + target.b.to_decimal() + " " +
+          target.d.to_decimal() + " " + target.max_input.to_decimal() + " " +
+          std::to_string(effort.exhaustive_bits);
+    if (const ProofMemo::Proven* known = effort.proofs->find(key)) return *known;
+  }
+  ProofMemo::Proven proven;
+  const uint64_t split = offset_split(target, effort);
+  const OffsetRange range = allowed_offsets(made, target, split);
+  if (!range.is_empty()) {
+    Candidate candidate = made;
+    candidate.offset = *range.low.to_u64();
+    const ProofOutcome proof = split > *target.max_input.to_u64()
+                                   ? prove_every_input(candidate, target, range)
+                                   : prove(candidate, target, effort.exhaustive_bits);
+    if (proof.holds) proven = std::pair(candidate, proof);
+  }
+  if (effort.proofs) effort.proofs->add(key, proven);
+  return proven;
+}
 
 // Proves and prices `candidates` cheapest estimate first, within the budget of `effort`, and
 // keeps the cheapest proven routine in `best` (a later one only when better_routine says so of
@@ -127,17 +156,9 @@ void search_group(const std::vector<Candidate>& candidates, const ResultTarget& 
         priced_instructions - allowance * priced >= effort.priced_instructions) {
       break;
     }
-    // The offset each candidate needs (none fits when the walk strays too far), then the
-    // proof; where every input was evaluated for the offset, the proof reads the same range.
-    const uint64_t split = offset_split(target, effort);
-    const OffsetRange range = allowed_offsets(entry.candidate, target, split);
-    if (range.is_empty()) continue;
-    Candidate candidate = entry.candidate;
-    candidate.offset = *range.low.to_u64();
-    const ProofOutcome proof = split > *target.max_input.to_u64()
-                                   ? prove_every_input(candidate, target, range)
-                                   : prove(candidate, target, effort.exhaustive_bits);
-    if (!proof.holds) continue;
+    const ProofMemo::Proven proven = offset_and_proof(entry.candidate, target, effort);
+    if (!proven) continue;
+    const auto& [candidate, proof] = *proven;
     ++counts.proven;
     EmittedRoutine routine = emit_candidate(candidate, target, names, output_bytes);
     ++priced;
@@ -182,13 +203,41 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
 
 std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
                                                 const SearchEffort& effort) {
-  std::optional<SpecResult> best = find_cheapest_form(spec, names, effort);
+  std::optional<SpecResult> best = find_cheapest_form_on_core(spec, names, effort);
   if (best || spec.input_bits <= effort.exhaustive_bits) return best;
   // Nothing proven: the affine bound is too loose for these candidates. Evaluating every input
   // (up to 16 bits) proves what it could not, at a cost that only such requests pay.
   SearchEffort thorough = effort;
   thorough.exhaustive_bits = std::max(effort.exhaustive_bits, 16);
-  return find_cheapest_form(spec, names, thorough);
+  return find_cheapest_form_on_core(spec, names, thorough);
+}
+
+const ProofMemo::Proven* ProofMemo::find(const std::string& key) const {
+  const auto found = entries_.find(key);
+  return found == entries_.end() ? nullptr : &found->second;
+}
+
+void ProofMemo::add(const std::string& key, Proven proven) {
+  entries_.emplace(key, std::move(proven));
+}
+
+std::optional<SpecResult> find_cheapest_form_on_core(const ExactSpec& spec,
+                                                     const RoutineNames& names,
+                                                     const SearchEffort& given) {
+  if (names.core != Core::kEnhanced) return find_cheapest_form(spec, names, given);
+  // The enhanced core runs every mid-range routine too. The superoptimizer's rules, learned
+  // mostly from mid-range routines, may shorten that one further: the shorter of the two, so
+  // that no request gets a longer routine on the enhanced core. Both searches prove the same
+  // candidates: once, for both.
+  ProofMemo memo;
+  SearchEffort effort = given;
+  if (!effort.proofs) effort.proofs = &memo;
+  std::optional<SpecResult> best = find_cheapest_form(spec, names, effort);
+  RoutineNames midrange = names;
+  midrange.core = Core::kMidrange;
+  std::optional<SpecResult> other = find_cheapest_form(spec, midrange, effort);
+  if (other && (!best || other->routine.instructions < best->routine.instructions)) return other;
+  return best;
 }
 
 std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
@@ -199,14 +248,15 @@ std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const Routin
     // The baseline core's search judges each routine as the whole routine it ends up in, the
     // cleanup of the whole included, which may favour another than the unsigned routine
     // alone would. The other cores choose as they always have.
-    const WholeRoutine whole =
-        names.core == Core::kBaseline
-            ? WholeRoutine([&](const EmittedRoutine& r) { return wrap_form(form, r, spec, names); })
-            : WholeRoutine();
+    const WholeRoutine whole = names.core == Core::kBaseline
+                                   ? WholeRoutine([&](const EmittedRoutine& r) {
+                                       return wrap_form(form, r, spec, names, effort.superopt);
+                                     })
+                                   : WholeRoutine();
     std::optional<SearchResult> inner =
         find_cheapest(form.inner, names, effort, spec_output_bytes(spec), whole);
     if (!inner) continue;
-    EmittedRoutine routine = wrap_form(form, inner->routine, spec, names);
+    EmittedRoutine routine = wrap_form(form, inner->routine, spec, names, effort.superopt);
     if (!best || better_routine(routine, best->routine, names)) {
       best = SpecResult{form, std::move(*inner), std::move(routine)};
     }

@@ -10,7 +10,10 @@
 #define TARVEK_EXACT_SEARCH_H
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "exact/candidate.h"
@@ -19,8 +22,24 @@
 #include "exact/form_emission.h"
 #include "exact/proof.h"
 #include "exact/target.h"
+#include "superopt/superoptimizer.h"
 
 namespace tarvek {
+
+// What the searches of one request have proven: each candidate with the offset it needs and
+// its proof, or that none holds, by candidate and target. The enhanced core's search runs the
+// mid-range one too, over the same candidates: proven once, priced for each core.
+class ProofMemo {
+ public:
+  using Proven = std::optional<std::pair<Candidate, ProofOutcome>>;
+
+  // The entry of `key`, or null when there is none.
+  const Proven* find(const std::string& key) const;
+  void add(const std::string& key, Proven proven);
+
+ private:
+  std::map<std::string, Proven> entries_;
+};
 
 // How hard to look. The defaults keep a web request cheap.
 struct SearchEffort {
@@ -32,11 +51,16 @@ struct SearchEffort {
   int priced_instructions = 700;
   // Also search factored forms (a second group, with a budget of its own).
   bool factored = true;
+  // What the superoptimizer does to each form's finished routine.
+  SuperoptEffort superopt;
+  // Proofs already made for this request (null: none kept).
+  ProofMemo* proofs = nullptr;
 };
 
-// The effort of `tarvek-asm --effort N` (1 to 5; the web form always uses 1, the default):
+// The effort of `tarvek-asm --effort N` (1 to 9; the web form always uses 1, the default):
 // more candidates priced per group, a larger budget of priced instructions and more inputs
-// evaluated one by one.
+// evaluated one by one up to 5; from 6 on, the search of level 5 and the superoptimizer's
+// window search over each form's routine, wider as the level rises.
 SearchEffort search_effort(int level);
 
 struct SearchResult {
@@ -81,8 +105,14 @@ struct SpecResult {
 std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const RoutineNames& names,
                                              const SearchEffort& effort = SearchEffort{});
 
-// find_cheapest_form, and when it finds nothing for an input wider than the effort evaluates
-// one by one, again with every input up to 16 bits evaluated.
+// find_cheapest_form; on the enhanced core the mid-range search's routine instead when it is
+// shorter (that core runs it too).
+std::optional<SpecResult> find_cheapest_form_on_core(const ExactSpec& spec,
+                                                     const RoutineNames& names,
+                                                     const SearchEffort& effort = SearchEffort{});
+
+// find_cheapest_form_on_core, and when it finds nothing for an input wider than the effort
+// evaluates one by one, again with every input up to 16 bits evaluated.
 std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
                                                 const SearchEffort& effort = SearchEffort{});
 

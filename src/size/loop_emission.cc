@@ -18,9 +18,9 @@ struct LoopEmission {
 
   CodeWriter& writer() { return loop.writer(); }
   // The next temporary byte no step uses yet.
-  ByteRef take_temp() { return ByteRef{names.temp, temp_bytes++}; }
+  LoopByte take_temp() { return LoopByte{names.temp, temp_bytes++}; }
   // The accumulator's first `count` value bytes, least significant first.
-  std::vector<ByteRef> acc_value(int count) const {
+  std::vector<LoopByte> acc_value(int count) const {
     return value_bytes(names.acc, count, names.little_endian);
   }
 
@@ -42,11 +42,11 @@ struct MultiplyCost {
 // (the first before the loop): for a one bit m is added to the high part, its carry left in
 // C; then the carry, the high part and low rotate right together, the high part's bit going
 // into low's top. Labels "mul" (the pass) and "next" (past the addition).
-MultiplyCost emit_multiply_loop(LoopEmission& e, const std::vector<ByteRef>& low,
+MultiplyCost emit_multiply_loop(LoopEmission& e, const std::vector<LoopByte>& low,
                                 const std::string& high_name, int high_first, int high_bytes,
-                                uint64_t m, uint64_t c, int passes, const ByteRef& counter) {
+                                uint64_t m, uint64_t c, int passes, const LoopByte& counter) {
   CodeWriter& w = e.writer();
-  const std::vector<ByteRef> high = byte_run(high_name, high_first, high_bytes);
+  const std::vector<LoopByte> high = byte_run(high_name, high_first, high_bytes);
   for (int k = 0; k < high_bytes; ++k) {
     const int byte = k < 8 ? static_cast<int>(c >> (8 * k) & 0xFF) : 0;
     if (byte == 0) {
@@ -90,12 +90,13 @@ void take_multiply_loop(LoopEmission& e, const MultiplyCost& cost, int passes, u
 // n = a' u + b' in the accumulator's input bytes and, where it needs more, temporary bytes
 // or more accumulator bytes; returns n's bytes (least significant first), or nothing when a
 // straight-line product could not be proven.
-std::optional<std::vector<ByteRef>> emit_dividend(LoopEmission& e, const LoopPlan& plan,
-                                                  const ResultTarget& target,
-                                                  const LoopLayout& layout, const ByteRef& counter,
-                                                  const SearchEffort& effort) {
+std::optional<std::vector<LoopByte>> emit_dividend(LoopEmission& e, const LoopPlan& plan,
+                                                   const ResultTarget& target,
+                                                   const LoopLayout& layout,
+                                                   const LoopByte& counter,
+                                                   const SearchEffort& effort) {
   CodeWriter& w = e.writer();
-  std::vector<ByteRef> n = e.acc_value(layout.input_bytes);
+  std::vector<LoopByte> n = e.acc_value(layout.input_bytes);
   switch (plan.dividend) {
     case Dividend::kInput:
     case Dividend::kInputThenRemainder:
@@ -105,7 +106,7 @@ std::optional<std::vector<ByteRef>> emit_dividend(LoopEmission& e, const LoopPla
       add_literal_bytes(w, input, layout.input_bytes, *plan.addend.to_u64());
       if (layout.dividend_temp_bytes > 0) {
         // The carry out of the sum is n's top bit.
-        const ByteRef top = e.take_temp();
+        const LoopByte top = e.take_temp();
         w.clrf(e.loop.at(top), 0);
         w.rlf_f(e.loop.at(top), 0);
         n.push_back(top);
@@ -135,7 +136,7 @@ std::optional<std::vector<ByteRef>> emit_dividend(LoopEmission& e, const LoopPla
           emit_multiply_loop(e, n, e.names.temp, high_first, layout.high_bytes,
                              *plan.multiplier.to_u64(), *plan.addend.to_u64(), passes, counter);
       take_multiply_loop(e, cost, passes, *target.max_input.to_u64());
-      const std::vector<ByteRef> high = byte_run(e.names.temp, high_first, layout.high_bytes);
+      const std::vector<LoopByte> high = byte_run(e.names.temp, high_first, layout.high_bytes);
       n.insert(n.end(), high.begin(), high.end());
       break;
     }
@@ -147,11 +148,11 @@ std::optional<std::vector<ByteRef>> emit_dividend(LoopEmission& e, const LoopPla
 // Adds C to the value in `bytes` (least significant first), which the sum does not overflow.
 // Mid-range: an increment under the skip, carried on by Z (a clear C leaves Z clear too: it
 // comes from a subtraction that did not reach zero); enhanced: W = 0 added with the carry.
-void add_carry_to(LoopEmission& e, const std::vector<ByteRef>& bytes) {
+void add_carry_to(LoopEmission& e, const std::vector<LoopByte>& bytes) {
   CodeWriter& w = e.writer();
   if (w.enhanced() && bytes.size() > 1) {
     w.movlw(0);
-    for (const ByteRef& byte : bytes) w.addwfc_f(e.loop.at(byte), 0);
+    for (const LoopByte& byte : bytes) w.addwfc_f(e.loop.at(byte), 0);
     return;
   }
   for (std::size_t k = 0; k < bytes.size(); ++k) {
@@ -170,13 +171,13 @@ bool emit_division(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
   // A product loop counts its passes in the byte the division counts in afterwards; a
   // straight-line product takes the temporary bytes from the first on.
   const bool loop_first = plan.dividend == Dividend::kProductLoop;
-  const ByteRef first_counter = loop_first ? e.take_temp() : ByteRef{};
-  const std::optional<std::vector<ByteRef>> n =
+  const LoopByte first_counter = loop_first ? e.take_temp() : LoopByte{};
+  const std::optional<std::vector<LoopByte>> n =
       emit_dividend(e, plan, target, layout, first_counter, effort);
   if (!n) return false;
-  const ByteRef counter = loop_first ? first_counter : e.take_temp();
+  const LoopByte counter = loop_first ? first_counter : e.take_temp();
   CodeWriter& w = e.writer();
-  const ByteRef r = e.take_temp();
+  const LoopByte r = e.take_temp();
   w.clrf(e.loop.at(r), 0);
   w.movlw(layout.passes);
   w.movwf(e.loop.at(counter), 0);
@@ -202,7 +203,7 @@ bool emit_division(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
     w.movlw(static_cast<int>(remainder_threshold(plan)));
     w.subwf_w(e.loop.at(r), 0);
     // Only the bytes the result reaches: above them the sum carries nothing.
-    std::vector<ByteRef> result = e.acc_value(output_bytes);
+    std::vector<LoopByte> result = e.acc_value(output_bytes);
     result.resize(static_cast<std::size_t>(bytes_for_bits(target.result_bits)));
     add_carry_to(e, result);
   }
@@ -211,12 +212,12 @@ bool emit_division(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
 }
 
 // Right shift by `count` bits of `bytes` (least significant first), zeros in at the top.
-void shift_right_bits(LoopEmission& e, const std::vector<ByteRef>& bytes, int count) {
+void shift_right_bits(LoopEmission& e, const std::vector<LoopByte>& bytes, int count) {
   CodeWriter& w = e.writer();
   for (int bit = 0; bit < count; ++bit) {
     if (w.enhanced()) {
       w.lsrf_f(e.loop.at(bytes.back()), 0);
-      e.loop.rotate_right(std::vector<ByteRef>(bytes.begin(), bytes.end() - 1));
+      e.loop.rotate_right(std::vector<LoopByte>(bytes.begin(), bytes.end() - 1));
     } else {
       w.clrc();
       e.loop.rotate_right(bytes);
@@ -230,8 +231,8 @@ void shift_right_bits(LoopEmission& e, const std::vector<ByteRef>& bytes, int co
 void emit_multiply(LoopEmission& e, const LoopPlan& plan, const ResultTarget& target,
                    int output_bytes) {
   const LoopLayout layout = layout_of(plan, target);
-  const std::vector<ByteRef> low = e.acc_value(layout.input_bytes);
-  const ByteRef counter = e.take_temp();
+  const std::vector<LoopByte> low = e.acc_value(layout.input_bytes);
+  const LoopByte counter = e.take_temp();
   const bool in_place = plan.shift == 0 && e.names.little_endian;
   const std::string high_name = in_place ? e.names.acc : e.names.temp;
   const int high_first = in_place ? layout.input_bytes : e.temp_bytes;
@@ -240,15 +241,15 @@ void emit_multiply(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
       emit_multiply_loop(e, low, high_name, high_first, layout.high_bytes,
                          *plan.multiplier.to_u64(), *plan.addend.to_u64(), layout.passes, counter);
   take_multiply_loop(e, cost, layout.passes, *target.max_input.to_u64());
-  const std::vector<ByteRef> high = byte_run(high_name, high_first, layout.high_bytes);
+  const std::vector<LoopByte> high = byte_run(high_name, high_first, layout.high_bytes);
   e.acc_bytes = in_place ? layout.input_bytes + layout.high_bytes : layout.input_bytes;
   if (plan.shift == 0) {
-    std::vector<ByteRef> value = low;
+    std::vector<LoopByte> value = low;
     value.insert(value.end(), high.begin(), high.end());
     place_value(e.loop, value, 8 * static_cast<int>(value.size()), e.acc_value(output_bytes));
   } else {
     const int shift = plan.shift - layout.passes;
-    const std::vector<ByteRef> kept(high.begin() + shift / 8, high.end());
+    const std::vector<LoopByte> kept(high.begin() + shift / 8, high.end());
     shift_right_bits(e, kept, shift % 8);
     place_value(e.loop, kept, 8 * static_cast<int>(kept.size()), e.acc_value(output_bytes));
   }
@@ -259,7 +260,7 @@ void emit_multiply(LoopEmission& e, const LoopPlan& plan, const ResultTarget& ta
 // time the divisor is taken off n without going below zero. Label "count".
 void emit_counting(LoopEmission& e, const LoopPlan& plan, const ResultTarget& target) {
   CodeWriter& w = e.writer();
-  Register& result = e.loop.at(ByteRef{e.names.acc, 0});
+  Register& result = e.loop.at(LoopByte{e.names.acc, 0});
   const bool late = plan.dividend == Dividend::kInputThenRemainder;
   const int addend = static_cast<int>(*plan.addend.to_u64());
   w.movf_w(result, 0);

@@ -7,19 +7,20 @@
 
 namespace tarvek {
 
-std::vector<ByteRef> byte_run(const std::string& name, int first, int count) {
-  std::vector<ByteRef> bytes;
-  for (int k = 0; k < count; ++k) bytes.push_back(ByteRef{name, first + k});
+std::vector<LoopByte> byte_run(const std::string& name, int first, int count) {
+  std::vector<LoopByte> bytes;
+  for (int k = 0; k < count; ++k) bytes.push_back(LoopByte{name, first + k});
   return bytes;
 }
 
-std::vector<ByteRef> value_bytes(const std::string& name, int count, bool little_endian) {
-  std::vector<ByteRef> bytes;
-  for (int k = 0; k < count; ++k) bytes.push_back(ByteRef{name, little_endian ? k : count - 1 - k});
+std::vector<LoopByte> value_bytes(const std::string& name, int count, bool little_endian) {
+  std::vector<LoopByte> bytes;
+  for (int k = 0; k < count; ++k)
+    bytes.push_back(LoopByte{name, little_endian ? k : count - 1 - k});
   return bytes;
 }
 
-Register& LoopWriter::at(const ByteRef& byte) {
+Register& LoopWriter::at(const LoopByte& byte) {
   for (Register& reg : registers_) {
     if (reg.bytes == 1 && reg.name == byte.name && reg.base == byte.index) return reg;
   }
@@ -62,11 +63,11 @@ void LoopWriter::append_straight(const Code& code) {
   writer_.carry_register = nullptr;
 }
 
-void LoopWriter::rotate_left(const std::vector<ByteRef>& bytes) {
-  for (const ByteRef& byte : bytes) writer_.rlf_f(at(byte), 0);
+void LoopWriter::rotate_left(const std::vector<LoopByte>& bytes) {
+  for (const LoopByte& byte : bytes) writer_.rlf_f(at(byte), 0);
 }
 
-void LoopWriter::rotate_right(const std::vector<ByteRef>& bytes) {
+void LoopWriter::rotate_right(const std::vector<LoopByte>& bytes) {
   for (auto byte = bytes.rbegin(); byte != bytes.rend(); ++byte) writer_.rrf_f(at(*byte), 0);
 }
 
@@ -81,7 +82,7 @@ int kept_bits(int k, int clean_bits) {
 
 // Clears the bits outside `keep` of a byte in place: one bcf per bit, or a mask through W
 // when that is shorter.
-void clear_bits(LoopWriter& loop, const ByteRef& byte, int keep) {
+void clear_bits(LoopWriter& loop, const LoopByte& byte, int keep) {
   CodeWriter& writer = loop.writer();
   const int cleared = std::popcount(static_cast<unsigned>(~keep & 0xFF));
   if (cleared == 8) {
@@ -97,16 +98,16 @@ void clear_bits(LoopWriter& loop, const ByteRef& byte, int keep) {
 }
 
 struct Move {
-  ByteRef to;
+  LoopByte to;
   // None for a byte that is cleared.
-  std::optional<ByteRef> from;
+  std::optional<LoopByte> from;
   int keep = 0xFF;
 };
 
 }  // namespace
 
-void place_value(LoopWriter& loop, const std::vector<ByteRef>& value, int clean_bits,
-                 const std::vector<ByteRef>& out) {
+void place_value(LoopWriter& loop, const std::vector<LoopByte>& value, int clean_bits,
+                 const std::vector<LoopByte>& out) {
   CodeWriter& writer = loop.writer();
   std::vector<Move> moves;
   for (std::size_t k = 0; k < out.size(); ++k) {

@@ -3,7 +3,7 @@
 //
 // A loop works on bytes that need not belong to one register value: a dividend whose low
 // bytes are the accumulator's and whose top byte is temporary, a product whose high part is
-// temporary. So the loops name bytes one by one (a ByteRef: the register's name and the byte's
+// temporary. So the loops name bytes one by one (a LoopByte: the register's name and the byte's
 // number as printed), and the writer gets a one-byte register for each, which lives as long as
 // this object, so that what the writer records of W never outlives the register it names.
 //
@@ -21,20 +21,20 @@
 
 namespace tarvek {
 
-struct ByteRef {
+struct LoopByte {
   std::string name;
   int index = 0;
 
-  friend bool operator==(const ByteRef&, const ByteRef&) = default;
+  friend bool operator==(const LoopByte&, const LoopByte&) = default;
 };
 
 // Bytes first to first + count - 1 of `name`, in that order.
-std::vector<ByteRef> byte_run(const std::string& name, int first, int count);
+std::vector<LoopByte> byte_run(const std::string& name, int first, int count);
 
 // The `count` value bytes of a register in the request's byte order, least significant first
 // (byte 0 is the least significant one in little-endian order, the most significant one
 // otherwise).
-std::vector<ByteRef> value_bytes(const std::string& name, int count, bool little_endian);
+std::vector<LoopByte> value_bytes(const std::string& name, int count, bool little_endian);
 
 class LoopWriter {
  public:
@@ -44,7 +44,7 @@ class LoopWriter {
 
   CodeWriter& writer() { return writer_; }
   // The one-byte register of `byte`, the same object on every call.
-  Register& at(const ByteRef& byte);
+  Register& at(const LoopByte& byte);
   // A register of `count` bytes from `first` on, in the given byte order: for the existing
   // generators that work on whole registers (a constant added to a product's part).
   Register& run(const std::string& name, int first, int count, bool little_endian = true);
@@ -58,8 +58,8 @@ class LoopWriter {
 
   // rlf (or rrf) over `bytes`, least significant first (most significant first): a rotation
   // of their value through C by one place.
-  void rotate_left(const std::vector<ByteRef>& bytes);
-  void rotate_right(const std::vector<ByteRef>& bytes);
+  void rotate_left(const std::vector<LoopByte>& bytes);
+  void rotate_right(const std::vector<LoopByte>& bytes);
 
   const Code& code() const { return code_; }
   int words() const { return code_.words(); }
@@ -80,8 +80,8 @@ class LoopWriter {
 // (they hold something else), and the bytes of `out` past the value's are cleared. The moves
 // are ordered so that no byte is overwritten before it is read.
 // Requires: no cycle among the moves (a byte's value moves in one direction only).
-void place_value(LoopWriter& loop, const std::vector<ByteRef>& value, int clean_bits,
-                 const std::vector<ByteRef>& out);
+void place_value(LoopWriter& loop, const std::vector<LoopByte>& value, int clean_bits,
+                 const std::vector<LoopByte>& out);
 
 }  // namespace tarvek
 

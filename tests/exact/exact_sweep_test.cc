@@ -117,10 +117,11 @@ TEST(ExactSweepTest, EnhancedRoutinesAreNeverLonger) {
   EXPECT_LT(enhanced_total * 5, midrange_total * 4);
 }
 
-TEST(ExactSweepTest, BaselineRoutinesCostAtMostOneMore) {
-  // A candidate's baseline routine differs from its mid-range one only where a single
-  // correction step has no addlw: one instruction more without an offset b, fewer with one.
-  // Over the sample as many are cheaper as dearer.
+TEST(ExactSweepTest, BaselineRoutinesCostLittleMore) {
+  // A candidate's baseline routine differs from its mid-range one where a step has no addlw:
+  // a single correction step (one instruction more without an offset b, fewer with one), a
+  // nibble step's carry into its top byte (one more), and the finished routine's rewrites
+  // that add a literal to W. Each stays within a tenth, and the sample within a fiftieth.
   const auto family = exact_sweep_constants();
   std::vector<std::pair<std::string, std::string>> sample;
   for (std::size_t i = 1; i < family.size(); i += 5) sample.push_back(family[i]);
@@ -132,12 +133,13 @@ TEST(ExactSweepTest, BaselineRoutinesCostAtMostOneMore) {
       const long midrange = instruction_count(generate_exact_block(request, refusal));
       request.core = Core::kBaseline;
       const long baseline = instruction_count(generate_exact_block(request, refusal));
-      EXPECT_LE(baseline, midrange + 1) << describe(request);
+      EXPECT_LE(baseline * 10, midrange * 11 + 20) << describe(request);
       midrange_total += midrange;
       baseline_total += baseline;
     }
   }
-  EXPECT_LE(baseline_total * 100, midrange_total * 101);
+  EXPECT_LE(baseline_total * 100, midrange_total * 102)
+      << baseline_total << " for " << midrange_total;
 }
 
 TEST(ExactSweepTest, BaselineAnchorsTakeAtMostATenthMoreAndFitAPic10f200) {
