@@ -46,7 +46,7 @@ export function launch() {
 // given: the form is a current client, whose routine says where its registers go.
 export const defaults = {
   Const: '10', DivideBy: '', Result: 'approx', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', Ram: '',
-  endian: 'big', Core: 'midrange',
+  endian: 'big', Core: 'midrange', Optimize: 'speed', Label: '',
 };
 
 // The body of what the program prints for these fields (an object or a query string) when

@@ -30,6 +30,7 @@ const labels = {
   Acc: 'Input and result register',
   Temp: 'Temporary register',
   Ram: 'RAM address',
+  Label: 'Label prefix',
 };
 
 // An exact division by ten of a 16-bit input, and C's division by ten of a signed one.
@@ -50,6 +51,7 @@ async function generate(page, fields) {
   if (fields.Signed) await page.getByLabel('Signed input').check();
   await page.locator(`input[name="endian"][value="${fields.endian}"]`).check();
   await page.locator(`input[name="Core"][value="${fields.Core}"]`).check();
+  await page.locator(`input[name="Optimize"][value="${fields.Optimize}"]`).check();
   await page.getByRole('button', { name: 'Generate code' }).click();
   await page.locator('#answer-routine:visible, .field-error, #answer-message.refused').first().waitFor();
 }
@@ -99,6 +101,28 @@ test('an enhanced request is shown in place and saved under a name that says so'
     page.getByRole('button', { name: 'Download .inc' }).click(),
   ]);
   assert.equal(download.suggestedFilename(), 'acc_x0.1_approx_enhanced.inc');
+  await page.close();
+});
+
+test('a request for size shows a loop, its words and its range of cycles, and its label', async () => {
+  const page = await context.newPage();
+  const small = { ...exact, Bits: '8', Optimize: 'size', Label: 'tens_' };
+  await generate(page, small);
+  const text = directText(sentFields(small));
+  const json = directJson(sentFields(small));
+  assert.equal(await page.locator('#code').textContent(), text);
+  assert.match(text, /^tens_\w+$/m);
+  assert.match(text, /\tgoto\ttens_/);
+  assert.ok(json.cycles_min < json.cycles_max, 'a loop takes longer for larger inputs');
+  assert.match(await page.locator('#answer-message').innerText(),
+    new RegExp(`^${json.words} words, ${json.cycles_min}\u2013${json.cycles_max} cycles\\.`));
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Download .inc' }).click(),
+  ]);
+  assert.match(download.suggestedFilename(), /_floor_size\.inc$/);
+  await generate(page, { ...small, Label: '9x' });
+  assert.match(await page.locator('#Label-error').innerText(), /^#32 Error in input: Label/);
   await page.close();
 });
 

@@ -35,6 +35,8 @@ CliRequest make_cli_request(const CliOptions& options) {
   if (options.is_signed) add("Signed", "1");
   if (options.core_text) add("Core", *options.core_text);
   add("Ram", options.ram_text.value_or(""));
+  if (options.optimize_text) add("Optimize", *options.optimize_text);
+  if (options.label_text) add("Label", *options.label_text);
 
   CliRequest made;
   made.fields = read_request_fields(form);

@@ -23,6 +23,10 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
     options.effort_text = value;
   } else if (name == "ram") {
     options.ram_text = value;
+  } else if (name == "optimize") {
+    options.optimize_text = value;
+  } else if (name == "label") {
+    options.label_text = value;
   } else if (name == "bits") {
     options.bits_text = value;
     seen_bits = true;
@@ -48,7 +52,7 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
 bool takes_value(std::string_view name) {
   return name == "const" || name == "divide-by" || name == "result" || name == "effort" ||
          name == "bits" || name == "error" || name == "acc" || name == "temp" || name == "core" ||
-         name == "ram";
+         name == "ram" || name == "optimize" || name == "label";
 }
 
 bool is_flag(std::string_view name) {
@@ -157,17 +161,18 @@ std::string usage_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE] [--signed]\n"
          "                  [--effort N] [--error PERCENT] [--acc NAME] [--temp NAME]\n"
          "                  [--ram ADDR] [--little-endian] [--core midrange|enhanced|baseline]\n"
-         "                  [--verify]\n"
+         "                  [--optimize speed|size] [--label PREFIX] [--verify]\n"
          "Try 'tarvek-asm --help' for more information.\n";
 }
 
 std::string help_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [OPTION]...\n"
-         "Writes a straight-line PIC16 (mid-range, MPASM syntax) routine that multiplies an\n"
-         "N-bit register in place by the constant K, unsigned or (exact results only) signed,\n"
-         "using only shifts, additions, subtractions and a negation. The text is the one the\n"
-         "web form's result page shows, as plain text: the comment block, the cblock\n"
-         "declarations and the instructions. With --core enhanced the routine is written for\n"
+         "Writes a straight-line PIC16 (mid-range, MPASM syntax) routine, or with --optimize\n"
+         "size one that may loop, that multiplies an N-bit register in place by the constant\n"
+         "K, unsigned or (exact results only) signed, using only shifts, additions,\n"
+         "subtractions and a negation. The text is the one the web form's result page\n"
+         "shows, as plain text: the comment block, the cblock declarations and the\n"
+         "instructions. With --core enhanced the routine is written for\n"
          "the enhanced mid-range core, with --core baseline for the baseline core of the\n"
          "PIC10F, PIC12F5xx and PIC16F5x.\n"
          "\n"
@@ -219,6 +224,18 @@ std::string help_text() {
          "                     shorter stretches searched for the finished routine; each\n"
          "                     level takes longer and never gives a dearer routine than 1\n"
          "                       e.g. --divide-by 7 --effort 3\n"
+         "  --optimize GOAL    speed (the default): straight-line code, the fewest cycles;\n"
+         "                     size: the fewest program words, with loops where they are\n"
+         "                     shorter (goto and skips to labels, a counter in a temporary\n"
+         "                     byte; never call, table reads or PCL). The comment block then\n"
+         "                     gives the words and the fewest and most cycles, which depend on\n"
+         "                     the input. Exact results only\n"
+         "                       e.g. --divide-by 10 --bits 16 --optimize size\n"
+         "  --label PREFIX     the start of every label a loop routine defines (a letter or _,\n"
+         "                     then letters, digits and _), so that two routines in one\n"
+         "                     source never clash; default: made from --acc and the request,\n"
+         "                     as acc_div10_f16_\n"
+         "                       e.g. --optimize size --label div10_\n"
          "  --signed           the input is a two's-complement value of N bits, sign-extended\n"
          "                     through its bytes; so is the result (exact modes only)\n"
          "                       e.g. --divide-by 10 --signed\n"

@@ -47,6 +47,10 @@ struct CliOptions {
   std::optional<std::string> effort_text;
   // The text of --ram; empty optional when not given (a cblock without an address).
   std::optional<std::string> ram_text;
+  // The text of --optimize; empty optional when not given (speed: straight-line code).
+  std::optional<std::string> optimize_text;
+  // The text of --label; empty optional when not given (a prefix made from the request).
+  std::optional<std::string> label_text;
 };
 
 // Either the options, or a one-line description of what is wrong with the command line.

@@ -108,6 +108,20 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
     json.null();
   }
   json.end_object();
+  // A client that names the packaging for size reads it back; older clients see the fields
+  // they always did.
+  if (form_value(form, "Optimize") || form_value(form, "Label")) {
+    begin_field(json, form, "Optimize");
+    if (const std::optional<Optimize> optimize = optimize_for(fields.optimize_text)) {
+      json.string(*optimize == Optimize::kSize ? "size" : "speed");
+    } else {
+      json.null();
+    }
+    json.end_object();
+    begin_field(json, form, "Label");
+    json.string(fields.label_text);
+    json.end_object();
+  }
   begin_field(json, form, "format");
   json.string("json");
   json.end_object();
@@ -172,7 +186,19 @@ void write_error(JsonWriter& json, int code, const AnswerDetails& details) {
   json.end_array();
 }
 
-void write_routine(JsonWriter& json, std::string_view block, const std::string& acc_name) {
+void write_optional(JsonWriter& json, const char* key, std::optional<long> value) {
+  json.key(key);
+  if (value) {
+    json.number(static_cast<long long>(*value));
+  } else {
+    json.null();
+  }
+}
+
+// `sizes`: the request named Optimize, so its client reads the words and the cycles' range;
+// older clients get the keys they always had.
+void write_routine(JsonWriter& json, std::string_view block, const std::string& acc_name,
+                   bool sizes) {
   const RoutineSummary summary = summarize_routine(block, acc_name);
   json.key("routine");
   json.string(block);
@@ -200,6 +226,11 @@ void write_routine(JsonWriter& json, std::string_view block, const std::string& 
     json.number(static_cast<long long>(*summary.cycles));
   } else {
     json.null();
+  }
+  if (sizes) {
+    write_optional(json, "words", summary.words);
+    write_optional(json, "cycles_min", summary.cycles_min);
+    write_optional(json, "cycles_max", summary.cycles_max);
   }
 }
 
@@ -266,7 +297,8 @@ std::string json_answer(const FormEntryList& form, const RequestFields& fields,
     write_error(json, error_code, details);
   } else {
     write_constant(json, checked.request);
-    write_routine(json, block, fields.acc_name);
+    write_routine(json, block, fields.acc_name,
+                  form_value(form, "Optimize") || form_value(form, "Label"));
     if (details.review) write_review(json, *details.review);
   }
   json.end_object();

@@ -47,6 +47,31 @@ void read_output_line(std::string_view block, std::string_view acc_name, Routine
     summary.output_bytes.push_back(std::string(acc_name) + std::to_string(i));
 }
 
+// Reads "; Routine: N words, A to B cycles" or "; Routine: N words, B cycles", the line a
+// routine with loops has, into `summary`; leaves it as it is for any other line.
+void read_words_line(std::string_view block, RoutineSummary& summary) {
+  constexpr std::string_view kStart = "\n; Routine: ";
+  const std::size_t start = block.find(kStart);
+  if (start == std::string_view::npos) return;
+  std::string_view line = block.substr(start + kStart.size());
+  line = line.substr(0, line.find('\n'));
+  const std::size_t words_end = line.find(" words, ");
+  const std::size_t cycles_end = line.find(" cycles");
+  if (words_end == std::string_view::npos || cycles_end == std::string_view::npos ||
+      cycles_end < words_end) {
+    return;
+  }
+  const int words = whole_number(line.substr(0, words_end));
+  const std::string_view cycles = line.substr(words_end + 8, cycles_end - words_end - 8);
+  const std::size_t to = cycles.find(" to ");
+  const int fewest = whole_number(to == std::string_view::npos ? cycles : cycles.substr(0, to));
+  const int most = whole_number(to == std::string_view::npos ? cycles : cycles.substr(to + 4));
+  if (words < 0 || fewest < 0 || most < fewest) return;
+  summary.words = words;
+  summary.cycles_min = fewest;
+  summary.cycles_max = most;
+}
+
 }  // namespace
 
 RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name) {
@@ -61,6 +86,10 @@ RoutineSummary summarize_routine(std::string_view block, std::string_view acc_na
     // the cycles of every run, each skipped instruction included.
     PicMachine machine(*parsed.program);
     summary.cycles = machine.run().cycles;
+    summary.words = summary.instructions;
+    summary.cycles_min = summary.cycles;
+    summary.cycles_max = summary.cycles;
+    read_words_line(block, summary);
   }
   return summary;
 }

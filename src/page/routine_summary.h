@@ -26,6 +26,13 @@ struct RoutineSummary {
   std::optional<int> instructions;
   // Instruction cycles of one run, counted by running it; valid with `instructions`.
   std::optional<long> cycles;
+  // Program words and the fewest and most cycles of a run over every input: `instructions`
+  // and `cycles` for straight-line code, and what the "; Routine:" line states for a routine
+  // with loops ("; Routine: 12 words, 7 to 162 cycles ..."), which the generator proved.
+  // Valid with `instructions`.
+  std::optional<int> words;
+  std::optional<long> cycles_min;
+  std::optional<long> cycles_max;
 };
 
 // Summarises `block`, written by the generator for the accumulator named `acc_name`.

@@ -38,6 +38,22 @@ TEST(RoutineSummaryTest, EnhancedInstructionsAreCounted) {
   EXPECT_EQ(summary.cycles, 1);
 }
 
+TEST(RoutineSummaryTest, WordsAndCyclesOfALoopComeFromItsRoutineLine) {
+  const std::string loop =
+      "; X = floor(X * 1/10)\n; Routine: 7 words, 7 to 132 cycles (depending on the input)\n"
+      "; Output: X0\t(5 bits)\n\tcblock\n\tX0\n\tendc\n\tmovf\tX0, w\n\tclrf\tX0\n"
+      "\tdecf\tX0, f\nl_count\n\tincf\tX0, f\n\taddlw\tD'-10'\n\tskpnc\n\tgoto\tl_count\n";
+  const RoutineSummary summary = summarize_routine(loop, "X");
+  EXPECT_EQ(summary.words, 7);
+  EXPECT_EQ(summary.cycles_min, 7);
+  EXPECT_EQ(summary.cycles_max, 132);
+  // Straight-line code: its count and its one cost.
+  const RoutineSummary times_ten = summarize_routine(kTimesTenBlock, "ACC");
+  EXPECT_EQ(times_ten.words, 21);
+  EXPECT_EQ(times_ten.cycles_min, 21);
+  EXPECT_EQ(times_ten.cycles_max, 21);
+}
+
 TEST(RoutineSummaryTest, OutputLine) {
   struct Case {
     const char* name;
