@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstdio>
+#include <sstream>
 
 #include "codegen/decomposition.h"
 #include "codegen/program_assembly.h"
@@ -19,12 +20,20 @@ std::string cblock_opening(const GeneratorRequest& request) {
   return text + "\n";
 }
 
+FinishedRoutine finish_approximation(const GeneratorRequest& request, Register& acc,
+                                     Register& temp) {
+  std::ostringstream comment;
+  Decomposition decomposition = decompose(comment, request, acc);
+  if (request.core == Core::kEnhanced) comment << "\n" << kEnhancedCoreLine;
+  FinishedRoutine routine =
+      assemble_routine(decomposition, request.output_bits, acc, temp, request.core);
+  routine.comment = comment.str();
+  return routine;
+}
+
 void generate_code(std::ostream& out, const GeneratorRequest& request, Register& acc,
                    Register& temp) {
-  Decomposition decomposition = decompose(out, request, acc);
-  if (request.core == Core::kEnhanced) out << "\n" << kEnhancedCoreLine;
-  out << assemble_program(decomposition, request.output_bits, acc, temp, request.core,
-                          cblock_opening(request));
+  out << inline_block(finish_approximation(request, acc, temp), cblock_opening(request));
 }
 
 }  // namespace tarvek

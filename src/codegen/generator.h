@@ -11,6 +11,8 @@
 #include <string>
 
 #include "codegen/core.h"
+#include "codegen/finished_routine.h"
+#include "codegen/packaging.h"
 #include "codegen/register.h"
 
 namespace tarvek {
@@ -62,6 +64,12 @@ struct GeneratorRequest {
   // The start address of the cblock section, 0 to 0x1FF; -1 for a bare cblock, which
   // continues the last cblock of the program that includes the routine.
   int ram_address = -1;
+  // How the routine is printed (packaging.h); the default keeps the block it always was.
+  Packaging packaging{};
+  // The comment block tells the bytes of RAM the routine declares beside its instruction and
+  // cycle counts: for a current client's exact routine and for every packaged one. Off, the
+  // block stays what it always was.
+  bool counts_ram = false;
 };
 
 // The text between the comment block's last line (which ends without a line break) and the
@@ -70,6 +78,11 @@ struct GeneratorRequest {
 // default radix, at least two upper-case digits). Without notes or address it is
 // "\n\n\tcblock\n", as it always was.
 std::string cblock_opening(const GeneratorRequest& request);
+
+// The approximating routine for `request`: its comment block and its instructions, as
+// generate_code writes them. `acc` and `temp` as for generate_code.
+FinishedRoutine finish_approximation(const GeneratorRequest& request, Register& acc,
+                                     Register& temp);
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =
 // input bits), which also receives the result; `temp` is the temporary register (width 0);

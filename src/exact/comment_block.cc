@@ -69,7 +69,7 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
 }  // namespace
 
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const std::string& acc_name, Core core) {
+                                const std::string& acc_name, Core core, int ram_bytes) {
   const std::string k = fraction_text(spec.constant);
   const std::string n = std::to_string(spec.input_bits);
   std::string block = "; " + acc_name + " = " + title_word(spec.mode) + "(" + acc_name + " * " + k +
@@ -116,7 +116,9 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
     block += "\n";
   }
   block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
-           std::to_string(found.routine.instructions) + " cycles\n";
+           std::to_string(found.routine.instructions) + " cycles";
+  if (ram_bytes >= 0) block += ", " + std::to_string(ram_bytes) + " bytes of RAM";
+  block += "\n";
 
   const int input_bytes = (spec.input_bits + 7) / 8;
   block += "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" + n + " bits)";

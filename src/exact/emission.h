@@ -49,6 +49,10 @@ EmittedRoutine emit_candidate(const Candidate& candidate, const ResultTarget& ta
 // The cblock lines of a routine: every accumulator byte from 0 up to the highest one its code
 // or its Output line names, then every temporary byte its code touches.
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names);
+// The names of those lines, in the same order.
+std::vector<std::string> declared_names(const EmittedRoutine& routine, const RoutineNames& names);
+// How many of them are accumulator bytes.
+int declared_acc_bytes(const EmittedRoutine& routine);
 
 }  // namespace tarvek
 
