@@ -117,7 +117,9 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
   }
   block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
            std::to_string(found.routine.instructions) + " cycles";
-  if (ram_bytes >= 0) block += ", " + std::to_string(ram_bytes) + " bytes of RAM";
+  if (ram_bytes >= 0) {
+    block += ", " + std::to_string(ram_bytes) + (ram_bytes == 1 ? " byte" : " bytes") + " of RAM";
+  }
   block += "\n";
 
   const int input_bytes = (spec.input_bits + 7) / 8;

@@ -16,7 +16,8 @@ namespace tarvek {
 // Everything up to and including the Output line (and the core's line after it for a routine
 // of the enhanced core), without a line break after it (the declarations that follow begin
 // with their own). A `ram_bytes` of 0 or more is told on the Routine line after the cycles
-// ("; Routine: 54 instructions, 54 cycles, 7 bytes of RAM"); -1 leaves that line as it was.
+// ("; Routine: 54 instructions, 54 cycles, 7 bytes of RAM", or "1 byte"); -1 leaves that line as
+// it was.
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
                                 const std::string& acc_name, Core core = Core::kMidrange,
                                 int ram_bytes = -1);

@@ -26,9 +26,13 @@ struct RoutineSummary {
   std::optional<int> instructions;
   // Instruction cycles of one run, counted by running it; valid with `instructions`.
   std::optional<long> cycles;
+  // Bytes of RAM the routine declares (input, result and temporary registers): the lines of
+  // its cblock section, whatever the names.
+  int ram_bytes = 0;
 };
 
-// Summarises `block`, written by the generator for the accumulator named `acc_name`.
+// Summarises `block`, written by the generator for the accumulator named `acc_name`. A
+// packaged routine is summarised from packaged_reading.h's block of it.
 RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name);
 
 }  // namespace tarvek

@@ -50,6 +50,10 @@ struct RequestFields {
   // Field Ram as sent; nullopt when absent. A request that sends it, empty or not, comes from
   // a client that wants the block's notes on where the registers go (register_placement.h).
   std::optional<std::string> ram_text;
+  // Fields Wrap, Syntax and Name as sent; empty when absent (packaging_request.h).
+  std::string wrap_text;
+  std::string syntax_text;
+  std::string name_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -75,10 +79,13 @@ struct ValidatedRequest {
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
 // empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
-// value (15), result mode (8), core (13: empty, midrange or enhanced); a later failing check
-// replaces the code of an earlier one, so the code shown is that of the last failing check.
-// A request without Result, DivideBy, Signed, Core and Ram is checked exactly as it always
-// was. A valid request that sends Ram gets its address and ram_notes in `request`.
+// value (15), result mode (8), syntax (41), wrap (40; 43 for an inline gpasm-reloc module),
+// name (42), a pic-as RAM address from 0x80 on (44), core (13: empty, midrange or enhanced); a
+// later failing check replaces the code of an earlier one, so the code shown is that of the
+// last failing check. A request without Result, DivideBy, Signed, Core, Ram, Wrap, Syntax and
+// Name is checked exactly as it always was. A valid request that sends Ram, or asks for a
+// packaging other than inline MPASM, gets its address, its packaging with a name, counts_ram
+// and, for MPASM, ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
@@ -109,7 +116,8 @@ std::string shared_byte_name(const std::string& acc_name, const std::string& tem
 
 // What the numbered message of error `code` leaves unsaid for these fields, as a sentence, or
 // empty. Message 4 asks for a temporary name also when the name given only clashes with the
-// accumulator's; the detail then names both and the byte they share.
+// accumulator's; the detail then names both and the byte they share. Message 42 about a Name
+// that is an identifier says which register byte it spells.
 std::string refusal_detail(int code, const RequestFields& fields);
 
 }  // namespace tarvek
