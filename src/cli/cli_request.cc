@@ -35,6 +35,9 @@ CliRequest make_cli_request(const CliOptions& options) {
   if (options.is_signed) add("Signed", "1");
   if (options.core_text) add("Core", *options.core_text);
   add("Ram", options.ram_text.value_or(""));
+  if (options.wrap_text) add("Wrap", *options.wrap_text);
+  if (options.syntax_text) add("Syntax", *options.syntax_text);
+  if (options.name_text) add("Name", *options.name_text);
 
   CliRequest made;
   made.fields = read_request_fields(form);
