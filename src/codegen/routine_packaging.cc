@@ -176,8 +176,8 @@ std::string reloc_text(const FinishedRoutine& routine, const GeneratorRequest& r
 //     4.1.2 Bank And Page Selection: BANKSEL with the symbol of an object in data memory;
 //     4.6.4 Accessing SFRs: <xc.inc> equates STATUS to its address;
 //     4.9 Assembler Directives: DABS (memory space 1, address, bytes), DS, GLOBAL (a symbol
-//       defined here is made public), LOCAL, MACRO and ENDM, EQU; END is optional and left
-//       out, since even a blank line after it is an error;
+//       defined here is made public), MACRO and ENDM, EQU; END is optional and left out,
+//       since even a blank line after it is an error;
 //     5.2 Assembler-provided Psects: code and udata_bankn, predefined once <xc.inc> is
 //       included.
 //   MPASM to MPLAB XC8 PIC Assembler Migration Guide

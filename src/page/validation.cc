@@ -258,6 +258,8 @@ ValidatedRequest validate_request(const RequestFields& fields) {
         result.request.notes = ram_notes(result.request.ram_address);
       }
       result.request.counts_ram = true;
+    }
+    if (!packaging.is_default()) {
       packaging.name = fields.name_text.empty()
                            ? default_routine_name(fields.acc_name, result.request)
                            : fields.name_text;

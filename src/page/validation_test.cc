@@ -514,8 +514,10 @@ TEST(ValidateRequestTest, PackagingFields) {
     EXPECT_EQ(v.request.notes.empty(), packaging.is_default() || c.syntax != Syntax::kMpasm)
         << c.name;
   }
-  // A current client's exact routine tells its RAM whatever its packaging.
+  // A current client's exact routine tells its RAM whatever its packaging; inline MPASM has no
+  // name.
   EXPECT_TRUE(validate_query(floor + "&Ram=").request.counts_ram);
+  EXPECT_EQ(validate_query(floor + "&Ram=&Name=div10").request.packaging.name, "");
 }
 
 TEST(RefusalDetailTest, NamesTheRegisterByteANameSpells) {
