@@ -52,7 +52,7 @@ test('the form shows every field with its label, default and range', async () =>
   ]);
   const cores = page.getByRole('radiogroup', { name: 'Core' }).getByRole('radio');
   assert.deepEqual(await cores.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
-    ['Core', 'midrange', true], ['Core', 'enhanced', false],
+    ['Core', 'midrange', true], ['Core', 'enhanced', false], ['Core', 'baseline', false],
   ]);
   const wraps = page.getByRole('radiogroup', { name: 'Wrap' }).getByRole('radio');
   assert.deepEqual(await wraps.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [

@@ -106,6 +106,23 @@ test('an enhanced request is shown in place and saved under a name that says so'
   await page.close();
 });
 
+test('a baseline request is shown in place and saved under a name that says so', async () => {
+  const page = await context.newPage();
+  const baseline = { ...exact, Core: 'baseline' };
+  await generate(page, baseline);
+  await assertShows(page, baseline);
+  const code = await page.locator('#code').textContent();
+  assert.match(code, /^; Core: baseline \(PIC10F, PIC12F5xx, PIC16F5x\)$/m);
+  assert.match(code, /^; RAM: \d+ bytes? \(/m);
+  assert.doesNotMatch(code, /\taddlw\t/);
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Download .inc' }).click(),
+  ]);
+  assert.match(download.suggestedFilename(), /_baseline\.inc$/);
+  await page.close();
+});
+
 test('Copy puts exactly the routine on the clipboard', async () => {
   const page = await context.newPage();
   await generate(page, exact);

@@ -98,14 +98,13 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
   // The instructions as printed, read back from whatever packaging holds them.
   const std::optional<std::string> readable =
       checkable_block(text, request.checked.request.packaging);
-  const RoutineUnderCheck routine{
-      readable ? std::string_view(*readable) : std::string_view(text),
-      request.fields.acc_name,
-      request.fields.temp_name,
-      request.fields.little_endian,
-      request.checked.input_bits,
-      request.checked.request.output_bits,
-      request.checked.request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+  const RoutineUnderCheck routine{readable ? std::string_view(*readable) : std::string_view(text),
+                                  request.fields.acc_name,
+                                  request.fields.temp_name,
+                                  request.fields.little_endian,
+                                  request.checked.input_bits,
+                                  request.checked.request.output_bits,
+                                  pic_core_of(request.checked.request.core)};
   const GeneratorRequest& generated = request.checked.request;
   VerifyTarget target{ExactTarget::times(generated.const_value),
                       "input * " + shortest_decimal(generated.const_value)};

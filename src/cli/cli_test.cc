@@ -232,7 +232,7 @@ TEST(RunCliTest, AnApproximationSaysWhereItIsNotExact) {
       floor.out.substr(count_at + 11, floor.out.find(' ', count_at + 11) - count_at - 11);
   EXPECT_NE(third.out.find("\n; Not exact: input 3 gives 0 where floor(3 * 1/3) is 1.\n"
                            "; Exact floor: " +
-                           count + " instructions (result floor).\n; RAM: "),
+                           count + " instructions (result floor).\n; Registers: "),
             std::string::npos)
       << third.out;
   // Exact for every input: nothing to say.
@@ -277,7 +277,7 @@ TEST(RunCliTest, RefusedRequests) {
   const std::string m6 = "#6 Error in input: Constant error must be between 0 and 50%.\n";
   const std::string m7 =
       "#7 Error in input: Result is zero for this combination of input size and constant.\n";
-  const std::string m13 = "#13 Error in input: Core must be midrange or enhanced.\n";
+  const std::string m13 = "#13 Error in input: Core must be midrange, enhanced or baseline.\n";
   const std::string m9 =
       "#9 Error in input: Divisor must be a positive decimal number or a fraction of two "
       "positive integers.\n";

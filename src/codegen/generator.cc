@@ -1,9 +1,12 @@
 #include "codegen/generator.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <sstream>
+#include <string>
 
+#include "codegen/core_lines.h"
 #include "codegen/decomposition.h"
 #include "codegen/program_assembly.h"
 
@@ -24,9 +27,15 @@ FinishedRoutine finish_approximation(const GeneratorRequest& request, Register& 
                                      Register& temp) {
   std::ostringstream comment;
   Decomposition decomposition = decompose(comment, request, acc);
-  if (request.core == Core::kEnhanced) comment << "\n" << kEnhancedCoreLine;
   FinishedRoutine routine =
       assemble_routine(decomposition, request.output_bits, acc, temp, request.core);
+  // The core's lines follow the Output line, but the RAM they count is known only once the
+  // routine is written.
+  const RamUse ram{
+      acc.name,
+      std::max({acc.used ? acc.bytes : 0, decomposition.input_bytes, decomposition.output_bytes}),
+      temp.name, temp.used ? temp.bytes : 0};
+  comment << core_lines(request.core, ram);
   routine.comment = comment.str();
   return routine;
 }

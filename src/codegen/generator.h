@@ -6,6 +6,7 @@
 #ifndef TARVEK_CODEGEN_GENERATOR_H
 #define TARVEK_CODEGEN_GENERATOR_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -29,6 +30,19 @@ enum class ResultMode {
   // x * K rounded toward zero, as C's integer division rounds; floor for unsigned inputs.
   kTrunc,
 };
+
+// What a routine is written for.
+enum class Optimize {
+  // The fewest cycles: straight-line code, the same cycles for every input.
+  kSpeed,
+  // The fewest program words: loops where they are shorter (exact modes only), ties going to
+  // the fewer cycles in the worst case; never more words than the routine for speed.
+  kSize,
+};
+
+// The longest label prefix a request may give: the suffixes the loops add keep every label
+// within 31 characters.
+inline constexpr std::size_t kMaxLabelPrefix = 24;
 
 // The request values the generator reads, all validated by the caller.
 struct GeneratorRequest {
@@ -54,7 +68,8 @@ struct GeneratorRequest {
   // inputs run their edges and a fixed sample): 12 for a web request, 16 for the command line.
   int checked_bits = 12;
   // The core the routine is written for. The enhanced core gets the same computation in its
-  // own cheaper instructions, and one more comment line naming it after the Output line.
+  // own cheaper instructions, and one more comment line naming it after the Output line; the
+  // baseline core the same computation without addlw, its core line and a RAM line there.
   Core core = Core::kMidrange;
   // Comment lines, each "; ..." and a line feed, written after the Output line (or the core
   // line) and before the cblock section: where the registers go, and how an approximation
@@ -68,8 +83,15 @@ struct GeneratorRequest {
   Packaging packaging{};
   // The comment block tells the bytes of RAM the routine declares beside its instruction and
   // cycle counts: for a current client's exact routine and for every packaged one. Off, the
-  // block stays what it always was.
+  // block stays what it always was. A baseline routine's RAM line (core_lines.h) tells them on
+  // every request, so there the Routine line does not tell them again.
   bool counts_ram = false;
+  // kSize only in the exact modes.
+  Optimize optimize = Optimize::kSpeed;
+  // The start of every label a loop of the routine has: an assembler name (a letter or '_',
+  // then letters, digits and '_') of at most kMaxLabelPrefix characters; empty for one made
+  // from the register names and the request.
+  std::string label_prefix = {};
 };
 
 // The text between the comment block's last line (which ends without a line break) and the
@@ -78,6 +100,12 @@ struct GeneratorRequest {
 // default radix, at least two upper-case digits). Without notes or address it is
 // "\n\n\tcblock\n", as it always was.
 std::string cblock_opening(const GeneratorRequest& request);
+
+// Whether an exact routine's Routine line tells the bytes of RAM: counts_ram, on a core whose
+// lines have no RAM line of their own.
+inline bool routine_line_counts_ram(const GeneratorRequest& request) {
+  return request.counts_ram && request.core != Core::kBaseline;
+}
 
 // The approximating routine for `request`: its comment block and its instructions, as
 // generate_code writes them. `acc` and `temp` as for generate_code.

@@ -350,5 +350,42 @@ TEST(CblockOpeningTest, Table) {
   }
 }
 
+// The baseline core: its core line and the RAM line after the Output line, then the very
+// routine of the mid-range core, whose approximations need no addlw. The RAM line counts the
+// input and result bytes, and the temporary ones only where a routine has any.
+TEST(GenerateCodeTest, TheBaselineCoreIsNamedWithTheRamTheRoutineTakes) {
+  struct Case {
+    const char* name;
+    double constant;
+    int input_bits;
+    int output_bits;
+    const char* lines;
+  };
+  const Case cases[] = {
+      {"x 10, 8 bits", 10, 8, 12, "; RAM: 4 bytes (ACC0 .. ACC1, temporary TEMP0 .. TEMP1)"},
+      {"x 256, 16 bits: only moves", 256, 16, 24, "; RAM: 3 bytes (ACC0 .. ACC2)"},
+      {"x 0.5, 8 bits: one byte", 0.5, 8, 7, "; RAM: 1 byte (ACC0)"},
+      {"x 3, 20 bits", 3, 20, 22, "; RAM: 6 bytes (ACC0 .. ACC2, temporary TEMP0 .. TEMP2)"},
+  };
+  for (const Case& c : cases) {
+    GeneratorRequest request{c.constant, 0, c.output_bits};
+    std::string text[2];
+    for (const Core core : {Core::kMidrange, Core::kBaseline}) {
+      request.core = core;
+      Register acc("ACC", c.input_bits, false);
+      Register temp("TEMP", 0, false);
+      std::ostringstream out;
+      generate_code(out, request, acc, temp);
+      text[core == Core::kBaseline] = out.str();
+    }
+    const std::size_t declarations = text[0].find("\n\n\tcblock\n");
+    ASSERT_NE(declarations, std::string::npos) << c.name;
+    std::string expected = text[0];
+    expected.insert(declarations,
+                    "\n; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)\n" + std::string(c.lines));
+    EXPECT_EQ(text[1], expected) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace tarvek

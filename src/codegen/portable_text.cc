@@ -41,6 +41,19 @@ std::string portable_text(const Code& code) {
   std::string out;
   out.reserve(code.size() * 16);
   for (const Instruction& original : code.instructions()) {
+    if (original.op == Op::kLabel || original.op == Op::kGoto) {
+      // pic-as takes a label only with its colon; gpasm reads it so too.
+      const std::string& label = code.label_name(static_cast<uint8_t>(original.value));
+      if (original.op == Op::kLabel) {
+        out += label;
+        out += ":\n";
+      } else {
+        out += "\tgoto\t";
+        out += label;
+        out += '\n';
+      }
+      continue;
+    }
     const Instruction in = without_status_macro(original);
     if (operand_kind(in.op) != OperandKind::kLiteral) {
       const bool named = in.file < code.register_count();

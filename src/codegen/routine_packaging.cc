@@ -54,11 +54,16 @@ std::string name_list(const std::vector<std::string>& names, std::size_t count,
 
 // Straight-line code: every instruction is one cycle, a skipped one included (the skip
 // takes the cycle the skipped instruction would have).
-std::string cost_line(const FinishedRoutine& routine) {
+// Every packaged routine tells its bytes of RAM: here, or for the baseline core on the RAM line
+// its core lines already hold.
+std::string cost_line(const FinishedRoutine& routine, const GeneratorRequest& request) {
   const std::string count = std::to_string(routine.code.size());
-  const std::size_t bytes = routine.registers.size();
-  return "; Routine: " + count + " instructions, " + count + " cycles, " + std::to_string(bytes) +
-         (bytes == 1 ? " byte" : " bytes") + " of RAM\n";
+  std::string line = "; Routine: " + count + " instructions, " + count + " cycles";
+  if (request.core != Core::kBaseline) {
+    const std::size_t bytes = routine.registers.size();
+    append(line, {", ", std::to_string(bytes), bytes == 1 ? " byte" : " bytes", " of RAM"});
+  }
+  return line + "\n";
 }
 
 // The notes after the Output line: the approximating comment block has no Routine line of its
@@ -66,7 +71,7 @@ std::string cost_line(const FinishedRoutine& routine) {
 // request.counts_ram), then the request's notes and what the packaging asks of its user.
 std::string notes(const FinishedRoutine& routine, const GeneratorRequest& request,
                   const std::string& usage) {
-  const std::string cost = request.mode == ResultMode::kApprox ? cost_line(routine) : "";
+  const std::string cost = request.mode == ResultMode::kApprox ? cost_line(routine, request) : "";
   return cost + request.notes + usage;
 }
 
@@ -74,6 +79,22 @@ std::string notes(const FinishedRoutine& routine, const GeneratorRequest& reques
 std::string head(const FinishedRoutine& routine, const GeneratorRequest& request,
                  const std::string& usage) {
   return routine.comment + "\n" + notes(routine, request, usage) + "\n";
+}
+
+// The line after a macro's first that makes the labels of a routine with loops the macro's
+// own, "\tlocal\tA, B\n" (`directive` as the assembler spells it), so that every use of the
+// macro gets labels of its own; empty for straight-line code.
+std::string local_line(const Code& code, std::string_view directive) {
+  std::string labels;
+  for (const Instruction& in : code.instructions()) {
+    if (in.op != Op::kLabel) continue;
+    if (!labels.empty()) labels += ", ";
+    labels += code.label_name(static_cast<uint8_t>(in.value));
+  }
+  if (labels.empty()) return labels;
+  std::string line = "\t";
+  append(line, {directive, "\t", labels, "\n"});
+  return line;
 }
 
 bool names_status(const Code& code) {
@@ -104,7 +125,8 @@ std::string mpasm_text(const FinishedRoutine& routine, const GeneratorRequest& r
   if (subroutine) {
     append(text, {name, "\n", routine.code.text(), "\treturn\n\n"});
   } else {
-    append(text, {name, "\tmacro\n", routine.code.text(), "\tendm\n\n"});
+    append(text, {name, "\tmacro\n", local_line(routine.code, "local"), routine.code.text(),
+                  "\tendm\n\n"});
   }
   return text;
 }
@@ -159,7 +181,8 @@ std::string reloc_text(const FinishedRoutine& routine, const GeneratorRequest& r
   for (const std::string& byte : routine.registers) append(text, {byte, "\tres\t1\n"});
   text += "\n";
   if (!subroutine) {
-    append(text, {name, "\tmacro\n", routine.code.text(), "\tendm\n\n"});
+    append(text, {name, "\tmacro\n", local_line(routine.code, "local"), routine.code.text(),
+                  "\tendm\n\n"});
     return text;
   }
   append(text, {"\tcode\n", name, "\n"});
@@ -185,6 +208,8 @@ std::string reloc_text(const FinishedRoutine& routine, const GeneratorRequest& r
 //       no D'..' form (so portable_text writes a digit or 0x..);
 //     3.2 Labels: a label is an identifier followed by a colon;
 //     4 Assembler Directives: CBLOCK has no equivalent (DS instead), nor ENDC;
+//     4.39 Local Directive: LOCAL and the labels, separated by commas, makes them a macro's
+//       own, as MPASM's local does (the labels of a routine with loops);
 //     4.51 Res Directive: a label, then DS, in a psect such as udata_bank0;
 //     4.1.4 Movfw Pseudo Instruction (User's Guide): MPASM's pseudo-instructions are not
 //       implemented, so the carry and zero tests are written as the bit instructions they
@@ -293,7 +318,7 @@ std::string pic_as_text(const FinishedRoutine& routine, const GeneratorRequest& 
       append(text, {body, "\treturn\n"});
       break;
     case Wrap::kMacro:
-      append(text, {"\n", name, "\tMACRO\n", body, "\tENDM\n"});
+      append(text, {"\n", name, "\tMACRO\n", local_line(routine.code, "LOCAL"), body, "\tENDM\n"});
       break;
     case Wrap::kInline:
       if (place.address < 0) text += "\tPSECT\tcode\n";

@@ -1,5 +1,9 @@
 #include "exact/comment_block.h"
 
+#include <algorithm>
+
+#include "codegen/core_lines.h"
+
 namespace tarvek {
 namespace {
 
@@ -68,8 +72,7 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
 
 }  // namespace
 
-std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const std::string& acc_name, Core core, int ram_bytes) {
+std::string exact_heading(const ExactSpec& spec, const std::string& acc_name) {
   const std::string k = fraction_text(spec.constant);
   const std::string n = std::to_string(spec.input_bits);
   std::string block = "; " + acc_name + " = " + title_word(spec.mode) + "(" + acc_name + " * " + k +
@@ -85,25 +88,57 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
     block += ";           exact for every " + n + "-bit input x\n";
     block += "; Largest result: " + spec.max_result.to_decimal() + "\n;\n";
   }
+  return block;
+}
 
-  block += "; METHOD:\n";
+std::string form_method_lines(const ExactSpec& spec, const Form& form,
+                              const std::string& inner_lines) {
+  std::string block = "; METHOD:\n";
   const std::string half = BigInt::power_of_two(spec.input_bits - 1).to_decimal();
-  switch (found.form.kind) {
+  switch (form.kind) {
     case FormKind::kDirect:
-      block += method_lines(found.form.inner, found.inner.candidate, "x");
+      block += inner_lines;
       break;
     case FormKind::kBiased:
       block += "; u = x + " + half + " (its sign bit flipped), from 0 to " +
-               found.form.inner.max_input.to_decimal() + "\n";
-      block += method_lines(found.form.inner, found.inner.candidate, "u");
-      block += "; result = q - " + found.form.offset.to_decimal() + "\n";
+               form.inner.max_input.to_decimal() + "\n";
+      block += inner_lines;
+      block += "; result = q - " + form.offset.to_decimal() + "\n";
       break;
     case FormKind::kMagnitude:
       block += "; s = the sign of x, u = |x|, from 0 to " + half + "\n";
-      block += method_lines(found.form.inner, found.inner.candidate, "u");
+      block += inner_lines;
       block += "; result = q, negated when s says x < 0\n";
       break;
   }
+  return block;
+}
+
+std::string io_lines(const ExactSpec& spec, const EmittedRoutine& routine,
+                     const RoutineNames& names) {
+  const std::string& acc_name = names.acc;
+  const int input_bytes = (spec.input_bits + 7) / 8;
+  std::string block = "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" +
+                      std::to_string(spec.input_bits) + " bits)";
+  block += "\n; Output: " + byte_range(acc_name, routine.output_bytes) + "\t(" +
+           std::to_string(spec.result_bits) + " bits)";
+  return block + core_lines(names.core,
+                            RamUse{acc_name, std::max(routine.output_bytes, routine.acc_bytes),
+                                   names.temp, routine.temp_bytes});
+}
+
+std::string ram_text(int ram_bytes) {
+  if (ram_bytes < 0) return {};
+  return ", " + std::to_string(ram_bytes) + (ram_bytes == 1 ? " byte" : " bytes") + " of RAM";
+}
+
+std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
+                                const RoutineNames& names, int ram_bytes) {
+  const std::string& acc_name = names.acc;
+  const std::string u = found.form.kind == FormKind::kDirect ? "x" : "u";
+  std::string block = exact_heading(spec, acc_name);
+  block +=
+      form_method_lines(spec, found.form, method_lines(found.form.inner, found.inner.candidate, u));
   block += "; Proof: ";
   if (found.inner.proof.inputs_evaluated > *found.form.inner.max_input.to_u64()) {
     block += "every input evaluated exactly\n";
@@ -116,18 +151,8 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
     block += "\n";
   }
   block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
-           std::to_string(found.routine.instructions) + " cycles";
-  if (ram_bytes >= 0) {
-    block += ", " + std::to_string(ram_bytes) + (ram_bytes == 1 ? " byte" : " bytes") + " of RAM";
-  }
-  block += "\n";
-
-  const int input_bytes = (spec.input_bits + 7) / 8;
-  block += "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" + n + " bits)";
-  block += "\n; Output: " + byte_range(acc_name, found.routine.output_bytes) + "\t(" +
-           std::to_string(spec.result_bits) + " bits)";
-  if (core == Core::kEnhanced) block += "\n" + std::string(kEnhancedCoreLine);
-  return block;
+           std::to_string(found.routine.instructions) + " cycles" + ram_text(ram_bytes) + "\n";
+  return block + io_lines(spec, found.routine, names);
 }
 
 }  // namespace tarvek

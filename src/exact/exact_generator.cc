@@ -9,8 +9,19 @@ namespace tarvek {
 
 std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names,
                         const std::string& opening) {
-  return exact_comment_block(spec, found, names.acc, names.core) + opening +
+  return exact_comment_block(spec, found, names) + opening +
          declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
+}
+
+FinishedRoutine finished_exact(const ExactSpec& spec, SpecResult found, const RoutineNames& names,
+                               bool counts_ram) {
+  FinishedRoutine routine;
+  routine.registers = declared_names(found.routine, names);
+  routine.result_registers = static_cast<std::size_t>(declared_acc_bytes(found.routine));
+  const int ram_bytes = counts_ram ? static_cast<int>(routine.registers.size()) : -1;
+  routine.comment = exact_comment_block(spec, found, names, ram_bytes);
+  routine.code = std::move(found.routine.code);
+  return routine;
 }
 
 std::optional<FinishedRoutine> finish_exact(const GeneratorRequest& request, const Register& acc,
@@ -24,13 +35,7 @@ std::optional<FinishedRoutine> finish_exact(const GeneratorRequest& request, con
   const RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
   std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return std::nullopt;
-  FinishedRoutine routine;
-  routine.registers = declared_names(found->routine, names);
-  routine.result_registers = static_cast<std::size_t>(declared_acc_bytes(found->routine));
-  const int ram_bytes = request.counts_ram ? static_cast<int>(routine.registers.size()) : -1;
-  routine.comment = exact_comment_block(spec, *found, names.acc, names.core, ram_bytes);
-  routine.code = std::move(found->routine.code);
-  return routine;
+  return finished_exact(spec, std::move(*found), names, routine_line_counts_ram(request));
 }
 
 int generate_exact(std::ostream& out, const GeneratorRequest& request, const Register& acc,

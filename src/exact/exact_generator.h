@@ -23,10 +23,15 @@ std::string exact_block(const ExactSpec& spec, const SpecResult& found, const Ro
 // Numbered error of a request for which no routine could be proven.
 inline constexpr int kUnprovenError = 11;
 
+// The routine the search found, finished: its comment block (whose Routine line tells the
+// bytes of RAM it declares when `counts_ram` is set), its declarations and its instructions.
+FinishedRoutine finished_exact(const ExactSpec& spec, SpecResult found, const RoutineNames& names,
+                               bool counts_ram);
+
 // The routine for request (an exact mode, signed or not) with `acc` as the input register
 // (width = input bits; its name and byte order are used) and `temp`'s name, as generate_exact
 // writes it; nullopt when no routine could be proven. Its Routine line tells the bytes of RAM
-// it declares when request.counts_ram is set.
+// it declares when routine_line_counts_ram(request).
 // Requires: as for generate_exact.
 std::optional<FinishedRoutine> finish_exact(const GeneratorRequest& request, const Register& acc,
                                             const Register& temp,

@@ -336,7 +336,7 @@ TEST(DriverTest, AnApproximationTellsWhereItIsNotExact) {
   const Page text = run_get(third + "&Ram=&format=text", generate_routine);
   const std::size_t at = text.out.find("\n; Output: ACC0\t(7 bits)\n" + notes);
   EXPECT_NE(at, std::string::npos) << text.out;
-  EXPECT_NE(text.out.find(" instructions (result floor).\n; RAM: ", at), std::string::npos)
+  EXPECT_NE(text.out.find(" instructions (result floor).\n; Registers: ", at), std::string::npos)
       << text.out;
   EXPECT_NE(run_get(third + "&Ram=", generate_routine).out.find(notes), std::string::npos);
   EXPECT_EQ(run_get(third + "&format=text", generate_routine).out.find(notes), std::string::npos);

@@ -1,6 +1,7 @@
 #include "page/error_message.h"
 
 #include <cassert>
+#include <iterator>
 
 namespace tarvek {
 
@@ -35,7 +36,7 @@ const char* error_message(int code) {
     case 12:
       return "Signed inputs need an exact result (floor, nearest or trunc).\n";
     case 13:
-      return "Core must be midrange or enhanced.\n";
+      return "Core must be midrange, enhanced or baseline.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
     case 15:
@@ -43,6 +44,14 @@ const char* error_message(int code) {
     case 16:
       return "RAM address must be a number from 0 to 0x1FF, hexadecimal as 0x20 or decimal "
              "as 32.\n";
+    case 30:
+      return "Optimize must be speed or size.\n";
+    case 31:
+      return "Optimizing for size needs an exact result (floor, nearest or trunc): the "
+             "approximation is a chain of truncating terms that a loop does not repeat.\n";
+    case 32:
+      return "Label must be the start of an assembler name: a letter or _, then letters, "
+             "digits or _, at most 24 characters.\n";
     case 40:
       return "Wrap must be inline, subroutine or macro.\n";
     case 41:
@@ -94,10 +103,19 @@ const char* error_field(int code) {
   }
   // The field each check reads; a constant that is too large, too small or too precise is the
   // constant's problem even when a divisor made it so.
-  constexpr const char* kFields[kLastErrorCode + 1] = {
+  constexpr const char* kFields[] = {
       nullptr,    "Bits",  "Const", "Acc",    "Temp", "Const", "ConstErr", "Const", "Result",
       "DivideBy", "Const", nullptr, "Signed", "Core", nullptr, "Signed",   "Ram"};
-  return kFields[code];
+  switch (code) {
+    case 30:
+    case 31:
+      return "Optimize";
+    case 32:
+      return "Label";
+    default:
+      break;
+  }
+  return code < static_cast<int>(std::size(kFields)) ? kFields[code] : nullptr;
 }
 
 }  // namespace tarvek

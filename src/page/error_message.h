@@ -2,9 +2,9 @@
 // page and the command-line tool so that both say the same thing for the same request.
 //
 // Codes 1 to 7 belong to the six fields every request has; the later codes to the optional
-// fields (Result, DivideBy, Signed, Core, format, Ram) and to the exact modes; codes 40 to 44
-// to the packaging fields (Wrap, Syntax, Name). A request that names none of the optional
-// fields can only be refused with codes 1 to 7.
+// fields (Result, DivideBy, Signed, Core, format, Ram, Optimize, Label) and to the exact modes;
+// codes 40 to 44 to the packaging fields (Wrap, Syntax, Name). A request that names none of
+// the optional fields can only be refused with codes 1 to 7.
 #ifndef TARVEK_PAGE_ERROR_MESSAGE_H
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
@@ -13,15 +13,16 @@
 
 namespace tarvek {
 
-// Highest numbered error of the first run of codes, 1 to 16.
-inline constexpr int kLastErrorCode = 16;
 // The packaging fields' codes, kFirstPackagingError to kLastPackagingError.
 inline constexpr int kFirstPackagingError = 40;
 inline constexpr int kLastPackagingError = 44;
+// Highest numbered error. The codes are 1 to 16, for how a routine is written (Optimize,
+// Label) 30 to 32, and for its packaging 40 to 44; the others are not given.
+inline constexpr int kLastErrorCode = kLastPackagingError;
 
-// Whether `code` is the code of a numbered message.
+// Whether `code` is the code of a numbered error.
 constexpr bool is_error_code(int code) {
-  return (code >= 1 && code <= kLastErrorCode) ||
+  return (code >= 1 && code <= 16) || (code >= 30 && code <= 32) ||
          (code >= kFirstPackagingError && code <= kLastPackagingError);
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <utility>
 
 namespace tarvek {
 namespace {
@@ -15,6 +17,7 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
             "#7 Error in input: Result is zero for this combination of input size and "
             "constant.\n");
   for (int code = 1; code <= kLastErrorCode; ++code) {
+    if (!is_error_code(code)) continue;
     const std::string text = refusal_text(code);
     // Appended piece by piece: "#" + std::to_string(...) trips a false -Wrestrict of GCC 12.
     std::string heading = "#";
@@ -36,10 +39,17 @@ TEST(ErrorFieldTest, EveryCodeHasItsField) {
   const char* const expected[] = {"Bits",  "Const",  "Acc",      "Temp",  "Const", "ConstErr",
                                   "Const", "Result", "DivideBy", "Const", nullptr, "Signed",
                                   "Core",  nullptr,  "Signed",   "Ram"};
-  static_assert(sizeof expected / sizeof expected[0] == kLastErrorCode);
+  const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"},
+                                               {40, "Wrap"},     {41, "Syntax"},   {42, "Name"},
+                                               {43, "Wrap"},     {44, "Ram"}};
   for (int code = 1; code <= kLastErrorCode; ++code) {
+    if (!is_error_code(code)) continue;
     const char* field = error_field(code);
-    const char* want = expected[code - 1];
+    const char* want = nullptr;
+    if (code <= static_cast<int>(std::size(expected))) want = expected[code - 1];
+    for (const auto& [later_code, later_field] : later) {
+      if (later_code == code) want = later_field;
+    }
     if (want == nullptr) {
       EXPECT_EQ(field, nullptr) << code;
     } else {

@@ -137,7 +137,8 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
   json.string(fields.little_endian ? "little" : "big");
   json.end_object();
   begin_field(json, form, "Core");
-  if (fields.core.empty() || fields.core == "midrange" || fields.core == "enhanced") {
+  if (fields.core.empty() || fields.core == "midrange" || fields.core == "enhanced" ||
+      fields.core == "baseline") {
     json.string(fields.core.empty() ? "midrange" : fields.core);
   } else {
     json.null();

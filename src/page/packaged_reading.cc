@@ -24,6 +24,22 @@ bool is_hex_byte(std::string_view text) {
   return true;
 }
 
+// A label line of a routine with loops as `syntax` prints it: an identifier in the first
+// column, with a colon for pic-as. The label alone, as the simulator reads it; empty when the
+// line is none.
+std::string_view label_of(std::string_view line, Syntax syntax) {
+  if (syntax == Syntax::kPicAs) {
+    if (!line.ends_with(':')) return {};
+    line.remove_suffix(1);
+  }
+  if (line.empty() || (line[0] >= '0' && line[0] <= '9')) return {};
+  for (const char c : line) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '_') return {};
+  }
+  return line;
+}
+
 // The name of a declaration line of `syntax`, or empty when the line is none.
 std::string_view declared_name(std::string_view line, Syntax syntax) {
   const std::size_t tab = line.find('\t');
@@ -53,8 +69,13 @@ std::string_view declared_name(std::string_view line, Syntax syntax) {
 // surroundings, the label or macro line, the bank selection), for a routine called `name`.
 // `opens` is set when the line is the label or the macro line.
 bool is_head_line(std::string_view line, Syntax syntax, Wrap wrap, const std::string& name,
-                  bool& opens) {
+                  bool opened, bool& opens) {
   opens = false;
+  // A macro of a routine with loops makes their labels its own on the line after its first.
+  if (wrap == Wrap::kMacro && opened &&
+      line.starts_with(syntax == Syntax::kPicAs ? "\tLOCAL\t" : "\tlocal\t")) {
+    return true;
+  }
   switch (syntax) {
     case Syntax::kMpasm:
       if (line == "\tendc" || line == "\tcblock" ||
@@ -76,8 +97,13 @@ bool is_head_line(std::string_view line, Syntax syntax, Wrap wrap, const std::st
     case Syntax::kPicAs:
       if (line == "#include <xc.inc>" || line.starts_with("\tGLOBAL\t") ||
           line == "\tPSECT\tudata_bank0" || line.starts_with("\tDABS\t1, ") ||
-          line.starts_with("\tBANKSEL\t") || (line.starts_with('_') && line.ends_with(':')) ||
-          (line.starts_with('_') && line.find("\tEQU\t") != std::string_view::npos)) {
+          line.starts_with("\tBANKSEL\t")) {
+        return true;
+      }
+      // The C names of a subroutine and its bytes, all before its label: after it, a line
+      // such as "_x_loop:" is a label of the routine's own.
+      if (wrap == Wrap::kSubroutine && !opened && line.starts_with('_') &&
+          (line.ends_with(':') || line.find("\tEQU\t") != std::string_view::npos)) {
         return true;
       }
       if (line == "\tPSECT\tcode") {
@@ -88,6 +114,13 @@ bool is_head_line(std::string_view line, Syntax syntax, Wrap wrap, const std::st
       return opens;
   }
   return false;
+}
+
+// Appends a line of the instructions to `body` as the simulator reads it: a pic-as label
+// without its colon, every other line as printed.
+void append_body_line(std::string& body, std::string_view line, Syntax syntax) {
+  const std::string_view label = syntax == Syntax::kPicAs ? label_of(line, syntax) : "";
+  body.append(label.empty() ? line : label).append("\n");
 }
 
 // The line after the instructions, or empty for inline, which runs to the end.
@@ -128,7 +161,7 @@ std::optional<std::string> checkable_block(std::string_view text, const Packagin
       if (!closing.empty() && line == closing) {
         stage = Stage::kTail;
       } else {
-        body.append(line).append("\n");
+        append_body_line(body, line, syntax);
       }
       continue;
     }
@@ -142,18 +175,21 @@ std::optional<std::string> checkable_block(std::string_view text, const Packagin
       continue;
     }
     bool opens = false;
-    if (is_head_line(line, syntax, wrap, packaging.name, opens)) {
+    if (is_head_line(line, syntax, wrap, packaging.name, opened, opens)) {
       if (syntax == Syntax::kMpasm) in_cblock = line.starts_with("\tcblock");
       opened = opened || opens;
       continue;
     }
-    // The first line the head does not know: the instructions start here.
-    if (!opened || !line.starts_with('\t')) return std::nullopt;
+    // The first line the head does not know: the instructions start here, or a label of a
+    // routine with loops that stands for the first of them.
+    if (!opened || !(line.starts_with('\t') || !label_of(line, syntax).empty())) {
+      return std::nullopt;
+    }
     stage = Stage::kBody;
     if (!closing.empty() && line == closing) {
       stage = Stage::kTail;
     } else {
-      body.append(line).append("\n");
+      append_body_line(body, line, syntax);
     }
   }
   // A subroutine or macro must have been closed; an empty inline routine never opens.

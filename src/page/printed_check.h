@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "codegen/core.h"
+#include "sim/pic_program.h"
 
 namespace tarvek {
 
@@ -17,6 +18,12 @@ namespace tarvek {
 inline constexpr int kPrintedCheckBits = 12;
 // Wider inputs run their edges and this many values of a fixed seed.
 inline constexpr int kPrintedCheckSample = 64;
+// A routine with loops runs one input at a time, each going round its loops tens of times, so
+// it runs every input up to this many bits fewer, and above that fewer edges (those where a
+// carry crosses a byte) and fewer values of the seed: its proof covers every input, the run
+// checks what is printed.
+inline constexpr int kLoopCheckFewerBits = 4;
+inline constexpr int kLoopCheckSample = 16;
 
 // A generated block and what the request asked for.
 struct PrintedRoutine {
@@ -42,7 +49,11 @@ enum class PrintedCheck {
   kFails,
 };
 
-// Runs the check with every input up to `exhaustive_bits` bits.
+// The simulator's name for the core a routine is written for.
+PicCore pic_core_of(Core core);
+
+// Runs the check with every input up to `exhaustive_bits` bits (kLoopCheckFewerBits fewer for
+// a routine with loops).
 PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive_bits);
 
 }  // namespace tarvek

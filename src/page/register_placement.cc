@@ -43,12 +43,12 @@ std::string ram_notes(int address) {
   std::string notes;
   if (address < 0) {
     notes =
-        "; RAM: this cblock has no address, so it continues the last cblock before it;\n"
+        "; Registers: this cblock has no address, so it continues the last cblock before it;\n"
         "; the first cblock of the program needs one (such as cblock 0x20).\n";
   } else {
     char line[80];
     // Banks of 128 bytes, on the mid-range and the enhanced mid-range cores alike.
-    std::snprintf(line, sizeof line, "; RAM: the registers start at 0x%02X, in bank %d.\n",
+    std::snprintf(line, sizeof line, "; Registers: they start at 0x%02X, in bank %d.\n",
                   static_cast<unsigned>(address), address / 128);
     notes = line;
   }

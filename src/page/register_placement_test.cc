@@ -49,13 +49,13 @@ TEST(RamNotesTest, SayWhereTheRegistersGoAndThatTheyShareABank) {
       "; Every register here must be in the bank selected when the routine runs, or in\n"
       "; common RAM: the routine never changes the bank bits.\n";
   EXPECT_EQ(ram_notes(-1),
-            "; RAM: this cblock has no address, so it continues the last cblock before it;\n"
+            "; Registers: this cblock has no address, so it continues the last cblock before it;\n"
             "; the first cblock of the program needs one (such as cblock 0x20).\n" +
                 bank_lines);
-  EXPECT_EQ(ram_notes(0x20), "; RAM: the registers start at 0x20, in bank 0.\n" + bank_lines);
-  EXPECT_EQ(ram_notes(0xA0), "; RAM: the registers start at 0xA0, in bank 1.\n" + bank_lines);
-  EXPECT_EQ(ram_notes(0x1FF), "; RAM: the registers start at 0x1FF, in bank 3.\n" + bank_lines);
-  EXPECT_EQ(ram_notes(0), "; RAM: the registers start at 0x00, in bank 0.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0x20), "; Registers: they start at 0x20, in bank 0.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0xA0), "; Registers: they start at 0xA0, in bank 1.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0x1FF), "; Registers: they start at 0x1FF, in bank 3.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0), "; Registers: they start at 0x00, in bank 0.\n" + bank_lines);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "page/packaging_request.h"
 #include "page/printed_check.h"
 #include "sim/pic_program.h"
+#include "size/size_generator.h"
 
 namespace tarvek {
 namespace {
@@ -47,7 +48,9 @@ int generate_text(std::string& text, const GeneratorRequest& request, Register& 
   if (request.mode == ResultMode::kApprox) {
     routine = finish_approximation(request, acc, temp);
   } else {
-    routine = finish_exact(request, acc, temp, search_effort(request.effort));
+    const SearchEffort effort = search_effort(request.effort);
+    routine = request.optimize == Optimize::kSize ? finish_size(request, acc, temp, effort)
+                                                  : finish_exact(request, acc, temp, effort);
     if (!routine) return kUnprovenError;
   }
   // Only now is it known how far the registers reach from the address.

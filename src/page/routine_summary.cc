@@ -69,7 +69,7 @@ RoutineSummary summarize_routine(std::string_view block, std::string_view acc_na
   RoutineSummary summary;
   read_output_line(block, acc_name, summary);
   summary.ram_bytes = cblock_lines(block);
-  // Read as enhanced mid-range source: that core runs every instruction of either core's
+  // Read as enhanced mid-range source: that core runs every instruction of every core's
   // routines, and both count and cycles are the same on every core that runs them.
   const ParseOutcome parsed = parse_generated_block(block, PicCore::kEnhanced);
   if (parsed.program) {

@@ -92,7 +92,25 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "Wrap")) fields.wrap_text = *value;
   if (const std::string* value = form_value(form, "Syntax")) fields.syntax_text = *value;
   if (const std::string* value = form_value(form, "Name")) fields.name_text = *value;
+  if (const std::string* value = form_value(form, "Optimize")) fields.optimize_text = *value;
+  if (const std::string* value = form_value(form, "Label")) fields.label_text = *value;
   return fields;
+}
+
+std::optional<Optimize> optimize_for(std::string_view text) {
+  if (text.empty() || text == "speed") return Optimize::kSpeed;
+  if (text == "size") return Optimize::kSize;
+  return std::nullopt;
+}
+
+bool is_label_prefix(std::string_view text) {
+  if (text.empty()) return true;
+  if (text.size() > kMaxLabelPrefix) return false;
+  if (!is_ascii_letter(text[0]) && text[0] != '_') return false;
+  for (const char c : text) {
+    if (!is_ascii_letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+  }
+  return true;
 }
 
 std::optional<bool> signed_input(std::string_view text) {
@@ -106,6 +124,13 @@ std::optional<ResultMode> result_mode(std::string_view text) {
   if (text == "floor") return ResultMode::kFloor;
   if (text == "nearest") return ResultMode::kNearest;
   if (text == "trunc") return ResultMode::kTrunc;
+  return std::nullopt;
+}
+
+std::optional<Core> core_named(std::string_view text) {
+  if (text.empty() || text == "midrange") return Core::kMidrange;
+  if (text == "enhanced") return Core::kEnhanced;
+  if (text == "baseline") return Core::kBaseline;
   return std::nullopt;
 }
 
@@ -216,6 +241,12 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (mode && !exact && is_signed.value_or(false)) fail(12);
   if (!is_signed) fail(15);
   if (!mode) fail(8);
+  if (!is_label_prefix(fields.label_text)) fail(32);
+  // Loops are for the exact modes: the approximation documents a chain of truncating terms,
+  // which a loop over the constant's bits would not compute term by term.
+  const std::optional<Optimize> optimize = optimize_for(fields.optimize_text);
+  if (!optimize) fail(30);
+  if (optimize == Optimize::kSize && mode == ResultMode::kApprox) fail(31);
   const std::optional<Syntax> syntax = syntax_named(fields.syntax_text);
   if (!syntax) fail(kSyntaxError);
   const std::optional<Wrap> wrap = wrap_named(fields.wrap_text, syntax.value_or(Syntax::kMpasm));
@@ -232,11 +263,11 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (syntax == Syntax::kPicAs && ram_address && *ram_address >= kPicAsRamEnd) {
     fail(kPicAsRamError);
   }
-  // Last, so that it wins over every other message: the form offers only the two values, so a
+  // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
-  const bool enhanced = fields.core == "enhanced";
-  if (!enhanced && !fields.core.empty() && fields.core != "midrange") fail(13);
+  const std::optional<Core> core = core_named(fields.core);
+  if (!core) fail(13);
 
   result.error_code = code;
   if (code == 0) {
@@ -246,7 +277,7 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.output_bits = static_cast<int>(output_bits);
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
-    result.request.core = enhanced ? Core::kEnhanced : Core::kMidrange;
+    result.request.core = *core;
     Packaging& packaging = result.request.packaging;
     packaging.wrap = *wrap;
     packaging.syntax = *syntax;
@@ -264,6 +295,8 @@ ValidatedRequest validate_request(const RequestFields& fields) {
                            ? default_routine_name(fields.acc_name, result.request)
                            : fields.name_text;
     }
+    result.request.optimize = *optimize;
+    result.request.label_prefix = fields.label_text;
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

@@ -1,5 +1,5 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed, Core and Ram.
+// and the optional Result, DivideBy, Signed, Core, Ram, Optimize and Label.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
 // malformed number reads as far as it is decimal, but a fraction (22/7) is read whole. In the exact
@@ -54,6 +54,10 @@ struct RequestFields {
   std::string wrap_text;
   std::string syntax_text;
   std::string name_text;
+  // Field Optimize as sent; empty when absent (speed).
+  std::string optimize_text;
+  // Field Label as sent; empty when absent (a prefix made from the request).
+  std::string label_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -61,8 +65,8 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15 or 16) of the error to
-  // show.
+  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15, 16, 30 to 32) of the error
+  // to show.
   int error_code = 0;
   // The code of every failing check, in the order the checks run, so that a form can show
   // each field's problem at once; error_code is the last of them. Empty when valid.
@@ -79,18 +83,32 @@ struct ValidatedRequest {
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
 // empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
-// value (15), result mode (8), syntax (41), wrap (40; 43 for an inline gpasm-reloc module),
-// name (42), a pic-as RAM address from 0x80 on (44), core (13: empty, midrange or enhanced); a
-// later failing check replaces the code of an earlier one, so the code shown is that of the
-// last failing check. A request without Result, DivideBy, Signed, Core, Ram, Wrap, Syntax and
-// Name is checked exactly as it always was. A valid request that sends Ram, or asks for a
-// packaging other than inline MPASM, gets its address, its packaging with a name, counts_ram
-// and, for MPASM, ram_notes in `request`.
+// value (15), result mode (8), the Label (32), the Optimize value (30: empty, speed or size),
+// size with the approximating mode (31), syntax (41), wrap (40; 43 for an inline gpasm-reloc
+// module), name (42), a pic-as RAM address from 0x80 on (44), core (13: empty, midrange,
+// enhanced or baseline); a later failing check replaces the code of an earlier one, so the
+// code shown is that of the last failing check. A request without Result, DivideBy, Signed,
+// Core, Ram, Optimize, Label, Wrap, Syntax and Name is checked exactly as it always was. A
+// valid request that sends Ram, or asks for a packaging other than inline MPASM, gets its
+// address, its packaging with a name, counts_ram and, for MPASM, ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
+
+// What an Optimize value asks for: empty and "speed" the fewest cycles, "size" the fewest
+// words; nullopt for anything else.
+std::optional<Optimize> optimize_for(std::string_view text);
+
+// Whether a Label value can start every label of a routine: empty (a prefix is made), or an
+// assembler name of at most kMaxLabelPrefix characters, a letter or '_' first, then letters,
+// digits and '_'.
+bool is_label_prefix(std::string_view text);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
 // "nearest" and "trunc" the exact ones; nullopt for anything else.
 std::optional<ResultMode> result_mode(std::string_view text);
+
+// The core a Core value names: empty and "midrange" the mid-range core, "enhanced" and
+// "baseline" theirs; nullopt for anything else.
+std::optional<Core> core_named(std::string_view text);
 
 // Whether a Signed value asks for a signed input: "1" and "on" (what a checkbox sends) do,
 // empty, "0" and "off" do not; nullopt for anything else.

@@ -115,14 +115,17 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"7 over 6", "Const=0.5&Bits=1&ConstErr=60&Acc=A&Temp=T", 7},
       {"6 over 4", "Const=1&Bits=8&ConstErr=60&Acc=A&Temp=", 6},
       {"3 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=", 3},
-      // Core: midrange (also empty or absent) or enhanced, exactly; 13 over every other code.
+      // Core: midrange (also empty or absent), enhanced or baseline, exactly; 13 over every
+      // other code.
       {"Core midrange", kValid + "&Core=midrange", 0},
       {"Core enhanced", kValid + "&Core=enhanced", 0},
+      {"Core baseline", kValid + "&Core=baseline", 0},
+      {"Core baseline in capitals", kValid + "&Core=Baseline", 13},
       {"Core empty", kValid + "&Core=", 0},
       {"Core in capitals", kValid + "&Core=Enhanced", 13},
       {"Core with a blank", kValid + "&Core=enhanced+", 13},
       {"Core of another family", kValid + "&Core=pic18", 13},
-      {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=baseline", 13},
+      {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=pic10", 13},
       // Ram: empty (no address) or an address from 0 to 0x1FF.
       {"Ram empty", kValid + "&Ram=", 0},
       {"Ram hexadecimal", kValid + "&Ram=0x20", 0},
@@ -272,6 +275,9 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
   EXPECT_EQ(validate_query(kValid + "&Result=nearest").request.core, Core::kMidrange);
   EXPECT_EQ(validate_query(kValid + "&Result=approx&Core=enhanced").request.core, Core::kEnhanced);
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced&Core=midrange").request.core, Core::kEnhanced);
+  EXPECT_EQ(validate_query(kValid + "&Core=baseline").request.core, Core::kBaseline);
+  EXPECT_EQ(validate_query(kValid + "&Result=trunc&Signed=1&Core=baseline").request.core,
+            Core::kBaseline);
 }
 
 // A request that sends Ram gets the notes on where its registers go, and its address; one
@@ -341,6 +347,57 @@ TEST(RefusalDetailTest, NamesTheRegistersThatClash) {
     fields.temp_name = c.temp;
     EXPECT_EQ(refusal_detail(4, fields), c.detail) << c.name;
     EXPECT_EQ(refusal_detail(3, fields), "") << c.name;
+  }
+}
+
+TEST(ValidateRequestTest, OptimizeAndLabel) {
+  struct Case {
+    const char* name;
+    std::string fields;
+    int code;
+    Optimize optimize;
+    const char* label;
+  };
+  const std::string exact = "Const=1&DivideBy=10&Result=floor&Bits=16&Acc=A&Temp=T";
+  const Case cases[] = {
+      {"absent", exact, 0, Optimize::kSpeed, ""},
+      {"empty is speed", exact + "&Optimize=", 0, Optimize::kSpeed, ""},
+      {"speed", exact + "&Optimize=speed", 0, Optimize::kSpeed, ""},
+      {"size", exact + "&Optimize=size", 0, Optimize::kSize, ""},
+      {"size of a signed trunc", exact + "&Result=trunc&Signed=1&Optimize=size", 0, Optimize::kSize,
+       ""},
+      {"Optimize is case-sensitive", exact + "&Optimize=Size", 30, Optimize::kSpeed, ""},
+      {"unknown Optimize", exact + "&Optimize=small", 30, Optimize::kSpeed, ""},
+      {"size of an approximation", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size", 31,
+       Optimize::kSpeed, ""},
+      {"size of an approximation by name",
+       "Const=10&Result=approx&Bits=8&Acc=A&Temp=T&Optimize=size", 31, Optimize::kSpeed, ""},
+      {"speed of an approximation", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=speed", 0,
+       Optimize::kSpeed, ""},
+      {"30 over 8", exact + "&Result=round&Optimize=small", 30, Optimize::kSpeed, ""},
+      {"label", exact + "&Optimize=size&Label=div_", 0, Optimize::kSize, "div_"},
+      {"label starting with _", exact + "&Label=_x9", 0, Optimize::kSpeed, "_x9"},
+      {"label of 24 characters", exact + "&Label=" + std::string(24, 'L'), 0, Optimize::kSpeed,
+       "LLLLLLLLLLLLLLLLLLLLLLLL"},
+      {"label of 25 characters", exact + "&Label=" + std::string(25, 'L'), 32, Optimize::kSpeed,
+       ""},
+      {"label starting with a digit", exact + "&Label=1x", 32, Optimize::kSpeed, ""},
+      {"label with a blank", exact + "&Label=a%20b", 32, Optimize::kSpeed, ""},
+      {"label with a dollar", exact + "&Label=a$", 32, Optimize::kSpeed, ""},
+      {"label with a colon", exact + "&Label=a:", 32, Optimize::kSpeed, ""},
+      {"label beyond ASCII", exact + "&Label=%C3%A9", 32, Optimize::kSpeed, ""},
+      {"32 over 8", exact + "&Result=round&Label=1", 32, Optimize::kSpeed, ""},
+      {"31 over 32", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size&Label=1", 31, Optimize::kSpeed,
+       ""},
+      {"13 over 30", exact + "&Optimize=small&Core=pic18", 13, Optimize::kSpeed, ""},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.fields);
+    EXPECT_EQ(v.error_code, c.code) << c.name;
+    if (c.code == 0) {
+      EXPECT_EQ(v.request.optimize, c.optimize) << c.name;
+      EXPECT_EQ(v.request.label_prefix, c.label) << c.name;
+    }
   }
 }
 

@@ -1,307 +1,108 @@
 #include "sim/lane_machine.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
+#include <utility>
 
+#include "sim/lane_steps.h"
 #include "sim/pic_machine.h"
 
 namespace tarvek {
-namespace {
 
-// Fixed STATUS bits: TO and PD read 1, as PicMachine shows them.
-constexpr uint8_t kStatusToPd = 0x18;
-constexpr uint8_t kBankMask = 0xE0;
+using lane_steps::kArithmeticFlags;
+using lane_steps::kBankMask;
+using lane_steps::kLeanFlags;
+using lane_steps::kStatusToPd;
+using lane_steps::kWritesBank;
+using lane_steps::kWritesF;
+using lane_steps::kWritesSkip;
+using lane_steps::kWritesW;
+using lane_steps::OpTraits;
+using lane_steps::run_steps;
+using lane_steps::traits_of;
 
-// One lane's copy of the state an instruction reads and writes. Kept in bytes, with the flags
-// as 0 or 1, so that the loops over lanes stay in byte-wide vector arithmetic.
-struct Lane {
-  // The file operand's byte (an unused row for an instruction without one).
-  uint8_t f;
-  uint8_t w;
-  uint8_t c;
-  uint8_t dc;
-  uint8_t z;
-  // STATUS bits 7..5 in place.
-  uint8_t bank;
-  // Set by a skip instruction when it skips the next one.
-  uint8_t skip;
-};
-
-// The fields of Lane an instruction writes, as a mask: only those are stored back, so that an
-// instruction's loop reads and writes just the rows it needs.
-enum Writes : unsigned {
-  kWritesF = 1,
-  kWritesW = 2,
-  kWritesC = 4,
-  kWritesDc = 8,
-  kWritesZ = 16,
-  kWritesBank = 32,
-  kWritesSkip = 64,
-};
-
-// The rows one instruction works on, and how many lanes (whole blocks) to run.
-struct Rows {
-  uint8_t* f;
-  uint8_t* w;
-  uint8_t* c;
-  uint8_t* dc;
-  uint8_t* z;
-  uint8_t* bank;
-  uint8_t* skip;
-  int lanes;
-};
-
-// Runs `step` on every lane. With kPredicated, the previous instruction was a skip and the
-// skip row says where this one is skipped: there the state is kept, and a skip instruction
-// skipped itself does not skip the next one.
-// The rows are distinct, which __restrict tells the compiler so that it needs no overlap
-// checks before vectorising; each loop over a block has a fixed trip count for the same
-// reason.
-template <unsigned kWrites, bool kPredicated, typename Step>
-void step_lanes(int lanes, Step step, uint8_t* __restrict f, uint8_t* __restrict w,
-                uint8_t* __restrict c, uint8_t* __restrict dc, uint8_t* __restrict z,
-                uint8_t* __restrict bank, uint8_t* __restrict skip) {
-  for (int block = 0; block < lanes; block += LaneMachine::kBlockLanes) {
-    for (int l = block; l < block + LaneMachine::kBlockLanes; ++l) {
-      const Lane before{f[l], w[l], c[l], dc[l], z[l], bank[l], 0};
-      Lane s = before;
-      step(s);
-      // All ones where this lane skips the instruction. A mask rather than a branch or a
-      // conditional choice keeps even the instructions that write five rows free of control
-      // flow, which the vectoriser would give up on.
-      const auto kept = static_cast<uint8_t>(kPredicated ? -skip[l] : 0);
-      const auto pick = [](uint8_t mask, uint8_t now, uint8_t old) {
-        return static_cast<uint8_t>((now & ~mask) | (old & mask));
-      };
-      if constexpr ((kWrites & kWritesF) != 0) f[l] = pick(kept, s.f, before.f);
-      if constexpr ((kWrites & kWritesW) != 0) w[l] = pick(kept, s.w, before.w);
-      if constexpr ((kWrites & kWritesC) != 0) c[l] = pick(kept, s.c, before.c);
-      if constexpr ((kWrites & kWritesDc) != 0) dc[l] = pick(kept, s.dc, before.dc);
-      if constexpr ((kWrites & kWritesZ) != 0) z[l] = pick(kept, s.z, before.z);
-      if constexpr ((kWrites & kWritesBank) != 0) bank[l] = pick(kept, s.bank, before.bank);
-      if constexpr ((kWrites & kWritesSkip) != 0) skip[l] = pick(kept, s.skip, 0);
-    }
-  }
+void LaneMachine::run_sse2(const Step* steps, std::size_t count, uint8_t* rows, int stride,
+                           uint8_t* const* registers, int lanes, uint8_t writable_bank_bits) {
+  run_steps(steps, count, rows, stride, registers, lanes, writable_bank_bits);
 }
 
-template <unsigned kWrites, bool kPredicated, typename Step>
-void apply(const Rows& rows, Step step) {
-  step_lanes<kWrites, kPredicated>(rows.lanes, step, rows.f, rows.w, rows.c, rows.dc, rows.z,
-                                   rows.bank, rows.skip);
+[[gnu::target("avx2")]] void LaneMachine::run_avx2(const Step* steps, std::size_t count,
+                                                   uint8_t* rows, int stride,
+                                                   uint8_t* const* registers, int lanes,
+                                                   uint8_t writable_bank_bits) {
+  run_steps(steps, count, rows, stride, registers, lanes, writable_bank_bits);
 }
 
-// An instruction with a ", w" / ", f" destination: `compute` sets the flags in kFlags and
-// returns the result, which goes to the file operand or to W.
-template <unsigned kFlags, bool kPredicated, typename Compute>
-void apply_to(bool to_file, const Rows& rows, Compute compute) {
-  if (to_file) {
-    apply<kFlags | kWritesF, kPredicated>(rows, [compute](Lane& s) { s.f = compute(s); });
-  } else {
-    apply<kFlags | kWritesW, kPredicated>(rows, [compute](Lane& s) { s.w = compute(s); });
-  }
+void LaneMachine::use_vectors(Vectors vectors) {
+  assert(vectors == Vectors::kSse2 || vectors == best_vectors());
+  vectors_ = vectors;
 }
-
-uint8_t is_zero(uint8_t v) {
-  return v == 0 ? 1 : 0;
-}
-
-// a + b + carry_in, setting C to the carry out of bit 7, DC to the carry out of bit 3 and Z.
-// A subtraction f - W - borrow is f + ~W + C, whose carries are then "no borrow".
-uint8_t add(Lane& s, uint8_t a, uint8_t b, uint8_t carry_in) {
-  const auto r = static_cast<uint8_t>(a + b + carry_in);
-  // Bit i of a ^ b ^ r is the carry into bit i. The carry out of bit 7 is the majority of
-  // a's, b's and the incoming carry's bit 7; where exactly one of a and b has it, that is
-  // the inverse of r's bit 7.
-  s.dc = static_cast<uint8_t>((a ^ b ^ r) >> 4) & 1;
-  s.c = static_cast<uint8_t>(((a & b) | ((a | b) & ~r)) >> 7) & 1;
-  s.z = is_zero(r);
-  return r;
-}
-
-uint8_t swap_nibbles(uint8_t v) {
-  return static_cast<uint8_t>((v << 4) | (v >> 4));
-}
-
-uint8_t status_of(const Lane& s) {
-  return static_cast<uint8_t>(s.bank | kStatusToPd | (s.z << 2) | (s.dc << 1) | s.c);
-}
-
-constexpr unsigned kArithmeticFlags = kWritesC | kWritesDc | kWritesZ;
-
-// One instruction in every lane, with PicMachine::run's semantics per lane.
-template <bool kPredicated>
-void execute(const PicInstruction& in, const Rows& rows, uint8_t writable_bank_bits) {
-  const auto k = static_cast<uint8_t>(in.operand);
-  const auto bit = static_cast<uint8_t>(1u << in.bit);
-  const PicOp op = in.op;
-  constexpr bool P = kPredicated;
-  switch (op) {
-    case PicOp::kMovwf:
-      return apply<kWritesF, P>(rows, [](Lane& s) { s.f = s.w; });
-    case PicOp::kMovfW:
-      return apply<kWritesW | kWritesZ, P>(rows, [](Lane& s) {
-        s.w = s.f;
-        s.z = is_zero(s.f);
-      });
-    case PicOp::kMovfF:
-      return apply<kWritesZ, P>(rows, [](Lane& s) { s.z = is_zero(s.f); });
-    case PicOp::kMovlw:
-      return apply<kWritesW, P>(rows, [k](Lane& s) { s.w = k; });
-    case PicOp::kAndlw:
-      return apply<kWritesW | kWritesZ, P>(rows, [k](Lane& s) {
-        s.w &= k;
-        s.z = is_zero(s.w);
-      });
-    case PicOp::kIorlw:
-      return apply<kWritesW | kWritesZ, P>(rows, [k](Lane& s) {
-        s.w |= k;
-        s.z = is_zero(s.w);
-      });
-    case PicOp::kAddlw:
-      return apply<kWritesW | kArithmeticFlags, P>(rows, [k](Lane& s) { s.w = add(s, s.w, k, 0); });
-    case PicOp::kClrf:
-      return apply<kWritesF | kWritesZ, P>(rows, [](Lane& s) {
-        s.f = 0;
-        s.z = 1;
-      });
-    case PicOp::kSwapfW:
-    case PicOp::kSwapfF:
-      return apply_to<0, P>(op == PicOp::kSwapfF, rows, [](Lane& s) { return swap_nibbles(s.f); });
-    case PicOp::kBtfsc:
-      return apply<kWritesSkip, P>(rows, [bit](Lane& s) { s.skip = is_zero(s.f & bit); });
-    case PicOp::kBsf:
-      return apply<kWritesF, P>(rows, [bit](Lane& s) { s.f |= bit; });
-    case PicOp::kComfW:
-    case PicOp::kComfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kComfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>(~s.f);
-        s.z = is_zero(r);
-        return r;
-      });
-    case PicOp::kRlfW:
-    case PicOp::kRlfF:
-      return apply_to<kWritesC, P>(op == PicOp::kRlfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>((s.f << 1) | s.c);
-        s.c = s.f >> 7;
-        return r;
-      });
-    case PicOp::kRrfW:
-    case PicOp::kRrfF:
-      return apply_to<kWritesC, P>(op == PicOp::kRrfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>((s.f >> 1) | (s.c << 7));
-        s.c = s.f & 1;
-        return r;
-      });
-    case PicOp::kAddwfW:
-    case PicOp::kAddwfF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kAddwfF, rows,
-                                           [](Lane& s) { return add(s, s.f, s.w, 0); });
-    case PicOp::kSubwfW:
-    case PicOp::kSubwfF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kSubwfF, rows, [](Lane& s) {
-        return add(s, s.f, static_cast<uint8_t>(~s.w), 1);
-      });
-    case PicOp::kIorwfW:
-    case PicOp::kIorwfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kIorwfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>(s.f | s.w);
-        s.z = is_zero(r);
-        return r;
-      });
-    case PicOp::kXorwfW:
-    case PicOp::kXorwfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kXorwfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>(s.f ^ s.w);
-        s.z = is_zero(r);
-        return r;
-      });
-    case PicOp::kIncfW:
-    case PicOp::kIncfF:
-      return apply_to<kWritesZ, P>(op == PicOp::kIncfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>(s.f + 1);
-        s.z = is_zero(r);
-        return r;
-      });
-    case PicOp::kIncfszW:
-    case PicOp::kIncfszF:
-      return apply_to<kWritesSkip, P>(op == PicOp::kIncfszF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>(s.f + 1);
-        s.skip = is_zero(r);
-        return r;
-      });
-    case PicOp::kXorwfStatus:
-      // Only the bank bits take the result; Z comes from the flag logic, C and DC stay.
-      return apply<kWritesBank | kWritesZ, P>(rows, [writable_bank_bits](Lane& s) {
-        const auto r = static_cast<uint8_t>(status_of(s) ^ s.w);
-        s.bank = r & writable_bank_bits;
-        s.z = is_zero(r);
-      });
-    case PicOp::kXorwfStatusW:
-      return apply<kWritesW | kWritesZ, P>(rows, [](Lane& s) {
-        s.w = static_cast<uint8_t>(status_of(s) ^ s.w);
-        s.z = is_zero(s.w);
-      });
-    case PicOp::kMovwfStatus:
-      return apply<kWritesBank | kArithmeticFlags, P>(rows, [writable_bank_bits](Lane& s) {
-        s.bank = s.w & writable_bank_bits;
-        s.z = (s.w >> 2) & 1;
-        s.dc = (s.w >> 1) & 1;
-        s.c = s.w & 1;
-      });
-    case PicOp::kClrc:
-      return apply<kWritesC, P>(rows, [](Lane& s) { s.c = 0; });
-    case PicOp::kSkpc:
-      return apply<kWritesSkip, P>(rows, [](Lane& s) { s.skip = s.c; });
-    case PicOp::kSkpnc:
-      return apply<kWritesSkip, P>(rows, [](Lane& s) { s.skip = s.c ^ 1; });
-    case PicOp::kSkpnz:
-      return apply<kWritesSkip, P>(rows, [](Lane& s) { s.skip = s.z ^ 1; });
-    case PicOp::kAddwfcW:
-    case PicOp::kAddwfcF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kAddwfcF, rows,
-                                           [](Lane& s) { return add(s, s.f, s.w, s.c); });
-    case PicOp::kSubwfbW:
-    case PicOp::kSubwfbF:
-      return apply_to<kArithmeticFlags, P>(op == PicOp::kSubwfbF, rows, [](Lane& s) {
-        return add(s, s.f, static_cast<uint8_t>(~s.w), s.c);
-      });
-    case PicOp::kLslfW:
-    case PicOp::kLslfF:
-      return apply_to<kWritesC | kWritesZ, P>(op == PicOp::kLslfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>(s.f << 1);
-        s.c = s.f >> 7;
-        s.z = is_zero(r);
-        return r;
-      });
-    case PicOp::kLsrfW:
-    case PicOp::kLsrfF:
-      return apply_to<kWritesC | kWritesZ, P>(op == PicOp::kLsrfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>(s.f >> 1);
-        s.c = s.f & 1;
-        s.z = is_zero(r);
-        return r;
-      });
-    case PicOp::kAsrfW:
-    case PicOp::kAsrfF:
-      return apply_to<kWritesC | kWritesZ, P>(op == PicOp::kAsrfF, rows, [](Lane& s) {
-        const auto r = static_cast<uint8_t>((s.f >> 1) | (s.f & 0x80));
-        s.c = s.f & 1;
-        s.z = is_zero(r);
-        return r;
-      });
-  }
-  assert(false);
-}
-
-}  // namespace
 
 LaneMachine::LaneMachine(const PicProgram& program, int lanes)
     : program_(&program),
       lanes_(lanes),
       stride_((lanes + kBlockLanes - 1) / kBlockLanes * kBlockLanes),
       byte_count_(static_cast<int>(program.byte_names.size())),
-      rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0) {
+      rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0),
+      drawn_(static_cast<size_t>(byte_count_) + 2, true),
+      vectors_(best_vectors()) {
   assert(lanes >= 1);
+  steps_.reserve(program.instructions.size());
+  bool after_skip = false;
+  for (const PicInstruction& in : program.instructions) {
+    const OpTraits& traits = traits_of(in.op);
+    steps_.push_back({in.op, static_cast<uint8_t>(in.operand), in.bit, after_skip, false,
+                      traits.file ? static_cast<int>(in.operand) : byte_count_ + kScratch});
+    after_skip = traits.skip;
+  }
+}
+
+void LaneMachine::restrict_to(const std::vector<int>& inputs, const std::vector<int>& outputs) {
+  // Backwards over the program, which rows hold a value that something later reads: at the
+  // end the outputs, the bank bits and, after a last skip, the skip row; before an
+  // instruction, what it reads, and what it writes no more, except where it is skipped,
+  // whose lanes keep the old value. An instruction that writes nothing live is left out,
+  // and one whose Z and DC are not live leaves them as they were. The rows other than the
+  // declared bytes' are tracked as the fields of Lane, in one mask.
+  assert(!restricted_);
+  restricted_ = true;
+  std::vector<uint8_t> live_bytes(static_cast<size_t>(byte_count_), 0);
+  for (int index : outputs) {
+    assert(index >= 0 && index < byte_count_);
+    live_bytes[static_cast<size_t>(index)] = 1;
+  }
+  const std::vector<PicInstruction>& code = program_->instructions;
+  unsigned live = kWritesBank | (!code.empty() && is_skip(code.back().op) ? kWritesSkip : 0u);
+  // The steps kept are moved to the end as they are found, in order, and the others dropped
+  // from the front afterwards.
+  std::size_t first_kept = steps_.size();
+  for (std::size_t i = steps_.size(); i-- > 0;) {
+    Step& step = steps_[i];
+    const OpTraits& traits = traits_of(step.op);
+    uint8_t* const file = traits.file ? &live_bytes[static_cast<size_t>(step.f_row)] : nullptr;
+    const unsigned live_writes =
+        traits.writes & (live | (file != nullptr && *file != 0 ? kWritesF : 0u));
+    if (live_writes == 0) continue;
+    step.lean = (live_writes & kLeanFlags) == 0;
+    const unsigned written = traits.writes & ~(step.lean ? kLeanFlags : 0u);
+    live &= ~written;
+    if (step.predicated) live |= (live_writes & ~kWritesF) | kWritesSkip;
+    live |= traits.reads & ~kWritesF;
+    if ((written & kWritesF) != 0) *file = step.predicated && (live_writes & kWritesF) != 0;
+    if ((traits.reads & kWritesF) != 0) *file = 1;
+    steps_[--first_kept] = step;
+  }
+  steps_.erase(steps_.begin(), steps_.begin() + static_cast<std::ptrdiff_t>(first_kept));
+  for (int index = 0; index < byte_count_; ++index) {
+    drawn_[static_cast<size_t>(index)] = live_bytes[static_cast<size_t>(index)] != 0;
+  }
+  for (int index : inputs) {
+    assert(index >= 0 && index < byte_count_);
+    drawn_[static_cast<size_t>(index)] = false;
+  }
+  drawn_[static_cast<size_t>(byte_count_)] = (live & kWritesW) != 0;
+  drawn_[static_cast<size_t>(byte_count_) + 1] = (live & kArithmeticFlags) != 0;
 }
 
 uint8_t* LaneMachine::row(int index) {
@@ -324,17 +125,24 @@ void LaneMachine::fill_lanes(int count, uint64_t first_seed) {
 
 void LaneMachine::fill_range(int first, int count, uint64_t first_seed) {
   // The stream of PicMachine::fill (fill_word): the declared bytes, W, then the flags byte,
-  // which waits in the scratch row to be split into the flag rows. Each word is drawn once
-  // per lane, a block of lanes at a time, and its bytes spread over their rows.
+  // which waits in the scratch row to be split into the flag rows. Each word holding a
+  // value to draw is drawn once per lane, a block of lanes at a time, and its bytes spread
+  // over their rows.
   const int positions = byte_count_ + 2;
+  const auto drawn = [this](int p) { return drawn_[static_cast<size_t>(p)]; };
   uint64_t words[kBlockLanes];
-  for (int block = first; block < first + count; block += kBlockLanes) {
-    const int n = std::min(kBlockLanes, first + count - block);
-    const auto block_seed = first_seed + static_cast<uint64_t>(block - first);
-    for (int p0 = 0; p0 < positions; p0 += 8) {
-      const auto word = static_cast<uint64_t>(p0 / 8);
+  for (int p0 = 0; p0 < positions; p0 += 8) {
+    const int p_end = std::min(positions, p0 + 8);
+    bool any = false;
+    for (int p = p0; p < p_end; ++p) any = any || drawn(p);
+    if (!any) continue;
+    const auto word = static_cast<uint64_t>(p0 / 8);
+    for (int block = first; block < first + count; block += kBlockLanes) {
+      const int n = std::min(kBlockLanes, first + count - block);
+      const auto block_seed = first_seed + static_cast<uint64_t>(block - first);
       for (int k = 0; k < n; ++k) words[k] = fill_word(block_seed + static_cast<uint64_t>(k), word);
-      for (int p = p0; p < std::min(positions, p0 + 8); ++p) {
+      for (int p = p0; p < p_end; ++p) {
+        if (!drawn(p)) continue;
         uint8_t* const to = (p < byte_count_    ? row(p)
                              : p == byte_count_ ? register_row(kW)
                                                 : register_row(kScratch)) +
@@ -344,16 +152,17 @@ void LaneMachine::fill_range(int first, int count, uint64_t first_seed) {
       }
     }
   }
+  uint8_t* const bank = register_row(kBank);
+  std::fill(bank + first, bank + first + count, uint8_t{0});
+  if (!drawn(positions - 1)) return;
   const uint8_t* const flags = register_row(kScratch);
   uint8_t* const c = register_row(kCarry);
   uint8_t* const dc = register_row(kDigitCarry);
   uint8_t* const z = register_row(kZero);
-  uint8_t* const bank = register_row(kBank);
   for (int l = first; l < first + count; ++l) {
     c[l] = (flags[l] & kFillCarry) != 0 ? 1 : 0;
     dc[l] = (flags[l] & kFillDigitCarry) != 0 ? 1 : 0;
     z[l] = (flags[l] & kFillZero) != 0 ? 1 : 0;
-    bank[l] = 0;
   }
 }
 
@@ -384,11 +193,18 @@ void LaneMachine::write_values(const std::vector<int>& indexes, std::span<const 
 
 void LaneMachine::read_values(const std::vector<int>& indexes, std::span<uint64_t> values) const {
   assert(indexes.size() <= 8 && values.size() <= static_cast<size_t>(lanes_));
-  for (uint64_t& value : values) value = 0;
+  if (indexes.empty()) {
+    std::fill(values.begin(), values.end(), uint64_t{0});
+    return;
+  }
   for (size_t k = 0; k < indexes.size(); ++k) {
     assert(indexes[k] >= 0 && indexes[k] < byte_count_);
     const uint8_t* const from = row(indexes[k]);
-    for (size_t l = 0; l < values.size(); ++l) values[l] |= uint64_t{from[l]} << (8 * k);
+    if (k == 0) {
+      for (size_t l = 0; l < values.size(); ++l) values[l] = from[l];
+    } else {
+      for (size_t l = 0; l < values.size(); ++l) values[l] |= uint64_t{from[l]} << (8 * k);
+    }
   }
 }
 
@@ -436,31 +252,43 @@ long LaneMachine::run(int lane_count) {
   assert(lane_count >= 0 && lane_count <= lanes_);
   // The bank bits exist only on the mid-range core; the enhanced core's STATUS reads 0 there.
   const uint8_t writable_bank_bits = program_->core == PicCore::kMidrange ? kBankMask : 0;
-  Rows rows{nullptr,
-            register_row(kW),
-            register_row(kCarry),
-            register_row(kDigitCarry),
-            register_row(kZero),
-            register_row(kBank),
-            register_row(kSkip),
-            (lane_count + kBlockLanes - 1) / kBlockLanes * kBlockLanes};
-  bool after_skip = false;
-  for (const PicInstruction& in : program_->instructions) {
-    rows.f = has_file_operand(in.op) ? row(in.operand) : register_row(kScratch);
-    if (after_skip) {
-      execute<true>(in, rows, writable_bank_bits);
-    } else {
-      execute<false>(in, rows, writable_bank_bits);
-    }
-    after_skip = is_skip(in.op);
-  }
-  ended_on_skip_ = after_skip;
+  const int lanes = (lane_count + kBlockLanes - 1) / kBlockLanes * kBlockLanes;
+  uint8_t* const registers[] = {register_row(kW),          register_row(kCarry),
+                                register_row(kDigitCarry), register_row(kZero),
+                                register_row(kBank),       register_row(kSkip)};
+  (vectors_ == Vectors::kAvx2 ? run_avx2 : run_sse2)(steps_.data(), steps_.size(), rows_.data(),
+                                                     stride_, registers, lanes, writable_bank_bits);
+  ended_on_skip_ = !program_->instructions.empty() && is_skip(program_->instructions.back().op);
   return static_cast<long>(program_->instructions.size());
 }
 
 bool LaneMachine::skipped_past_end(int lane) const {
   assert(lane >= 0 && lane < lanes_);
   return ended_on_skip_ && register_row(kSkip)[lane] != 0;
+}
+
+namespace {
+
+// The first of `count` bytes that is not 0, or `count`. Most rows searched hold none, which
+// one pass that the compiler vectorises tells before any search.
+int first_nonzero(const uint8_t* bytes, int count) {
+  uint8_t any = 0;
+  for (int i = 0; i < count; ++i) any |= bytes[i];
+  if (any == 0) return count;
+  return static_cast<int>(std::find_if(bytes, bytes + count, [](uint8_t b) { return b != 0; }) -
+                          bytes);
+}
+
+}  // namespace
+
+int LaneMachine::first_skipped_past_end(int count) const {
+  assert(count >= 0 && count <= lanes_);
+  return ended_on_skip_ ? first_nonzero(register_row(kSkip), count) : count;
+}
+
+int LaneMachine::first_bank_switched(int count) const {
+  assert(count >= 0 && count <= lanes_);
+  return first_nonzero(register_row(kBank), count);
 }
 
 }  // namespace tarvek

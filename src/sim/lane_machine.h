@@ -10,16 +10,22 @@
 // lane and its results are kept only in the lanes that did not skip, the others keeping their
 // state. A straight-line run costs the same cycles in every lane, one per instruction.
 //
+// A routine check reads only a few bytes after a run, and restrict_to lets the machine know
+// which: a run then skips what cannot reach them, and a fill draws only the starting values
+// such a run reads. What the check reads is the same as after a full run, for every start.
+//
 // The machine refers to its program and does not own it: the program must outlive the
 // machine.
 #ifndef TARVEK_SIM_LANE_MACHINE_H
 #define TARVEK_SIM_LANE_MACHINE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "sim/pic_program.h"
+#include "sim/vectors.h"
 
 namespace tarvek {
 
@@ -33,6 +39,22 @@ class LaneMachine {
   LaneMachine(const PicProgram& program, int lanes);
 
   int lanes() const { return lanes_; }
+
+  // The vector instructions of the runs (vectors.h): best_vectors() unless told otherwise.
+  // Requires: kSse2, or best_vectors() itself.
+  void use_vectors(Vectors vectors);
+  Vectors vectors() const { return vectors_; }
+
+  // From now on, runs need only leave right what a routine check reads afterwards: the bytes
+  // `outputs`, the bank bits and skipped_past_end. A run leaves out the instructions whose
+  // results are overwritten or never read on the way to those, and the Z and DC of the others
+  // where nothing reads them before they are set again; a fill leaves out the starting
+  // values nothing reads, and the bytes `inputs`, which the caller writes after every fill.
+  // Afterwards, every other byte, W and the flags are unspecified after a fill or a run.
+  // Requires: each index a declared byte; the machine not restricted before.
+  void restrict_to(const std::vector<int>& inputs, const std::vector<int>& outputs);
+  // The instructions a run executes: all of them unless restricted.
+  int instructions_run() const { return static_cast<int>(steps_.size()); }
 
   // PicMachine::fill(seed) for one lane: the same bytes, W, C, DC and Z, bank bits 0.
   // Requires, here and for every other `lane` argument: 0 <= lane < lanes().
@@ -72,12 +94,42 @@ class LaneMachine {
   // on the chip would skip whatever follows the routine (PicMachine's skipped_past_end).
   // Meaningful for the lanes that run covered.
   bool skipped_past_end(int lane) const;
+  // The first lane below `count` that skipped past the end, or whose bank bits are not 0
+  // (bank_bits); `count` when there is none.
+  // Requires: 0 <= count <= lanes().
+  int first_skipped_past_end(int count) const;
+  int first_bank_switched(int count) const;
 
  private:
   // The rows after the declared bytes' ones. kScratch stands in for the file operand of an
   // instruction that has none, and holds the starting flags while lanes are filled; nothing
   // reads what is left in it.
   enum Row : int { kW, kCarry, kDigitCarry, kZero, kBank, kSkip, kScratch, kRowCount };
+
+  // One instruction of a run, in 12 bytes: a long routine's steps are a few pages that each
+  // request touches anew.
+  struct Step {
+    PicOp op;
+    // The literal of movlw, andlw, iorlw and addlw.
+    uint8_t literal;
+    // The bit number of btfsc and bsf.
+    uint8_t bit;
+    // The instruction before it in the program is a skip: the skip row tells where this one
+    // is skipped.
+    bool predicated;
+    // Z and DC are left as they were: nothing reads what the instruction would set.
+    bool lean;
+    // The row of its file operand, or the scratch row for an instruction without one.
+    int f_row;
+  };
+
+  // Runs `count` steps in `lanes` lanes: `rows` is rows_, stride_ apart, and `registers` the
+  // rows of W, C, DC, Z, the bank bits and the skips, in that order. One loop, compiled once
+  // for each of the Vectors.
+  static void run_sse2(const Step* steps, std::size_t count, uint8_t* rows, int stride,
+                       uint8_t* const* registers, int lanes, uint8_t writable_bank_bits);
+  static void run_avx2(const Step* steps, std::size_t count, uint8_t* rows, int stride,
+                       uint8_t* const* registers, int lanes, uint8_t writable_bank_bits);
 
   // Fills lanes first to first + count - 1, lane first + k from seed first_seed + k.
   void fill_range(int first, int count, uint64_t first_seed);
@@ -101,6 +153,14 @@ class LaneMachine {
   // place. The skip row is valid only after a skip instruction: it tells in which lanes the
   // next instruction is skipped.
   std::vector<uint8_t> rows_;
+  // What a run executes, in program order: every instruction, or after restrict_to those
+  // whose results can reach what the caller reads.
+  std::vector<Step> steps_;
+  // Which values a fill draws: one flag per declared byte, then W, then the flags byte.
+  std::vector<bool> drawn_;
+  Vectors vectors_;
+  // restrict_to has been called.
+  bool restricted_ = false;
   // The last run's final instruction was a skip instruction, so the skip row tells which
   // lanes skipped past the end.
   bool ended_on_skip_ = false;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <random>
 #include <set>
 #include <string>
@@ -84,6 +85,7 @@ constexpr Form kForms[] = {
     {"clrf", Operands::kFile, false, false},
     {"swapf", Operands::kFileDest, false, false},
     {"btfsc", Operands::kFileBit, true, false},
+    {"btfss", Operands::kFileBit, true, false},
     {"bsf", Operands::kFileBit, false, false},
     {"comf", Operands::kFileDest, false, false},
     {"rlf", Operands::kFileDest, false, false},
@@ -168,13 +170,17 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
 
     const int lane_counts[] = {1, 31, 32, 33, 64, 100};
     const int lane_count = lane_counts[random() % std::size(lane_counts)];
+    // The machine's own vectors, AVX2 where the processor has it, and SSE2.
     LaneMachine lanes(program, lane_count);
+    LaneMachine sse2(program, lane_count);
+    sse2.use_vectors(Vectors::kSse2);
     std::vector<PicMachine> machines(static_cast<size_t>(lane_count), PicMachine(program));
     for (int lane = 0; lane < lane_count; ++lane) {
       PicMachine& machine = machines[static_cast<size_t>(lane)];
       const uint64_t seed = random();
       machine.fill(seed);
       lanes.fill(lane, seed);
+      sse2.fill(lane, seed);
       // Some lanes start with bank bits set, which only the mid-range core has.
       if (core == PicCore::kMidrange && random() % 4 == 0) {
         const auto status = static_cast<uint8_t>(random());
@@ -183,16 +189,20 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
         machine.digit_carry = (status & 2) != 0;
         machine.carry = (status & 1) != 0;
         lanes.set_status(lane, status);
+        sse2.set_status(lane, status);
       }
     }
     const long cycles = lanes.run(lane_count);
+    ASSERT_EQ(sse2.run(lane_count), cycles);
     for (int lane = 0; lane < lane_count; ++lane) {
       PicMachine& machine = machines[static_cast<size_t>(lane)];
       const RunStats stats = machine.run();
       const std::string context = "trial " + std::to_string(trial) + ", lane " +
                                   std::to_string(lane) + ", program:\n" + text;
       expect_lane_is_machine(lanes, lane, machine, byte_count, context);
+      expect_lane_is_machine(sse2, lane, machine, byte_count, context + "\nwith SSE2");
       ASSERT_EQ(lanes.skipped_past_end(lane), stats.skipped_past_end) << context;
+      ASSERT_EQ(sse2.skipped_past_end(lane), stats.skipped_past_end) << context;
       ASSERT_EQ(cycles, stats.cycles) << context;
       skips_past_end += stats.skipped_past_end;
       runs_ending_on_a_skip += is_skip(program.instructions.back().op);
@@ -202,6 +212,109 @@ TEST(LaneMachine, RandomProgramsLeaveWhatPicMachineLeavesInEveryLane) {
   // Ending on a skip, some lanes took it and others did not.
   EXPECT_GT(skips_past_end, 0);
   EXPECT_LT(skips_past_end, runs_ending_on_a_skip);
+  if (best_vectors() != Vectors::kAvx2) {
+    std::cout << "This processor has no AVX2: only the SSE2 runs were tested.\n";
+  }
+}
+
+TEST(LaneMachine, AMachineStartsWithTheBestVectors) {
+  const PicProgram program = parse_or_die("\tclrc\n", {"R0"});
+  LaneMachine lanes(program, 1);
+  EXPECT_EQ(lanes.vectors(), best_vectors());
+  lanes.use_vectors(Vectors::kSse2);
+  EXPECT_EQ(lanes.vectors(), Vectors::kSse2);
+}
+
+// A subset of `count` byte indexes, each taken with probability 1/2.
+std::vector<int> random_bytes(std::mt19937& random, int count) {
+  std::vector<int> bytes;
+  for (int i = 0; i < count; ++i) {
+    if (random() % 2 == 0) bytes.push_back(i);
+  }
+  return bytes;
+}
+
+// Random programs run restricted to a few output bytes leave in them, in the bank bits and in
+// the skips past the end what a full run leaves from the same fill and inputs, although
+// every row starts from other values before the fill, which a restricted fill leaves where
+// nothing reads them.
+TEST(LaneMachine, ARestrictedRunLeavesWhatItsCallerReads) {
+  std::mt19937 random(77);
+  long left_out = 0;
+  for (int trial = 0; trial < 1500; ++trial) {
+    const PicCore core = trial % 2 == 0 ? PicCore::kMidrange : PicCore::kEnhanced;
+    const int byte_count = 1 + static_cast<int>(random() % 6);
+    const int length = 1 + static_cast<int>(random() % 24);
+    std::string text;
+    for (int i = 0; i < length; ++i) {
+      const bool skip = i == length - 1 ? random() % 4 == 0 : random() % 4 == 0;
+      text += random_line(random, core, byte_count, skip) + "\n";
+    }
+    const PicProgram program = parse_or_die(text, byte_names(byte_count), core);
+    const std::vector<int> inputs = random_bytes(random, byte_count);
+    const std::vector<int> outputs = random_bytes(random, byte_count);
+    const int lane_count = 1 + static_cast<int>(random() % 70);
+    LaneMachine full(program, lane_count);
+    LaneMachine restricted(program, lane_count);
+    restricted.restrict_to(inputs, outputs);
+    if (trial % 2 == 1) restricted.use_vectors(Vectors::kSse2);
+    left_out += length - restricted.instructions_run();
+    for (int lane = 0; lane < lane_count; ++lane) {
+      for (int i = 0; i < byte_count; ++i) restricted.set_byte_at(lane, i, uint8_t(random()));
+      restricted.set_w(lane, static_cast<uint8_t>(random()));
+      restricted.set_status(lane, static_cast<uint8_t>(random()));
+    }
+    const uint64_t seed = random();
+    full.fill_lanes(lane_count, seed);
+    restricted.fill_lanes(lane_count, seed);
+    for (int lane = 0; lane < lane_count; ++lane) {
+      for (int i : inputs) {
+        const auto value = static_cast<uint8_t>(random());
+        full.set_byte_at(lane, i, value);
+        restricted.set_byte_at(lane, i, value);
+      }
+      // Some lanes start with bank bits set, which only the mid-range core has.
+      if (core == PicCore::kMidrange && random() % 4 == 0) {
+        const auto status = static_cast<uint8_t>(random());
+        full.set_status(lane, status);
+        restricted.set_status(lane, status);
+      }
+    }
+    ASSERT_EQ(restricted.run(lane_count), full.run(lane_count));
+    for (int lane = 0; lane < lane_count; ++lane) {
+      const std::string context = "trial " + std::to_string(trial) + ", lane " +
+                                  std::to_string(lane) + ", program:\n" + text;
+      for (int i : outputs) {
+        ASSERT_EQ(restricted.byte_at(lane, i), full.byte_at(lane, i)) << context << ", byte " << i;
+      }
+      ASSERT_EQ(restricted.bank_bits(lane), full.bank_bits(lane)) << context;
+      ASSERT_EQ(restricted.skipped_past_end(lane), full.skipped_past_end(lane)) << context;
+    }
+  }
+  EXPECT_GT(left_out, 1000);
+}
+
+// What cannot reach the outputs is not run: a load of W into a byte cleared next, the clear
+// itself, and the Z of the increment, which leaves only the increment.
+TEST(LaneMachine, ARestrictedRunLeavesOutWhatCannotReachItsOutputs) {
+  const PicProgram program =
+      parse_or_die("\tmovf\tR1, w\n\tmovwf\tR2\n\tclrf\tR2\n\tincf\tR0, f\n", {"R0", "R1", "R2"});
+  LaneMachine lanes(program, 3);
+  EXPECT_EQ(lanes.instructions_run(), 4);
+  lanes.restrict_to({}, {0});
+  EXPECT_EQ(lanes.instructions_run(), 1);
+  lanes.fill_lanes(3, 9);
+  PicMachine machine(program);
+  for (int lane = 0; lane < 3; ++lane) {
+    machine.fill(9 + static_cast<uint64_t>(lane));
+    EXPECT_EQ(lanes.byte_at(lane, 0), machine.byte_at(0)) << "lane " << lane;
+  }
+  lanes.run(3);
+  for (int lane = 0; lane < 3; ++lane) {
+    machine.fill(9 + static_cast<uint64_t>(lane));
+    machine.run();
+    EXPECT_EQ(lanes.byte_at(lane, 0), machine.byte_at(0)) << "lane " << lane;
+  }
 }
 
 // Hand-checked skips: four lanes start with R0 = 0x10 and C, Z = 00, 01, 10, 11 (lane 2 * C
@@ -244,6 +357,27 @@ TEST(LaneMachine, SkipsArePerLane) {
       EXPECT_EQ(lanes.skipped_past_end(lane), c.past_end[lane]) << c.name << ", lane " << lane;
     }
   }
+}
+
+// The first lane that skipped past the end, or switched banks: C clear in lane 5 and from
+// lane 40 on skips; W = 0x20 in lane 7 and from lane 50 on sets RP0.
+TEST(LaneMachine, TheFirstLaneThatWentWrongIsFound) {
+  const PicProgram program = parse_or_die("\txorwf STATUS, f\n\tskpnc\n", {"R0"});
+  LaneMachine lanes(program, 64);
+  for (int lane = 0; lane < 64; ++lane) {
+    lanes.set_status(lane, lane == 5 || lane >= 40 ? 0 : 1);
+    lanes.set_w(lane, lane == 7 || lane >= 50 ? 0x20 : 0);
+  }
+  lanes.run(64);
+  EXPECT_EQ(lanes.first_skipped_past_end(64), 5);
+  EXPECT_EQ(lanes.first_skipped_past_end(5), 5);
+  EXPECT_EQ(lanes.first_bank_switched(64), 7);
+  EXPECT_EQ(lanes.first_bank_switched(7), 7);
+  const PicProgram no_skip = parse_or_die("\tclrc\n", {"R0"});
+  LaneMachine other(no_skip, 64);
+  other.run(64);
+  EXPECT_EQ(other.first_skipped_past_end(64), 64);
+  EXPECT_EQ(other.first_bank_switched(64), 64);
 }
 
 // A run covers whole blocks of lanes from lane 0; the blocks above are left as they were.

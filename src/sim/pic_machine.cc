@@ -12,9 +12,9 @@ constexpr uint8_t kStatusTo = 0x10;
 constexpr uint8_t kStatusPd = 0x08;
 constexpr uint8_t kBankMask = 0xE0;
 
-// The STATUS bits a write can set: the bank bits exist only on the mid-range core.
+// The STATUS bits 7..5 a write can set: the enhanced core has none there.
 constexpr uint8_t bank_mask(PicCore core) {
-  return core == PicCore::kMidrange ? kBankMask : 0;
+  return core == PicCore::kEnhanced ? 0 : kBankMask;
 }
 
 uint8_t swap_nibbles(uint8_t v) {
@@ -111,6 +111,10 @@ RunStats PicMachine::run() {
   const uint8_t writable_bank_bits = bank_mask(program_->core);
   size_t pc = 0;
   while (pc < count) {
+    if (stats.cycles >= cycle_limit) {
+      stats.cycle_limit_reached = true;
+      break;
+    }
     const PicInstruction& in = code[pc];
     uint8_t unused = 0;
     uint8_t& f = has_file_operand(in.op) ? mem[in.operand] : unused;
@@ -160,6 +164,9 @@ RunStats PicMachine::run() {
         break;
       case PicOp::kBtfsc:
         skip = ((f >> in.bit) & 1) == 0;
+        break;
+      case PicOp::kBtfss:
+        skip = ((f >> in.bit) & 1) != 0;
         break;
       case PicOp::kBsf:
         f = static_cast<uint8_t>(f | (1u << in.bit));
@@ -256,6 +263,38 @@ RunStats PicMachine::run() {
       case PicOp::kClrc:
         carry = false;
         break;
+      case PicOp::kSetc:
+        carry = true;
+        break;
+      case PicOp::kDecfW:
+      case PicOp::kDecfF: {
+        const auto r = static_cast<uint8_t>(f - 1);
+        zero = r == 0;
+        (in.op == PicOp::kDecfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kDecfszW:
+      case PicOp::kDecfszF: {
+        const auto r = static_cast<uint8_t>(f - 1);
+        skip = r == 0;
+        (in.op == PicOp::kDecfszF ? f : w) = r;
+        break;
+      }
+      case PicOp::kBcf:
+        f = static_cast<uint8_t>(f & ~(1u << in.bit));
+        break;
+      case PicOp::kAndwfW:
+      case PicOp::kAndwfF: {
+        const auto r = static_cast<uint8_t>(f & w);
+        zero = r == 0;
+        (in.op == PicOp::kAndwfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kGoto:
+        // Two cycles: the jump flushes the instruction already fetched.
+        ++stats.cycles;
+        pc = in.operand;
+        continue;
       case PicOp::kSkpc:
         skip = carry;
         break;

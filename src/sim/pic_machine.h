@@ -1,5 +1,5 @@
-// Executes a parsed PicProgram the way a mid-range or enhanced mid-range PIC16 core does, as
-// the instruction-set description of the processor defines it. This is the project's
+// Executes a parsed PicProgram the way a baseline, mid-range or enhanced mid-range PIC core
+// does, as the instruction-set description of the processor defines it. This is the project's
 // verification oracle.
 //
 // State: the declared file-register bytes, W, and the STATUS bits C, DC, Z and the bank
@@ -14,6 +14,7 @@
 //   clrf f           f = 0                                   Z = 1
 //   swapf f, d       d = f with its nibbles exchanged        no flag
 //   btfsc f, b       skip the next instruction if bit b of f is clear
+//   btfss f, b       skip the next instruction if bit b of f is set
 //   bsf f, b         set bit b of f                          no flag
 //   comf f, d        d = ~f                                  Z
 //   rlf/rrf f, d     d = f rotated left/right through C      C = bit shifted out
@@ -24,7 +25,13 @@
 //   xorwf f, d       d = f ^ W                               Z
 //   incf f, d        d = f + 1                               Z
 //   incfsz f, d      d = f + 1, skip the next if it is 0     no flag
-//   clrc             C = 0 (bcf STATUS, 0)
+//   decf f, d        d = f - 1                               Z
+//   decfsz f, d      d = f - 1, skip the next if it is 0     no flag
+//   btfss f, b       skip the next instruction if bit b of f is set
+//   bcf f, b         clear bit b of f                        no flag
+//   andwf f, d       d = f & W                               Z
+//   goto label       continue at the label's instruction (past the last one: the end)
+//   clrc / setc      C = 0 / C = 1 (bcf / bsf STATUS, 0)
 //   skpc / skpnc     skip the next instruction if C is set / clear
 //   skpnz            skip the next instruction if Z is clear
 //   xorwf STATUS, f  the write-protected case below.
@@ -36,7 +43,10 @@
 //   lsrf f, d        d = f >> 1, 0 into bit 7                C = old bit 0, Z
 //   asrf f, d        d = f >> 1, bit 7 kept                  C = old bit 0, Z
 // The enhanced core keeps its bank select bits in a register of their own: STATUS bits 7..5
-// are unimplemented there and read 0, so a write to STATUS leaves them 0.
+// are unimplemented there and read 0, so a write to STATUS leaves them 0. The baseline core
+// has no addlw (the parser refuses it); its STATUS bits 7..5 hold the wake-up flag and the
+// program page select instead of bank bits, writable as the mid-range bank bits are, and kept
+// in `bank_bits` alike: a routine must leave them as it found them.
 //
 // An instruction that has STATUS as its destination and itself affects Z, DC or C cannot
 // write those three bits: they are set by the instruction's own flag logic instead, and TO
@@ -45,9 +55,11 @@
 // only the bank bits (7..5) of the result, leaves C and DC unchanged and sets Z when the
 // whole result is 0. In particular "movlw 1" followed by "xorwf STATUS, f" does NOT invert C.
 //
-// Timing: straight-line code, one cycle per instruction; a skipped instruction is not
-// executed but costs one cycle. A skip taken on the last instruction ends the run and is
-// reported in RunStats, since on the chip it would skip whatever follows the routine.
+// Timing: one cycle per instruction, two for a goto; a skipped instruction is not executed
+// but costs one cycle (a skip taken costs two). A skip taken on the last instruction ends the
+// run and is reported in RunStats, since on the chip it would skip whatever follows the
+// routine. A run that has not ended after `cycle_limit` cycles is stopped and reported, so a
+// routine that loops for ever is a failure rather than a hang.
 #ifndef TARVEK_SIM_PIC_MACHINE_H
 #define TARVEK_SIM_PIC_MACHINE_H
 
@@ -66,6 +78,8 @@ struct RunStats {
   long cycles = 0;
   // The last instruction was a skip that was taken: the chip would skip past the routine.
   bool skipped_past_end = false;
+  // The run was stopped at the machine's cycle limit, before it reached the end.
+  bool cycle_limit_reached = false;
 };
 
 // The seeded starting state of PicMachine::fill, shared with the lane runner so that a lane
@@ -121,6 +135,11 @@ class PicMachine {
   // The same with byte indexes resolved once (PicProgram::value_indexes), for sweeps.
   void write_value(const std::vector<int>& indexes, uint64_t value);
   uint64_t read_value(const std::vector<int>& indexes) const;
+
+  // A run stops once it has taken more cycles than this: no routine we write takes nearly as
+  // many, so one that does loops for ever.
+  static constexpr long kDefaultCycleLimit = 1L << 20;
+  long cycle_limit = kDefaultCycleLimit;
 
   uint8_t w = 0;
   bool carry = false;

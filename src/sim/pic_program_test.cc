@@ -57,6 +57,7 @@ TEST(ParseInstructions, AcceptsEveryInstructionForm) {
       {"skpnc", "\tskpnc", PicOp::kSkpnc, 0, 0},
       {"skpnz", "\tskpnz", PicOp::kSkpnz, 0, 0},
       {"clear carry as a bit", "\tbcf\tSTATUS, 0", PicOp::kClrc, 0, 0},
+      {"set carry as a bit", "\tbsf\tSTATUS, 0", PicOp::kSetc, 0, 0},
       {"skip on carry as a bit", "\tbtfss\tSTATUS, 0", PicOp::kSkpc, 0, 0},
       {"skip on no carry as a bit", "\tbtfsc\tSTATUS, 0", PicOp::kSkpnc, 0, 0},
       {"skip on not zero as a bit", "\tbtfsc\tSTATUS, 2", PicOp::kSkpnz, 0, 0},
@@ -146,12 +147,12 @@ TEST(ParseInstructions, RejectsAnythingOutsideTheLineFormat) {
        "line 1: register byte \"STATUS\" is not declared"},
       {"STATUS elsewhere", "\tbtfsc\tSTATUS, 1\n",
        "line 1: register byte \"STATUS\" is not declared"},
-      {"set carry as a bit", "\tbsf\tSTATUS, 0\n",
+      {"skip on zero as a bit", "\tbtfss\tSTATUS, 2\n",
        "line 1: register byte \"STATUS\" is not declared"},
-      {"skip on zero as a bit", "\tbtfss\tSTATUS, 2\n", "line 1: unknown mnemonic \"btfss\""},
       {"carry bit with a blank", "\tbtfsc STATUS, 0\n",
        "line 1: unknown mnemonic \"btfsc STATUS, 0\""},
-      {"unlisted instruction", "\tgoto\t0\n", "line 1: unknown mnemonic \"goto\""},
+      {"unlisted instruction", "\tcall\tx\n", "line 1: unknown mnemonic \"call\""},
+      {"jump to an address", "\tgoto\t0\n", "line 1: label \"0\" is not placed"},
       {"error on line 3", "\tclrc\n\tskpc\n\tnop\n", "line 3: unknown mnemonic \"nop\""},
   };
   for (const Case& c : cases) {

@@ -198,7 +198,7 @@ TEST(CliProgramTest, SameRefusalAsThePage) {
       {"too big", "1e400", "8", std::nullopt},
       {"error bound", "10", "8", "50.5"},
       {"zero result", "0.5", "1", std::nullopt},
-      {"another core", "10", "8", std::nullopt, "ACC", "TEMP", false, "baseline"},
+      {"another core", "10", "8", std::nullopt, "ACC", "TEMP", false, "pic10"},
   };
   const std::string refused_text =
       "Status: 400 Bad Request\nContent-type: text/plain; charset=us-ascii\n\n";
