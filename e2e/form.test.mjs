@@ -59,6 +59,16 @@ test('the form shows every field with its label, default and range', async () =>
   assert.deepEqual(await goals.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
     ['Optimize', 'speed', true], ['Optimize', 'size', false],
   ]);
+  const wraps = page.getByRole('radiogroup', { name: 'Wrap' }).getByRole('radio');
+  assert.deepEqual(await wraps.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
+    ['Wrap', 'inline', true], ['Wrap', 'subroutine', false], ['Wrap', 'macro', false],
+  ]);
+  const syntaxes = page.getByRole('radiogroup', { name: 'Assembler' }).getByRole('radio');
+  assert.deepEqual(await syntaxes.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
+    ['Syntax', 'mpasm', true], ['Syntax', 'pic-as', false], ['Syntax', 'gpasm-reloc', false],
+  ]);
+  const name = page.getByLabel('Name', { exact: true });
+  assert.deepEqual([await name.getAttribute('name'), await name.inputValue()], ['Name', '']);
   const hints = [
     ['Exact, rounded down', /C's integer division gives for unsigned x/],
     ['Exact, rounded toward zero', /C's integer division gives for signed x/],
@@ -103,7 +113,8 @@ test('without JavaScript the form posts every field and gets the result page of 
   assert.deepEqual(Object.fromEntries(sent), { ...defaults, Const: '7' });
   // The later fields at their defaults leave the page as the six fields alone give it, but
   // for the lines on where the registers go that an empty Ram asks for.
-  const { DivideBy, Result, Core, Ram, Optimize, Label, ...six } = Object.fromEntries(sent);
+  const { DivideBy, Result, Core, Ram, Optimize, Label, Wrap, Name, Syntax, ...six } =
+    Object.fromEntries(sent);
   const served = withoutTime((await response.body()).toString('latin1'));
   assert.equal(served, withoutTime(directPage({ ...six, Ram })));
   const ramLines = /^; (Registers: |the first cblock|Every register here|common RAM).*\n/gm;

@@ -43,10 +43,12 @@ export function launch() {
 }
 
 // The form's fields with their defaults. Ram is always sent, empty unless an address is
-// given: the form is a current client, whose routine says where its registers go.
+// given: the form is a current client, whose routine says where its registers go. Wrap, Name
+// and Syntax at their defaults leave the routine as it is without them.
 export const defaults = {
   Const: '10', DivideBy: '', Result: 'approx', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', Ram: '',
-  endian: 'big', Core: 'midrange', Optimize: 'speed', Label: '',
+  endian: 'big', Core: 'midrange', Optimize: 'speed', Label: '', Wrap: 'inline', Name: '',
+  Syntax: 'mpasm',
 };
 
 // The body of what the program prints for these fields (an object or a query string) when

@@ -52,6 +52,10 @@ async function generate(page, fields) {
   await page.locator(`input[name="endian"][value="${fields.endian}"]`).check();
   await page.locator(`input[name="Core"][value="${fields.Core}"]`).check();
   await page.locator(`input[name="Optimize"][value="${fields.Optimize}"]`).check();
+  // The assembler first: choosing a relocatable module may choose the wrap.
+  await page.locator(`input[name="Syntax"][value="${fields.Syntax}"]`).check();
+  await page.locator(`input[name="Wrap"][value="${fields.Wrap}"]`).check();
+  await page.getByLabel('Name', { exact: true }).fill(fields.Name);
   await page.getByRole('button', { name: 'Generate code' }).click();
   await page.locator('#answer-routine:visible, .field-error, #answer-message.refused').first().waitFor();
 }
@@ -423,5 +427,62 @@ test('at 360 px the page does not scroll sideways, and Enter asks for the answer
   await page.locator('#answer-routine').waitFor();
   assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth));
   await page.screenshot({ path: join(artifacts, 'narrow.png'), fullPage: true });
+  await page.close();
+});
+
+test('a pic-as subroutine is shown in place and saved as the module tarvek-asm writes', async () => {
+  const page = await context.newPage();
+  const fields = { ...exact, Wrap: 'subroutine', Syntax: 'pic-as' };
+  await generate(page, fields);
+  await assertShows(page, fields);
+  const code = await page.locator('#code').textContent();
+  assert.match(code, /^acc_div10_floor:$/m);
+  assert.match(code, /^\tPSECT\tudata_bank0$/m);
+  assert.doesNotMatch(code, /cblock|D'/);
+  assert.deepEqual(Object.fromEntries(new URL(page.url()).searchParams), sentFields(fields));
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Download .S' }).click(),
+  ]);
+  assert.equal(download.suggestedFilename(), 'acc_x1_div10_floor.S');
+  assert.equal(readFileSync(await download.path(), 'latin1'),
+    toolText(['--divide-by', '10', '--bits', '16', '--syntax', 'pic-as', '--wrap', 'subroutine']));
+  await page.close();
+});
+
+test('choosing a relocatable module makes an inline routine a subroutine, saved as .asm', async () => {
+  const page = await context.newPage();
+  await page.goto(formUrl);
+  const inline = page.getByRole('radio', { name: 'Inline' });
+  assert.ok(await inline.isChecked());
+  await page.getByRole('radio', { name: 'Relocatable gputils module' }).check();
+  assert.ok(await page.getByRole('radio', { name: 'Subroutine' }).isChecked());
+  assert.ok(await page.locator('#Wrap-note').isVisible());
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#answer-routine').waitFor();
+  const fields = { ...defaults, Wrap: 'subroutine', Syntax: 'gpasm-reloc' };
+  assert.deepEqual(Object.fromEntries(new URL(page.url()).searchParams), fields);
+  await assertShows(page, fields);
+  assert.equal(await page.locator('#download').textContent(), 'Download .asm');
+  // A wrap chosen again is the person's choice: inline is asked, and refused beside the wrap.
+  await inline.check();
+  assert.ok(await page.locator('#Wrap-note').isHidden());
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#Wrap-error').waitFor();
+  assert.equal(await page.locator('#Wrap-error').innerText(),
+    directText({ ...fields, Wrap: 'inline' }).trimEnd());
+  assert.match(await page.locator('#Wrap-error').innerText(), /^#43 Error in input: /);
+  await page.close();
+});
+
+test('a link with a name no assembler takes shows the refusal beside the name', async () => {
+  const page = await context.newPage();
+  const fields = { ...exact, Wrap: 'macro', Name: 'movwf' };
+  await page.goto(`${formUrl}?${new URLSearchParams(fields)}`);
+  await page.locator('#Name-error').waitFor();
+  const line = directText(fields).trimEnd();
+  assert.match(line, /^#42 Error in input: /);
+  assert.equal(await page.locator('#Name-error').innerText(), line);
+  assert.equal(await page.getByLabel('Name', { exact: true }).inputValue(), 'movwf');
   await page.close();
 });

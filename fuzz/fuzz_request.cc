@@ -22,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "page/driver.h"
@@ -81,10 +82,10 @@ std::string page_close() {
 
 // Whether `middle`, the page between its start and its end, is an error block or a routine.
 void check_middle(std::string_view middle, std::string_view page) {
-  static const std::array<std::string, kLastErrorCode> errors = [] {
-    std::array<std::string, kLastErrorCode> blocks;
+  static const std::vector<std::string> errors = [] {
+    std::vector<std::string> blocks;
     for (int code = 1; code <= kLastErrorCode; ++code) {
-      if (is_error_code(code)) blocks[code - 1] = error_block(code);
+      if (is_error_code(code)) blocks.push_back(error_block(code));
     }
     return blocks;
   }();

@@ -11,6 +11,7 @@
 #include "codegen/register.h"
 #include "page/approximation_review.h"
 #include "page/error_message.h"
+#include "page/packaged_reading.h"
 
 namespace tarvek {
 namespace {
@@ -94,7 +95,10 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
   const int written = exceeded ? kExitErrorExceeded : kExitOk;
   if (!options.verify) return written;
 
-  const RoutineUnderCheck routine{text,
+  // The instructions as printed, read back from whatever packaging holds them.
+  const std::optional<std::string> readable =
+      checkable_block(text, request.checked.request.packaging);
+  const RoutineUnderCheck routine{readable ? std::string_view(*readable) : std::string_view(text),
                                   request.fields.acc_name,
                                   request.fields.temp_name,
                                   request.fields.little_endian,

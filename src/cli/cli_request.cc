@@ -37,6 +37,9 @@ CliRequest make_cli_request(const CliOptions& options) {
   add("Ram", options.ram_text.value_or(""));
   if (options.optimize_text) add("Optimize", *options.optimize_text);
   if (options.label_text) add("Label", *options.label_text);
+  if (options.wrap_text) add("Wrap", *options.wrap_text);
+  if (options.syntax_text) add("Syntax", *options.syntax_text);
+  if (options.name_text) add("Name", *options.name_text);
 
   CliRequest made;
   made.fields = read_request_fields(form);

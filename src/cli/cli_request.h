@@ -24,12 +24,12 @@ struct CliRequest {
 };
 
 // Builds the form the options stand for (Const, DivideBy, Result as result_asked says, Bits,
-// ConstErr when --error is given, Acc, Temp, endian, Core when --core is given, and Ram,
+// ConstErr when --error is given, Acc, Temp, endian, Core when --core is given, Ram,
 // empty without --ram: the tool is a current client, whose block says where its registers
-// go) and reads and checks it as the CGI program does. --divide-by D alone in the approx mode keeps
-// its own reading: the constant is 1/D divided in double precision, i.e. the double nearest to the
-// reciprocal of D as read (D = 0 gives an infinite constant, error 5; a negative D error 2).
-// Everywhere else
+// go; and Wrap, Syntax and Name when given) and reads and checks it as the CGI program does.
+// --divide-by D alone in the approx mode keeps its own reading: the constant is 1/D divided in
+// double precision, i.e. the double nearest to the reciprocal of D as read (D = 0 gives an infinite
+// constant, error 5; a negative D error 2). Everywhere else
 // --divide-by is the form's DivideBy field, with a Const of 1 when --const is not given.
 // Requires: options.action is kGenerate.
 CliRequest make_cli_request(const CliOptions& options);

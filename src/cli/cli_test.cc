@@ -472,5 +472,96 @@ TEST(RunCliTest, SpoiledRoutineWithoutVerifyIsNotChecked) {
   EXPECT_EQ(run({"--const", "10", "--bits", "8"}, generate_without_last_add).status, kExitOk);
 }
 
+// --wrap, --syntax and --name reach the form's fields: the same text as the CGI program's
+// text answer for those fields, and the routine's RAM told; a packaging the form refuses is
+// refused with its message.
+TEST(RunCliTest, PackagingOptions) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    int status;
+    const char* in_out;
+    const char* in_err;
+  };
+  const Case cases[] = {
+      {"subroutine",
+       {"--divide-by", "10", "--bits", "8", "--wrap", "subroutine"},
+       kExitOk,
+       "\nacc_div10_floor\n",
+       ""},
+      {"named macro",
+       {"--divide-by", "10", "--bits", "8", "--wrap=macro", "--name", "div10"},
+       kExitOk,
+       "\ndiv10\tmacro\n",
+       ""},
+      {"pic-as",
+       {"--divide-by", "10", "--bits", "8", "--syntax", "pic-as", "--wrap", "subroutine"},
+       kExitOk,
+       "\nacc_div10_floor:\n\tBANKSEL\tACC0\n",
+       ""},
+      {"a module",
+       {"--const", "10", "--bits", "8", "--syntax", "gpasm-reloc"},
+       kExitOk,
+       "; Routine: 21 instructions, 21 cycles, 4 bytes of RAM\n",
+       ""},
+      {"the RAM of an exact routine",
+       {"--divide-by", "10", "--bits", "8"},
+       kExitOk,
+       "; Routine: 20 instructions, 20 cycles, 1 byte of RAM\n",
+       ""},
+      {"unknown wrap",
+       {"--const", "10", "--bits", "8", "--wrap", "loop"},
+       kExitRefused,
+       "",
+       "#40 Error in input: Wrap must be inline, subroutine or macro.\n"},
+      {"unknown syntax",
+       {"--const", "10", "--bits", "8", "--syntax", "xc8"},
+       kExitRefused,
+       "",
+       "#41 Error in input: Syntax must be mpasm, pic-as or gpasm-reloc.\n"},
+      {"a register byte's name",
+       {"--const", "10", "--bits", "8", "--wrap", "macro", "--name", "ACC0"},
+       kExitRefused,
+       "",
+       "#42 Error in input: Name ACC0 is also the name of a register byte of the "
+       "routine.\n"},
+      {"inline module",
+       {"--const", "10", "--bits", "8", "--syntax", "gpasm-reloc", "--wrap", "inline"},
+       kExitRefused,
+       "",
+       "#43 Error in input: A gpasm-reloc routine is a subroutine or a macro"},
+      {"pic-as past bank 0",
+       {"--const", "10", "--bits", "32", "--syntax", "pic-as", "--ram", "0x7C"},
+       kExitRefused,
+       "",
+       "#44 Error in input: With Syntax pic-as"},
+  };
+  for (const Case& c : cases) {
+    const CliRun result = run(c.args);
+    EXPECT_EQ(result.status, c.status) << c.name << "\n" << result.err;
+    EXPECT_NE(result.out.find(c.in_out), std::string::npos) << c.name << "\n" << result.out;
+    EXPECT_NE(result.err.find(c.in_err), std::string::npos) << c.name << "\n" << result.err;
+    if (c.status != kExitOk) {
+      EXPECT_EQ(result.out, "") << c.name;
+    }
+  }
+}
+
+// --verify runs the instructions a packaged text holds, whatever wraps them.
+TEST(RunCliTest, VerifyAPackagedRoutine) {
+  for (const char* syntax : {"mpasm", "pic-as", "gpasm-reloc"}) {
+    for (const char* wrap : {"subroutine", "macro"}) {
+      const CliRun result = run({"--divide-by", "7", "--bits", "12", "--signed", "--syntax", syntax,
+                                 "--wrap", wrap, "--verify"});
+      EXPECT_EQ(result.status, kExitOk) << syntax << " " << wrap << "\n" << result.out;
+      EXPECT_NE(result.out.find("; Inputs checked: 4096 (every 12-bit input)\n"
+                                "; Every result equals the documented computation.\n"),
+                std::string::npos)
+          << syntax << " " << wrap << "\n"
+          << result.out;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarvek

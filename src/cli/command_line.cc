@@ -27,6 +27,12 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
     options.optimize_text = value;
   } else if (name == "label") {
     options.label_text = value;
+  } else if (name == "wrap") {
+    options.wrap_text = value;
+  } else if (name == "syntax") {
+    options.syntax_text = value;
+  } else if (name == "name") {
+    options.name_text = value;
   } else if (name == "bits") {
     options.bits_text = value;
     seen_bits = true;
@@ -52,7 +58,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
 bool takes_value(std::string_view name) {
   return name == "const" || name == "divide-by" || name == "result" || name == "effort" ||
          name == "bits" || name == "error" || name == "acc" || name == "temp" || name == "core" ||
-         name == "ram" || name == "optimize" || name == "label";
+         name == "ram" || name == "optimize" || name == "label" || name == "wrap" ||
+         name == "syntax" || name == "name";
 }
 
 bool is_flag(std::string_view name) {
@@ -161,20 +168,23 @@ std::string usage_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE] [--signed]\n"
          "                  [--effort N] [--error PERCENT] [--acc NAME] [--temp NAME]\n"
          "                  [--ram ADDR] [--little-endian] [--core midrange|enhanced|baseline]\n"
-         "                  [--optimize speed|size] [--label PREFIX] [--verify]\n"
+         "                  [--optimize speed|size] [--label PREFIX]\n"
+         "                  [--wrap inline|subroutine|macro] [--name NAME]\n"
+         "                  [--syntax mpasm|pic-as|gpasm-reloc] [--verify]\n"
          "Try 'tarvek-asm --help' for more information.\n";
 }
 
 std::string help_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [OPTION]...\n"
-         "Writes a straight-line PIC16 (mid-range, MPASM syntax) routine, or with --optimize\n"
-         "size one that may loop, that multiplies an N-bit register in place by the constant\n"
-         "K, unsigned or (exact results only) signed, using only shifts, additions,\n"
-         "subtractions and a negation. The text is the one the web form's result page\n"
-         "shows, as plain text: the comment block, the cblock declarations and the\n"
-         "instructions. With --core enhanced the routine is written for\n"
-         "the enhanced mid-range core, with --core baseline for the baseline core of the\n"
-         "PIC10F, PIC12F5xx and PIC16F5x.\n"
+         "Writes a straight-line PIC16 (mid-range) routine, or with --optimize size one that\n"
+         "may loop, that multiplies an N-bit register in place by the constant K, unsigned\n"
+         "or (exact results only) signed, using only shifts, additions, subtractions and a\n"
+         "negation. By default the text is the one the web form's result page shows, as\n"
+         "plain text: the comment block, the cblock declarations and the instructions, in\n"
+         "MPASM syntax, to include where they run; --wrap and --syntax make it a subroutine\n"
+         "or a macro, for pic-as or as a relocatable gputils module. With --core enhanced\n"
+         "the routine is written for the enhanced mid-range core, with --core baseline for\n"
+         "the baseline core of the PIC10F, PIC12F5xx and PIC16F5x.\n"
          "\n"
          "A division (--divide-by D, or a fraction such as 22/7 in --const) gives by default\n"
          "what C's integer division gives, exactly: --result floor, or --result trunc with\n"
@@ -249,6 +259,25 @@ std::string help_text() {
          "                     PIC16F5x and every other core: the same computation without\n"
          "                     addlw; the comment block says how many bytes of RAM it takes)\n"
          "                       e.g. --core enhanced   or   --core baseline\n"
+         "  --wrap WRAP        inline (the default: the instructions alone, to include where\n"
+         "                     they run), subroutine (a label, the instructions and return:\n"
+         "                     call NAME) or macro (NAME macro ... endm, usable more than\n"
+         "                     once in one source). A gpasm-reloc module is a subroutine\n"
+         "                     unless --wrap macro, and cannot be inline\n"
+         "                       e.g. --wrap subroutine\n"
+         "  --name NAME        the subroutine's label or the macro's name: a letter or _,\n"
+         "                     then letters, digits or _, at most 31 characters (default:\n"
+         "                     made from the register and the request, e.g. acc_div10_floor)\n"
+         "                       e.g. --name div10\n"
+         "  --syntax SYNTAX    mpasm (the default: an MPASM include file, which gpasm also\n"
+         "                     reads), pic-as (for the MPLAB XC8 PIC Assembler: PSECT and\n"
+         "                     DS, labels with colons, 0x.. literals, no MPASM\n"
+         "                     pseudo-instructions; a subroutine is a .S module C can call)\n"
+         "                     or gpasm-reloc (a relocatable gputils module: udata, global,\n"
+         "                     code; assemble with gpasm -c, link with gplink). Any other\n"
+         "                     packaging than the default says in its comment block how to\n"
+         "                     use it and what it costs, RAM included\n"
+         "                       e.g. --syntax pic-as --wrap subroutine\n"
          "  --verify           run the routine on tarvek's PIC16 simulator for every input\n"
          "                     (up to 20 bits; above that a sample with all the edge values)\n"
          "                     and append comment lines: the inputs checked, whether every\n"
@@ -267,6 +296,8 @@ std::string help_text() {
          "  tarvek-asm --divide-by 10 --bits 16 --ram 0x20 > div10.inc\n"
          "  tarvek-asm --divide-by 3 --bits 16 --result approx --error 0.1 --acc SUM\n"
          "  tarvek-asm --const 0.1 --bits 16 --core enhanced\n"
+         "  tarvek-asm --divide-by 10 --bits 16 --syntax gpasm-reloc > div10.asm\n"
+         "  tarvek-asm --divide-by 10 --bits 16 --syntax pic-as --wrap subroutine > div10.S\n"
          "  tarvek-asm --divide-by 10 --bits 8 --result floor --core baseline\n"
          "\n"
          "Exit status: 0 routine written (and verified with --verify), 1 --verify found a\n"

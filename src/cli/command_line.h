@@ -51,6 +51,11 @@ struct CliOptions {
   std::optional<std::string> optimize_text;
   // The text of --label; empty optional when not given (a prefix made from the request).
   std::optional<std::string> label_text;
+  // The texts of --wrap, --syntax and --name; empty optionals when not given (an inline MPASM
+  // routine, and a name made from the request where the packaging needs one).
+  std::optional<std::string> wrap_text;
+  std::optional<std::string> syntax_text;
+  std::optional<std::string> name_text;
 };
 
 // Either the options, or a one-line description of what is wrong with the command line.

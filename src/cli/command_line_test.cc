@@ -22,7 +22,9 @@ std::string summary(const CommandLine& command_line) {
   return text + "bits=" + o.bits_text + " error=" + (o.error_text ? *o.error_text : "(none)") +
          " acc=" + o.acc_name + " temp=" + o.temp_name + (o.little_endian ? " little" : " big") +
          (o.core_text ? " core=" + *o.core_text : "") + (o.ram_text ? " ram=" + *o.ram_text : "") +
-         (o.verify ? " verify" : "");
+         (o.wrap_text ? " wrap=" + *o.wrap_text : "") +
+         (o.syntax_text ? " syntax=" + *o.syntax_text : "") +
+         (o.name_text ? " name=" + *o.name_text : "") + (o.verify ? " verify" : "");
 }
 
 TEST(CommandLineTest, Table) {
@@ -84,6 +86,18 @@ TEST(CommandLineTest, Table) {
       {"missing RAM address",
        {"--const", "3", "--bits", "8", "--ram"},
        "usage error: option '--ram' needs a value"},
+      {"packaging",
+       {"--const", "3", "--bits", "8", "--wrap", "macro", "--syntax=pic-as", "--name", "x3"},
+       "const=3 bits=8 error=(none) acc=ACC temp=TEMP big wrap=macro syntax=pic-as name=x3"},
+      {"packaging values are checked later",
+       {"--const", "3", "--bits", "8", "--wrap=loop", "--syntax", "", "--name", "1 2"},
+       "const=3 bits=8 error=(none) acc=ACC temp=TEMP big wrap=loop syntax= name=1 2"},
+      {"missing wrap",
+       {"--const", "3", "--bits", "8", "--wrap"},
+       "usage error: option '--wrap' needs a value"},
+      {"missing name",
+       {"--const", "3", "--bits", "8", "--name"},
+       "usage error: option '--name' needs a value"},
       {"missing core",
        {"--const", "3", "--bits", "8", "--core"},
        "usage error: option '--core' needs a value"},
@@ -152,8 +166,9 @@ TEST(CommandLineTest, ResultAsked) {
 TEST(CommandLineTest, UsageNamesEveryOption) {
   const std::string usage = usage_text();
   EXPECT_EQ(usage.rfind("Usage: tarvek-asm ", 0), 0u);
-  for (const char* option : {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp",
-                             "--ram", "--little-endian", "--core", "--verify", "--help"}) {
+  for (const char* option :
+       {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp", "--ram",
+        "--little-endian", "--core", "--wrap", "--name", "--syntax", "--verify", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
@@ -163,7 +178,7 @@ TEST(CommandLineTest, HelpExplainsEveryOptionWithAnExample) {
   // Each option starts its own line of the option list and has an "e.g." line within the
   // lines before the next option.
   for (const char* option : {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp",
-                             "--ram", "--core", "--verify"}) {
+                             "--ram", "--core", "--wrap", "--name", "--syntax", "--verify"}) {
     const std::size_t at = help.find(std::string("\n  ") + option + " ");
     ASSERT_NE(at, std::string::npos) << option;
     const std::size_t next = help.find("\n  --", at + 1);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "codegen/core_lines.h"
@@ -22,18 +23,26 @@ std::string cblock_opening(const GeneratorRequest& request) {
   return text + "\n";
 }
 
-void generate_code(std::ostream& out, const GeneratorRequest& request, Register& acc,
-                   Register& temp) {
-  Decomposition decomposition = decompose(out, request, acc);
+FinishedRoutine finish_approximation(const GeneratorRequest& request, Register& acc,
+                                     Register& temp) {
+  std::ostringstream comment;
+  Decomposition decomposition = decompose(comment, request, acc);
+  FinishedRoutine routine =
+      assemble_routine(decomposition, request.output_bits, acc, temp, request.core);
   // The core's lines follow the Output line, but the RAM they count is known only once the
   // routine is written.
-  const std::string program = assemble_program(decomposition, request.output_bits, acc, temp,
-                                               request.core, cblock_opening(request));
   const RamUse ram{
       acc.name,
       std::max({acc.used ? acc.bytes : 0, decomposition.input_bytes, decomposition.output_bytes}),
       temp.name, temp.used ? temp.bytes : 0};
-  out << core_lines(request.core, ram) << program;
+  comment << core_lines(request.core, ram);
+  routine.comment = comment.str();
+  return routine;
+}
+
+void generate_code(std::ostream& out, const GeneratorRequest& request, Register& acc,
+                   Register& temp) {
+  out << inline_block(finish_approximation(request, acc, temp), cblock_opening(request));
 }
 
 }  // namespace tarvek

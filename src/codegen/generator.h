@@ -12,6 +12,8 @@
 #include <string>
 
 #include "codegen/core.h"
+#include "codegen/finished_routine.h"
+#include "codegen/packaging.h"
 #include "codegen/register.h"
 
 namespace tarvek {
@@ -77,6 +79,13 @@ struct GeneratorRequest {
   // The start address of the cblock section, 0 to 0x1FF; -1 for a bare cblock, which
   // continues the last cblock of the program that includes the routine.
   int ram_address = -1;
+  // How the routine is printed (packaging.h); the default keeps the block it always was.
+  Packaging packaging{};
+  // The comment block tells the bytes of RAM the routine declares beside its instruction and
+  // cycle counts: for a current client's exact routine and for every packaged one. Off, the
+  // block stays what it always was. A baseline routine's RAM line (core_lines.h) tells them on
+  // every request, so there the Routine line does not tell them again.
+  bool counts_ram = false;
   // kSize only in the exact modes.
   Optimize optimize = Optimize::kSpeed;
   // The start of every label a loop of the routine has: an assembler name (a letter or '_',
@@ -91,6 +100,17 @@ struct GeneratorRequest {
 // default radix, at least two upper-case digits). Without notes or address it is
 // "\n\n\tcblock\n", as it always was.
 std::string cblock_opening(const GeneratorRequest& request);
+
+// Whether an exact routine's Routine line tells the bytes of RAM: counts_ram, on a core whose
+// lines have no RAM line of their own.
+inline bool routine_line_counts_ram(const GeneratorRequest& request) {
+  return request.counts_ram && request.core != Core::kBaseline;
+}
+
+// The approximating routine for `request`: its comment block and its instructions, as
+// generate_code writes them. `acc` and `temp` as for generate_code.
+FinishedRoutine finish_approximation(const GeneratorRequest& request, Register& acc,
+                                     Register& temp);
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =
 // input bits), which also receives the result; `temp` is the temporary register (width 0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <utility>
 
 #include "codegen/arithmetic.h"
 #include "codegen/code_writer.h"
@@ -117,23 +118,26 @@ Code assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int
   return code;
 }
 
-std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
-                             Register& temp, Core core, std::string_view opening) {
+FinishedRoutine assemble_routine(Decomposition& decomposition, int output_bits, Register& acc,
+                                 Register& temp, Core core) {
   assert(output_bits >= 1 && output_bits <= 63);
   CodeWriter writer(core);
-  const Code code =
+  FinishedRoutine routine;
+  routine.code =
       assemble_instructions(writer, decomposition, output_bits, (output_bits + 7) / 8, acc, temp);
   // The Output line names the result bytes whatever the instructions touch, and the code
   // around the routine reads the result there: a constant of 1 has no instructions at all,
   // yet its result bytes must be declared for that code to assemble.
   acc.used = true;
-  std::string block(opening);
-  block += acc.cblock_listing();
-  block += temp.cblock_listing();
-  block += "\tendc\n\n";
-  block += code.text();
-  block += '\n';
-  return block;
+  routine.registers = acc.declared_names();
+  routine.result_registers = routine.registers.size();
+  for (std::string& name : temp.declared_names()) routine.registers.push_back(std::move(name));
+  return routine;
+}
+
+std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
+                             Register& temp, Core core, std::string_view opening) {
+  return inline_block(assemble_routine(decomposition, output_bits, acc, temp, core), opening);
 }
 
 }  // namespace tarvek

@@ -14,9 +14,19 @@
 #include "codegen/code_writer.h"
 #include "codegen/core.h"
 #include "codegen/decomposition.h"
+#include "codegen/finished_routine.h"
 #include "codegen/register.h"
 
 namespace tarvek {
+
+// The routine the decomposition stands for, without a comment: the instructions of `core`
+// (the computation is the same on every core) and the register bytes they need declared, the
+// accumulator's always. `acc` holds the input (width = input bits) and receives the product;
+// `temp` is the temporary register (width 0). Both are left as the generation left them; one
+// digit of `decomposition` may be cleared.
+// Requires: output_bits between 1 and 63; the decomposition comes from decompose() for acc.
+FinishedRoutine assemble_routine(Decomposition& decomposition, int output_bits, Register& acc,
+                                 Register& temp, Core core = Core::kMidrange);
 
 // Returns "\n\n\tcblock\n", the declarations of the accumulator and of the registers the routine
 // reads,

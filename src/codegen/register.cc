@@ -49,14 +49,19 @@ const Code& Register::copy_from(CodeWriter& writer, Register& source) {
 
 std::string Register::cblock_listing() const {
   std::string listing;
-  if (!used) return listing;
-  for (int k = 0; k < bytes; ++k) {
+  for (const std::string& byte : declared_names()) {
     listing += '\t';
-    listing += name;
-    listing += std::to_string(base + k);
+    listing += byte;
     listing += '\n';
   }
   return listing;
+}
+
+std::vector<std::string> Register::declared_names() const {
+  std::vector<std::string> names;
+  if (!used) return names;
+  for (int k = 0; k < bytes; ++k) names.push_back(name + std::to_string(base + k));
+  return names;
 }
 
 }  // namespace tarvek

@@ -11,6 +11,7 @@
 #define TARVEK_CODEGEN_REGISTER_H
 
 #include <string>
+#include <vector>
 
 namespace tarvek {
 
@@ -33,6 +34,8 @@ struct Register {
   // One "\tNAMEk\n" line per allocated byte when some instruction read this register;
   // empty otherwise.
   std::string cblock_listing() const;
+  // The names of those bytes, in the same order.
+  std::vector<std::string> declared_names() const;
 
   // Byte count the value occupies now: (width + spare + 7) / 8.
   int value_bytes() const { return (width + spare + 7) / 8; }

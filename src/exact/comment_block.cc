@@ -127,8 +127,13 @@ std::string io_lines(const ExactSpec& spec, const EmittedRoutine& routine,
                                    names.temp, routine.temp_bytes});
 }
 
+std::string ram_text(int ram_bytes) {
+  if (ram_bytes < 0) return {};
+  return ", " + std::to_string(ram_bytes) + (ram_bytes == 1 ? " byte" : " bytes") + " of RAM";
+}
+
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const RoutineNames& names) {
+                                const RoutineNames& names, int ram_bytes) {
   const std::string& acc_name = names.acc;
   const std::string u = found.form.kind == FormKind::kDirect ? "x" : "u";
   std::string block = exact_heading(spec, acc_name);
@@ -146,7 +151,7 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
     block += "\n";
   }
   block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
-           std::to_string(found.routine.instructions) + " cycles\n";
+           std::to_string(found.routine.instructions) + " cycles" + ram_text(ram_bytes) + "\n";
   return block + io_lines(spec, found.routine, names);
 }
 

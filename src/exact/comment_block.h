@@ -14,11 +14,13 @@
 
 namespace tarvek {
 
-// Everything up to and including the Output line (and the core's line after it for a routine
-// of the enhanced core), without a line break after it (the declarations that follow begin
-// with their own).
+// Everything up to and including the Output line (and the core's lines after it for a routine
+// of another core than the mid-range one), without a line break after it (the declarations
+// that follow begin with their own). A `ram_bytes` of 0 or more is told on the Routine line
+// after the cycles ("; Routine: 54 instructions, 54 cycles, 7 bytes of RAM", or "1 byte"); -1
+// leaves that line as it was.
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const RoutineNames& names);
+                                const RoutineNames& names, int ram_bytes = -1);
 
 // Its parts, which a routine written another way (size/) shares:
 // the title line, the constant, the rounding, the input range and the results, and an empty
@@ -28,6 +30,9 @@ std::string exact_heading(const ExactSpec& spec, const std::string& acc_name);
 // (which name its input u, or x for the direct form);
 std::string form_method_lines(const ExactSpec& spec, const Form& form,
                               const std::string& inner_lines);
+// ", 7 bytes of RAM" ("1 byte") for a `ram_bytes` of 0 or more, what the Routine line ends
+// with before its line break; empty for -1;
+std::string ram_text(int ram_bytes);
 // the Input and Output lines of `routine` and the lines of the core it is written for (the
 // RAM it takes on the baseline core), each after a line break (two before the Input line),
 // without one after the last.

@@ -81,12 +81,6 @@ Code add_corrections(CodeWriter& writer, const Candidate& c, const ResultTarget&
   return code;
 }
 
-std::string byte_lines(const std::string& name, int count) {
-  std::string lines;
-  for (int k = 0; k < count; ++k) lines += "\t" + name + std::to_string(k) + "\n";
-  return lines;
-}
-
 // Adds C to the value bytes of an unsigned reg, least significant first: W = 1 is added
 // under each skip, so a clear carry adds nothing and a set one ripples as far as it carries;
 // the enhanced core adds W = 0 with the carry instead, one instruction a byte.
@@ -347,8 +341,22 @@ void share_bytes(EmittedRoutine& routine, const RoutineNames& names) {
 }
 
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names) {
-  return byte_lines(names.acc, std::max(routine.output_bytes, routine.acc_bytes)) +
-         byte_lines(names.temp, routine.temp_bytes);
+  std::string lines;
+  for (const std::string& name : declared_names(routine, names)) lines += "\t" + name + "\n";
+  return lines;
+}
+
+std::vector<std::string> declared_names(const EmittedRoutine& routine, const RoutineNames& names) {
+  std::vector<std::string> declared;
+  for (int k = 0; k < declared_acc_bytes(routine); ++k) {
+    declared.push_back(names.acc + std::to_string(k));
+  }
+  for (int k = 0; k < routine.temp_bytes; ++k) declared.push_back(names.temp + std::to_string(k));
+  return declared;
+}
+
+int declared_acc_bytes(const EmittedRoutine& routine) {
+  return std::max(routine.output_bytes, routine.acc_bytes);
 }
 
 namespace {

@@ -55,6 +55,10 @@ void share_bytes(EmittedRoutine& routine, const RoutineNames& names);
 // The cblock lines of a routine: every accumulator byte from 0 up to the highest one its code
 // or its Output line names, then every temporary byte its code touches.
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names);
+// The names of those lines, in the same order.
+std::vector<std::string> declared_names(const EmittedRoutine& routine, const RoutineNames& names);
+// How many of them are accumulator bytes.
+int declared_acc_bytes(const EmittedRoutine& routine);
 
 // Whether `a` is the better of two routines that compute the same for the core of `names`:
 // fewer instructions (each one cycle), and on the baseline core, whose smallest parts have 16

@@ -1,6 +1,7 @@
 #include "exact/exact_generator.h"
 
 #include <cassert>
+#include <utility>
 
 #include "exact/comment_block.h"
 
@@ -12,8 +13,19 @@ std::string exact_block(const ExactSpec& spec, const SpecResult& found, const Ro
          declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
 }
 
-int generate_exact(std::ostream& out, const GeneratorRequest& request, const Register& acc,
-                   const Register& temp, const SearchEffort& effort) {
+FinishedRoutine finished_exact(const ExactSpec& spec, SpecResult found, const RoutineNames& names,
+                               bool counts_ram) {
+  FinishedRoutine routine;
+  routine.registers = declared_names(found.routine, names);
+  routine.result_registers = static_cast<std::size_t>(declared_acc_bytes(found.routine));
+  const int ram_bytes = counts_ram ? static_cast<int>(routine.registers.size()) : -1;
+  routine.comment = exact_comment_block(spec, found, names, ram_bytes);
+  routine.code = std::move(found.routine.code);
+  return routine;
+}
+
+std::optional<FinishedRoutine> finish_exact(const GeneratorRequest& request, const Register& acc,
+                                            const Register& temp, const SearchEffort& effort) {
   assert(request.mode != ResultMode::kApprox);
   assert(request.numerator >= 1 && request.denominator >= 1);
   const Fraction constant = Fraction::of(BigInt::from_unsigned(request.numerator),
@@ -21,9 +33,16 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
   const ExactSpec spec = make_spec(constant, request.mode, acc.width, request.is_signed);
   assert(spec.result_bits >= 1);
   const RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
-  const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
-  if (!found) return kUnprovenError;
-  const std::string block = exact_block(spec, *found, names, cblock_opening(request));
+  std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
+  if (!found) return std::nullopt;
+  return finished_exact(spec, std::move(*found), names, routine_line_counts_ram(request));
+}
+
+int generate_exact(std::ostream& out, const GeneratorRequest& request, const Register& acc,
+                   const Register& temp, const SearchEffort& effort) {
+  const std::optional<FinishedRoutine> routine = finish_exact(request, acc, temp, effort);
+  if (!routine) return kUnprovenError;
+  const std::string block = inline_block(*routine, cblock_opening(request));
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
   return 0;
 }

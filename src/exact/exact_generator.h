@@ -3,9 +3,11 @@
 #ifndef TARVEK_EXACT_EXACT_GENERATOR_H
 #define TARVEK_EXACT_EXACT_GENERATOR_H
 
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "codegen/finished_routine.h"
 #include "codegen/generator.h"
 #include "codegen/register.h"
 #include "exact/search.h"
@@ -20,6 +22,20 @@ std::string exact_block(const ExactSpec& spec, const SpecResult& found, const Ro
 
 // Numbered error of a request for which no routine could be proven.
 inline constexpr int kUnprovenError = 11;
+
+// The routine the search found, finished: its comment block (whose Routine line tells the
+// bytes of RAM it declares when `counts_ram` is set), its declarations and its instructions.
+FinishedRoutine finished_exact(const ExactSpec& spec, SpecResult found, const RoutineNames& names,
+                               bool counts_ram);
+
+// The routine for request (an exact mode, signed or not) with `acc` as the input register
+// (width = input bits; its name and byte order are used) and `temp`'s name, as generate_exact
+// writes it; nullopt when no routine could be proven. Its Routine line tells the bytes of RAM
+// it declares when routine_line_counts_ram(request).
+// Requires: as for generate_exact.
+std::optional<FinishedRoutine> finish_exact(const GeneratorRequest& request, const Register& acc,
+                                            const Register& temp,
+                                            const SearchEffort& effort = SearchEffort{});
 
 // Writes the block for request (an exact mode, signed or not) with `acc` as the input register
 // (width = input bits; its name and byte order are used) and `temp`'s name, and returns 0; or

@@ -253,7 +253,7 @@ TEST(DriverTest, JsonAnswerHeaders) {
   EXPECT_TRUE(valid.out.starts_with("Content-type: application/json\n\n{\"request\":"))
       << valid.out;
   EXPECT_TRUE(valid.out.ends_with(
-      R"("instructions":21,"cycles":21,"approximation":{"error":0,"allowed_error":0,)"
+      R"("instructions":21,"cycles":21,"ram_bytes":4,"approximation":{"error":0,"allowed_error":0,)"
       R"("within_allowed_error":true,"floor":{"fraction":"10","inputs":256,"every_input":true,)"
       R"("exact":true}}})"
       "\n"))

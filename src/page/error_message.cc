@@ -49,9 +49,25 @@ const char* error_message(int code) {
     case 31:
       return "Optimizing for size needs an exact result (floor, nearest or trunc): the "
              "approximation is a chain of truncating terms that a loop does not repeat.\n";
-    default:
+    case 32:
       return "Label must be the start of an assembler name: a letter or _, then letters, "
              "digits or _, at most 24 characters.\n";
+    case 40:
+      return "Wrap must be inline, subroutine or macro.\n";
+    case 41:
+      return "Syntax must be mpasm, pic-as or gpasm-reloc.\n";
+    case 42:
+      return "Name must be an assembler identifier: a letter or an underscore, then letters, "
+             "digits or underscores, at most 31 characters, and neither an instruction, a "
+             "directive nor the name of a register byte.\n";
+    case 43:
+      return "A gpasm-reloc routine is a subroutine or a macro: gpasm keeps each section in one "
+             "piece, so a routine with its own udata section cannot stand inline in your code "
+             "section.\n";
+    default:
+      return "With Syntax pic-as the registers must lie below 0x80 (bank 0, or common memory "
+             "from 0x70), where no operand needs a bank mask: take a RAM address that leaves "
+             "room for them, or none.\n";
   }
 }
 
@@ -69,7 +85,7 @@ std::string refusal_text(int code) {
 
 std::string refusal_text(int code, std::string_view detail) {
   if (detail.empty()) return refusal_text(code);
-  assert(code >= 1 && code <= kLastErrorCode);
+  assert(is_error_code(code));
   std::string text = "#";
   text += std::to_string(code);
   text += " Error in input: ";
@@ -79,7 +95,12 @@ std::string refusal_text(int code, std::string_view detail) {
 }
 
 const char* error_field(int code) {
-  assert(code >= 1 && code <= kLastErrorCode);
+  assert(is_error_code(code));
+  if (code >= kFirstPackagingError) {
+    // Wrap, Syntax, Name, the inline module's wrap, and the pic-as registers' address.
+    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name", "Wrap", "Ram"};
+    return kPackagingFields[code - kFirstPackagingError];
+  }
   // The field each check reads; a constant that is too large, too small or too precise is the
   // constant's problem even when a divisor made it so.
   constexpr const char* kFields[] = {

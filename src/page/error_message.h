@@ -2,8 +2,9 @@
 // page and the command-line tool so that both say the same thing for the same request.
 //
 // Codes 1 to 7 belong to the six fields every request has; the later codes to the optional
-// fields (Result, DivideBy, Signed, Core, format, Ram, Optimize, Label) and to the exact modes.
-// A request that names none of the optional fields can only be refused with codes 1 to 7.
+// fields (Result, DivideBy, Signed, Core, format, Ram, Optimize, Label) and to the exact modes;
+// codes 40 to 44 to the packaging fields (Wrap, Syntax, Name). A request that names none of
+// the optional fields can only be refused with codes 1 to 7.
 #ifndef TARVEK_PAGE_ERROR_MESSAGE_H
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
@@ -12,13 +13,17 @@
 
 namespace tarvek {
 
-// Highest numbered error. The codes are 1 to 16 and, for how a routine is written (Optimize,
-// Label), 30 to 32; the others are not given.
-inline constexpr int kLastErrorCode = 32;
+// The packaging fields' codes, kFirstPackagingError to kLastPackagingError.
+inline constexpr int kFirstPackagingError = 40;
+inline constexpr int kLastPackagingError = 44;
+// Highest numbered error. The codes are 1 to 16, for how a routine is written (Optimize,
+// Label) 30 to 32, and for its packaging 40 to 44; the others are not given.
+inline constexpr int kLastErrorCode = kLastPackagingError;
 
 // Whether `code` is the code of a numbered error.
 constexpr bool is_error_code(int code) {
-  return (code >= 1 && code <= 16) || (code >= 30 && code <= kLastErrorCode);
+  return (code >= 1 && code <= 16) || (code >= 30 && code <= 32) ||
+         (code >= kFirstPackagingError && code <= kLastPackagingError);
 }
 
 // The message of error `code`, exactly as the error page prints it after its heading. Every
@@ -35,12 +40,12 @@ std::string refusal_text(int code);
 
 // The same line with `detail` (refusal_detail's sentence) in place of the message when it is
 // not empty: what the command-line tool prints, and the text answer of a current client.
-// Requires: code between 1 and kLastErrorCode.
+// Requires: is_error_code(code).
 std::string refusal_text(int code, std::string_view detail);
 
 // The form field that error `code` is about ("Bits", "Const", ...), or nullptr for the
 // errors that belong to no field (11, no routine could be proven; 14, the answer format).
-// Requires: code between 1 and kLastErrorCode.
+// Requires: is_error_code(code).
 const char* error_field(int code);
 
 }  // namespace tarvek

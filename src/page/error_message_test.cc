@@ -39,7 +39,9 @@ TEST(ErrorFieldTest, EveryCodeHasItsField) {
   const char* const expected[] = {"Bits",  "Const",  "Acc",      "Temp",  "Const", "ConstErr",
                                   "Const", "Result", "DivideBy", "Const", nullptr, "Signed",
                                   "Core",  nullptr,  "Signed",   "Ram"};
-  const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"}};
+  const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"},
+                                               {40, "Wrap"},     {41, "Syntax"},   {42, "Name"},
+                                               {43, "Wrap"},     {44, "Ram"}};
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;
     const char* field = error_field(code);

@@ -5,6 +5,8 @@
 #include "page/error_message.h"
 #include "page/exact_constant.h"
 #include "page/json_writer.h"
+#include "page/packaged_reading.h"
+#include "page/packaging_request.h"
 #include "page/register_placement.h"
 #include "page/routine_summary.h"
 
@@ -39,11 +41,45 @@ const char* mode_name(ResultMode mode) {
   return "trunc";
 }
 
+// Wrap, Syntax and Name: the wrap and the syntax by name (the wrap a gpasm-reloc module gets
+// without one included), and the routine's name when it has one (given, or made from the
+// request), else null.
+void write_packaging(JsonWriter& json, const FormEntryList& form, const RequestFields& fields,
+                     const ValidatedRequest& checked) {
+  const std::optional<Syntax> syntax = syntax_named(fields.syntax_text);
+  const std::optional<Wrap> wrap = wrap_named(fields.wrap_text, syntax.value_or(Syntax::kMpasm));
+  begin_field(json, form, "Wrap");
+  if (wrap) {
+    json.string(wrap_name(*wrap));
+  } else {
+    json.null();
+  }
+  json.end_object();
+  begin_field(json, form, "Syntax");
+  if (syntax) {
+    json.string(syntax_name(*syntax));
+  } else {
+    json.null();
+  }
+  json.end_object();
+  begin_field(json, form, "Name");
+  const std::string& made = checked.request.packaging.name;
+  if (checked.error_code == 0 && !made.empty()) {
+    json.string(made);
+  } else if (checked.error_code != 0 && is_routine_name(fields.name_text)) {
+    json.string(fields.name_text);
+  } else {
+    json.null();
+  }
+  json.end_object();
+}
+
 // Each field in the order the form sends them. A value is null when it cannot be read (an
 // unknown Result, Signed or Core, a DivideBy that is no positive number, a number beyond a
 // double)
 // and, for ConstErr, when the exact modes do not use it.
-void write_request(JsonWriter& json, const FormEntryList& form, const RequestFields& fields) {
+void write_request(JsonWriter& json, const FormEntryList& form, const RequestFields& fields,
+                   const ValidatedRequest& checked) {
   const std::optional<ResultMode> mode = result_mode(fields.result_text);
   json.key("request");
   json.begin_object();
@@ -122,6 +158,7 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
     json.string(fields.label_text);
     json.end_object();
   }
+  write_packaging(json, form, fields, checked);
   begin_field(json, form, "format");
   json.string("json");
   json.end_object();
@@ -195,11 +232,12 @@ void write_optional(JsonWriter& json, const char* key, std::optional<long> value
   }
 }
 
-// `sizes`: the request named Optimize, so its client reads the words and the cycles' range;
-// older clients get the keys they always had.
+// `sizes`: the request named Optimize or Label, so its client reads the words and the cycles'
+// range; older clients get the keys they always had.
 void write_routine(JsonWriter& json, std::string_view block, const std::string& acc_name,
-                   bool sizes) {
-  const RoutineSummary summary = summarize_routine(block, acc_name);
+                   const Packaging& packaging, bool sizes) {
+  const std::optional<std::string> readable = checkable_block(block, packaging);
+  const RoutineSummary summary = summarize_routine(readable ? *readable : block, acc_name);
   json.key("routine");
   json.string(block);
   json.key("output");
@@ -227,6 +265,8 @@ void write_routine(JsonWriter& json, std::string_view block, const std::string& 
   } else {
     json.null();
   }
+  json.key("ram_bytes");
+  json.number(static_cast<long long>(summary.ram_bytes));
   if (sizes) {
     write_optional(json, "words", summary.words);
     write_optional(json, "cycles_min", summary.cycles_min);
@@ -292,12 +332,12 @@ std::string json_answer(const FormEntryList& form, const RequestFields& fields,
                         const AnswerDetails& details) {
   JsonWriter json;
   json.begin_object();
-  write_request(json, form, fields);
+  write_request(json, form, fields, checked);
   if (error_code != 0) {
     write_error(json, error_code, details);
   } else {
     write_constant(json, checked.request);
-    write_routine(json, block, fields.acc_name,
+    write_routine(json, block, fields.acc_name, checked.request.packaging,
                   form_value(form, "Optimize") || form_value(form, "Label"));
     if (details.review) write_review(json, *details.review);
   }

@@ -9,24 +9,28 @@
 //                "Ram": {"sent": "0x20", "value": 32},
 //                "endian": {"sent": null, "value": "big"},
 //                "Core": {"sent": null, "value": "midrange"},
+//                "Wrap": {"sent": null, "value": "inline"},
+//                "Syntax": {"sent": null, "value": "mpasm"}, "Name": {"sent": null, "value": null},
 //                "format": {"sent": "json", "value": "json"}},
 //    "constant": {"value": 0.1, "fraction": "1/10"},
 //    "routine": "; ACC = floor(ACC * 1/10)\n...",
 //    "output": {"bytes": ["ACC0", "ACC1"], "bits": 13},
-//    "instructions": 121, "cycles": 121}
+//    "instructions": 121, "cycles": 121, "ram_bytes": 7}
 //
 // Every field the program reads appears under "request" with the text sent (null when the
 // field was absent) and the value used: a number as read (DivideBy as the nearest double, 1
 // when absent), the result mode, whether the input is signed (true or false in every mode, so
 // that a signed approximation shows what refused it), a register name as sent, the cblock
-// address (null for none), the byte order, the core and the format by name; null when the value
+// address (null for none), the byte order, the core, the wrap, the syntax and the format by name,
+// the routine's name (given or made, null when its packaging has none); null when the value
 // cannot be read or, for ConstErr in the exact modes, is not used. "constant" is K = Const /
 // DivideBy as the generator took it, with its exact fraction in the exact modes. A refused request
 // has "error": {"code": N, "message": "..."} (the numbered message without its line break) in place
 // of the constant, routine, output and counts. "routine" is the generated block exactly as the text
 // answer and tarvek-asm print it; "output" is null when the block names no result register, the
-// counts are null when the simulator cannot read the block (see routine_summary.h). The text ends
-// in a line feed.
+// counts are null when the simulator cannot read the block (see routine_summary.h; a packaged
+// routine is read back first, packaged_reading.h); "ram_bytes" counts the bytes it declares. The
+// text ends in a line feed.
 #ifndef TARVEK_PAGE_JSON_ANSWER_H
 #define TARVEK_PAGE_JSON_ANSWER_H
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "form/form_entry_list.h"
+#include "page/routine_generation.h"
 #include "page/validation.h"
 #include "sim/times_ten_block_for_tests.h"
 
@@ -41,11 +43,13 @@ TEST(JsonAnswerTest, Routine) {
       R"("Temp":{"sent":"TEMP","value":"TEMP"},"Ram":{"sent":null,"value":null},)"
       R"("endian":{"sent":"big","value":"big"},)"
       R"("Core":{"sent":null,"value":"midrange"},)"
+      R"("Wrap":{"sent":null,"value":"inline"},"Syntax":{"sent":null,"value":"mpasm"},)"
+      R"("Name":{"sent":null,"value":null},)"
       R"("format":{"sent":"json","value":"json"}},"constant":{"value":10},)";
   const std::string routine = R"("routine":"; ACC = ACC * 10.000000\n;\n; ALGORITHM:\n)";
   const std::string after_routine =
       R"(addwf\tACC0, f\n\n","output":{"bytes":["ACC0","ACC1"],"bits":12},)"
-      R"("instructions":21,"cycles":21})"
+      R"("instructions":21,"cycles":21,"ram_bytes":4})"
       "\n";
   EXPECT_EQ(text.substr(0, request.size()), request);
   EXPECT_EQ(text.substr(request.size(), routine.size()), routine);
@@ -70,6 +74,8 @@ TEST(JsonAnswerTest, RefusedRequestAsUnderstood) {
       R"("Acc":{"sent":"A<\"b\">","value":"A<\"b\">"},"Temp":{"sent":"T\\\n","value":"T\\\n"},)"
       R"("Ram":{"sent":null,"value":null},)"
       R"("endian":{"sent":"little","value":"little"},"Core":{"sent":null,"value":"midrange"},)"
+      R"("Wrap":{"sent":null,"value":"inline"},"Syntax":{"sent":null,"value":"mpasm"},)"
+      R"("Name":{"sent":null,"value":null},)"
       R"("format":{"sent":"json","value":"json"}},)"
       R"("error":{"code":1,"message":"Input size out of range (1..32 bits)."},)"
       R"("errors":[{"code":1,"field":"Bits","message":"Input size out of range (1..32 bits)."}]})"
@@ -215,6 +221,56 @@ TEST(JsonAnswerTest, SignedInput) {
     const std::string text = answer_for(c.entries, kTimesTenBlock);
     EXPECT_NE(text.find(c.member), std::string::npos) << c.name << ": " << text;
     EXPECT_NE(text.find(c.after_request), std::string::npos) << c.name << ": " << text;
+  }
+}
+
+// A packaged routine: the packaging as understood, and the counts of its instructions (without
+// the label, bank selection and return around them) and of the bytes it declares.
+TEST(JsonAnswerTest, Packaging) {
+  struct Case {
+    const char* name;
+    std::vector<FormEntry> extra;
+    const char* request;
+  };
+  const Case cases[] = {
+      {"pic-as subroutine",
+       {{"Wrap", "subroutine"}, {"Syntax", "pic-as"}},
+       R"("Wrap":{"sent":"subroutine","value":"subroutine"},)"
+       R"("Syntax":{"sent":"pic-as","value":"pic-as"},)"
+       R"("Name":{"sent":null,"value":"acc_div10_floor"},)"},
+      {"a module named",
+       {{"Syntax", "gpasm-reloc"}, {"Name", "div10"}},
+       R"("Wrap":{"sent":null,"value":"subroutine"},)"
+       R"("Syntax":{"sent":"gpasm-reloc","value":"gpasm-reloc"},)"
+       R"("Name":{"sent":"div10","value":"div10"},)"},
+      {"an MPASM macro",
+       {{"Wrap", "macro"}},
+       R"("Wrap":{"sent":"macro","value":"macro"},"Syntax":{"sent":null,"value":"mpasm"},)"
+       R"("Name":{"sent":null,"value":"acc_div10_floor"},)"},
+  };
+  for (const Case& c : cases) {
+    std::vector<FormEntry> entries = {{"Const", "1"}, {"DivideBy", "10"}, {"Result", "floor"},
+                                      {"Bits", "8"},  {"Acc", "ACC"},     {"Temp", "TEMP"}};
+    entries.insert(entries.end(), c.extra.begin(), c.extra.end());
+    FormEntryList form;
+    form_list_init(form);
+    FormEntry* last = nullptr;
+    for (const FormEntry& entry : entries) {
+      last = form_list_insert(form, last, entry.name, entry.value);
+    }
+    const RequestFields fields = read_request_fields(form);
+    const ValidatedRequest checked = validate_request(fields);
+    ASSERT_EQ(checked.error_code, 0) << c.name;
+    std::ostringstream block;
+    Register acc("ACC", 8, false);
+    Register temp("TEMP", 0, false);
+    ASSERT_EQ(generate_routine(block, checked.request, acc, temp), 0) << c.name;
+    const std::string text = json_answer(form, fields, checked, 0, block.str());
+    form_list_free(form);
+    EXPECT_NE(text.find(c.request), std::string::npos) << c.name << "\n" << text;
+    EXPECT_NE(text.find(R"("instructions":20,"cycles":20,"ram_bytes":1})"), std::string::npos)
+        << c.name << "\n"
+        << text;
   }
 }
 

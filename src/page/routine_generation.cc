@@ -1,9 +1,13 @@
 #include "page/routine_generation.h"
 
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "codegen/routine_packaging.h"
 #include "exact/exact_generator.h"
+#include "page/packaged_reading.h"
+#include "page/packaging_request.h"
 #include "page/printed_check.h"
 #include "sim/pic_program.h"
 #include "size/size_generator.h"
@@ -17,9 +21,14 @@ constexpr int kTempNameError = 4;
 }  // namespace
 
 int print_checked(std::ostream& out, const PrintedRoutine& routine, int exhaustive_bits) {
+  return print_checked_as(out, routine, routine.block, exhaustive_bits);
+}
+
+int print_checked_as(std::ostream& out, const PrintedRoutine& routine, std::string_view text,
+                     int exhaustive_bits) {
   switch (check_printed_routine(routine, exhaustive_bits)) {
     case PrintedCheck::kHolds:
-      out << routine.block;
+      out << text;
       return 0;
     case PrintedCheck::kNamesClash:
       return kTempNameError;
@@ -31,31 +40,42 @@ int print_checked(std::ostream& out, const PrintedRoutine& routine, int exhausti
 
 namespace {
 
-// The generated block for the request, unchecked; or the numbered error the generator refused
-// it with.
-int generate_block(std::ostream& out, const GeneratorRequest& request, Register& acc,
-                   Register& temp) {
+// The text of the routine for the request, unchecked; or the numbered error the generator
+// refused it with.
+int generate_text(std::string& text, const GeneratorRequest& request, Register& acc,
+                  Register& temp) {
+  std::optional<FinishedRoutine> routine;
   if (request.mode == ResultMode::kApprox) {
-    generate_code(out, request, acc, temp);
-    return 0;
+    routine = finish_approximation(request, acc, temp);
+  } else {
+    const SearchEffort effort = search_effort(request.effort);
+    routine = request.optimize == Optimize::kSize ? finish_size(request, acc, temp, effort)
+                                                  : finish_exact(request, acc, temp, effort);
+    if (!routine) return kUnprovenError;
   }
-  if (request.optimize == Optimize::kSize) {
-    return generate_size(out, request, acc, temp, search_effort(request.effort));
+  // Only now is it known how far the registers reach from the address.
+  const int end = request.ram_address + static_cast<int>(routine->registers.size());
+  if (request.packaging.syntax == Syntax::kPicAs && request.ram_address >= 0 &&
+      end > kPicAsRamEnd) {
+    return kPicAsRamError;
   }
-  return generate_exact(out, request, acc, temp, search_effort(request.effort));
+  text = printed_routine(*routine, request);
+  return 0;
 }
 
-// Generates and checks the routine with the registers as given.
+// Generates and checks the routine with the registers as given: what the text declares and
+// the instructions as they stand in it, read back from the text itself.
 int generate_checked(std::ostream& out, const GeneratorRequest& request, Register& acc,
                      Register& temp) {
   // Taken before the generators change the registers.
   PrintedRoutine printed{
       {}, acc.name, temp.name, acc.little_endian, acc.width, request.output_bits, request.core};
-  std::ostringstream block;
-  if (const int refused = generate_block(block, request, acc, temp); refused != 0) return refused;
-  const std::string text = block.str();
-  printed.block = text;
-  return print_checked(out, printed, request.checked_bits);
+  std::string text;
+  if (const int refused = generate_text(text, request, acc, temp); refused != 0) return refused;
+  const std::optional<std::string> block = checkable_block(text, request.packaging);
+  if (!block) return kUnprovenError;
+  printed.block = *block;
+  return print_checked_as(out, printed, text, request.checked_bits);
 }
 
 }  // namespace
@@ -76,7 +96,10 @@ int generate_routine(std::ostream& out, const GeneratorRequest& request, Registe
       refused != 0) {
     return refused;
   }
-  return generate_block(out, request, acc, temp);
+  std::string text;
+  if (const int refused = generate_text(text, request, acc, temp); refused != 0) return refused;
+  out << text;
+  return 0;
 }
 
 }  // namespace tarvek

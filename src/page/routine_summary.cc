@@ -72,11 +72,28 @@ void read_words_line(std::string_view block, RoutineSummary& summary) {
   summary.cycles_max = most;
 }
 
+// The lines between "\tcblock" and "\tendc": counted as lines, so that a name no assembler
+// reads still counts as the one byte it declares.
+int cblock_lines(std::string_view block) {
+  const std::size_t start = block.find("\tcblock");
+  if (start == std::string_view::npos) return 0;
+  int lines = 0;
+  std::size_t line = block.find('\n', start);
+  while (line != std::string_view::npos && line + 1 < block.size()) {
+    const std::size_t next = block.find('\n', line + 1);
+    if (block.substr(line + 1, next - line - 1) == "\tendc") break;
+    ++lines;
+    line = next;
+  }
+  return lines;
+}
+
 }  // namespace
 
 RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name) {
   RoutineSummary summary;
   read_output_line(block, acc_name, summary);
+  summary.ram_bytes = cblock_lines(block);
   // Read as enhanced mid-range source: that core runs every instruction of every core's
   // routines, and both count and cycles are the same on every core that runs them.
   const ParseOutcome parsed = parse_generated_block(block, PicCore::kEnhanced);

@@ -33,9 +33,13 @@ struct RoutineSummary {
   std::optional<int> words;
   std::optional<long> cycles_min;
   std::optional<long> cycles_max;
+  // Bytes of RAM the routine declares (input, result and temporary registers): the lines of
+  // its cblock section, whatever the names.
+  int ram_bytes = 0;
 };
 
-// Summarises `block`, written by the generator for the accumulator named `acc_name`.
+// Summarises `block`, written by the generator for the accumulator named `acc_name`. A
+// packaged routine is summarised from packaged_reading.h's block of it.
 RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name);
 
 }  // namespace tarvek

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include "codegen/routine_packaging.h"
 #include "exact/signed_form.h"
 #include "page/exact_constant.h"
 #include "page/number_reading.h"
+#include "page/packaging_request.h"
 #include "page/register_placement.h"
 
 namespace tarvek {
@@ -52,6 +54,12 @@ bool register_names_collide(const std::string& acc_name, const std::string& temp
 }
 
 std::string refusal_detail(int code, const RequestFields& fields) {
+  if (code == kNameError && is_routine_name(fields.name_text)) {
+    const std::string byte =
+        register_byte_named(fields.name_text, fields.acc_name, fields.temp_name);
+    if (byte.empty()) return {};
+    return "Name " + byte + " is also the name of a register byte of the routine.";
+  }
   if (code != 4 || !is_valid_register_name(fields.temp_name)) return {};
   const std::string shared = shared_byte_name(fields.acc_name, fields.temp_name);
   if (shared.empty()) return {};
@@ -81,6 +89,9 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "Signed")) fields.signed_text = *value;
   if (const std::string* value = form_value(form, "Core")) fields.core = *value;
   if (const std::string* value = form_value(form, "Ram")) fields.ram_text = *value;
+  if (const std::string* value = form_value(form, "Wrap")) fields.wrap_text = *value;
+  if (const std::string* value = form_value(form, "Syntax")) fields.syntax_text = *value;
+  if (const std::string* value = form_value(form, "Name")) fields.name_text = *value;
   if (const std::string* value = form_value(form, "Optimize")) fields.optimize_text = *value;
   if (const std::string* value = form_value(form, "Label")) fields.label_text = *value;
   return fields;
@@ -236,6 +247,22 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   const std::optional<Optimize> optimize = optimize_for(fields.optimize_text);
   if (!optimize) fail(30);
   if (optimize == Optimize::kSize && mode == ResultMode::kApprox) fail(31);
+  const std::optional<Syntax> syntax = syntax_named(fields.syntax_text);
+  if (!syntax) fail(kSyntaxError);
+  const std::optional<Wrap> wrap = wrap_named(fields.wrap_text, syntax.value_or(Syntax::kMpasm));
+  if (!wrap) {
+    fail(kWrapError);
+  } else if (*wrap == Wrap::kInline && syntax == Syntax::kGpasmReloc) {
+    fail(kInlineModuleError);
+  }
+  if (!fields.name_text.empty() &&
+      (!is_routine_name(fields.name_text) ||
+       !register_byte_named(fields.name_text, fields.acc_name, fields.temp_name).empty())) {
+    fail(kNameError);
+  }
+  if (syntax == Syntax::kPicAs && ram_address && *ram_address >= kPicAsRamEnd) {
+    fail(kPicAsRamError);
+  }
   // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
@@ -251,9 +278,22 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
     result.request.core = *core;
-    if (fields.ram_text) {
+    Packaging& packaging = result.request.packaging;
+    packaging.wrap = *wrap;
+    packaging.syntax = *syntax;
+    if (fields.ram_text || !packaging.is_default()) {
       result.request.ram_address = ram_address.value_or(-1);
-      result.request.notes = ram_notes(result.request.ram_address);
+      // The other syntaxes declare their registers without a cblock section and say where
+      // they go themselves (routine_packaging.h).
+      if (packaging.syntax == Syntax::kMpasm) {
+        result.request.notes = ram_notes(result.request.ram_address);
+      }
+      result.request.counts_ram = true;
+    }
+    if (!packaging.is_default()) {
+      packaging.name = fields.name_text.empty()
+                           ? default_routine_name(fields.acc_name, result.request)
+                           : fields.name_text;
     }
     result.request.optimize = *optimize;
     result.request.label_prefix = fields.label_text;

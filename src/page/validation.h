@@ -50,6 +50,10 @@ struct RequestFields {
   // Field Ram as sent; nullopt when absent. A request that sends it, empty or not, comes from
   // a client that wants the block's notes on where the registers go (register_placement.h).
   std::optional<std::string> ram_text;
+  // Fields Wrap, Syntax and Name as sent; empty when absent (packaging_request.h).
+  std::string wrap_text;
+  std::string syntax_text;
+  std::string name_text;
   // Field Optimize as sent; empty when absent (speed).
   std::string optimize_text;
   // Field Label as sent; empty when absent (a prefix made from the request).
@@ -80,11 +84,13 @@ struct ValidatedRequest {
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
 // empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
 // value (15), result mode (8), the Label (32), the Optimize value (30: empty, speed or size),
-// size with the approximating mode (31), core (13: empty, midrange, enhanced or baseline); a
-// later failing check replaces the code of an earlier one, so the code shown is that of the
-// last failing check. A request without Result, DivideBy, Signed, Core, Ram, Optimize and
-// Label is checked exactly as it always was. A valid request that sends Ram gets its address
-// and ram_notes in `request`.
+// size with the approximating mode (31), syntax (41), wrap (40; 43 for an inline gpasm-reloc
+// module), name (42), a pic-as RAM address from 0x80 on (44), core (13: empty, midrange,
+// enhanced or baseline); a later failing check replaces the code of an earlier one, so the
+// code shown is that of the last failing check. A request without Result, DivideBy, Signed,
+// Core, Ram, Optimize, Label, Wrap, Syntax and Name is checked exactly as it always was. A
+// valid request that sends Ram, or asks for a packaging other than inline MPASM, gets its
+// address, its packaging with a name, counts_ram and, for MPASM, ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
 
 // What an Optimize value asks for: empty and "speed" the fewest cycles, "size" the fewest
@@ -128,7 +134,8 @@ std::string shared_byte_name(const std::string& acc_name, const std::string& tem
 
 // What the numbered message of error `code` leaves unsaid for these fields, as a sentence, or
 // empty. Message 4 asks for a temporary name also when the name given only clashes with the
-// accumulator's; the detail then names both and the byte they share.
+// accumulator's; the detail then names both and the byte they share. Message 42 about a Name
+// that is an identifier says which register byte it spells.
 std::string refusal_detail(int code, const RequestFields& fields);
 
 }  // namespace tarvek

@@ -467,5 +467,127 @@ TEST(ReadRequestFieldsTest, TextsAreTakenAsTheyAre) {
   EXPECT_EQ(fields.const_error, 1.5);
 }
 
+// Wrap, Syntax and Name: their messages in check order (before the core's), and the
+// packaging, name, notes and RAM count of a valid request.
+TEST(ValidateRequestTest, PackagingFields) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+    Wrap wrap;
+    Syntax syntax;
+    const char* routine_name;
+  };
+  const std::string floor = "Const=1&DivideBy=10&Result=floor&Bits=16&Acc=ACC&Temp=TEMP";
+  const Case cases[] = {
+      {"none", floor, {}, Wrap::kInline, Syntax::kMpasm, ""},
+      {"defaults named",
+       floor + "&Wrap=inline&Syntax=mpasm&Name=",
+       {},
+       Wrap::kInline,
+       Syntax::kMpasm,
+       ""},
+      {"subroutine",
+       floor + "&Wrap=subroutine",
+       {},
+       Wrap::kSubroutine,
+       Syntax::kMpasm,
+       "acc_div10_floor"},
+      {"named macro", floor + "&Wrap=macro&Name=div10", {}, Wrap::kMacro, Syntax::kMpasm, "div10"},
+      {"pic-as inline",
+       floor + "&Syntax=pic-as",
+       {},
+       Wrap::kInline,
+       Syntax::kPicAs,
+       "acc_div10_floor"},
+      {"a module is a subroutine",
+       floor + "&Syntax=gpasm-reloc",
+       {},
+       Wrap::kSubroutine,
+       Syntax::kGpasmReloc,
+       "acc_div10_floor"},
+      {"pic-as in common memory",
+       floor + "&Syntax=pic-as&Ram=0x70",
+       {},
+       Wrap::kInline,
+       Syntax::kPicAs,
+       "acc_div10_floor"},
+      {"unknown wrap", floor + "&Wrap=function", {40}, Wrap::kInline, Syntax::kMpasm, ""},
+      {"unknown syntax", floor + "&Syntax=xc8", {41}, Wrap::kInline, Syntax::kMpasm, ""},
+      {"a name no assembler takes",
+       floor + "&Wrap=macro&Name=9lives",
+       {42},
+       Wrap::kInline,
+       Syntax::kMpasm,
+       ""},
+      {"an instruction's name",
+       floor + "&Wrap=macro&Name=RETURN",
+       {42},
+       Wrap::kInline,
+       Syntax::kMpasm,
+       ""},
+      {"a register byte's name",
+       floor + "&Wrap=macro&Name=TEMP1",
+       {42},
+       Wrap::kInline,
+       Syntax::kMpasm,
+       ""},
+      {"inline module",
+       floor + "&Syntax=gpasm-reloc&Wrap=inline",
+       {43},
+       Wrap::kInline,
+       Syntax::kMpasm,
+       ""},
+      {"pic-as in bank 1",
+       floor + "&Syntax=pic-as&Ram=0xA0",
+       {44},
+       Wrap::kInline,
+       Syntax::kMpasm,
+       ""},
+      {"mpasm in bank 1",
+       floor + "&Ram=0xA0&Wrap=macro",
+       {},
+       Wrap::kMacro,
+       Syntax::kMpasm,
+       "acc_div10_floor"},
+      {"all of them before the core",
+       floor + "&Wrap=x&Syntax=y&Name=1&Core=z",
+       {41, 40, 42, 13},
+       Wrap::kInline,
+       Syntax::kMpasm,
+       ""},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.query);
+    EXPECT_EQ(v.error_codes, c.codes) << c.name;
+    if (!c.codes.empty()) continue;
+    const Packaging& packaging = v.request.packaging;
+    EXPECT_EQ(packaging.wrap, c.wrap) << c.name;
+    EXPECT_EQ(packaging.syntax, c.syntax) << c.name;
+    EXPECT_EQ(packaging.name, c.routine_name) << c.name;
+    // A packaged routine tells its RAM; a default one without Ram stays as it was.
+    EXPECT_EQ(v.request.counts_ram, !packaging.is_default()) << c.name;
+    // The cblock notes are MPASM's; the other syntaxes place their registers themselves.
+    EXPECT_EQ(v.request.notes.empty(), packaging.is_default() || c.syntax != Syntax::kMpasm)
+        << c.name;
+  }
+  // A current client's exact routine tells its RAM whatever its packaging; inline MPASM has no
+  // name.
+  EXPECT_TRUE(validate_query(floor + "&Ram=").request.counts_ram);
+  EXPECT_EQ(validate_query(floor + "&Ram=&Name=div10").request.packaging.name, "");
+}
+
+TEST(RefusalDetailTest, NamesTheRegisterByteANameSpells) {
+  FormEntryList form;
+  parse_urlencoded(form, "Const=10&Bits=8&Acc=ACC&Temp=TEMP&Wrap=macro&Name=ACC1");
+  const RequestFields fields = read_request_fields(form);
+  EXPECT_EQ(validate_request(fields).error_code, 42);
+  EXPECT_EQ(refusal_detail(42, fields),
+            "Name ACC1 is also the name of a register byte of the routine.");
+  FormEntryList other;
+  parse_urlencoded(other, "Const=10&Bits=8&Acc=ACC&Temp=TEMP&Wrap=macro&Name=1x");
+  EXPECT_EQ(refusal_detail(42, read_request_fields(other)), "");
+}
+
 }  // namespace
 }  // namespace tarvek

@@ -69,6 +69,20 @@ constexpr std::string_view kXorwfStatusLine = "\txorwf STATUS, f";
 constexpr std::string_view kXorwfStatusWLine = "\txorwf\tSTATUS, w";
 constexpr std::string_view kMovwfStatusLine = "\tmovwf\tSTATUS";
 
+// The bit instructions that the operand-less macros stand for (C is bit 0 of STATUS, Z bit 2,
+// on every core), as a routine written for an assembler without those macros spells them.
+struct StatusBitLine {
+  std::string_view line;
+  PicOp op;
+};
+constexpr std::array kStatusBitLines = {
+    StatusBitLine{"\tbcf\tSTATUS, 0", PicOp::kClrc},
+    StatusBitLine{"\tbsf\tSTATUS, 0", PicOp::kSetc},
+    StatusBitLine{"\tbtfss\tSTATUS, 0", PicOp::kSkpc},
+    StatusBitLine{"\tbtfsc\tSTATUS, 0", PicOp::kSkpnc},
+    StatusBitLine{"\tbtfsc\tSTATUS, 2", PicOp::kSkpnz},
+};
+
 // Equal texts. Compared here rather than by a library call: the texts a parse compares are a
 // few characters long and mostly differ in the first, and it compares several per line.
 bool same_text(std::string_view a, std::string_view b) {
@@ -174,12 +188,27 @@ std::optional<uint8_t> parse_signed_decimal(std::string_view text) {
   return static_cast<uint8_t>(value);
 }
 
-// A literal that means the same in every default radix: a single digit, or a signed 8-bit
-// decimal in the explicit form D'n'. A bare "15" is refused: an assembler whose default
-// radix is hexadecimal reads it as 0x15.
+// The value of an upper-case hexadecimal digit, or -1.
+int upper_hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A literal that means the same in every default radix: a single digit, a signed 8-bit
+// decimal in the explicit form D'n', or a byte as 0x and two upper-case hexadecimal digits
+// (the form of a routine written for an assembler without D'n', which reads 0xF0 as gpasm
+// does). A bare "15" is refused: an assembler whose default radix is hexadecimal reads it as
+// 0x15, another as 15.
 std::optional<uint8_t> parse_literal(std::string_view text) {
   if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') {
     return static_cast<uint8_t>(text[0] - '0');
+  }
+  if (text.size() == 4 && text.substr(0, 2) == "0x") {
+    const int high = upper_hex_digit(text[2]);
+    const int low = upper_hex_digit(text[3]);
+    if (high < 0 || low < 0) return std::nullopt;
+    return static_cast<uint8_t>(high * 16 + low);
   }
   if (text.size() < 4 || text.substr(0, 2) != "D'" || text.back() != '\'') return std::nullopt;
   return parse_signed_decimal(text.substr(2, text.size() - 3));
@@ -214,6 +243,12 @@ std::string parse_line(std::string_view line, const NameIndex& names, const Labe
   if (same_text(line, kMovwfStatusLine)) {
     out.op = PicOp::kMovwfStatus;
     return {};
+  }
+  for (const StatusBitLine& status_bit : kStatusBitLines) {
+    if (same_text(line, status_bit.line)) {
+      out.op = status_bit.op;
+      return {};
+    }
   }
   if (line.empty() || line.front() != '\t') return "not an instruction line (no leading tab)";
   std::string_view rest = line.substr(1);
@@ -253,7 +288,8 @@ std::string parse_line(std::string_view line, const NameIndex& names, const Labe
     case OperandKind::kLiteral: {
       const std::optional<uint8_t> literal = parse_literal(operands);
       if (!literal)
-        return "literal " + quoted(operands) + " is neither a digit nor D'n' with n a signed byte";
+        return "literal " + quoted(operands) +
+               " is neither a digit, D'n' with n a signed byte, nor 0x and two hex digits";
       out.operand = *literal;
       return {};
     }

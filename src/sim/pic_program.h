@@ -10,11 +10,14 @@
 // The parser reads generated source in its exact line format and nothing else: one
 // instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
 // (ACC2), destinations ", w" / ", f", bit numbers ", N" (0..7), literals that read the same in
-// every default radix (a single digit, or D'n' with n a signed 8-bit decimal: D'-16' stands
-// for 0xF0), the operand-less macros clrc, setc, skpc, skpnc
-// and skpnz ("\t" name "\n"), and three lines that name STATUS: "\txorwf STATUS, f",
-// "\txorwf\tSTATUS, w" and "\tmovwf\tSTATUS". Every other line is a parse error naming its
-// line number; nothing is silently skipped.
+// every default radix (a single digit, D'n' with n a signed 8-bit decimal: D'-16' stands
+// for 0xF0, or 0x and two upper-case hexadecimal digits: 0xF0), the operand-less macros clrc,
+// setc, skpc, skpnc and skpnz ("\t" name "\n") or the bit instructions they stand for, which
+// a routine written for an assembler without those macros has ("\tbcf\tSTATUS, 0",
+// "\tbsf\tSTATUS, 0", "\tbtfss\tSTATUS, 0", "\tbtfsc\tSTATUS, 0", "\tbtfsc\tSTATUS, 2"),
+// and three more lines that name STATUS: "\txorwf STATUS, f", "\txorwf\tSTATUS, w" and
+// "\tmovwf\tSTATUS". Every other line is a parse error naming its line number; nothing is
+// silently skipped.
 //
 // A routine that loops has label lines in the form gpasm reads: the label alone, in the first
 // column ("div10_loop\n"), an identifier (a letter or '_', then letters, digits and '_') that
@@ -85,10 +88,10 @@ enum class PicOp : uint8_t {
   kXorwfStatus,   // "xorwf STATUS, f"
   kXorwfStatusW,  // "xorwf STATUS, w"
   kMovwfStatus,   // "movwf STATUS"
-  kClrc,          // bcf STATUS, C
-  kSkpc,          // btfss STATUS, C
-  kSkpnc,         // btfsc STATUS, C
-  kSkpnz,         // btfsc STATUS, Z
+  kClrc,          // clrc, or bcf STATUS, C
+  kSkpc,          // skpc, or btfss STATUS, C
+  kSkpnc,         // skpnc, or btfsc STATUS, C
+  kSkpnz,         // skpnz, or btfsc STATUS, Z
   // Enhanced mid-range only.
   kAddwfcW,
   kAddwfcF,

@@ -56,6 +56,15 @@ TEST(ParseInstructions, AcceptsEveryInstructionForm) {
       {"skpc", "\tskpc", PicOp::kSkpc, 0, 0},
       {"skpnc", "\tskpnc", PicOp::kSkpnc, 0, 0},
       {"skpnz", "\tskpnz", PicOp::kSkpnz, 0, 0},
+      {"clear carry as a bit", "\tbcf\tSTATUS, 0", PicOp::kClrc, 0, 0},
+      {"set carry as a bit", "\tbsf\tSTATUS, 0", PicOp::kSetc, 0, 0},
+      {"skip on carry as a bit", "\tbtfss\tSTATUS, 0", PicOp::kSkpc, 0, 0},
+      {"skip on no carry as a bit", "\tbtfsc\tSTATUS, 0", PicOp::kSkpnc, 0, 0},
+      {"skip on not zero as a bit", "\tbtfsc\tSTATUS, 2", PicOp::kSkpnz, 0, 0},
+      {"movlw 0xF0", "\tmovlw\t0xF0", PicOp::kMovlw, 0xF0, 0},
+      {"andlw 0x0F", "\tandlw\t0x0F", PicOp::kAndlw, 0x0F, 0},
+      {"addlw 0xF6", "\taddlw\t0xF6", PicOp::kAddlw, 0xF6, 0},
+      {"iorlw 0x80", "\tiorlw\t0x80", PicOp::kIorlw, 0x80, 0},
   };
   for (const Case& c : cases) {
     const ParseOutcome outcome = parse_instructions(std::string(c.line) + "\n", kNames);
@@ -96,29 +105,52 @@ TEST(ParseInstructions, RejectsAnythingOutsideTheLineFormat) {
       {"bit 8", "\tbsf\tACC0, 8\n", "line 1: bit number \"8\" is not 0 to 7"},
       {"bit 10", "\tbtfsc\tACC0, 10\n", "line 1: bit number \"10\" is not 0 to 7"},
       {"literal 240", "\tandlw\tD'240'\n",
-       "line 1: literal \"D'240'\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"D'240'\" is neither a digit, D'n' with n a signed byte, nor 0x and two "
+       "hex digits"},
       {"literal -129", "\tmovlw\tD'-129'\n",
-       "line 1: literal \"D'-129'\" is neither a digit nor D'n' with n a signed byte"},
-      {"literal hex", "\tmovlw\t0xF0\n",
-       "line 1: literal \"0xF0\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"D'-129'\" is neither a digit, D'n' with n a signed byte, nor 0x and two "
+       "hex digits"},
+      {"literal lower-case hex", "\tmovlw\t0xf0\n",
+       "line 1: literal \"0xf0\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
+      {"literal one hex digit", "\tmovlw\t0x5\n",
+       "line 1: literal \"0x5\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
+      {"literal three hex digits", "\tmovlw\t0x1F0\n",
+       "line 1: literal \"0x1F0\" is neither a digit, D'n' with n a signed byte, nor 0x and two "
+       "hex digits"},
+      {"literal upper-case X", "\tmovlw\t0XF0\n",
+       "line 1: literal \"0XF0\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
       {"literal leading zero", "\tmovlw\tD'015'\n",
-       "line 1: literal \"D'015'\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"D'015'\" is neither a digit, D'n' with n a signed byte, nor 0x and two "
+       "hex digits"},
       {"literal -0", "\tmovlw\tD'-0'\n",
-       "line 1: literal \"D'-0'\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"D'-0'\" is neither a digit, D'n' with n a signed byte, nor 0x and two "
+       "hex digits"},
       {"literal plus", "\tmovlw\t+1\n",
-       "line 1: literal \"+1\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"+1\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
       {"bare two digits", "\tandlw\t15\n",
-       "line 1: literal \"15\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"15\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
       {"bare negative", "\tmovlw\t-1\n",
-       "line 1: literal \"-1\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"-1\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
       {"lower-case radix", "\tmovlw\td'15'\n",
-       "line 1: literal \"d'15'\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"d'15'\" is neither a digit, D'n' with n a signed byte, nor 0x and two "
+       "hex digits"},
       {"unclosed radix", "\tmovlw\tD'15\n",
-       "line 1: literal \"D'15\" is neither a digit nor D'n' with n a signed byte"},
+       "line 1: literal \"D'15\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
       {"xorwf STATUS with tab", "\txorwf\tSTATUS, f\n",
        "line 1: register byte \"STATUS\" is not declared"},
-      {"STATUS elsewhere", "\tbtfsc\tSTATUS, 0\n",
+      {"STATUS elsewhere", "\tbtfsc\tSTATUS, 1\n",
        "line 1: register byte \"STATUS\" is not declared"},
+      {"skip on zero as a bit", "\tbtfss\tSTATUS, 2\n",
+       "line 1: register byte \"STATUS\" is not declared"},
+      {"carry bit with a blank", "\tbtfsc STATUS, 0\n",
+       "line 1: unknown mnemonic \"btfsc STATUS, 0\""},
       {"unlisted instruction", "\tcall\tx\n", "line 1: unknown mnemonic \"call\""},
       {"jump to an address", "\tgoto\t0\n", "line 1: label \"0\" is not placed"},
       {"error on line 3", "\tclrc\n\tskpc\n\tnop\n", "line 3: unknown mnemonic \"nop\""},
@@ -201,7 +233,8 @@ TEST(ParseGeneratedBlock, RejectsMalformedBlocks) {
       {"undeclared", "\tcblock\n\tA0\n\tendc\n\n\tclrf\tA0\n\tmovwf\tA1\n",
        "line 6: register byte \"A1\" is not declared"},
       {"bad instruction", "\tcblock\n\tendc\n\tmovlw\t999\n",
-       "line 3: literal \"999\" is neither a digit nor D'n' with n a signed byte"},
+       "line 3: literal \"999\" is neither a digit, D'n' with n a signed byte, nor 0x and two hex "
+       "digits"},
   };
   for (const Case& c : cases) {
     const ParseOutcome outcome = parse_generated_block(c.block);

@@ -117,22 +117,25 @@ std::string proof_lines(const SizeResult& found, const std::string& u) {
 
 }  // namespace
 
-std::string routine_line(int words, long fewest_cycles, long most_cycles) {
+std::string routine_line(int words, long fewest_cycles, long most_cycles, int ram_bytes) {
   std::string line = "; Routine: " + std::to_string(words) + " words, ";
-  if (fewest_cycles == most_cycles) return line + std::to_string(most_cycles) + " cycles\n";
+  if (fewest_cycles == most_cycles) {
+    return line + std::to_string(most_cycles) + " cycles" + ram_text(ram_bytes) + "\n";
+  }
   return line + std::to_string(fewest_cycles) + " to " + std::to_string(most_cycles) +
-         " cycles (depending on the input)\n";
+         " cycles (depending on the input)" + ram_text(ram_bytes) + "\n";
 }
 
 std::string size_comment_block(const ExactSpec& spec, const SizeResult& found,
-                               const RoutineNames& names) {
+                               const RoutineNames& names, int ram_bytes) {
   const std::string& acc_name = names.acc;
   assert(!found.straight);
   const std::string u = found.form.kind == FormKind::kDirect ? "x" : "u";
   std::string block = exact_heading(spec, acc_name);
   block += form_method_lines(spec, found.form, loop_lines(found.plan, found.form.inner, u));
   block += proof_lines(found, u);
-  block += routine_line(found.routine.instructions, found.fewest_cycles, found.most_cycles);
+  block +=
+      routine_line(found.routine.instructions, found.fewest_cycles, found.most_cycles, ram_bytes);
   return block + io_lines(spec, found.routine, names);
 }
 

@@ -16,13 +16,15 @@
 namespace tarvek {
 
 // "; Routine: 12 words, 162 cycles" for a routine whose runs all take as long, else
-// "; Routine: 7 words, 7 to 132 cycles (depending on the input)".
-std::string routine_line(int words, long fewest_cycles, long most_cycles);
+// "; Routine: 7 words, 7 to 132 cycles (depending on the input)"; a `ram_bytes` of 0 or more
+// ends it with ", 7 bytes of RAM" as an exact routine's Routine line (comment_block.h).
+std::string routine_line(int words, long fewest_cycles, long most_cycles, int ram_bytes = -1);
 
 // Everything up to the Output line (and the core's line), without a line break after it.
+// `ram_bytes` as routine_line takes it.
 // Requires: found is a loop routine (not found.straight).
 std::string size_comment_block(const ExactSpec& spec, const SizeResult& found,
-                               const RoutineNames& names);
+                               const RoutineNames& names, int ram_bytes = -1);
 
 }  // namespace tarvek
 

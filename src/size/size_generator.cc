@@ -43,11 +43,21 @@ std::string hash_part(const std::string& text) {
 
 }  // namespace
 
+FinishedRoutine finished_size(const ExactSpec& spec, const SizeResult& found,
+                              const RoutineNames& names, bool counts_ram) {
+  if (found.straight) return finished_exact(spec, *found.speed, names, counts_ram);
+  FinishedRoutine routine;
+  routine.registers = declared_names(found.routine, names);
+  routine.result_registers = static_cast<std::size_t>(declared_acc_bytes(found.routine));
+  const int ram_bytes = counts_ram ? static_cast<int>(routine.registers.size()) : -1;
+  routine.comment = size_comment_block(spec, found, names, ram_bytes);
+  routine.code = found.routine.code;
+  return routine;
+}
+
 std::string size_block(const ExactSpec& spec, const SizeResult& found, const RoutineNames& names,
                        const std::string& opening) {
-  if (found.straight) return exact_block(spec, *found.speed, names, opening);
-  return size_comment_block(spec, found, names) + opening +
-         declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
+  return inline_block(finished_size(spec, found, names, false), opening);
 }
 
 std::string default_label_prefix(const std::string& acc_name, const ExactSpec& spec) {
@@ -72,8 +82,8 @@ std::string default_label_prefix(const std::string& acc_name, const ExactSpec& s
   return name + "_" + constant + "_" + rounding + "_";
 }
 
-int generate_size(std::ostream& out, const GeneratorRequest& request, const Register& acc,
-                  const Register& temp, const SearchEffort& effort) {
+std::optional<FinishedRoutine> finish_size(const GeneratorRequest& request, const Register& acc,
+                                           const Register& temp, const SearchEffort& effort) {
   assert(request.mode != ResultMode::kApprox);
   assert(request.numerator >= 1 && request.denominator >= 1);
   const Fraction constant = Fraction::of(BigInt::from_unsigned(request.numerator),
@@ -84,8 +94,15 @@ int generate_size(std::ostream& out, const GeneratorRequest& request, const Regi
   const std::string labels =
       request.label_prefix.empty() ? default_label_prefix(acc.name, spec) : request.label_prefix;
   const std::optional<SizeResult> found = find_smallest_routine(spec, names, labels, effort);
-  if (!found) return kUnprovenError;
-  const std::string block = size_block(spec, *found, names, cblock_opening(request));
+  if (!found) return std::nullopt;
+  return finished_size(spec, *found, names, routine_line_counts_ram(request));
+}
+
+int generate_size(std::ostream& out, const GeneratorRequest& request, const Register& acc,
+                  const Register& temp, const SearchEffort& effort) {
+  const std::optional<FinishedRoutine> routine = finish_size(request, acc, temp, effort);
+  if (!routine) return kUnprovenError;
+  const std::string block = inline_block(*routine, cblock_opening(request));
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
   return 0;
 }

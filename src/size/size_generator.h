@@ -10,9 +10,11 @@
 #ifndef TARVEK_SIZE_SIZE_GENERATOR_H
 #define TARVEK_SIZE_SIZE_GENERATOR_H
 
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "codegen/finished_routine.h"
 #include "codegen/generator.h"
 #include "codegen/register.h"
 #include "exact/search.h"
@@ -29,11 +31,25 @@ namespace tarvek {
 // eight hexadecimal digits) and the name shortened as far as it then must be.
 std::string default_label_prefix(const std::string& acc_name, const ExactSpec& spec);
 
+// The routine the search found, finished (codegen/finished_routine.h): for the straight-line
+// routine the one a request for speed gets; its Routine line tells the bytes of RAM it
+// declares when `counts_ram` is set.
+FinishedRoutine finished_size(const ExactSpec& spec, const SizeResult& found,
+                              const RoutineNames& names, bool counts_ram);
+
 // The whole block of a routine the search found: the comment block, the declarations and the
 // instructions, as the page prints it (for the straight-line routine, the block for speed);
 // `opening` as exact_block takes it.
 std::string size_block(const ExactSpec& spec, const SizeResult& found, const RoutineNames& names,
                        const std::string& opening = "\n\n\tcblock\n");
+
+// The routine for `request` (an exact mode, optimize kSize) with `acc` as the input register
+// (width = input bits; its name and byte order are used) and `temp`'s name, finished, its
+// Routine line telling its RAM when routine_line_counts_ram(request); nullopt when no routine
+// could be proven.
+std::optional<FinishedRoutine> finish_size(const GeneratorRequest& request, const Register& acc,
+                                           const Register& temp,
+                                           const SearchEffort& effort = SearchEffort{});
 
 // Writes the block for `request` (an exact mode, optimize kSize) with `acc` as the input
 // register (width = input bits; its name and byte order are used) and `temp`'s name, and

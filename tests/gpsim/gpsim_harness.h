@@ -105,6 +105,30 @@ GpsimOutcome assemble_with_gpasm(const GpsimRoutine& routine, const GpsimTarget&
 GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimInput>& inputs,
                           const GpsimTarget& target = {});
 
+// A relocatable project: every module assembled with gpasm -c for the target's processor,
+// and a main source that the harness completes (the processor include, then `head`, then
+// a code section at the reset vector holding `code` between a leading nop and its end labels,
+// as wrap_for_gpasm places a routine), all linked by gplink with its default linker script.
+struct LinkedProject {
+  std::vector<std::string> modules;
+  // Lines before the main source's code, such as extern lists or an include file's text.
+  std::string head;
+  // What runs from the reset vector, in the main source's code section.
+  std::string code;
+};
+
+// The main source of `project`, as run_linked_in_gpsim assembles it.
+std::string linked_main(const LinkedProject& project, const GpsimTarget& target);
+
+// Links and runs `project` once per input, as run_in_gpsim runs a routine: `declared` names
+// the symbols (global or static) whose bytes each input sets and each run reads back, at the
+// addresses gplink's map gives them.
+// Requires: every input has one byte per declared name.
+GpsimOutcome run_linked_in_gpsim(const LinkedProject& project,
+                                 const std::vector<std::string>& declared,
+                                 const std::vector<GpsimInput>& inputs,
+                                 const GpsimTarget& target = {});
+
 // A complete source file, assembled as it stands.
 struct AssembledSource {
   // gpasm succeeded.
@@ -113,6 +137,8 @@ struct AssembledSource {
   std::string messages;
   // The symbol table of the listing: each name with its value (a register's address).
   std::map<std::string, long> symbols;
+  // The Intel HEX file gpasm wrote: the machine code, to compare two sources by.
+  std::string hex;
 };
 
 AssembledSource assemble_source(const std::string& source);

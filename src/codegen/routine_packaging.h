@@ -1,0 +1,50 @@
+// Prints a finished routine in the packaging its request names: the text a user's build takes
+// in, made once here from the routine's comment block, declared bytes and instructions.
+//
+// Inline MPASM is the block every routine has always been, byte for byte. Every other
+// packaging keeps the comment block up to its Output line and then tells, in comment lines,
+// what the routine costs (an exact routine's Routine line already does), how to call or
+// include it, and where its registers go; then come the declarations, the wrap and the
+// instructions:
+//   - MPASM: the same cblock section; a subroutine is the label, the instructions and
+//     return, a macro the instructions between "NAME\tmacro" and "\tendm".
+//   - gpasm-reloc: a udata section named NAME_ram (at the Ram address when there is one), the
+//     input and result bytes global; a subroutine is a module of its own (global label, code
+//     section, banksel, return, end), a macro an include file for a relocatable module.
+//     Inline cannot be: gpasm keeps each section of an object in one piece.
+//   - pic-as: bytes reserved with DS in PSECT udata_bank0, or with DABS at the Ram address
+//     (below 0x80); the input and result bytes GLOBAL; labels with colons; the instructions
+//     as portable_text spells them. A subroutine is a module (#include <xc.inc>, PSECT code,
+//     the label and its C name _NAME, both GLOBAL, BANKSEL unless every byte lies in common
+//     memory, return); a macro an include file; inline returns to PSECT code for its
+//     instructions.
+// Whatever the packaging, the instructions are the routine's own, in its order, with nothing
+// between them.
+#ifndef TARVEK_CODEGEN_ROUTINE_PACKAGING_H
+#define TARVEK_CODEGEN_ROUTINE_PACKAGING_H
+
+#include <string>
+
+#include "codegen/finished_routine.h"
+#include "codegen/generator.h"
+
+namespace tarvek {
+
+// First address above bank 0 and its common memory: pic-as registers lie below it, where an
+// instruction operand needs no bank mask.
+inline constexpr int kPicAsRamEnd = 0x80;
+// First address of the common memory most mid-range parts and every enhanced mid-range part
+// map into every bank.
+inline constexpr int kCommonRamStart = 0x70;
+
+// The text of `routine` in request.packaging, with request.notes after its Output line.
+// Requires: a packaging other than inline MPASM has a name; gpasm-reloc is not inline; a
+// pic-as routine with a Ram address ends below kPicAsRamEnd.
+std::string printed_routine(const FinishedRoutine& routine, const GeneratorRequest& request);
+
+// The instructions as the packaging spells them: Code::text, or portable_text for pic-as.
+std::string printed_instructions(const FinishedRoutine& routine, Syntax syntax);
+
+}  // namespace tarvek
+
+#endif  // TARVEK_CODEGEN_ROUTINE_PACKAGING_H
