@@ -157,6 +157,11 @@ const Code& CodeWriter::btfsc(Register& reg, int byte, int bit) {
   return emit(Op::kBtfsc, reg, byte, false, bit, WEffect::kUnchanged, true);
 }
 
+const Code& CodeWriter::btfss(Register& reg, int byte, int bit) {
+  assert(bit >= 0 && bit <= 7);
+  return emit(Op::kBtfss, reg, byte, false, bit, WEffect::kUnchanged, true);
+}
+
 const Code& CodeWriter::bsf(Register& reg, int byte, int bit) {
   assert(bit >= 0 && bit <= 7);
   return emit(Op::kBsf, reg, byte, false, bit, WEffect::kForgetIfSame, true);

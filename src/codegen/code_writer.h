@@ -66,6 +66,7 @@ class CodeWriter {
   const Code& swapf_w(Register& reg, int byte);
   const Code& swapf_f(Register& reg, int byte);
   const Code& btfsc(Register& reg, int byte, int bit);
+  const Code& btfss(Register& reg, int byte, int bit);
   const Code& bsf(Register& reg, int byte, int bit);
   const Code& comf_f(Register& reg, int byte);
   const Code& rlf_f(Register& reg, int byte);

@@ -188,6 +188,9 @@ RunStats PicMachine::run() {
       case PicOp::kBtfsc:
         skip = ((f >> in.bit) & 1) == 0;
         break;
+      case PicOp::kBtfss:
+        skip = ((f >> in.bit) & 1) != 0;
+        break;
       case PicOp::kBsf:
         f = static_cast<uint8_t>(f | (1u << in.bit));
         break;

@@ -14,6 +14,7 @@
 //   clrf f           f = 0                                   Z = 1
 //   swapf f, d       d = f with its nibbles exchanged        no flag
 //   btfsc f, b       skip the next instruction if bit b of f is clear
+//   btfss f, b       skip the next instruction if bit b of f is set
 //   bsf f, b         set bit b of f                          no flag
 //   comf f, d        d = ~f                                  Z
 //   rlf/rrf f, d     d = f rotated left/right through C      C = bit shifted out

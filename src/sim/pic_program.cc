@@ -33,6 +33,7 @@ constexpr std::array kMnemonics = {
     Mnemonic{"clrf", OperandKind::kFile, PicOp::kClrf, PicOp::kClrf},
     Mnemonic{"swapf", OperandKind::kFileDest, PicOp::kSwapfW, PicOp::kSwapfF},
     Mnemonic{"btfsc", OperandKind::kFileBit, PicOp::kBtfsc, PicOp::kBtfsc},
+    Mnemonic{"btfss", OperandKind::kFileBit, PicOp::kBtfss, PicOp::kBtfss},
     Mnemonic{"bsf", OperandKind::kFileBit, PicOp::kBsf, PicOp::kBsf},
     Mnemonic{"comf", OperandKind::kFileDest, PicOp::kComfW, PicOp::kComfF},
     Mnemonic{"rlf", OperandKind::kFileDest, PicOp::kRlfW, PicOp::kRlfF},

@@ -51,6 +51,7 @@ enum class PicOp : uint8_t {
   kSwapfW,
   kSwapfF,
   kBtfsc,
+  kBtfss,
   kBsf,
   kComfW,
   kComfF,
@@ -95,7 +96,7 @@ struct PicInstruction {
   // Index into PicProgram::byte_names for file operands; the literal's bit pattern for
   // movlw, andlw and iorlw; 0 otherwise.
   uint16_t operand = 0;
-  // Bit number for btfsc and bsf; 0 otherwise.
+  // Bit number for btfsc, btfss and bsf; 0 otherwise.
   uint8_t bit = 0;
   // 1-based number of the source line, for messages.
   int line = 0;
