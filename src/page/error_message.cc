@@ -38,8 +38,30 @@ const char* error_message(int code) {
       return "Core must be midrange or enhanced.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
-    default:
+    case 15:
       return "Signed must be 1 or on for a signed input, empty, 0 or off for an unsigned one.\n";
+    case 17:
+      return "A remainder needs an exact result rounded down (floor) or toward zero (trunc).\n";
+    case 18:
+      return "An integer constant leaves no remainder: it is always 0.\n";
+    case 19:
+      return "Enter remainder register(s) name: a letter first, at most 31 characters, its "
+             "bytes apart from the input and temporary registers' bytes.\n";
+    case 20:
+      return "Digits are made of an unsigned input only.\n";
+    case 21:
+      return "Digit base (DivideBy) must be an integer from 2 to 256.\n";
+    case 22:
+      return "ASCII digits need a base from 2 to 10, packed digits base 10.\n";
+    case 23:
+      return "Digits take no constant: Const must be absent, empty or 1.\n";
+    case 24:
+      return "Digits leave no remainder: Rem must be absent or empty.\n";
+    case 25:
+      return "DigitForm must be unpacked, ascii or packed.\n";
+    default:
+      // 16 belongs to the Ram field; nothing here refuses a request with it.
+      return "Request refused.\n";
   }
 }
 

@@ -2,8 +2,9 @@
 // page and the command-line tool so that both say the same thing for the same request.
 //
 // Codes 1 to 7 belong to the six fields every request has; the later codes to the optional
-// fields (Result, DivideBy, Signed, Core, format) and to the exact modes. A request that names
-// none of the optional fields can only be refused with codes 1 to 7.
+// fields (Result, DivideBy, Signed, Core, format, Rem, DigitForm), to the exact modes and to
+// the digits mode. A request that names none of the optional fields can only be refused with
+// codes 1 to 7.
 #ifndef TARVEK_PAGE_ERROR_MESSAGE_H
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
@@ -12,7 +13,7 @@
 namespace tarvek {
 
 // Highest numbered error.
-inline constexpr int kLastErrorCode = 15;
+inline constexpr int kLastErrorCode = 25;
 
 // The message of error `code`, exactly as the error page prints it after its heading. Every
 // message but 7 ends in a line break; on the page the back link follows message 7 on the

@@ -14,6 +14,7 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
   EXPECT_EQ(refusal_text(7),
             "#7 Error in input: Result is zero for this combination of input size and "
             "constant.\n");
+  EXPECT_EQ(refusal_text(25), "#25 Error in input: DigitForm must be unpacked, ascii or packed.\n");
   for (int code = 1; code <= kLastErrorCode; ++code) {
     const std::string text = refusal_text(code);
     // Appended piece by piece: "#" + std::to_string(...) trips a false -Wrestrict of GCC 12.

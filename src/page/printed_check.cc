@@ -41,7 +41,8 @@ PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive
       routine.little_endian,
       routine.input_bits,
       routine.output_bits,
-      routine.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+      routine.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange,
+      routine.rem_name};
   const PrepareOutcome prepared = prepare_routine(under_check);
   if (!prepared.routine) return PrintedCheck::kFails;
   const RoutinePromise& promise = prepared.routine->promise;

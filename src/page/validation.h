@@ -1,5 +1,5 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed and Core.
+// and the optional Result, DivideBy, Signed, Core, Rem and DigitForm.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
 // malformed number reads as far as it is decimal. In the exact modes the constant and the
@@ -45,6 +45,11 @@ struct RequestFields {
   std::string signed_text;
   // Field Core as sent; empty when absent (the mid-range core).
   std::string core;
+  // Field Rem as sent; empty when absent (no remainder).
+  std::string rem_name;
+  // Field DigitForm as sent; empty when absent (unpacked digits). Read only with
+  // Result=digits.
+  std::string digit_form_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -52,7 +57,7 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 10, or 13) of the error to show.
+  // 0 when the request is valid, else the code of the error to show.
   int error_code = 0;
   // Valid only when error_code is 0: the values the generator reads (output_bits 1..63).
   GeneratorRequest request;
@@ -65,11 +70,34 @@ struct ValidatedRequest {
 // Checks the fields in the fixed order temp name (4, also when its bytes would share names
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), a signed input in
-// the approximating mode (12), the Signed value (15), result mode (8), core (13: empty,
-// midrange or enhanced); a later failing check replaces the code of an earlier one, so the
-// code shown is that of the last failing check. A request without Result, DivideBy, Signed
-// and Core is checked exactly as it always was.
+// the approximating mode (12), the Signed value (15), the remainder (19, 17, 18: see
+// check_remainder), the digits mode's fields (see check_digits), result mode (8), core (13:
+// empty, midrange or enhanced); a later failing check replaces the code of an earlier one,
+// so the code shown is that of the last failing check. A request without Result, DivideBy,
+// Signed, Core, Rem and DigitForm is checked exactly as it always was.
 ValidatedRequest validate_request(const RequestFields& fields);
+
+// Numbered errors of the remainder and of the digits mode.
+inline constexpr int kRemainderModeError = 17;
+inline constexpr int kRemainderIntegerError = 18;
+inline constexpr int kRemainderNameError = 19;
+inline constexpr int kDigitsSignedError = 20;
+inline constexpr int kDigitBaseError = 21;
+inline constexpr int kDigitFormBaseError = 22;
+inline constexpr int kDigitsConstantError = 23;
+inline constexpr int kDigitsRemainderError = 24;
+inline constexpr int kDigitFormError = 25;
+
+// The Result value of the digits mode.
+inline constexpr std::string_view kDigitsResult = "digits";
+
+// The form a DigitForm value names: empty and "unpacked", "ascii", "packed"; nullopt for
+// anything else.
+std::optional<DigitForm> digit_form(std::string_view text);
+
+// The digits an unsigned `bits`-bit input has in base `base`: those of 2^bits - 1.
+// Requires: 1 <= bits <= 32, 2 <= base <= 256.
+int digit_count(int bits, int base);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
 // "nearest" and "trunc" the exact ones; nullopt for anything else.

@@ -88,8 +88,10 @@ std::optional<Term> read_term(std::string_view line) {
   return term;
 }
 
-// "NAME0 .. NAMEn\t(B bits)" or "NAME0\t(B bits)" after an Input or Output label.
-bool read_range(std::string_view line, std::string_view name, int& byte_count, int& bits) {
+// "NAME0 .. NAMEn\t(B bits)" or "NAME0\t(B bits)" after an Input or Output label; `unit`
+// is " digits)" for the Output line of a digits routine.
+bool read_range(std::string_view line, std::string_view name, int& byte_count, int& bits,
+                std::string_view unit = " bits)") {
   if (!consume(line, name) || !consume(line, "0")) return false;
   byte_count = 1;
   if (consume(line, " .. ")) {
@@ -100,7 +102,7 @@ bool read_range(std::string_view line, std::string_view name, int& byte_count, i
   }
   if (!consume(line, "\t(")) return false;
   const std::optional<int> count = consume_count(line);
-  if (!count || line != " bits)") return false;
+  if (!count || line != unit) return false;
   bits = *count;
   return true;
 }
@@ -205,7 +207,8 @@ WideInt exact_result(const ExactPromise& promise, WideInt x) {
   return promise.nearest ? floor_divide(2 * x * p + q, 2 * q) : floor_divide(x * p, q);
 }
 
-PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
+PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
+                            std::string_view rem_name) {
   RoutinePromise promise;
   std::string error;
   bool input_seen = false;
@@ -217,7 +220,18 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
     if (first_line) {
       first_line = false;
       promise.exact = read_exact_title(line, acc_name);
-      if (promise.exact) return;
+      promise.digits = read_digits_title(line, acc_name);
+      if (promise.exact || promise.digits) return;
+    }
+    if (line.starts_with("; Remainder: ")) {
+      const std::optional<RemainderPromise> range =
+          rem_name.empty() ? std::nullopt : read_remainder_range(line.substr(13), rem_name);
+      if (promise.remainder || !range) {
+        error = "unreadable or repeated line \"" + std::string(line) + "\"";
+        return;
+      }
+      promise.remainder = range;
+      return;
     }
     if (line.starts_with("; Core:")) {
       if (core_seen || line != kEnhancedCoreLine) {
@@ -245,8 +259,11 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
       const bool input = line[2] == 'I';
       bool& seen = input ? input_seen : output_seen;
       int& bytes = input ? promise.input_bytes : promise.output_bytes;
-      int& bits = input ? promise.input_bits : promise.output_bits;
-      if (seen || !read_range(line.substr(10), acc_name, bytes, bits)) {
+      // A digits routine's Output line counts digits, not bits.
+      const bool digits = promise.digits && !input;
+      int& bits = input ? promise.input_bits : digits ? promise.digit_count : promise.output_bits;
+      if (seen ||
+          !read_range(line.substr(10), acc_name, bytes, bits, digits ? " digits)" : " bits)")) {
         error = "unreadable or repeated line \"" + std::string(line) + "\"";
         return;
       }
@@ -254,18 +271,42 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name) {
     }
   });
   if (error.empty() && (!input_seen || !output_seen)) error = "no Input or no Output line";
-  if (error.empty() && promise.exact && !promise.terms.empty()) {
+  if (error.empty() && (promise.exact || promise.digits) && !promise.terms.empty()) {
     error = "an exact title line over term lines";
+  }
+  if (error.empty() && promise.remainder && !promise.exact) {
+    error = "a Remainder line without an exact title line";
   }
   if (!error.empty()) return {std::nullopt, error};
   return {promise, ""};
 }
 
+namespace {
+
+// Whether the Output line names what the request asked for: the digits it asked for in their
+// bytes, or its product's bits on the bytes they need (and at least the input's for an exact
+// routine).
+std::string output_line_fault(const RoutinePromise& promise, const RoutineUnderCheck& routine) {
+  if (promise.digits) {
+    const int bytes = digit_byte_count(*promise.digits, routine.output_bits);
+    if (promise.digit_count == routine.output_bits && promise.output_bytes == bytes) return "";
+    return "the Output line does not name the " + std::to_string(routine.output_bits) + " digits";
+  }
+  const int output_bytes = promise.exact
+                               ? std::max(promise.input_bytes, (routine.output_bits + 7) / 8)
+                               : (routine.output_bits + 7) / 8;
+  if (promise.output_bits == routine.output_bits && promise.output_bytes == output_bytes) return "";
+  return "the Output line does not name the " + std::to_string(routine.output_bits) +
+         "-bit product";
+}
+
+}  // namespace
+
 PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   assert(routine.input_bits >= 1 && routine.input_bits <= 32);
   assert(routine.output_bits >= 1 && routine.output_bits <= 63);
   assert(!routine.acc_name.empty() && !routine.temp_name.empty());
-  PromiseOutcome read = read_promise(routine.block, routine.acc_name);
+  PromiseOutcome read = read_promise(routine.block, routine.acc_name, routine.rem_name);
   if (!read.promise) return {std::nullopt, "comment block: " + read.error};
   const RoutinePromise& promise = *read.promise;
   if (promise.input_bits != routine.input_bits ||
@@ -273,12 +314,11 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     return {std::nullopt, "the Input line does not name the " + std::to_string(routine.input_bits) +
                               "-bit input"};
   }
-  const int output_bytes = promise.exact
-                               ? std::max(promise.input_bytes, (routine.output_bits + 7) / 8)
-                               : (routine.output_bits + 7) / 8;
-  if (promise.output_bits != routine.output_bits || promise.output_bytes != output_bytes) {
-    return {std::nullopt, "the Output line does not name the " +
-                              std::to_string(routine.output_bits) + "-bit product"};
+  if (const std::string fault = output_line_fault(promise, routine); !fault.empty()) {
+    return {std::nullopt, fault};
+  }
+  if (!routine.rem_name.empty() && !promise.remainder) {
+    return {std::nullopt, "the comment block has no Remainder line"};
   }
 
   if (promise.core != routine.core) {
@@ -290,7 +330,8 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   ParseOutcome parsed = parse_generated_block(routine.block, routine.core);
   if (!parsed.program) return {std::nullopt, "does not parse: " + parsed.error};
   for (const std::string& name : parsed.program->byte_names) {
-    if (!is_byte_of(name, routine.acc_name) && !is_byte_of(name, routine.temp_name)) {
+    if (!is_byte_of(name, routine.acc_name) && !is_byte_of(name, routine.temp_name) &&
+        (routine.rem_name.empty() || !is_byte_of(name, routine.rem_name))) {
       return {std::nullopt, "declares " + name + ", a byte of neither register"};
     }
   }
@@ -305,6 +346,13 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     }
     missing += "\t" + name + "\n";
   }
+  // The remainder's bytes hold nothing the routine did not put there.
+  for (int k = 0; promise.remainder && k < promise.remainder->bytes; ++k) {
+    if (parsed.program->index_of(byte_name(routine.rem_name, k)) < 0) {
+      return {std::nullopt, "remainder byte " + byte_name(routine.rem_name, k) +
+                                " is neither declared nor written by the routine"};
+    }
+  }
   if (!missing.empty()) {
     std::string block(routine.block);
     block.insert(endc_line_start(block), missing);
@@ -312,13 +360,65 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     assert(parsed.program);
   }
 
-  PreparedRoutine prepared{promise, std::move(*parsed.program), {}, {}};
+  PreparedRoutine prepared{promise, std::move(*parsed.program), {}, {}, {}};
   prepared.input_indexes =
       value_indexes(prepared.program, routine.acc_name, promise.input_bytes, routine.little_endian);
   prepared.output_indexes = value_indexes(prepared.program, routine.acc_name, promise.output_bytes,
                                           routine.little_endian);
+  if (promise.remainder) {
+    prepared.remainder_indexes = value_indexes(prepared.program, routine.rem_name,
+                                               promise.remainder->bytes, routine.little_endian);
+  }
   return {std::move(prepared), ""};
 }
+
+namespace {
+
+// What the first eight output bytes hold, byte 0 the least significant.
+uint64_t first_output_bytes(const PicMachine& machine, const std::vector<int>& indexes) {
+  uint64_t value = 0;
+  for (std::size_t k = 0; k < indexes.size() && k < 8; ++k) {
+    value |= uint64_t{machine.byte_at(indexes[k])} << (8 * k);
+  }
+  return value;
+}
+
+// Empty when every output byte holds the byte the digits of x promise; else what differs.
+std::string digits_fault(const PicMachine& machine, const PreparedRoutine& routine, uint64_t x) {
+  const RoutinePromise& promise = routine.promise;
+  const std::vector<uint8_t> wanted = digit_bytes(*promise.digits, x, promise.digit_count);
+  for (std::size_t k = 0; k < wanted.size(); ++k) {
+    const int got = machine.byte_at(routine.output_indexes[k]);
+    if (got != wanted[k]) {
+      return "output byte " + std::to_string(k) + " from the least significant holds " +
+             std::to_string(got) + ", the digits promise " + std::to_string(wanted[k]);
+    }
+  }
+  return "";
+}
+
+// Empty when the remainder's bytes hold a x - d q for the result q of x, sign-extended through
+// them, and its bits above the Remainder line's (below its sign) are copies of the sign.
+std::string remainder_fault(const PicMachine& machine, const PreparedRoutine& routine, WideInt x,
+                            WideInt q) {
+  const RoutinePromise& promise = routine.promise;
+  const WideInt r = remainder_of(promise.exact->numerator, promise.exact->denominator, x, q);
+  const int bits = promise.remainder->bits;
+  const int bytes = promise.remainder->bytes;
+  const bool is_signed = promise.exact->is_signed && promise.exact->trunc;
+  const WideInt limit = static_cast<WideInt>(1) << (is_signed ? bits - 1 : bits);
+  if (r >= limit || r < (is_signed ? -limit : 0) || bytes > 8) {
+    return "the remainder " + to_decimal(r) + " does not fit the " + std::to_string(bits) +
+           " remainder bits";
+  }
+  const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
+  const uint64_t wanted = static_cast<uint64_t>(((r % modulus) + modulus) % modulus);
+  const uint64_t got = machine.read_value(routine.remainder_indexes);
+  if (got == wanted) return "";
+  return "remainder got " + std::to_string(got) + ", documented " + to_decimal(r);
+}
+
+}  // namespace
 
 CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
                            uint64_t seed, const ResultObserver& observe) {
@@ -345,13 +445,16 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     if (is_signed && (x >> (promise.input_bits - 1)) != 0) {
       value -= static_cast<WideInt>(1) << promise.input_bits;
     }
-    const WideInt expected =
-        promise.exact ? exact_result(*promise.exact, value) : documented_product(promise.terms, x);
-    const WideInt lowest = is_signed ? -(limit >> 1) : 0;
-    const WideInt highest = is_signed ? limit >> 1 : limit;
-    if (expected < lowest || expected >= highest) {
-      return fail("the documented product " + to_decimal(expected) + " does not fit the " +
-                  std::to_string(promise.output_bits) + " output bits");
+    WideInt expected = 0;
+    if (!promise.digits) {
+      expected = promise.exact ? exact_result(*promise.exact, value)
+                               : documented_product(promise.terms, x);
+      const WideInt lowest = is_signed ? -(limit >> 1) : 0;
+      const WideInt highest = is_signed ? limit >> 1 : limit;
+      if (expected < lowest || expected >= highest) {
+        return fail("the documented product " + to_decimal(expected) + " does not fit the " +
+                    std::to_string(promise.output_bits) + " output bits");
+      }
     }
     const auto wrapped = [](WideInt v, int bytes) {
       const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
@@ -363,14 +466,23 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     report.cycles = std::max(report.cycles, stats.cycles);
     if (stats.skipped_past_end) return fail("the last instruction skips past the routine");
     if (machine.bank_bits != 0) return fail("the routine switched register banks");
-    const uint64_t got = machine.read_value(routine.output_indexes);
-    const uint64_t wanted =
-        is_signed ? wrapped(expected, promise.output_bytes) : static_cast<uint64_t>(expected);
-    if (got != wanted) {
-      return fail("got " + std::to_string(got) + ", documented " + to_decimal(expected));
+    if (promise.digits) {
+      const std::string fault = digits_fault(machine, routine, x);
+      if (!fault.empty()) return fail(fault);
+    } else {
+      const uint64_t got = machine.read_value(routine.output_indexes);
+      const uint64_t wanted =
+          is_signed ? wrapped(expected, promise.output_bytes) : static_cast<uint64_t>(expected);
+      if (got != wanted) {
+        return fail("got " + std::to_string(got) + ", documented " + to_decimal(expected));
+      }
+    }
+    if (promise.remainder) {
+      const std::string fault = remainder_fault(machine, routine, value, expected);
+      if (!fault.empty()) return fail(fault);
     }
     ++report.inputs_checked;
-    if (observe) observe(x, got);
+    if (observe) observe(x, first_output_bytes(machine, routine.output_indexes));
   }
   report.passed = true;
   return report;

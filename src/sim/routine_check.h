@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/extended_promise.h"
 #include "sim/pic_program.h"
 #include "sim/reference_model.h"
 
@@ -61,6 +62,12 @@ struct RoutinePromise {
   std::vector<Term> terms;
   // Set for an exact routine, whose title line states its result; `terms` is then empty.
   std::optional<ExactPromise> exact;
+  // Set for a digits routine, whose title line states its base and storage; `terms` is then
+  // empty, and `digit_count` is the Output line's count of digits.
+  std::optional<DigitPromise> digits;
+  int digit_count = 0;
+  // Set when an exact routine also leaves its remainder, from the Remainder line.
+  std::optional<RemainderPromise> remainder;
   // From the Input line: bytes NAME0 .. NAME(input_bytes - 1), input_bits wide.
   int input_bytes = 0;
   int input_bits = 0;
@@ -78,11 +85,13 @@ struct PromiseOutcome {
   std::string error;
 };
 
-// Reads the term lines (or an exact routine's title line), the core line and the Input and
-// Output lines of `acc_name` from a generated block.
+// Reads the term lines (or an exact or digits routine's title line), the core line and the
+// Input and Output lines of `acc_name`, and the Remainder line of `rem_name` (a Remainder line
+// without a remainder register is unreadable), from a generated block.
 // A printed weight is taken as the power of two nearest to it (the largest divisors print
 // rounded to 17 significant digits), and must be within a rounding error of it.
-PromiseOutcome read_promise(std::string_view block, std::string_view acc_name);
+PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
+                            std::string_view rem_name = {});
 
 // A generated block and the request it was made for.
 struct RoutineUnderCheck {
@@ -92,12 +101,15 @@ struct RoutineUnderCheck {
   std::string_view temp_name;
   // Byte 0 is the least significant byte when set, the most significant one otherwise.
   bool little_endian = false;
-  // The request's input width (1 to 32) and product width (1 to 63); the Input and Output
-  // lines must agree with them.
+  // The request's input width (1 to 32) and product width (1 to 63), or for a digits
+  // routine its count of digits; the Input and Output lines must agree with them.
   int input_bits = 0;
   int output_bits = 0;
   // The core the request asked for.
   PicCore core = PicCore::kMidrange;
+  // The register the request asked to receive the remainder; empty for none. The block must
+  // then have the Remainder line, and may have it only then.
+  std::string_view rem_name = {};
 };
 
 // A routine ready to be run many times.
@@ -109,6 +121,8 @@ struct PreparedRoutine {
   // Byte indexes into `program` of the input and output bytes, least significant first.
   std::vector<int> input_indexes;
   std::vector<int> output_indexes;
+  // The remainder's bytes, least significant first; empty without a remainder.
+  std::vector<int> remainder_indexes;
 };
 
 struct PrepareOutcome {

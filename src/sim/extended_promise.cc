@@ -1,0 +1,104 @@
+#include "sim/extended_promise.h"
+
+#include <cassert>
+#include <charconv>
+
+namespace tarvek {
+namespace {
+
+bool consume(std::string_view& text, std::string_view prefix) {
+  if (!text.starts_with(prefix)) return false;
+  text.remove_prefix(prefix.size());
+  return true;
+}
+
+// A decimal number without sign or leading zeros, of at most four digits.
+std::optional<int> consume_count(std::string_view& text) {
+  std::size_t n = 0;
+  while (n < text.size() && n < 4 && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n == 0 || (n > 1 && text[0] == '0')) return std::nullopt;
+  int value = 0;
+  std::from_chars(text.data(), text.data() + n, value);
+  text.remove_prefix(n);
+  return value;
+}
+
+}  // namespace
+
+std::optional<DigitPromise> read_digits_title(std::string_view line, std::string_view name) {
+  if (!consume(line, "; ") || !consume(line, name) || !consume(line, " = digits(") ||
+      !consume(line, name) || !consume(line, ", base ")) {
+    return std::nullopt;
+  }
+  const std::optional<int> base = consume_count(line);
+  if (!base || *base < 2 || *base > 256) return std::nullopt;
+  DigitPromise promise;
+  promise.base = *base;
+  if (line == ", unpacked)") {
+    promise.storage = DigitStorage::kUnpacked;
+  } else if (line == ", ascii)" && *base <= 10) {
+    promise.storage = DigitStorage::kAscii;
+  } else if (line == ", packed)" && *base == 10) {
+    promise.storage = DigitStorage::kPacked;
+  } else {
+    return std::nullopt;
+  }
+  return promise;
+}
+
+std::vector<int> digits_of(uint64_t x, int base, int count) {
+  assert(base >= 2 && base <= 256 && count >= 1 && count <= 64);
+  std::vector<int> digits;
+  for (int k = 0; k < count; ++k) {
+    digits.push_back(static_cast<int>(x % static_cast<uint64_t>(base)));
+    x /= static_cast<uint64_t>(base);
+  }
+  return digits;
+}
+
+int digit_byte_count(const DigitPromise& promise, int count) {
+  return promise.storage == DigitStorage::kPacked ? (count + 1) / 2 : count;
+}
+
+std::vector<uint8_t> digit_bytes(const DigitPromise& promise, uint64_t x, int count) {
+  const std::vector<int> digits = digits_of(x, promise.base, count);
+  std::vector<uint8_t> bytes;
+  switch (promise.storage) {
+    case DigitStorage::kUnpacked:
+      for (const int digit : digits) bytes.push_back(static_cast<uint8_t>(digit));
+      break;
+    case DigitStorage::kAscii:
+      for (const int digit : digits) bytes.push_back(static_cast<uint8_t>('0' + digit));
+      break;
+    case DigitStorage::kPacked:
+      for (int j = 0; j < count; j += 2) {
+        const int high = j + 1 < count ? digits[static_cast<std::size_t>(j + 1)] : 0;
+        bytes.push_back(static_cast<uint8_t>(16 * high + digits[static_cast<std::size_t>(j)]));
+      }
+      break;
+  }
+  return bytes;
+}
+
+std::optional<RemainderPromise> read_remainder_range(std::string_view text, std::string_view name) {
+  RemainderPromise promise;
+  if (!consume(text, name) || !consume(text, "0")) return std::nullopt;
+  promise.bytes = 1;
+  if (consume(text, " .. ")) {
+    if (!consume(text, name)) return std::nullopt;
+    const std::optional<int> last = consume_count(text);
+    if (!last || *last < 1) return std::nullopt;
+    promise.bytes = *last + 1;
+  }
+  if (!consume(text, "\t(")) return std::nullopt;
+  const std::optional<int> bits = consume_count(text);
+  if (!bits || *bits < 1 || text != " bits)") return std::nullopt;
+  promise.bits = *bits;
+  return promise;
+}
+
+WideInt remainder_of(uint64_t a, uint64_t d, WideInt x, WideInt q) {
+  return static_cast<WideInt>(a) * x - static_cast<WideInt>(d) * q;
+}
+
+}  // namespace tarvek
