@@ -3,74 +3,10 @@
 #include <cassert>
 #include <utility>
 
+#include "codegen/modular_multiple.h"
+
 namespace tarvek {
 namespace {
-
-// target := source * m modulo 256 (one byte each; different bytes), by the bits of m from the
-// top: double, then add the source where the bit is set.
-void multiply_byte(CodeWriter& writer, Register& target, Register& source, int source_byte, int m) {
-  assert(m >= 0 && m <= 255);
-  if (m == 0) {
-    writer.clrf(target, 0);
-    return;
-  }
-  int bit = 7;
-  while (((m >> bit) & 1) == 0) --bit;
-  writer.movf_w(source, source_byte);
-  writer.movwf(target, 0);
-  if (writer.enhanced()) {
-    // lslf doubles in one instruction and leaves W alone, as addwf into a file does, so W
-    // holds the source from the copy on (the W record names the target, which lslf then
-    // changes, so the record cannot say so).
-    for (--bit; bit >= 0; --bit) {
-      writer.lslf_f(target, 0);
-      if (((m >> bit) & 1) != 0) writer.addwf_f(target, 0);
-    }
-    return;
-  }
-  for (--bit; bit >= 0; --bit) {
-    writer.movf_w(target, 0);
-    writer.addwf_f(target, 0);
-    if (((m >> bit) & 1) != 0) {
-      writer.movf_w(source, source_byte);
-      writer.addwf_f(target, 0);
-    }
-  }
-}
-
-// target -= W, or W = target - W with `into_w`.
-void subtract(CodeWriter& writer, Register& target, bool into_w) {
-  if (into_w) {
-    writer.subwf_w(target, 0);
-  } else {
-    writer.subwf_f(target, 0);
-  }
-}
-
-// target -= source * m modulo 256, by the bits of m from the bottom: W holds source * 2^j,
-// subtracted where bit j is set, and doubled between the set bits: the first time by adding
-// the source byte itself, which W then still equals, later through the scratch byte (movwf,
-// addwf into W). With `last_into_w` the last subtraction leaves the difference in W instead
-// of target.
-void subtract_multiple(CodeWriter& writer, Register& target, Register& source, int source_byte,
-                       Register& scratch, int m, bool last_into_w) {
-  assert(m >= 1 && m <= 255);
-  writer.movf_w(source, source_byte);
-  const int top = 31 - __builtin_clz(static_cast<unsigned>(m));
-  for (int bit = 0; bit <= top; ++bit) {
-    if (bit == top) {
-      subtract(writer, target, last_into_w);
-      break;
-    }
-    if (((m >> bit) & 1) != 0) writer.subwf_f(target, 0);
-    if (bit == 0) {
-      writer.addwf_w(source, source_byte);
-    } else {
-      writer.movwf(scratch, 0);
-      writer.addwf_w(scratch, 0);
-    }
-  }
-}
 
 // q += C over the low `bytes` bytes of `quotient`. A borrow (C clear) leaves a nonzero
 // difference, so Z is clear exactly when the increment of the low byte was skipped, and each
@@ -103,10 +39,12 @@ const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotien
   const int count = quotient.value_bytes();
   const int low = byte_from_low(quotient, count, 0);
 
-  // r = a (x mod 256) + b - d (q mod 256), modulo 256.
+  // r = a (x mod 256) + b - d (q mod 256), modulo 256. A remainder that is kept is made in
+  // `remainder`, from x in `scratch` when a is not 1.
   Register* r = &remainder;
   Register* spare = &scratch;
   if ((step.a & 0xFF) != 1) {
+    if (step.keep_remainder) std::swap(r, spare);
     multiply_byte(writer, *spare, *r, 0, step.a & 0xFF);
     std::swap(r, spare);
   }
@@ -117,14 +55,15 @@ const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotien
   // r -= d (q mod 256). For d of L bits, P of them set, doubling W through the scratch byte
   // takes 2 L + P - 1 instructions; the enhanced core's lslf doubles the scratch byte in place,
   // so the product made there and subtracted once takes L + P + 2, fewer from four bits on.
-  // A single step needs r only in W: adding 256 - d to it then sets C exactly when r >= d.
-  const bool single = step.steps == 1;
+  // A single step needs r only in W, unless it is kept: adding 256 - d to it then sets C
+  // exactly when r >= d.
+  const bool single = step.steps == 1 && !step.keep_remainder;
   if (writer.enhanced() && step.d >= 8) {
     multiply_byte(writer, *spare, quotient, low, step.d);
     writer.movf_w(*spare, 0);
-    subtract(writer, *r, single);
+    single ? writer.subwf_w(*r, 0) : writer.subwf_f(*r, 0);
   } else {
-    subtract_multiple(writer, *r, quotient, low, *spare, step.d, single);
+    subtract_byte_multiple(writer, *r, quotient, low, *spare, step.d, single);
   }
 
   for (int i = 0; i < step.steps; ++i) {
@@ -135,7 +74,9 @@ const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotien
       writer.movlw(step.d);
       writer.subwf_w(*r, 0);
     }
-    if (i + 1 < step.steps) {
+    // The difference replaces r when r >= d: for every step but the last, and for the last
+    // too when the remainder is kept.
+    if (i + 1 < step.steps || step.keep_remainder) {
       writer.skpnc();
       writer.movwf_skippable(*r, 0);
     }

@@ -1,5 +1,7 @@
 #include "exact/comment_block.h"
 
+#include "exact/remainder.h"
+
 namespace tarvek {
 namespace {
 
@@ -35,8 +37,17 @@ const char* rounding_text(ResultMode mode) {
   }
 }
 
-// The unsigned routine's steps, on its input `u`.
-std::string method_lines(const ResultTarget& target, const Candidate& c, const std::string& u) {
+// "a u + b - d q", as the remainder of the unsigned routine's target.
+std::string remainder_text(const ResultTarget& target, const std::string& u) {
+  const std::string a = target.a.to_decimal();
+  const std::string b = target.b.is_zero() ? "" : " + " + target.b.to_decimal();
+  return (a == "1" ? u : a + " " + u) + b + " - " + target.d.to_decimal() + " q";
+}
+
+// The unsigned routine's steps, on its input `u`; `rem` names the remainder register (empty
+// for none), which holds `rem_bytes` bytes of the remainder.
+std::string method_lines(const ResultTarget& target, const Candidate& c, const std::string& u,
+                         const std::string& rem, int rem_bytes) {
   std::string block;
   const int fraction_bits = c.shift - c.guard;
   block += "; v = " + u + " * " + c.multiplier.to_decimal();
@@ -51,13 +62,15 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
   if (c.guard > 0) block += "; q = floor(v / " + power(c.guard) + ")\n";
   if (c.corrections > 0) {
     // The remainder of the quotient found so far, from the low bytes only.
-    const std::string a = target.a.to_decimal();
-    const std::string b = target.b.is_zero() ? "" : " + " + target.b.to_decimal();
     const std::string d = target.d.to_decimal();
-    block += "; r = " + (a == "1" ? u : a + " " + u) + b + " - " + d + " q (mod 256), then " +
+    block += "; r = " + remainder_text(target, u) + " (mod 256), then " +
              std::to_string(c.corrections) + (c.corrections == 1 ? " correction" : " corrections") +
              ":\n";
     block += ";   if r >= " + d + ": r = r - " + d + ", q = q + 1\n";
+    if (!rem.empty()) block += "; " + rem + " = r\n";
+  } else if (!rem.empty()) {
+    block += "; " + rem + " = " + remainder_text(target, u) + " (mod " + power(8 * rem_bytes) +
+             "), " + u + " copied before the walk\n";
   }
   if (c.factors.empty()) {
     block += "; (multiplier " + c.multiplier.to_decimal() + " / " + power(c.shift) + " = " +
@@ -69,7 +82,9 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
 }  // namespace
 
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const std::string& acc_name, Core core) {
+                                const RoutineNames& names, Core core) {
+  const std::string& acc_name = names.acc;
+  const std::string& rem = names.rem;
   const std::string k = fraction_text(spec.constant);
   const std::string n = std::to_string(spec.input_bits);
   std::string block = "; " + acc_name + " = " + title_word(spec.mode) + "(" + acc_name + " * " + k +
@@ -85,23 +100,27 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
     block += ";           exact for every " + n + "-bit input x\n";
     block += "; Largest result: " + spec.max_result.to_decimal() + "\n;\n";
   }
+  if (!rem.empty()) {
+    block += remainder_identity_line(make_remainder_spec(spec), rem) + ";\n";
+  }
 
   block += "; METHOD:\n";
   const std::string half = BigInt::power_of_two(spec.input_bits - 1).to_decimal();
   switch (found.form.kind) {
     case FormKind::kDirect:
-      block += method_lines(found.form.inner, found.inner.candidate, "x");
+      block += method_lines(found.form.inner, found.inner.candidate, "x", rem, names.rem_bytes);
       break;
     case FormKind::kBiased:
       block += "; u = x + " + half + " (its sign bit flipped), from 0 to " +
                found.form.inner.max_input.to_decimal() + "\n";
-      block += method_lines(found.form.inner, found.inner.candidate, "u");
+      block += method_lines(found.form.inner, found.inner.candidate, "u", rem, names.rem_bytes);
       block += "; result = q - " + found.form.offset.to_decimal() + "\n";
       break;
     case FormKind::kMagnitude:
       block += "; s = the sign of x, u = |x|, from 0 to " + half + "\n";
-      block += method_lines(found.form.inner, found.inner.candidate, "u");
+      block += method_lines(found.form.inner, found.inner.candidate, "u", rem, names.rem_bytes);
       block += "; result = q, negated when s says x < 0\n";
+      if (!rem.empty()) block += "; " + rem + " negated likewise\n";
       break;
   }
   block += "; Proof: ";
@@ -115,6 +134,13 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
     }
     block += "\n";
   }
+  if (!rem.empty()) {
+    // The remainder of a proven quotient lies in [0, d), which the bytes it is made in hold.
+    const std::string u = found.form.kind == FormKind::kDirect ? "x" : "u";
+    block += ";        " + rem + ": " + remainder_text(found.form.inner, u) + " lies in [0, " +
+             found.form.inner.d.to_decimal() + ") for the proven q, so modulo " +
+             power(8 * names.rem_bytes) + " it is exact\n";
+  }
   block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
            std::to_string(found.routine.instructions) + " cycles\n";
 
@@ -122,6 +148,11 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
   block += "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" + n + " bits)";
   block += "\n; Output: " + byte_range(acc_name, found.routine.output_bytes) + "\t(" +
            std::to_string(spec.result_bits) + " bits)";
+  if (!rem.empty()) {
+    const RemainderSpec remainder = make_remainder_spec(spec);
+    block += "\n; Remainder: " + byte_range(rem, remainder.bytes) + "\t(" +
+             std::to_string(remainder.bits) + " bits)";
+  }
   if (core == Core::kEnhanced) block += "\n" + std::string(kEnhancedCoreLine);
   return block;
 }

@@ -13,11 +13,12 @@
 
 namespace tarvek {
 
-// Everything up to and including the Output line (and the core's line after it for a routine
-// of the enhanced core), without a line break after it (the declarations that follow begin
-// with their own).
+// Everything up to and including the Output line (the Remainder line after it for a routine
+// that leaves its remainder in names.rem, and the core's line after those for a routine of the
+// enhanced core), without a line break after it (the declarations that follow begin with
+// their own).
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const std::string& acc_name, Core core = Core::kMidrange);
+                                const RoutineNames& names, Core core = Core::kMidrange);
 
 }  // namespace tarvek
 

@@ -3,12 +3,15 @@
 #include <cassert>
 
 #include "exact/comment_block.h"
+#include "exact/remainder.h"
 
 namespace tarvek {
 
 std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names) {
-  return exact_comment_block(spec, found, names.acc, names.core) + "\n\n\tcblock\n" +
-         declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
+  const int rem_bytes = names.rem.empty() ? 0 : make_remainder_spec(spec).bytes;
+  return exact_comment_block(spec, found, names, names.core) + "\n\n\tcblock\n" +
+         declaration_lines(found.routine, names, rem_bytes) + "\tendc\n\n" +
+         found.routine.code.text() + "\n";
 }
 
 int generate_exact(std::ostream& out, const GeneratorRequest& request, const Register& acc,
@@ -19,7 +22,13 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
                                          BigInt::from_unsigned(request.denominator));
   const ExactSpec spec = make_spec(constant, request.mode, acc.width, request.is_signed);
   assert(spec.result_bits >= 1);
-  const RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
+  RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
+  if (!request.remainder.empty()) {
+    const RemainderSpec remainder = make_remainder_spec(spec);
+    names.rem = request.remainder;
+    names.rem_bytes = remainder.magnitude_bytes;
+    names.rem_base = acc.little_endian ? 0 : remainder.bytes - remainder.magnitude_bytes;
+  }
   const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return kUnprovenError;
   const std::string block = exact_block(spec, *found, names);

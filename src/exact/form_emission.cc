@@ -6,6 +6,7 @@
 #include "codegen/code_writer.h"
 #include "codegen/register.h"
 #include "codegen/signed_steps.h"
+#include "exact/remainder.h"
 #include "exact/routine_cleanup.h"
 
 namespace tarvek {
@@ -16,6 +17,22 @@ Register accumulator(const RoutineNames& names, int bits) {
   Register reg(names.acc, 0, names.little_endian);
   reg.set_width(bits, (8 - bits % 8) % 8);
   return reg;
+}
+
+// The remainder of the magnitude given x's sign: the bytes above those the unsigned routine
+// filled are cleared, and the whole negated when x < 0.
+Code sign_remainder(CodeWriter& writer, const ExactSpec& spec, const RoutineNames& names,
+                    Register& sign) {
+  const RemainderSpec remainder = make_remainder_spec(spec);
+  Register rem(names.rem, 0, names.little_endian);
+  rem.set_width(8 * remainder.bytes, 0);
+  writer.clear_code();
+  for (int k = remainder.magnitude_bytes; k < remainder.bytes; ++k) {
+    writer.clrf(rem, byte_from_low(rem, remainder.bytes, k));
+  }
+  Code code = writer.code;
+  code += negate_if_signed(writer, rem, remainder.bytes, sign);
+  return code;
 }
 
 }  // namespace
@@ -60,6 +77,7 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
       // A fresh writer: the unsigned routine's code ran in between.
       CodeWriter after(names.core);
       routine.code += negate_if_signed(after, result, output_bytes, sign);
+      if (!names.rem.empty()) routine.code += sign_remainder(after, spec, names, sign);
       break;
     }
   }

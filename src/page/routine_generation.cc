@@ -47,6 +47,7 @@ int generate_checked(std::ostream& out, const GeneratorRequest& request, Registe
   // Taken before the generators change the registers.
   PrintedRoutine printed{
       {}, acc.name, temp.name, acc.little_endian, acc.width, request.output_bits, request.core};
+  printed.rem_name = request.remainder;
   std::ostringstream block;
   if (const int refused = generate_block(block, request, acc, temp); refused != 0) return refused;
   const std::string text = block.str();
@@ -58,7 +59,8 @@ int generate_checked(std::ostream& out, const GeneratorRequest& request, Registe
 
 int generate_routine(std::ostream& out, const GeneratorRequest& request, Register& acc,
                      Register& temp) {
-  if (is_name_token(acc.name) && is_name_token(temp.name)) {
+  if (is_name_token(acc.name) && is_name_token(temp.name) &&
+      (request.remainder.empty() || is_name_token(request.remainder))) {
     return generate_checked(out, request, acc, temp);
   }
   // A name with a blank, a comma, a control character or a byte beyond ASCII makes a text
@@ -67,8 +69,10 @@ int generate_routine(std::ostream& out, const GeneratorRequest& request, Registe
   // prints with two plain names instead.
   Register stand_in_acc("ACC", acc.width, acc.little_endian);
   Register stand_in_temp("TEMP", 0, temp.little_endian);
+  GeneratorRequest stand_in = request;
+  if (!stand_in.remainder.empty()) stand_in.remainder = "REM";
   std::ostringstream checked;
-  if (const int refused = generate_checked(checked, request, stand_in_acc, stand_in_temp);
+  if (const int refused = generate_checked(checked, stand_in, stand_in_acc, stand_in_temp);
       refused != 0) {
     return refused;
   }

@@ -29,6 +29,8 @@ struct ExactSweepRequest {
   bool is_signed = false;
   // Sent as Core=enhanced for that core, and not at all for the mid-range one.
   Core core = Core::kMidrange;
+  // Sent as Rem=REM: the remainder is left in REM too.
+  bool remainder = false;
 };
 
 // "1/10 floor, 16 bits, big-endian" (", enhanced core" added for that core): how failures name
@@ -43,6 +45,9 @@ std::vector<std::pair<std::string, std::string>> exact_sweep_constants();
 // The numerator and denominator of K = Const / DivideBy, read here from the texts with no
 // help from the program (decimal texts of at most 18 digits, or a/b).
 ExactPromise expected_promise(const ExactSweepRequest& request);
+
+// The bits the remainder's values need: those of d - 1, one more for a signed trunc.
+int expected_remainder_bits(const ExactSweepRequest& request);
 
 // The whole block as the program writes it, or the numbered error it refuses the request with
 // (in `refusal`, 0 when there is a block); the registers are named `acc_name` and `temp_name`.
@@ -79,6 +84,16 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
     const std::vector<int>& widths, bool is_signed = false, Core core = Core::kMidrange);
+
+// The constants of the remainder's sweep: the divisors 2 to 100, 1000 and 3600, and the
+// fractions 5/9, 2/3, 5000/1023 and 10/7.
+std::vector<std::pair<std::string, std::string>> remainder_sweep_constants();
+
+// Every request with a remainder of the constants for the widths given, both byte orders,
+// floor of an unsigned and of a signed input and trunc of a signed input, for `core`.
+std::vector<ExactSweepRequest> remainder_requests(
+    const std::vector<std::pair<std::string, std::string>>& constants,
+    const std::vector<int>& widths, Core core = Core::kMidrange);
 
 }  // namespace tarvek
 
