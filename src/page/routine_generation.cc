@@ -3,6 +3,7 @@
 #include <sstream>
 #include <string>
 
+#include "digits/digit_generator.h"
 #include "exact/exact_generator.h"
 #include "page/printed_check.h"
 #include "sim/pic_program.h"
@@ -34,6 +35,9 @@ namespace {
 // it with.
 int generate_block(std::ostream& out, const GeneratorRequest& request, Register& acc,
                    Register& temp) {
+  if (request.digits) {
+    return generate_digits(out, request, acc, temp, search_effort(request.effort).exhaustive_bits);
+  }
   if (request.mode == ResultMode::kApprox) {
     generate_code(out, request, acc, temp);
     return 0;

@@ -1,0 +1,121 @@
+#include "digits/digit_comment_block.h"
+
+#include "codegen/core.h"
+
+namespace tarvek {
+namespace {
+
+std::string byte_range(const std::string& name, int count) {
+  std::string text = name + "0";
+  if (count > 1) text += " .. " + name + std::to_string(count - 1);
+  return text;
+}
+
+std::string source_name(const ColumnPlan& plan, const Source& source) {
+  // Appended piece by piece: a literal + std::to_string(...) trips a false -Wrestrict of GCC 12.
+  std::string text;
+  if (source.kind == SourceKind::kPart) {
+    const InputPart& part = plan.parts[static_cast<std::size_t>(source.index)];
+    text += part.bits == 1 ? 'x' : 'p';
+    text += std::to_string(part.bits == 1 ? part.low : source.index);
+    return text;
+  }
+  if (source.kind != SourceKind::kGroup) text += '(';
+  text += 'g';
+  text += std::to_string(source.index);
+  if (source.kind == SourceKind::kHalf) text += " >> 1)";
+  if (source.kind == SourceKind::kOdd) text += " & 1)";
+  return text;
+}
+
+// "p0 + 5 (g0 & 1) - p3 + 20", a chunk's terms and constant.
+std::string chunk_text(const ColumnPlan& plan, const Chunk& chunk) {
+  std::string text;
+  const auto add = [&](int coefficient, const std::string& what) {
+    const int size = coefficient < 0 ? -coefficient : coefficient;
+    text += text.empty() ? (coefficient < 0 ? "-" : "") : (coefficient < 0 ? " - " : " + ");
+    text += size == 1 || what.empty() ? (what.empty() ? std::to_string(size) : what)
+                                      : std::to_string(size) + " " + what;
+  };
+  for (const ColumnTerm& term : chunk.terms) add(term.coefficient, source_name(plan, term.source));
+  if (chunk.constant != 0) add(chunk.constant, "");
+  return text.empty() ? "0" : text;
+}
+
+std::string method_lines(const DigitSpec& spec, const ColumnPlan& plan) {
+  std::string block = "; METHOD: column sums in base " + std::to_string(spec.base) + " (" +
+                      plan.name + "), normalised from the lowest column up\n";
+  std::string parts;
+  for (std::size_t p = 0; p < plan.parts.size(); ++p) {
+    const InputPart& part = plan.parts[p];
+    if (part.bits == 1) continue;
+    parts += (parts.empty() ? "" : ", ") + std::string("p") + std::to_string(p) + " = x bits " +
+             std::to_string(part.low) + ".." + std::to_string(part.low + part.bits - 1);
+  }
+  if (!parts.empty()) block += "; " + parts + " (xN: bit N of x)\n";
+  for (std::size_t g = 0; g < plan.groups.size(); ++g) {
+    std::string sum;
+    for (const int p : plan.groups[g].parts) {
+      sum += (sum.empty() ? "" : " + ") + source_name(plan, Source{SourceKind::kPart, p});
+    }
+    block += "; g" + std::to_string(g) + " = " + sum + "\n";
+  }
+  for (std::size_t k = 0; k < plan.columns.size(); ++k) {
+    const std::vector<Chunk>& chunks = plan.columns[k].chunks;
+    for (std::size_t c = 0; c < chunks.size(); ++c) {
+      block += "; column " + std::to_string(k) + (c == 0 ? ": carries + " : ":   then + ") +
+               chunk_text(plan, chunks[c]);
+      if (chunks[c].levels > 1) block += ", " + std::to_string(chunks[c].levels) + " places";
+      block += "\n";
+    }
+  }
+  block +=
+      "; each chunk split by restoring comparisons (addlw -K, rlf, btfss, addlw K) into\n"
+      "; its carries up and the remainder, which the next chunk takes or is the digit\n";
+  return block;
+}
+
+std::string form_text(const DigitSpec& spec) {
+  switch (spec.form) {
+    case DigitForm::kAscii:
+      return "one character '0'..'" + std::to_string(spec.base - 1) + "' a byte";
+    case DigitForm::kPacked:
+      return "two digits a byte, the higher one in the high nibble";
+    case DigitForm::kUnpacked:
+      break;
+  }
+  return "one digit 0.." + std::to_string(spec.base - 1) + " a byte";
+}
+
+}  // namespace
+
+std::string digit_comment_block(const DigitSpec& spec, const DigitSearchResult& found,
+                                const DigitNames& names) {
+  const std::string& acc = names.acc;
+  const std::string b = std::to_string(spec.base);
+  const std::string n = std::to_string(spec.input_bits);
+  std::string block =
+      "; " + acc + " = digits(" + acc + ", base " + b + ", " + form_name(spec.form) + ")\n;\n";
+  const int bytes = output_byte_count(spec);
+  const std::string top = acc + std::to_string(digit_place(spec, spec.count - 1).byte);
+  block += "; Digits:   the " + std::to_string(spec.count) + " base-" + b +
+           " digits of x, digit k = floor(x / " + b + "^k) mod " + b + ", leading zeros kept,\n";
+  block += ";           " + form_text(spec) + ", the most significant in " + top + ",\n";
+  block += ";           exact for every " + n + "-bit input x\n;\n";
+  block += method_lines(spec, found.plan);
+  block +=
+      "; Proof: the terms add up to x exactly, every chunk's value fits a byte (exact\n"
+      ";        bounds), every comparison is checked for every value it takes";
+  if (found.proof.inputs_evaluated > 0) {
+    block += ";\n;        every input evaluated exactly as well";
+  }
+  block += "\n; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
+           std::to_string(found.routine.instructions) + " cycles\n";
+  block += "\n\n; Input:  " + byte_range(acc, (spec.input_bits + 7) / 8) + "\t(" + n + " bits)";
+  block +=
+      "\n; Output: " + byte_range(acc, bytes) + "\t(" + std::to_string(spec.count) + " digits)";
+  if (names.core == Core::kEnhanced) block += "\n" + std::string(kEnhancedCoreLine);
+  return block;
+}
+
+}  // namespace tarvek
