@@ -1,5 +1,6 @@
 #include "sim/extended_promise.h"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 
@@ -99,6 +100,32 @@ std::optional<RemainderPromise> read_remainder_range(std::string_view text, std:
 
 WideInt remainder_of(uint64_t a, uint64_t d, WideInt x, WideInt q) {
   return static_cast<WideInt>(a) * x - static_cast<WideInt>(d) * q;
+}
+
+std::optional<std::vector<uint8_t>> remainder_bytes(WideInt r, const RemainderPromise& promise,
+                                                    bool is_signed) {
+  // Held in 128 bits: a remainder has at most 65 bits, a register at most 16 bytes here.
+  if (promise.bits < 1 || promise.bits > 100 || promise.bytes > 16) return std::nullopt;
+  const WideInt limit = static_cast<WideInt>(1) << (is_signed ? promise.bits - 1 : promise.bits);
+  if (r >= limit || r < (is_signed ? -limit : 0)) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  for (int k = 0; k < promise.bytes; ++k) {
+    // An arithmetic shift: a negative r's bytes above its bits are copies of its sign.
+    bytes.push_back(static_cast<uint8_t>(static_cast<uint64_t>(r >> (8 * std::min(k, 15))) & 0xFF));
+  }
+  return bytes;
+}
+
+std::string bytes_fault(const std::string& what, const std::vector<uint8_t>& wanted,
+                        const std::vector<uint8_t>& got) {
+  for (std::size_t k = 0; k < wanted.size(); ++k) {
+    const int held = k < got.size() ? got[k] : -1;
+    if (held != wanted[k]) {
+      return what + " byte " + std::to_string(k) + " from the least significant holds " +
+             std::to_string(held) + ", documented " + std::to_string(wanted[k]);
+    }
+  }
+  return "";
 }
 
 }  // namespace tarvek

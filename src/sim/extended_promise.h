@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -63,6 +64,17 @@ std::optional<RemainderPromise> read_remainder_range(std::string_view text, std:
 
 // a x - d q, the remainder of the quotient q of x * a/d.
 WideInt remainder_of(uint64_t a, uint64_t d, WideInt x, WideInt q);
+
+// The bytes, least significant first, that hold r over the Remainder line's bytes, in two's
+// complement when `is_signed`; nullopt when r does not fit the line's bits (with a sign bit
+// among them when signed).
+std::optional<std::vector<uint8_t>> remainder_bytes(WideInt r, const RemainderPromise& promise,
+                                                    bool is_signed);
+
+// Empty when `got` holds `wanted`; else which of the `what` bytes (counted from the least
+// significant) differs and how.
+std::string bytes_fault(const std::string& what, const std::vector<uint8_t>& wanted,
+                        const std::vector<uint8_t>& got);
 
 }  // namespace tarvek
 

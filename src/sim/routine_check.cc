@@ -383,39 +383,10 @@ uint64_t first_output_bytes(const PicMachine& machine, const std::vector<int>& i
   return value;
 }
 
-// Empty when every output byte holds the byte the digits of x promise; else what differs.
-std::string digits_fault(const PicMachine& machine, const PreparedRoutine& routine, uint64_t x) {
-  const RoutinePromise& promise = routine.promise;
-  const std::vector<uint8_t> wanted = digit_bytes(*promise.digits, x, promise.digit_count);
-  for (std::size_t k = 0; k < wanted.size(); ++k) {
-    const int got = machine.byte_at(routine.output_indexes[k]);
-    if (got != wanted[k]) {
-      return "output byte " + std::to_string(k) + " from the least significant holds " +
-             std::to_string(got) + ", the digits promise " + std::to_string(wanted[k]);
-    }
-  }
-  return "";
-}
-
-// Empty when the remainder's bytes hold a x - d q for the result q of x, sign-extended through
-// them, and its bits above the Remainder line's (below its sign) are copies of the sign.
-std::string remainder_fault(const PicMachine& machine, const PreparedRoutine& routine, WideInt x,
-                            WideInt q) {
-  const RoutinePromise& promise = routine.promise;
-  const WideInt r = remainder_of(promise.exact->numerator, promise.exact->denominator, x, q);
-  const int bits = promise.remainder->bits;
-  const int bytes = promise.remainder->bytes;
-  const bool is_signed = promise.exact->is_signed && promise.exact->trunc;
-  const WideInt limit = static_cast<WideInt>(1) << (is_signed ? bits - 1 : bits);
-  if (r >= limit || r < (is_signed ? -limit : 0) || bytes > 8) {
-    return "the remainder " + to_decimal(r) + " does not fit the " + std::to_string(bits) +
-           " remainder bits";
-  }
-  const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
-  const uint64_t wanted = static_cast<uint64_t>(((r % modulus) + modulus) % modulus);
-  const uint64_t got = machine.read_value(routine.remainder_indexes);
-  if (got == wanted) return "";
-  return "remainder got " + std::to_string(got) + ", documented " + to_decimal(r);
+std::vector<uint8_t> bytes_at(const PicMachine& machine, const std::vector<int>& indexes) {
+  std::vector<uint8_t> bytes;
+  for (const int index : indexes) bytes.push_back(machine.byte_at(index));
+  return bytes;
 }
 
 }  // namespace
@@ -467,7 +438,9 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
     if (stats.skipped_past_end) return fail("the last instruction skips past the routine");
     if (machine.bank_bits != 0) return fail("the routine switched register banks");
     if (promise.digits) {
-      const std::string fault = digits_fault(machine, routine, x);
+      const std::string fault =
+          bytes_fault("output", digit_bytes(*promise.digits, x, promise.digit_count),
+                      bytes_at(machine, routine.output_indexes));
       if (!fault.empty()) return fail(fault);
     } else {
       const uint64_t got = machine.read_value(routine.output_indexes);
@@ -478,7 +451,13 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
       }
     }
     if (promise.remainder) {
-      const std::string fault = remainder_fault(machine, routine, value, expected);
+      const ExactPromise& exact = *promise.exact;
+      const WideInt r = remainder_of(exact.numerator, exact.denominator, value, expected);
+      const std::optional<std::vector<uint8_t>> wanted =
+          remainder_bytes(r, *promise.remainder, exact.is_signed && exact.trunc);
+      if (!wanted) return fail("the remainder " + to_decimal(r) + " does not fit its bits");
+      const std::string fault =
+          bytes_fault("remainder", *wanted, bytes_at(machine, routine.remainder_indexes));
       if (!fault.empty()) return fail(fault);
     }
     ++report.inputs_checked;
