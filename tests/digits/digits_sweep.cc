@@ -128,15 +128,27 @@ ExactOutcome run_digits_sweep(const std::vector<DigitsSweepRequest>& requests, i
       continue;
     }
     outcome.instructions += static_cast<long>(prepared.routine->program.instructions.size());
-    std::vector<uint64_t> inputs;
+    std::string failure;
     if (request.bits <= exhaustive_bits) {
-      for (uint64_t x = 0; x >> request.bits == 0; ++x) inputs.push_back(x);
+      // Every input, a slice at a time; run i starts from the arbitrary values of seed + i.
+      const uint64_t top = (uint64_t{1} << request.bits) - 1;
+      constexpr uint64_t kSlice = uint64_t{1} << 20;
+      std::vector<uint64_t> inputs;
+      for (uint64_t start = 0; start <= top && failure.empty(); start += kSlice) {
+        inputs.clear();
+        for (uint64_t x = start; x <= top && x - start < kSlice; ++x) inputs.push_back(x);
+        const CheckReport report = check_prepared(*prepared.routine, inputs, seed + start);
+        outcome.runs += report.inputs_checked;
+        if (!report.passed) failure = report.failure;
+      }
     } else {
-      inputs = sample_inputs(request.bits, exhaustive_bits, random_count, seed + outcome.requests);
+      const std::vector<uint64_t> inputs =
+          sample_inputs(request.bits, exhaustive_bits, random_count, seed + outcome.requests);
+      const CheckReport report = check_prepared(*prepared.routine, inputs, seed);
+      outcome.runs += report.inputs_checked;
+      if (!report.passed) failure = report.failure;
     }
-    const CheckReport report = check_prepared(*prepared.routine, inputs, seed);
-    outcome.runs += report.inputs_checked;
-    if (!report.passed) fail(request, report.failure);
+    if (!failure.empty()) fail(request, failure);
   }
   return outcome;
 }
