@@ -79,6 +79,19 @@ struct Column {
   std::vector<Chunk> chunks;
 };
 
+// The choices a plan is made from (plan_families.h).
+struct PlanChoices {
+  // 8 (one part when the input has at most 8 bits), 4 or 1.
+  int part_bits = 4;
+  // The weights' digits above this become digit - base, one carried up; the base for none.
+  int balance_above = 256;
+  // Terms whose coefficient is this or more in size are halved (even bases from 4); 0 for none.
+  int halve_from = 0;
+  bool deep_levels = false;
+  // The chunks' ranges taken over every input (inputs of at most kEveryInputBits bits).
+  bool every_input = false;
+};
+
 struct ColumnPlan {
   std::vector<InputPart> parts;
   std::vector<Group> groups;
@@ -86,6 +99,10 @@ struct ColumnPlan {
   std::vector<Column> columns;
   // A short name of the way it was made, for the comment block and the search's trace.
   std::string name;
+  PlanChoices choices;
+  // The chunks' ranges are those their values take over every input (every_input.h), not
+  // bounds by intervals; only for inputs of at most kEveryInputBits bits.
+  bool every_input = false;
 };
 
 // The largest value a source takes.

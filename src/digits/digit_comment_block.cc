@@ -42,17 +42,48 @@ std::string chunk_text(const ColumnPlan& plan, const Chunk& chunk) {
   return text.empty() ? "0" : text;
 }
 
+// The line broken before a term where it would pass 96 characters, each further line
+// indented under the first.
+std::string wrapped(const std::string& line) {
+  constexpr std::size_t kWidth = 96;
+  std::string text;
+  std::size_t start = 0;
+  std::size_t width = kWidth;
+  while (line.size() - start > width) {
+    std::size_t cut = line.rfind(" + ", start + width);
+    const std::size_t minus = line.rfind(" - ", start + width);
+    if (minus != std::string::npos && (cut == std::string::npos || minus > cut)) cut = minus;
+    if (cut == std::string::npos || cut <= start) break;
+    text += line.substr(start, cut - start) + "\n;       ";
+    start = cut;
+    width = kWidth - 9;
+  }
+  return text + line.substr(start) + "\n";
+}
+
 std::string method_lines(const DigitSpec& spec, const ColumnPlan& plan) {
-  std::string block = "; METHOD: column sums in base " + std::to_string(spec.base) + " (" +
-                      plan.name + "), normalised from the lowest column up\n";
+  std::string block = "; METHOD: column sums in base " + std::to_string(spec.base) +
+                      ", normalised from the lowest column up\n;   (" + plan.name + ")\n";
+  // The parts, four a line.
   std::string parts;
+  int on_line = 0;
   for (std::size_t p = 0; p < plan.parts.size(); ++p) {
     const InputPart& part = plan.parts[p];
     if (part.bits == 1) continue;
-    parts += (parts.empty() ? "" : ", ") + std::string("p") + std::to_string(p) + " = x bits " +
-             std::to_string(part.low) + ".." + std::to_string(part.low + part.bits - 1);
+    parts += on_line == 0 ? "; " : ", ";
+    parts += source_name(plan, Source{SourceKind::kPart, static_cast<int>(p)});
+    parts += " = x bits ";
+    parts += std::to_string(part.low);
+    parts += "..";
+    parts += std::to_string(part.low + part.bits - 1);
+    if (++on_line == 4) {
+      parts += "\n";
+      on_line = 0;
+    }
   }
-  if (!parts.empty()) block += "; " + parts + " (xN: bit N of x)\n";
+  if (on_line > 0) parts += "\n";
+  block += parts;
+  if (plan.parts.size() > 0 && plan.parts[0].bits == 1) block += "; xN: bit N of x\n";
   for (std::size_t g = 0; g < plan.groups.size(); ++g) {
     std::string sum;
     for (const int p : plan.groups[g].parts) {
@@ -63,10 +94,11 @@ std::string method_lines(const DigitSpec& spec, const ColumnPlan& plan) {
   for (std::size_t k = 0; k < plan.columns.size(); ++k) {
     const std::vector<Chunk>& chunks = plan.columns[k].chunks;
     for (std::size_t c = 0; c < chunks.size(); ++c) {
-      block += "; column " + std::to_string(k) + (c == 0 ? ": carries + " : ":   then + ") +
-               chunk_text(plan, chunks[c]);
-      if (chunks[c].levels > 1) block += ", " + std::to_string(chunks[c].levels) + " places";
-      block += "\n";
+      std::string line = "; column " + std::to_string(k);
+      line += c == 0 ? ": carries + " : chunks[c].fresh ? ":   then apart: " : ":   then + ";
+      line += chunk_text(plan, chunks[c]);
+      if (chunks[c].levels > 1) line += ", " + std::to_string(chunks[c].levels) + " places";
+      block += wrapped(line);
     }
   }
   block +=
@@ -103,11 +135,19 @@ std::string digit_comment_block(const DigitSpec& spec, const DigitSearchResult& 
   block += ";           " + form_text(spec) + ", the most significant in " + top + ",\n";
   block += ";           exact for every " + n + "-bit input x\n;\n";
   block += method_lines(spec, found.plan);
-  block +=
-      "; Proof: the terms add up to x exactly, every chunk's value fits a byte (exact\n"
-      ";        bounds), every comparison is checked for every value it takes";
-  if (found.proof.inputs_evaluated > 0) {
-    block += ";\n;        every input evaluated exactly as well";
+  // A composition of proven steps (plan_proof.h), its ranges by intervals or over every input.
+  if (found.plan.every_input) {
+    block +=
+        "; Proof: the terms add up to x exactly; every chunk's value fits a byte, its range\n"
+        ";        taken over every input, each evaluated exactly; every comparison checked\n"
+        ";        for every value it takes";
+  } else {
+    block +=
+        "; Proof: the terms add up to x exactly; every chunk's value fits a byte by interval\n"
+        ";        bounds; every comparison checked for every value it takes";
+    if (found.proof.inputs_evaluated > 0) {
+      block += ";\n;        every input also evaluated exactly with the plan's model";
+    }
   }
   block += "\n; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
            std::to_string(found.routine.instructions) + " cycles\n";

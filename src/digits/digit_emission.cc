@@ -1,7 +1,9 @@
 #include "digits/digit_emission.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -18,11 +20,11 @@ namespace {
 class DigitWriter {
  public:
   DigitWriter(const ColumnPlan& plan, const DigitSpec& spec, const DigitNames& names,
-              bool copy_inputs)
+              const PlanAnalysis& analysis, bool copy_inputs)
       : plan_(plan),
         spec_(spec),
         names_(names),
-        analysis_(*analyze(plan, spec)),
+        analysis_(analysis),
         layout_(lay_out(plan, spec, analysis_, copy_inputs)),
         writer_(names.core),
         temp_bytes_(layout_.temp_bytes) {}
@@ -78,6 +80,12 @@ class DigitWriter {
   // --- Phase one: the scratch sums.
 
   void sum_scratch_terms();
+  void sum_one_bit_terms();
+  // The scratch sums that take `kind` `index` as a term, and its coefficient there.
+  std::vector<std::pair<int, int>> scratch_consumers(SourceKind kind, int index) const;
+  // Adds W times each coefficient into each byte; `copy` is a byte that holds W once the
+  // first additions are done (-1 for none).
+  void distribute_w(const std::vector<std::pair<int, int>>& into, int copy);
   void load_part(int p, bool late = false);
   // byte += coefficient * W, the first time byte = coefficient * W.
   void add_w_into(int byte, int coefficient);
@@ -98,7 +106,7 @@ class DigitWriter {
   const ColumnPlan& plan_;
   const DigitSpec& spec_;
   const DigitNames& names_;
-  PlanAnalysis analysis_;
+  const PlanAnalysis& analysis_;
   DigitLayout layout_;
   CodeWriter writer_;
   std::map<int, Register> acc_views_;
@@ -111,6 +119,8 @@ class DigitWriter {
   int swap_byte_ = -1;
   // The scratch byte a fresh chunk leaves the remainder before it in; -1 until needed.
   int aside_byte_ = -1;
+  // The scratch byte W is doubled through; -1 until needed.
+  int double_byte_ = -1;
 };
 
 void DigitWriter::load_part(int p, bool late) {
@@ -144,65 +154,101 @@ void DigitWriter::add_w_into(int byte, int coefficient) {
   for (; left > 0; --left) coefficient > 0 ? writer_.addwf_f(reg, 0) : writer_.subwf_f(reg, 0);
 }
 
-void DigitWriter::sum_scratch_terms() {
-  // Each part once into W, then into every group and scratch sum that has it.
-  for (std::size_t p = 0; p < plan_.parts.size(); ++p) {
-    std::vector<std::pair<int, int>> into;  // (scratch byte, coefficient)
-    for (std::size_t g = 0; g < plan_.groups.size(); ++g) {
-      for (const int member : plan_.groups[g].parts) {
-        if (member == static_cast<int>(p)) into.push_back({layout_.group_bytes[g], 1});
-      }
-    }
-    for (int k = 0; k < spec_.count; ++k) {
-      const auto& layouts = layout_.chunks[static_cast<std::size_t>(k)];
-      for (std::size_t c = 0; c < layouts.size(); ++c) {
-        const Chunk& ch = chunk(k, static_cast<int>(c));
-        for (std::size_t t = 0; t < ch.terms.size(); ++t) {
-          const ColumnTerm& term = ch.terms[t];
-          if (layouts[c].routes[t] == Route::kScratch && term.source.kind == SourceKind::kPart &&
-              term.source.index == static_cast<int>(p) && plan_.parts[p].bits > 1) {
-            into.push_back({layouts[c].sum_byte, term.coefficient});
-          }
+std::vector<std::pair<int, int>> DigitWriter::scratch_consumers(SourceKind kind, int index) const {
+  std::vector<std::pair<int, int>> into;
+  for (int k = 0; k < spec_.count; ++k) {
+    const auto& layouts = layout_.chunks[static_cast<std::size_t>(k)];
+    for (std::size_t c = 0; c < layouts.size(); ++c) {
+      const Chunk& ch = chunk(k, static_cast<int>(c));
+      for (std::size_t t = 0; t < ch.terms.size(); ++t) {
+        const ColumnTerm& term = ch.terms[t];
+        const bool one_bit =
+            kind == SourceKind::kPart && plan_.parts[static_cast<std::size_t>(index)].bits == 1;
+        if (layouts[c].routes[t] == Route::kScratch && term.source.kind == kind &&
+            term.source.index == index && !one_bit) {
+          into.push_back({layouts[c].sum_byte, term.coefficient});
         }
       }
+    }
+  }
+  return into;
+}
+
+void DigitWriter::distribute_w(const std::vector<std::pair<int, int>>& into, int copy) {
+  // Each coefficient at once (|c| additions), or by its binary digits with W doubled between
+  // them (one addition a set digit, and a doubling: addwf of a byte holding W, else through
+  // a scratch byte); the shorter.
+  int direct = 0;
+  int binary = 0;
+  int top = 0;
+  for (const auto& [byte, coefficient] : into) {
+    const int size = std::abs(coefficient);
+    direct += size;
+    binary += std::popcount(static_cast<unsigned>(size));
+    top = std::max(top, static_cast<int>(std::bit_width(static_cast<unsigned>(size))) - 1);
+  }
+  binary += 2 * top - (copy >= 0 && top > 0 ? 1 : 0);
+  if (direct <= binary) {
+    for (const auto& [byte, coefficient] : into) add_w_into(byte, coefficient);
+    return;
+  }
+  for (int j = 0; j <= top; ++j) {
+    for (const auto& [byte, coefficient] : into) {
+      if (((std::abs(coefficient) >> j) & 1) != 0) add_w_into(byte, coefficient > 0 ? 1 : -1);
+    }
+    if (j == top) break;
+    if (j == 0 && copy >= 0) {
+      writer_.addwf_w(view(Place{true, copy}), 0);
+      continue;
+    }
+    if (double_byte_ < 0) double_byte_ = new_temp_byte();
+    writer_.movwf(view(Place{true, double_byte_}), 0);
+    writer_.addwf_w(view(Place{true, double_byte_}), 0);
+  }
+}
+
+void DigitWriter::sum_scratch_terms() {
+  // Each part once into W, then into every group and scratch sum that has it; a part alone in
+  // its group has its copy there to double W with.
+  for (std::size_t p = 0; p < plan_.parts.size(); ++p) {
+    std::vector<std::pair<int, int>> into;
+    int copy = -1;
+    for (std::size_t g = 0; g < plan_.groups.size(); ++g) {
+      for (const int member : plan_.groups[g].parts) {
+        if (member != static_cast<int>(p)) continue;
+        into.push_back({layout_.group_bytes[g], 1});
+        if (plan_.groups[g].parts.size() == 1) copy = layout_.group_bytes[g];
+      }
+    }
+    for (const auto& consumer : scratch_consumers(SourceKind::kPart, static_cast<int>(p))) {
+      into.push_back(consumer);
     }
     if (into.empty()) continue;
     load_part(static_cast<int>(p));
-    for (const auto& [byte, coefficient] : into) add_w_into(byte, coefficient);
+    distribute_w(into, copy);
   }
-  // Each group, and its half, into the sums that have them; then the one-bit parts that could
-  // not wait for their bit to be tested in the columns.
+  // Each group, and its half, into the sums that have them.
   for (std::size_t g = 0; g < plan_.groups.size(); ++g) {
     for (const SourceKind kind : {SourceKind::kGroup, SourceKind::kHalf}) {
-      bool loaded = false;
-      for (int k = 0; k < spec_.count; ++k) {
-        const auto& layouts = layout_.chunks[static_cast<std::size_t>(k)];
-        for (std::size_t c = 0; c < layouts.size(); ++c) {
-          const Chunk& ch = chunk(k, static_cast<int>(c));
-          for (std::size_t t = 0; t < ch.terms.size(); ++t) {
-            const ColumnTerm& term = ch.terms[t];
-            if (layouts[c].routes[t] != Route::kScratch || term.source.kind != kind ||
-                term.source.index != static_cast<int>(g)) {
-              continue;
-            }
-            if (!loaded) {
-              Register& group = view(Place{true, layout_.group_bytes[g]});
-              if (kind == SourceKind::kGroup) {
-                writer_.movf_w(group, 0);
-              } else if (writer_.enhanced()) {
-                writer_.lsrf_w(group, 0);
-              } else {
-                writer_.clrc();
-                writer_.rrf_w(group, 0);
-              }
-              loaded = true;
-            }
-            add_w_into(layouts[c].sum_byte, term.coefficient);
-          }
-        }
+      const std::vector<std::pair<int, int>> into = scratch_consumers(kind, static_cast<int>(g));
+      if (into.empty()) continue;
+      Register& group = view(Place{true, layout_.group_bytes[g]});
+      if (kind == SourceKind::kGroup) {
+        writer_.movf_w(group, 0);
+      } else if (writer_.enhanced()) {
+        writer_.lsrf_w(group, 0);
+      } else {
+        writer_.clrc();
+        writer_.rrf_w(group, 0);
       }
+      distribute_w(into, kind == SourceKind::kGroup ? layout_.group_bytes[g] : -1);
     }
   }
+  sum_one_bit_terms();
+}
+
+void DigitWriter::sum_one_bit_terms() {
+  // The one-bit parts that could not wait for their bit to be tested in the columns.
   for (int k = 0; k < spec_.count; ++k) {
     const auto& layouts = layout_.chunks[static_cast<std::size_t>(k)];
     for (std::size_t c = 0; c < layouts.size(); ++c) {
@@ -380,9 +426,14 @@ void DigitWriter::normalise_column(int k) {
 }  // namespace
 
 EmittedDigits emit_plan(const ColumnPlan& plan, const DigitSpec& spec, const DigitNames& names) {
+  return emit_plan(plan, spec, names, *analyze(plan, spec));
+}
+
+EmittedDigits emit_plan(const ColumnPlan& plan, const DigitSpec& spec, const DigitNames& names,
+                        const PlanAnalysis& analysis) {
   // Input a digit overwrites too early: its terms summed beforehand, or the byte copied.
-  EmittedDigits summed = DigitWriter(plan, spec, names, false).emit();
-  EmittedDigits copied = DigitWriter(plan, spec, names, true).emit();
+  EmittedDigits summed = DigitWriter(plan, spec, names, analysis, false).emit();
+  EmittedDigits copied = DigitWriter(plan, spec, names, analysis, true).emit();
   return copied.instructions < summed.instructions ? copied : summed;
 }
 

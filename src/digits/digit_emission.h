@@ -23,6 +23,7 @@
 #include "codegen/core.h"
 #include "digits/column_plan.h"
 #include "digits/digit_spec.h"
+#include "digits/plan_analysis.h"
 
 namespace tarvek {
 
@@ -41,7 +42,12 @@ struct EmittedDigits {
   int temp_bytes = 0;
 };
 
-// Requires: prove_plan(plan, spec) holds.
+// Requires: prove_plan(plan, spec) holds; `analysis` is analyze(plan, spec), as the proof
+// found it.
+EmittedDigits emit_plan(const ColumnPlan& plan, const DigitSpec& spec, const DigitNames& names,
+                        const PlanAnalysis& analysis);
+
+// The same, the analysis made here.
 EmittedDigits emit_plan(const ColumnPlan& plan, const DigitSpec& spec, const DigitNames& names);
 
 }  // namespace tarvek

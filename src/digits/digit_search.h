@@ -19,6 +19,9 @@ namespace tarvek {
 // smallest parts (80 on a PIC16F628A or PIC16F1823).
 inline constexpr int kMostRoutineBytes = 80;
 
+// The cheapest plans made again with the ranges of every input, for inputs narrow enough.
+inline constexpr std::size_t kEveryInputPlans = 1;
+
 struct DigitSearchResult {
   ColumnPlan plan;
   DigitProof proof;

@@ -61,7 +61,7 @@ TEST(DigitsTest, ComparisonsThatWouldMissABitDoNotHold) {
 }
 
 ColumnPlan sixteen_bit_plan(const DigitSpec& spec) {
-  return *make_plan(spec, PlanChoices{4, 6, true, false});
+  return *make_plan(spec, PlanChoices{4, 6, 5, false});
 }
 
 TEST(DigitsTest, ProofRefusesWrongPlans) {

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <tuple>
+
+#include "digits/every_input.h"
 
 namespace tarvek {
 namespace {
@@ -110,6 +113,9 @@ bool remainders_add_up(int base) {
 
 std::optional<PlanAnalysis> analyze(const ColumnPlan& plan, const DigitSpec& spec) {
   const int count = static_cast<int>(plan.columns.size());
+  if (plan.every_input && spec.input_bits > kEveryInputBits) return std::nullopt;
+  std::optional<EveryInput> every;
+  if (plan.every_input) every.emplace(plan, spec);
   PlanAnalysis analysis;
   analysis.shapes.resize(static_cast<std::size_t>(count));
   analysis.carries.resize(static_cast<std::size_t>(count));
@@ -118,7 +124,11 @@ std::optional<PlanAnalysis> analyze(const ColumnPlan& plan, const DigitSpec& spe
     for (std::size_t c = 0; c < column.chunks.size(); ++c) {
       const Chunk& chunk = column.chunks[c];
       auto [low, high] = term_range(plan, chunk);
-      if (c == 0) {
+      // Every input's values, split as they go when the chunk is below the top column.
+      if (every) {
+        std::tie(low, high) = k + 1 < count ? every->split(k, static_cast<int>(c), chunk)
+                                            : every->raw_range(k, static_cast<int>(c), chunk);
+      } else if (c == 0) {
         for (const Carry& carry : analysis.carries[static_cast<std::size_t>(k)]) {
           low += carry.low;
           high += carry.high;

@@ -11,7 +11,9 @@
 // arithmetic then still tells every bit right. What W ends with is the remainder.
 //
 // The ranges are intervals: each source from 0 to its largest value, each quotient from the
-// quotient of the lowest value to that of the highest. They hold for every input.
+// quotient of the lowest value to that of the highest; or, for a plan that says so, the
+// ranges the values take over every input (every_input.h). Either way they hold for every
+// input.
 #ifndef TARVEK_DIGITS_PLAN_ANALYSIS_H
 #define TARVEK_DIGITS_PLAN_ANALYSIS_H
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <tuple>
 
+#include "digits/every_input.h"
 #include "digits/plan_analysis.h"
 
 namespace tarvek {
@@ -80,16 +82,16 @@ std::vector<std::vector<ColumnTerm>> grouped_terms(ColumnPlan& plan, const Digit
 }
 
 // w g as (w - s b/2) g + s (b/2) (g & 1) and s (g >> 1) one column up (s the sign of w), for
-// every term whose coefficient reaches half the base, below the top column: the column's
-// range shrinks by b/2 times the group's largest value, for b/2 and half of it.
-void halve_terms(ColumnPlan& plan, const DigitSpec& spec,
+// every term whose coefficient reaches `from` in size, below the top column: |w| g shrinks to
+// |w - s b/2| g, for b/2 and half of g one column up.
+void halve_terms(ColumnPlan& plan, const DigitSpec& spec, int from,
                  std::vector<std::vector<ColumnTerm>>& columns) {
   const int half = spec.base / 2;
   for (std::size_t k = 0; k + 1 < columns.size(); ++k) {
     std::vector<ColumnTerm> kept;
     for (const ColumnTerm& term : columns[k]) {
       const bool halvable =
-          std::abs(term.coefficient) >= half && !is_one_bit(plan, term.source) &&
+          std::abs(term.coefficient) >= from && !is_one_bit(plan, term.source) &&
           (term.source.kind == SourceKind::kPart || term.source.kind == SourceKind::kGroup);
       if (!halvable) {
         kept.push_back(term);
@@ -116,6 +118,8 @@ class Packer {
       : plan_(plan),
         spec_(spec),
         deep_(deep),
+        every_(plan.every_input ? std::optional<EveryInput>(std::in_place, plan, spec)
+                                : std::nullopt),
         carries_(static_cast<std::size_t>(spec.count)),
         constants_(static_cast<std::size_t>(spec.count), 0) {}
 
@@ -190,7 +194,18 @@ class Packer {
 
   // Gives the chunk its constant and levels and passes its carries and offset on.
   bool close(int k, Column& column, Chunk chunk) {
-    const auto [low, high] = raw_range(k, column, chunk);
+    const int c = static_cast<int>(column.chunks.size());
+    std::vector<int32_t> values;
+    int64_t low = 0;
+    int64_t high = 0;
+    if (every_) {
+      values = every_->raw_values(k, c, chunk);
+      const auto [least, most] = std::minmax_element(values.begin(), values.end());
+      low = *least;
+      high = *most;
+    } else {
+      std::tie(low, high) = raw_range(k, column, chunk);
+    }
     const int start = starting_constant(k, column);
     const int64_t added = offset(low, start);
     chunk.constant = static_cast<int>(start + added);
@@ -217,6 +232,7 @@ class Packer {
           Carry{k, static_cast<int>(column.chunks.size()), 0, 0, 1});
     }
     constants_[static_cast<std::size_t>(k + 1)] -= static_cast<int>(added / spec_.base);
+    if (every_) every_->split(k, c, chunk, std::move(values));
     column.chunks.push_back(chunk);
     return true;
   }
@@ -224,6 +240,8 @@ class Packer {
   ColumnPlan& plan_;
   const DigitSpec& spec_;
   bool deep_;
+  // Every input's values, for a plan whose ranges are taken over every input.
+  std::optional<EveryInput> every_;
   std::vector<std::vector<Carry>> carries_;
   std::vector<int> constants_;
 };
@@ -235,41 +253,51 @@ std::string plan_name(const PlanChoices& choices) {
     name += std::to_string(choices.balance_above);
     name += " balanced";
   }
-  if (choices.halves) name += ", halves";
+  if (choices.halve_from > 0) {
+    name += ", halves from ";
+    name += std::to_string(choices.halve_from);
+  }
   if (choices.deep_levels) name += ", several places at once";
+  if (choices.every_input) name += ", ranges of every input";
   return name;
 }
 
 }  // namespace
 
 std::optional<ColumnPlan> make_plan(const DigitSpec& spec, const PlanChoices& choices) {
+  if (choices.every_input && spec.input_bits > kEveryInputBits) return std::nullopt;
   ColumnPlan plan;
   plan.name = plan_name(choices);
+  plan.choices = choices;
+  plan.every_input = choices.every_input;
   for (int low = 0; low < spec.input_bits; low += choices.part_bits) {
     plan.parts.push_back(InputPart{low, std::min(choices.part_bits, spec.input_bits - low)});
   }
   std::vector<std::vector<ColumnTerm>> columns = grouped_terms(plan, spec, choices.balance_above);
-  if (choices.halves && spec.base % 2 == 0 && spec.base >= 4) halve_terms(plan, spec, columns);
+  if (choices.halve_from > 0 && spec.base % 2 == 0 && spec.base >= 4) {
+    halve_terms(plan, spec, choices.halve_from, columns);
+  }
   plan.columns.resize(static_cast<std::size_t>(spec.count));
   Packer packer(plan, spec, choices.deep_levels);
   for (int k = 0; k < spec.count; ++k) {
     if (!packer.pack(k, columns[static_cast<std::size_t>(k)])) return std::nullopt;
   }
-  if (!analyze(plan, spec)) return std::nullopt;
   return plan;
 }
 
 std::vector<ColumnPlan> make_plans(const DigitSpec& spec) {
   std::vector<ColumnPlan> plans;
-  // Digits balanced above half the base, or only those above it by one.
+  // Digits balanced above half the base, or only those above it by one or two; terms halved
+  // from half the base on, or from one less.
   const int half = spec.base / 2;
+  const bool halving = spec.base % 2 == 0 && spec.base >= 4;
   for (const int part_bits : {8, 4, 1}) {
-    for (const int balance_above : {256, half, half + 1}) {
-      for (const bool halves : {false, true}) {
-        if (halves && (spec.base % 2 != 0 || spec.base < 4)) continue;
+    for (const int balance_above : {256, half, half + 1, half + 2}) {
+      for (const int halve_from : {0, half, half - 1}) {
+        if (halve_from > 0 && (!halving || halve_from < 2)) continue;
         for (const bool deep : {false, true}) {
           if (std::optional<ColumnPlan> plan =
-                  make_plan(spec, PlanChoices{part_bits, balance_above, halves, deep})) {
+                  make_plan(spec, PlanChoices{part_bits, balance_above, halve_from, deep})) {
             plans.push_back(std::move(*plan));
           }
         }

@@ -21,15 +21,6 @@
 
 namespace tarvek {
 
-struct PlanChoices {
-  // 8 (one part when the input has at most 8 bits), 4 or 1.
-  int part_bits = 4;
-  // The weights' digits above this become digit - base, one carried up; the base for none.
-  int balance_above = 256;
-  bool halves = false;
-  bool deep_levels = false;
-};
-
 // The plan of these choices; nullopt when some term cannot fit a byte's chunk or a chunk's
 // value cannot be split.
 std::optional<ColumnPlan> make_plan(const DigitSpec& spec, const PlanChoices& choices);

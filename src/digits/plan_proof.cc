@@ -169,7 +169,8 @@ DigitProof prove_plan(const ColumnPlan& plan, const DigitSpec& spec, int exhaust
     proof.failure = "the terms do not add up to the input";
     return proof;
   }
-  if (!analyze(plan, spec)) {
+  proof.analysis = analyze(plan, spec);
+  if (!proof.analysis) {
     proof.failure = "a chunk's value leaves a byte or its comparisons fail";
     return proof;
   }
@@ -183,6 +184,8 @@ DigitProof prove_plan(const ColumnPlan& plan, const DigitSpec& spec, int exhaust
     }
     proof.inputs_evaluated = largest + 1;
   }
+  // A plan whose ranges are those of every input had every input evaluated by the analysis.
+  if (plan.every_input) proof.inputs_evaluated = uint64_t{1} << spec.input_bits;
   proof.holds = true;
   return proof;
 }

@@ -20,10 +20,12 @@
 #define TARVEK_DIGITS_PLAN_PROOF_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "digits/column_plan.h"
 #include "digits/digit_spec.h"
+#include "digits/plan_analysis.h"
 
 namespace tarvek {
 
@@ -33,6 +35,8 @@ struct DigitProof {
   uint64_t inputs_evaluated = 0;
   // Why it does not hold; empty when it does.
   std::string failure;
+  // What (c) found, when the proof got that far: the emission writes these shapes.
+  std::optional<PlanAnalysis> analysis;
 };
 
 // Whether the plan's fields are in their documented ranges for the request (the search
