@@ -52,10 +52,14 @@ bool is_one_bit(const ColumnPlan& plan, const Source& source) {
 std::vector<std::vector<ColumnTerm>> grouped_terms(ColumnPlan& plan, const DigitSpec& spec,
                                                    int balance_above) {
   std::vector<std::vector<ColumnTerm>> columns(static_cast<std::size_t>(spec.count));
+  std::vector<std::vector<int>> weights;
+  for (const InputPart& part : plan.parts) {
+    weights.push_back(weight_digits(spec, part.low, balance_above));
+  }
   for (std::size_t k = 0; k < columns.size(); ++k) {
     std::vector<std::pair<int, std::vector<int>>> shared;
     for (std::size_t p = 0; p < plan.parts.size(); ++p) {
-      const int w = weight_digits(spec, plan.parts[p].low, balance_above)[k];
+      const int w = weights[p][k];
       if (w == 0) continue;
       const Source part{SourceKind::kPart, static_cast<int>(p)};
       if (std::abs(w) < 2 || is_one_bit(plan, part)) {
