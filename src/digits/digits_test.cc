@@ -169,5 +169,47 @@ TEST(DigitsTest, EveryBaseAndWidthHasAProvenPlan) {
   }
 }
 
+// The ranges of every input are never wider than the interval bounds of the same plan, so its
+// constants and comparisons are never more; the plan holds and its routine runs right.
+TEST(DigitsTest, RangesOfEveryInputAreNoWider) {
+  for (const int base : {3, 10, 60}) {
+    for (const int bits : {6, 11, 16}) {
+      const DigitSpec spec = make_digit_spec(base, bits, DigitForm::kUnpacked, false);
+      for (const PlanChoices& choices :
+           {PlanChoices{4, 256, 0, false}, PlanChoices{4, base / 2 + 1, base / 2, false},
+            PlanChoices{1, 256, 0, true}}) {
+        const std::optional<ColumnPlan> bounded = make_plan(spec, choices);
+        if (!bounded) continue;
+        PlanChoices every = choices;
+        every.every_input = true;
+        const std::optional<ColumnPlan> exact = make_plan(spec, every);
+        const std::string what = "base " + std::to_string(base) + ", " + std::to_string(bits) +
+                                 " bits, " + bounded->name;
+        ASSERT_TRUE(exact) << what;
+        const DigitProof proof = prove_plan(*exact, spec, 0);
+        ASSERT_TRUE(proof.holds) << what << ": " << proof.failure;
+        EXPECT_EQ(proof.inputs_evaluated, uint64_t{1} << bits) << what;
+        const PlanAnalysis wide = *analyze(*bounded, spec);
+        const PlanAnalysis& narrow = *proof.analysis;
+        for (std::size_t k = 0; k < wide.shapes.size(); ++k) {
+          for (std::size_t c = 0; c < std::min(wide.shapes[k].size(), narrow.shapes[k].size());
+               ++c) {
+            const ChunkShape& w = wide.shapes[k][c];
+            const ChunkShape& n = narrow.shapes[k][c];
+            EXPECT_GE(n.raw_low + n.constant, 0) << what;
+            EXPECT_LE(n.raw_high - n.raw_low, w.raw_high - w.raw_low) << what << ", column " << k;
+          }
+        }
+        EXPECT_LE(emit_plan(*exact, spec, DigitNames{"A", "T"}).instructions,
+                  emit_plan(*bounded, spec, DigitNames{"A", "T"}).instructions)
+            << what;
+        std::vector<uint64_t> inputs;
+        for (uint64_t x = 0; x >> bits == 0; x += 1 + (x >> 6)) inputs.push_back(x);
+        expect_routine_gives_digits(*exact, spec, inputs, what);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarvek

@@ -108,7 +108,8 @@ ExactPromise expected_promise(const ExactSweepRequest& request) {
 }
 
 std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
-                                 const std::string& acc_name, const std::string& temp_name) {
+                                 const std::string& acc_name, const std::string& temp_name,
+                                 const std::string& rem_name) {
   FormEntryList form;
   form_list_init(form);
   const FormEntry* last = nullptr;
@@ -124,7 +125,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
   add("endian", request.little_endian ? "little" : "big");
   if (request.is_signed) add("Signed", "1");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
-  if (request.remainder) add("Rem", "REM");
+  if (request.remainder) add("Rem", rem_name);
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);

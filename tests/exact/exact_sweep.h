@@ -50,11 +50,13 @@ ExactPromise expected_promise(const ExactSweepRequest& request);
 int expected_remainder_bits(const ExactSweepRequest& request);
 
 // The whole block as the program writes it, or the numbered error it refuses the request with
-// (in `refusal`, 0 when there is a block); the registers are named `acc_name` and `temp_name`.
+// (in `refusal`, 0 when there is a block); the registers are named `acc_name`, `temp_name` and,
+// for a remainder, `rem_name`.
 // Requires: valid register names that do not collide.
 std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
                                  const std::string& acc_name = "ACC",
-                                 const std::string& temp_name = "TEMP");
+                                 const std::string& temp_name = "TEMP",
+                                 const std::string& rem_name = "REM");
 
 struct ExactOutcome {
   long requests = 0;
