@@ -4,7 +4,8 @@
 // comment block. Each request is generated for the mid-range and for the enhanced mid-range
 // core, side by side, and the closing lines give the totals and what the enhanced core saves.
 // A second list does the same for the exact results' anchors (the divisions and scalings the
-// exact modes are measured by, and their signed forms).
+// exact modes are measured by, and their signed forms), and a third holds the anchors' baseline
+// routines to within a tenth of their mid-range cycles and gives the RAM each takes.
 // bench/routine_cost builds and runs it.
 #include <cstdio>
 #include <string>
@@ -53,6 +54,61 @@ const tarvek::ExactSweepRequest kExactRequests[] = {
 double saving(long before, long after) {
   return before == 0 ? 0
                      : 100.0 * static_cast<double>(before - after) / static_cast<double>(before);
+}
+
+// How much more `after` is than `before`, in percent of `before`.
+double more_in_percent(long before, long after) {
+  return before == 0 ? 0
+                     : 100.0 * static_cast<double>(after - before) / static_cast<double>(before);
+}
+
+// The exact anchors on the baseline core beside the mid-range core, with the RAM each baseline
+// routine's comment block gives: each must stay within kBaselineMargin of its mid-range cycles.
+// Returns the failures.
+int baseline_anchors() {
+  using namespace tarvek;
+  constexpr double kBaselineMargin = 0.10;
+  std::printf("\n%-34s %-6s %18s %18s %8s %8s %8s\n", "exact request", "order", "mid-range cyc",
+              "baseline cyc", "more", "RAM", "checked");
+  int failures = 0;
+  long total[2] = {0, 0};
+  for (const ExactSweepRequest& anchor : kExactRequests) {
+    for (bool little_endian : {false, true}) {
+      long cycles[2] = {0, 0};
+      bool passed = true;
+      for (const Core core : {Core::kMidrange, Core::kBaseline}) {
+        const int k = core == Core::kBaseline ? 1 : 0;
+        ExactSweepRequest request = anchor;
+        request.little_endian = little_endian;
+        request.core = core;
+        const ExactOutcome outcome = run_exact_sweep({request}, 16, 4096, 1);
+        passed = passed && outcome.failed == 0 && outcome.requests == 1;
+        for (const std::string& failure : outcome.failures)
+          std::fprintf(stderr, "%s\n", failure.c_str());
+        cycles[k] = outcome.instructions;
+        total[k] += outcome.instructions;
+      }
+      ExactSweepRequest request = anchor;
+      request.little_endian = little_endian;
+      request.core = Core::kBaseline;
+      int refusal = 0;
+      const PromiseOutcome read =
+          read_promise(generate_exact_block(request, refusal), "ACC", "TEMP");
+      const int ram = read.promise ? read.promise->ram_bytes : -1;
+      const double more = more_in_percent(cycles[0], cycles[1]);
+      if (more > 100 * kBaselineMargin) passed = false;
+      if (!passed) ++failures;
+      std::string name = anchor.result + "(x";
+      name += anchor.divide_by.empty() ? " * " + anchor.constant : " / " + anchor.divide_by;
+      name += "), " + std::to_string(anchor.bits) + " bits" + (anchor.is_signed ? ", signed" : "");
+      std::printf("%-34s %-6s %18ld %18ld %7.1f%% %8d %8s\n", name.c_str(),
+                  little_endian ? "little" : "big", cycles[0], cycles[1], more, ram,
+                  passed ? "ok" : "FAILED");
+    }
+  }
+  std::printf("exact total cycles: mid-range %ld, baseline %ld, %.1f %% more\n", total[0], total[1],
+              more_in_percent(total[0], total[1]));
+  return failures;
 }
 
 }  // namespace
@@ -133,5 +189,6 @@ int main() {
   }
   std::printf("exact total instructions: mid-range %ld, enhanced %ld, saving %.1f %%\n",
               exact_total[0], exact_total[1], saving(exact_total[0], exact_total[1]));
+  failures += baseline_anchors();
   return failures == 0 ? 0 : 1;
 }

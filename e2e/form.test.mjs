@@ -21,6 +21,7 @@ const labels = [
   { field: 'Bits', label: 'Input size (bits)', range: /1 to 32 bits/ },
   { field: 'Acc', label: 'Input and result register', range: /at most 31 characters/ },
   { field: 'Temp', label: 'Temporary register', range: /at most 31 characters/ },
+  { field: 'Ram', label: 'RAM address', range: /0 to 0x1FF.*in the bank selected when the routine runs/s },
 ];
 
 test('the form shows every field with its label, default and range', async () => {
@@ -51,7 +52,7 @@ test('the form shows every field with its label, default and range', async () =>
   ]);
   const cores = page.getByRole('radiogroup', { name: 'Core' }).getByRole('radio');
   assert.deepEqual(await cores.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
-    ['Core', 'midrange', true], ['Core', 'enhanced', false],
+    ['Core', 'midrange', true], ['Core', 'enhanced', false], ['Core', 'baseline', false],
   ]);
   const hints = [
     ['Exact, rounded down', /C's integer division gives for unsigned x/],
@@ -95,9 +96,14 @@ test('without JavaScript the form posts every field and gets the result page of 
   assert.equal(new URL(response.url()).pathname, '/cgi-bin/tarvek.exe');
   const sent = new URLSearchParams(response.request().postData());
   assert.deepEqual(Object.fromEntries(sent), { ...defaults, Const: '7' });
-  // The new fields at their defaults leave the page exactly as the six fields alone give it.
-  const { DivideBy, Result, Core, ...six } = Object.fromEntries(sent);
-  assert.equal(withoutTime((await response.body()).toString('latin1')), withoutTime(directPage(six)));
+  // The later fields at their defaults leave the page as the six fields alone give it, but
+  // for the lines on where the registers go that an empty Ram asks for.
+  const { DivideBy, Result, Core, Ram, ...six } = Object.fromEntries(sent);
+  const served = withoutTime((await response.body()).toString('latin1'));
+  assert.equal(served, withoutTime(directPage({ ...six, Ram })));
+  const ramLines = /^; (RAM: |the first cblock|Every register here|common RAM).*\n/gm;
+  assert.equal(served.match(ramLines).length, 4);
+  assert.equal(served.replace(ramLines, ''), withoutTime(directPage(six)));
   assert.match(await page.locator('pre').innerText(), /^; ACC = ACC \* 7\.000000$/m);
   await context.close();
 });

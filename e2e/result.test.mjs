@@ -38,7 +38,8 @@ async function submit(page, fields, { enctype } = {}) {
   }
   await page.getByRole('radio', { name: fields.endian === 'little' ? /Little-endian/ : /Big-endian/ }).check();
   if (fields.Core) {
-    await page.getByRole('radio', { name: fields.Core === 'enhanced' ? /^Enhanced mid-range/ : /^Mid-range/ }).check();
+    const cores = { enhanced: /^Enhanced mid-range/, baseline: /^Baseline/, midrange: /^Mid-range/ };
+    await page.getByRole('radio', { name: cores[fields.Core] }).check();
   }
   if (enctype) await page.locator('form').evaluate((form, type) => (form.enctype = type), enctype);
   const [response] = await Promise.all([
@@ -63,11 +64,13 @@ async function assertSameRoutine(page, response, fields) {
 }
 
 // Fields in the order the form sends them, so the reference request matches the browser's.
+// The form sends Ram, empty: its routine says where the registers go.
 const rows = [
-  { name: 'the form defaults', fields: { Const: '10', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big' } },
-  { name: 'a 16-bit little-endian fraction', fields: { Const: '0.1', ConstErr: '1', Bits: '16', Acc: 'Value', Temp: 'Scratch', endian: 'little' } },
-  { name: 'the heavy 32-bit request', fields: { Const: '3.14159265', ConstErr: '0', Bits: '32', Acc: 'ACC', Temp: 'TEMP', endian: 'big' } },
-  { name: 'the enhanced core', fields: { Const: '0.1', ConstErr: '0', Bits: '16', Acc: 'ACC', Temp: 'TEMP', endian: 'big', Core: 'enhanced' } },
+  { name: 'the form defaults', fields: { Const: '10', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', Ram: '', endian: 'big' } },
+  { name: 'a 16-bit little-endian fraction', fields: { Const: '0.1', ConstErr: '1', Bits: '16', Acc: 'Value', Temp: 'Scratch', Ram: '', endian: 'little' } },
+  { name: 'the heavy 32-bit request', fields: { Const: '3.14159265', ConstErr: '0', Bits: '32', Acc: 'ACC', Temp: 'TEMP', Ram: '', endian: 'big' } },
+  { name: 'the enhanced core', fields: { Const: '0.1', ConstErr: '0', Bits: '16', Acc: 'ACC', Temp: 'TEMP', Ram: '', endian: 'big', Core: 'enhanced' } },
+  { name: 'the baseline core', fields: { Const: '0.1', ConstErr: '0', Bits: '16', Acc: 'ACC', Temp: 'TEMP', Ram: '', endian: 'big', Core: 'baseline' } },
 ];
 
 for (const { name, fields } of rows) {
@@ -79,6 +82,11 @@ for (const { name, fields } of rows) {
       const shown = await page.locator('pre').innerText();
       assert.match(shown, /^; Core: enhanced mid-range \(PIC16F1xxx\)$/m);
       assert.match(shown, /^\taddwfc\t/m);
+    }
+    if (fields.Core === 'baseline') {
+      const shown = await page.locator('pre').innerText();
+      assert.match(shown, /^; Core: baseline \(PIC10F, PIC12F5xx, PIC16F5x\)$/m);
+      assert.match(shown, /^; RAM: 4 bytes \(ACC0 \.\. ACC1, temporary TEMP0 \.\. TEMP1\)$/m);
     }
     if (name === 'the form defaults') {
       const shown = await page.locator('pre').innerText();

@@ -42,10 +42,11 @@ export function launch() {
   });
 }
 
-// The form's fields with their defaults.
+// The form's fields with their defaults. Ram is always sent, empty unless an address is
+// given: the form is a current client, whose routine says where its registers go.
 export const defaults = {
-  Const: '10', DivideBy: '', Result: 'approx', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', endian: 'big',
-  Core: 'midrange',
+  Const: '10', DivideBy: '', Result: 'approx', ConstErr: '0', Bits: '8', Acc: 'ACC', Temp: 'TEMP', Ram: '',
+  endian: 'big', Core: 'midrange',
 };
 
 // The body of what the program prints for these fields (an object or a query string) when

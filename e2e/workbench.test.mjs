@@ -29,15 +29,19 @@ const labels = {
   Bits: 'Input size (bits)',
   Acc: 'Input and result register',
   Temp: 'Temporary register',
+  Ram: 'RAM address',
 };
 
 // An exact division by ten of a 16-bit input, and C's division by ten of a signed one.
 const exact = { ...defaults, Const: '1', DivideBy: '10', Result: 'floor', Bits: '16' };
 const signedTrunc = { ...exact, Result: 'trunc', Signed: '1' };
 
-// Fills the form through its labels and asks for the answer; resolves once it is shown.
+// Fills the form through its labels and asks for the answer; resolves once it is shown. The
+// approximation is clicked first, a choice of result that keeps the form from choosing one
+// for a divisor while the fields are filled.
 async function generate(page, fields) {
   await page.goto(formUrl);
+  await page.locator('input[name="Result"][value="approx"]').click();
   for (const [field, label] of Object.entries(labels)) {
     await page.getByLabel(label, { exact: true }).fill(fields[field]);
   }
@@ -95,6 +99,23 @@ test('an enhanced request is shown in place and saved under a name that says so'
     page.getByRole('button', { name: 'Download .inc' }).click(),
   ]);
   assert.equal(download.suggestedFilename(), 'acc_x0.1_approx_enhanced.inc');
+  await page.close();
+});
+
+test('a baseline request is shown in place and saved under a name that says so', async () => {
+  const page = await context.newPage();
+  const baseline = { ...exact, Core: 'baseline' };
+  await generate(page, baseline);
+  await assertShows(page, baseline);
+  const code = await page.locator('#code').textContent();
+  assert.match(code, /^; Core: baseline \(PIC10F, PIC12F5xx, PIC16F5x\)$/m);
+  assert.match(code, /^; RAM: \d+ bytes? \(/m);
+  assert.doesNotMatch(code, /\taddlw\t/);
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Download .inc' }).click(),
+  ]);
+  assert.match(download.suggestedFilename(), /_baseline\.inc$/);
   await page.close();
 });
 
@@ -240,6 +261,132 @@ test('markup in a register name stays text in place', async () => {
   assert.equal(await page.locator('#answer img').count(), 0);
   await assertShows(page, fields);
   assert.deepEqual(dialogs, []);
+  await page.close();
+});
+
+// Where the routine appears: beside the form on a wide screen, both in view; on a narrow one
+// the page scrolls down to it.
+for (const viewport of [{ width: 1280, height: 800 }, { width: 390, height: 844 }]) {
+  test(`at ${viewport.width} x ${viewport.height} the routine is in view after Generate`, async () => {
+    const page = await context.newPage();
+    await page.setViewportSize(viewport);
+    await page.goto(formUrl);
+    const button = page.getByRole('button', { name: 'Generate code' });
+    await button.click();
+    await page.locator('#answer-routine').waitFor();
+    // The first lines of the routine, wherever the page put them, once a smooth scroll ends.
+    await page.waitForFunction(() => {
+      const box = document.getElementById('code').getBoundingClientRect();
+      return box.top >= 0 && box.top + 60 <= innerHeight;
+    }, null, { timeout: 5000 });
+    if (viewport.width >= 1200) {
+      // Side by side: the button that asked stays in view too, left of the routine.
+      const buttonBox = await button.boundingBox();
+      const codeBox = await page.locator('#code').boundingBox();
+      const middle = buttonBox.y + buttonBox.height / 2;
+      assert.ok(middle >= 0 && middle <= viewport.height, 'button in view');
+      assert.ok(buttonBox.x + buttonBox.width <= codeBox.x, 'the form left of the routine');
+    }
+    assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth));
+    await page.screenshot({ path: join(artifacts, `in-view-${viewport.width}.png`) });
+    await page.close();
+  });
+}
+
+test('every field error shows at once, and a clash of names says which names clash', async () => {
+  const page = await context.newPage();
+  const fields = { ...defaults, Const: '', Bits: '99' };
+  await generate(page, fields);
+  const errors = directJson(fields).errors;
+  assert.deepEqual(errors.map((error) => error.field), ['Const', 'Bits']);
+  assert.equal(await page.locator('.field-error').count(), 2);
+  for (const error of errors) {
+    assert.equal(await page.locator(`#${error.field}-error`).innerText(),
+      `#${error.code} Error in input: ${error.message}`);
+    assert.equal(await page.locator(`#${error.field}`).getAttribute('aria-invalid'), 'true');
+  }
+  assert.match(await page.locator('#answer-message').innerText(),
+    /^Refused at “Multiply by”: #2 .* “Input size \(bits\)”: #1 /);
+  await page.screenshot({ path: join(artifacts, 'two-errors.png'), fullPage: true });
+
+  await generate(page, { ...defaults, Acc: 'X', Temp: 'X1' });
+  assert.equal(await page.locator('#Temp-error').innerText(),
+    '#4 Error in input: Input register X and temporary register X1 both have a byte named X10.');
+  await page.close();
+});
+
+test('text after a number is flagged beside its field and nothing is sent', async () => {
+  const page = await context.newPage();
+  const asked = [];
+  page.on('request', (request) => {
+    if (request.url().includes('/cgi-bin/')) asked.push(request.url());
+  });
+  await page.goto(formUrl);
+  await page.getByLabel(labels.Const, { exact: true }).fill('10abc');
+  await page.getByLabel(labels.DivideBy, { exact: true }).fill('7/3x');
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#Const-error').waitFor();
+  assert.match(await page.locator('#Const-error').innerText(), /^Text after the number: “abc”\./);
+  assert.match(await page.locator('#DivideBy-error').innerText(), /^Text after the number: “x”\./);
+  assert.equal(await page.getByLabel(labels.Const, { exact: true }).getAttribute('aria-invalid'), 'true');
+  assert.match(await page.locator('#answer-message').innerText(), /^Not sent, see “Multiply by”: /);
+  assert.deepEqual(asked, []);
+  // Mended, it is sent; a fraction is a whole number.
+  await page.getByLabel(labels.Const, { exact: true }).fill('22/7');
+  await page.getByLabel(labels.DivideBy, { exact: true }).fill('');
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#answer-routine').waitFor();
+  assert.equal(await page.locator('.field-error').count(), 0);
+  assert.equal(asked.length, 1);
+  await page.close();
+});
+
+test('a divisor or a fraction chooses the exact result rounded down until a kind is chosen', async () => {
+  const page = await context.newPage();
+  await page.goto(formUrl);
+  const checked = () => page.locator('input[name="Result"]:checked').getAttribute('value');
+  const divisor = page.getByLabel(labels.DivideBy, { exact: true });
+  const constant = page.getByLabel(labels.Const, { exact: true });
+  assert.equal(await checked(), 'approx');
+  await divisor.fill('3');
+  assert.equal(await checked(), 'floor');
+  assert.ok(await page.getByText("Chosen for a division: C's integer division").isVisible());
+  // A signed input is divided as C divides it, toward zero.
+  await page.getByLabel('Signed input').check();
+  assert.equal(await checked(), 'trunc');
+  await page.getByLabel('Signed input').uncheck();
+  await divisor.fill('');
+  assert.equal(await checked(), 'approx');
+  await constant.fill('22/7');
+  assert.equal(await checked(), 'floor');
+  await constant.fill('0.1');
+  assert.equal(await checked(), 'approx');
+  // Chosen by the person: kept, whatever is typed after.
+  await page.getByRole('radio', { name: 'Exact, rounded to nearest' }).check();
+  await divisor.fill('10');
+  assert.equal(await checked(), 'nearest');
+  await page.getByRole('radio', { name: 'Approximate within the allowed error' }).check();
+  await divisor.fill('3');
+  assert.equal(await checked(), 'approx');
+  // The approximation says where it is not C's division, and what the exact routine costs.
+  await constant.fill('1');
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#answer-routine').waitFor();
+  const floor = directJson({ ...defaults, Const: '1', DivideBy: '3' }).approximation.floor;
+  assert.equal(floor.exact, false);
+  assert.match(await page.locator('#answer-message').innerText(),
+    new RegExp(` Not exact: input 3 gives 0 where floor\\(x × 1/3\\) is 1; exact floor: ${floor.floor_instructions} instructions`));
+  await page.close();
+});
+
+test('a RAM address places the cblock', async () => {
+  const page = await context.newPage();
+  const fields = { ...defaults, Ram: '0x20' };
+  await generate(page, fields);
+  await assertShows(page, fields);
+  assert.match(await page.locator('#code').textContent(), /^\tcblock 0x20$/m);
+  await generate(page, { ...defaults, Ram: '0x200' });
+  assert.match(await page.locator('#Ram-error').innerText(), /^#16 Error in input: RAM address/);
   await page.close();
 });
 

@@ -83,11 +83,14 @@ std::string page_close() {
 void check_middle(std::string_view middle, std::string_view page) {
   static const std::array<std::string, kLastErrorCode> errors = [] {
     std::array<std::string, kLastErrorCode> blocks;
-    for (int code = 1; code <= kLastErrorCode; ++code) blocks[code - 1] = error_block(code);
+    for (int code = 1; code <= kLastErrorCode; ++code) {
+      if (is_error_code(code)) blocks[code - 1] = error_block(code);
+    }
     return blocks;
   }();
   for (const std::string& error : errors) {
-    if (middle == error) return;
+    // The codes that are not given have no block.
+    if (!error.empty() && middle == error) return;
   }
   static const std::string close = "</PRE>\n" + page_close();
   check(middle.starts_with("<PRE>\n") && middle.ends_with(close),

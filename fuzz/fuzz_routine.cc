@@ -8,7 +8,8 @@
 //   core), the constant a whole number, a ratio of two small numbers or raw mantissa and
 //   exponent. What the validation still refuses (a product of no bits, names whose bytes
 //   meet) is skipped, as the page would show an error instead of a routine;
-// - an exact one (Result floor, nearest or trunc, the input unsigned or signed, either core),
+// - an exact one (Result floor, nearest or trunc, the input unsigned or signed, any core,
+//   written for speed or for size),
 //   the constant a decimal text or a fraction of two integers below 2^32, sometimes with a
 //   divisor (DivideBy) of either kind. Its fraction is known here from the numbers the texts
 //   were made from, so the routine is held to floor(x * p/q), floor(x * p/q + 1/2) or x * p/q
@@ -35,6 +36,7 @@
 #include "exact_reference.h"
 #include "form/form_entry_list.h"
 #include "fuzz_support.h"
+#include "page/printed_check.h"
 #include "page/routine_generation.h"
 #include "page/validation.h"
 #include "sim/routine_check.h"
@@ -99,6 +101,14 @@ void look_alike_names(ByteReader& data, std::string& acc, std::string& temp) {
   }
 }
 
+// The Core a byte chooses: bit 0 the enhanced core, as it always has, else bit 1 the baseline
+// core, which came later (every seed made before it has bit 1 clear there), else the mid-range
+// core, sent as `midrange`.
+std::string core_text(uint64_t byte, const char* midrange) {
+  if ((byte & 1) != 0) return "enhanced";
+  return (byte & 2) != 0 ? "baseline" : midrange;
+}
+
 // The constant of an approximating request, made the way `way` (0 to 2) says.
 double constant(int64_t way, ByteReader& data) {
   switch (way) {
@@ -146,7 +156,7 @@ void run_approximate(int64_t way, ByteReader& data) {
   std::vector<uint64_t> inputs = {0, 1, top};
   for (int i = 0; i < 3; ++i) inputs.push_back(data.take(4) & top);
   const uint64_t seed = data.take(8);
-  fields.core = data.flag() ? "enhanced" : "midrange";
+  fields.core = core_text(data.take(1), "midrange");
   look_alike_names(data, fields.acc_name, fields.temp_name);
   // TARVEK_FUZZ_SHOW=1 prints each request, to see what a seed or a saved input stands for.
   static const bool show = std::getenv("TARVEK_FUZZ_SHOW") != nullptr;
@@ -166,14 +176,13 @@ void run_approximate(int64_t way, ByteReader& data) {
   generate_code(block, checked.request, acc, temp);
   const std::string text = block.str();
 
-  const RoutineUnderCheck routine{
-      text,
-      fields.acc_name,
-      fields.temp_name,
-      fields.little_endian,
-      checked.input_bits,
-      checked.request.output_bits,
-      checked.request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+  const RoutineUnderCheck routine{text,
+                                  fields.acc_name,
+                                  fields.temp_name,
+                                  fields.little_endian,
+                                  checked.input_bits,
+                                  checked.request.output_bits,
+                                  pic_core_of(checked.request.core)};
   const CheckReport report = check_routine(routine, inputs, seed);
   check(report.passed, "a generated routine does not compute what its comment promises",
         [&] { return described(fields) + "\n" + report.failure + "\n" + text; });
@@ -268,8 +277,10 @@ struct ExactCase {
   // and the seed of the arbitrary starting values.
   uint64_t inputs[3] = {};
   uint64_t seed = 0;
-  // Core=enhanced.
-  bool enhanced = false;
+  // The Core sent; empty for none (the mid-range core).
+  std::string core;
+  // Optimize=size: the fewest words, loops among them.
+  bool size = false;
   // K = p/q in lowest terms, the kind of result, the input's signedness and width. The texts'
   // sizes keep every product below 2^128: a constant's decimal has a numerator below
   // 2^64 * 10^6 and a denominator of at most 10^24, a divisor's decimal both below 10^9, a
@@ -295,7 +306,8 @@ std::string described(const ExactCase& c) {
   text += " Result=" + std::string(result_text(c.ask.rounding)) +
           (c.ask.is_signed ? " Signed=1" : "") + " Bits=" + std::to_string(c.ask.bits) +
           " Acc=" + c.acc_name + " Temp=" + c.temp_name +
-          " endian=" + (c.little_endian ? "little" : "big") + (c.enhanced ? " Core=enhanced" : "") +
+          " endian=" + (c.little_endian ? "little" : "big") +
+          (c.core.empty() ? "" : " Core=" + c.core) + (c.size ? " Optimize=size" : "") +
           " (K = " + decimal(c.ask.p) + "/" + decimal(c.ask.q) + ")";
   return text;
 }
@@ -331,11 +343,13 @@ ExactCase exact_case(int64_t way, ByteReader& data) {
   // Each choice added later is drawn after all that came before it, and its zero byte keeps
   // the earlier meaning, so an input made before the choice existed (the end of an input
   // reads as zeros) still stands for the same request: first the core, then the signed
-  // input, then trunc in place of the rounding drawn above, then names that look alike.
-  c.enhanced = data.flag();
+  // input, then trunc in place of the rounding drawn above, then names that look alike, then
+  // a routine written for size.
+  c.core = core_text(data.take(1), "");
   c.ask.is_signed = data.flag();
   if (data.flag()) c.ask.rounding = Rounding::kTrunc;
   look_alike_names(data, c.acc_name, c.temp_name);
+  c.size = data.flag();
   return c;
 }
 
@@ -374,7 +388,8 @@ void run_exact(int64_t way, ByteReader& data) {
   add("Acc", c.acc_name);
   add("Temp", c.temp_name);
   if (c.little_endian) add("endian", "little");
-  if (c.enhanced) add("Core", "enhanced");
+  if (!c.core.empty()) add("Core", c.core);
+  if (c.size) add("Optimize", "size");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -406,7 +421,7 @@ void run_exact(int64_t way, ByteReader& data) {
                                   c.little_endian,
                                   ask.bits,
                                   result_width(ask),
-                                  c.enhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+                                  pic_core_of(checked.request.core)};
   const PrepareOutcome prepared = prepare_routine(routine);
   check(prepared.routine.has_value(), "an exact routine could not be read or run",
         [&] { return described(c) + "\n" + prepared.error + "\n" + text; });

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -7,9 +9,33 @@
 #include "cli/command_line.h"
 #include "cli/verify.h"
 #include "codegen/register.h"
+#include "page/approximation_review.h"
 #include "page/error_message.h"
 
 namespace tarvek {
+namespace {
+
+// Six significant digits, as a person reads a percentage.
+std::string percent_text(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", value);
+  return text;
+}
+
+}  // namespace
+
+std::string error_exceeded_warning(const ApproximationReview& review, int input_bits) {
+  // Appended piece by piece: GCC 12 takes a chain of + on std::string for an overlapping copy
+  // (a false -Wrestrict).
+  std::string text = "tarvek-asm: warning: the approximation's error, ";
+  text += percent_text(review.error);
+  text += " %, exceeds the allowed ";
+  text += percent_text(review.allowed_error);
+  text += " %: a ";
+  text += std::to_string(input_bits);
+  text += "-bit input is too narrow for the terms that would meet it (exit status 3)\n";
+  return text;
+}
 
 int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::ostream& err,
             const CodeGenerator& generate) {
@@ -28,9 +54,15 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
     return kExitOk;
   }
 
+  if (const std::string problem = value_problem(options); !problem.empty()) {
+    err << "tarvek-asm: " << problem << "\n" << usage_text();
+    return kExitUsage;
+  }
+
   const CliRequest request = make_cli_request(options);
-  if (request.checked.error_code != 0) {
-    err << refusal_text(request.checked.error_code);
+  const int checked_error = request.checked.error_code;
+  if (checked_error != 0) {
+    err << refusal_text(checked_error, refusal_detail(checked_error, request.fields));
     return kExitRefused;
   }
   // The registers exactly as the CGI program builds them for the same fields.
@@ -42,23 +74,33 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
   // A build runs the generator once: it can afford to run every input up to 16 bits before
   // the routine is printed.
   generated_request.checked_bits = 16;
+  std::optional<ApproximationReview> review;
+  if (generated_request.mode == ResultMode::kApprox) {
+    review =
+        review_approximation(request.exact_fields, request.checked, generated_request.checked_bits);
+    generated_request.notes = approximation_notes(*review) + generated_request.notes;
+  }
   const int refused = generate(block, generated_request, acc, temp);
   if (refused != 0) {
-    err << refusal_text(refused);
+    err << refusal_text(refused, refusal_detail(refused, request.fields));
     return kExitRefused;
   }
   const std::string text = block.str();
   out << text;
-  if (!options.verify) return kExitOk;
+  // What a build script tells from the exit status and a person from the error stream; the
+  // routine itself carries the WARNING in its comment block.
+  const bool exceeded = review && review->exceeds_allowed_error;
+  if (exceeded) err << error_exceeded_warning(*review, request.checked.input_bits);
+  const int written = exceeded ? kExitErrorExceeded : kExitOk;
+  if (!options.verify) return written;
 
-  const RoutineUnderCheck routine{
-      text,
-      request.fields.acc_name,
-      request.fields.temp_name,
-      request.fields.little_endian,
-      request.checked.input_bits,
-      request.checked.request.output_bits,
-      request.checked.request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+  const RoutineUnderCheck routine{text,
+                                  request.fields.acc_name,
+                                  request.fields.temp_name,
+                                  request.fields.little_endian,
+                                  request.checked.input_bits,
+                                  request.checked.request.output_bits,
+                                  pic_core_of(request.checked.request.core)};
   const GeneratorRequest& generated = request.checked.request;
   VerifyTarget target{ExactTarget::times(generated.const_value),
                       "input * " + shortest_decimal(generated.const_value)};
@@ -74,7 +116,7 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
   }
   const VerifyOutcome outcome = verify_routine(routine, target);
   out << outcome.comment;
-  return outcome.passed ? kExitOk : kExitMismatch;
+  return outcome.passed ? written : kExitMismatch;
 }
 
 }  // namespace tarvek

@@ -15,8 +15,8 @@ CliRequest make_cli_request(const CliOptions& options) {
     last = form_list_insert(form, last, name, value);
     assert(last != nullptr);
   };
-  const bool approx =
-      !options.result_text || options.result_text->empty() || *options.result_text == "approx";
+  const std::string result = result_asked(options);
+  const bool approx = result.empty() || result == "approx";
   // The reciprocal alone keeps the reading it always had; the DivideBy field reads a divisor
   // whole, which would refuse texts (and values) the reciprocal takes.
   const bool reciprocal = approx && !options.const_text;
@@ -26,7 +26,7 @@ CliRequest make_cli_request(const CliOptions& options) {
     add("Const", options.const_text ? *options.const_text : "1");
   }
   if (options.divisor_text && !reciprocal) add("DivideBy", *options.divisor_text);
-  if (options.result_text) add("Result", *options.result_text);
+  add("Result", result);
   add("Acc", options.acc_name);
   add("Bits", options.bits_text);
   if (options.error_text) add("ConstErr", *options.error_text);
@@ -34,18 +34,26 @@ CliRequest make_cli_request(const CliOptions& options) {
   add("endian", options.little_endian ? "little" : "big");
   if (options.is_signed) add("Signed", "1");
   if (options.core_text) add("Core", *options.core_text);
+  add("Ram", options.ram_text.value_or(""));
 
-  CliRequest result;
-  result.fields = read_request_fields(form);
+  CliRequest made;
+  made.fields = read_request_fields(form);
   form_list_free(form);
   if (reciprocal) {
-    result.divisor = result.fields.const_value;
+    made.divisor = made.fields.const_value;
     // IEEE division rounds correctly: this is the double nearest to 1/D. A divisor of 0 gives
     // an infinity of its sign, which the checks refuse as too big (or, negative, as code 2).
-    result.fields.const_value = 1.0 / result.divisor;
+    made.fields.const_value = 1.0 / made.divisor;
   }
-  result.checked = validate_request(result.fields);
-  return result;
+  made.checked = validate_request(made.fields);
+  made.exact_fields = made.fields;
+  if (reciprocal) {
+    // Assigned as a string of one character: assigning the literal trips a false -Wrestrict
+    // warning of GCC 12.
+    made.exact_fields.const_text = std::string(1, '1');
+    made.exact_fields.divide_by_text = *options.divisor_text;
+  }
+  return made;
 }
 
 }  // namespace tarvek

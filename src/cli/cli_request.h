@@ -17,13 +17,19 @@ struct CliRequest {
   ValidatedRequest checked;
   // With --divide-by alone in the approx mode, D as read; 0 otherwise.
   double divisor = 0;
+  // `fields` as the exact modes would read K from them: with --divide-by alone in the approx
+  // mode a Const of 1 and a DivideBy of D; otherwise `fields` themselves. The review of an
+  // approximation reads them.
+  RequestFields exact_fields;
 };
 
-// Builds the form the options stand for (Const, DivideBy, Result, Bits, ConstErr when --error
-// is given, Acc, Temp, endian, Core when --core is given) and reads and checks it as the CGI
-// program does. --divide-by D alone in the approx mode keeps its own reading: the constant is
-// 1/D divided in double precision, i.e. the double nearest to the reciprocal of D as read
-// (D = 0 gives an infinite constant, error 5; a negative D error 2). Everywhere else
+// Builds the form the options stand for (Const, DivideBy, Result as result_asked says, Bits,
+// ConstErr when --error is given, Acc, Temp, endian, Core when --core is given, and Ram,
+// empty without --ram: the tool is a current client, whose block says where its registers
+// go) and reads and checks it as the CGI program does. --divide-by D alone in the approx mode keeps
+// its own reading: the constant is 1/D divided in double precision, i.e. the double nearest to the
+// reciprocal of D as read (D = 0 gives an infinite constant, error 5; a negative D error 2).
+// Everywhere else
 // --divide-by is the form's DivideBy field, with a Const of 1 when --const is not given.
 // Requires: options.action is kGenerate.
 CliRequest make_cli_request(const CliOptions& options);

@@ -10,6 +10,7 @@
 #include "cli/command_line.h"
 #include "codegen/generator.h"
 #include "codegen/register.h"
+#include "page/register_placement.h"
 
 namespace tarvek {
 namespace {
@@ -31,17 +32,27 @@ CliRun run(const std::vector<std::string_view>& args,
   return result;
 }
 
-// The block generate_code writes for a request the caller knows to be valid.
+// The block generate_code writes for a request the caller knows to be valid, and whose
+// approximation gives floor(x * K) for every input (so that it has no notes on that). The
+// tool always says where the registers go: at `ram_address`, or -1 for none.
 std::string block_of(double constant, double error, int input_bits, int output_bits,
                      const std::string& acc_name, const std::string& temp_name, bool little_endian,
-                     Core core = Core::kMidrange) {
+                     Core core = Core::kMidrange, int ram_address = -1) {
   Register acc(acc_name, input_bits, little_endian);
   Register temp(temp_name, 0, little_endian);
   std::ostringstream out;
   GeneratorRequest request{constant, error, output_bits};
   request.core = core;
+  request.ram_address = ram_address;
+  request.notes = ram_notes(ram_address);
   generate_code(out, request, acc, temp);
   return out.str();
+}
+
+// The routine from its cblock on, without the comment block.
+std::string code_part(const std::string& block) {
+  const std::size_t at = block.find("\n\tcblock");
+  return at == std::string::npos ? block : block.substr(at);
 }
 
 const std::string kTimesTenVerification =
@@ -62,12 +73,13 @@ TEST(RunCliTest, PrintsTheGeneratedBlockAsItIs) {
 }
 
 TEST(RunCliTest, EveryFieldReachesTheGenerator) {
-  const CliRun result = run({"--const=1.7", "--bits=12", "--error=2", "--acc", "X<&>", "--temp",
-                             "Y\"", "--little-endian"});
+  const CliRun result = run({"--const=1.5", "--bits=12", "--error=2", "--acc", "X<&>", "--temp",
+                             "Y\"", "--little-endian", "--ram", "0x30"});
   EXPECT_EQ(result.status, kExitOk);
   // Nothing escaped: the names come out as given.
-  EXPECT_EQ(result.out, block_of(1.7, 2, 12, 13, "X<&>", "Y\"", true));
+  EXPECT_EQ(result.out, block_of(1.5, 2, 12, 13, "X<&>", "Y\"", true, Core::kMidrange, 0x30));
   EXPECT_NE(result.out.find("X<&>0"), std::string::npos);
+  EXPECT_NE(result.out.find("\n\tcblock 0x30\n"), std::string::npos);
 }
 
 TEST(RunCliTest, TheCoreReachesTheGenerator) {
@@ -98,16 +110,157 @@ TEST(RunCliTest, TheCoreReachesTheGenerator) {
 
 TEST(RunCliTest, ValuesAreReadAsTheFormReadsThem) {
   const std::string expected = block_of(10, 0, 8, 12, "ACC", "TEMP", false);
-  EXPECT_EQ(run({"--const", " 10.0abc", "--bits", "8bit", "--error", "none"}).out, expected);
+  EXPECT_EQ(run({"--const", " 10.0 ", "--bits", "8", "--error", " 0"}).out, expected);
   EXPECT_EQ(run({"--const", "1e1", "--bits", "+8"}).out, expected);
+  EXPECT_EQ(run({"--const", "10/1", "--bits", "8", "--result", "approx"}).out, expected);
+}
+
+// A value is one number and nothing else: the web form reads as far as a number goes, but a
+// build script that wrote 10abc or 16abc has made a mistake it must hear of.
+TEST(RunCliTest, TextAfterANumberIsAUsageError) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    std::string message;
+  };
+  const std::string not_a_number =
+      "' is not a number: a decimal such as 0.75 or 3.3e-2, or a fraction such as 22/7\n";
+  const Case cases[] = {
+      {"letters after the constant",
+       {"--const", "10abc", "--bits", "8"},
+       "--const '10abc" + not_a_number},
+      {"letters after the width",
+       {"--const", "10", "--bits", "16abc"},
+       "--bits '16abc' is not a whole number\n"},
+      {"a decimal width",
+       {"--const", "10", "--bits", "8.5"},
+       "--bits '8.5' is not a whole number\n"},
+      {"letters for the width",
+       {"--const", "10", "--bits", "eight"},
+       "--bits 'eight' is not a whole number\n"},
+      {"letters after the divisor",
+       {"--divide-by", "7/3x", "--bits", "8"},
+       "--divide-by '7/3x" + not_a_number},
+      {"a decimal over an integer",
+       {"--const", "1.5/3", "--bits", "8"},
+       "--const '1.5/3" + not_a_number},
+      {"hexadecimal", {"--const", "0x10", "--bits", "8"}, "--const '0x10" + not_a_number},
+      {"letters for the constant",
+       {"--const", "ten", "--bits", "8"},
+       "--const 'ten" + not_a_number},
+      {"an empty constant", {"--const=", "--bits", "8"}, "--const '" + not_a_number},
+      {"an exponent without digits",
+       {"--const", "1e", "--bits", "8"},
+       "--const '1e" + not_a_number},
+      {"letters for the error",
+       {"--const", "10", "--bits", "8", "--error", "none"},
+       "--error 'none' is not a number\n"},
+      {"a unit after the error",
+       {"--const", "10", "--bits", "8", "--error", "1%"},
+       "--error '1%' is not a number\n"},
+      {"an error for a division that is exact by default",
+       {"--divide-by", "3", "--bits", "8", "--error", "1"},
+       "--error is the allowed error of an approximation, and a division gives C's exact result "
+       "unless --result approx asks for one\n"},
+      {"an error for a fraction that is exact by default",
+       {"--const", "22/7", "--bits", "8", "--error", "0"},
+       "--error is the allowed error of an approximation, and a division gives C's exact result "
+       "unless --result approx asks for one\n"},
+  };
+  for (const Case& c : cases) {
+    const CliRun result = run(c.args);
+    EXPECT_EQ(result.status, kExitUsage) << c.name;
+    EXPECT_EQ(result.out, "") << c.name;
+    EXPECT_EQ(result.err, "tarvek-asm: " + c.message + usage_text()) << c.name;
+  }
+}
+
+// A division means C's division unless the command says otherwise.
+TEST(RunCliTest, ADivisionIsExactByDefault) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    // The first line of the routine.
+    std::string title;
+  };
+  const Case cases[] = {
+      {"a divisor", {"--divide-by", "3", "--bits", "8"}, "; ACC = floor(ACC * 1/3)"},
+      {"a fraction", {"--const", "22/7", "--bits", "8"}, "; ACC = floor(ACC * 22/7)"},
+      {"both", {"--const", "5", "--divide-by", "10", "--bits", "8"}, "; ACC = floor(ACC * 1/2)"},
+      {"a signed input: C rounds toward zero",
+       {"--divide-by", "10", "--bits", "8", "--signed"},
+       "; ACC = trunc(ACC * 1/10), signed"},
+      {"asked for the approximation",
+       {"--divide-by", "3", "--bits", "8", "--result", "approx"},
+       "; ACC = ACC * 0.333333"},
+      {"an error with the approximation asked for",
+       {"--divide-by", "3", "--bits", "8", "--result", "approx", "--error", "1"},
+       "; ACC = ACC * 0.333333"},
+      {"asked for another exact result",
+       {"--divide-by", "3", "--bits", "8", "--result", "nearest"},
+       "; ACC = round(ACC * 1/3)"},
+      {"a decimal constant", {"--const", "0.5", "--bits", "8"}, "; ACC = ACC * 0.500000"},
+      {"a decimal constant with an error",
+       {"--const", "0.3", "--bits", "8", "--error", "1"},
+       "; ACC = ACC * 0.300000"},
+  };
+  for (const Case& c : cases) {
+    const CliRun result = run(c.args);
+    EXPECT_EQ(result.status, kExitOk) << c.name << "\n" << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), c.title) << c.name;
+  }
 }
 
 TEST(RunCliTest, DivideByUsesTheNearestDoubleToTheReciprocal) {
-  const CliRun divided = run({"--divide-by", "3", "--bits", "16"});
+  const CliRun divided = run({"--divide-by", "3", "--bits", "16", "--result", "approx"});
   EXPECT_EQ(divided.status, kExitOk);
-  // 0.3333333333333333 is the shortest text of the double nearest to 1/3.
-  EXPECT_EQ(divided.out, run({"--const", "0.3333333333333333", "--bits", "16"}).out);
+  // 0.3333333333333333 is the shortest text of the double nearest to 1/3. The notes differ:
+  // floor(3 * 1/3) is 1, floor(3 * 0.3333333333333333) is 0.
+  EXPECT_EQ(code_part(divided.out),
+            code_part(run({"--const", "0.3333333333333333", "--bits", "16"}).out));
   EXPECT_EQ(divided.out.rfind("; ACC = ACC * 0.333333\n", 0), 0u);
+}
+
+// An approximation that is not exact for every input says so, with the exact routine's cost.
+TEST(RunCliTest, AnApproximationSaysWhereItIsNotExact) {
+  const CliRun third = run({"--divide-by", "3", "--bits", "8", "--result", "approx"});
+  EXPECT_EQ(third.status, kExitOk);
+  const CliRun floor = run({"--divide-by", "3", "--bits", "8"});
+  const std::size_t count_at = floor.out.find("; Routine: ");
+  ASSERT_NE(count_at, std::string::npos);
+  const std::string count =
+      floor.out.substr(count_at + 11, floor.out.find(' ', count_at + 11) - count_at - 11);
+  EXPECT_NE(third.out.find("\n; Not exact: input 3 gives 0 where floor(3 * 1/3) is 1.\n"
+                           "; Exact floor: " +
+                           count + " instructions (result floor).\n; Registers: "),
+            std::string::npos)
+      << third.out;
+  // Exact for every input: nothing to say.
+  EXPECT_EQ(run({"--const", "0.5", "--bits", "8"}).out.find("; Not exact"), std::string::npos);
+}
+
+// The error achieved above the error allowed: the routine is written, with its WARNING, and
+// a build script sees the exit status.
+TEST(RunCliTest, AnErrorAboveTheAllowedOneEndsWithStatus3) {
+  const CliRun narrow =
+      run({"--divide-by", "5000", "--bits", "13", "--error", "1", "--result", "approx"});
+  EXPECT_EQ(narrow.status, kExitErrorExceeded);
+  EXPECT_NE(narrow.out.find("; WARNING:\n"), std::string::npos);
+  EXPECT_EQ(narrow.err,
+            "tarvek-asm: warning: the approximation's error, 100 %, exceeds the allowed 1 %: a "
+            "13-bit input is too narrow for the terms that would meet it (exit status 3)\n");
+  // The same with the verification, which finds the routine as documented.
+  EXPECT_EQ(
+      run({"--divide-by", "5000", "--bits", "13", "--error", "1", "--result", "approx", "--verify"})
+          .status,
+      kExitErrorExceeded);
+  // Met within the error: no warning.
+  const CliRun wide =
+      run({"--divide-by", "5000", "--bits", "24", "--error", "1", "--result", "approx"});
+  EXPECT_EQ(wide.status, kExitOk);
+  EXPECT_EQ(wide.err, "");
+  // The exact result by default.
+  EXPECT_EQ(run({"--divide-by", "5000", "--bits", "13"}).status, kExitOk);
 }
 
 TEST(RunCliTest, RefusedRequests) {
@@ -124,17 +277,26 @@ TEST(RunCliTest, RefusedRequests) {
   const std::string m6 = "#6 Error in input: Constant error must be between 0 and 50%.\n";
   const std::string m7 =
       "#7 Error in input: Result is zero for this combination of input size and constant.\n";
-  const std::string m13 = "#13 Error in input: Core must be midrange or enhanced.\n";
+  const std::string m13 = "#13 Error in input: Core must be midrange, enhanced or baseline.\n";
+  const std::string m9 =
+      "#9 Error in input: Divisor must be a positive decimal number or a fraction of two "
+      "positive integers.\n";
+  const std::string m16 =
+      "#16 Error in input: RAM address must be a number from 0 to 0x1FF, hexadecimal as 0x20 or "
+      "decimal as 32.\n";
   const Case cases[] = {
       {"33 bits", {"--const", "10", "--bits", "33"}, m1},
       {"0 bits", {"--const", "10", "--bits", "0"}, m1},
-      {"bits not a number", {"--const", "10", "--bits", "eight"}, m1},
       {"constant 0", {"--const", "0", "--bits", "8"}, m2},
       {"negative constant", {"--const", "-3", "--bits", "8"}, m2},
-      {"constant of letters", {"--const", "ten", "--bits", "8"}, m2},
-      {"hexadecimal is not read", {"--const", "0x10", "--bits", "8"}, m2},
-      {"negative divisor", {"--divide-by", "-2", "--bits", "8"}, m2},
-      {"divisor too large for a double", {"--divide-by", "1e400", "--bits", "8"}, m2},
+      {"negative divisor", {"--divide-by", "-2", "--bits", "8", "--result", "approx"}, m2},
+      {"divisor too large for a double",
+       {"--divide-by", "1e400", "--bits", "8", "--result", "approx"},
+       m2},
+      {"negative divisor, exact", {"--divide-by", "-2", "--bits", "8"}, m9},
+      {"divide by 0, exact", {"--divide-by", "0", "--bits", "8"}, m9},
+      {"RAM beyond bank 3", {"--const", "10", "--bits", "8", "--ram", "0x200"}, m16},
+      {"RAM of letters", {"--const", "10", "--bits", "8", "--ram", "bank0"}, m16},
       {"accumulator starts with a digit", {"--const", "10", "--bits", "8", "--acc", "1A"}, m3},
       {"empty accumulator", {"--const", "10", "--bits", "8", "--acc="}, m3},
       {"accumulator of 32 characters",
@@ -143,16 +305,19 @@ TEST(RunCliTest, RefusedRequests) {
       {"temporary starts with _", {"--const", "10", "--bits", "8", "--temp", "_T"}, m4},
       {"temporary named as the accumulator",
        {"--const", "10", "--bits", "8", "--acc", "R", "--temp", "R"},
-       m4},
+       "#4 Error in input: Input register R and temporary register R both have a byte named "
+       "R0.\n"},
       {"temporary bytes meet the accumulator's",
        {"--const", "10", "--bits", "8", "--acc", "X", "--temp", "X1"},
-       m4},
+       "#4 Error in input: Input register X and temporary register X1 both have a byte named "
+       "X10.\n"},
       {"2^32", {"--const", "4294967296", "--bits", "8"}, m5},
-      {"divide by 0", {"--divide-by", "0", "--bits", "8"}, m5},
+      {"divide by 0", {"--divide-by", "0", "--bits", "8", "--result", "approx"}, m5},
       {"error above 50", {"--const", "10", "--bits", "8", "--error", "50.001"}, m6},
       {"negative error", {"--const", "10", "--bits", "8", "--error", "-1"}, m6},
       {"zero result", {"--const", "0.5", "--bits", "1"}, m7},
-      {"divide to a zero result", {"--divide-by", "4", "--bits", "1"}, m7},
+      {"divide to a zero result", {"--divide-by", "4", "--bits", "1", "--result", "approx"}, m7},
+      {"divide to a zero result, exact", {"--divide-by", "4", "--bits", "1"}, m7},
       {"the accumulator check counts last of the first seven",
        {"--const", "0", "--bits", "0", "--error", "99", "--acc", "", "--temp", ""},
        m3},
@@ -200,7 +365,7 @@ TEST(RunCliTest, VerifyAppendsItsFindings) {
 }
 
 TEST(RunCliTest, VerifyDivideByTen) {
-  const CliRun result = run({"--divide-by", "10", "--bits", "8", "--verify"});
+  const CliRun result = run({"--divide-by", "10", "--bits", "8", "--result", "approx", "--verify"});
   EXPECT_EQ(result.status, kExitOk);
   const std::string tail =
       "; Every result equals the documented computation.\n"
@@ -225,6 +390,7 @@ TEST(RunCliTest, VerifyAtTheEndsOfTheRange) {
     const char* name;
     std::vector<std::string_view> args;
     std::string deviation;
+    int status = kExitOk;
   };
   const Case cases[] = {
       {"largest constant", {"--const", "2147483648", "--bits", "1"}, ";   absolute 0 at input 0\n"},
@@ -232,15 +398,18 @@ TEST(RunCliTest, VerifyAtTheEndsOfTheRange) {
       {"smallest divisor",
        {"--divide-by", "4.656612873077393e-10", "--bits", "1"},
        ";   absolute 0 at input 0\n"},
+      // No term of 1/D is within reach of 32 bits: every result is 0, an error of 100 % where
+      // none is allowed.
       {"largest divisor",
        {"--divide-by", "4294967295", "--bits", "32"},
-       ";   absolute -1 at input 4294967295\n"},
+       ";   absolute -1 at input 4294967295\n",
+       kExitErrorExceeded},
   };
   for (const Case& c : cases) {
     std::vector<std::string_view> args = c.args;
-    args.push_back("--verify");
+    args.insert(args.end(), {"--result", "approx", "--verify"});
     const CliRun result = run(args);
-    EXPECT_EQ(result.status, kExitOk) << c.name;
+    EXPECT_EQ(result.status, c.status) << c.name;
     EXPECT_NE(result.out.find("; Every result equals the documented computation.\n"),
               std::string::npos)
         << c.name;

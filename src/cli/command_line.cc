@@ -1,5 +1,10 @@
 #include "cli/command_line.h"
 
+#include <utility>
+
+#include "page/exact_constant.h"
+#include "page/exact_number.h"
+#include "page/number_reading.h"
 #include "page/stamp.h"
 
 namespace tarvek {
@@ -16,6 +21,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
     options.result_text = value;
   } else if (name == "effort") {
     options.effort_text = value;
+  } else if (name == "ram") {
+    options.ram_text = value;
   } else if (name == "bits") {
     options.bits_text = value;
     seen_bits = true;
@@ -40,7 +47,8 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
 
 bool takes_value(std::string_view name) {
   return name == "const" || name == "divide-by" || name == "result" || name == "effort" ||
-         name == "bits" || name == "error" || name == "acc" || name == "temp" || name == "core";
+         name == "bits" || name == "error" || name == "acc" || name == "temp" || name == "core" ||
+         name == "ram";
 }
 
 bool is_flag(std::string_view name) {
@@ -116,61 +124,113 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
   return result;
 }
 
+std::string result_asked(const CliOptions& options) {
+  if (options.result_text) return *options.result_text;
+  const bool division =
+      options.divisor_text || (options.const_text && is_fraction_text(*options.const_text));
+  if (!division) return "approx";
+  return options.is_signed ? "trunc" : "floor";
+}
+
+std::string value_problem(const CliOptions& options) {
+  for (const auto& [name, text] : {std::pair{"--const", &options.const_text},
+                                   std::pair{"--divide-by", &options.divisor_text}}) {
+    if (*text && read_exact_number(**text).kind == ExactReading::Kind::kMalformed) {
+      return std::string(name) + " '" + **text +
+             "' is not a number: a decimal such as 0.75 or 3.3e-2, or a fraction such as 22/7";
+    }
+  }
+  if (!is_whole_decimal_integer(options.bits_text)) {
+    return "--bits '" + options.bits_text + "' is not a whole number";
+  }
+  if (options.error_text && !is_whole_decimal_real(*options.error_text)) {
+    return "--error '" + *options.error_text + "' is not a number";
+  }
+  if (options.error_text && !options.result_text && result_asked(options) != "approx") {
+    return "--error is the allowed error of an approximation, and a division gives C's exact "
+           "result unless --result approx asks for one";
+  }
+  return {};
+}
+
 std::string usage_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE] [--signed]\n"
          "                  [--effort N] [--error PERCENT] [--acc NAME] [--temp NAME]\n"
-         "                  [--little-endian] [--core midrange|enhanced] [--verify]\n"
+         "                  [--ram ADDR] [--little-endian] [--core midrange|enhanced|baseline]\n"
+         "                  [--verify]\n"
          "Try 'tarvek-asm --help' for more information.\n";
 }
 
 std::string help_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [OPTION]...\n"
          "Writes a straight-line PIC16 (mid-range, MPASM syntax) routine that multiplies an\n"
-         "unsigned N-bit register in place by the constant K, using only shifts, additions,\n"
-         "subtractions and a negation. The text is the one the web form's result page shows,\n"
-         "as plain text: the comment block, the cblock declarations and the instructions.\n"
-         "With --core enhanced the routine is written for the enhanced mid-range core.\n"
+         "N-bit register in place by the constant K, unsigned or (exact results only) signed,\n"
+         "using only shifts, additions, subtractions and a negation. The text is the one the\n"
+         "web form's result page shows, as plain text: the comment block, the cblock\n"
+         "declarations and the instructions. With --core enhanced the routine is written for\n"
+         "the enhanced mid-range core, with --core baseline for the baseline core of the\n"
+         "PIC10F, PIC12F5xx and PIC16F5x.\n"
          "\n"
-         "  --const K          multiply by the real number K (greater than 0, at most 2^31)\n"
-         "                       e.g. --const 10   or   --const=0.75\n"
-         "  --divide-by D      divide by D: alone, multiply by the double nearest to 1/D,\n"
-         "                     which the comment block then shows, and the verification\n"
-         "                     compares with x / D; with --const C the constant is C / D\n"
+         "A division (--divide-by D, or a fraction such as 22/7 in --const) gives by default\n"
+         "what C's integer division gives, exactly: --result floor, or --result trunc with\n"
+         "--signed. Any other constant gives the approximation (--result approx), whose\n"
+         "comment lines say when it differs from floor(x * K) and what the exact routine\n"
+         "costs.\n"
+         "\n"
+         "  --const K          multiply by K, a decimal number or a fraction (greater than\n"
+         "                     0, at most 2^31)\n"
+         "                       e.g. --const 10   or   --const=0.75   or   --const 22/7\n"
+         "                     alone, the default kind of result is approx; a fraction\n"
+         "                     makes it floor\n"
+         "  --divide-by D      divide by D: alone, multiply by 1/D; with --const C the\n"
+         "                     constant is C / D. The default kind of result is then floor.\n"
+         "                     With --result approx and no --const the constant is the\n"
+         "                     double nearest to 1/D, and the verification compares with x / D\n"
          "                       e.g. --divide-by 10   or   --const 5000 --divide-by 1023\n"
-         "  --result MODE      approx (default): the documented multiplication within the\n"
-         "                     allowed error; floor: exactly floor(x * K) for every input,\n"
-         "                     what C's x / D gives for unsigned x; nearest: exactly\n"
-         "                     floor(x * K + 1/2); trunc: exactly x * K rounded toward zero,\n"
-         "                     what C's x / D gives for signed x (floor when unsigned).\n"
-         "                     The exact modes read K exactly: a decimal number (0.1 is\n"
-         "                     1/10) or a fraction (5000/1023) in --const and --divide-by\n"
-         "                       e.g. --divide-by 10 --result floor\n"
-         "  --bits N           width of the unsigned input register, 1 to 32 bits (required)\n"
+         "  --result MODE      approx: the documented multiplication within the allowed\n"
+         "                     error, truncating as it goes; floor: exactly floor(x * K) for\n"
+         "                     every input, what C's x / D gives for unsigned x; nearest:\n"
+         "                     exactly floor(x * K + 1/2); trunc: exactly x * K rounded\n"
+         "                     toward zero, what C's x / D gives for signed x (floor when\n"
+         "                     unsigned). Default: floor for a division (trunc with --signed),\n"
+         "                     approx otherwise. The exact modes read K exactly: a decimal\n"
+         "                     number (0.1 is 1/10) or a fraction (5000/1023)\n"
+         "                       e.g. --divide-by 3 --result approx\n"
+         "  --bits N           width of the input register, 1 to 32 bits (required)\n"
          "                       e.g. --bits 8\n"
          "  --error PERCENT    allowed error of the constant's approximation, 0 to 50\n"
-         "                     (default 0; the exact modes have none)\n"
+         "                     (default 0; approx only: with a division, say --result approx)\n"
          "                       e.g. --error 0.5\n"
          "  --acc NAME         input register, which also receives the result (default ACC);\n"
          "                     its bytes are NAME0, NAME1, ...\n"
          "                       e.g. --acc VALUE\n"
          "  --temp NAME        temporary register (default TEMP)\n"
          "                       e.g. --temp SCRATCH\n"
+         "  --ram ADDR         put the registers at ADDR, 0 to 0x1FF, hexadecimal as 0x20 or\n"
+         "                     decimal: the routine opens \"cblock ADDR\". Without it the\n"
+         "                     cblock has no address and continues the including program's\n"
+         "                     last cblock, whose first cblock needs one. Either way every\n"
+         "                     register must be in the bank selected when the routine runs\n"
+         "                     (or in common RAM)\n"
+         "                       e.g. --ram 0x20\n"
          "  --effort N         how hard the exact modes search for a cheaper routine, 1 to 5\n"
          "                     (default 1, what the web form uses): more candidates priced,\n"
          "                     more inputs evaluated one by one in the proofs; each level\n"
          "                     takes longer and never gives a dearer routine than level 1\n"
-         "                       e.g. --divide-by 7 --result floor --effort 3\n"
+         "                       e.g. --divide-by 7 --effort 3\n"
          "  --signed           the input is a two's-complement value of N bits, sign-extended\n"
          "                     through its bytes; so is the result (exact modes only)\n"
-         "                       e.g. --divide-by 10 --result trunc --signed\n"
+         "                       e.g. --divide-by 10 --signed\n"
          "  --little-endian    byte 0 is the least significant byte of both registers\n"
          "                     (default: byte 0 is the most significant, big-endian)\n"
          "  --big-endian       the default byte order, for scripts that want to say so\n"
-         "  --core CORE        the PIC16 core the routine is for: midrange (the default; runs\n"
-         "                     on every PIC16) or enhanced (PIC16F1xxx and PIC12F1xxx only:\n"
+         "  --core CORE        the PIC core the routine is for: midrange (the default; runs\n"
+         "                     on every PIC16), enhanced (PIC16F1xxx and PIC12F1xxx only:\n"
          "                     the same computation in fewer instructions, using addwfc,\n"
-         "                     subwfb, lslf, lsrf and asrf)\n"
-         "                       e.g. --core enhanced\n"
+         "                     subwfb, lslf, lsrf and asrf) or baseline (PIC10F, PIC12F5xx,\n"
+         "                     PIC16F5x and every other core: the same computation without\n"
+         "                     addlw; the comment block says how many bytes of RAM it takes)\n"
+         "                       e.g. --core enhanced   or   --core baseline\n"
          "  --verify           run the routine on tarvek's PIC16 simulator for every input\n"
          "                     (up to 20 bits; above that a sample with all the edge values)\n"
          "                     and append comment lines: the inputs checked, whether every\n"
@@ -181,20 +241,21 @@ std::string help_text() {
          "  --help             show this text and exit\n"
          "  --version          show the generator's version and exit\n"
          "\n"
-         "Values are read as the web form reads its fields: in the approx mode a number is\n"
-         "read up to the first character that does not belong to a decimal number; in the\n"
-         "exact modes the whole value must be a decimal number or a fraction. Register names\n"
-         "start with a letter and have at most 31 characters.\n"
+         "Each number must be one number and nothing else: --const 10abc or --bits 16abc is\n"
+         "a usage error. Register names start with a letter and have at most 31 characters.\n"
          "\n"
          "Examples:\n"
          "  tarvek-asm --const 10 --bits 8 > times10.inc\n"
-         "  tarvek-asm --divide-by 3 --bits 16 --error 0.1 --acc SUM --little-endian\n"
-         "  tarvek-asm --divide-by 10 --bits 16 --result floor > div10.inc\n"
+         "  tarvek-asm --divide-by 10 --bits 16 --ram 0x20 > div10.inc\n"
+         "  tarvek-asm --divide-by 3 --bits 16 --result approx --error 0.1 --acc SUM\n"
          "  tarvek-asm --const 0.1 --bits 16 --core enhanced\n"
+         "  tarvek-asm --divide-by 10 --bits 8 --result floor --core baseline\n"
          "\n"
          "Exit status: 0 routine written (and verified with --verify), 1 --verify found a\n"
          "result that differs from the documented computation, 2 the request was refused\n"
-         "(the numbered message goes to standard error), 64 usage error, 74 the output\n"
+         "(the numbered message goes to standard error), 3 routine written but its\n"
+         "approximation's error exceeds the allowed one (the input is too narrow; a warning\n"
+         "goes to standard error), 64 usage error, 70 unexpected failure, 74 the output\n"
          "could not be written.\n";
 }
 

@@ -25,7 +25,8 @@ struct CliOptions {
   // kGenerate.
   std::optional<std::string> const_text;
   std::optional<std::string> divisor_text;
-  // The text of --result (approx, floor or nearest); empty optional when not given.
+  // The text of --result (approx, floor, nearest or trunc); empty optional when not given
+  // (result_asked tells what that means).
   std::optional<std::string> result_text;
   // The text of --bits; set whenever the action is kGenerate.
   std::string bits_text;
@@ -44,6 +45,8 @@ struct CliOptions {
   bool is_signed = false;
   // The text of --effort; empty optional when not given (effort 1).
   std::optional<std::string> effort_text;
+  // The text of --ram; empty optional when not given (a cblock without an address).
+  std::optional<std::string> ram_text;
 };
 
 // Either the options, or a one-line description of what is wrong with the command line.
@@ -56,6 +59,19 @@ struct CommandLine {
 // where they stand (a mistake before them is still reported). An option given twice counts
 // with its last value. --const or --divide-by (or both: K = C / D) and --bits are required.
 CommandLine parse_command_line(const std::vector<std::string_view>& args);
+
+// The kind of result the options ask for: --result as given; without it, C's division when
+// the constant is one (--divide-by, or a fraction such as 22/7 in --const): "floor", or
+// "trunc" for a --signed input, which C's division rounds toward zero; otherwise "approx".
+std::string result_asked(const CliOptions& options);
+
+// What is wrong with the values of `options` (action kGenerate) before any check of the web
+// form's: --const or --divide-by that is not one decimal number or fraction (10abc, 22/7x;
+// white space around is fine), --bits that is not one whole number (16abc), --error that is
+// not one decimal number, or --error with an exact result that only the default chose (the
+// allowed error of an approximation would be ignored). Empty when nothing is. A value out of
+// range is the checks' to refuse, with the web form's numbered message.
+std::string value_problem(const CliOptions& options);
 
 // "Usage: tarvek-asm ..." and a hint at --help: what a usage error prints after its message.
 std::string usage_text();

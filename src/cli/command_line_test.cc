@@ -21,7 +21,8 @@ std::string summary(const CommandLine& command_line) {
   if (o.result_text) text += "result=" + *o.result_text + " ";
   return text + "bits=" + o.bits_text + " error=" + (o.error_text ? *o.error_text : "(none)") +
          " acc=" + o.acc_name + " temp=" + o.temp_name + (o.little_endian ? " little" : " big") +
-         (o.core_text ? " core=" + *o.core_text : "") + (o.verify ? " verify" : "");
+         (o.core_text ? " core=" + *o.core_text : "") + (o.ram_text ? " ram=" + *o.ram_text : "") +
+         (o.verify ? " verify" : "");
 }
 
 TEST(CommandLineTest, Table) {
@@ -74,6 +75,15 @@ TEST(CommandLineTest, Table) {
       {"core values are checked later",
        {"--core=PIC18", "--const", "3", "--bits", "8"},
        "const=3 bits=8 error=(none) acc=ACC temp=TEMP big core=PIC18"},
+      {"RAM address",
+       {"--const", "3", "--bits", "8", "--ram", "0x20"},
+       "const=3 bits=8 error=(none) acc=ACC temp=TEMP big ram=0x20"},
+      {"RAM values are checked later",
+       {"--const", "3", "--bits", "8", "--ram=bank 0"},
+       "const=3 bits=8 error=(none) acc=ACC temp=TEMP big ram=bank 0"},
+      {"missing RAM address",
+       {"--const", "3", "--bits", "8", "--ram"},
+       "usage error: option '--ram' needs a value"},
       {"missing core",
        {"--const", "3", "--bits", "8", "--core"},
        "usage error: option '--core' needs a value"},
@@ -114,11 +124,36 @@ TEST(CommandLineTest, Table) {
   }
 }
 
+TEST(CommandLineTest, ResultAsked) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    std::string result;
+  };
+  const Case cases[] = {
+      {"a decimal constant", {"--const", "0.1", "--bits", "8"}, "approx"},
+      {"an integer", {"--const", "10", "--bits", "8"}, "approx"},
+      {"a divisor", {"--divide-by", "10", "--bits", "8"}, "floor"},
+      {"a constant and a divisor", {"--const", "5", "--divide-by", "10", "--bits", "8"}, "floor"},
+      {"a fraction", {"--const", "22/7", "--bits", "8"}, "floor"},
+      {"a fraction with blanks", {"--const", " 22/7 ", "--bits", "8"}, "floor"},
+      {"a signed division", {"--divide-by", "10", "--bits", "8", "--signed"}, "trunc"},
+      {"a signed decimal", {"--const", "0.1", "--bits", "8", "--signed"}, "approx"},
+      {"as asked", {"--divide-by", "10", "--bits", "8", "--result", "approx"}, "approx"},
+      {"as asked, nearest", {"--const", "0.1", "--bits", "8", "--result", "nearest"}, "nearest"},
+  };
+  for (const Case& c : cases) {
+    const CommandLine command_line = parse_command_line(c.args);
+    ASSERT_TRUE(command_line.options) << c.name;
+    EXPECT_EQ(result_asked(*command_line.options), c.result) << c.name;
+  }
+}
+
 TEST(CommandLineTest, UsageNamesEveryOption) {
   const std::string usage = usage_text();
   EXPECT_EQ(usage.rfind("Usage: tarvek-asm ", 0), 0u);
   for (const char* option : {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp",
-                             "--little-endian", "--core", "--verify", "--help"}) {
+                             "--ram", "--little-endian", "--core", "--verify", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
@@ -127,8 +162,8 @@ TEST(CommandLineTest, HelpExplainsEveryOptionWithAnExample) {
   const std::string help = help_text();
   // Each option starts its own line of the option list and has an "e.g." line within the
   // lines before the next option.
-  for (const char* option :
-       {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp", "--core", "--verify"}) {
+  for (const char* option : {"--const", "--divide-by", "--bits", "--error", "--acc", "--temp",
+                             "--ram", "--core", "--verify"}) {
     const std::size_t at = help.find(std::string("\n  ") + option + " ");
     ASSERT_NE(at, std::string::npos) << option;
     const std::size_t next = help.find("\n  --", at + 1);

@@ -75,6 +75,28 @@ uint8_t Code::register_number(const std::string& name) {
   return static_cast<uint8_t>(registers_.size() - 1);
 }
 
+uint8_t Code::label_number(const std::string& name) {
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    if (labels_[i] == name) return static_cast<uint8_t>(i);
+  }
+  assert(labels_.size() < 200);
+  labels_.push_back(name);
+  return static_cast<uint8_t>(labels_.size() - 1);
+}
+
+bool Code::has_labels() const {
+  for (const Instruction& in : instructions_) {
+    if (operand_kind(in.op) == OperandKind::kLabel) return true;
+  }
+  return false;
+}
+
+int Code::words() const {
+  int count = 0;
+  for (const Instruction& in : instructions_) count += takes_word(in.op) ? 1 : 0;
+  return count;
+}
+
 int Code::find_register(std::string_view name) const {
   for (std::size_t i = 0; i < registers_.size(); ++i) {
     if (registers_[i] == name) return static_cast<int>(i);
@@ -89,10 +111,19 @@ std::vector<Instruction> Code::renumbered(const Code& other) {
     numbers[i] = register_number(other.registers_[i]);
     same = same && numbers[i] == i;
   }
+  std::vector<uint8_t> label_numbers(other.labels_.size());
+  for (std::size_t i = 0; i < label_numbers.size(); ++i) {
+    label_numbers[i] = label_number(other.labels_[i]);
+    same = same && label_numbers[i] == i;
+  }
   if (same) return other.instructions_;
   std::vector<Instruction> moved = other.instructions_;
   for (Instruction& in : moved) {
-    if (in.file < numbers.size()) in.file = numbers[in.file];
+    if (operand_kind(in.op) == OperandKind::kLabel) {
+      in.value = label_numbers[static_cast<std::size_t>(in.value)];
+    } else if (in.file < numbers.size()) {
+      in.file = numbers[in.file];
+    }
   }
   return moved;
 }
@@ -124,6 +155,12 @@ std::string Code::text() const {
   std::string out;
   out.reserve(instructions_.size() * 16);
   for (const Instruction& in : instructions_) {
+    if (in.op == Op::kLabel || in.op == Op::kGoto) {
+      out += in.op == Op::kLabel ? "" : "\tgoto\t";
+      out += labels_[static_cast<std::size_t>(in.value)];
+      out += '\n';
+      continue;
+    }
     const bool named = in.file < registers_.size();
     append_instruction_text(out, in, named ? std::string_view(registers_[in.file]) : "");
   }

@@ -137,6 +137,7 @@ const Code& CodeWriter::iorlw(int literal) {
   return emit_literal(Op::kIorlw, literal);
 }
 const Code& CodeWriter::addlw(int literal) {
+  assert(!baseline());
   return emit_literal(Op::kAddlw, literal);
 }
 
@@ -211,6 +212,10 @@ const Code& CodeWriter::iorwf_f(Register& reg, int byte) {
   return emit(Op::kIorwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
 
+const Code& CodeWriter::andwf_f(Register& reg, int byte) {
+  return emit(Op::kAndwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
+}
+
 const Code& CodeWriter::xorwf_f(Register& reg, int byte) {
   return emit(Op::kXorwf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
 }
@@ -223,8 +228,24 @@ const Code& CodeWriter::incfsz_w(Register& reg, int byte) {
   return emit(Op::kIncfsz, reg, byte, true, 0, WEffect::kForget, true);
 }
 
+const Code& CodeWriter::decf_f(Register& reg, int byte) {
+  return emit(Op::kDecf, reg, byte, false, 0, WEffect::kForgetIfSame, true);
+}
+
+const Code& CodeWriter::decfsz_f(Register& reg, int byte) {
+  return emit(Op::kDecfsz, reg, byte, false, 0, WEffect::kForgetIfSame, true);
+}
+
+const Code& CodeWriter::bcf(Register& reg, int byte, int bit) {
+  assert(bit >= 0 && bit <= 7);
+  return emit(Op::kBcf, reg, byte, false, bit, WEffect::kForgetIfSame, true);
+}
+
 const Code& CodeWriter::clrc() {
   return emit_bare(Op::kClrc);
+}
+const Code& CodeWriter::setc() {
+  return emit_bare(Op::kSetc);
 }
 const Code& CodeWriter::skpc() {
   return emit_bare(Op::kSkpc);
@@ -245,6 +266,26 @@ const Code& CodeWriter::toggle_carry() {
   code.push_back(Instruction{Op::kXorwf, kStatusFile, true, 0, 0});
   code.push_back(Instruction{Op::kMovwf, kStatusFile, false, 0, 0});
   w_register = nullptr;
+  return code;
+}
+
+const Code& CodeWriter::label(const std::string& name) {
+  Instruction in;
+  in.op = Op::kLabel;
+  in.value = code.label_number(name);
+  code.push_back(in);
+  w_register = nullptr;
+  carry_register = nullptr;
+  carry_overflow = false;
+  carry_known = false;
+  return code;
+}
+
+const Code& CodeWriter::goto_label(const std::string& name) {
+  Instruction in;
+  in.op = Op::kGoto;
+  in.value = code.label_number(name);
+  code.push_back(in);
   return code;
 }
 

@@ -1,8 +1,9 @@
 // The one place where lines of generated PIC source are written.
 //
 // A writer is made for one core (mid-range unless told otherwise). The emitters of the
-// enhanced mid-range instructions require a writer made for that core, so no routine for the
-// mid-range core can contain one.
+// enhanced mid-range instructions require a writer made for that core, and the literal
+// arithmetic one that is not for the baseline core, so no routine can contain an instruction
+// its core lacks.
 //
 // Each emitter appends one instruction to `code` and returns `code`; the text of the routine is
 // made from it only when it is printed. Besides the instructions, the writer keeps two facts
@@ -35,6 +36,8 @@ class CodeWriter {
   // The core the routine is written for.
   Core core() const { return core_; }
   bool enhanced() const { return core_ == Core::kEnhanced; }
+  // The baseline core has no addlw: a constant reaches W's sums through a register.
+  bool baseline() const { return core_ == Core::kBaseline; }
 
   // Empties `code`; every generator call starts with this. The W record and the carry state
   // carry over from one generator call to the next.
@@ -61,6 +64,7 @@ class CodeWriter {
   const Code& andlw(int literal);
   const Code& iorlw(int literal);
   // W += literal (modulo 256); sets C, DC and Z as addwf does.
+  // Requires: the writer's core is not baseline.
   const Code& addlw(int literal);
   const Code& clrf(Register& reg, int byte);
   const Code& swapf_w(Register& reg, int byte);
@@ -81,15 +85,26 @@ class CodeWriter {
   // record names neither.
   const Code& movwf_skippable(Register& reg, int byte);
   const Code& iorwf_f(Register& reg, int byte);
+  const Code& andwf_f(Register& reg, int byte);
   const Code& xorwf_f(Register& reg, int byte);
   const Code& incf_f(Register& reg, int byte);
   const Code& incfsz_w(Register& reg, int byte);
+  const Code& decf_f(Register& reg, int byte);
+  const Code& decfsz_f(Register& reg, int byte);
+  const Code& bcf(Register& reg, int byte, int bit);
   const Code& clrc();
+  const Code& setc();
   const Code& skpc();
   const Code& skpnc();
   const Code& skpnz();
   // Inverts the carry and keeps every other STATUS bit: movlw 1, xorwf STATUS, w, movwf STATUS.
   const Code& toggle_carry();
+
+  // Jumps. A label line places the label `name` before the next instruction; the machine
+  // state there is whatever the jumps to it bring, so the W record and the carry state are
+  // forgotten. A goto is followed only by code that some label makes reachable.
+  const Code& label(const std::string& name);
+  const Code& goto_label(const std::string& name);
 
   // The enhanced mid-range instructions. Requires: the writer's core is enhanced.
   const Code& addwfc_f(Register& reg, int byte);

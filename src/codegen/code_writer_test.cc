@@ -68,7 +68,22 @@ const EmitterCase kEmitters[] = {
      WEffect::kForgetIfSame, true},
     {"incfsz_w", [](CodeWriter& w, Register& r) { w.incfsz_w(r, 2); }, "\tincfsz\tACC2, w\n",
      WEffect::kForget, true},
+    {"andwf_f", [](CodeWriter& w, Register& r) { w.andwf_f(r, 2); }, "\tandwf\tACC2, f\n",
+     WEffect::kForgetIfSame, true},
+    {"decf_f", [](CodeWriter& w, Register& r) { w.decf_f(r, 2); }, "\tdecf\tACC2, f\n",
+     WEffect::kForgetIfSame, true},
+    {"decfsz_f", [](CodeWriter& w, Register& r) { w.decfsz_f(r, 2); }, "\tdecfsz\tACC2, f\n",
+     WEffect::kForgetIfSame, true},
+    {"btfss", [](CodeWriter& w, Register& r) { w.btfss(r, 2, 3); }, "\tbtfss\tACC2, 3\n",
+     WEffect::kUnchanged, true},
+    {"bcf", [](CodeWriter& w, Register& r) { w.bcf(r, 2, 6); }, "\tbcf\tACC2, 6\n",
+     WEffect::kForgetIfSame, true},
+    {"goto_label", [](CodeWriter& w, Register&) { w.goto_label("x_loop"); }, "\tgoto\tx_loop\n",
+     WEffect::kUnchanged, false},
+    {"label", [](CodeWriter& w, Register&) { w.label("x_loop"); }, "x_loop\n", WEffect::kForget,
+     false},
     {"clrc", [](CodeWriter& w, Register&) { w.clrc(); }, "\tclrc\n", WEffect::kUnchanged, false},
+    {"setc", [](CodeWriter& w, Register&) { w.setc(); }, "\tsetc\n", WEffect::kUnchanged, false},
     {"skpc", [](CodeWriter& w, Register&) { w.skpc(); }, "\tskpc\n", WEffect::kUnchanged, false},
     {"skpnc", [](CodeWriter& w, Register&) { w.skpnc(); }, "\tskpnc\n", WEffect::kUnchanged, false},
     {"skpnz", [](CodeWriter& w, Register&) { w.skpnz(); }, "\tskpnz\n", WEffect::kUnchanged, false},
@@ -341,6 +356,58 @@ TEST(CodeWriterTest, FlushCarryOnlyServesTheCarryRegister) {
   EXPECT_EQ(writer.flush_carry(), "\tclrf\tTEMP2\n\trlf\tTEMP2, f\n");
   EXPECT_EQ(acc.width, 16);
   EXPECT_EQ(temp.width, 17);
+}
+
+}  // namespace
+}  // namespace tarvek
+
+namespace tarvek {
+namespace {
+
+// Labels are numbered like registers: a goto and its label line name one label, the text is
+// made at the end, appending renumbers them, and label lines take no word.
+TEST(CodeLabelsTest, LabelsPrintWholeAndTakeNoWord) {
+  CodeWriter writer;
+  Register acc("ACC", 8, false);
+  writer.label("p_loop");
+  writer.incf_f(acc, 0);
+  writer.goto_label("p_loop");
+  writer.goto_label("p_end");
+  writer.label("p_end");
+  EXPECT_EQ(writer.code.text(), "p_loop\n\tincf\tACC0, f\n\tgoto\tp_loop\n\tgoto\tp_end\np_end\n");
+  EXPECT_EQ(writer.code.words(), 3);
+  EXPECT_EQ(writer.code.size(), 5u);
+  EXPECT_TRUE(writer.code.has_labels());
+  EXPECT_EQ(writer.code.label_count(), 2u);
+
+  // Appended to a routine that numbers another label first, the labels keep their names.
+  CodeWriter other;
+  other.label("q_first");
+  other.clrf(acc, 0);
+  Code routine = other.code;
+  routine += writer.code;
+  EXPECT_EQ(
+      routine.text(),
+      "q_first\n\tclrf\tACC0\np_loop\n\tincf\tACC0, f\n\tgoto\tp_loop\n\tgoto\tp_end\np_end\n");
+  EXPECT_EQ(routine.words(), 4);
+
+  CodeWriter straight;
+  straight.incf_f(acc, 0);
+  EXPECT_FALSE(straight.code.has_labels());
+  EXPECT_EQ(straight.code.words(), 1);
+}
+
+TEST(CodeLabelsTest, ALabelForgetsWhatTheWriterKnew) {
+  CodeWriter writer;
+  Register acc("ACC", 8, false);
+  writer.movf_w(acc, 0);
+  writer.set_carry_known(true, acc);
+  writer.label("x");
+  EXPECT_FALSE(writer.w_holds(acc, 0));
+  EXPECT_FALSE(writer.carry_known_of(acc));
+  // So the load after it is written.
+  writer.movf_w(acc, 0);
+  EXPECT_EQ(writer.code.text(), "\tmovf\tACC0, w\nx\n\tmovf\tACC0, w\n");
 }
 
 }  // namespace

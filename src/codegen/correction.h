@@ -6,7 +6,8 @@
 // the low bytes alone: r = a (x mod 256) + b - d (q mod 256), all modulo 256. Each step then
 // compares r with d and, while r >= d, takes d off r and adds one to q. On the enhanced core
 // a product is doubled in place with lslf (d q is made so from d = 8 on, and subtracted once),
-// and the carry is added to a quotient of two or more bytes with addwfc.
+// and the carry is added to a quotient of two or more bytes with addwfc. On the baseline core,
+// which has no addlw, a single step tests the sign of r - d instead of the carry of r + 256 - d.
 #ifndef TARVEK_CODEGEN_CORRECTION_H
 #define TARVEK_CODEGEN_CORRECTION_H
 

@@ -65,6 +65,7 @@ double select_terms(std::string& block, const DigitString& digits, double consta
     }
     if (std::fabs(remainder) <= allowed) {
       result.term_end = j + 1;
+      result.within_error = true;
       return remainder;
     }
     weight /= 2;
@@ -133,9 +134,8 @@ Decomposition decompose(std::ostream& out, const GeneratorRequest& request, cons
   const double remainder =
       select_terms(block, result.digits, constant, request.const_error, acc.width, result);
   block += "; Move accumulator to result\n";
-  block +=
-      ";\n; Error in constant approximation : " + decimal(std::fabs(remainder) / constant * 100) +
-      ", %\n";
+  result.error_percent = std::fabs(remainder) / constant * 100;
+  block += ";\n; Error in constant approximation : " + decimal(result.error_percent) + ", %\n";
 
   result.input_bytes = (acc.width + 7) / 8;
   result.output_bytes = (request.output_bits + 7) / 8;

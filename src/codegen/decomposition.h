@@ -32,6 +32,12 @@ struct Decomposition {
   int input_bytes = 0;
   // (output bits + 7) / 8.
   int output_bytes = 0;
+  // The error of the chosen terms in percent of the constant, as the comment block states it
+  // before rounding it to six decimals.
+  double error_percent = 0;
+  // The chosen terms meet the allowed error. When they do not, the input is too narrow for
+  // further terms to tell apart, and the comment block carries a WARNING.
+  bool within_error = false;
 };
 
 // The constant's plain binary digits, each 0 or 1: digit k is 1 when what is left of the

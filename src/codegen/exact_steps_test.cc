@@ -52,15 +52,26 @@ PicMachine run(const PicProgram& program, uint64_t seed,
   return machine;
 }
 
-const Core kCores[] = {Core::kMidrange, Core::kEnhanced};
+const Core kCores[] = {Core::kMidrange, Core::kEnhanced, Core::kBaseline};
 
 const char* core_name(Core core) {
-  return core == Core::kEnhanced ? "enhanced" : "mid-range";
+  switch (core) {
+    case Core::kEnhanced:
+      return "enhanced";
+    case Core::kBaseline:
+      return "baseline";
+    case Core::kMidrange:
+      break;
+  }
+  return "mid-range";
 }
 
+// Parsed for the core's parts, which refuse an instruction the core lacks.
 PicProgram parse(const std::string& code, const std::vector<std::string>& declared, Core core) {
-  ParseOutcome parsed = parse_instructions(
-      code, declared, core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange);
+  const PicCore part = core == Core::kEnhanced   ? PicCore::kEnhanced
+                       : core == Core::kBaseline ? PicCore::kBaseline
+                                                 : PicCore::kMidrange;
+  ParseOutcome parsed = parse_instructions(code, declared, part);
   EXPECT_TRUE(parsed.program) << parsed.error << "\n" << code;
   return parsed.program ? *parsed.program : PicProgram{};
 }
@@ -226,8 +237,11 @@ TEST(ExactStepsTest, CorrectionReachesTheQuotient) {
     int a, b, d, steps;
   };
   for (const Core core : kCores) {
+    // Single steps with an offset b (the baseline core's sign test, one with b = d, where
+    // nothing is added) besides those without.
     for (const Case c : {Case{1, 0, 10, 1}, Case{6, 7, 10, 2}, Case{2, 3, 6, 2}, Case{3, 0, 85, 2},
-                         Case{1, 0, 127, 1}}) {
+                         Case{1, 0, 127, 1}, Case{1, 5, 10, 1}, Case{3, 250, 7, 1},
+                         Case{1, 10, 10, 1}, Case{5, 1, 128, 1}}) {
       for (const bool little : {false, true}) {
         for (int bytes = 1; bytes <= 3; ++bytes) {
           const uint64_t mask = (uint64_t{1} << (8 * bytes)) - 1;
@@ -358,6 +372,65 @@ TEST(ExactStepsTest, EnhancedListings) {
     EXPECT_EQ(enh.spare, mid.spare) << c.name;
     EXPECT_EQ(enh.carry_known, mid.carry_known) << c.name;
     EXPECT_EQ(enh.carry_overflow, mid.carry_overflow) << c.name;
+  }
+}
+
+// The baseline core's correction, written out: without addlw, a single step takes d off with
+// the target's b and tests the sign of r - d (btfss in place of addlw and skpnc: one
+// instruction less than the mid-range step, three where b - d leaves nothing to add), or
+// loads d and subtracts it (one instruction more) where the target has no b; with two steps
+// nothing changes.
+TEST(ExactStepsTest, BaselineCorrectionListings) {
+  struct Case {
+    const char* name;
+    CorrectionStep step;
+    int quotient_bytes;
+    const char* listing;
+    // Instructions more than the mid-range core's.
+    int extra;
+  };
+  const Case cases[] = {
+      {"(x + 3) / 10, 2 bytes: the sign of r - 10",
+       {1, 3, 10, 1},
+       2,
+       "movlw D'-7'; addwf R0, f; movf A1, w; addwf A1, w; subwf R0, f; movwf T0; addwf T0, w; "
+       "movwf T0; addwf T0, w; subwf R0, f; btfss R0, 7; incf A1, f; skpnz; incf A0, f",
+       -1},
+      {"(x + 10) / 10, 1 byte: nothing left to add",
+       {1, 10, 10, 1},
+       1,
+       "movf A1, w; addwf A1, w; subwf R0, f; movwf T0; addwf T0, w; movwf T0; addwf T0, w; "
+       "subwf R0, f; btfss R0, 7; incf A1, f",
+       -3},
+      {"x / 10, 2 bytes: 10 loaded",
+       {1, 0, 10, 1},
+       2,
+       "movf A1, w; addwf A1, w; subwf R0, f; movwf T0; addwf T0, w; movwf T0; addwf T0, w; "
+       "subwf R0, f; movlw D'10'; subwf R0, w; skpnc; incf A1, f; skpnz; incf A0, f",
+       1},
+      {"(2x + 3) / 6, two steps",
+       {2, 3, 6, 2},
+       1,
+       "movf R0, w; movwf T0; addwf T0, f; movlw 3; addwf T0, f; movf A1, w; addwf A1, w; subwf "
+       "T0, f; movwf R0; addwf R0, w; subwf T0, f; "
+       "movlw 6; subwf T0, w; skpnc; movwf T0; skpnc; incf A1, f; movlw 6; subwf T0, w; skpnc; "
+       "incf A1, f",
+       0},
+  };
+  for (const Case& c : cases) {
+    std::string text[2];
+    for (const Core core : {Core::kMidrange, Core::kBaseline}) {
+      Register q("A", 16, false);
+      Register r("R", 8, false);
+      Register t("T", 8, false);
+      CodeWriter writer(core);
+      text[core == Core::kBaseline] =
+          correct_quotient(writer, q, c.quotient_bytes, r, t, c.step).text();
+    }
+    EXPECT_EQ(text[1], lines(c.listing)) << c.name;
+    EXPECT_EQ(std::count(text[1].begin(), text[1].end(), '\n'),
+              std::count(text[0].begin(), text[0].end(), '\n') + c.extra)
+        << c.name;
   }
 }
 

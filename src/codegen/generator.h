@@ -6,6 +6,7 @@
 #ifndef TARVEK_CODEGEN_GENERATOR_H
 #define TARVEK_CODEGEN_GENERATOR_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -38,6 +39,19 @@ enum class DigitForm {
   kPacked,
 };
 
+// What a routine is written for.
+enum class Optimize {
+  // The fewest cycles: straight-line code, the same cycles for every input.
+  kSpeed,
+  // The fewest program words: loops where they are shorter (exact modes only), ties going to
+  // the fewer cycles in the worst case; never more words than the routine for speed.
+  kSize,
+};
+
+// The longest label prefix a request may give: the suffixes the loops add keep every label
+// within 31 characters.
+inline constexpr std::size_t kMaxLabelPrefix = 24;
+
 // The request values the generator reads, all validated by the caller.
 struct GeneratorRequest {
   // The constant the input is multiplied by; greater than 0 with fewer than 32 integer bits.
@@ -63,7 +77,8 @@ struct GeneratorRequest {
   // inputs run their edges and a fixed sample): 12 for a web request, 16 for the command line.
   int checked_bits = 12;
   // The core the routine is written for. The enhanced core gets the same computation in its
-  // own cheaper instructions, and one more comment line naming it after the Output line.
+  // own cheaper instructions, and one more comment line naming it after the Output line; the
+  // baseline core the same computation without addlw, its core line and a RAM line there.
   Core core = Core::kMidrange;
   // In the floor mode, and the trunc mode of a signed input, with a divisor above 1: the name
   // of the register that also receives the remainder a x - d q (K = a / d in lowest terms,
@@ -77,7 +92,28 @@ struct GeneratorRequest {
   // up to 10, packed for base 10 only).
   int digit_base = 10;
   DigitForm digit_form = DigitForm::kUnpacked;
+  // Comment lines, each "; ..." and a line feed, written after the Output line (or the core
+  // line) and before the cblock section: where the registers go, and how an approximation
+  // compares with the exact result. Empty for a request from a client that asks for neither,
+  // whose block stays what it always was.
+  std::string notes{};
+  // The start address of the cblock section, 0 to 0x1FF; -1 for a bare cblock, which
+  // continues the last cblock of the program that includes the routine.
+  int ram_address = -1;
+  // kSize only in the exact modes.
+  Optimize optimize = Optimize::kSpeed;
+  // The start of every label a loop of the routine has: an assembler name (a letter or '_',
+  // then letters, digits and '_') of at most kMaxLabelPrefix characters; empty for one made
+  // from the register names and the request.
+  std::string label_prefix = {};
 };
+
+// The text between the comment block's last line (which ends without a line break) and the
+// first declaration: a line break, the notes, a blank line and "\tcblock", with the start
+// address when there is one ("\tcblock 0x20": hexadecimal, whatever the including program's
+// default radix, at least two upper-case digits). Without notes or address it is
+// "\n\n\tcblock\n", as it always was.
+std::string cblock_opening(const GeneratorRequest& request);
 
 // Writes the generated block for `request` to `out`. `acc` is the input register (width =
 // input bits), which also receives the result; `temp` is the temporary register (width 0);

@@ -137,7 +137,8 @@ TEST(ProgramAssemblyTest, GeneratorCallSequences) {
       const std::string code = c.expected_calls(writer, expected_acc, expected_temp);
       const std::string name = std::string(c.name) + (little_endian ? " little" : " big");
       ASSERT_TRUE(expected_temp.used || c.decomposition.term_count == 1) << name;
-      if (!code.empty()) expected_acc.used = true;
+      // The result bytes are declared whatever the code touches.
+      expected_acc.used = true;
       EXPECT_EQ(text, block(expected_acc.cblock_listing() + expected_temp.cblock_listing(), code))
           << name;
       EXPECT_EQ(acc.width, expected_acc.width) << name;
@@ -205,11 +206,17 @@ TEST(ProgramAssemblyTest, CompleteRoutineForTen) {
   EXPECT_EQ(acc.spare, 4);
 }
 
-TEST(ProgramAssemblyTest, ConstantOneDeclaresNothing) {
-  Register acc("ACC", 8, true);
+// Constant 1: no instruction, but the result bytes the Output line names are declared, so
+// that the code reading the result assembles.
+TEST(ProgramAssemblyTest, ConstantOneDeclaresItsResult) {
+  Register acc("QUOT", 8, true);
   Register temp("TEMP", 0, true);
   Decomposition d = terms({{31, 1}}, 8);
-  EXPECT_EQ(assemble_program(d, 8, acc, temp), "\n\n\tcblock\n\tendc\n\n\n");
+  EXPECT_EQ(assemble_program(d, 8, acc, temp), "\n\n\tcblock\n\tQUOT0\n\tendc\n\n\n");
+  Register wide("QUOT", 16, true);
+  Decomposition wide_d = terms({{31, 1}}, 16);
+  EXPECT_EQ(assemble_program(wide_d, 16, wide, temp),
+            "\n\n\tcblock\n\tQUOT0\n\tQUOT1\n\tendc\n\n\n");
 }
 
 // A whole-byte left shift in big-endian order only writes the accumulator; it is declared
@@ -318,6 +325,66 @@ TEST(GenerateCodeTest, TheEnhancedCoreIsNamedAndItsRoutineFollows) {
   EXPECT_EQ(out.str(), comment.str() + "\n; Core: enhanced mid-range (PIC16F1xxx)" + routine);
   EXPECT_NE(routine.find("\taddwfc\tACC0, f\n"), std::string::npos);
   EXPECT_EQ(routine.find("skpnc"), std::string::npos);
+}
+
+TEST(CblockOpeningTest, Table) {
+  struct Case {
+    const char* name;
+    std::string notes;
+    int address;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"as it always was", "", -1, "\n\n\tcblock\n"},
+      {"an address", "", 0x20, "\n\n\tcblock 0x20\n"},
+      {"address 0, two digits", "", 0, "\n\n\tcblock 0x00\n"},
+      {"the last address", "", 0x1FF, "\n\n\tcblock 0x1FF\n"},
+      {"notes", "; a\n; b\n", -1, "\n; a\n; b\n\n\tcblock\n"},
+      {"notes and an address", "; a\n", 0xA0, "\n; a\n\n\tcblock 0xA0\n"},
+  };
+  for (const Case& c : cases) {
+    GeneratorRequest request;
+    request.notes = c.notes;
+    request.ram_address = c.address;
+    EXPECT_EQ(cblock_opening(request), c.expected) << c.name;
+  }
+}
+
+// The baseline core: its core line and the RAM line after the Output line, then the very
+// routine of the mid-range core, whose approximations need no addlw. The RAM line counts the
+// input and result bytes, and the temporary ones only where a routine has any.
+TEST(GenerateCodeTest, TheBaselineCoreIsNamedWithTheRamTheRoutineTakes) {
+  struct Case {
+    const char* name;
+    double constant;
+    int input_bits;
+    int output_bits;
+    const char* lines;
+  };
+  const Case cases[] = {
+      {"x 10, 8 bits", 10, 8, 12, "; RAM: 4 bytes (ACC0 .. ACC1, temporary TEMP0 .. TEMP1)"},
+      {"x 256, 16 bits: only moves", 256, 16, 24, "; RAM: 3 bytes (ACC0 .. ACC2)"},
+      {"x 0.5, 8 bits: one byte", 0.5, 8, 7, "; RAM: 1 byte (ACC0)"},
+      {"x 3, 20 bits", 3, 20, 22, "; RAM: 6 bytes (ACC0 .. ACC2, temporary TEMP0 .. TEMP2)"},
+  };
+  for (const Case& c : cases) {
+    GeneratorRequest request{c.constant, 0, c.output_bits};
+    std::string text[2];
+    for (const Core core : {Core::kMidrange, Core::kBaseline}) {
+      request.core = core;
+      Register acc("ACC", c.input_bits, false);
+      Register temp("TEMP", 0, false);
+      std::ostringstream out;
+      generate_code(out, request, acc, temp);
+      text[core == Core::kBaseline] = out.str();
+    }
+    const std::size_t declarations = text[0].find("\n\n\tcblock\n");
+    ASSERT_NE(declarations, std::string::npos) << c.name;
+    std::string expected = text[0];
+    expected.insert(declarations,
+                    "\n; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)\n" + std::string(c.lines));
+    EXPECT_EQ(text[1], expected) << c.name;
+  }
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ constexpr OpInfo kOps[] = {
     {"clrc", OperandKind::kNone, false},       {"setc", OperandKind::kNone, false},
     {"skpc", OperandKind::kNone, true},        {"skpnc", OperandKind::kNone, true},
     {"skpz", OperandKind::kNone, true},        {"skpnz", OperandKind::kNone, true},
+    {"goto", OperandKind::kLabel, false},      {"", OperandKind::kLabel, false},
 };
-static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<int>(Op::kSkpnz) + 1);
+static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<int>(Op::kLabel) + 1);
 
 const OpInfo& info(Op op) {
   return kOps[static_cast<int>(op)];

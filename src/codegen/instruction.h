@@ -60,16 +60,24 @@ enum class Op : uint8_t {
   kSkpnc,
   kSkpz,
   kSkpnz,
+  // A jump to a label of the routine (goto), and the line that places a label. A label takes
+  // no program word; it is known by its number in the routine's Code, like a register.
+  kGoto,
+  kLabel,
 };
 
 // What kind of operands an operation takes.
-enum class OperandKind : uint8_t { kFileDest, kFile, kFileBit, kLiteral, kNone };
+enum class OperandKind : uint8_t { kFileDest, kFile, kFileBit, kLiteral, kNone, kLabel };
 
 OperandKind operand_kind(Op op);
 // The mnemonic as printed.
 const char* mnemonic(Op op);
 // Whether the operation may skip the next instruction.
 bool is_skip(Op op);
+// Whether the operation takes a program word: every one but the label line.
+inline bool takes_word(Op op) {
+  return op != Op::kLabel;
+}
 
 // The file operand of an instruction that has none.
 inline constexpr uint8_t kNoFile = 0xFF;
@@ -86,7 +94,8 @@ struct Instruction {
   bool to_w = false;
   // The byte of that register, as printed after its name (0 for STATUS and no file).
   int16_t byte = 0;
-  // The literal (a signed 8-bit value) or the bit number (0 to 7); 0 otherwise.
+  // The literal (a signed 8-bit value), the bit number (0 to 7), or for a goto or a label line
+  // the label's number in the routine's Code; 0 otherwise.
   int16_t value = 0;
 
   bool same_file_byte(const Instruction& other) const {

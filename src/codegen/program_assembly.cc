@@ -118,12 +118,16 @@ Code assemble_instructions(CodeWriter& writer, Decomposition& decomposition, int
 }
 
 std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
-                             Register& temp, Core core) {
+                             Register& temp, Core core, std::string_view opening) {
   assert(output_bits >= 1 && output_bits <= 63);
   CodeWriter writer(core);
   const Code code =
       assemble_instructions(writer, decomposition, output_bits, (output_bits + 7) / 8, acc, temp);
-  std::string block = "\n\n\tcblock\n";
+  // The Output line names the result bytes whatever the instructions touch, and the code
+  // around the routine reads the result there: a constant of 1 has no instructions at all,
+  // yet its result bytes must be declared for that code to assemble.
+  acc.used = true;
+  std::string block(opening);
   block += acc.cblock_listing();
   block += temp.cblock_listing();
   block += "\tendc\n\n";

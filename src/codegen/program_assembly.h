@@ -9,6 +9,7 @@
 #define TARVEK_CODEGEN_PROGRAM_ASSEMBLY_H
 
 #include <string>
+#include <string_view>
 
 #include "codegen/code_writer.h"
 #include "codegen/core.h"
@@ -17,14 +18,17 @@
 
 namespace tarvek {
 
-// Returns "\n\n\tcblock\n", the declarations of the registers the routine reads,
+// Returns "\n\n\tcblock\n", the declarations of the accumulator and of the registers the routine
+// reads,
 // "\tendc\n\n", the instructions and a closing "\n". `acc` holds the input (width = input
 // bits) and receives the product; `temp` is the temporary register (width 0). Both are left
 // as the generation left them; one digit of `decomposition` may be cleared. The instructions
 // are those of `core`; the computation is the same on every core.
 // Requires: output_bits between 1 and 63; the decomposition comes from decompose() for acc.
+// `opening` stands in for the first "\n\n\tcblock\n" (generator.h's cblock_opening).
 std::string assemble_program(Decomposition& decomposition, int output_bits, Register& acc,
-                             Register& temp, Core core = Core::kMidrange);
+                             Register& temp, Core core = Core::kMidrange,
+                             std::string_view opening = "\n\n\tcblock\n");
 
 // The instructions alone, written through `writer` (whose W record and carry state carry on
 // into whatever the caller emits next): the walk over the digits, the flush of a pending

@@ -1,6 +1,9 @@
 #include "digits/digit_comment_block.h"
 
+#include <algorithm>
+
 #include "codegen/core.h"
+#include "codegen/core_lines.h"
 
 namespace tarvek {
 namespace {
@@ -135,6 +138,11 @@ std::string digit_comment_block(const DigitSpec& spec, const DigitSearchResult& 
   block += ";           " + form_text(spec) + ", the most significant in " + top + ",\n";
   block += ";           exact for every " + n + "-bit input x\n;\n";
   block += method_lines(spec, found.plan);
+  if (names.core == Core::kBaseline) {
+    block +=
+        "; the baseline core has no addlw: each constant K is loaded into a temporary byte\n"
+        "; first, and addwf adds it to W from there as addlw would\n";
+  }
   // A composition of proven steps (plan_proof.h), its ranges by intervals or over every input.
   if (found.plan.every_input) {
     block +=
@@ -154,8 +162,9 @@ std::string digit_comment_block(const DigitSpec& spec, const DigitSearchResult& 
   block += "\n\n; Input:  " + byte_range(acc, (spec.input_bits + 7) / 8) + "\t(" + n + " bits)";
   block +=
       "\n; Output: " + byte_range(acc, bytes) + "\t(" + std::to_string(spec.count) + " digits)";
-  if (names.core == Core::kEnhanced) block += "\n" + std::string(kEnhancedCoreLine);
-  return block;
+  const int acc_bytes = std::max(bytes, (spec.input_bits + 7) / 8);
+  return block +
+         core_lines(names.core, RamUse{acc, acc_bytes, names.temp, found.routine.temp_bytes});
 }
 
 }  // namespace tarvek

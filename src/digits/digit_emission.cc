@@ -35,6 +35,15 @@ class DigitWriter {
     for (int k = 0; k < spec_.count; ++k) normalise_column(k);
     EmittedDigits emitted;
     emitted.code = writer_.code;
+    if (!constant_bytes_.empty()) {
+      // The constants' bytes are loaded first, before W and the flags carry anything.
+      CodeWriter loads(names_.core);
+      for (const auto& [value, byte] : constant_bytes_) {
+        loads.movlw(value);
+        loads.movwf(view(Place{true, byte}), 0);
+      }
+      emitted.code.insert_front(loads.code);
+    }
     emitted.instructions = static_cast<int>(emitted.code.size());
     emitted.temp_bytes = temp_bytes_;
     return emitted;
@@ -56,6 +65,22 @@ class DigitWriter {
   }
 
   int new_temp_byte() { return temp_bytes_++; }
+
+  // W += literal, setting C, DC and Z as addlw does. The baseline core has no addlw: each
+  // constant is kept in a scratch byte of its own, loaded before the routine starts, and
+  // added with addwf into W, which sets the flags alike in one instruction, so a skip leaves
+  // it out as it would leave out addlw, and the comparisons keep their 4 cycles a bit.
+  void add_literal(int literal) {
+    if (!writer_.baseline()) {
+      writer_.addlw(literal);
+      return;
+    }
+    const int value = literal & 0xFF;
+    auto found = constant_bytes_.find(value);
+    if (found == constant_bytes_.end())
+      found = constant_bytes_.emplace(value, new_temp_byte()).first;
+    writer_.addwf_w(view(Place{true, found->second}), 0);
+  }
 
   // The input byte that holds `bit`, or in the columns (`late`) its copy when a digit
   // overwrites it before the columns are done reading it.
@@ -121,6 +146,9 @@ class DigitWriter {
   int aside_byte_ = -1;
   // The scratch byte W is doubled through; -1 until needed.
   int double_byte_ = -1;
+  // On the baseline core, the scratch byte of each constant added to W, by its value modulo
+  // 256.
+  std::map<int, int> constant_bytes_;
 };
 
 void DigitWriter::load_part(int p, bool late) {
@@ -336,7 +364,7 @@ void DigitWriter::load_chunk(int k, int c, bool& constant_loaded) {
       const int low = plan_.parts[static_cast<std::size_t>(source.index)].low;
       writer_.btfsc(view(input_place(low, true)), 0, low % 8);
     }
-    writer_.addlw(ch.terms[t].coefficient);
+    add_literal(ch.terms[t].coefficient);
   }
 }
 
@@ -349,11 +377,11 @@ void DigitWriter::compare(int k, int c, const ChunkShape& shape) {
     writer_.clrf(quotient, 0);
     for (int j = bits - 1; j >= 0; --j) {
       const int value = comparison_value(spec_.base, i, j);
-      writer_.addlw(first && shape.folded ? shape.constant - value : -value);
+      add_literal(first && shape.folded ? shape.constant - value : -value);
       first = false;
       writer_.rlf_f(quotient, 0);
       writer_.btfss(quotient, 0, 0);
-      writer_.addlw(value);
+      add_literal(value);
     }
   }
 }
@@ -361,17 +389,17 @@ void DigitWriter::compare(int k, int c, const ChunkShape& shape) {
 void DigitWriter::add_remainder_aside(int k, int c) {
   Register& carry = view(layout_.carries.at(CarryKey{k, c, 0}));
   writer_.clrf(carry, 0);
-  writer_.addlw(-spec_.base);
+  add_literal(-spec_.base);
   writer_.addwf_w(view(Place{true, aside_byte_}), 0);
   writer_.rlf_f(carry, 0);
   writer_.btfss(carry, 0, 0);
-  writer_.addlw(spec_.base);
+  add_literal(spec_.base);
 }
 
 void DigitWriter::store_digit(int k) {
   const DigitPlace place = digit_place(spec_, k);
   Register& digit = view(Place{false, place.byte});
-  if (spec_.form == DigitForm::kAscii) writer_.addlw('0');
+  if (spec_.form == DigitForm::kAscii) add_literal('0');
   if (!place.high_nibble) {
     writer_.movwf(digit, 0);
     return;
@@ -416,7 +444,7 @@ void DigitWriter::normalise_column(int k) {
     }
     bool constant_loaded = false;
     load_chunk(k, c, constant_loaded);
-    if (!shape.folded && !constant_loaded && shape.constant != 0) writer_.addlw(shape.constant);
+    if (!shape.folded && !constant_loaded && shape.constant != 0) add_literal(shape.constant);
     compare(k, c, shape);
     if (fresh) add_remainder_aside(k, c);
   }

@@ -1,5 +1,6 @@
 #include "exact/chain.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tarvek {
@@ -110,14 +111,28 @@ void walk_terms(const Chain& chain, Model& model) {
 }
 
 // The accumulator's exact value for one input.
+// floor(value / 2^n) for any n >= 0: a shift by the type's width or more is not defined, and
+// leaves 0 or -1.
+template <typename T>
+T floor_shift_by(T value, int n) {
+  constexpr int kBits = static_cast<int>(sizeof(T)) * 8;
+  if (n >= kBits) return value < 0 ? T{-1} : T{0};
+  return value >> n;
+}
+
+// The accumulator's exact value for one input, in the integer type T.
+template <typename T>
 struct ExactModel {
-  Int128 input;
-  Int128 value = 0;
+  T input;
+  T value = 0;
 
   void start() { value = input; }
-  void shift_right(int n) { value = floor_shift(value, n); }
+  void shift_right(int n) { value = floor_shift_by(value, n); }
   void negate() { value = -value; }
-  void add(int sign, int exponent) { value += sign * (input << exponent); }
+  void add(int sign, int exponent) {
+    const T weighted = input << exponent;
+    value += sign > 0 ? weighted : -weighted;
+  }
 };
 
 // The accumulator's affine bound over every input.
@@ -138,7 +153,7 @@ struct BoundModel {
 
 Int128 chain_value(const Chain& chain, uint64_t x) {
   assert(x <= 0xFFFFFFFFull);
-  ExactModel model{static_cast<Int128>(x) << chain.input_shift};
+  ExactModel<Int128> model{static_cast<Int128>(x) << chain.input_shift};
   walk_terms(chain, model);
   return model.value;
 }
@@ -160,6 +175,26 @@ Int128 walk_value(const Chain& chain, const Factors& factors, uint64_t x) {
   for (const int k : factors) {
     v += k > 0 ? floor_shift(v, k) : v * (static_cast<Int128>(1) << -k);
   }
+  return v;
+}
+
+bool walk_fits_64_bits(const Chain& chain, const Factors& factors, int input_bits) {
+  // The walk's value and every partial sum stay below the input times twice its top weight:
+  // the recoded digits' weights add up to less than twice the largest. A right shift of it
+  // never grows it; a factor 1 + 2^-k at most doubles it, and 2^k + 1 multiplies it by at
+  // most 2^(k + 1). One bit more for the sign.
+  int top = 0;
+  for (const ChainTerm& term : chain.terms) top = std::max(top, term.exponent);
+  int bits = input_bits + chain.input_shift + top + 2;
+  for (const int k : factors) bits += k > 0 ? 1 : 1 - k;
+  return bits <= 62;
+}
+
+int64_t walk_value_64(const Chain& chain, const Factors& factors, uint64_t x) {
+  ExactModel<int64_t> model{static_cast<int64_t>(x << chain.input_shift)};
+  walk_terms(chain, model);
+  int64_t v = model.value;
+  for (const int k : factors) v += k > 0 ? floor_shift_by(v, k) : v * (int64_t{1} << -k);
   return v;
 }
 

@@ -78,6 +78,12 @@ using Factors = std::vector<int>;
 // value stays below 2^120.
 Int128 walk_value(const Chain& chain, const Factors& factors, uint64_t x);
 
+// Whether walk_value fits 63 bits for every input of `input_bits` bits, so that
+// walk_value_64 may compute it: the exhaustive proofs' fast path.
+bool walk_fits_64_bits(const Chain& chain, const Factors& factors, int input_bits);
+// walk_value in 64-bit arithmetic. Requires: walk_fits_64_bits for an input of x's width.
+int64_t walk_value_64(const Chain& chain, const Factors& factors, uint64_t x);
+
 // An affine bound of walk_value for every input from 0 to max_input: each truncating factor
 // loses between 0 and 1 - 2^-k; where the bound's own fixed point cannot hold a scaled term
 // exactly, the bound is widened outward by what that can amount to at max_input.

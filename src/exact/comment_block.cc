@@ -1,5 +1,8 @@
 #include "exact/comment_block.h"
 
+#include <algorithm>
+
+#include "codegen/core_lines.h"
 #include "exact/remainder.h"
 
 namespace tarvek {
@@ -81,10 +84,7 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
 
 }  // namespace
 
-std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const RoutineNames& names, Core core) {
-  const std::string& acc_name = names.acc;
-  const std::string& rem = names.rem;
+std::string exact_heading(const ExactSpec& spec, const std::string& acc_name) {
   const std::string k = fraction_text(spec.constant);
   const std::string n = std::to_string(spec.input_bits);
   std::string block = "; " + acc_name + " = " + title_word(spec.mode) + "(" + acc_name + " * " + k +
@@ -100,29 +100,65 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
     block += ";           exact for every " + n + "-bit input x\n";
     block += "; Largest result: " + spec.max_result.to_decimal() + "\n;\n";
   }
-  if (!rem.empty()) {
-    block += remainder_identity_line(make_remainder_spec(spec), rem) + ";\n";
-  }
+  return block;
+}
 
-  block += "; METHOD:\n";
+std::string form_method_lines(const ExactSpec& spec, const Form& form,
+                              const std::string& inner_lines, const std::string& rem) {
+  std::string block = "; METHOD:\n";
   const std::string half = BigInt::power_of_two(spec.input_bits - 1).to_decimal();
-  switch (found.form.kind) {
+  switch (form.kind) {
     case FormKind::kDirect:
-      block += method_lines(found.form.inner, found.inner.candidate, "x", rem, names.rem_bytes);
+      block += inner_lines;
       break;
     case FormKind::kBiased:
       block += "; u = x + " + half + " (its sign bit flipped), from 0 to " +
-               found.form.inner.max_input.to_decimal() + "\n";
-      block += method_lines(found.form.inner, found.inner.candidate, "u", rem, names.rem_bytes);
-      block += "; result = q - " + found.form.offset.to_decimal() + "\n";
+               form.inner.max_input.to_decimal() + "\n";
+      block += inner_lines;
+      block += "; result = q - " + form.offset.to_decimal() + "\n";
       break;
     case FormKind::kMagnitude:
       block += "; s = the sign of x, u = |x|, from 0 to " + half + "\n";
-      block += method_lines(found.form.inner, found.inner.candidate, "u", rem, names.rem_bytes);
+      block += inner_lines;
       block += "; result = q, negated when s says x < 0\n";
       if (!rem.empty()) block += "; " + rem + " negated likewise\n";
       break;
   }
+  return block;
+}
+
+std::string io_lines(const ExactSpec& spec, const EmittedRoutine& routine,
+                     const RoutineNames& names) {
+  const std::string& acc_name = names.acc;
+  const int input_bytes = (spec.input_bits + 7) / 8;
+  std::string block = "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" +
+                      std::to_string(spec.input_bits) + " bits)";
+  block += "\n; Output: " + byte_range(acc_name, routine.output_bytes) + "\t(" +
+           std::to_string(spec.result_bits) + " bits)";
+  RamUse ram{acc_name, std::max(routine.output_bytes, routine.acc_bytes), names.temp,
+             routine.temp_bytes};
+  if (!names.rem.empty()) {
+    const RemainderSpec remainder = make_remainder_spec(spec);
+    block += "\n; Remainder: " + byte_range(names.rem, remainder.bytes) + "\t(" +
+             std::to_string(remainder.bits) + " bits)";
+    ram.rem = names.rem;
+    ram.rem_bytes = remainder.bytes;
+  }
+  return block + core_lines(names.core, ram);
+}
+
+std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
+                                const RoutineNames& names) {
+  const std::string& acc_name = names.acc;
+  const std::string& rem = names.rem;
+  const std::string u = found.form.kind == FormKind::kDirect ? "x" : "u";
+  std::string block = exact_heading(spec, acc_name);
+  if (!rem.empty()) {
+    block += remainder_identity_line(make_remainder_spec(spec), rem) + ";\n";
+  }
+  block += form_method_lines(
+      spec, found.form,
+      method_lines(found.form.inner, found.inner.candidate, u, rem, names.rem_bytes), rem);
   block += "; Proof: ";
   if (found.inner.proof.inputs_evaluated > *found.form.inner.max_input.to_u64()) {
     block += "every input evaluated exactly\n";
@@ -136,25 +172,13 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
   }
   if (!rem.empty()) {
     // The remainder of a proven quotient lies in [0, d), which the bytes it is made in hold.
-    const std::string u = found.form.kind == FormKind::kDirect ? "x" : "u";
     block += ";        " + rem + ": " + remainder_text(found.form.inner, u) + " lies in [0, " +
              found.form.inner.d.to_decimal() + ") for the proven q, so modulo " +
              power(8 * names.rem_bytes) + " it is exact\n";
   }
   block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
            std::to_string(found.routine.instructions) + " cycles\n";
-
-  const int input_bytes = (spec.input_bits + 7) / 8;
-  block += "\n\n; Input:  " + byte_range(acc_name, input_bytes) + "\t(" + n + " bits)";
-  block += "\n; Output: " + byte_range(acc_name, found.routine.output_bytes) + "\t(" +
-           std::to_string(spec.result_bits) + " bits)";
-  if (!rem.empty()) {
-    const RemainderSpec remainder = make_remainder_spec(spec);
-    block += "\n; Remainder: " + byte_range(rem, remainder.bytes) + "\t(" +
-             std::to_string(remainder.bits) + " bits)";
-  }
-  if (core == Core::kEnhanced) block += "\n" + std::string(kEnhancedCoreLine);
-  return block;
+  return block + io_lines(spec, found.routine, names);
 }
 
 }  // namespace tarvek

@@ -2,7 +2,8 @@
 // as a fraction and a decimal, the rounding, the input range it holds for, the range of the
 // results), how (the form around the unsigned routine and the candidate's steps), why it is
 // right (how the proof covered the inputs) and what it costs, then the Input and Output lines
-// in the same format as every routine's, and for the enhanced core the line that names it.
+// in the same format as every routine's, and for another core than the mid-range one the
+// lines that name it (and the RAM the routine takes on the baseline core).
 #ifndef TARVEK_EXACT_COMMENT_BLOCK_H
 #define TARVEK_EXACT_COMMENT_BLOCK_H
 
@@ -18,7 +19,22 @@ namespace tarvek {
 // enhanced core), without a line break after it (the declarations that follow begin with
 // their own).
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
-                                const RoutineNames& names, Core core = Core::kMidrange);
+                                const RoutineNames& names);
+
+// Its parts, which a routine written another way (size/) shares:
+// the title line, the constant, the rounding, the input range and the results, and an empty
+// comment line;
+std::string exact_heading(const ExactSpec& spec, const std::string& acc_name);
+// "; METHOD:" and the lines of the form around the unsigned routine's own `inner_lines`
+// (which name its input u, or x for the direct form), and for a magnitude form the line that
+// says the remainder register `rem` (empty for none) is negated with the result;
+std::string form_method_lines(const ExactSpec& spec, const Form& form,
+                              const std::string& inner_lines, const std::string& rem = {});
+// the Input and Output lines of `routine`, the Remainder line when names.rem is set, and the
+// lines of the core it is written for (the RAM it takes on the baseline core), each after a
+// line break (two before the Input line), without one after the last.
+std::string io_lines(const ExactSpec& spec, const EmittedRoutine& routine,
+                     const RoutineNames& names);
 
 }  // namespace tarvek
 

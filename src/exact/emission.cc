@@ -14,6 +14,7 @@
 #include "codegen/self_add.h"
 #include "codegen/shift.h"
 #include "codegen/shifted_copy.h"
+#include "exact/byte_sharing.h"
 #include "exact/chain.h"
 
 namespace tarvek {
@@ -424,19 +425,42 @@ std::optional<EmittedRoutine> emit_in_layout(const Candidate& c, const ResultTar
 
 EmittedRoutine emit_candidate(const Candidate& c, const ResultTarget& target,
                               const RoutineNames& names, int output_bytes) {
-  // The plain layout always applies; another replaces it only when it is shorter.
+  // The plain layout always applies; another replaces it only when it is better.
   std::optional<EmittedRoutine> best;
   for (const Layout& layout : kLayouts) {
     std::optional<EmittedRoutine> routine = emit_in_layout(c, target, names, output_bytes, layout);
-    if (routine && (!best || routine->instructions < best->instructions)) best = std::move(routine);
+    if (routine && (!best || better_routine(*routine, *best, names))) {
+      best = std::move(routine);
+    }
   }
   return std::move(*best);
+}
+
+void share_bytes(EmittedRoutine& routine, const RoutineNames& names) {
+  SharedBytes shared = share_scratch_bytes(routine.code, routine.code.find_register(names.temp));
+  routine.code = std::move(shared.code);
+  routine.temp_bytes = shared.bytes;
 }
 
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names,
                               int rem_bytes) {
   return byte_lines(names.acc, std::max(routine.output_bytes, routine.acc_bytes)) +
          byte_lines(names.temp, routine.temp_bytes) + byte_lines(names.rem, rem_bytes);
+}
+
+namespace {
+
+// The bytes the routine would declare (declaration_lines) once its temporary bytes share RAM.
+int shared_ram_bytes(const EmittedRoutine& routine, const RoutineNames& names) {
+  return std::max(routine.output_bytes, routine.acc_bytes) +
+         share_scratch_bytes(routine.code, routine.code.find_register(names.temp)).bytes;
+}
+
+}  // namespace
+
+bool better_routine(const EmittedRoutine& a, const EmittedRoutine& b, const RoutineNames& names) {
+  if (a.instructions != b.instructions) return a.instructions < b.instructions;
+  return names.core == Core::kBaseline && shared_ram_bytes(a, names) < shared_ram_bytes(b, names);
 }
 
 }  // namespace tarvek

@@ -35,7 +35,8 @@ struct RoutineNames {
 struct EmittedRoutine {
   // The instructions.
   Code code;
-  // Instructions in `code`; straight-line code, so also its cycle count.
+  // Instructions in `code` (its program words: label lines take none); for straight-line
+  // code also its cycle count.
   int instructions = 0;
   // Bytes the Output line names: the input bytes, more when the result is wider.
   int output_bytes = 0;
@@ -52,11 +53,22 @@ struct EmittedRoutine {
 EmittedRoutine emit_candidate(const Candidate& candidate, const ResultTarget& target,
                               const RoutineNames& names, int output_bytes = 0);
 
+// Lets the routine's temporary bytes share RAM (byte_sharing.h) and counts those left. The
+// baseline core's routines get this once they are whole and cleaned up: the cleanup tells a
+// byte's values apart only while they are in bytes of their own.
+void share_bytes(EmittedRoutine& routine, const RoutineNames& names);
+
 // The cblock lines of a routine: every accumulator byte from 0 up to the highest one its code
 // or its Output line names, then every temporary byte its code touches, then the remainder's
 // bytes (`rem_bytes`, which a signed remainder's sign may make more than names.rem_bytes).
 std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names,
                               int rem_bytes = 0);
+
+// Whether `a` is the better of two routines that compute the same for the core of `names`:
+// fewer instructions (each one cycle), and on the baseline core, whose smallest parts have 16
+// bytes of RAM, at equal instructions fewer bytes once their temporary bytes share RAM. The
+// other cores' choices do not look at RAM.
+bool better_routine(const EmittedRoutine& a, const EmittedRoutine& b, const RoutineNames& names);
 
 }  // namespace tarvek
 

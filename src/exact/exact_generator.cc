@@ -7,9 +7,10 @@
 
 namespace tarvek {
 
-std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names) {
+std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names,
+                        const std::string& opening) {
   const int rem_bytes = names.rem.empty() ? 0 : make_remainder_spec(spec).bytes;
-  return exact_comment_block(spec, found, names, names.core) + "\n\n\tcblock\n" +
+  return exact_comment_block(spec, found, names) + opening +
          declaration_lines(found.routine, names, rem_bytes) + "\tendc\n\n" +
          found.routine.code.text() + "\n";
 }
@@ -31,7 +32,7 @@ int generate_exact(std::ostream& out, const GeneratorRequest& request, const Reg
   }
   const std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return kUnprovenError;
-  const std::string block = exact_block(spec, *found, names);
+  const std::string block = exact_block(spec, *found, names, cblock_opening(request));
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
   return 0;
 }

@@ -13,8 +13,10 @@
 namespace tarvek {
 
 // The whole block of a routine the search found: the comment block, the declarations and the
-// instructions, as the page prints it.
-std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names);
+// instructions, as the page prints it; `opening` stands for the "\n\n\tcblock\n" that opens
+// the declarations (generator.h's cblock_opening).
+std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names,
+                        const std::string& opening = "\n\n\tcblock\n");
 
 // Numbered error of a request for which no routine could be proven.
 inline constexpr int kUnprovenError = 11;

@@ -84,9 +84,11 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
   // The cleanup runs only once the whole routine is known: what reads W or Z afterwards
   // decides whether an instruction may go.
   routine.code = clean_up_routine(routine.code, routine.code.find_register(names.temp));
+  // Only now: the cleanup reads each value of a byte apart only while it has a byte of its own.
+  if (names.core == Core::kBaseline) share_bytes(routine, names);
   routine.output_bytes = output_bytes;
   routine.acc_bytes = std::max(routine.acc_bytes, output_bytes);
-  routine.instructions = static_cast<int>(routine.code.size());
+  routine.instructions = routine.code.words();
   return routine;
 }
 

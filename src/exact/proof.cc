@@ -31,12 +31,24 @@ void bound_one_by_one(const Chain& chain, const Candidate& c, const ResultTarget
   Int128 low = 0;
   Int128 high = static_cast<Int128>(~uint64_t{0});
   Int128 least = 0;
+  // Q(x) from one input to the next without a division: Q(x + 1) = Q(x) + floor(a / d), plus
+  // one when the remainder of a x + b passes d.
+  const Int128 step = a / d;
+  const Int128 step_rest = a % d;
+  Int128 q = b / d;
+  Int128 rest = b % d;
+  const bool narrow = walk_fits_64_bits(chain, c.factors, target.input_bits);
   for (uint64_t x = 0; x < split; ++x) {
-    const Int128 v = walk_value(chain, c.factors, x);
-    const Int128 q = (a * static_cast<Int128>(x) + b) / d;
+    const Int128 v = narrow ? walk_value_64(chain, c.factors, x) : walk_value(chain, c.factors, x);
     low = std::max(low, (q - c.corrections) * unit - v);
     high = std::min(high, q * unit + unit - 1 - v);
     least = x == 0 ? v : std::min(least, v);
+    q += step;
+    rest += step_rest;
+    if (rest >= d) {
+      rest -= d;
+      q += 1;
+    }
   }
   range.low = BigInt::from_u128(static_cast<UInt128>(low));
   range.high = high < 0 ? BigInt(-1) : BigInt::from_u128(static_cast<UInt128>(high));
@@ -92,6 +104,17 @@ void bound_by_the_walk(const Chain& chain, const Candidate& c, const ResultTarge
   }
 }
 
+// Whether the candidate's own offset lies in the range allowed for the inputs from `split` on
+// and, for the inputs below it, keeps (a): v + c >= 0 at the least v.
+ProofOutcome decide(const Candidate& c, const OffsetRange& range, uint64_t split) {
+  ProofOutcome outcome;
+  const BigInt offset = BigInt::from_unsigned(c.offset);
+  const bool never_negative = split == 0 || range.least_walk + static_cast<Int128>(c.offset) >= 0;
+  outcome.inputs_evaluated = split;
+  outcome.holds = never_negative && range.low <= offset && offset <= range.high;
+  return outcome;
+}
+
 }  // namespace
 
 bool is_well_formed(const Candidate& c, const ResultTarget& target) {
@@ -135,13 +158,12 @@ ProofOutcome prove(const Candidate& c, const ResultTarget& target, int exhaustiv
     split = low_at_zero.sign() >= 0 ? 0 : *ceil_div(-low_at_zero, bound.slope).to_u64();
     if (split > kMaxSmallInputs) return outcome;
   }
-  const OffsetRange range = allowed_offsets(c, target, split);
-  const BigInt offset = BigInt::from_unsigned(c.offset);
-  // (a) for the inputs evaluated: v + c >= 0 at the least v.
-  const bool never_negative = split == 0 || range.least_walk + static_cast<Int128>(c.offset) >= 0;
-  outcome.inputs_evaluated = split;
-  outcome.holds = never_negative && range.low <= offset && offset <= range.high;
-  return outcome;
+  return decide(c, allowed_offsets(c, target, split), split);
+}
+
+ProofOutcome prove_every_input(const Candidate& c, const ResultTarget& target,
+                               const OffsetRange& range) {
+  return decide(c, range, *target.max_input.to_u64() + 1);
 }
 
 }  // namespace tarvek

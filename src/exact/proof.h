@@ -58,6 +58,12 @@ struct OffsetRange {
 // Requires: is_well_formed(candidate, target); split <= max_input + 1.
 OffsetRange allowed_offsets(const Candidate& candidate, const ResultTarget& target, uint64_t split);
 
+// The proof from the offsets allowed_offsets gave with every input evaluated (split =
+// max_input + 1): the candidate's offset lies within them and (a) holds at the least walk
+// value. What prove() decides for a narrow input, without evaluating the inputs again.
+ProofOutcome prove_every_input(const Candidate& candidate, const ResultTarget& target,
+                               const OffsetRange& range);
+
 }  // namespace tarvek
 
 #endif  // TARVEK_EXACT_PROOF_H

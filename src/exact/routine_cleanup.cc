@@ -103,6 +103,11 @@ uint8_t effects(const Instruction& in) {
     case Op::kSkpnz:
       flags = kSkip | kReadsZ;
       break;
+    case Op::kGoto:
+    case Op::kLabel:
+      // A jump or the place one lands: whatever W and Z hold may be read on the other side.
+      flags = kSkip | kReadsW | kReadsZ;
+      break;
   }
   if (in.to_w) flags &= static_cast<uint8_t>(~kHasWForm);
   return flags;
@@ -353,7 +358,9 @@ Code keep_scratch_results_in_w(const Code& code, int scratch) {
 }
 
 Code clean_up_routine(const Code& code, int scratch) {
-  if (code.size() > static_cast<std::size_t>(kLongestCleanedUp)) return code;
+  // The passes reason about one path through the code: a loop's body runs again after its
+  // last instruction, so a routine with labels is left as it is.
+  if (code.size() > static_cast<std::size_t>(kLongestCleanedUp) || code.has_labels()) return code;
   Routine routine = read(code);
   drop_undone_moves(routine.lines);
   drop_unread_scratch_stores(routine.lines, scratch);

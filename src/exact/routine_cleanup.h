@@ -37,8 +37,8 @@ Code keep_scratch_results_in_w(const Code& code, int scratch);
 // cost of a web request bounded.
 inline constexpr int kLongestCleanedUp = 400;
 
-// The three passes in that order; a routine of more than kLongestCleanedUp instructions is
-// returned as it is.
+// The three passes in that order; a routine of more than kLongestCleanedUp instructions, or
+// one with labels (a loop), is returned as it is.
 Code clean_up_routine(const Code& code, int scratch);
 
 }  // namespace tarvek

@@ -80,12 +80,19 @@ SearchEffort search_effort(int level) {
   return effort;
 }
 
+namespace {
+
+// The inputs the search evaluates one by one when it chooses an offset: all of them where the
+// effort evaluates every input in its proofs, else only 0.
+uint64_t offset_split(const ResultTarget& target, const SearchEffort& effort) {
+  return target.input_bits <= effort.exhaustive_bits ? *target.max_input.to_u64() + 1 : 1;
+}
+
+}  // namespace
+
 std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
                                      const SearchEffort& effort) {
-  // Every input evaluated one by one where the effort evaluates them all, else only 0.
-  const uint64_t split =
-      target.input_bits <= effort.exhaustive_bits ? *target.max_input.to_u64() + 1 : 1;
-  const OffsetRange range = allowed_offsets(candidate, target, split);
+  const OffsetRange range = allowed_offsets(candidate, target, offset_split(target, effort));
   if (range.is_empty()) return std::nullopt;
   Candidate result = candidate;
   result.offset = *range.low.to_u64();
@@ -94,11 +101,19 @@ std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTar
 
 namespace {
 
+// The best routine so far, and what it was judged as.
+struct Kept {
+  std::optional<SearchResult> result;
+  // The whole routine when there is a WholeRoutine to judge by; empty otherwise.
+  EmittedRoutine judged;
+};
+
 // Proves and prices `candidates` cheapest estimate first, within the budget of `effort`, and
-// keeps the cheapest proven routine in `best` (a later one only when strictly cheaper).
+// keeps the cheapest proven routine in `best` (a later one only when better_routine says so of
+// it, or of the whole routine `whole` makes of it).
 void search_group(const std::vector<Candidate>& candidates, const ResultTarget& target,
                   const RoutineNames& names, const SearchEffort& effort, int output_bytes,
-                  std::optional<SearchResult>& best, SearchResult& counts) {
+                  const WholeRoutine& whole, Kept& best, SearchResult& counts) {
   // Ordered by estimate; stable, so ties keep the order in which they were made.
   struct Ranked {
     Candidate candidate;
@@ -115,23 +130,39 @@ void search_group(const std::vector<Candidate>& candidates, const ResultTarget& 
 
   int priced = 0;
   int priced_instructions = 0;
+  // A routine for the baseline core may take one instruction more than the mid-range one (a
+  // correction step compares without addlw): the budget allows for it, so that the search
+  // there prices every candidate the mid-range search prices, and finds no dearer routine
+  // than one more instruction. The other cores spend the budget as they always have.
+  const int allowance = names.core == Core::kBaseline ? 1 : 0;
   for (const Ranked& entry : ranked) {
     // Enough routines priced: the count asked for, or fewer when they are long, which keeps a
     // request for a long routine about as cheap as one for a short one.
-    if (priced >= effort.priced || priced_instructions >= effort.priced_instructions) break;
-    // The offset each candidate needs; none fits when the walk strays too far.
-    const std::optional<Candidate> offset = with_offset(entry.candidate, target, effort);
-    if (!offset) continue;
-    const Candidate& candidate = *offset;
-    const ProofOutcome proof = prove(candidate, target, effort.exhaustive_bits);
+    if (priced >= effort.priced ||
+        priced_instructions - allowance * priced >= effort.priced_instructions) {
+      break;
+    }
+    // The offset each candidate needs (none fits when the walk strays too far), then the
+    // proof; where every input was evaluated for the offset, the proof reads the same range.
+    const uint64_t split = offset_split(target, effort);
+    const OffsetRange range = allowed_offsets(entry.candidate, target, split);
+    if (range.is_empty()) continue;
+    Candidate candidate = entry.candidate;
+    candidate.offset = *range.low.to_u64();
+    const ProofOutcome proof = split > *target.max_input.to_u64()
+                                   ? prove_every_input(candidate, target, range)
+                                   : prove(candidate, target, effort.exhaustive_bits);
     if (!proof.holds) continue;
     ++counts.proven;
     EmittedRoutine routine = emit_candidate(candidate, target, names, output_bytes);
     ++priced;
     ++counts.priced;
     priced_instructions += routine.instructions;
-    if (!best || routine.instructions < best->routine.instructions) {
-      best = SearchResult{candidate, proof, std::move(routine), 0, 0, 0};
+    EmittedRoutine judged = whole ? whole(routine) : EmittedRoutine{};
+    if (!best.result || (whole ? better_routine(judged, best.judged, names)
+                               : better_routine(routine, best.result->routine, names))) {
+      best.result = SearchResult{candidate, proof, std::move(routine), 0, 0, 0};
+      best.judged = std::move(judged);
     }
   }
 }
@@ -139,8 +170,9 @@ void search_group(const std::vector<Candidate>& candidates, const ResultTarget& 
 }  // namespace
 
 std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
-                                          const SearchEffort& effort, int output_bytes) {
-  std::optional<SearchResult> best;
+                                          const SearchEffort& effort, int output_bytes,
+                                          const WholeRoutine& whole) {
+  Kept best;
   SearchResult counts;
   // The plain walks first, then the factored forms with a budget of their own: a factored
   // routine replaces a plain one only when it is cheaper, so adding forms never makes a
@@ -155,23 +187,23 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
       if (c.corrections > 0) corrected.push_back(c);
       return c.corrections > 0;
     });
-    search_group(corrected, target, names, effort, output_bytes, best, counts);
+    search_group(corrected, target, names, effort, output_bytes, whole, best, counts);
   }
-  search_group(plain, target, names, effort, output_bytes, best, counts);
+  search_group(plain, target, names, effort, output_bytes, whole, best, counts);
   if (effort.factored) {
     // Their estimates are rougher: more of them are priced, within the same budget of
     // instructions.
     SearchEffort factored = effort;
     factored.priced = 2 * effort.priced;
-    search_group(make_factored_candidates(target), target, names, factored, output_bytes, best,
-                 counts);
+    search_group(make_factored_candidates(target), target, names, factored, output_bytes, whole,
+                 best, counts);
   }
-  if (best) {
-    best->made = counts.made;
-    best->proven = counts.proven;
-    best->priced = counts.priced;
+  if (best.result) {
+    best.result->made = counts.made;
+    best.result->proven = counts.proven;
+    best.result->priced = counts.priced;
   }
-  return best;
+  return best.result;
 }
 
 std::optional<SpecResult> find_cheapest_routine(const ExactSpec& spec, const RoutineNames& names,
@@ -192,11 +224,18 @@ std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const Routin
     if (!form_agrees(form, spec) || form.inner.result_bits == 0) continue;
     // A remainder only from a form whose unsigned routine's remainder is the request's.
     if (!names.rem.empty() && !remainder_fits(make_remainder_spec(spec), form.inner)) continue;
+    // The baseline core's search judges each routine as the whole routine it ends up in, the
+    // cleanup of the whole included, which may favour another than the unsigned routine
+    // alone would. The other cores choose as they always have.
+    const WholeRoutine whole =
+        names.core == Core::kBaseline
+            ? WholeRoutine([&](const EmittedRoutine& r) { return wrap_form(form, r, spec, names); })
+            : WholeRoutine();
     std::optional<SearchResult> inner =
-        find_cheapest(form.inner, names, effort, spec_output_bytes(spec));
+        find_cheapest(form.inner, names, effort, spec_output_bytes(spec), whole);
     if (!inner) continue;
     EmittedRoutine routine = wrap_form(form, inner->routine, spec, names);
-    if (!best || routine.instructions < best->routine.instructions) {
+    if (!best || better_routine(routine, best->routine, names)) {
       best = SpecResult{form, std::move(*inner), std::move(routine)};
     }
   }

@@ -2,12 +2,14 @@
 // candidates of its unsigned target are made from the target alone and ordered by a rough
 // estimate of their cost; in that order each gets the offset it needs, is proven (a candidate
 // that cannot be proven is never priced) and is priced by emitting it, until a few have been
-// priced; the cheapest proven one wins, and the cheapest whole routine over the forms. Ties go
-// to the candidate and the form met first, and both the making and the ordering are fixed, so
+// priced; the cheapest proven one wins, and the cheapest whole routine over the forms (on the
+// baseline core, at equal cost the one with fewer bytes of RAM: better_routine). Ties go to
+// the candidate and the form met first, and both the making and the ordering are fixed, so
 // the same request always gives the same routine.
 #ifndef TARVEK_EXACT_SEARCH_H
 #define TARVEK_EXACT_SEARCH_H
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -60,11 +62,15 @@ int remainder_estimate(const Candidate& candidate, const ResultTarget& target,
 std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,
                                      const SearchEffort& effort = SearchEffort{});
 
+// The whole routine a routine of the search ends up in, when that is what it is judged by.
+using WholeRoutine = std::function<EmittedRoutine(const EmittedRoutine&)>;
+
 // The cheapest proven candidate, emitted (with `output_bytes` as emit_candidate takes it);
-// nullopt when none could be proven.
+// nullopt when none could be proven. With `whole`, each routine is judged as the whole routine
+// that makes of it.
 std::optional<SearchResult> find_cheapest(const ResultTarget& target, const RoutineNames& names,
                                           const SearchEffort& effort = SearchEffort{},
-                                          int output_bytes = 0);
+                                          int output_bytes = 0, const WholeRoutine& whole = {});
 
 struct SpecResult {
   Form form;

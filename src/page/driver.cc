@@ -2,9 +2,12 @@
 
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "form/form_input.h"
 #include "page/answer_format.h"
+#include "page/approximation_review.h"
 #include "page/error_message.h"
 #include "page/json_answer.h"
 #include "page/page_frame.h"
@@ -27,17 +30,49 @@ void print_html_start(std::ostream& out) {
 struct Generated {
   int error_code = 0;
   std::string block;
+  // Every reason for the refusal (the checks' in their order, or the generator's), with
+  // what each message leaves unsaid; empty for a routine.
+  AnswerDetails details;
 };
 
+AnswerDetails refusals_of(const std::vector<int>& codes, const RequestFields& fields) {
+  AnswerDetails details;
+  for (const int code : codes) details.refusals.push_back({code, refusal_detail(code, fields)});
+  return details;
+}
+
+// `reviewed` asks for the review of an approximation, which a request that sends Ram also
+// gets as comment lines in its block.
 Generated generate_block(const RequestFields& fields, const ValidatedRequest& checked,
-                         const CodeGenerator& generate) {
-  if (checked.error_code != 0) return {checked.error_code, {}};
+                         const CodeGenerator& generate, bool reviewed) {
+  if (checked.error_code != 0) {
+    return {checked.error_code, {}, refusals_of(checked.error_codes, fields)};
+  }
+  GeneratorRequest request = checked.request;
+  std::optional<ApproximationReview> review;
+  if (request.mode == ResultMode::kApprox && (reviewed || fields.ram_text)) {
+    review = review_approximation(fields, checked, request.checked_bits);
+    if (fields.ram_text) request.notes = approximation_notes(*review) + request.notes;
+  }
   Register acc(fields.acc_name, checked.input_bits, fields.little_endian);
   Register temp(fields.temp_name, 0, fields.little_endian);
   std::ostringstream block;
-  const int refused = generate(block, checked.request, acc, temp);
-  if (refused != 0) return {refused, {}};
-  return {0, block.str()};
+  const int refused = generate(block, request, acc, temp);
+  if (refused != 0) return {refused, {}, refusals_of({refused}, fields)};
+  Generated generated{0, block.str(), {}};
+  generated.details.review = std::move(review);
+  return generated;
+}
+
+// The one line of a refused text answer. A client that sends Ram is a current one, which
+// gets the detail in place of the message where there is one; any other keeps the message it
+// always had.
+std::string refusal_line(const Generated& generated, const RequestFields& fields) {
+  if (!fields.ram_text) return refusal_text(generated.error_code);
+  return refusal_text(generated.error_code,
+                      generated.details.refusals.empty()
+                          ? std::string_view()
+                          : std::string_view(generated.details.refusals.back().detail));
 }
 
 // The rest of the result page, exactly as the form post has always received it.
@@ -58,7 +93,8 @@ void answer(std::ostream& out, const FormEntryList& form, AnswerFormat format, s
   if (format == AnswerFormat::kHtml) print_html_start(out);
   const RequestFields fields = read_request_fields(form);
   const ValidatedRequest checked = validate_request(fields);
-  const Generated generated = generate_block(fields, checked, generate);
+  const Generated generated =
+      generate_block(fields, checked, generate, format == AnswerFormat::kJson);
   const bool refused = generated.error_code != 0;
   switch (format) {
     case AnswerFormat::kHtml:
@@ -66,11 +102,12 @@ void answer(std::ostream& out, const FormEntryList& form, AnswerFormat format, s
       return;
     case AnswerFormat::kText:
       print_answer_header(out, format, refused);
-      out << (refused ? refusal_text(generated.error_code) : generated.block);
+      out << (refused ? refusal_line(generated, fields) : generated.block);
       return;
     case AnswerFormat::kJson:
       print_answer_header(out, format, refused);
-      out << json_answer(form, fields, checked, generated.error_code, generated.block);
+      out << json_answer(form, fields, checked, generated.error_code, generated.block,
+                         generated.details);
       return;
   }
 }

@@ -7,6 +7,12 @@
 // and a request that stops the run while it is read (or fails to be read at all) leaves that
 // page start, whatever format it may have named. The generated block is escaped where it
 // enters a page or a JSON string; the generator itself writes plain text.
+//
+// A request that sends the Ram field comes from a current client (the form, tarvek-asm's
+// equivalent): its block gets comment lines on where the registers go and, for an
+// approximation, on where it is not floor(x * K), and its refused text answer the detail of
+// its message. A request without Ram gets the page and the text it always got; its JSON answer
+// only gains members (every failing check, the review of an approximation).
 #ifndef TARVEK_PAGE_DRIVER_H
 #define TARVEK_PAGE_DRIVER_H
 

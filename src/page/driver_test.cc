@@ -252,13 +252,20 @@ TEST(DriverTest, JsonAnswerHeaders) {
   const Page valid = run_get("Const=10&Bits=8&Acc=ACC&Temp=TEMP&format=json", generate_routine);
   EXPECT_TRUE(valid.out.starts_with("Content-type: application/json\n\n{\"request\":"))
       << valid.out;
-  EXPECT_NE(valid.out.find("\"instructions\":21,\"cycles\":21}\n"), std::string::npos);
+  EXPECT_TRUE(valid.out.ends_with(
+      R"("instructions":21,"cycles":21,"approximation":{"error":0,"allowed_error":0,)"
+      R"("within_allowed_error":true,"floor":{"fraction":"10","inputs":256,"every_input":true,)"
+      R"("exact":true}}})"
+      "\n"))
+      << valid.out;
   const Page refused = run_get("Const=10&Bits=8&Acc=ACC&format=json");
   EXPECT_TRUE(refused.out.starts_with(
       "Status: 400 Bad Request\nContent-type: application/json\n\n{\"request\":"))
       << refused.out;
   EXPECT_TRUE(refused.out.ends_with(
-      "\"error\":{\"code\":4,\"message\":\"Enter temporary register(s) name.\"}}\n"))
+      "\"error\":{\"code\":4,\"message\":\"Enter temporary register(s) name.\"},"
+      "\"errors\":[{\"code\":4,\"field\":\"Temp\",\"message\":\"Enter temporary register(s) "
+      "name.\"}]}\n"))
       << refused.out;
 }
 
@@ -272,11 +279,67 @@ TEST(DriverTest, GeneratorRefusalInEveryFormat) {
             "#11 Error in input: No exact routine could be proven for this request.\n");
   EXPECT_TRUE(run_get(query + "json", unproven)
                   .out.ends_with("\"error\":{\"code\":11,\"message\":\"No exact routine could "
-                                 "be proven for this request.\"}}\n"));
+                                 "be proven for this request.\"},\"errors\":[{\"code\":11,"
+                                 "\"field\":null,\"message\":\"No exact routine could be proven "
+                                 "for this request.\"}]}\n"));
   EXPECT_EQ(run_get(query + "html", unproven).out,
             kPageStart +
                 "<H1>#11 Error in input</H1>No exact routine could be proven for this request.\n" +
                 kBackLink + kPageEnd);
+}
+
+// A clash of names is told in full to a current client (one that sends Ram) and in the
+// JSON answer's detail; the page, and the text answer of a request without Ram, keep the
+// message they always had.
+TEST(DriverTest, ClashingNamesAreNamedWhereTheAnswerIsNew) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::string body;
+  };
+  const std::string clash = "Const=10&Bits=8&Acc=X&Temp=X1";
+  const std::string message = "#4 Error in input: Enter temporary register(s) name.\n";
+  const std::string detailed =
+      "#4 Error in input: Input register X and temporary register X1 both have a byte named "
+      "X10.\n";
+  const Case cases[] = {
+      {"text without Ram", clash + "&format=text", message},
+      {"text with Ram", clash + "&Ram=&format=text", detailed},
+      {"text with Ram, a name that is no name", "Const=10&Bits=8&Acc=X&Temp=_&Ram=&format=text",
+       message},
+      {"html with Ram",
+       clash + "&Ram=", "<H1>#4 Error in input</H1>Enter temporary register(s) name.\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string out = run_get(c.query).out;
+    EXPECT_NE(out.find(c.body), std::string::npos) << c.name << "\n" << out;
+  }
+  EXPECT_NE(run_get(clash + "&format=json")
+                .out.find(R"("detail":"Input register X and temporary register X1 both have a )"
+                          R"(byte named X10.")"),
+            std::string::npos);
+}
+
+// An approximation that is not C's division says so: in its JSON answer always, and in its
+// block for a request that sends Ram, which the page and the text answer then show alike.
+TEST(DriverTest, AnApproximationTellsWhereItIsNotExact) {
+  const std::string third = "Const=1&DivideBy=3&Bits=8&Acc=ACC&Temp=TEMP";
+  const std::string notes =
+      "; Not exact: input 3 gives 0 where floor(3 * 1/3) is 1.\n; Exact floor: ";
+  const Page json = run_get(third + "&format=json", generate_routine);
+  EXPECT_NE(json.out.find(R"("floor":{"fraction":"1/3","inputs":4,"every_input":true,)"
+                          R"("exact":false,"difference":{"input":3,"result":0,"floor":1},)"
+                          R"("floor_instructions":)"),
+            std::string::npos)
+      << json.out;
+  EXPECT_EQ(json.out.find(notes), std::string::npos);
+  const Page text = run_get(third + "&Ram=&format=text", generate_routine);
+  const std::size_t at = text.out.find("\n; Output: ACC0\t(7 bits)\n" + notes);
+  EXPECT_NE(at, std::string::npos) << text.out;
+  EXPECT_NE(text.out.find(" instructions (result floor).\n; Registers: ", at), std::string::npos)
+      << text.out;
+  EXPECT_NE(run_get(third + "&Ram=", generate_routine).out.find(notes), std::string::npos);
+  EXPECT_EQ(run_get(third + "&format=text", generate_routine).out.find(notes), std::string::npos);
 }
 
 TEST(DriverTest, StoppedRequestLeavesThePageStartWhateverItsFormat) {

@@ -1,11 +1,12 @@
 #include "page/error_message.h"
 
 #include <cassert>
+#include <iterator>
 
 namespace tarvek {
 
 const char* error_message(int code) {
-  assert(code >= 1 && code <= kLastErrorCode);
+  assert(is_error_code(code));
   switch (code) {
     case 1:
       return "Input size out of range (1..32 bits).\n";
@@ -35,11 +36,14 @@ const char* error_message(int code) {
     case 12:
       return "Signed inputs need an exact result (floor, nearest or trunc).\n";
     case 13:
-      return "Core must be midrange or enhanced.\n";
+      return "Core must be midrange, enhanced or baseline.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
     case 15:
       return "Signed must be 1 or on for a signed input, empty, 0 or off for an unsigned one.\n";
+    case 16:
+      return "RAM address must be a number from 0 to 0x1FF, hexadecimal as 0x20 or decimal "
+             "as 32.\n";
     case 17:
       return "A remainder needs an exact result rounded down (floor) or toward zero (trunc).\n";
     case 18:
@@ -59,14 +63,19 @@ const char* error_message(int code) {
       return "Digits leave no remainder: Rem must be absent or empty.\n";
     case 25:
       return "DigitForm must be unpacked, ascii or packed.\n";
+    case 30:
+      return "Optimize must be speed or size.\n";
+    case 31:
+      return "Optimizing for size needs an exact result (floor, nearest or trunc): the "
+             "approximation is a chain of truncating terms that a loop does not repeat.\n";
     default:
-      // 16 belongs to the Ram field; nothing here refuses a request with it.
-      return "Request refused.\n";
+      return "Label must be the start of an assembler name: a letter or _, then letters, "
+             "digits or _, at most 24 characters.\n";
   }
 }
 
 std::string refusal_text(int code) {
-  assert(code >= 1 && code <= kLastErrorCode);
+  assert(is_error_code(code));
   // The page's heading and message, joined as on one line; message 7 has no line break of
   // its own there (the back link follows it), a line of text needs one.
   std::string text = "#";
@@ -75,6 +84,38 @@ std::string refusal_text(int code) {
   text += error_message(code);
   if (text.back() != '\n') text += '\n';
   return text;
+}
+
+std::string refusal_text(int code, std::string_view detail) {
+  if (detail.empty()) return refusal_text(code);
+  assert(code >= 1 && code <= kLastErrorCode);
+  std::string text = "#";
+  text += std::to_string(code);
+  text += " Error in input: ";
+  text += detail;
+  text += '\n';
+  return text;
+}
+
+const char* error_field(int code) {
+  assert(code >= 1 && code <= kLastErrorCode);
+  // The field each check reads; a constant that is too large, too small or too precise is the
+  // constant's problem even when a divisor made it so.
+  constexpr const char* kFields[] = {
+      nullptr,    "Bits",      "Const",    "Acc",   "Temp",     "Const",  "ConstErr",
+      "Const",    "Result",    "DivideBy", "Const", nullptr,    "Signed", "Core",
+      nullptr,    "Signed",    "Ram",      "Rem",   "Rem",      "Rem",    "Signed",
+      "DivideBy", "DigitForm", "Const",    "Rem",   "DigitForm"};
+  switch (code) {
+    case 30:
+    case 31:
+      return "Optimize";
+    case 32:
+      return "Label";
+    default:
+      break;
+  }
+  return code < static_cast<int>(std::size(kFields)) ? kFields[code] : nullptr;
 }
 
 }  // namespace tarvek

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <utility>
 
 namespace tarvek {
 namespace {
@@ -16,6 +18,7 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
             "constant.\n");
   EXPECT_EQ(refusal_text(25), "#25 Error in input: DigitForm must be unpacked, ascii or packed.\n");
   for (int code = 1; code <= kLastErrorCode; ++code) {
+    if (!is_error_code(code)) continue;
     const std::string text = refusal_text(code);
     // Appended piece by piece: "#" + std::to_string(...) trips a false -Wrestrict of GCC 12.
     std::string heading = "#";
@@ -23,6 +26,37 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
     heading += " Error in input: ";
     EXPECT_EQ(text.rfind(heading, 0), 0u) << code;
     EXPECT_EQ(text.find('\n'), text.size() - 1) << code;
+  }
+}
+
+TEST(RefusalTextTest, ADetailTakesThePlaceOfTheMessage) {
+  EXPECT_EQ(refusal_text(4, ""), "#4 Error in input: Enter temporary register(s) name.\n");
+  EXPECT_EQ(refusal_text(4, "Input register R and temporary register R both have a byte named R0."),
+            "#4 Error in input: Input register R and temporary register R both have a byte "
+            "named R0.\n");
+}
+
+TEST(ErrorFieldTest, EveryCodeHasItsField) {
+  const char* const expected[] = {"Bits",     "Const",     "Acc",    "Temp",     "Const",
+                                  "ConstErr", "Const",     "Result", "DivideBy", "Const",
+                                  nullptr,    "Signed",    "Core",   nullptr,    "Signed",
+                                  "Ram",      "Rem",       "Rem",    "Rem",      "Signed",
+                                  "DivideBy", "DigitForm", "Const",  "Rem",      "DigitForm"};
+  const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"}};
+  for (int code = 1; code <= kLastErrorCode; ++code) {
+    if (!is_error_code(code)) continue;
+    const char* field = error_field(code);
+    const char* want = nullptr;
+    if (code <= static_cast<int>(std::size(expected))) want = expected[code - 1];
+    for (const auto& [later_code, later_field] : later) {
+      if (later_code == code) want = later_field;
+    }
+    if (want == nullptr) {
+      EXPECT_EQ(field, nullptr) << code;
+    } else {
+      ASSERT_NE(field, nullptr) << code;
+      EXPECT_STREQ(field, want) << code;
+    }
   }
 }
 

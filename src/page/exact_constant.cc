@@ -1,5 +1,6 @@
 #include "page/exact_constant.h"
 
+#include <limits>
 #include <string>
 
 #include "page/exact_number.h"
@@ -67,6 +68,32 @@ ExactConstant read_exact_constant(std::string_view const_text, std::string_view 
   }
   result.value = k;
   return result;
+}
+
+bool is_fraction_text(std::string_view text) {
+  const DecimalPrefix prefix = read_decimal_prefix(text);
+  return prefix.has_digits && prefix.end < text.size() && text[prefix.end] == '/';
+}
+
+double approximate_constant(std::string_view text) {
+  if (!is_fraction_text(text)) return read_decimal_real(text);
+  const ExactReading reading = read_exact_number(text);
+  switch (reading.kind) {
+    case ExactReading::Kind::kNumber:
+      return nearest_double(reading.value);
+    case ExactReading::Kind::kMalformed:
+      return std::numeric_limits<double>::quiet_NaN();
+    case ExactReading::Kind::kNegative:
+    case ExactReading::Kind::kHuge:
+    case ExactReading::Kind::kTiny:
+    case ExactReading::Kind::kTooPrecise:
+      break;
+  }
+  // Well formed but with no exact value at hand: each part is a sign and digits (or digits),
+  // whose quotient in double precision is as near as an approximation needs, and has the
+  // sign and magnitude the checks judge.
+  const std::size_t slash = text.find('/');
+  return read_decimal_real(text.substr(0, slash)) / read_decimal_real(text.substr(slash + 1));
 }
 
 std::optional<double> approximate_divisor(std::string_view text) {

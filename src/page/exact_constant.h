@@ -27,6 +27,17 @@ struct ExactConstant {
 ExactConstant read_exact_constant(std::string_view const_text, std::string_view divide_by_text,
                                   long long input_bits);
 
+// Whether `text` is meant as a fraction: its decimal reading (read_decimal_real) stops at a
+// "/" after at least one digit ("22/7", "22/7x"; not "/7" or "22 /7").
+bool is_fraction_text(std::string_view text);
+
+// The constant of an approximating request, as a double. A fraction, text whose decimal
+// reading (read_decimal_real) stops at a "/", is read whole as the exact modes read it and
+// taken to the double nearest to it: 22/7 is 3.142857..., never 22. A fraction that is not
+// two runs of digits (22/7x, 1.5/3, 1/0) reads as not a number, which the checks refuse
+// (error 2). Any other text reads as far as it is decimal, as it always has.
+double approximate_constant(std::string_view text);
+
 // The divisor of an approximating request as the double nearest to its value (an infinity or
 // zero when it is out of a double's range), or nullopt when the text is not a positive decimal
 // number or fraction (error 9).

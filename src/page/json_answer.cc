@@ -5,6 +5,7 @@
 #include "page/error_message.h"
 #include "page/exact_constant.h"
 #include "page/json_writer.h"
+#include "page/register_placement.h"
 #include "page/routine_summary.h"
 
 namespace tarvek {
@@ -88,11 +89,20 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
   begin_field(json, form, "Temp");
   json.string(fields.temp_name);
   json.end_object();
+  begin_field(json, form, "Ram");
+  if (const std::optional<int> address =
+          fields.ram_text ? read_ram_address(*fields.ram_text) : std::nullopt) {
+    json.number(static_cast<long long>(*address));
+  } else {
+    json.null();
+  }
+  json.end_object();
   begin_field(json, form, "endian");
   json.string(fields.little_endian ? "little" : "big");
   json.end_object();
   begin_field(json, form, "Core");
-  if (fields.core.empty() || fields.core == "midrange" || fields.core == "enhanced") {
+  if (fields.core.empty() || fields.core == "midrange" || fields.core == "enhanced" ||
+      fields.core == "baseline") {
     json.string(fields.core.empty() ? "midrange" : fields.core);
   } else {
     json.null();
@@ -119,16 +129,47 @@ void write_constant(JsonWriter& json, const GeneratorRequest& request) {
   json.end_object();
 }
 
-void write_error(JsonWriter& json, int code) {
+// The members of one numbered error: its code, its field when `with_field`, the message
+// without its line break, and the detail when there is one.
+void write_error_members(JsonWriter& json, int code, bool with_field, std::string_view detail) {
   std::string_view message = error_message(code);
   if (message.ends_with('\n')) message.remove_suffix(1);
-  json.key("error");
-  json.begin_object();
   json.key("code");
   json.number(static_cast<long long>(code));
+  if (with_field) {
+    json.key("field");
+    if (const char* field = error_field(code)) {
+      json.string(field);
+    } else {
+      json.null();
+    }
+  }
   json.key("message");
   json.string(message);
+  if (!detail.empty()) {
+    json.key("detail");
+    json.string(detail);
+  }
+}
+
+void write_error(JsonWriter& json, int code, const AnswerDetails& details) {
+  std::string_view detail;
+  for (const Refusal& refusal : details.refusals) {
+    if (refusal.code == code) detail = refusal.detail;
+  }
+  json.key("error");
+  json.begin_object();
+  write_error_members(json, code, false, detail);
   json.end_object();
+  json.key("errors");
+  json.begin_array();
+  const std::vector<Refusal> alone{Refusal{code, {}}};
+  for (const Refusal& refusal : details.refusals.empty() ? alone : details.refusals) {
+    json.begin_object();
+    write_error_members(json, refusal.code, true, refusal.detail);
+    json.end_object();
+  }
+  json.end_array();
 }
 
 void write_routine(JsonWriter& json, std::string_view block, const std::string& acc_name) {
@@ -162,18 +203,71 @@ void write_routine(JsonWriter& json, std::string_view block, const std::string& 
   }
 }
 
+// A wide integer that a routine result is: at most 63 bits and a sign.
+void wide_number(JsonWriter& json, WideInt value) {
+  json.number(static_cast<long long>(value));
+}
+
+void write_review(JsonWriter& json, const ApproximationReview& review) {
+  json.key("approximation");
+  json.begin_object();
+  json.key("error");
+  json.number(review.error);
+  json.key("allowed_error");
+  json.number(review.allowed_error);
+  json.key("within_allowed_error");
+  json.boolean(!review.exceeds_allowed_error);
+  json.key("floor");
+  if (!review.floor) {
+    json.null();
+    json.end_object();
+    return;
+  }
+  const FloorComparison& floor = *review.floor;
+  json.begin_object();
+  json.key("fraction");
+  json.string(floor.fraction);
+  json.key("inputs");
+  json.number(static_cast<long long>(floor.inputs));
+  json.key("every_input");
+  json.boolean(floor.every_input);
+  json.key("exact");
+  json.boolean(!floor.difference);
+  if (floor.difference) {
+    json.key("difference");
+    json.begin_object();
+    json.key("input");
+    json.number(static_cast<long long>(floor.difference->input));
+    json.key("result");
+    wide_number(json, floor.difference->result);
+    json.key("floor");
+    wide_number(json, floor.difference->floor);
+    json.end_object();
+    json.key("floor_instructions");
+    if (floor.floor_instructions) {
+      json.number(static_cast<long long>(*floor.floor_instructions));
+    } else {
+      json.null();
+    }
+  }
+  json.end_object();
+  json.end_object();
+}
+
 }  // namespace
 
 std::string json_answer(const FormEntryList& form, const RequestFields& fields,
-                        const ValidatedRequest& checked, int error_code, std::string_view block) {
+                        const ValidatedRequest& checked, int error_code, std::string_view block,
+                        const AnswerDetails& details) {
   JsonWriter json;
   json.begin_object();
   write_request(json, form, fields);
   if (error_code != 0) {
-    write_error(json, error_code);
+    write_error(json, error_code, details);
   } else {
     write_constant(json, checked.request);
     write_routine(json, block, fields.acc_name);
+    if (details.review) write_review(json, *details.review);
   }
   json.end_object();
   return json.text() + "\n";

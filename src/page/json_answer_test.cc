@@ -38,7 +38,8 @@ TEST(JsonAnswerTest, Routine) {
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":null,"value":0},)"
       R"("Bits":{"sent":"8","value":8},"Signed":{"sent":null,"value":false},)"
       R"("Acc":{"sent":"ACC","value":"ACC"},)"
-      R"("Temp":{"sent":"TEMP","value":"TEMP"},"endian":{"sent":"big","value":"big"},)"
+      R"("Temp":{"sent":"TEMP","value":"TEMP"},"Ram":{"sent":null,"value":null},)"
+      R"("endian":{"sent":"big","value":"big"},)"
       R"("Core":{"sent":null,"value":"midrange"},)"
       R"("format":{"sent":"json","value":"json"}},"constant":{"value":10},)";
   const std::string routine = R"("routine":"; ACC = ACC * 10.000000\n;\n; ALGORITHM:\n)";
@@ -67,9 +68,11 @@ TEST(JsonAnswerTest, RefusedRequestAsUnderstood) {
       R"("Result":{"sent":null,"value":"approx"},"ConstErr":{"sent":"1e999","value":null},)"
       R"("Bits":{"sent":"40 bits","value":40},"Signed":{"sent":null,"value":false},)"
       R"("Acc":{"sent":"A<\"b\">","value":"A<\"b\">"},"Temp":{"sent":"T\\\n","value":"T\\\n"},)"
+      R"("Ram":{"sent":null,"value":null},)"
       R"("endian":{"sent":"little","value":"little"},"Core":{"sent":null,"value":"midrange"},)"
       R"("format":{"sent":"json","value":"json"}},)"
-      R"("error":{"code":1,"message":"Input size out of range (1..32 bits)."}})"
+      R"("error":{"code":1,"message":"Input size out of range (1..32 bits)."},)"
+      R"("errors":[{"code":1,"field":"Bits","message":"Input size out of range (1..32 bits)."}]})"
       "\n");
 }
 
@@ -116,8 +119,63 @@ TEST(JsonAnswerTest, ExactModes) {
             std::string::npos);
   EXPECT_TRUE(answer_for(cases[1].entries, "")
                   .ends_with(R"("error":{"code":8,"message":"Result must be approx, floor, )"
-                             R"(nearest or trunc."}})"
+                             R"(nearest or trunc."},"errors":[{"code":8,"field":"Result",)"
+                             R"("message":"Result must be approx, floor, nearest or trunc."}]})"
                              "\n"));
+}
+
+TEST(JsonAnswerTest, Ram) {
+  struct Case {
+    const char* name;
+    const char* sent;
+    std::string member;
+    std::string after_request;
+  };
+  const Case cases[] = {
+      {"an address", "0x20", R"("Ram":{"sent":"0x20","value":32},)", R"(}},"constant":)"},
+      {"none", "", R"("Ram":{"sent":"","value":null},)", R"(}},"constant":)"},
+      {"no address", "bank 0", R"("Ram":{"sent":"bank 0","value":null},)",
+       R"(}},"error":{"code":16,)"},
+  };
+  for (const Case& c : cases) {
+    const std::string text =
+        answer_for({{"Const", "10"}, {"Bits", "8"}, {"Acc", "A"}, {"Temp", "T"}, {"Ram", c.sent}},
+                   kTimesTenBlock);
+    EXPECT_NE(text.find(R"("Temp":{"sent":"T","value":"T"},)" + c.member), std::string::npos)
+        << c.name << ": " << text;
+    EXPECT_NE(text.find(c.after_request), std::string::npos) << c.name << ": " << text;
+  }
+}
+
+// Every failing check is listed with its field, so that a form can mark each at once; the
+// clash of two names is told in full.
+TEST(JsonAnswerTest, EveryRefusal) {
+  FormEntryList form;
+  form_list_init(form);
+  FormEntry* last = nullptr;
+  for (const FormEntry& entry :
+       std::vector<FormEntry>{{"Const", ""}, {"Bits", "99"}, {"Acc", "R"}, {"Temp", "R"}}) {
+    last = form_list_insert(form, last, entry.name, entry.value);
+  }
+  const RequestFields fields = read_request_fields(form);
+  const ValidatedRequest checked = validate_request(fields);
+  ASSERT_EQ(checked.error_codes, (std::vector<int>{4, 2, 1}));
+  AnswerDetails details;
+  for (const int code : checked.error_codes) {
+    details.refusals.push_back({code, refusal_detail(code, fields)});
+  }
+  const std::string text = json_answer(form, fields, checked, checked.error_code, "", details);
+  form_list_free(form);
+  EXPECT_NE(
+      text.find(
+          R"("error":{"code":1,"message":"Input size out of range (1..32 bits)."},"errors":[)"
+          R"({"code":4,"field":"Temp","message":"Enter temporary register(s) name.",)"
+          R"("detail":"Input register R and temporary register R both have a byte named R0."},)"
+          R"({"code":2,"field":"Const","message":"Constant value is negative, zero, or not a )"
+          R"(number."},)"
+          R"({"code":1,"field":"Bits","message":"Input size out of range (1..32 bits)."}]})"),
+      std::string::npos)
+      << text;
 }
 
 TEST(JsonAnswerTest, SignedInput) {
@@ -147,11 +205,11 @@ TEST(JsonAnswerTest, SignedInput) {
        with({{"Const", "3"}, {"Signed", "on"}}),
        R"("Bits":{"sent":"8","value":8},"Signed":{"sent":"on","value":true},"Acc":)",
        R"(}},"error":{"code":12,"message":"Signed inputs need an exact result (floor, )"
-       R"(nearest or trunc)."}})"},
+       R"(nearest or trunc)."},"errors":[{"code":12,"field":"Signed",)"},
       {"a value that is no answer", with({{"Const", "3"}, {"Result", "floor"}, {"Signed", "yes"}}),
        R"("Bits":{"sent":"8","value":8},"Signed":{"sent":"yes","value":null},"Acc":)",
        R"(}},"error":{"code":15,"message":"Signed must be 1 or on for a signed input, empty, )"
-       R"(0 or off for an unsigned one."}})"},
+       R"(0 or off for an unsigned one."},"errors":[{"code":15,"field":"Signed",)"},
   };
   for (const Case& c : cases) {
     const std::string text = answer_for(c.entries, kTimesTenBlock);

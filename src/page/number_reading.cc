@@ -26,6 +26,10 @@ std::size_t take_digits(std::string_view text, std::size_t i, std::string& out) 
 }  // namespace
 
 double read_decimal_real(std::string_view text) {
+  return read_decimal_prefix(text).value;
+}
+
+DecimalPrefix read_decimal_prefix(std::string_view text) {
   std::size_t i = skip_space(text);
   std::string accepted;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) accepted.push_back(text[i++]);
@@ -39,7 +43,7 @@ double read_decimal_real(std::string_view text) {
     digits += accepted.size() - before_fraction;
   }
   // A sign or a point without any digit is no number: "", "+", "-.", ".".
-  if (digits == 0) return 0;
+  if (digits == 0) return {};
   // The exponent belongs to the number only when at least one digit follows its letter and
   // optional sign; otherwise the reading ends before the letter ("8e" reads as 8).
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
@@ -48,13 +52,34 @@ double read_decimal_real(std::string_view text) {
     if (j < text.size() && is_digit(text[j])) {
       accepted.push_back('e');
       accepted.append(text.substr(i + 1, j - i - 1));
-      take_digits(text, j, accepted);
+      i = take_digits(text, j, accepted);
     }
   }
   // The text is plain decimal now, so strtod reads all of it the same way in every locale
   // that uses "." as the point (the program never changes the "C" locale). Overflow gives
   // HUGE_VAL, which is infinity; underflow gives 0 or a subnormal. errno is of no interest.
-  return std::strtod(accepted.c_str(), nullptr);
+  return {std::strtod(accepted.c_str(), nullptr), i, true};
+}
+
+namespace {
+
+bool only_space_from(std::string_view text, std::size_t i) {
+  return skip_space(text.substr(i)) == text.size() - i;
+}
+
+}  // namespace
+
+bool is_whole_decimal_real(std::string_view text) {
+  const DecimalPrefix prefix = read_decimal_prefix(text);
+  return prefix.has_digits && only_space_from(text, prefix.end);
+}
+
+bool is_whole_decimal_integer(std::string_view text) {
+  std::size_t i = skip_space(text);
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  const std::size_t digits_start = i;
+  while (i < text.size() && is_digit(text[i])) ++i;
+  return i > digits_start && only_space_from(text, i);
 }
 
 long long read_decimal_integer(std::string_view text) {

@@ -6,9 +6,27 @@
 #ifndef TARVEK_PAGE_NUMBER_READING_H
 #define TARVEK_PAGE_NUMBER_READING_H
 
+#include <cstddef>
 #include <string_view>
 
 namespace tarvek {
+
+// How far read_decimal_real reads into a text, and what it reads there.
+struct DecimalPrefix {
+  // The number read; 0 when the text holds no digit where a number would start.
+  double value = 0;
+  // The position just after the characters read (0 when there is no digit).
+  std::size_t end = 0;
+  bool has_digits = false;
+};
+
+// The reading of read_decimal_real with where it stopped.
+DecimalPrefix read_decimal_prefix(std::string_view text);
+
+// Whether `text` is one number as read_decimal_real (or read_decimal_integer) reads it, with
+// at least one digit and nothing after it but white space.
+bool is_whole_decimal_real(std::string_view text);
+bool is_whole_decimal_integer(std::string_view text);
 
 // A decimal real number: leading white space (space, tab, line feed, vertical tab, form
 // feed, carriage return), an optional sign, digits with an optional decimal point, and an

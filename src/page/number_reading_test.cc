@@ -98,5 +98,41 @@ TEST(ReadDecimalIntegerTest, Table) {
   }
 }
 
+// Where the reading stops is what tells a number from a number followed by other text.
+TEST(DecimalPrefixTest, WhereTheReadingStops) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t end;
+    bool has_digits;
+    bool whole_real;
+    bool whole_integer;
+  };
+  const Case cases[] = {
+      {"integer", "10", 2, true, true, true},
+      {"blanks around", " 10 ", 3, true, true, true},
+      {"signed", "-3", 2, true, true, true},
+      {"decimal", "0.75", 4, true, true, false},
+      {"exponent", "1e3", 3, true, true, false},
+      {"exponent letter without digits", "8e", 1, true, false, false},
+      {"letters after", "10abc", 2, true, false, false},
+      {"unit after", "16abc", 2, true, false, false},
+      {"fraction", "22/7", 2, true, false, false},
+      {"hexadecimal", "0x20", 1, true, false, false},
+      {"blank inside", "1 2", 1, true, false, false},
+      {"letters", "abc", 0, false, false, false},
+      {"empty", "", 0, false, false, false},
+      {"sign alone", "-", 0, false, false, false},
+  };
+  for (const Case& c : cases) {
+    const DecimalPrefix prefix = read_decimal_prefix(c.text);
+    EXPECT_EQ(prefix.end, c.end) << c.name;
+    EXPECT_EQ(prefix.has_digits, c.has_digits) << c.name;
+    EXPECT_EQ(prefix.value, read_decimal_real(c.text)) << c.name;
+    EXPECT_EQ(is_whole_decimal_real(c.text), c.whole_real) << c.name;
+    EXPECT_EQ(is_whole_decimal_integer(c.text), c.whole_integer) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace tarvek

@@ -23,7 +23,7 @@ void print_html_end(std::ostream& out) {
 }
 
 void show_error_page(std::ostream& out, int code) {
-  assert(code >= 1 && code <= kLastErrorCode);
+  assert(is_error_code(code));
   out << "<H1>#" << code << " Error in input</H1>" << error_message(code)
       << "<BR><BR><BR> <A HREF=\"/tarvek.htm\">Back to form</A>\n";
 }

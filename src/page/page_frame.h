@@ -22,7 +22,7 @@ void print_html_begin(std::ostream& out, std::string_view title);
 void print_html_end(std::ostream& out);
 
 // The error block for `code`: the heading, the code's message and the link back to the form.
-// Requires: code between 1 and kLastErrorCode.
+// Requires: is_error_code(code).
 void show_error_page(std::ostream& out, int code);
 
 // `text` with &, <, > and " replaced by their character references, so that register names

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "page/routine_generation.h"
+#include "page/routine_summary.h"
+#include "sim/pic_program.h"
 
 namespace tarvek {
 namespace {
@@ -59,6 +61,7 @@ TEST(PrintedCheckTest, PrintsOnlyRoutinesWhoseTextKeepsTheirPromise) {
   const Request signed_tenth{exact(1, 10, ResultMode::kTrunc, 5, true), 8, "ACC", "TEMP", false};
   const Request wide{exact(1000, 3, ResultMode::kNearest, 33), 24, "ACC", "TEMP", false};
   const Request times_ten{approx(10, 12), 8, "ACC", "TEMP", false};
+  const Request once{approx(1, 8), 8, "ACC", "TEMP", false};
   struct Case {
     const char* name;
     Request request;
@@ -79,6 +82,9 @@ TEST(PrintedCheckTest, PrintsOnlyRoutinesWhoseTextKeepsTheirPromise) {
       {"an approximation as printed", times_ten, nullptr, 0},
       {"an approximation with a byte declared twice", times_ten,
        [](const std::string& b) { return replaced(b, "\tcblock\n", "\tcblock\n\tACC0\n"); }, 4},
+      {"a constant of 1 as printed", once, nullptr, 0},
+      {"a constant of 1 without its result byte declared", once,
+       [](const std::string& b) { return replaced(b, "\tACC0\n", ""); }, 11},
   };
   for (const Case& c : cases) {
     const std::string block = printed_block(c.request);
@@ -94,6 +100,35 @@ TEST(PrintedCheckTest, PrintsOnlyRoutinesWhoseTextKeepsTheirPromise) {
                                  Core::kMidrange};
     EXPECT_EQ(print_checked(out, routine, kPrintedCheckBits), c.refusal) << c.name;
     EXPECT_EQ(out.str(), c.refusal == 0 ? text : "") << c.name;
+  }
+}
+
+// Code around a routine reads its result from the bytes its Output line names, so every one
+// of them is declared, in every mode, also where the routine has nothing to do.
+TEST(PrintedCheckTest, EveryOutputByteIsDeclared) {
+  struct Case {
+    const char* name;
+    Request request;
+  };
+  const Case cases[] = {
+      {"1, 8 bits", {approx(1, 8), 8, "QUOT", "TEMP", false}},
+      {"1, 16 bits, little-endian", {approx(1, 16), 16, "QUOT", "TEMP", true}},
+      {"1.0000001 within 50 %, 9 bits", {approx(1.0000001, 10), 9, "ACC", "TEMP", false}},
+      {"0.5", {approx(0.5, 7), 8, "ACC", "TEMP", false}},
+      {"floor of 1", {exact(1, 1, ResultMode::kFloor, 8), 8, "QUOT", "TEMP", false}},
+      {"nearest of 1, 12 bits", {exact(1, 1, ResultMode::kNearest, 12), 12, "Q", "T", true}},
+      {"signed trunc of 1", {exact(1, 1, ResultMode::kTrunc, 8, true), 8, "Q", "T", false}},
+      {"floor of 3", {exact(3, 1, ResultMode::kFloor, 10), 8, "Q", "T", false}},
+  };
+  for (const Case& c : cases) {
+    const std::string block = printed_block(c.request);
+    const RoutineSummary summary = summarize_routine(block, c.request.acc);
+    ASSERT_FALSE(summary.output_bytes.empty()) << c.name << "\n" << block;
+    const ParseOutcome parsed = parse_generated_block(block);
+    ASSERT_TRUE(parsed.program) << c.name << ": " << parsed.error;
+    for (const std::string& byte : summary.output_bytes) {
+      EXPECT_GE(parsed.program->index_of(byte), 0) << c.name << ": " << byte << "\n" << block;
+    }
   }
 }
 

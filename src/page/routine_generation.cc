@@ -7,6 +7,7 @@
 #include "exact/exact_generator.h"
 #include "page/printed_check.h"
 #include "sim/pic_program.h"
+#include "size/size_generator.h"
 
 namespace tarvek {
 namespace {
@@ -41,6 +42,13 @@ int generate_block(std::ostream& out, const GeneratorRequest& request, Register&
   if (request.mode == ResultMode::kApprox) {
     generate_code(out, request, acc, temp);
     return 0;
+  }
+  // The loops written for size leave no remainder: a request for one gets the straight-line
+  // routine, which the size search keeps as a candidate anyway, so it is never more words
+  // than the smallest routine that leaves the remainder. The digits came first, whatever the
+  // request's Optimize.
+  if (request.optimize == Optimize::kSize && request.remainder.empty()) {
+    return generate_size(out, request, acc, temp, search_effort(request.effort));
   }
   return generate_exact(out, request, acc, temp, search_effort(request.effort));
 }

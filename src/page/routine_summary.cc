@@ -52,7 +52,7 @@ void read_output_line(std::string_view block, std::string_view acc_name, Routine
 RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name) {
   RoutineSummary summary;
   read_output_line(block, acc_name, summary);
-  // Read as enhanced mid-range source: that core runs every instruction of either core's
+  // Read as enhanced mid-range source: that core runs every instruction of every core's
   // routines, and both count and cycles are the same on every core that runs them.
   const ParseOutcome parsed = parse_generated_block(block, PicCore::kEnhanced);
   if (parsed.program) {

@@ -8,6 +8,7 @@
 #include "page/exact_constant.h"
 #include "page/exact_number.h"
 #include "page/number_reading.h"
+#include "page/register_placement.h"
 
 namespace tarvek {
 namespace {
@@ -27,30 +28,42 @@ bool is_ascii_letter(char c) {
 
 }  // namespace
 
-bool register_names_collide(const std::string& acc_name, const std::string& temp_name) {
+std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name) {
   // Byte names are a name and an index, so two names can only meet when one name is the
   // other followed by some characters: then those characters and one index must spell the
   // other index.
   const bool acc_longer = acc_name.size() >= temp_name.size();
   const std::string& longer = acc_longer ? acc_name : temp_name;
   const std::string& shorter = acc_longer ? temp_name : acc_name;
-  if (longer.compare(0, shorter.size(), shorter) != 0) return false;
+  if (longer.compare(0, shorter.size(), shorter) != 0) return {};
   const std::string tail = longer.substr(shorter.size());
   // No register of a routine reaches 16 bytes (63 result bits and a sign byte need 9).
   constexpr int kByteIndexes = 16;
   for (int k = 0; k < kByteIndexes; ++k) {
     const std::string spelled = tail + std::to_string(k);
     for (int j = 0; j < kByteIndexes; ++j) {
-      if (spelled == std::to_string(j)) return true;
+      if (spelled == std::to_string(j)) return longer + std::to_string(k);
     }
   }
-  return false;
+  return {};
+}
+
+bool register_names_collide(const std::string& acc_name, const std::string& temp_name) {
+  return !shared_byte_name(acc_name, temp_name).empty();
+}
+
+std::string refusal_detail(int code, const RequestFields& fields) {
+  if (code != 4 || !is_valid_register_name(fields.temp_name)) return {};
+  const std::string shared = shared_byte_name(fields.acc_name, fields.temp_name);
+  if (shared.empty()) return {};
+  return "Input register " + fields.acc_name + " and temporary register " + fields.temp_name +
+         " both have a byte named " + shared + ".";
 }
 
 RequestFields read_request_fields(const FormEntryList& form) {
   RequestFields fields;
   if (const std::string* value = form_value(form, "Const")) {
-    fields.const_value = read_decimal_real(*value);
+    fields.const_value = approximate_constant(*value);
     fields.const_text = *value;
   }
   if (const std::string* value = form_value(form, "Acc")) fields.acc_name = *value;
@@ -68,8 +81,11 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "DivideBy")) fields.divide_by_text = *value;
   if (const std::string* value = form_value(form, "Signed")) fields.signed_text = *value;
   if (const std::string* value = form_value(form, "Core")) fields.core = *value;
+  if (const std::string* value = form_value(form, "Ram")) fields.ram_text = *value;
   if (const std::string* value = form_value(form, "Rem")) fields.rem_name = *value;
   if (const std::string* value = form_value(form, "DigitForm")) fields.digit_form_text = *value;
+  if (const std::string* value = form_value(form, "Optimize")) fields.optimize_text = *value;
+  if (const std::string* value = form_value(form, "Label")) fields.label_text = *value;
   return fields;
 }
 
@@ -89,6 +105,22 @@ int digit_count(int bits, int base) {
   return count;
 }
 
+std::optional<Optimize> optimize_for(std::string_view text) {
+  if (text.empty() || text == "speed") return Optimize::kSpeed;
+  if (text == "size") return Optimize::kSize;
+  return std::nullopt;
+}
+
+bool is_label_prefix(std::string_view text) {
+  if (text.empty()) return true;
+  if (text.size() > kMaxLabelPrefix) return false;
+  if (!is_ascii_letter(text[0]) && text[0] != '_') return false;
+  for (const char c : text) {
+    if (!is_ascii_letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+  }
+  return true;
+}
+
 std::optional<bool> signed_input(std::string_view text) {
   if (text == "1" || text == "on") return true;
   if (text.empty() || text == "0" || text == "off") return false;
@@ -100,6 +132,13 @@ std::optional<ResultMode> result_mode(std::string_view text) {
   if (text == "floor") return ResultMode::kFloor;
   if (text == "nearest") return ResultMode::kNearest;
   if (text == "trunc") return ResultMode::kTrunc;
+  return std::nullopt;
+}
+
+std::optional<Core> core_named(std::string_view text) {
+  if (text.empty() || text == "midrange") return Core::kMidrange;
+  if (text == "enhanced") return Core::kEnhanced;
+  if (text == "baseline") return Core::kBaseline;
   return std::nullopt;
 }
 
@@ -226,6 +265,10 @@ int check_digits(const RequestFields& fields, ValidatedRequest& result) {
 ValidatedRequest validate_request(const RequestFields& fields) {
   ValidatedRequest result;
   int code = 0;
+  const auto fail = [&](int failed) {
+    code = failed;
+    result.error_codes.push_back(failed);
+  };
   const bool digits = fields.result_text == kDigitsResult;
   // The digits are floors, floor(x / base^k) mod base, of the constant 1.
   const std::optional<ResultMode> mode =
@@ -237,10 +280,10 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   // ACC1, whose bytes ACC1 and ACC10 meet) would make the routine overwrite its own input.
   if (!is_valid_register_name(fields.temp_name) ||
       register_names_collide(fields.acc_name, fields.temp_name)) {
-    code = 4;
+    fail(4);
   }
   // The exact modes have no allowed error: they are exact.
-  if (!exact && (fields.const_error < 0 || fields.const_error > 50)) code = 6;
+  if (!exact && (fields.const_error < 0 || fields.const_error > 50)) fail(6);
 
   long long int_bits = 0;
   long long output_bits = 0;
@@ -259,26 +302,37 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   } else {
     constant_code = check_approximate_constant(fields, result, int_bits, output_bits);
   }
-  if (constant_code != 0) code = constant_code;
-  if (fields.input_bits < 1 || fields.input_bits > 32) code = 1;
-  if (!is_valid_register_name(fields.acc_name)) code = 3;
+  if (constant_code != 0) fail(constant_code);
+  if (fields.input_bits < 1 || fields.input_bits > 32) fail(1);
+  if (!is_valid_register_name(fields.acc_name)) fail(3);
+  std::optional<int> ram_address;
+  if (fields.ram_text && !fields.ram_text->empty()) {
+    ram_address = read_ram_address(*fields.ram_text);
+    if (!ram_address) fail(kRamAddressError);
+  }
   // Signed inputs are an exact mode's: the approximation's computation is unsigned.
-  if (mode && !exact && is_signed.value_or(false)) code = 12;
-  if (!is_signed) code = 15;
+  if (mode && !exact && is_signed.value_or(false)) fail(12);
+  if (!is_signed) fail(15);
   if (!digits && !fields.rem_name.empty()) {
     if (const int rem_code = check_remainder(fields, mode, constant_code, result); rem_code != 0) {
-      code = rem_code;
+      fail(rem_code);
     }
   }
   // The digits are those of an unsigned input, and no remainder is left beside them.
-  if (digits && is_signed.value_or(false)) code = kDigitsSignedError;
-  if (digits && !fields.rem_name.empty()) code = kDigitsRemainderError;
-  if (!mode) code = 8;
-  // Last, so that it wins over every other message: the form offers only the two values, so a
+  if (digits && is_signed.value_or(false)) fail(kDigitsSignedError);
+  if (digits && !fields.rem_name.empty()) fail(kDigitsRemainderError);
+  if (!mode) fail(8);
+  if (!is_label_prefix(fields.label_text)) fail(32);
+  // Loops are for the exact modes: the approximation documents a chain of truncating terms,
+  // which a loop over the constant's bits would not compute term by term.
+  const std::optional<Optimize> optimize = optimize_for(fields.optimize_text);
+  if (!optimize) fail(30);
+  if (optimize == Optimize::kSize && mode == ResultMode::kApprox) fail(31);
+  // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
-  const bool enhanced = fields.core == "enhanced";
-  if (!enhanced && !fields.core.empty() && fields.core != "midrange") code = 13;
+  const std::optional<Core> core = core_named(fields.core);
+  if (!core) fail(13);
 
   result.error_code = code;
   if (code == 0) {
@@ -288,9 +342,15 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.output_bits = static_cast<int>(output_bits);
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
-    result.request.core = enhanced ? Core::kEnhanced : Core::kMidrange;
+    result.request.core = *core;
     result.request.digits = digits;
     if (!digits) result.request.remainder = fields.rem_name;
+    if (fields.ram_text) {
+      result.request.ram_address = ram_address.value_or(-1);
+      result.request.notes = ram_notes(result.request.ram_address);
+    }
+    result.request.optimize = *optimize;
+    result.request.label_prefix = fields.label_text;
     assert(result.input_bits >= 1 && result.input_bits <= 32);
     assert(result.const_int_bits >= -31 && result.const_int_bits <= 31);
     assert(result.request.output_bits >= 1 && result.request.output_bits <= 63);

@@ -1,17 +1,18 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed, Core, Rem and DigitForm.
+// and the optional Result, DivideBy, Signed, Core, Ram, Rem, DigitForm, Optimize and Label.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
-// malformed number reads as far as it is decimal. In the exact modes the constant and the
-// divisor are read exactly and must be whole decimal numbers or fractions. Checking yields at
-// most one numbered error; when there is none, the quantities handed to the generator lie in
-// their documented ranges.
+// malformed number reads as far as it is decimal, but a fraction (22/7) is read whole. In the exact
+// modes the constant and the divisor are read exactly and must be whole decimal numbers or
+// fractions. Checking yields at most one numbered error; when there is none, the quantities handed
+// to the generator lie in their documented ranges.
 #ifndef TARVEK_PAGE_VALIDATION_H
 #define TARVEK_PAGE_VALIDATION_H
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "codegen/generator.h"
 #include "form/form_entry_list.h"
@@ -23,7 +24,8 @@ inline constexpr std::size_t kMaxRegisterName = 31;
 
 // The fields as read, before any check; numbers at full width.
 struct RequestFields {
-  // Field Const; 0 when absent; an infinity when too large for a double.
+  // Field Const (approximate_constant); 0 when absent; an infinity when too large for a
+  // double; not a number for a malformed fraction.
   double const_value = 0;
   // Field ConstErr, in percent; 0 when absent.
   double const_error = 0;
@@ -50,6 +52,13 @@ struct RequestFields {
   // Field DigitForm as sent; empty when absent (unpacked digits). Read only with
   // Result=digits.
   std::string digit_form_text;
+  // Field Ram as sent; nullopt when absent. A request that sends it, empty or not, comes from
+  // a client that wants the block's notes on where the registers go (register_placement.h).
+  std::optional<std::string> ram_text;
+  // Field Optimize as sent; empty when absent (speed).
+  std::string optimize_text;
+  // Field Label as sent; empty when absent (a prefix made from the request).
+  std::string label_text;
 };
 
 // Reads the fields from `form`; of fields sent twice the first counts.
@@ -57,8 +66,12 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code of the error to show.
+  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15 to 25, 30 to 32) of the
+  // error to show.
   int error_code = 0;
+  // The code of every failing check, in the order the checks run, so that a form can show
+  // each field's problem at once; error_code is the last of them. Empty when valid.
+  std::vector<int> error_codes;
   // Valid only when error_code is 0: the values the generator reads (output_bits 1..63).
   GeneratorRequest request;
   // Valid only when error_code is 0: the input width, 1 to 32.
@@ -69,13 +82,25 @@ struct ValidatedRequest {
 
 // Checks the fields in the fixed order temp name (4, also when its bytes would share names
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
-// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), a signed input in
-// the approximating mode (12), the Signed value (15), the remainder (19, 17, 18: see
-// check_remainder), the digits mode's fields (see check_digits), result mode (8), core (13:
-// empty, midrange or enhanced); a later failing check replaces the code of an earlier one,
-// so the code shown is that of the last failing check. A request without Result, DivideBy,
-// Signed, Core, Rem and DigitForm is checked exactly as it always was.
+// 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
+// empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
+// value (15), the remainder (19, 17, 18: see check_remainder), the digits mode's fields (see
+// check_digits), result mode (8), the Label (32), the Optimize value (30: empty, speed or
+// size), size with the approximating mode (31), core (13: empty, midrange, enhanced or
+// baseline); a later failing check replaces the code of an earlier one, so the code shown is
+// that of the last failing check. A request without Result, DivideBy, Signed, Core, Ram, Rem,
+// DigitForm, Optimize and Label is checked exactly as it always was. A valid request that
+// sends Ram gets its address and ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
+
+// What an Optimize value asks for: empty and "speed" the fewest cycles, "size" the fewest
+// words; nullopt for anything else.
+std::optional<Optimize> optimize_for(std::string_view text);
+
+// Whether a Label value can start every label of a routine: empty (a prefix is made), or an
+// assembler name of at most kMaxLabelPrefix characters, a letter or '_' first, then letters,
+// digits and '_'.
+bool is_label_prefix(std::string_view text);
 
 // Numbered errors of the remainder and of the digits mode.
 inline constexpr int kRemainderModeError = 17;
@@ -103,6 +128,10 @@ int digit_count(int bits, int base);
 // "nearest" and "trunc" the exact ones; nullopt for anything else.
 std::optional<ResultMode> result_mode(std::string_view text);
 
+// The core a Core value names: empty and "midrange" the mid-range core, "enhanced" and
+// "baseline" theirs; nullopt for anything else.
+std::optional<Core> core_named(std::string_view text);
+
 // Whether a Signed value asks for a signed input: "1" and "on" (what a checkbox sends) do,
 // empty, "0" and "off" do not; nullopt for anything else.
 std::optional<bool> signed_input(std::string_view text);
@@ -120,6 +149,15 @@ bool is_valid_register_name(const std::string& name);
 // Some byte of the one register is written with the same name as some byte of the other
 // (ACC and ACC give ACC0 twice; X and X1 give X10 twice).
 bool register_names_collide(const std::string& acc_name, const std::string& temp_name);
+
+// The name of the first byte both registers would write (ACC0, X10), or empty when they share
+// none.
+std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name);
+
+// What the numbered message of error `code` leaves unsaid for these fields, as a sentence, or
+// empty. Message 4 asks for a temporary name also when the name given only clashes with the
+// accumulator's; the detail then names both and the byte they share.
+std::string refusal_detail(int code, const RequestFields& fields);
 
 }  // namespace tarvek
 

@@ -5,8 +5,10 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "form/urlencoded.h"
+#include "page/register_placement.h"
 
 namespace tarvek {
 namespace {
@@ -75,6 +77,13 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"Const subnormal", "Const=1e-310&Bits=32&Acc=ACC&Temp=T", 7},
       {"first Const counts", "Const=0&Const=10&Bits=8&Acc=ACC&Temp=T", 2},
       {"second Const ignored", "Const=10&Const=0&Bits=8&Acc=ACC&Temp=T", 0},
+      {"Const a fraction", "Const=22/7&Bits=8&Acc=ACC&Temp=T", 0},
+      {"Const a fraction with text after it", "Const=22/7x&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const a decimal over an integer", "Const=1.5/3&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const over 0", "Const=1/0&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const a negative fraction", "Const=-1/3&Bits=8&Acc=ACC&Temp=T", 2},
+      {"Const a fraction too small for 2 bits", "Const=1/5&Bits=2&Acc=ACC&Temp=T", 7},
+      {"Const a decimal with text after it", "Const=10abc&Bits=8&Acc=ACC&Temp=T", 0},
       // Register names
       {"Acc with a digit first", "Const=1&Bits=8&Acc=1ACC&Temp=T", 3},
       {"Acc with a space first", "Const=1&Bits=8&Acc=+ACC&Temp=T", 3},
@@ -106,14 +115,25 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"7 over 6", "Const=0.5&Bits=1&ConstErr=60&Acc=A&Temp=T", 7},
       {"6 over 4", "Const=1&Bits=8&ConstErr=60&Acc=A&Temp=", 6},
       {"3 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=", 3},
-      // Core: midrange (also empty or absent) or enhanced, exactly; 13 over every other code.
+      // Core: midrange (also empty or absent), enhanced or baseline, exactly; 13 over every
+      // other code.
       {"Core midrange", kValid + "&Core=midrange", 0},
       {"Core enhanced", kValid + "&Core=enhanced", 0},
+      {"Core baseline", kValid + "&Core=baseline", 0},
+      {"Core baseline in capitals", kValid + "&Core=Baseline", 13},
       {"Core empty", kValid + "&Core=", 0},
       {"Core in capitals", kValid + "&Core=Enhanced", 13},
       {"Core with a blank", kValid + "&Core=enhanced+", 13},
       {"Core of another family", kValid + "&Core=pic18", 13},
-      {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=baseline", 13},
+      {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=pic10", 13},
+      // Ram: empty (no address) or an address from 0 to 0x1FF.
+      {"Ram empty", kValid + "&Ram=", 0},
+      {"Ram hexadecimal", kValid + "&Ram=0x20", 0},
+      {"Ram decimal", kValid + "&Ram=160", 0},
+      {"Ram beyond bank 3", kValid + "&Ram=0x200", 16},
+      {"Ram of letters", kValid + "&Ram=bank0", 16},
+      {"16 over 3", "Const=10&Bits=8&Acc=&Temp=T&Ram=x", 16},
+      {"13 over 16", kValid + "&Ram=x&Core=x", 13},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(validate_query(c.query).error_code, c.code) << c.name;
@@ -323,6 +343,8 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
       {"typical", kValid, 10, 0, 8, 4, 12},
       {"constant 1", "Const=1&Bits=16&ConstErr=2.5&Acc=A&Temp=T", 1, 2.5, 16, 0, 16},
       {"constant 0.75", "Const=0.75&Bits=8&Acc=A&Temp=T", 0.75, 0, 8, 0, 8},
+      {"constant 22/7", "Const=22/7&Bits=8&Acc=A&Temp=T", 22.0 / 7, 0, 8, 2, 10},
+      {"constant 1/3 over 2", "Const=1/3&DivideBy=2&Bits=8&Acc=A&Temp=T", 1.0 / 3 / 2, 0, 8, -2, 6},
       {"constant 0.5", "Const=0.5&Bits=2&Acc=A&Temp=T", 0.5, 0, 2, -1, 1},
       {"largest", "Const=2147483648&Bits=32&ConstErr=50&Acc=A&Temp=T", 2147483648.0, 50, 32, 31,
        63},
@@ -347,6 +369,130 @@ TEST(ValidateRequestTest, ValuesOfAValidRequest) {
   EXPECT_EQ(validate_query(kValid + "&Result=nearest").request.core, Core::kMidrange);
   EXPECT_EQ(validate_query(kValid + "&Result=approx&Core=enhanced").request.core, Core::kEnhanced);
   EXPECT_EQ(validate_query(kValid + "&Core=enhanced&Core=midrange").request.core, Core::kEnhanced);
+  EXPECT_EQ(validate_query(kValid + "&Core=baseline").request.core, Core::kBaseline);
+  EXPECT_EQ(validate_query(kValid + "&Result=trunc&Signed=1&Core=baseline").request.core,
+            Core::kBaseline);
+}
+
+// A request that sends Ram gets the notes on where its registers go, and its address; one
+// that does not keeps its block as it always was.
+TEST(ValidateRequestTest, RamPlacesTheCblock) {
+  const ValidatedRequest absent = validate_query(kValid);
+  EXPECT_EQ(absent.request.ram_address, -1);
+  EXPECT_EQ(absent.request.notes, "");
+  const ValidatedRequest empty = validate_query(kValid + "&Ram=");
+  EXPECT_EQ(empty.request.ram_address, -1);
+  EXPECT_EQ(empty.request.notes, ram_notes(-1));
+  const ValidatedRequest placed = validate_query(kValid + "&Ram=0xa0&Result=floor");
+  ASSERT_EQ(placed.error_code, 0);
+  EXPECT_EQ(placed.request.ram_address, 0xA0);
+  EXPECT_EQ(placed.request.notes, ram_notes(0xA0));
+}
+
+// Every failing check is reported, in check order, the code shown last.
+TEST(ValidateRequestTest, EveryFailingCheck) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"valid", kValid, {}},
+      {"the constant and the width", "Const=&Bits=99&Acc=ACC&Temp=TEMP", {2, 1}},
+      {"one field", "Const=10&Bits=0&Acc=ACC&Temp=TEMP", {1}},
+      {"every name and the error bound", "Const=1&Bits=8&ConstErr=60&Acc=&Temp=", {4, 6, 3}},
+      {"divisor, RAM and core", "Const=1&DivideBy=x&Bits=8&Acc=A&Temp=T&Ram=y&Core=z", {9, 16, 13}},
+      {"signed approximation and unknown result",
+       "Const=1&Bits=8&Acc=A&Temp=T&Result=x&Signed=1",
+       {8}},
+      {"signed approximation", "Const=1&Bits=8&Acc=A&Temp=T&Signed=1&Ram=0x20", {12}},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.query);
+    EXPECT_EQ(v.error_codes, c.codes) << c.name;
+    EXPECT_EQ(v.error_code, c.codes.empty() ? 0 : c.codes.back()) << c.name;
+  }
+}
+
+TEST(RefusalDetailTest, NamesTheRegistersThatClash) {
+  struct Case {
+    const char* name;
+    std::string acc;
+    std::string temp;
+    std::string detail;
+  };
+  const Case cases[] = {
+      {"the same name", "ACC", "ACC",
+       "Input register ACC and temporary register ACC both have a "
+       "byte named ACC0."},
+      {"a digit more", "X", "X1",
+       "Input register X and temporary register X1 both have a byte "
+       "named X10."},
+      {"the accumulator longer", "X1", "X",
+       "Input register X1 and temporary register X both have "
+       "a byte named X10."},
+      {"no clash", "ACC", "TEMP", ""},
+      {"a prefix that spells no index", "ACC", "ACCA", ""},
+      {"a temporary name that is no name", "_", "_", ""},
+  };
+  for (const Case& c : cases) {
+    RequestFields fields;
+    fields.acc_name = c.acc;
+    fields.temp_name = c.temp;
+    EXPECT_EQ(refusal_detail(4, fields), c.detail) << c.name;
+    EXPECT_EQ(refusal_detail(3, fields), "") << c.name;
+  }
+}
+
+TEST(ValidateRequestTest, OptimizeAndLabel) {
+  struct Case {
+    const char* name;
+    std::string fields;
+    int code;
+    Optimize optimize;
+    const char* label;
+  };
+  const std::string exact = "Const=1&DivideBy=10&Result=floor&Bits=16&Acc=A&Temp=T";
+  const Case cases[] = {
+      {"absent", exact, 0, Optimize::kSpeed, ""},
+      {"empty is speed", exact + "&Optimize=", 0, Optimize::kSpeed, ""},
+      {"speed", exact + "&Optimize=speed", 0, Optimize::kSpeed, ""},
+      {"size", exact + "&Optimize=size", 0, Optimize::kSize, ""},
+      {"size of a signed trunc", exact + "&Result=trunc&Signed=1&Optimize=size", 0, Optimize::kSize,
+       ""},
+      {"Optimize is case-sensitive", exact + "&Optimize=Size", 30, Optimize::kSpeed, ""},
+      {"unknown Optimize", exact + "&Optimize=small", 30, Optimize::kSpeed, ""},
+      {"size of an approximation", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size", 31,
+       Optimize::kSpeed, ""},
+      {"size of an approximation by name",
+       "Const=10&Result=approx&Bits=8&Acc=A&Temp=T&Optimize=size", 31, Optimize::kSpeed, ""},
+      {"speed of an approximation", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=speed", 0,
+       Optimize::kSpeed, ""},
+      {"30 over 8", exact + "&Result=round&Optimize=small", 30, Optimize::kSpeed, ""},
+      {"label", exact + "&Optimize=size&Label=div_", 0, Optimize::kSize, "div_"},
+      {"label starting with _", exact + "&Label=_x9", 0, Optimize::kSpeed, "_x9"},
+      {"label of 24 characters", exact + "&Label=" + std::string(24, 'L'), 0, Optimize::kSpeed,
+       "LLLLLLLLLLLLLLLLLLLLLLLL"},
+      {"label of 25 characters", exact + "&Label=" + std::string(25, 'L'), 32, Optimize::kSpeed,
+       ""},
+      {"label starting with a digit", exact + "&Label=1x", 32, Optimize::kSpeed, ""},
+      {"label with a blank", exact + "&Label=a%20b", 32, Optimize::kSpeed, ""},
+      {"label with a dollar", exact + "&Label=a$", 32, Optimize::kSpeed, ""},
+      {"label with a colon", exact + "&Label=a:", 32, Optimize::kSpeed, ""},
+      {"label beyond ASCII", exact + "&Label=%C3%A9", 32, Optimize::kSpeed, ""},
+      {"32 over 8", exact + "&Result=round&Label=1", 32, Optimize::kSpeed, ""},
+      {"31 over 32", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size&Label=1", 31, Optimize::kSpeed,
+       ""},
+      {"13 over 30", exact + "&Optimize=small&Core=pic18", 13, Optimize::kSpeed, ""},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.fields);
+    EXPECT_EQ(v.error_code, c.code) << c.name;
+    if (c.code == 0) {
+      EXPECT_EQ(v.request.optimize, c.optimize) << c.name;
+      EXPECT_EQ(v.request.label_prefix, c.label) << c.name;
+    }
+  }
 }
 
 TEST(ConstIntegerBitsTest, Table) {

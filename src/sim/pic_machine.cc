@@ -12,36 +12,9 @@ constexpr uint8_t kStatusTo = 0x10;
 constexpr uint8_t kStatusPd = 0x08;
 constexpr uint8_t kBankMask = 0xE0;
 
-// The STATUS bits a write can set: the bank bits exist only on the mid-range core.
+// The STATUS bits 7..5 a write can set: the enhanced core has none there.
 constexpr uint8_t bank_mask(PicCore core) {
-  return core == PicCore::kMidrange ? kBankMask : 0;
-}
-
-// splitmix64: a small, well-mixed generator so that fill() gives unrelated values per seed.
-uint64_t next_random(uint64_t& state) {
-  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
-constexpr bool has_file_operand(PicOp op) {
-  switch (op) {
-    case PicOp::kMovlw:
-    case PicOp::kAndlw:
-    case PicOp::kIorlw:
-    case PicOp::kAddlw:
-    case PicOp::kXorwfStatus:
-    case PicOp::kXorwfStatusW:
-    case PicOp::kMovwfStatus:
-    case PicOp::kClrc:
-    case PicOp::kSkpc:
-    case PicOp::kSkpnc:
-    case PicOp::kSkpnz:
-      return false;
-    default:
-      return true;
-  }
+  return core == PicCore::kEnhanced ? 0 : kBankMask;
 }
 
 uint8_t swap_nibbles(uint8_t v) {
@@ -85,12 +58,12 @@ uint8_t PicMachine::status() const {
 }
 
 void PicMachine::fill(uint64_t seed) {
-  uint64_t state = seed;
+  uint64_t words_drawn = 0;
   uint64_t bits = 0;
   int left = 0;
-  auto next_byte = [&]() {
+  const auto next_byte = [&]() {
     if (left == 0) {
-      bits = next_random(state);
+      bits = fill_word(seed, words_drawn++);
       left = 8;
     }
     const auto b = static_cast<uint8_t>(bits);
@@ -101,9 +74,9 @@ void PicMachine::fill(uint64_t seed) {
   for (uint8_t& b : bytes_) b = next_byte();
   w = next_byte();
   const uint8_t flags = next_byte();
-  carry = (flags & 1) != 0;
-  digit_carry = (flags & 2) != 0;
-  zero = (flags & 4) != 0;
+  carry = (flags & kFillCarry) != 0;
+  digit_carry = (flags & kFillDigitCarry) != 0;
+  zero = (flags & kFillZero) != 0;
   bank_bits = 0;
 }
 
@@ -138,6 +111,10 @@ RunStats PicMachine::run() {
   const uint8_t writable_bank_bits = bank_mask(program_->core);
   size_t pc = 0;
   while (pc < count) {
+    if (stats.cycles >= cycle_limit) {
+      stats.cycle_limit_reached = true;
+      break;
+    }
     const PicInstruction& in = code[pc];
     uint8_t unused = 0;
     uint8_t& f = has_file_operand(in.op) ? mem[in.operand] : unused;
@@ -286,6 +263,38 @@ RunStats PicMachine::run() {
       case PicOp::kClrc:
         carry = false;
         break;
+      case PicOp::kSetc:
+        carry = true;
+        break;
+      case PicOp::kDecfW:
+      case PicOp::kDecfF: {
+        const auto r = static_cast<uint8_t>(f - 1);
+        zero = r == 0;
+        (in.op == PicOp::kDecfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kDecfszW:
+      case PicOp::kDecfszF: {
+        const auto r = static_cast<uint8_t>(f - 1);
+        skip = r == 0;
+        (in.op == PicOp::kDecfszF ? f : w) = r;
+        break;
+      }
+      case PicOp::kBcf:
+        f = static_cast<uint8_t>(f & ~(1u << in.bit));
+        break;
+      case PicOp::kAndwfW:
+      case PicOp::kAndwfF: {
+        const auto r = static_cast<uint8_t>(f & w);
+        zero = r == 0;
+        (in.op == PicOp::kAndwfF ? f : w) = r;
+        break;
+      }
+      case PicOp::kGoto:
+        // Two cycles: the jump flushes the instruction already fetched.
+        ++stats.cycles;
+        pc = in.operand;
+        continue;
       case PicOp::kSkpc:
         skip = carry;
         break;

@@ -1,5 +1,5 @@
-// Executes a parsed PicProgram the way a mid-range or enhanced mid-range PIC16 core does, as
-// the instruction-set description of the processor defines it. This is the project's
+// Executes a parsed PicProgram the way a baseline, mid-range or enhanced mid-range PIC core
+// does, as the instruction-set description of the processor defines it. This is the project's
 // verification oracle.
 //
 // State: the declared file-register bytes, W, and the STATUS bits C, DC, Z and the bank
@@ -25,7 +25,12 @@
 //   xorwf f, d       d = f ^ W                               Z
 //   incf f, d        d = f + 1                               Z
 //   incfsz f, d      d = f + 1, skip the next if it is 0     no flag
-//   clrc             C = 0 (bcf STATUS, 0)
+//   decf f, d        d = f - 1                               Z
+//   decfsz f, d      d = f - 1, skip the next if it is 0     no flag
+//   bcf f, b         clear bit b of f                        no flag
+//   andwf f, d       d = f & W                               Z
+//   goto label       continue at the label's instruction (past the last one: the end)
+//   clrc / setc      C = 0 / C = 1 (bcf / bsf STATUS, 0)
 //   skpc / skpnc     skip the next instruction if C is set / clear
 //   skpnz            skip the next instruction if Z is clear
 //   xorwf STATUS, f  the write-protected case below.
@@ -37,7 +42,10 @@
 //   lsrf f, d        d = f >> 1, 0 into bit 7                C = old bit 0, Z
 //   asrf f, d        d = f >> 1, bit 7 kept                  C = old bit 0, Z
 // The enhanced core keeps its bank select bits in a register of their own: STATUS bits 7..5
-// are unimplemented there and read 0, so a write to STATUS leaves them 0.
+// are unimplemented there and read 0, so a write to STATUS leaves them 0. The baseline core
+// has no addlw (the parser refuses it); its STATUS bits 7..5 hold the wake-up flag and the
+// program page select instead of bank bits, writable as the mid-range bank bits are, and kept
+// in `bank_bits` alike: a routine must leave them as it found them.
 //
 // An instruction that has STATUS as its destination and itself affects Z, DC or C cannot
 // write those three bits: they are set by the instruction's own flag logic instead, and TO
@@ -46,9 +54,11 @@
 // only the bank bits (7..5) of the result, leaves C and DC unchanged and sets Z when the
 // whole result is 0. In particular "movlw 1" followed by "xorwf STATUS, f" does NOT invert C.
 //
-// Timing: straight-line code, one cycle per instruction; a skipped instruction is not
-// executed but costs one cycle. A skip taken on the last instruction ends the run and is
-// reported in RunStats, since on the chip it would skip whatever follows the routine.
+// Timing: one cycle per instruction, two for a goto; a skipped instruction is not executed
+// but costs one cycle (a skip taken costs two). A skip taken on the last instruction ends the
+// run and is reported in RunStats, since on the chip it would skip whatever follows the
+// routine. A run that has not ended after `cycle_limit` cycles is stopped and reported, so a
+// routine that loops for ever is a failure rather than a hang.
 #ifndef TARVEK_SIM_PIC_MACHINE_H
 #define TARVEK_SIM_PIC_MACHINE_H
 
@@ -67,7 +77,27 @@ struct RunStats {
   long cycles = 0;
   // The last instruction was a skip that was taken: the chip would skip past the routine.
   bool skipped_past_end = false;
+  // The run was stopped at the machine's cycle limit, before it reached the end.
+  bool cycle_limit_reached = false;
 };
+
+// The seeded starting state of PicMachine::fill, shared with the lane runner so that a lane
+// and a machine filled with the same seed hold the same state. It is a stream of bytes: the
+// declared bytes in declaration order, then W, then a byte whose bits 0, 1 and 2 give C, DC
+// and Z. Stream byte p is byte p % 8 (least significant first) of word p / 8.
+//
+// Word k of the stream for `seed`: splitmix64, a small, well-mixed generator, so that
+// different seeds give unrelated states.
+constexpr uint64_t fill_word(uint64_t seed, uint64_t k) {
+  uint64_t z = seed + (k + 1) * 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+// The bits of the stream's flags byte.
+constexpr uint8_t kFillCarry = 1;
+constexpr uint8_t kFillDigitCarry = 2;
+constexpr uint8_t kFillZero = 4;
 
 class PicMachine {
  public:
@@ -104,6 +134,11 @@ class PicMachine {
   // The same with byte indexes resolved once (PicProgram::value_indexes), for sweeps.
   void write_value(const std::vector<int>& indexes, uint64_t value);
   uint64_t read_value(const std::vector<int>& indexes) const;
+
+  // A run stops once it has taken more cycles than this: no routine we write takes nearly as
+  // many, so one that does loops for ever.
+  static constexpr long kDefaultCycleLimit = 1L << 20;
+  long cycle_limit = kDefaultCycleLimit;
 
   uint8_t w = 0;
   bool carry = false;

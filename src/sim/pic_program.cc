@@ -12,15 +12,15 @@ namespace tarvek {
 namespace {
 
 // Which operands a mnemonic takes, and the operations it maps to.
-enum class OperandKind { kNone, kLiteral, kFile, kFileDest, kFileBit };
+enum class OperandKind { kNone, kLiteral, kFile, kFileDest, kFileBit, kLabel };
 
 struct Mnemonic {
   std::string_view name;
   OperandKind kind;
   PicOp op;          // the operation, or the ", w" one for kFileDest
   PicOp op_to_file;  // the ", f" operation for kFileDest; unused otherwise
-  // The oldest core that has the instruction; the enhanced core runs every mid-range one.
-  PicCore core = PicCore::kMidrange;
+  // The oldest core that has the instruction: every later core runs it too.
+  PicCore core = PicCore::kBaseline;
 };
 
 constexpr std::array kMnemonics = {
@@ -29,7 +29,7 @@ constexpr std::array kMnemonics = {
     Mnemonic{"movlw", OperandKind::kLiteral, PicOp::kMovlw, PicOp::kMovlw},
     Mnemonic{"andlw", OperandKind::kLiteral, PicOp::kAndlw, PicOp::kAndlw},
     Mnemonic{"iorlw", OperandKind::kLiteral, PicOp::kIorlw, PicOp::kIorlw},
-    Mnemonic{"addlw", OperandKind::kLiteral, PicOp::kAddlw, PicOp::kAddlw},
+    Mnemonic{"addlw", OperandKind::kLiteral, PicOp::kAddlw, PicOp::kAddlw, PicCore::kMidrange},
     Mnemonic{"clrf", OperandKind::kFile, PicOp::kClrf, PicOp::kClrf},
     Mnemonic{"swapf", OperandKind::kFileDest, PicOp::kSwapfW, PicOp::kSwapfF},
     Mnemonic{"btfsc", OperandKind::kFileBit, PicOp::kBtfsc, PicOp::kBtfsc},
@@ -55,6 +55,12 @@ constexpr std::array kMnemonics = {
     Mnemonic{"lslf", OperandKind::kFileDest, PicOp::kLslfW, PicOp::kLslfF, PicCore::kEnhanced},
     Mnemonic{"lsrf", OperandKind::kFileDest, PicOp::kLsrfW, PicOp::kLsrfF, PicCore::kEnhanced},
     Mnemonic{"asrf", OperandKind::kFileDest, PicOp::kAsrfW, PicOp::kAsrfF, PicCore::kEnhanced},
+    Mnemonic{"goto", OperandKind::kLabel, PicOp::kGoto, PicOp::kGoto},
+    Mnemonic{"decf", OperandKind::kFileDest, PicOp::kDecfW, PicOp::kDecfF},
+    Mnemonic{"decfsz", OperandKind::kFileDest, PicOp::kDecfszW, PicOp::kDecfszF},
+    Mnemonic{"bcf", OperandKind::kFileBit, PicOp::kBcf, PicOp::kBcf},
+    Mnemonic{"setc", OperandKind::kNone, PicOp::kSetc, PicOp::kSetc},
+    Mnemonic{"andwf", OperandKind::kFileDest, PicOp::kAndwfW, PicOp::kAndwfF},
 };
 
 // The lines that name STATUS. The first has a blank (not a tab) after the mnemonic.
@@ -62,7 +68,38 @@ constexpr std::string_view kXorwfStatusLine = "\txorwf STATUS, f";
 constexpr std::string_view kXorwfStatusWLine = "\txorwf\tSTATUS, w";
 constexpr std::string_view kMovwfStatusLine = "\tmovwf\tSTATUS";
 
-using NameIndex = std::unordered_map<std::string_view, int>;
+// Equal texts. Compared here rather than by a library call: the texts a parse compares are a
+// few characters long and mostly differ in the first, and it compares several per line.
+bool same_text(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// FNV-1a over the name's characters: byte names are short, and a long routine looks one up
+// for nearly every line.
+struct NameHash {
+  std::size_t operator()(std::string_view name) const {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    return static_cast<std::size_t>(hash);
+  }
+};
+// Compared from the end: the bytes of one register differ only in their last digits.
+struct SameName {
+  bool operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = a.size(); i-- > 0;) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+};
+using NameIndex = std::unordered_map<std::string_view, int, NameHash, SameName>;
+// Labels by name, each with the index of the instruction it stands for.
+using LabelIndex = std::unordered_map<std::string_view, int>;
 
 // Byte indexes are stored in 16 bits; no mid-range part has anywhere near this many bytes.
 constexpr size_t kMaxDeclaredBytes = std::numeric_limits<uint16_t>::max() + size_t{1};
@@ -72,6 +109,31 @@ std::string quoted(std::string_view text) {
   result.reserve(text.size() + 2);
   result.append(1, '"').append(text).append(1, '"');
   return result;
+}
+
+// The cores in the order each runs every instruction of the one before it.
+int generation(PicCore core) {
+  switch (core) {
+    case PicCore::kBaseline:
+      return 0;
+    case PicCore::kMidrange:
+      return 1;
+    case PicCore::kEnhanced:
+      return 2;
+  }
+  return 0;
+}
+
+const char* core_name(PicCore core) {
+  switch (core) {
+    case PicCore::kBaseline:
+      return "a baseline";
+    case PicCore::kMidrange:
+      return "a mid-range";
+    case PicCore::kEnhanced:
+      return "an enhanced mid-range";
+  }
+  return "";
 }
 
 std::string at_line(int line, const std::string& message) {
@@ -125,32 +187,30 @@ std::optional<uint8_t> parse_literal(std::string_view text) {
 // Resolves a file operand against the declared bytes; fills `error` when it cannot.
 bool resolve_file(std::string_view name, const NameIndex& names, uint16_t& index,
                   std::string& error) {
-  if (!is_name_token(name)) {
-    error = "bad file register operand " + quoted(name);
-    return false;
-  }
+  // Every declared name is a name token, so only a name not found can be a bad one.
   const auto found = names.find(name);
-  if (found == names.end()) {
-    error = "register byte " + quoted(name) + " is not declared";
-    return false;
+  if (found != names.end()) {
+    index = static_cast<uint16_t>(found->second);
+    return true;
   }
-  index = static_cast<uint16_t>(found->second);
-  return true;
+  error = is_name_token(name) ? "register byte " + quoted(name) + " is not declared"
+                              : "bad file register operand " + quoted(name);
+  return false;
 }
 
 // Parses one instruction line (without its newline) of a program for `core`. Returns an empty
 // string on success, otherwise the message without the line number.
-std::string parse_line(std::string_view line, const NameIndex& names, PicCore core,
-                       PicInstruction& out) {
-  if (line == kXorwfStatusLine) {
+std::string parse_line(std::string_view line, const NameIndex& names, const LabelIndex& labels,
+                       PicCore core, PicInstruction& out) {
+  if (same_text(line, kXorwfStatusLine)) {
     out.op = PicOp::kXorwfStatus;
     return {};
   }
-  if (line == kXorwfStatusWLine) {
+  if (same_text(line, kXorwfStatusWLine)) {
     out.op = PicOp::kXorwfStatusW;
     return {};
   }
-  if (line == kMovwfStatusLine) {
+  if (same_text(line, kMovwfStatusLine)) {
     out.op = PicOp::kMovwfStatus;
     return {};
   }
@@ -163,11 +223,15 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicCore co
 
   const Mnemonic* m = nullptr;
   for (const Mnemonic& candidate : kMnemonics) {
-    if (candidate.name == mnemonic) m = &candidate;
+    if (same_text(candidate.name, mnemonic)) {
+      m = &candidate;
+      break;
+    }
   }
   if (m == nullptr) return "unknown mnemonic " + quoted(mnemonic);
-  if (m->core == PicCore::kEnhanced && core != PicCore::kEnhanced) {
-    return quoted(mnemonic) + " is an enhanced mid-range instruction, which a mid-range part lacks";
+  if (generation(m->core) > generation(core)) {
+    return quoted(mnemonic) + " is " + core_name(m->core) + " instruction, which " +
+           core_name(core) + " part lacks";
   }
 
   out.op = m->op;
@@ -179,6 +243,12 @@ std::string parse_line(std::string_view line, const NameIndex& names, PicCore co
 
   std::string error;
   switch (m->kind) {
+    case OperandKind::kLabel: {
+      const auto found = labels.find(operands);
+      if (found == labels.end()) return "label " + quoted(operands) + " is not placed";
+      out.operand = static_cast<uint16_t>(found->second);
+      return {};
+    }
     case OperandKind::kLiteral: {
       const std::optional<uint8_t> literal = parse_literal(operands);
       if (!literal)
@@ -230,6 +300,23 @@ bool for_each_line(std::string_view text, Visit visit) {
   return true;
 }
 
+// The opening line of the declarations: "\tcblock" alone, which continues the including
+// program's last cblock, or "\tcblock 0x20" with a start address in hexadecimal (0x and one
+// to three digits), the only other form a generated block has.
+bool is_cblock_line(std::string_view line) {
+  constexpr std::string_view kOpening = "\tcblock";
+  if (!line.starts_with(kOpening)) return false;
+  std::string_view address = line.substr(kOpening.size());
+  if (address.empty()) return true;
+  if (!address.starts_with(" 0x")) return false;
+  address.remove_prefix(3);
+  if (address.empty() || address.size() > 3) return false;
+  for (const char c : address) {
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
+
 // Adds a declared name to `program` and `names`; returns the problem, or "" when fine.
 std::string declare(std::string_view name, PicProgram& program, NameIndex& names) {
   if (!is_name_token(name)) return "bad byte name " + quoted(name);
@@ -243,17 +330,70 @@ std::string declare(std::string_view name, PicProgram& program, NameIndex& names
 }
 
 // Parses instruction line `number` into `program`; on a problem sets `error` and returns false.
-bool add_instruction(std::string_view line, int number, const NameIndex& names, PicProgram& program,
-                     std::string& error) {
+bool add_instruction(std::string_view line, int number, const NameIndex& names,
+                     const LabelIndex& labels, PicProgram& program, std::string& error) {
   PicInstruction instruction{};
   instruction.line = number;
-  const std::string problem = parse_line(line, names, program.core, instruction);
+  const std::string problem = parse_line(line, names, labels, program.core, instruction);
   if (!problem.empty()) {
     error = at_line(number, problem);
     return false;
   }
   program.instructions.push_back(instruction);
+  program.straight_line = program.straight_line && runs_on_lanes(instruction.op);
   return true;
+}
+
+// A label as gpasm reads one in the first column: a letter or '_', then letters, digits and
+// '_', and not an instruction's name, which gpasm would take for a misplaced instruction.
+bool is_label_name(std::string_view name) {
+  if (name.empty() || name.size() > 63) return false;
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (!letter(name[0]) && name[0] != '_') return false;
+  for (char c : name) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+  }
+  for (const Mnemonic& m : kMnemonics) {
+    if (m.name == name) return false;
+  }
+  return true;
+}
+
+// Whether `line` of the code is a label line; any other line is read as an instruction.
+bool is_label_line(std::string_view line) {
+  return is_label_name(line);
+}
+
+// The code's lines from line `first` on (comments and blank lines skipped when
+// `skip_comments`): label lines first, so that a goto may name a later label, then the
+// instructions. On a problem sets `error` and returns false.
+bool parse_code(std::string_view text, int first, bool skip_comments, const NameIndex& names,
+                PicProgram& program, std::string& error) {
+  LabelIndex labels;
+  int instructions = 0;
+  for_each_line(text, [&](std::string_view line, int number) {
+    if (number < first || (skip_comments && (line.empty() || line.front() == ';'))) return true;
+    if (!is_label_line(line)) {
+      ++instructions;
+      return true;
+    }
+    if (names.count(line) != 0 || labels.count(line) != 0) {
+      error = at_line(number, "label " + quoted(line) + " names a declared byte or another label");
+    } else {
+      labels.emplace(line, instructions);
+    }
+    return error.empty();
+  });
+  if (!error.empty()) return false;
+  return for_each_line(text, [&](std::string_view line, int number) {
+    if (number < first || (skip_comments && (line.empty() || line.front() == ';'))) return true;
+    if (is_label_line(line)) return true;
+    if (is_cblock_line(line) || line == "\tendc") {
+      error = at_line(number, "a second cblock section");
+      return false;
+    }
+    return add_instruction(line, number, names, labels, program, error);
+  });
 }
 
 }  // namespace
@@ -289,10 +429,7 @@ ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::s
     if (!problem.empty()) return {std::nullopt, "declaration: " + problem};
   }
   std::string error;
-  for_each_line(lines, [&](std::string_view line, int number) {
-    return add_instruction(line, number, names, program, error);
-  });
-  if (!error.empty()) return {std::nullopt, error};
+  if (!parse_code(lines, 1, false, names, program, error)) return {std::nullopt, error};
   return {std::move(program), {}};
 }
 
@@ -308,7 +445,7 @@ ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
     if (line.empty() || line.front() == ';') return true;
     switch (section) {
       case Section::kBeforeCblock:
-        if (line != "\tcblock") {
+        if (!is_cblock_line(line)) {
           error = at_line(number,
                           "expected \"\\tcblock\" before any instruction, found " + quoted(line));
           return false;
@@ -344,15 +481,7 @@ ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
     const std::string problem = declare(name, program, names);
     if (!problem.empty()) return {std::nullopt, at_line(number, problem)};
   }
-  for_each_line(block, [&](std::string_view line, int number) {
-    if (number < code_start || line.empty() || line.front() == ';') return true;
-    if (line == "\tcblock" || line == "\tendc") {
-      error = at_line(number, "a second cblock section");
-      return false;
-    }
-    return add_instruction(line, number, names, program, error);
-  });
-  if (!error.empty()) return {std::nullopt, error};
+  if (!parse_code(block, code_start, true, names, program, error)) return {std::nullopt, error};
   return {std::move(program), {}};
 }
 

@@ -120,7 +120,8 @@ TEST(ParseInstructions, RejectsAnythingOutsideTheLineFormat) {
        "line 1: register byte \"STATUS\" is not declared"},
       {"STATUS elsewhere", "\tbtfsc\tSTATUS, 0\n",
        "line 1: register byte \"STATUS\" is not declared"},
-      {"unlisted instruction", "\tgoto\t0\n", "line 1: unknown mnemonic \"goto\""},
+      {"unlisted instruction", "\tcall\tx\n", "line 1: unknown mnemonic \"call\""},
+      {"jump to an address", "\tgoto\t0\n", "line 1: label \"0\" is not placed"},
       {"error on line 3", "\tclrc\n\tskpc\n\tnop\n", "line 3: unknown mnemonic \"nop\""},
   };
   for (const Case& c : cases) {
@@ -207,6 +208,37 @@ TEST(ParseGeneratedBlock, RejectsMalformedBlocks) {
     const ParseOutcome outcome = parse_generated_block(c.block);
     EXPECT_FALSE(outcome.program) << c.name;
     EXPECT_EQ(outcome.error, c.error) << c.name;
+  }
+}
+
+TEST(ParseGeneratedBlock, ReadsTheCblockStartAddressForm) {
+  struct Case {
+    const char* name;
+    const char* opening;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"bare", "\tcblock", true},
+      {"two digits", "\tcblock 0x20", true},
+      {"three digits", "\tcblock 0x1A0", true},
+      {"one digit", "\tcblock 0x0", true},
+      {"decimal, which an assembler reads in its own radix", "\tcblock 32", false},
+      {"no digits", "\tcblock 0x", false},
+      {"lower-case digits", "\tcblock 0x1a0", false},
+      {"a tab before the address", "\tcblock\t0x20", false},
+      {"four digits", "\tcblock 0x1000", false},
+      {"text after it", "\tcblock 0x20 ; bank 0", false},
+  };
+  for (const Case& c : cases) {
+    const std::string block = std::string("; c\n") + c.opening + "\n\tA0\n\tendc\n\tclrf\tA0\n";
+    const ParseOutcome outcome = parse_generated_block(block);
+    EXPECT_EQ(outcome.program.has_value(), c.accepted) << c.name << ": " << outcome.error;
+    if (outcome.program) {
+      EXPECT_EQ(outcome.program->byte_names, std::vector<std::string>{"A0"}) << c.name;
+    }
+    // An address does not make a second section acceptable.
+    const ParseOutcome twice = parse_generated_block(block + c.opening + "\n");
+    EXPECT_FALSE(twice.program) << c.name;
   }
 }
 

@@ -4,20 +4,32 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <span>
 
+#include "sim/lane_machine.h"
 #include "sim/pic_machine.h"
+#include "sim/run_plan.h"
 
 namespace tarvek {
 namespace {
 
-// Calls `f` with every line of `text` (without its '\n').
+// Calls `f` with every line of `text` that starts with ';' (without its '\n'). Only comment
+// lines promise anything, and the instructions, most of a long block, have no ';' to stop at.
 template <typename F>
-void for_each_line(std::string_view text, F f) {
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    f(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
+void for_each_comment_line(std::string_view text, F f) {
+  std::size_t at = 0;
+  while ((at = text.find(';', at)) != std::string_view::npos) {
+    if (at == 0 || text[at - 1] == '\n') {
+      const std::size_t end = text.find('\n', at);
+      f(text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+      if (end == std::string_view::npos) return;
+      at = end + 1;
+    } else {
+      at = text.find('\n', at);
+      if (at == std::string_view::npos) return;
+      ++at;
+    }
   }
 }
 
@@ -53,11 +65,21 @@ std::optional<int> weight_exponent(std::string_view digits) {
   return static_cast<int>(exponent);
 }
 
-// The one core line a block may have; without it the routine is for the mid-range core.
+// The core lines a block may have (one at most); without one the routine is for the
+// mid-range core.
 constexpr std::string_view kEnhancedCoreLine = "; Core: enhanced mid-range (PIC16F1xxx)";
+constexpr std::string_view kBaselineCoreLine = "; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)";
 
 std::string_view core_name(PicCore core) {
-  return core == PicCore::kEnhanced ? "enhanced mid-range" : "mid-range";
+  switch (core) {
+    case PicCore::kEnhanced:
+      return "enhanced mid-range";
+    case PicCore::kBaseline:
+      return "baseline";
+    case PicCore::kMidrange:
+      break;
+  }
+  return "mid-range";
 }
 
 // "; Add input * 8 to accumulator" and its three twins; nullopt for anything else.
@@ -104,6 +126,46 @@ bool read_range(std::string_view line, std::string_view name, int& byte_count, i
   const std::optional<int> count = consume_count(line);
   if (!count || line != unit) return false;
   bits = *count;
+  return true;
+}
+
+// "NAME0 .. NAMEn" or "NAME0" at the start of `line`: its byte count, which is consumed.
+std::optional<int> consume_byte_range(std::string_view& line, std::string_view name) {
+  if (name.empty() || !consume(line, name) || !consume(line, "0")) return std::nullopt;
+  if (!consume(line, " .. ")) return 1;
+  if (!consume(line, name)) return std::nullopt;
+  const std::optional<int> last = consume_count(line);
+  if (!last || *last < 1) return std::nullopt;
+  return *last + 1;
+}
+
+// "; RAM: N bytes (ACC0 .. ACCa)" or "...(ACC0 .. ACCa, temporary TEMP0 .. TEMPt)", "1 byte"
+// for one, with ", remainder REM0 .. REMr" before the temporary bytes for a routine that leaves
+// a remainder; false for anything else, or a count that is not the ranges' sum.
+bool read_ram_line(std::string_view line, std::string_view acc_name, std::string_view rem_name,
+                   std::string_view temp_name, RoutinePromise& promise) {
+  if (!consume(line, "; RAM: ")) return false;
+  const std::optional<int> total = consume_count(line);
+  if (!total || !consume(line, *total == 1 ? " byte (" : " bytes (")) return false;
+  const std::optional<int> acc = consume_byte_range(line, acc_name);
+  if (!acc) return false;
+  int rem = 0;
+  if (consume(line, ", remainder ")) {
+    const std::optional<int> range = consume_byte_range(line, rem_name);
+    if (!range) return false;
+    rem = *range;
+  }
+  int temp = 0;
+  if (consume(line, ", temporary ")) {
+    const std::optional<int> range = consume_byte_range(line, temp_name);
+    if (!range) return false;
+    temp = *range;
+  }
+  if (line != ")" || *total != *acc + rem + temp) return false;
+  promise.ram_bytes = *total;
+  promise.ram_acc_bytes = *acc;
+  promise.ram_rem_bytes = rem;
+  promise.ram_temp_bytes = temp;
   return true;
 }
 
@@ -208,17 +270,15 @@ WideInt exact_result(const ExactPromise& promise, WideInt x) {
 }
 
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
-                            std::string_view rem_name) {
+                            std::string_view temp_name, std::string_view rem_name) {
   RoutinePromise promise;
   std::string error;
   bool input_seen = false;
   bool output_seen = false;
-  bool first_line = true;
   bool core_seen = false;
-  for_each_line(block, [&](std::string_view line) {
+  for_each_comment_line(block, [&](std::string_view line) {
     if (!error.empty()) return;
-    if (first_line) {
-      first_line = false;
+    if (line.data() == block.data()) {
       promise.exact = read_exact_title(line, acc_name);
       promise.digits = read_digits_title(line, acc_name);
       if (promise.exact || promise.digits) return;
@@ -234,12 +294,18 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
       return;
     }
     if (line.starts_with("; Core:")) {
-      if (core_seen || line != kEnhancedCoreLine) {
+      if (core_seen || (line != kEnhancedCoreLine && line != kBaselineCoreLine)) {
         error = "unreadable or repeated line \"" + std::string(line) + "\"";
         return;
       }
       core_seen = true;
-      promise.core = PicCore::kEnhanced;
+      promise.core = line == kEnhancedCoreLine ? PicCore::kEnhanced : PicCore::kBaseline;
+      return;
+    }
+    if (line.starts_with("; RAM:")) {
+      if (promise.ram_bytes >= 0 || !read_ram_line(line, acc_name, rem_name, temp_name, promise)) {
+        error = "unreadable or repeated line \"" + std::string(line) + "\"";
+      }
       return;
     }
     if (line.starts_with("; Add input") || line.starts_with("; Substract input")) {
@@ -277,6 +343,10 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
   if (error.empty() && promise.remainder && !promise.exact) {
     error = "a Remainder line without an exact title line";
   }
+  // The smallest baseline parts have 16 bytes of RAM: their routines say what they take.
+  if (error.empty() && (promise.core == PicCore::kBaseline) != (promise.ram_bytes >= 0)) {
+    error = "a RAM line belongs to a baseline routine, and to every one";
+  }
   if (!error.empty()) return {std::nullopt, error};
   return {promise, ""};
 }
@@ -306,7 +376,8 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   assert(routine.input_bits >= 1 && routine.input_bits <= 32);
   assert(routine.output_bits >= 1 && routine.output_bits <= 63);
   assert(!routine.acc_name.empty() && !routine.temp_name.empty());
-  PromiseOutcome read = read_promise(routine.block, routine.acc_name, routine.rem_name);
+  PromiseOutcome read =
+      read_promise(routine.block, routine.acc_name, routine.temp_name, routine.rem_name);
   if (!read.promise) return {std::nullopt, "comment block: " + read.error};
   const RoutinePromise& promise = *read.promise;
   if (promise.input_bits != routine.input_bits ||
@@ -360,6 +431,34 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     assert(parsed.program);
   }
 
+  if (promise.ram_bytes >= 0) {
+    // Every byte is declared by now, the Input and Output lines' too.
+    int acc = 0;
+    int rem = 0;
+    int temp = 0;
+    for (const std::string& name : parsed.program->byte_names) {
+      if (is_byte_of(name, routine.acc_name)) {
+        ++acc;
+      } else if (!routine.rem_name.empty() && is_byte_of(name, routine.rem_name)) {
+        ++rem;
+      } else {
+        ++temp;
+      }
+    }
+    const auto names_all = [&](std::string_view prefix, int count) {
+      for (int k = 0; k < count; ++k) {
+        if (parsed.program->index_of(byte_name(prefix, k)) < 0) return false;
+      }
+      return true;
+    };
+    if (acc != promise.ram_acc_bytes || rem != promise.ram_rem_bytes ||
+        temp != promise.ram_temp_bytes || !names_all(routine.acc_name, acc) ||
+        !names_all(routine.rem_name, rem) || !names_all(routine.temp_name, temp)) {
+      return {std::nullopt, "the RAM line does not name the " + std::to_string(acc + rem + temp) +
+                                " bytes the routine takes"};
+    }
+  }
+
   PreparedRoutine prepared{promise, std::move(*parsed.program), {}, {}, {}};
   prepared.input_indexes =
       value_indexes(prepared.program, routine.acc_name, promise.input_bytes, routine.little_endian);
@@ -389,15 +488,15 @@ std::vector<uint8_t> bytes_at(const PicMachine& machine, const std::vector<int>&
   return bytes;
 }
 
-}  // namespace
-
-CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
-                           uint64_t seed, const ResultObserver& observe) {
+// check_prepared for a routine with jumps, which only PicMachine runs, and for one whose
+// promise reaches past one output value (digits, or a remainder beside the quotient): one
+// input after the other, each from the state PicMachine::fill gives for its seed, as the
+// lanes start.
+CheckReport check_one_by_one(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
+                             uint64_t seed, const ResultObserver& observe) {
+  const RoutinePromise& promise = routine.promise;
   CheckReport report;
   report.instructions = static_cast<long>(routine.program.instructions.size());
-  const RoutinePromise& promise = routine.promise;
-  // Every bit above the Output line's bit count must be zero, in every output byte.
-  const WideInt limit = static_cast<WideInt>(1) << promise.output_bits;
   PicMachine machine(routine.program);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const uint64_t x = inputs[i];
@@ -406,53 +505,45 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
       report.failing_input = x;
       return report;
     };
-    if (x >> promise.input_bits != 0) {
-      return fail("wider than the " + std::to_string(promise.input_bits) + "-bit input");
-    }
-    // A signed routine reads the input bits as two's complement, sign-extended through the
-    // input bytes, and leaves its result sign-extended through the output bytes.
-    const bool is_signed = promise.exact && promise.exact->is_signed;
-    WideInt value = static_cast<WideInt>(x);
-    if (is_signed && (x >> (promise.input_bits - 1)) != 0) {
-      value -= static_cast<WideInt>(1) << promise.input_bits;
-    }
-    WideInt expected = 0;
-    if (!promise.digits) {
-      expected = promise.exact ? exact_result(*promise.exact, value)
-                               : documented_product(promise.terms, x);
-      const WideInt lowest = is_signed ? -(limit >> 1) : 0;
-      const WideInt highest = is_signed ? limit >> 1 : limit;
-      if (expected < lowest || expected >= highest) {
-        return fail("the documented product " + to_decimal(expected) + " does not fit the " +
-                    std::to_string(promise.output_bits) + " output bits");
+    PlannedRun run;
+    if (promise.digits) {
+      // Digits have no single documented value: only the input is planned.
+      if (x >> promise.input_bits != 0) {
+        return fail("wider than the " + std::to_string(promise.input_bits) + "-bit input");
       }
+      run.written = x;
+    } else if (const std::string fault = plan_one(promise, x, run); !fault.empty()) {
+      return fail(fault);
     }
-    const auto wrapped = [](WideInt v, int bytes) {
-      const WideInt modulus = static_cast<WideInt>(1) << (8 * bytes);
-      return static_cast<uint64_t>(((v % modulus) + modulus) % modulus);
-    };
     machine.fill(seed + i);
-    machine.write_value(routine.input_indexes, is_signed ? wrapped(value, promise.input_bytes) : x);
+    machine.write_value(routine.input_indexes, run.written);
     const RunStats stats = machine.run();
+    if (stats.cycle_limit_reached) return fail("the routine does not end");
     report.cycles = std::max(report.cycles, stats.cycles);
+    report.fewest_cycles = i == 0 ? stats.cycles : std::min(report.fewest_cycles, stats.cycles);
     if (stats.skipped_past_end) return fail("the last instruction skips past the routine");
     if (machine.bank_bits != 0) return fail("the routine switched register banks");
+    uint64_t result = 0;
     if (promise.digits) {
       const std::string fault =
           bytes_fault("output", digit_bytes(*promise.digits, x, promise.digit_count),
                       bytes_at(machine, routine.output_indexes));
       if (!fault.empty()) return fail(fault);
+      result = first_output_bytes(machine, routine.output_indexes);
     } else {
-      const uint64_t got = machine.read_value(routine.output_indexes);
-      const uint64_t wanted =
-          is_signed ? wrapped(expected, promise.output_bytes) : static_cast<uint64_t>(expected);
-      if (got != wanted) {
-        return fail("got " + std::to_string(got) + ", documented " + to_decimal(expected));
+      result = machine.read_value(routine.output_indexes);
+      if (result != run.wanted) {
+        return fail("got " + std::to_string(result) + ", documented " + to_decimal(run.expected));
       }
     }
     if (promise.remainder) {
+      // The remainder of the input's value, read as two's complement when it is signed.
       const ExactPromise& exact = *promise.exact;
-      const WideInt r = remainder_of(exact.numerator, exact.denominator, value, expected);
+      WideInt value = static_cast<WideInt>(x);
+      if (exact.is_signed && (x >> (promise.input_bits - 1)) != 0) {
+        value -= static_cast<WideInt>(1) << promise.input_bits;
+      }
+      const WideInt r = remainder_of(exact.numerator, exact.denominator, value, run.expected);
       const std::optional<std::vector<uint8_t>> wanted =
           remainder_bytes(r, *promise.remainder, exact.is_signed && exact.trunc);
       if (!wanted) return fail("the remainder " + to_decimal(r) + " does not fit its bits");
@@ -461,7 +552,88 @@ CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uin
       if (!fault.empty()) return fail(fault);
     }
     ++report.inputs_checked;
-    if (observe) observe(x, first_output_bytes(machine, routine.output_indexes));
+    if (observe) observe(x, result);
+  }
+  report.passed = true;
+  return report;
+}
+
+}  // namespace
+
+CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
+                           uint64_t seed, const ResultObserver& observe) {
+  // The lanes read one output value; digits and a remainder are read byte by byte.
+  if (!routine.program.straight_line || routine.promise.digits || routine.promise.remainder) {
+    return check_one_by_one(routine, inputs, seed, observe);
+  }
+  CheckReport report;
+  report.instructions = static_cast<long>(routine.program.instructions.size());
+  const auto fail = [&report](uint64_t x, const std::string& what) {
+    report.failure = "input " + std::to_string(x) + ": " + what;
+    report.failing_input = x;
+    return report;
+  };
+  if (inputs.empty()) {
+    report.passed = true;
+    return report;
+  }
+  const RunPlanner planner(routine.promise);
+  const std::size_t batch_size = std::min(inputs.size(), kCheckBatchInputs);
+  LaneMachine lanes(routine.program, static_cast<int>(batch_size));
+  // The check reads the output bytes, the bank bits and the skips past the end, and writes
+  // the input bytes after every fill.
+  lanes.restrict_to(routine.input_indexes, routine.output_indexes);
+  // What goes into the input bytes, what the output bytes must hold and what they hold, for
+  // a batch: in one allocation as long as the batches, since every page a request touches
+  // costs it a fault.
+  // Left uninitialised: each batch writes what it reads.
+  const auto values = std::make_unique_for_overwrite<uint64_t[]>(3 * batch_size);
+  uint64_t* const written = values.get();
+  uint64_t* const wanted = written + batch_size;
+  uint64_t* const results = wanted + batch_size;
+  for (std::size_t start = 0; start < inputs.size(); start += kCheckBatchInputs) {
+    const std::size_t count = std::min(inputs.size() - start, kCheckBatchInputs);
+    const std::span<const uint64_t> batch(inputs.data() + start, count);
+    // The batch runs the inputs before the first one that cannot run; that one's fault is
+    // reported after their results, as it comes after them.
+    const std::size_t planned =
+        planner.plan(batch, std::span(written, count), std::span(wanted, count));
+    const int lane_count = static_cast<int>(planned);
+    lanes.fill_lanes(lane_count, seed + start);
+    lanes.write_values(routine.input_indexes, std::span(written, planned));
+    if (lane_count > 0) report.cycles = std::max(report.cycles, lanes.run(lane_count));
+    // Straight-line code takes the same cycles for every input.
+    report.fewest_cycles = report.cycles;
+    lanes.read_values(routine.output_indexes, std::span(results, planned));
+    // The first lane that went wrong in any way; the lanes before it are observed in order.
+    int wrong =
+        std::min(lanes.first_skipped_past_end(lane_count), lanes.first_bank_switched(lane_count));
+    for (int lane = 0; lane < wrong; ++lane) {
+      if (results[lane] != wanted[lane]) wrong = lane;
+    }
+    if (observe) {
+      for (int lane = 0; lane < wrong; ++lane)
+        observe(batch[static_cast<std::size_t>(lane)], results[lane]);
+    }
+    report.inputs_checked += wrong;
+    if (wrong < lane_count) {
+      const uint64_t x = batch[static_cast<std::size_t>(wrong)];
+      if (lanes.skipped_past_end(wrong)) {
+        return fail(x, "the last instruction skips past the routine");
+      }
+      if (lanes.bank_bits(wrong) != 0) return fail(x, "the routine switched register banks");
+      PlannedRun run;
+      [[maybe_unused]] const std::string fault = plan_one(routine.promise, x, run);
+      assert(fault.empty());
+      return fail(
+          x, "got " + std::to_string(results[wrong]) + ", documented " + to_decimal(run.expected));
+    }
+    if (planned < count) {
+      PlannedRun run;
+      const std::string fault = plan_one(routine.promise, batch[planned], run);
+      assert(!fault.empty());
+      return fail(batch[planned], fault);
+    }
   }
   report.passed = true;
   return report;

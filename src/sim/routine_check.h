@@ -4,9 +4,13 @@
 // The promise is read from the block's text alone: the term lines ("; Add input * 8 to
 // accumulator", "; Substract input / 4 from accumulator") give the terms of the documented
 // computation (reference_model.h), the Input and Output lines name the bytes and bit counts,
-// and the core line ("; Core: enhanced mid-range (PIC16F1xxx)", absent for a mid-range
-// routine) names the core the routine needs. Nothing is taken from the code generator, so
-// the check holds the routine to exactly what a reader of the comment is told.
+// and the core line ("; Core: enhanced mid-range (PIC16F1xxx)" or "; Core: baseline (PIC10F,
+// PIC12F5xx, PIC16F5x)", absent for a mid-range routine) names the core the routine needs. A
+// baseline routine's RAM line ("; RAM: 7 bytes (ACC0 .. ACC3, temporary TEMP0 .. TEMP2)", with
+// ", remainder REM0 .. REMr" before the temporary bytes for a routine that leaves a remainder)
+// must name exactly the bytes it declares together with those of its Input and Output lines.
+// Nothing is taken from the code generator, so the check holds the routine to exactly what a
+// reader of the comment is told.
 //
 // The routine is parsed with its own cblock section, for the core the request asked for,
 // which the block must name: a mid-range routine with an enhanced instruction does not parse,
@@ -24,6 +28,7 @@
 #ifndef TARVEK_SIM_ROUTINE_CHECK_H
 #define TARVEK_SIM_ROUTINE_CHECK_H
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -75,8 +80,14 @@ struct RoutinePromise {
   // when the result is wider; another routine's names exactly the bytes of its bits.
   int output_bytes = 0;
   int output_bits = 0;
-  // The enhanced core when the block has the core line, mid-range otherwise.
+  // The core its core line names, mid-range without one.
   PicCore core = PicCore::kMidrange;
+  // From the RAM line, when there is one: the bytes it counts, and how many of them belong to
+  // each register (NAME0 .. NAME(n - 1)); -1 when there is none.
+  int ram_bytes = -1;
+  int ram_acc_bytes = 0;
+  int ram_rem_bytes = 0;
+  int ram_temp_bytes = 0;
 };
 
 // Either a promise or, when `promise` is empty, what could not be read.
@@ -85,13 +96,14 @@ struct PromiseOutcome {
   std::string error;
 };
 
-// Reads the term lines (or an exact or digits routine's title line), the core line and the
-// Input and Output lines of `acc_name`, and the Remainder line of `rem_name` (a Remainder line
-// without a remainder register is unreadable), from a generated block.
+// Reads the term lines (or an exact or digits routine's title line), the core line, the RAM
+// line and the Input and Output lines of `acc_name` (and `temp_name`, which only the RAM line
+// names), and the Remainder line of `rem_name` (a Remainder line without a remainder register
+// is unreadable), from a generated block.
 // A printed weight is taken as the power of two nearest to it (the largest divisors print
 // rounded to 17 significant digits), and must be within a rounding error of it.
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
-                            std::string_view rem_name = {});
+                            std::string_view temp_name = {}, std::string_view rem_name = {});
 
 // A generated block and the request it was made for.
 struct RoutineUnderCheck {
@@ -148,14 +160,25 @@ struct CheckReport {
   // Instruction cycles of the longest run, skipped instructions included; for straight-line
   // code this equals `instructions`.
   long cycles = 0;
+  // Instruction cycles of the shortest run: less than `cycles` only in a routine with jumps,
+  // whose runs take as many cycles as its loops go round.
+  long fewest_cycles = 0;
 };
 
 // Told the output value of every run that matched, e.g. to measure the deviation from the
 // exact product.
 using ResultObserver = std::function<void(uint64_t input, uint64_t result)>;
 
+// Inputs run at a time on the lane runner. The report does not depend on it; tests place
+// faults around its boundaries.
+inline constexpr std::size_t kCheckBatchInputs = 1024;
+
 // Runs the routine once per input (each below 2^input_bits) and stops at the first fault.
-// `seed` picks the arbitrary starting values; run i uses seed + i.
+// `seed` picks the arbitrary starting values; run i uses seed + i. The runs are made many
+// inputs at a time (lane_machine.h), and the report is the one running them one after the
+// other would give: the first fault in input order, and `observe` called in input order for
+// the inputs before it. A routine with jumps is run on PicMachine one input after the other,
+// and a run that does not end within the machine's cycle limit is a fault.
 CheckReport check_routine(const RoutineUnderCheck& routine, const std::vector<uint64_t>& inputs,
                           uint64_t seed, const ResultObserver& observe = nullptr);
 // The same for a routine prepared once.

@@ -4,7 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "sim/pic_machine.h"
 #include "sim/times_ten_block_for_tests.h"
 
 namespace tarvek {
@@ -125,6 +127,67 @@ TEST(RoutineCheckTest, TheCoreLineMustNameTheRequestsCore) {
   }
 }
 
+// A baseline routine says how much RAM it takes: its RAM line must name exactly the bytes it
+// declares, with those of its Input and Output lines, and only a baseline routine has one.
+TEST(RoutineCheckTest, TheRamLineNamesTheBytesABaselineRoutineTakes) {
+  const std::string core_line = "; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)\n";
+  const std::string ram_line = "; RAM: 4 bytes (ACC0 .. ACC1, temporary TEMP0 .. TEMP1)\n";
+  const auto with_lines = [](const std::string& lines) {
+    return replaced(kTimesTenBlock, "(12 bits)\n", "(12 bits)\n" + lines);
+  };
+  struct Case {
+    const char* name;
+    std::string block;
+    PicCore core;
+    // Empty when the routine passes; else the failure starts with this.
+    std::string failure;
+  };
+  const std::string unreadable = "comment block: unreadable or repeated line \"; RAM:";
+  const std::string misnamed = "the RAM line does not name the 4 bytes the routine takes";
+  const std::string belongs = "comment block: a RAM line belongs to a baseline routine";
+  const Case cases[] = {
+      {"named", with_lines(core_line + ram_line), PicCore::kBaseline, ""},
+      {"a count that is not the sum",
+       with_lines(core_line + "; RAM: 5 bytes (ACC0 .. ACC1, temporary TEMP0 .. TEMP1)\n"),
+       PicCore::kBaseline, unreadable},
+      {"a temporary byte left out",
+       with_lines(core_line + "; RAM: 3 bytes (ACC0 .. ACC1, temporary TEMP0)\n"),
+       PicCore::kBaseline, misnamed},
+      {"no temporary bytes named", with_lines(core_line + "; RAM: 2 bytes (ACC0 .. ACC1)\n"),
+       PicCore::kBaseline, misnamed},
+      {"an input byte too many",
+       with_lines(core_line + "; RAM: 5 bytes (ACC0 .. ACC2, temporary TEMP0 .. TEMP1)\n"),
+       PicCore::kBaseline, misnamed},
+      {"another register's name",
+       with_lines(core_line + "; RAM: 4 bytes (ACC0 .. ACC1, temporary T0 .. T1)\n"),
+       PicCore::kBaseline, unreadable},
+      {"one byte is no bytes", with_lines(core_line + "; RAM: 1 bytes (ACC0)\n"),
+       PicCore::kBaseline, unreadable},
+      {"twice", with_lines(core_line + ram_line + ram_line), PicCore::kBaseline, unreadable},
+      {"none on a baseline routine", with_lines(core_line), PicCore::kBaseline, belongs},
+      {"one on a mid-range routine", with_lines(ram_line), PicCore::kMidrange, belongs},
+      {"the baseline line, a mid-range request", with_lines(core_line + ram_line),
+       PicCore::kMidrange,
+       "the comment block names the baseline core, the request the mid-range one"},
+      {"an instruction the baseline core lacks",
+       replaced(with_lines(core_line + ram_line), "\tclrc\n\trlf\tACC1",
+                "\tmovf\tACC1, w\n\taddlw\t0\n\tclrc\n\trlf\tACC1"),
+       PicCore::kBaseline, "does not parse: line 28: \"addlw\" is a mid-range instruction"},
+  };
+  for (const Case& c : cases) {
+    const RoutineUnderCheck routine{c.block, "ACC", "TEMP", false, 8, 12, c.core};
+    const CheckReport report = check_routine(routine, sample_inputs(8, 12, 0, 0), 1);
+    EXPECT_EQ(report.passed, c.failure.empty()) << c.name << ": " << report.failure;
+    EXPECT_TRUE(report.failure.starts_with(c.failure)) << c.name << ": " << report.failure;
+  }
+  const PromiseOutcome read = read_promise(with_lines(core_line + ram_line), "ACC", "TEMP");
+  ASSERT_TRUE(read.promise) << read.error;
+  EXPECT_EQ(read.promise->core, PicCore::kBaseline);
+  EXPECT_EQ(read.promise->ram_bytes, 4);
+  EXPECT_EQ(read.promise->ram_acc_bytes, 2);
+  EXPECT_EQ(read.promise->ram_temp_bytes, 2);
+}
+
 // The report names the first input whose run went wrong and counts those before it.
 TEST(RoutineCheckTest, TheFirstFailingInputIsNamed) {
   const std::string wrong = replaced(kTimesTenBlock, "\taddwf\tACC0, f", "\taddwf\tACC1, f");
@@ -186,6 +249,112 @@ TEST(RoutineCheckTest, TheObserverSeesEveryMatchingResult) {
   EXPECT_EQ(sum, 2560u);
 }
 
+// x * 1 for a 16-bit big-endian input, with a fault: the high byte gains 1 where `condition`
+// sets Z.
+std::string one_with_fault(std::string_view condition) {
+  return "; Add input * 1 to accumulator\n; Input:  ACC0 .. ACC1\t(16 bits)\n"
+         "; Output: ACC0 .. ACC1\t(16 bits)\n\n\tcblock\n\tACC0\n\tACC1\n\tTEMP0\n\tendc\n\n" +
+         std::string(condition) + "\tskpnz\n\tincf\tACC0, f\n";
+}
+
+// The first `count` inputs whose low byte is not 44, ascending.
+std::vector<uint64_t> without_44(int count) {
+  std::vector<uint64_t> inputs;
+  for (uint64_t x = 0; static_cast<int>(inputs.size()) < count; ++x) {
+    if ((x & 0xFF) != 44) inputs.push_back(x);
+  }
+  return inputs;
+}
+
+std::vector<uint64_t> joined(std::vector<uint64_t> a, const std::vector<uint64_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The inputs run many at a time, yet the report is that of one run after the other: the
+// first fault in input order, the inputs before it checked and observed in order, the cycles
+// of the runs made.
+TEST(RoutineCheckTest, TheReportFollowsInputOrderAcrossBatches) {
+  // Fails where the low byte is 44: 300 gets 556.
+  const std::string block = one_with_fault("\tmovf\tACC1, w\n\taddlw\tD'-44'\n");
+  struct Case {
+    const char* name;
+    std::vector<uint64_t> inputs;
+    // Empty when the check passes.
+    std::string failure;
+    long checked;
+    long cycles;
+  };
+  // Batch boundaries: every kCheckBatchInputs inputs.
+  const int batch = static_cast<int>(kCheckBatchInputs);
+  const long b = batch;
+  const Case cases[] = {
+      {"three batches pass", without_44(2 * batch + 88), "", 2 * b + 88, 4},
+      {"a run fault in the second batch", joined(without_44(batch + 44), {300, 44}),
+       "input 300: got 556, documented 300", b + 44, 4},
+      {"a fault in the last lane of a batch", joined(without_44(batch - 1), {44, 300}),
+       "input 44: got 300, documented 44", b - 1, 4},
+      {"a fault in the first lane of a batch", joined(without_44(batch), {44, 300}),
+       "input 44: got 300, documented 44", b, 4},
+      {"a wide input in the second batch", joined(without_44(batch + 34), {65536, 300}),
+       "input 65536: wider than the 16-bit input", b + 34, 4},
+      {"a run fault before a wide input", joined(without_44(batch + 14), {300, 65536}),
+       "input 300: got 556, documented 300", b + 14, 4},
+      {"a wide input opening a batch", joined(without_44(batch), {65536}),
+       "input 65536: wider than the 16-bit input", b, 4},
+      {"a wide input first: nothing runs",
+       {65536, 1},
+       "input 65536: wider than the 16-bit input",
+       0,
+       0},
+      {"no input", {}, "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint64_t> observed;
+    const CheckReport report = check_routine({block, "ACC", "TEMP", false, 16, 16}, c.inputs, 7,
+                                             [&](uint64_t x, uint64_t y) {
+                                               EXPECT_EQ(x, y) << c.name;
+                                               observed.push_back(x);
+                                             });
+    EXPECT_EQ(report.passed, c.failure.empty()) << c.name;
+    EXPECT_EQ(report.failure, c.failure) << c.name;
+    EXPECT_EQ(report.inputs_checked, c.checked) << c.name;
+    EXPECT_EQ(report.cycles, c.cycles) << c.name;
+    EXPECT_EQ(report.instructions, 4) << c.name;
+    EXPECT_EQ(observed, std::vector<uint64_t>(c.inputs.begin(), c.inputs.begin() + c.checked))
+        << c.name;
+  }
+}
+
+// Run i starts from seed + i, also past the first batch: a routine that fails where its
+// arbitrary TEMP0 starts at 0 fails at the first run whose starting state has it so.
+TEST(RoutineCheckTest, EachRunStartsFromItsOwnSeed) {
+  const std::string block = one_with_fault("\tmovf\tTEMP0, f\n");
+  const ParseOutcome parsed = parse_generated_block(block);
+  ASSERT_TRUE(parsed.program) << parsed.error;
+  PicMachine machine(*parsed.program);
+  const int temp = parsed.program->index_of("TEMP0");
+  const int batch = static_cast<int>(kCheckBatchInputs);
+  const std::vector<uint64_t> inputs = without_44(3 * batch);
+  // The first seed whose first zero TEMP0 falls past the first batch, and that zero's run.
+  uint64_t seed = 0;
+  int first_zero = 0;
+  while (first_zero <= batch || first_zero == 3 * batch) {
+    ++seed;
+    first_zero = 0;
+    while (first_zero < 3 * batch) {
+      machine.fill(seed + static_cast<uint64_t>(first_zero));
+      if (machine.byte_at(temp) == 0) break;
+      ++first_zero;
+    }
+  }
+  ASSERT_LT(first_zero, 3 * batch);
+  const CheckReport report = check_routine({block, "ACC", "TEMP", false, 16, 16}, inputs, seed);
+  ASSERT_TRUE(report.failing_input.has_value()) << "seed " << seed;
+  EXPECT_EQ(*report.failing_input, inputs[static_cast<std::size_t>(first_zero)]) << "seed " << seed;
+  EXPECT_EQ(report.inputs_checked, first_zero) << "seed " << seed;
+}
+
 struct TermCase {
   const char* name;
   const char* line;
@@ -231,6 +400,31 @@ TEST(RoutineCheckTest, MalformedTermLinesAreRefused) {
         std::string(line) + "\n; Input:  R0\t(8 bits)\n; Output: R0\t(8 bits)";
     EXPECT_FALSE(read_promise(block, "R").promise.has_value()) << line;
   }
+}
+
+// The promise is read from the lines that start with ';': a title line only as the block's
+// first, a last line without a newline too, and nothing after a ';' within a line.
+TEST(RoutineCheckTest, OnlyCommentLinesPromise) {
+  const std::string lines = "; Input:  R0\t(8 bits)\n; Output: R0\t(9 bits)";
+  const std::string title = "; R = floor(R * 3/2)\n";
+  PromiseOutcome outcome = read_promise(title + lines, "R");
+  ASSERT_TRUE(outcome.promise.has_value()) << outcome.error;
+  ASSERT_TRUE(outcome.promise->exact.has_value());
+  EXPECT_EQ(outcome.promise->exact->numerator, 3u);
+  EXPECT_EQ(outcome.promise->output_bits, 9);
+
+  outcome = read_promise(";\n" + title + lines, "R");
+  ASSERT_TRUE(outcome.promise.has_value()) << outcome.error;
+  EXPECT_FALSE(outcome.promise->exact.has_value());
+
+  outcome = read_promise("\tclrf\tR0 ; Add input * 2 to accumulator\n" + lines, "R");
+  ASSERT_TRUE(outcome.promise.has_value()) << outcome.error;
+  EXPECT_TRUE(outcome.promise->terms.empty());
+
+  EXPECT_EQ(read_promise(lines + "\n\tclrf\tR0\n; Input:  R0\t(8 bits)", "R").error,
+            "unreadable or repeated line \"; Input:  R0\t(8 bits)\"");
+  EXPECT_EQ(read_promise("; Input:  R0\t(8 bits)\n\tclrf\tR0", "R").error,
+            "no Input or no Output line");
 }
 
 TEST(RoutineCheckTest, InputAndOutputLinesGiveBytesAndBits) {

@@ -125,7 +125,9 @@ PageContent page_content(const std::string& page) {
   return content;
 }
 
-// The page's block and the text answer both equal the tool's output.
+// The page's block and the text answer both equal the tool's output, for a request that
+// sends Ram as the web form does: the tool is a current client, which says where the
+// registers go.
 TEST(CliProgramTest, SameTextAsThePage) {
   const Request requests[] = {
       {"ten", "10", "8", std::nullopt},
@@ -138,23 +140,52 @@ TEST(CliProgramTest, SameTextAsThePage) {
       {"a third", "0.3333333333333333", "24", "0.01", "SUM", "SCRATCH", true},
       {"names the page escapes", "1.5", "12", std::nullopt, "A<b>&\"x", "T'>", false},
       {"names with spaces", "3.7", "20", "5", "R one", "S two", true},
-      {"numbers read as far as they go", "10.0abc", "8bit", "none"},
       {"enhanced core", "0.1", "16", std::nullopt, "ACC", "TEMP", false, "enhanced"},
       {"enhanced core, little-endian", "7", "32", "0", "R", "S", true, "enhanced"},
       {"mid-range core named", "10", "8", std::nullopt, "ACC", "TEMP", false, "midrange"},
   };
   for (const Request& r : requests) {
-    const ProgramRun page = run_cgi(query(r));
+    const ProgramRun page = run_cgi(query(r) + "&Ram=");
     const PageContent content = page_content(page.out);
     ASSERT_TRUE(content.block) << r.name << "\n" << page.out;
     const ProgramRun tool = run_asm(cli_args(r));
     EXPECT_EQ(tool.status, 0) << r.name;
     EXPECT_EQ(tool.out, *content.block) << r.name;
     EXPECT_EQ(tool.err, "") << r.name;
-    const ProgramRun text = run_cgi(query(r) + "&format=text");
+    const ProgramRun text = run_cgi(query(r) + "&Ram=&format=text");
     EXPECT_EQ(text.status, 0) << r.name;
     EXPECT_EQ(text.out, "Content-type: text/plain; charset=us-ascii\n\n" + tool.out) << r.name;
+    // A request without Ram gets the block it always got: the same, without the notes.
+    const PageContent older = page_content(run_cgi(query(r)).out);
+    ASSERT_TRUE(older.block) << r.name;
+    EXPECT_EQ(older.block->find("\n; RAM: "), std::string::npos) << r.name;
+    EXPECT_EQ(older.block->find("\n; Not exact: "), std::string::npos) << r.name;
+    EXPECT_EQ(older.block->substr(older.block->find("\n\n\tcblock\n")),
+              content.block->substr(content.block->find("\n\n\tcblock\n")))
+        << r.name;
   }
+}
+
+// The web form reads a number as far as it goes; the tool refuses what follows it, since a
+// build script that wrote it has made a mistake.
+TEST(CliProgramTest, TextAfterANumber) {
+  const Request loose{"numbers read as far as they go", "10.0abc", "8bit", "none"};
+  const Request plain{"the numbers alone", "10.0", "8", "0"};
+  ASSERT_TRUE(page_content(run_cgi(query(plain)).out).block);
+  EXPECT_EQ(page_content(run_cgi(query(loose)).out).block,
+            page_content(run_cgi(query(plain)).out).block);
+  const ProgramRun tool = run_asm(cli_args(loose));
+  EXPECT_EQ(tool.status, 64);
+  EXPECT_EQ(tool.out, "");
+  EXPECT_EQ(tool.err.rfind("tarvek-asm: --const '10.0abc' is not a number", 0), 0u) << tool.err;
+  // A fraction reads whole in both: 22/7, never 22.
+  const Request fraction{"a fraction", "22/7", "8", std::nullopt};
+  const PageContent page = page_content(run_cgi(query(fraction)).out);
+  ASSERT_TRUE(page.block);
+  EXPECT_EQ(page.block->rfind("; ACC = ACC * 3.142857\n", 0), 0u) << *page.block;
+  std::vector<std::string> args = cli_args(fraction);
+  args.insert(args.end(), {"--result", "approx"});
+  EXPECT_EQ(run_asm(args).out.rfind("; ACC = ACC * 3.142857\n", 0), 0u);
 }
 
 TEST(CliProgramTest, SameRefusalAsThePage) {
@@ -167,31 +198,49 @@ TEST(CliProgramTest, SameRefusalAsThePage) {
       {"too big", "1e400", "8", std::nullopt},
       {"error bound", "10", "8", "50.5"},
       {"zero result", "0.5", "1", std::nullopt},
-      {"another core", "10", "8", std::nullopt, "ACC", "TEMP", false, "baseline"},
+      {"another core", "10", "8", std::nullopt, "ACC", "TEMP", false, "pic10"},
   };
+  const std::string refused_text =
+      "Status: 400 Bad Request\nContent-type: text/plain; charset=us-ascii\n\n";
   for (const Request& r : requests) {
     const ProgramRun page = run_cgi(query(r));
     const PageContent content = page_content(page.out);
     ASSERT_TRUE(content.error_line) << r.name << "\n" << page.out;
     const ProgramRun tool = run_asm(cli_args(r));
     EXPECT_EQ(tool.status, 2) << r.name;
-    EXPECT_EQ(tool.err, *content.error_line) << r.name;
     EXPECT_EQ(tool.out, "") << r.name;
+    // The page's numbered error; the tool, a current client, tells which names clash.
+    const std::string& line = *content.error_line;
+    EXPECT_EQ(tool.err.substr(0, tool.err.find(':')), line.substr(0, line.find(':'))) << r.name;
+    EXPECT_EQ(tool.err == line, std::string(r.name) != "same names") << r.name << tool.err;
+    const ProgramRun current = run_cgi(query(r) + "&Ram=&format=text");
+    EXPECT_EQ(current.status, 0) << r.name;
+    EXPECT_EQ(current.out, refused_text + tool.err) << r.name;
+    // A request without Ram gets the page's message, as it always did.
     const ProgramRun text = run_cgi(query(r) + "&format=text");
-    EXPECT_EQ(text.status, 0) << r.name;
-    EXPECT_EQ(text.out,
-              "Status: 400 Bad Request\nContent-type: text/plain; charset=us-ascii\n\n" + tool.err)
-        << r.name;
+    EXPECT_EQ(text.out, refused_text + line) << r.name;
   }
+}
+
+// The routine from its cblock on, without the comment block.
+std::string code_part(const std::string& block) {
+  const std::size_t at = block.find("\n\tcblock");
+  return at == std::string::npos ? block : block.substr(at);
 }
 
 TEST(CliProgramTest, DivideByMatchesThePageWithTheReciprocal) {
   const ProgramRun page = run_cgi("Const=0.3333333333333333&Bits=16&Acc=ACC&Temp=TEMP");
   const PageContent content = page_content(page.out);
   ASSERT_TRUE(content.block);
-  const ProgramRun tool = run_asm({"--divide-by", "3", "--bits", "16"});
+  const ProgramRun tool = run_asm({"--divide-by", "3", "--bits", "16", "--result", "approx"});
   EXPECT_EQ(tool.status, 0);
-  EXPECT_EQ(tool.out, *content.block);
+  EXPECT_EQ(code_part(tool.out), code_part(*content.block));
+  // The page divides the same way, and its notes compare with floor(x * 1/3) as well.
+  const ProgramRun divided =
+      run_cgi("Const=1&DivideBy=3&Bits=16&Acc=ACC&Temp=TEMP&Ram=&format=text");
+  EXPECT_EQ(divided.out, "Content-type: text/plain; charset=us-ascii\n\n" + tool.out);
+  EXPECT_NE(tool.out.find("\n; Not exact: input 3 gives 0 where floor(3 * 1/3) is 1.\n"),
+            std::string::npos);
 }
 
 // The exact modes: the CGI's text answer is the tool's output, or its refusal under Status 400.
@@ -216,13 +265,21 @@ TEST(CliProgramTest, ExactModesSameTextAsTheTextAnswer) {
        {"--const", "1", "--divide-by", "10", "--result", "trunc", "--signed", "--bits", "16",
         "--core", "enhanced"},
        0},
-      {"a divisor that is no number",
-       "Const=1&DivideBy=zero&Result=floor&Bits=8",
-       {"--const", "1", "--divide-by", "zero", "--result", "floor", "--bits", "8"},
+      {"a divisor of 0",
+       "Const=1&DivideBy=0&Result=floor&Bits=8",
+       {"--const", "1", "--divide-by", "0", "--result", "floor", "--bits", "8"},
        2},
+      {"a divisor alone is C's division",
+       "Const=1&DivideBy=7&Result=floor&Bits=16&Ram=0x40",
+       {"--divide-by", "7", "--bits", "16", "--ram", "0x40"},
+       0},
+      {"a signed divisor alone is C's division",
+       "Const=1&DivideBy=7&Result=trunc&Signed=1&Bits=16",
+       {"--divide-by", "7", "--bits", "16", "--signed"},
+       0},
   };
   for (const Case& c : cases) {
-    const ProgramRun text = run_cgi(c.query + "&Acc=ACC&Temp=TEMP&format=text");
+    const ProgramRun text = run_cgi(c.query + "&Acc=ACC&Temp=TEMP&Ram=&format=text");
     const ProgramRun tool = run_asm(c.args);
     EXPECT_EQ(tool.status, c.status) << c.name;
     EXPECT_EQ(text.out, c.status == 0 ? "Content-type: text/plain; charset=us-ascii\n\n" + tool.out
@@ -255,6 +312,12 @@ TEST(CliProgramTest, ExitStatuses) {
        {"--const", "10", "--divide-by", "10", "--bits", "8"},
        0,
        "out"},
+      {"text after a number", {"--const", "10", "--bits", "8bit"}, 64, "err"},
+      {"the allowed error of an exact division",
+       {"--divide-by", "3", "--bits", "8", "--error", "1"},
+       64,
+       "err"},
+      {"a RAM address beyond bank 3", {"--const", "10", "--bits", "8", "--ram", "512"}, 2, "err"},
   };
   for (const Case& c : cases) {
     const ProgramRun run = run_asm(c.args);
@@ -269,6 +332,24 @@ TEST(CliProgramTest, ExitStatuses) {
   }
 }
 
+// An approximation whose error exceeds the allowed one is written, with its WARNING, and
+// the exit status tells a build script; the page keeps showing it as it always did.
+TEST(CliProgramTest, AnErrorAboveTheAllowedOne) {
+  const ProgramRun run =
+      run_asm({"--divide-by", "5000", "--bits", "13", "--error", "1", "--result", "approx"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.out.find("\n; WARNING:\n"), std::string::npos);
+  EXPECT_EQ(run.err.rfind("tarvek-asm: warning: the approximation's error, 100 %, exceeds the "
+                          "allowed 1 %",
+                          0),
+            0u)
+      << run.err;
+  const PageContent page =
+      page_content(run_cgi("Const=1&DivideBy=5000&Bits=13&ConstErr=1&Acc=ACC&Temp=TEMP").out);
+  ASSERT_TRUE(page.block);
+  EXPECT_NE(page.block->find("\n; WARNING:\n"), std::string::npos);
+}
+
 TEST(CliProgramTest, OutputThatCannotBeWritten) {
   const ProgramRun run = run_asm({"--const", "10", "--bits", "8"}, "/dev/full");
   EXPECT_EQ(run.status, 74);
@@ -276,7 +357,7 @@ TEST(CliProgramTest, OutputThatCannotBeWritten) {
 }
 
 TEST(CliProgramTest, VerifyTimesTen) {
-  const ProgramRun page = run_cgi("Const=10&Bits=8&Acc=ACC&Temp=TEMP");
+  const ProgramRun page = run_cgi("Const=10&Bits=8&Acc=ACC&Temp=TEMP&Ram=");
   const PageContent content = page_content(page.out);
   ASSERT_TRUE(content.block);
   const ProgramRun run = run_asm({"--const", "10", "--bits", "8", "--verify"});
@@ -295,7 +376,8 @@ TEST(CliProgramTest, VerifyTimesTen) {
 }
 
 TEST(CliProgramTest, VerifyDivideByTen) {
-  const ProgramRun run = run_asm({"--divide-by", "10", "--bits", "8", "--verify"});
+  const ProgramRun run =
+      run_asm({"--divide-by", "10", "--bits", "8", "--result", "approx", "--verify"});
   EXPECT_EQ(run.status, 0);
   const std::string tail =
       "; Inputs checked: 256 (every 8-bit input)\n"

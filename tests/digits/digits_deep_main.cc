@@ -5,7 +5,8 @@
 // Options (all optional): --exhaustive-bits N (default 24), --random-inputs N (above that
 // width, besides the edges; default 1000), --widths A-B (default 1-32), --bases LIST (comma
 // separated; default 2,3,7,10,16,60,100,256), --seed N, --shard I/N (every N-th request from the
-// I-th), --core midrange|enhanced|both (default midrange).
+// I-th), --core midrange|enhanced|baseline|both|all (default midrange; both is the two
+// mid-range cores).
 //
 // Prints one line per width (requests, runs, failures, instructions, seconds), a summary line,
 // and every failure; exit status 0 when every routine kept its promise, 1 otherwise, 64 on a
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
         lowest > highest || shard_count < 1 || shard >= shard_count) {
       std::cerr << "usage: digits_deep [--exhaustive-bits N (<= 28)] [--random-inputs N]\n"
                    "       [--widths A-B (1 to 32)] [--bases B,B,...] [--seed N] [--shard I/N]\n"
-                   "       [--core midrange|enhanced|both]\n";
+                   "       [--core midrange|enhanced|baseline|both|all]\n";
       return 64;
     }
   }

@@ -4,6 +4,7 @@
 
 #include "codegen/register.h"
 #include "form/form_entry_list.h"
+#include "page/printed_check.h"
 #include "page/routine_generation.h"
 #include "page/validation.h"
 
@@ -12,7 +13,7 @@ namespace tarvek {
 std::string describe(const DigitsSweepRequest& request) {
   return "base " + std::to_string(request.base) + " " + request.form + ", " +
          std::to_string(request.bits) + " bits, " + (request.little_endian ? "little" : "big") +
-         "-endian" + (request.core == Core::kEnhanced ? ", enhanced core" : "");
+         "-endian" + core_suffix(request.core);
 }
 
 int expected_digit_count(int base, int bits) {
@@ -41,6 +42,7 @@ std::string generate_digits_block(const DigitsSweepRequest& request, int& refusa
   add("Temp", temp_name);
   add("endian", request.little_endian ? "little" : "big");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
+  if (request.core == Core::kBaseline) add("Core", "baseline");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -112,7 +114,7 @@ ExactOutcome run_digits_sweep(const std::vector<DigitsSweepRequest>& requests, i
       fail(request, "refused with #" + std::to_string(refusal));
       continue;
     }
-    const PicCore core = request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange;
+    const PicCore core = pic_core_of(request.core);
     const RoutineUnderCheck routine{block,        "ACC",
                                     "TEMP",       request.little_endian,
                                     request.bits, expected_digit_count(request.base, request.bits),

@@ -4,7 +4,7 @@
 //
 // The quick tests sample bases and widths in every build; the width tests (label slow) run
 // every width from 1 to 16 with every input in the bases 2, 3, 7, 10, 16, 60, 100 and 256 in
-// every form each allows, and the widths 17 to 32 at the edges and a sample, both cores.
+// every form each allows, and the widths 17 to 32 at the edges and a sample, every core.
 #include "digits_sweep.h"
 
 #include <gtest/gtest.h>
@@ -27,13 +27,17 @@ TEST(DigitsSweepTest, QuickSample) {
   expect_clean(
       run_digits_sweep(digits_requests({3, 10, 100}, {5, 13, 16, 32}, Core::kEnhanced), 12, 64, 3),
       "enhanced");
+  expect_clean(
+      run_digits_sweep(digits_requests({2, 10, 60, 256}, {3, 8, 12, 16, 24, 32}, Core::kBaseline),
+                       12, 64, 6),
+      "baseline");
 }
 
 class DigitsWidth : public ::testing::TestWithParam<int> {};
 
 TEST_P(DigitsWidth, EveryBaseEveryInput) {
   const int bits = GetParam();
-  for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
     expect_clean(run_digits_sweep(digits_requests(kBases, {bits}, core), 16, 0, 4),
                  std::to_string(bits) + " bits");
   }
@@ -45,7 +49,7 @@ class DigitsWideWidth : public ::testing::TestWithParam<int> {};
 
 TEST_P(DigitsWideWidth, EveryBaseAtTheEdges) {
   const int bits = GetParam();
-  for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
     expect_clean(run_digits_sweep(digits_requests(kBases, {bits}, core), 16, 2000, 5),
                  std::to_string(bits) + " bits");
   }

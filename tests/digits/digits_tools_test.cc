@@ -60,14 +60,14 @@ std::vector<Sampled> sample_routines() {
                                                         {"5000/1023", ""}}) {
     for (const int bits : {12, 16, 24, 32}) {
       for (const Mode mode : {Mode{"floor", false}, Mode{"floor", true}, Mode{"trunc", true}}) {
-        const ExactSweepRequest request{constant,
-                                        divide_by,
-                                        mode.result,
-                                        bits,
-                                        turn % 2 == 1,
-                                        mode.is_signed,
-                                        turn % 3 == 2 ? Core::kEnhanced : Core::kMidrange,
-                                        true};
+        ExactSweepRequest request{constant,
+                                  divide_by,
+                                  mode.result,
+                                  bits,
+                                  turn % 2 == 1,
+                                  mode.is_signed,
+                                  turn % 3 == 2 ? Core::kEnhanced : Core::kMidrange};
+        request.remainder = true;
         ++turn;
         int refusal = 0;
         std::string block = generate_exact_block(request, refusal);

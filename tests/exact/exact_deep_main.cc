@@ -7,10 +7,11 @@
 // besides the edges; default 1000), --widths A-B (default 1-32), --random-constants N (random
 // fractions p/q beside the family; default 0), --fraction-bits N (their p and q have 1 to N
 // bits; default 32), --signed (also floor, nearest and trunc of a signed input), --seed N,
-// --shard I/N (every N-th request from the I-th), --core midrange|enhanced|both (the core the
-// routines are written for; default midrange), --remainder (the remainder's family instead:
-// the divisors 2 to 100, 1000 and 3600 and a few fractions, floor of unsigned and signed
-// inputs and trunc of signed ones, each with its remainder).
+// --shard I/N (every N-th request from the I-th), --core midrange|enhanced|baseline|both|all
+// (the core the routines are written for; default midrange; both is the two mid-range cores),
+// --remainder (the remainder's family instead: the divisors 2 to 100, 1000 and 3600 and a few
+// fractions, floor of unsigned and signed inputs and trunc of signed ones, each with its
+// remainder).
 //
 // Prints one line per width (requests, runs, failures, seconds), a summary line with every
 // refusal by its number, and every failure; exit status 0 when every routine kept its promise,
@@ -114,8 +115,8 @@ int main(int argc, char** argv) {
       std::cerr << "usage: exact_deep [--exhaustive-bits N (<= 28)] [--random-inputs N]\n"
                    "       [--widths A-B (1 to 32)] [--random-constants N] [--fraction-bits N"
                    " (1 to 32)]\n"
-                   "       [--signed] [--seed N] [--shard I/N] [--core midrange|enhanced|both]\n"
-                   "       [--remainder]\n";
+                   "       [--signed] [--seed N] [--shard I/N]\n"
+                   "       [--core midrange|enhanced|baseline|both|all] [--remainder]\n";
       return 64;
     }
   }

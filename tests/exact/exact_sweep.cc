@@ -8,6 +8,7 @@
 
 #include "codegen/register.h"
 #include "form/form_entry_list.h"
+#include "page/printed_check.h"
 #include "page/routine_generation.h"
 #include "page/validation.h"
 
@@ -65,13 +66,25 @@ int bit_length(U128 value) {
 
 }  // namespace
 
+std::string core_suffix(Core core) {
+  switch (core) {
+    case Core::kEnhanced:
+      return ", enhanced core";
+    case Core::kBaseline:
+      return ", baseline core";
+    case Core::kMidrange:
+      break;
+  }
+  return "";
+}
+
 std::string describe(const ExactSweepRequest& request) {
   std::string text = request.constant;
   if (!request.divide_by.empty()) text += " / " + request.divide_by;
   return text + " " + request.result + (request.is_signed ? " signed" : "") +
          (request.remainder ? " with remainder" : "") + ", " + std::to_string(request.bits) +
          " bits, " + (request.little_endian ? "little" : "big") + "-endian" +
-         (request.core == Core::kEnhanced ? ", enhanced core" : "");
+         core_suffix(request.core) + (request.optimize == Optimize::kSize ? ", size" : "");
 }
 
 std::vector<std::pair<std::string, std::string>> exact_sweep_constants() {
@@ -125,7 +138,10 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
   add("endian", request.little_endian ? "little" : "big");
   if (request.is_signed) add("Signed", "1");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
+  if (request.core == Core::kBaseline) add("Core", "baseline");
   if (request.remainder) add("Rem", rem_name);
+  if (request.optimize == Optimize::kSize) add("Optimize", "size");
+  if (!request.label.empty()) add("Label", request.label);
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -140,7 +156,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
 
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
-    const std::vector<int>& widths, bool is_signed, Core core) {
+    const std::vector<int>& widths, bool is_signed, Core core, Optimize optimize) {
   std::vector<ExactSweepRequest> requests;
   const std::vector<const char*> modes = is_signed
                                              ? std::vector<const char*>{"floor", "nearest", "trunc"}
@@ -149,8 +165,8 @@ std::vector<ExactSweepRequest> exact_requests(
     for (const int bits : widths) {
       for (const char* result : modes) {
         for (const bool little : {false, true}) {
-          requests.push_back(
-              ExactSweepRequest{constant, divide_by, result, bits, little, is_signed, core});
+          requests.push_back(ExactSweepRequest{constant, divide_by, result, bits, little, is_signed,
+                                               core, optimize});
         }
       }
     }
@@ -178,8 +194,10 @@ std::vector<ExactSweepRequest> remainder_requests(
     for (const int bits : widths) {
       for (const Mode mode : {Mode{"floor", false}, Mode{"floor", true}, Mode{"trunc", true}}) {
         for (const bool little : {false, true}) {
-          requests.push_back(ExactSweepRequest{constant, divide_by, mode.result, bits, little,
-                                               mode.is_signed, core, true});
+          ExactSweepRequest request{constant, divide_by,      mode.result, bits,
+                                    little,   mode.is_signed, core};
+          request.remainder = true;
+          requests.push_back(request);
         }
       }
     }
@@ -242,10 +260,14 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
       if (!refusals_allowed) fail(request, "refused with #" + std::to_string(refusal));
       continue;
     }
-    const PicCore core = request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange;
-    const RoutineUnderCheck routine{
-        block,        "ACC",       "TEMP", request.little_endian,
-        request.bits, result_bits, core,   request.remainder ? "REM" : ""};
+    const RoutineUnderCheck routine{block,
+                                    "ACC",
+                                    "TEMP",
+                                    request.little_endian,
+                                    request.bits,
+                                    result_bits,
+                                    pic_core_of(request.core),
+                                    request.remainder ? "REM" : ""};
     const PrepareOutcome prepared = prepare_routine(routine);
     if (!prepared.routine) {
       fail(request, prepared.error);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codegen/core.h"
+#include "codegen/generator.h"
 #include "sim/routine_check.h"
 
 namespace tarvek {
@@ -27,14 +28,22 @@ struct ExactSweepRequest {
   bool little_endian = false;
   // Sent as Signed=1: a two's-complement input.
   bool is_signed = false;
-  // Sent as Core=enhanced for that core, and not at all for the mid-range one.
+  // Sent as Core=enhanced or Core=baseline for those cores, and not at all for the mid-range
+  // one.
   Core core = Core::kMidrange;
+  // Sent as Optimize=size for size, and not at all for speed.
+  Optimize optimize = Optimize::kSpeed;
+  // Sent as Label when not empty.
+  std::string label = {};
   // Sent as Rem=REM: the remainder is left in REM too.
   bool remainder = false;
 };
 
-// "1/10 floor, 16 bits, big-endian" (", enhanced core" added for that core): how failures name
-// their request.
+// ", enhanced core" or ", baseline core" for those cores, nothing for the mid-range one.
+std::string core_suffix(Core core);
+
+// "1/10 floor, 16 bits, big-endian" (with the core's suffix, and ", size" for a routine written
+// for size): how failures name their request.
 std::string describe(const ExactSweepRequest& request);
 
 // The constants of the sweep as (Const, DivideBy) texts: the divisors 1 to 100 and 1000,
@@ -82,10 +91,12 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
                              int random_count, uint64_t seed, bool refusals_allowed = false);
 
 // Every request of the constants for the widths given, both byte orders, and either the
-// unsigned modes floor and nearest or the signed modes floor, nearest and trunc, for `core`.
+// unsigned modes floor and nearest or the signed modes floor, nearest and trunc, for `core`,
+// written for `optimize`.
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
-    const std::vector<int>& widths, bool is_signed = false, Core core = Core::kMidrange);
+    const std::vector<int>& widths, bool is_signed = false, Core core = Core::kMidrange,
+    Optimize optimize = Optimize::kSpeed);
 
 // The constants of the remainder's sweep: the divisors 2 to 100, 1000 and 3600, and the
 // fractions 5/9, 2/3, 5000/1023 and 10/7.

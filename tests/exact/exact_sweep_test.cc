@@ -4,8 +4,10 @@
 // every byte the routine touches is declared.
 //
 // The quick tests sample the space in every build; the family tests (label slow) cover every
-// width of every constant of the family. Both run for either core, the enhanced core's family
-// tests with every input up to 14 bits.
+// width of every constant of the family. Both run for every core, the enhanced core's family
+// tests with every input up to 14 bits, the baseline core's, whose routines differ from the
+// mid-range ones in fewer places but run on the smallest parts, up to 16; and for routines
+// written for size as well as speed.
 #include "exact_sweep.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +48,40 @@ TEST(ExactSweepTest, QuickSampleEnhancedCore) {
       "quick enhanced signed sample");
 }
 
+TEST(ExactSweepTest, QuickSampleBaselineCore) {
+  // Other constants of the family than the other cores' samples, at other widths.
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 4; i < family.size(); i += 5) sample.push_back(family[i]);
+  expect_clean(
+      run_exact_sweep(exact_requests(sample, {1, 2, 8, 9, 16, 21, 32}, false, Core::kBaseline), 11,
+                      64, 15),
+      "quick baseline sample");
+  expect_clean(
+      run_exact_sweep(exact_requests(sample, {1, 4, 8, 13, 16, 25, 32}, true, Core::kBaseline), 11,
+                      64, 16),
+      "quick baseline signed sample");
+}
+
+// Routines written for size, loops among them, on every core: other constants of the family
+// than the samples above, every input up to 11 bits, edges and random ones above.
+TEST(ExactSweepTest, QuickSampleForSize) {
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 4; i < family.size(); i += 7) sample.push_back(family[i]);
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
+    const std::string what = core_suffix(core) + " ";
+    expect_clean(run_exact_sweep(exact_requests(sample, {1, 3, 8, 11, 16, 24, 32}, false, core,
+                                                Optimize::kSize),
+                                 11, 64, 15),
+                 "quick " + what + "size sample");
+    expect_clean(run_exact_sweep(
+                     exact_requests(sample, {1, 2, 8, 10, 16, 17, 32}, true, core, Optimize::kSize),
+                     10, 64, 16),
+                 "quick " + what + "signed size sample");
+  }
+}
+
 // Instruction lines of a block: the lines after its declarations that start with a tab.
 long instruction_count(const std::string& block) {
   std::size_t at = block.find("\tendc\n");
@@ -79,6 +115,63 @@ TEST(ExactSweepTest, EnhancedRoutinesAreNeverLonger) {
   }
   // And over the sample it is shorter by far.
   EXPECT_LT(enhanced_total * 5, midrange_total * 4);
+}
+
+TEST(ExactSweepTest, BaselineRoutinesCostAtMostOneMore) {
+  // A candidate's baseline routine differs from its mid-range one only where a single
+  // correction step has no addlw: one instruction more without an offset b, fewer with one.
+  // Over the sample as many are cheaper as dearer.
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 1; i < family.size(); i += 5) sample.push_back(family[i]);
+  long midrange_total = 0;
+  long baseline_total = 0;
+  for (const bool is_signed : {false, true}) {
+    for (ExactSweepRequest request : exact_requests(sample, {8, 16, 32}, is_signed)) {
+      int refusal = 0;
+      const long midrange = instruction_count(generate_exact_block(request, refusal));
+      request.core = Core::kBaseline;
+      const long baseline = instruction_count(generate_exact_block(request, refusal));
+      EXPECT_LE(baseline, midrange + 1) << describe(request);
+      midrange_total += midrange;
+      baseline_total += baseline;
+    }
+  }
+  EXPECT_LE(baseline_total * 100, midrange_total * 101);
+}
+
+TEST(ExactSweepTest, BaselineAnchorsTakeAtMostATenthMoreAndFitAPic10f200) {
+  // What firmware divides and scales by most, as bench/routine_cost lists it: on the baseline
+  // core within a tenth of the mid-range cycles (straight-line code: one cycle per
+  // instruction), and in the 16 bytes of RAM of the smallest part.
+  const ExactSweepRequest anchors[] = {
+      {"1", "10", "floor", 8},
+      {"1", "10", "floor", 16},
+      {"1", "10", "floor", 32},
+      {"1", "3", "floor", 16},
+      {"1", "7", "floor", 16},
+      {"0.6", "", "nearest", 8},
+      {"1", "10", "trunc", 8, false, true},
+      {"1", "10", "trunc", 16, false, true},
+  };
+  for (const ExactSweepRequest& anchor : anchors) {
+    for (const bool little : {false, true}) {
+      ExactSweepRequest request = anchor;
+      request.little_endian = little;
+      int refusal = 0;
+      const long midrange = instruction_count(generate_exact_block(request, refusal));
+      request.core = Core::kBaseline;
+      const std::string block = generate_exact_block(request, refusal);
+      const long baseline = instruction_count(block);
+      EXPECT_GT(midrange, 0) << describe(request);
+      EXPECT_LE(baseline * 10, midrange * 11)
+          << describe(request) << ": " << baseline << " for " << midrange;
+      const PromiseOutcome read = read_promise(block, "ACC", "TEMP");
+      ASSERT_TRUE(read.promise) << describe(request) << ": " << read.error;
+      EXPECT_GT(read.promise->ram_bytes, 0) << describe(request);
+      EXPECT_LE(read.promise->ram_bytes, 16) << describe(request);
+    }
+  }
 }
 
 TEST(ExactSweepTest, SameRequestSameRoutine) {
@@ -128,6 +221,51 @@ TEST_P(Slow, EveryConstantAtThisWidthSignedEnhanced) {
       run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true, Core::kEnhanced), 14,
                       400, 14),
       std::to_string(bits) + " bits, signed, enhanced core");
+}
+
+// The baseline core's routines: every input up to 16 bits, edges and random ones above.
+TEST_P(Slow, EveryConstantAtThisWidthBaseline) {
+  const int bits = GetParam();
+  expect_clean(
+      run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, false, Core::kBaseline), 16,
+                      400, 17),
+      std::to_string(bits) + " bits, baseline core");
+}
+
+TEST_P(Slow, EveryConstantAtThisWidthSignedBaseline) {
+  const int bits = GetParam();
+  expect_clean(
+      run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true, Core::kBaseline), 16,
+                      400, 18),
+      std::to_string(bits) + " bits, signed, baseline core");
+}
+
+// Routines written for size: every input up to 16 bits (14 on the enhanced core), edges and
+// random ones above; a loop runs one input at a time, on PicMachine.
+TEST_P(Slow, EveryConstantAtThisWidthForSize) {
+  const int bits = GetParam();
+  expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, false,
+                                              Core::kMidrange, Optimize::kSize),
+                               16, 400, 17),
+               std::to_string(bits) + " bits, size");
+}
+
+TEST_P(Slow, EveryConstantAtThisWidthSignedForSize) {
+  const int bits = GetParam();
+  expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true,
+                                              Core::kMidrange, Optimize::kSize),
+                               16, 400, 18),
+               std::to_string(bits) + " bits, signed, size");
+}
+
+TEST_P(Slow, EveryConstantAtThisWidthEnhancedForSize) {
+  const int bits = GetParam();
+  for (const bool is_signed : {false, true}) {
+    expect_clean(run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, is_signed,
+                                                Core::kEnhanced, Optimize::kSize),
+                                 14, 400, 19),
+                 std::to_string(bits) + " bits, enhanced core, size");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Width, Slow, ::testing::Range(1, 33));

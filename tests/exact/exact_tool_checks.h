@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "gpsim/gpsim_harness.h"
 #include "sim/pic_program.h"
 
 namespace tarvek {
@@ -23,7 +24,12 @@ std::string literal_shape(const std::string& style);
 std::set<std::string> exact_styles(const std::string& block, const std::string& acc_name,
                                    const std::string& temp_name);
 
-// Runs a routine of registers ACC and TEMP in gpsim, on a part of `core`, and on our simulator
+// The baseline part a routine is run on: the PIC10F200 when its bytes and instructions fit
+// that part, else the PIC12F508, with more of both.
+GpsimTarget baseline_target_for(const PicProgram& program);
+
+// Runs a routine of registers ACC and TEMP in gpsim, on a part of `core` (for the baseline
+// core the one baseline_target_for picks), and on our simulator
 // from the edges (as bit patterns 0, 1, the largest and its neighbour, 2^(bits-1) - 1 and
 // 2^(bits-1): for a signed input 0, 1, -1, -2 and both ends of the range) and three random
 // inputs, each with random other bytes, W and flags, a signed input sign-extended through its

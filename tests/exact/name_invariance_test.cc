@@ -112,8 +112,9 @@ TEST(NameInvarianceTest, SameRoutineWhateverTheNames) {
   long clashed = 0;
   for (std::size_t i = 0; i < requests.size(); ++i) {
     ExactSweepRequest request = requests[i];
-    // Both cores, in turn.
+    // Every core, in turn.
     if (i % 3 == 1) request.core = Core::kEnhanced;
+    if (i % 3 == 2) request.core = Core::kBaseline;
     const Names& names = kAdversarial[i % std::size(kAdversarial)];
     expect_same_up_to_renaming(request, names, compared, clashed);
     if (::testing::Test::HasFailure()) return;
@@ -122,6 +123,36 @@ TEST(NameInvarianceTest, SameRoutineWhateverTheNames) {
   std::printf("%ld requests compared, %ld refused for names that meet\n", compared, clashed);
   EXPECT_GT(compared, 1000);
   EXPECT_GT(clashed, 0);
+}
+
+// Routines written for size, loops among them: given a Label, their labels do not depend on
+// the register names either.
+TEST(NameInvarianceTest, SameRoutineWhateverTheNamesForSize) {
+  std::vector<ExactSweepRequest> requests;
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 0; i < family.size(); i += 3) sample.push_back(family[i]);
+  for (const bool is_signed : {false, true}) {
+    for (ExactSweepRequest r :
+         exact_requests(sample, {6, 8, 16, 32}, is_signed, Core::kMidrange, Optimize::kSize)) {
+      r.label = "L_";
+      requests.push_back(r);
+    }
+  }
+  long compared = 0;
+  long clashed = 0;
+  int loops = 0;
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    ExactSweepRequest request = requests[i];
+    if (i % 3 == 1) request.core = Core::kEnhanced;
+    int refusal = 0;
+    loops += generate_exact_block(request, refusal).find("\tgoto\t") != std::string::npos;
+    expect_same_up_to_renaming(request, kAdversarial[i % std::size(kAdversarial)], compared,
+                               clashed);
+    if (::testing::Test::HasFailure()) return;
+  }
+  EXPECT_GT(compared, 300);
+  EXPECT_GT(loops, 100);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 //
 // The quick tests sample the family in every build; the family tests (label slow) run every
 // divisor at every width from 1 to 16 with every input, floor of unsigned and signed inputs and
-// trunc of signed ones, both byte orders, both cores.
+// trunc of signed ones, both byte orders, every core.
 #include <gtest/gtest.h>
 
 #include "exact_sweep.h"
@@ -32,6 +32,10 @@ TEST(RemainderSweepTest, QuickSample) {
   expect_clean(run_exact_sweep(remainder_requests(sample, {2, 7, 9, 16, 17, 32}, Core::kEnhanced),
                                12, 64, 4),
                "quick enhanced sample");
+  expect_clean(
+      run_exact_sweep(remainder_requests(sample, {1, 3, 8, 11, 16, 23, 32}, Core::kBaseline), 12,
+                      64, 8),
+      "quick baseline sample");
 }
 
 TEST(RemainderSweepTest, RemainderBitsAndBytes) {
@@ -80,6 +84,14 @@ TEST_P(RemainderWidth, EveryDivisorEveryInputEnhanced) {
       std::to_string(bits) + " bits, enhanced core");
 }
 
+TEST_P(RemainderWidth, EveryDivisorEveryInputBaseline) {
+  const int bits = GetParam();
+  expect_clean(
+      run_exact_sweep(remainder_requests(remainder_sweep_constants(), {bits}, Core::kBaseline), 16,
+                      0, 9),
+      std::to_string(bits) + " bits, baseline core");
+}
+
 INSTANTIATE_TEST_SUITE_P(Slow, RemainderWidth, ::testing::Range(1, 17));
 
 // Above 16 bits: the edges and a sample, every divisor, both cores.
@@ -87,7 +99,7 @@ class RemainderWideWidth : public ::testing::TestWithParam<int> {};
 
 TEST_P(RemainderWideWidth, EveryDivisorAtTheEdges) {
   const int bits = GetParam();
-  for (const Core core : {Core::kMidrange, Core::kEnhanced}) {
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
     expect_clean(
         run_exact_sweep(remainder_requests(remainder_sweep_constants(), {bits}, core), 16, 200, 7),
         std::to_string(bits) + " bits");

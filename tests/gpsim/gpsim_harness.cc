@@ -109,6 +109,20 @@ std::map<std::string, long> listing_symbols(const std::string& listing) {
   return symbols;
 }
 
+// Lines of a routine's body that gpasm makes an instruction word of: those after its
+// declarations that start with a tab.
+size_t instruction_lines(const std::string& body) {
+  size_t count = 0;
+  bool code = false;
+  std::istringstream in(body);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (code && line.size() > 1 && line[0] == '\t') ++count;
+    if (line == "\tendc") code = true;
+  }
+  return count;
+}
+
 struct Assembled {
   GpsimOutcome outcome;
   std::map<std::string, long> symbols;
@@ -119,6 +133,14 @@ Assembled assemble_in(const TempDir& dir, const GpsimRoutine& routine, const Gps
   GpsimOutcome& outcome = result.outcome;
   if (routine.declared.size() > static_cast<size_t>(target.bank_bytes)) {
     outcome.error = "more declared bytes than the chip has in bank 0";
+    return result;
+  }
+  // The wrapper's nop, the routine and the two loops at its end, below the reset vector.
+  const size_t words = instruction_lines(routine.body) + 3;
+  if (target.program_words > 0 &&
+      words > static_cast<size_t>(target.reset_vector >= 0 ? target.reset_vector
+                                                           : target.program_words)) {
+    outcome.error = "more instructions than the chip has program memory";
     return result;
   }
   {
@@ -170,7 +192,8 @@ std::string run_script(const std::vector<GpsimInput>& inputs, const std::vector<
 // through reg() as "NAME[...($20)] = $55 = 0b01010101"; trace lines in between are ignored.
 std::optional<std::vector<GpsimResult>> parse_runs(std::string output, size_t runs,
                                                    const std::vector<long>& addresses,
-                                                   long end_address, std::string& error) {
+                                                   long end_address, int leading_cycles,
+                                                   std::string& error) {
   static const std::regex number_pattern(R"(^(\d+) = 0x[0-9a-fA-F]+$)");
   static const std::regex pc_pattern(R"(^pc = 0x([0-9a-fA-F]+)$)");
   static const std::regex w_pattern(R"(^W = 0x([0-9a-fA-F]+)$)");
@@ -211,9 +234,10 @@ std::optional<std::vector<GpsimResult>> parse_runs(std::string output, size_t ru
             return std::nullopt;
           }
           current.skipped_past_end = pc == end_address + 1;
-          // The wrapper's leading nop is not the routine's; neither is the cycle spent
+          // The wrapper's leading nops are not the routine's; neither is the cycle spent
           // skipping the instruction after the routine.
-          current.cycles = std::stol(m[1].str()) - cycles_before - 1 - current.skipped_past_end;
+          current.cycles =
+              std::stol(m[1].str()) - cycles_before - leading_cycles - current.skipped_past_end;
           expect = Expect::kW;
         }
         break;
@@ -274,7 +298,8 @@ GpsimRoutine routine_from_block(const std::string& block) {
   bool inside = false;
   while (std::getline(in, line)) {
     if (!inside) {
-      inside = line == "\tcblock";
+      // A block may give its cblock a start address ("\tcblock 0x20").
+      inside = line == "\tcblock" || line.rfind("\tcblock ", 0) == 0;
     } else if (line == "\tendc") {
       break;
     } else if (line.size() > 1 && line[0] == '\t') {
@@ -299,6 +324,11 @@ std::string wrap_for_gpasm(const GpsimRoutine& routine, const GpsimTarget& targe
   if (!source.empty() && source.back() != '\n') source += "\n";
   source += std::string(kEndLabel) + "\n\tgoto\t" + kEndLabel + "\n";
   source += std::string(kPastLabel) + "\n\tgoto\t" + kPastLabel + "\n";
+  if (target.reset_vector >= 0) {
+    char vector[16];
+    std::snprintf(vector, sizeof vector, "0x%X", static_cast<unsigned>(target.reset_vector));
+    source += std::string("\torg ") + vector + "\n\tnop\n";
+  }
   source += "\tend\n";
   return source;
 }
@@ -347,12 +377,41 @@ GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimIn
     outcome.error = "gpsim failed (status " + std::to_string(status) + ")";
     return outcome;
   }
-  std::optional<std::vector<GpsimResult>> results = parse_runs(
-      read_file(dir.path() / "gpsim.out"), inputs.size(), addresses, end->second, outcome.error);
+  const int leading_cycles = target.reset_vector >= 0 ? 2 : 1;
+  std::optional<std::vector<GpsimResult>> results =
+      parse_runs(read_file(dir.path() / "gpsim.out"), inputs.size(), addresses, end->second,
+                 leading_cycles, outcome.error);
   if (!results) return outcome;
   outcome.results = std::move(*results);
   outcome.ok = true;
   return outcome;
+}
+
+AssembledSource assemble_source(const std::string& source) {
+  AssembledSource result;
+  const TempDir dir;
+  if (!dir.ok()) {
+    result.messages = "cannot create a temporary folder";
+    return result;
+  }
+  {
+    std::ofstream file(dir.path() / "source.asm");
+    file << source;
+    if (!file) {
+      result.messages = "cannot write the source file";
+      return result;
+    }
+  }
+  const int status =
+      run_limited({"gpasm", "source.asm"}, kAssemblerSeconds, dir.path(), dir.path() / "gpasm.out");
+  result.messages = read_file(dir.path() / "gpasm.out");
+  if (status != 0) {
+    result.messages += "gpasm failed (status " + std::to_string(status) + ")";
+    return result;
+  }
+  result.symbols = listing_symbols(read_file(dir.path() / "source.lst"));
+  result.ok = true;
+  return result;
 }
 
 bool gpsim_tools_available() {

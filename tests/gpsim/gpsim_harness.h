@@ -14,6 +14,7 @@
 #define TARVEK_TESTS_GPSIM_GPSIM_HARNESS_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,12 +41,27 @@ struct GpsimTarget {
   std::string processor = "16f628a";
   int cblock_start = 0x20;
   int bank_bytes = 80;
+  // A baseline part starts at the last word of its program memory (where its oscillator
+  // calibration is kept as a movlw) and wraps to 0: the wrapper puts a nop there, so that W
+  // is what a run sets, and leaves its cycle out of the count. -1 for a part that starts at 0.
+  int reset_vector = -1;
+  // Words of program memory the wrapped routine must fit in (0: not checked).
+  int program_words = 0;
 };
 
 // An enhanced mid-range part that gpsim models: the PIC16F1823, also with 80 general-purpose
 // bytes in bank 0 from 0x20 (and STATUS at the same address, without bank bits).
 inline GpsimTarget enhanced_target() {
   return GpsimTarget{"16f1823", 0x20, 80};
+}
+
+// The baseline parts gpsim models: the PIC10F200, with 16 general-purpose bytes from 0x10
+// and 256 words, and the PIC12F508, with 25 from 0x07 and 512 words.
+inline GpsimTarget pic10f200_target() {
+  return GpsimTarget{"10f200", 0x10, 16, 0xFF, 256};
+}
+inline GpsimTarget pic12f508_target() {
+  return GpsimTarget{"12f508", 0x07, 25, 0x1FF, 512};
 }
 
 // The machine state before one run. `bytes` follow the declaration order.
@@ -88,6 +104,18 @@ GpsimOutcome assemble_with_gpasm(const GpsimRoutine& routine, const GpsimTarget&
 // Requires: every input has one byte per declared name.
 GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimInput>& inputs,
                           const GpsimTarget& target = {});
+
+// A complete source file, assembled as it stands.
+struct AssembledSource {
+  // gpasm succeeded.
+  bool ok = false;
+  // Everything gpasm printed, and what went wrong when it failed.
+  std::string messages;
+  // The symbol table of the listing: each name with its value (a register's address).
+  std::map<std::string, long> symbols;
+};
+
+AssembledSource assemble_source(const std::string& source);
 
 // True when both gpasm and gpsim can be started.
 bool gpsim_tools_available();

@@ -1,7 +1,8 @@
 // The manual page is written by hand, so this test is what keeps it in step with the tool: an
 // option or exit status that `tarvek-asm --help` names but the page has no entry for fails
-// here, as does an entry for an option the tool does not have. The help text is read from the
-// built program, so an option added to the tool is checked the moment it is in its help.
+// here, as does an entry for an option the tool does not have, or a value of --core its usage
+// offers that the entry of --core does not name. The help text is read from the built program,
+// so an option added to the tool is checked the moment it is in its help.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -92,6 +93,47 @@ Names statuses_in_manual(const std::string& page) {
   return names;
 }
 
+// The values a usage line offers for `option`: "[--core midrange|enhanced]" gives both.
+Names values_in_help(const std::string& help, const std::string& option) {
+  const std::regex values("--" + option + R"( ([a-z]+(?:\|[a-z]+)+))");
+  Names names;
+  std::smatch m;
+  if (!std::regex_search(help, m, values)) return names;
+  std::istringstream list(m[1].str());
+  for (std::string value; std::getline(list, value, '|');) names.insert(value);
+  return names;
+}
+
+// The words set in bold on a line of their own (".B word") in the entry of `option` under
+// OPTIONS: the values its text names.
+Names bold_words_in_entry(const std::string& page, const std::string& option) {
+  Names names;
+  std::istringstream lines(page);
+  std::string line;
+  bool options = false;
+  bool inside = false;
+  bool tag_next = false;
+  static const std::regex bold(R"(^\.B ([a-z]+)$)");
+  std::smatch m;
+  while (std::getline(lines, line)) {
+    if (line.rfind(".SH", 0) == 0) {
+      options = line == ".SH OPTIONS";
+      inside = false;
+    } else if (options && line.rfind(".TP", 0) == 0) {
+      inside = false;
+      tag_next = true;
+    } else if (tag_next) {
+      for (std::size_t at; (at = line.find("\\-")) != std::string::npos;) line.erase(at, 1);
+      inside = line.find("--" + option + " ") != std::string::npos ||
+               line.find("--" + option + "\"") != std::string::npos;
+      tag_next = false;
+    } else if (inside && std::regex_match(line, m, bold)) {
+      names.insert(m[1].str());
+    }
+  }
+  return names;
+}
+
 // "a, b" for the names of `wanted` that `present` lacks; empty when none is missing.
 std::string missing(const Names& wanted, const Names& present) {
   std::string list;
@@ -117,6 +159,18 @@ TEST(ManualPageCheck, OnlyEntriesDocumentAnOption) {
   EXPECT_EQ(statuses_in_help(help), (Names{"0", "2", "64"}));
   EXPECT_EQ(missing(options_in_help(help), options_in_manual(page)),
             "const, divide-by, help, signed");
+}
+
+// The core values of a usage line, and the values an entry names in bold; an entry that leaves
+// one out is caught by missing().
+TEST(ManualPageCheck, ReadsTheValuesOfAnOption) {
+  const std::string help = "Usage: t [--little-endian] [--core midrange|enhanced|baseline]\n";
+  const std::string page =
+      ".SH OPTIONS\n.TP\n.BI \\-\\-core \" CORE\"\nThe core.\n.B midrange\nruns anywhere;\n"
+      ".B enhanced\nfewer.\n.TP\n.B \\-\\-verify\n.B baseline\n.SH EXAMPLES\n.B baseline\n";
+  EXPECT_EQ(values_in_help(help, "core"), (Names{"baseline", "enhanced", "midrange"}));
+  EXPECT_EQ(bold_words_in_entry(page, "core"), (Names{"enhanced", "midrange"}));
+  EXPECT_EQ(missing(values_in_help(help, "core"), bold_words_in_entry(page, "core")), "baseline");
 }
 
 class ManualPageTest : public ::testing::Test {
@@ -146,6 +200,18 @@ TEST_F(ManualPageTest, EveryOptionOfTheHelpHasAnEntry) {
 TEST_F(ManualPageTest, EveryEntryIsAnOptionOfTheTool) {
   EXPECT_EQ(missing(options_in_manual(page_), options_in_help(help_)), "")
       << "entries under OPTIONS in " << TARVEK_MANUAL << " that tarvek-asm --help lacks";
+}
+
+// The short usage a usage error prints lists the values of --core.
+TEST_F(ManualPageTest, EveryCoreOfTheUsageIsInTheEntryOfCore) {
+  ProgramCall call;
+  call.arguments = {"--no-such-option"};
+  const ProgramRun run = run_program(TARVEK_ASM, call);
+  ASSERT_EQ(run.status, 64) << run.err;
+  const Names offered = values_in_help(run.err, "core");
+  ASSERT_TRUE(offered.count("midrange") && offered.count("enhanced")) << run.err;
+  EXPECT_EQ(missing(offered, bold_words_in_entry(page_, "core")), "")
+      << "values of --core that the entry of --core in " << TARVEK_MANUAL << " does not name";
 }
 
 TEST_F(ManualPageTest, EveryExitStatusOfTheHelpHasAnEntry) {

@@ -5,6 +5,7 @@
 
 #include "codegen/generator.h"
 #include "codegen/register.h"
+#include "page/printed_check.h"
 #include "page/validation.h"
 
 namespace tarvek {
@@ -20,7 +21,9 @@ ValidatedRequest validated(const RoutineRequest& request, const std::string& acc
   fields.acc_name = acc_name;
   fields.temp_name = temp_name;
   fields.little_endian = request.little_endian;
-  fields.core = request.core == Core::kEnhanced ? "enhanced" : "";
+  fields.core = request.core == Core::kEnhanced   ? "enhanced"
+                : request.core == Core::kBaseline ? "baseline"
+                                                  : "";
   return validate_request(fields);
 }
 
@@ -32,6 +35,7 @@ std::string describe(const RoutineRequest& request) {
   text << request.constant << " x " << request.bits << " bits, error " << request.error << " %, "
        << (request.little_endian ? "little" : "big") << "-endian";
   if (request.core == Core::kEnhanced) text << ", enhanced core";
+  if (request.core == Core::kBaseline) text << ", baseline core";
   return text.str();
 }
 
@@ -55,14 +59,13 @@ std::string generate_block(const RoutineRequest& request, const std::string& acc
 }
 
 RoutineUnderCheck under_check(const RoutineRequest& request, const std::string& block) {
-  return RoutineUnderCheck{
-      block,
-      "ACC",
-      "TEMP",
-      request.little_endian,
-      request.bits,
-      output_bits_of(request),
-      request.core == Core::kEnhanced ? PicCore::kEnhanced : PicCore::kMidrange};
+  return RoutineUnderCheck{block,
+                           "ACC",
+                           "TEMP",
+                           request.little_endian,
+                           request.bits,
+                           output_bits_of(request),
+                           pic_core_of(request.core)};
 }
 
 CheckReport check_request(const RoutineRequest& request, const std::vector<uint64_t>& inputs,
@@ -76,8 +79,12 @@ bool read_cores(std::string_view value, std::vector<Core>& cores) {
     cores = {Core::kMidrange};
   } else if (value == "enhanced") {
     cores = {Core::kEnhanced};
+  } else if (value == "baseline") {
+    cores = {Core::kBaseline};
   } else if (value == "both") {
     cores = {Core::kMidrange, Core::kEnhanced};
+  } else if (value == "all") {
+    cores = {Core::kMidrange, Core::kEnhanced, Core::kBaseline};
   } else {
     return false;
   }

@@ -21,8 +21,8 @@ struct RoutineRequest {
   Core core = Core::kMidrange;
 };
 
-// "10 x 8 bits, error 0 %, big-endian" (", enhanced core" added for that core): how failures
-// name their request.
+// "10 x 8 bits, error 0 %, big-endian" (", enhanced core" or ", baseline core" added for those
+// cores): how failures name their request.
 std::string describe(const RoutineRequest& request);
 
 // The product's width, input bits plus the constant's integer bits, as the request driver
@@ -47,8 +47,8 @@ RoutineUnderCheck under_check(const RoutineRequest& request, const std::string& 
 CheckReport check_request(const RoutineRequest& request, const std::vector<uint64_t>& inputs,
                           uint64_t seed);
 
-// The cores a deep run's --core value names: "midrange", "enhanced" or "both". False, and
-// `cores` untouched, for anything else.
+// The cores a deep run's --core value names: "midrange", "enhanced", "baseline", "both" (the
+// two mid-range ones) or "all". False, and `cores` untouched, for anything else.
 bool read_cores(std::string_view value, std::vector<Core>& cores);
 
 }  // namespace tarvek

@@ -2,10 +2,10 @@
 // limits and more inputs than the test suite's, for scripts/verify-deep.
 //
 // Options (all optional): --random-constants N, --errors-per-width N (0: all), --exhaustive-bits
-// N, --random-inputs N, --seed N, --shard I/N, --core midrange|enhanced|both (default
-// midrange); --suite sets the test suite's values (later options override them). Prints a
-// summary line and every failure shown; exit status 0 when every routine kept its promise, 1
-// otherwise, 64 on a usage error.
+// N, --random-inputs N, --seed N, --shard I/N, --core midrange|enhanced|baseline|both|all
+// (default midrange; both is the two mid-range cores); --suite sets the test suite's values (later
+// options override them). Prints a summary line and every failure shown; exit status 0 when every
+// routine kept its promise, 1 otherwise, 64 on a usage error.
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
       std::cerr << "usage: verify_deep [--suite] [--random-constants N] [--errors-per-width N]\n"
                    "       [--exhaustive-bits N (<= 24)] [--random-inputs N] [--seed N]"
                    " [--shard I/N]\n"
-                   "       [--core midrange|enhanced|both]\n";
+                   "       [--core midrange|enhanced|baseline|both|all]\n";
       return 64;
     }
   }

@@ -98,6 +98,19 @@ TEST(VerifySweepTest, QuickSampleEnhanced) {
   EXPECT_GT(outcome.no_term_requests, 0);
 }
 
+// The same sample for the baseline core: the mid-range routines' promises, checked on a
+// simulator that refuses what that core lacks, each with a RAM line that names its bytes.
+TEST(VerifySweepTest, QuickSampleBaseline) {
+  std::vector<SweepConstant> constants = sweep_constants(20, kSuiteSeed);
+  const std::vector<RoutineRequest> requests = sweep_requests(
+      constants, RequestPlan{2, {1, 2, 7, 8, 9, 15, 16, 17, 31, 32}, {Core::kBaseline}});
+  ASSERT_FALSE(requests.empty());
+  for (const RoutineRequest& r : requests) ASSERT_EQ(r.core, Core::kBaseline);
+  const SweepOutcome outcome = run_sweep(requests, InputPlan{6, 6}, kSuiteSeed);
+  expect_clean(outcome, "quick baseline sample");
+  EXPECT_GT(outcome.no_term_requests, 0);
+}
+
 // One part of the suite's sweep: a family, or a share of it (the random constants take
 // longest and are split so that parallel test runs can share them out).
 struct SweepPart {
@@ -141,6 +154,17 @@ TEST_P(FamilySweep, EveryEnhancedRoutineOfASampleKeepsItsPromise) {
   const SweepOutcome outcome =
       run_sweep(requests, kSuiteInputs, kSuiteSeed, part.shard, part.shard_count);
   expect_clean(outcome, part.family + ", enhanced core");
+}
+
+// The baseline core on a sample of the same family, as the enhanced core's; scripts/verify-deep
+// --core baseline runs all of it.
+TEST_P(FamilySweep, EveryBaselineRoutineOfASampleKeepsItsPromise) {
+  const SweepPart& part = GetParam();
+  const std::vector<RoutineRequest> requests =
+      sweep_requests(suite_constants(part.family), RequestPlan{3, {}, {Core::kBaseline}});
+  const SweepOutcome outcome =
+      run_sweep(requests, kSuiteInputs, kSuiteSeed, part.shard, part.shard_count);
+  expect_clean(outcome, part.family + ", baseline core");
 }
 
 INSTANTIATE_TEST_SUITE_P(Slow, FamilySweep, testing::ValuesIn(sweep_parts()),

@@ -1,0 +1,62 @@
+#include "page/register_placement.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace tarvek {
+namespace {
+
+TEST(ReadRamAddressTest, Table) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::optional<int> address;
+  };
+  const Case cases[] = {
+      {"hexadecimal", "0x20", 0x20},
+      {"capital X and digits", "0X1A0", 0x1A0},
+      {"lower-case digits", "0x1a0", 0x1A0},
+      {"decimal", "32", 32},
+      {"zero", "0", 0},
+      {"hexadecimal zero", "0x0", 0},
+      {"the last address", "0x1FF", 0x1FF},
+      {"the last address in decimal", "511", 511},
+      {"one past it", "0x200", std::nullopt},
+      {"one past it in decimal", "512", std::nullopt},
+      {"far past it", "99999999999999999999", std::nullopt},
+      {"leading zeros", "0x00020", 0x20},
+      {"blanks around", " 0x20\t", 0x20},
+      {"empty", "", std::nullopt},
+      {"0x alone", "0x", std::nullopt},
+      {"decimal digits read as decimal, not as the assembler's radix", "20", 20},
+      {"hexadecimal digits without 0x", "A0", std::nullopt},
+      {"the assembler's H'20'", "H'20'", std::nullopt},
+      {"a sign", "-1", std::nullopt},
+      {"a plus sign", "+32", std::nullopt},
+      {"text after the number", "0x20 bank 0", std::nullopt},
+      {"a letter that is no digit", "0x2G", std::nullopt},
+      {"a blank inside", "0x 20", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(read_ram_address(c.text), c.address) << c.name;
+  }
+}
+
+TEST(RamNotesTest, SayWhereTheRegistersGoAndThatTheyShareABank) {
+  const std::string bank_lines =
+      "; Every register here must be in the bank selected when the routine runs, or in\n"
+      "; common RAM: the routine never changes the bank bits.\n";
+  EXPECT_EQ(ram_notes(-1),
+            "; Registers: this cblock has no address, so it continues the last cblock before it;\n"
+            "; the first cblock of the program needs one (such as cblock 0x20).\n" +
+                bank_lines);
+  EXPECT_EQ(ram_notes(0x20), "; Registers: they start at 0x20, in bank 0.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0xA0), "; Registers: they start at 0xA0, in bank 1.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0x1FF), "; Registers: they start at 0x1FF, in bank 3.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0), "; Registers: they start at 0x00, in bank 0.\n" + bank_lines);
+}
+
+}  // namespace
+}  // namespace tarvek
