@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
-#include <utility>
 
 #include "digits/digit_comment_block.h"
 #include "digits/digit_search.h"
-#include "exact/byte_sharing.h"
 
 namespace tarvek {
 namespace {
@@ -25,16 +23,8 @@ int generate_digits(std::ostream& out, const GeneratorRequest& request, const Re
   const DigitSpec spec =
       make_digit_spec(request.digit_base, acc.width, request.digit_form, acc.little_endian);
   const DigitNames names{acc.name, temp.name, request.core};
-  std::optional<DigitSearchResult> found = find_cheapest_digits(spec, names, exhaustive_bits);
+  const std::optional<DigitSearchResult> found = find_cheapest_digits(spec, names, exhaustive_bits);
   if (!found) return kUnprovenDigitsError;
-  if (names.core == Core::kBaseline) {
-    // The smallest baseline parts have 16 bytes of RAM: a scratch sum done with takes no byte
-    // of its own once the next one can have it. The constants' bytes live to the end.
-    EmittedDigits& routine = found->routine;
-    SharedBytes shared = share_scratch_bytes(routine.code, routine.code.find_register(names.temp));
-    routine.code = std::move(shared.code);
-    routine.temp_bytes = shared.bytes;
-  }
   const int acc_bytes = std::max(output_byte_count(spec), (spec.input_bits + 7) / 8);
   const std::string block = digit_comment_block(spec, *found, names) + cblock_opening(request) +
                             byte_lines(names.acc, acc_bytes) +

@@ -1,10 +1,12 @@
 #include "digits/digit_search.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "digits/every_input.h"
 #include "digits/plan_families.h"
+#include "exact/byte_sharing.h"
 
 namespace tarvek {
 
@@ -24,6 +26,14 @@ std::optional<DigitSearchResult> find_cheapest_digits(const DigitSpec& spec,
     DigitProof proof = prove_plan(plan, spec, 0);
     if (!proof.holds) return;
     EmittedDigits routine = emit_plan(plan, spec, names, *proof.analysis);
+    if (names.core == Core::kBaseline) {
+      // The smallest baseline parts have 16 bytes of RAM: a scratch byte done with gives its
+      // place to the next one, before the routine's bytes are counted.
+      SharedBytes shared =
+          share_scratch_bytes(routine.code, routine.code.find_register(names.temp));
+      routine.code = std::move(shared.code);
+      routine.temp_bytes = shared.bytes;
+    }
     // A routine must fit the general-purpose bytes of a small part's bank.
     const int acc_bytes = std::max(output_byte_count(spec), (spec.input_bits + 7) / 8);
     if (acc_bytes + routine.temp_bytes > kMostRoutineBytes) return;
