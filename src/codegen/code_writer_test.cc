@@ -44,6 +44,8 @@ const EmitterCase kEmitters[] = {
      WEffect::kForgetIfSame, true},
     {"btfsc", [](CodeWriter& w, Register& r) { w.btfsc(r, 2, 7); }, "\tbtfsc\tACC2, 7\n",
      WEffect::kUnchanged, true},
+    {"btfss", [](CodeWriter& w, Register& r) { w.btfss(r, 2, 0); }, "\tbtfss\tACC2, 0\n",
+     WEffect::kUnchanged, true},
     {"bsf", [](CodeWriter& w, Register& r) { w.bsf(r, 2, 0); }, "\tbsf\tACC2, 0\n",
      WEffect::kForgetIfSame, true},
     {"comf_f", [](CodeWriter& w, Register& r) { w.comf_f(r, 2); }, "\tcomf\tACC2, f\n",

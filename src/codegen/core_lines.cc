@@ -14,7 +14,7 @@ std::string byte_range(const std::string& name, int count) {
 }  // namespace
 
 std::string core_lines(Core core, const RamUse& ram) {
-  assert(ram.acc_bytes >= 1 && ram.temp_bytes >= 0);
+  assert(ram.acc_bytes >= 1 && ram.temp_bytes >= 0 && ram.rem_bytes >= 0);
   switch (core) {
     case Core::kMidrange:
       return {};
@@ -23,9 +23,10 @@ std::string core_lines(Core core, const RamUse& ram) {
     case Core::kBaseline:
       break;
   }
-  const int total = ram.acc_bytes + ram.temp_bytes;
+  const int total = ram.acc_bytes + ram.rem_bytes + ram.temp_bytes;
   std::string line = "\n" + std::string(kBaselineCoreLine) + "\n; RAM: " + std::to_string(total) +
                      (total == 1 ? " byte (" : " bytes (") + byte_range(ram.acc, ram.acc_bytes);
+  if (ram.rem_bytes > 0) line += ", remainder " + byte_range(ram.rem, ram.rem_bytes);
   if (ram.temp_bytes > 0) line += ", temporary " + byte_range(ram.temp, ram.temp_bytes);
   return line + ")";
 }

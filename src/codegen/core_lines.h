@@ -5,8 +5,9 @@
 // input, the result and any byte it works in above them) and every temporary byte.
 //
 // The RAM line reads "; RAM: 7 bytes (ACC0 .. ACC3, temporary TEMP0 .. TEMP2)", without the
-// temporary part when there is none, the byte counted once however many roles it has. The
-// routine check reads it back and holds it to the routine's declarations.
+// temporary part when there is none, the byte counted once however many roles it has; a
+// routine that leaves a remainder names its bytes before the temporary ones ("REM0 .. REM1").
+// The routine check reads it back and holds it to the routine's declarations.
 #ifndef TARVEK_CODEGEN_CORE_LINES_H
 #define TARVEK_CODEGEN_CORE_LINES_H
 
@@ -24,6 +25,9 @@ struct RamUse {
   std::string temp;
   // Bytes of the temporary register; 0 when the routine has none.
   int temp_bytes = 0;
+  // The register that receives a remainder, and its bytes; 0 when the routine leaves none.
+  std::string rem = {};
+  int rem_bytes = 0;
 };
 
 // The lines for `core`, each preceded by a line break; empty for the mid-range core.

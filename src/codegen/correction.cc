@@ -3,74 +3,10 @@
 #include <cassert>
 #include <utility>
 
+#include "codegen/modular_multiple.h"
+
 namespace tarvek {
 namespace {
-
-// target := source * m modulo 256 (one byte each; different bytes), by the bits of m from the
-// top: double, then add the source where the bit is set.
-void multiply_byte(CodeWriter& writer, Register& target, Register& source, int source_byte, int m) {
-  assert(m >= 0 && m <= 255);
-  if (m == 0) {
-    writer.clrf(target, 0);
-    return;
-  }
-  int bit = 7;
-  while (((m >> bit) & 1) == 0) --bit;
-  writer.movf_w(source, source_byte);
-  writer.movwf(target, 0);
-  if (writer.enhanced()) {
-    // lslf doubles in one instruction and leaves W alone, as addwf into a file does, so W
-    // holds the source from the copy on (the W record names the target, which lslf then
-    // changes, so the record cannot say so).
-    for (--bit; bit >= 0; --bit) {
-      writer.lslf_f(target, 0);
-      if (((m >> bit) & 1) != 0) writer.addwf_f(target, 0);
-    }
-    return;
-  }
-  for (--bit; bit >= 0; --bit) {
-    writer.movf_w(target, 0);
-    writer.addwf_f(target, 0);
-    if (((m >> bit) & 1) != 0) {
-      writer.movf_w(source, source_byte);
-      writer.addwf_f(target, 0);
-    }
-  }
-}
-
-// target -= W, or W = target - W with `into_w`.
-void subtract(CodeWriter& writer, Register& target, bool into_w) {
-  if (into_w) {
-    writer.subwf_w(target, 0);
-  } else {
-    writer.subwf_f(target, 0);
-  }
-}
-
-// target -= source * m modulo 256, by the bits of m from the bottom: W holds source * 2^j,
-// subtracted where bit j is set, and doubled between the set bits: the first time by adding
-// the source byte itself, which W then still equals, later through the scratch byte (movwf,
-// addwf into W). With `last_into_w` the last subtraction leaves the difference in W instead
-// of target.
-void subtract_multiple(CodeWriter& writer, Register& target, Register& source, int source_byte,
-                       Register& scratch, int m, bool last_into_w) {
-  assert(m >= 1 && m <= 255);
-  writer.movf_w(source, source_byte);
-  const int top = 31 - __builtin_clz(static_cast<unsigned>(m));
-  for (int bit = 0; bit <= top; ++bit) {
-    if (bit == top) {
-      subtract(writer, target, last_into_w);
-      break;
-    }
-    if (((m >> bit) & 1) != 0) writer.subwf_f(target, 0);
-    if (bit == 0) {
-      writer.addwf_w(source, source_byte);
-    } else {
-      writer.movwf(scratch, 0);
-      writer.addwf_w(scratch, 0);
-    }
-  }
-}
 
 // q += 1 over the low `bytes` bytes of `quotient`, written behind a skip that leaves out the
 // first increment. Z must be clear whenever that skip is taken: each further byte is then
@@ -113,8 +49,10 @@ enum class Comparison {
 // were). The baseline core has none: where the target adds its b anyway, taking d off with it
 // costs nothing and one btfss stands for addlw and skpnc; otherwise d is loaded, one
 // instruction more than addlw (the sign test would add b = -d for two, and save one).
+// A remainder that is kept needs r - d stored where r >= d, which only the subtraction from r
+// leaves in W.
 Comparison comparison_of(const CodeWriter& writer, const CorrectionStep& step) {
-  if (step.steps > 1) return Comparison::kSubtractLiteral;
+  if (step.steps > 1 || step.keep_remainder) return Comparison::kSubtractLiteral;
   if (!writer.baseline()) return Comparison::kAddToW;
   return (step.b & 0xFF) != 0 ? Comparison::kSignOfDifference : Comparison::kSubtractLiteral;
 }
@@ -131,12 +69,14 @@ const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotien
   const int count = quotient.value_bytes();
   const int low = byte_from_low(quotient, count, 0);
 
-  // r = a (x mod 256) + b - d (q mod 256), modulo 256; with the sign test r - d instead.
+  // r = a (x mod 256) + b - d (q mod 256), modulo 256; with the sign test r - d instead. A
+  // remainder that is kept is made in `remainder`, from x in `scratch` when a is not 1.
   const Comparison comparison = comparison_of(writer, step);
   const int b = comparison == Comparison::kSignOfDifference ? step.b - step.d : step.b;
   Register* r = &remainder;
   Register* spare = &scratch;
   if ((step.a & 0xFF) != 1) {
+    if (step.keep_remainder) std::swap(r, spare);
     multiply_byte(writer, *spare, *r, 0, step.a & 0xFF);
     std::swap(r, spare);
   }
@@ -152,9 +92,9 @@ const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotien
   if (writer.enhanced() && step.d >= 8) {
     multiply_byte(writer, *spare, quotient, low, step.d);
     writer.movf_w(*spare, 0);
-    subtract(writer, *r, into_w);
+    into_w ? writer.subwf_w(*r, 0) : writer.subwf_f(*r, 0);
   } else {
-    subtract_multiple(writer, *r, quotient, low, *spare, step.d, into_w);
+    subtract_byte_multiple(writer, *r, quotient, low, *spare, step.d, into_w);
   }
 
   for (int i = 0; i < step.steps; ++i) {
@@ -168,10 +108,11 @@ const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotien
         increment_behind_skip(writer, quotient, quotient_bytes);
         break;
       case Comparison::kSubtractLiteral:
-        // C = (r >= d); the difference stays in W, and becomes r while another step follows.
+        // C = (r >= d); the difference stays in W, and becomes r while another step follows,
+        // and after the last one too when the remainder is kept.
         writer.movlw(step.d);
         writer.subwf_w(*r, 0);
-        if (i + 1 < step.steps) {
+        if (i + 1 < step.steps || step.keep_remainder) {
           writer.skpnc();
           writer.movwf_skippable(*r, 0);
         }

@@ -25,12 +25,16 @@ struct CorrectionStep {
   int d = 2;
   // Correction steps, 1 or more, with (steps + 1) * d <= 256.
   int steps = 1;
+  // The final remainder a x + b - d q, from 0 to d - 1, is left in `remainder`.
+  bool keep_remainder = false;
 };
 
 // Corrects the quotient held in the low `quotient_bytes` bytes of `quotient` (unsigned; its
 // value below 2^(8 quotient_bytes) also after the steps). `remainder` is one byte holding
-// x mod 256 on entry; `scratch` is one byte. Both are overwritten. Empties the writer's code
-// first and returns it.
+// x mod 256 on entry; `scratch` is one byte. Both are overwritten. When the remainder is kept,
+// x mod 256 is in `scratch` on entry instead if a mod 256 is not 1 (the product a x is made
+// in `remainder`), and `remainder` holds the final remainder on exit. Empties the writer's
+// code first and returns it.
 // Requires: the descriptors name three different bytes for remainder, scratch and every
 // quotient byte; quotient_bytes >= 1 and at most quotient's value bytes.
 const Code& correct_quotient(CodeWriter& writer, Register& quotient, int quotient_bytes,

@@ -31,6 +31,16 @@ enum class ResultMode {
   kTrunc,
 };
 
+// How the digits of the digits mode are stored.
+enum class DigitForm {
+  // One digit, 0 to base - 1, a byte.
+  kUnpacked,
+  // One character '0' to '9' a byte (bases 2 to 10).
+  kAscii,
+  // Two decimal digits a byte, the higher one in the high nibble (base 10).
+  kPacked,
+};
+
 // What a routine is written for.
 enum class Optimize {
   // The fewest cycles: straight-line code, the same cycles for every input.
@@ -51,7 +61,8 @@ struct GeneratorRequest {
   // Allowed error of the constant's approximation, in percent, 0 to 50.
   double const_error = 0;
   // Width of the product: input width plus the constant's integer bits, 1 to 63. In the exact
-  // modes the bit length of the largest result, 1 to 63.
+  // modes the bit length of the largest result, 1 to 63; in the digits mode the number of
+  // digits, 1 to 32.
   int output_bits = 0;
   ResultMode mode = ResultMode::kApprox;
   // In the exact modes, the constant exactly: numerator / denominator in lowest terms, both
@@ -71,6 +82,18 @@ struct GeneratorRequest {
   // own cheaper instructions, and one more comment line naming it after the Output line; the
   // baseline core the same computation without addlw, its core line and a RAM line there.
   Core core = Core::kMidrange;
+  // In the floor mode, and the trunc mode of a signed input, with a divisor above 1: the name
+  // of the register that also receives the remainder a x - d q (K = a / d in lowest terms,
+  // q the result), in the request's byte order; empty for none.
+  std::string remainder = {};
+  // The digits mode: the unsigned input becomes its digits in base digit_base, each
+  // floor(x / base^k) mod base, proven as the exact results are; `mode` is then kFloor and the
+  // constant 1. Every digit is kept, leading zeros included.
+  bool digits = false;
+  // In the digits mode: the base, 2 to 256, and how the digits are stored (ascii for bases
+  // up to 10, packed for base 10 only).
+  int digit_base = 10;
+  DigitForm digit_form = DigitForm::kUnpacked;
   // Comment lines, each "; ..." and a line feed, written after the Output line (or the core
   // line) and before the cblock section: where the registers go, and how an approximation
   // compares with the exact result. Empty for a request from a client that asks for neither,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codegen/core_lines.h"
+#include "exact/remainder.h"
 
 namespace tarvek {
 namespace {
@@ -39,8 +40,17 @@ const char* rounding_text(ResultMode mode) {
   }
 }
 
-// The unsigned routine's steps, on its input `u`.
-std::string method_lines(const ResultTarget& target, const Candidate& c, const std::string& u) {
+// "a u + b - d q", as the remainder of the unsigned routine's target.
+std::string remainder_text(const ResultTarget& target, const std::string& u) {
+  const std::string a = target.a.to_decimal();
+  const std::string b = target.b.is_zero() ? "" : " + " + target.b.to_decimal();
+  return (a == "1" ? u : a + " " + u) + b + " - " + target.d.to_decimal() + " q";
+}
+
+// The unsigned routine's steps, on its input `u`; `rem` names the remainder register (empty
+// for none), which holds `rem_bytes` bytes of the remainder.
+std::string method_lines(const ResultTarget& target, const Candidate& c, const std::string& u,
+                         const std::string& rem, int rem_bytes) {
   std::string block;
   const int fraction_bits = c.shift - c.guard;
   block += "; v = " + u + " * " + c.multiplier.to_decimal();
@@ -55,13 +65,15 @@ std::string method_lines(const ResultTarget& target, const Candidate& c, const s
   if (c.guard > 0) block += "; q = floor(v / " + power(c.guard) + ")\n";
   if (c.corrections > 0) {
     // The remainder of the quotient found so far, from the low bytes only.
-    const std::string a = target.a.to_decimal();
-    const std::string b = target.b.is_zero() ? "" : " + " + target.b.to_decimal();
     const std::string d = target.d.to_decimal();
-    block += "; r = " + (a == "1" ? u : a + " " + u) + b + " - " + d + " q (mod 256), then " +
+    block += "; r = " + remainder_text(target, u) + " (mod 256), then " +
              std::to_string(c.corrections) + (c.corrections == 1 ? " correction" : " corrections") +
              ":\n";
     block += ";   if r >= " + d + ": r = r - " + d + ", q = q + 1\n";
+    if (!rem.empty()) block += "; " + rem + " = r\n";
+  } else if (!rem.empty()) {
+    block += "; " + rem + " = " + remainder_text(target, u) + " (mod " + power(8 * rem_bytes) +
+             "), " + u + " copied before the walk\n";
   }
   if (c.factors.empty()) {
     block += "; (multiplier " + c.multiplier.to_decimal() + " / " + power(c.shift) + " = " +
@@ -92,7 +104,7 @@ std::string exact_heading(const ExactSpec& spec, const std::string& acc_name) {
 }
 
 std::string form_method_lines(const ExactSpec& spec, const Form& form,
-                              const std::string& inner_lines) {
+                              const std::string& inner_lines, const std::string& rem) {
   std::string block = "; METHOD:\n";
   const std::string half = BigInt::power_of_two(spec.input_bits - 1).to_decimal();
   switch (form.kind) {
@@ -109,6 +121,7 @@ std::string form_method_lines(const ExactSpec& spec, const Form& form,
       block += "; s = the sign of x, u = |x|, from 0 to " + half + "\n";
       block += inner_lines;
       block += "; result = q, negated when s says x < 0\n";
+      if (!rem.empty()) block += "; " + rem + " negated likewise\n";
       break;
   }
   return block;
@@ -122,9 +135,16 @@ std::string io_lines(const ExactSpec& spec, const EmittedRoutine& routine,
                       std::to_string(spec.input_bits) + " bits)";
   block += "\n; Output: " + byte_range(acc_name, routine.output_bytes) + "\t(" +
            std::to_string(spec.result_bits) + " bits)";
-  return block + core_lines(names.core,
-                            RamUse{acc_name, std::max(routine.output_bytes, routine.acc_bytes),
-                                   names.temp, routine.temp_bytes});
+  RamUse ram{acc_name, std::max(routine.output_bytes, routine.acc_bytes), names.temp,
+             routine.temp_bytes};
+  if (!names.rem.empty()) {
+    const RemainderSpec remainder = make_remainder_spec(spec);
+    block += "\n; Remainder: " + byte_range(names.rem, remainder.bytes) + "\t(" +
+             std::to_string(remainder.bits) + " bits)";
+    ram.rem = names.rem;
+    ram.rem_bytes = remainder.bytes;
+  }
+  return block + core_lines(names.core, ram);
 }
 
 std::string ram_text(int ram_bytes) {
@@ -135,10 +155,15 @@ std::string ram_text(int ram_bytes) {
 std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
                                 const RoutineNames& names, int ram_bytes) {
   const std::string& acc_name = names.acc;
+  const std::string& rem = names.rem;
   const std::string u = found.form.kind == FormKind::kDirect ? "x" : "u";
   std::string block = exact_heading(spec, acc_name);
-  block +=
-      form_method_lines(spec, found.form, method_lines(found.form.inner, found.inner.candidate, u));
+  if (!rem.empty()) {
+    block += remainder_identity_line(make_remainder_spec(spec), rem) + ";\n";
+  }
+  block += form_method_lines(
+      spec, found.form,
+      method_lines(found.form.inner, found.inner.candidate, u, rem, names.rem_bytes), rem);
   block += "; Proof: ";
   if (found.inner.proof.inputs_evaluated > *found.form.inner.max_input.to_u64()) {
     block += "every input evaluated exactly\n";
@@ -149,6 +174,12 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
                " inputs evaluated exactly";
     }
     block += "\n";
+  }
+  if (!rem.empty()) {
+    // The remainder of a proven quotient lies in [0, d), which the bytes it is made in hold.
+    block += ";        " + rem + ": " + remainder_text(found.form.inner, u) + " lies in [0, " +
+             found.form.inner.d.to_decimal() + ") for the proven q, so modulo " +
+             power(8 * names.rem_bytes) + " it is exact\n";
   }
   block += "; Routine: " + std::to_string(found.routine.instructions) + " instructions, " +
            std::to_string(found.routine.instructions) + " cycles" + ram_text(ram_bytes) + "\n";

@@ -10,6 +10,7 @@
 #include "codegen/output_fit.h"
 #include "codegen/program_assembly.h"
 #include "codegen/register.h"
+#include "codegen/remainder_step.h"
 #include "codegen/self_add.h"
 #include "codegen/shift.h"
 #include "codegen/shifted_copy.h"
@@ -44,40 +45,136 @@ int low_byte(const BigInt& value) {
   return static_cast<int>(*(value - ((value >> 8) << 8)).to_u64());
 }
 
+// A one-byte register view of `name`'s byte `index`.
+Register byte_view(const std::string& name, int index, bool little_endian) {
+  Register reg(name, 0, little_endian);
+  reg.set_width(8, 0);
+  reg.base = index;
+  return reg;
+}
+
+// Where a copy of the input's byte `byte` can be stored with a single movwf: right after the
+// first instruction that loads that byte into W, when nothing before it names the byte
+// otherwise (so it still holds the input) and no skip can pass it by; -1 when there is none.
+int first_input_load(const Code& code, int acc_number, int byte) {
+  const std::vector<Instruction>& ins = code.instructions();
+  for (std::size_t i = 0; i < ins.size(); ++i) {
+    const Instruction& in = ins[i];
+    if (static_cast<int>(in.file) != acc_number || in.byte != byte) continue;
+    const bool load = in.op == Op::kMovf && in.to_w;
+    if (!load || (i > 0 && is_skip(ins[i - 1].op))) return -1;
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Copies the input's low `count` bytes into `to` (its bytes past the input's cleared) as the
+// input was before the walk changed it: with `after_loads` a movwf after the walk's own load of
+// a byte where there is one, else a load and a store in front of the routine. (The correction
+// steps of a routine without a remainder have always copied in front.)
+void copy_input(Code& code, const ResultTarget& target, const RoutineNames& names, Register& to,
+                int count, bool after_loads = true) {
+  CodeWriter front(names.core);
+  Register input(names.acc, target.input_bits, names.little_endian);
+  const int input_bytes = input.value_bytes();
+  for (int k = 0; k < count; ++k) {
+    const int index = byte_from_low(to, count, k);
+    if (k >= input_bytes) {
+      front.clrf(to, index);
+      continue;
+    }
+    const int from = byte_from_low(input, input_bytes, k);
+    const int at = after_loads ? first_input_load(code, code.find_register(names.acc), from) : -1;
+    if (at >= 0) {
+      CodeWriter store(names.core);
+      store.movwf(to, index);
+      code.replace(static_cast<std::size_t>(at) + 1, static_cast<std::size_t>(at) + 1, store.code);
+      continue;
+    }
+    front.movf_w(input, from);
+    front.movwf(to, index);
+  }
+  code.insert_front(front.code);
+}
+
+// Whether temp's byte `index` is an operand of the code.
+bool touches(const Code& code, const Register& temp, int index) {
+  const int number = code.find_register(temp.name);
+  return std::any_of(code.instructions().begin(), code.instructions().end(),
+                     [&](const Instruction& in) {
+                       return static_cast<int>(in.file) == number && in.byte == index;
+                     });
+}
+
 // Appends the correction steps to `code`. The remainder needs the input's low byte: the
 // walk's copy in temp when it is still there, otherwise a copy taken before the walk, put in
 // front of the code. Both it and the scratch byte are temp's bytes past those the walk used.
+// A remainder that is kept ends in the remainder register's byte 0: the input is then copied
+// there (or, when a is not 1, the product a x is made there from the copy in temp).
 Code add_corrections(CodeWriter& writer, const Candidate& c, const ResultTarget& target,
-                     Register& acc, Register& temp, int& temp_bytes, Code code) {
+                     const RoutineNames& names, Register& acc, Register& temp, int& temp_bytes,
+                     Code code) {
   const int result_bytes = (target.result_bits + 7) / 8;
+  const bool keep = !names.rem.empty();
   const CorrectionStep step{low_byte(target.a), low_byte(target.b),
-                            static_cast<int>(*target.d.to_u64()), c.corrections};
+                            static_cast<int>(*target.d.to_u64()), c.corrections, keep};
   const Chain chain = candidate_chain(c, target.input_bits);
-  Register remainder(temp.name, 0, temp.little_endian);
-  remainder.set_width(8, 0);
-  if (temp_holds_input(chain, temp)) {
+  Register copy = byte_view(temp.name, 0, temp.little_endian);
+  Register rem = byte_view(names.rem, names.rem_base, names.little_endian);
+  const bool into_rem = keep && step.a == 1;
+  if (into_rem) {
+    copy_input(code, target, names, rem, 1);
+  } else if (temp_holds_input(chain, temp)) {
     // The input's low byte within the copy, in the copy's byte order.
     const int copied = (target.input_bits + 7) / 8;
-    remainder.base = temp.little_endian ? 0 : copied - 1;
+    copy.base = temp.little_endian ? 0 : copied - 1;
   } else {
-    remainder.base = temp_bytes++;
-    CodeWriter copier(writer.core());
-    Register input(acc.name, target.input_bits, acc.little_endian);
-    copier.movf_w(input, input.little_endian ? 0 : input.value_bytes() - 1);
-    copier.movwf(remainder, 0);
-    code.insert_front(copier.code);
+    copy.base = temp_bytes++;
+    copy_input(code, target, names, copy, 1, keep);
   }
-  Register scratch(temp.name, 0, temp.little_endian);
-  scratch.set_width(8, 0);
-  scratch.base = temp_bytes++;
-  code += correct_quotient(writer, acc, result_bytes, remainder, scratch, step);
+  Register scratch = byte_view(temp.name, temp_bytes++, temp.little_endian);
+  if (keep) {
+    // The input's copy is the scratch byte once the product a x is made from it.
+    if (!into_rem) {
+      --temp_bytes;
+      scratch = copy;
+    }
+    code += correct_quotient(writer, acc, result_bytes, rem, into_rem ? scratch : copy, step);
+  } else {
+    code += correct_quotient(writer, acc, result_bytes, copy, scratch, step);
+  }
   // A divisor of two bits is doubled without the scratch byte: it is then not declared.
-  const int temp_number = code.find_register(temp.name);
-  const bool scratch_used = std::any_of(
-      code.instructions().begin(), code.instructions().end(), [&](const Instruction& in) {
-        return static_cast<int>(in.file) == temp_number && in.byte == scratch.base;
-      });
-  if (!scratch_used) --temp_bytes;
+  if (scratch.base == temp_bytes - 1 && !touches(code, temp, scratch.base)) --temp_bytes;
+  return code;
+}
+
+// Appends the remainder a x + b - d q modulo 2^(8 rem_bytes) of a routine without correction
+// steps: the input's low bytes are copied before the walk into the remainder register (or, when
+// a is not 1 there, into temp's bytes past those used), the quotient's low bytes shifted in a
+// scratch copy in temp.
+Code add_remainder(CodeWriter& writer, const ResultTarget& target, const RoutineNames& names,
+                   int output_bytes, Register& temp, int& temp_bytes, Code code) {
+  const int bytes = names.rem_bytes;
+  const RemainderStep step{*target.a.to_u64(), *target.b.to_u64(), *target.d.to_u64(), bytes};
+  Register rem(names.rem, 0, names.little_endian);
+  rem.set_width(8 * bytes, 0);
+  rem.base = names.rem_base;
+  Register scratch(temp.name, 0, temp.little_endian);
+  scratch.set_width(8 * bytes, 0);
+  scratch.base = temp_bytes;
+  Register& saved = saves_input_in_remainder(step) ? rem : scratch;
+  copy_input(code, target, names, saved, bytes);
+  Register quotient(names.acc, 0, names.little_endian);
+  quotient.set_width(8 * output_bytes, 0);
+  const int quotient_bytes = std::min(bytes, std::max(1, (target.result_bits + 7) / 8));
+  code +=
+      compute_remainder(writer, rem, saved, quotient, quotient_bytes, output_bytes, scratch, step);
+  // The scratch bytes that the code reads.
+  int used = 0;
+  for (int k = 0; k < bytes; ++k) {
+    if (touches(code, temp, scratch.base + k)) used = k + 1;
+  }
+  temp_bytes += used;
   return code;
 }
 
@@ -136,11 +233,13 @@ bool layout_applies(const Layout& layout, const Candidate& c, const ResultTarget
 // shares, so that what W holds and what the carry means carry over from step to step.
 struct Emission {
   Emission(const RoutineNames& names, const ResultTarget& target)
-      : writer(names.core),
+      : names(names),
+        writer(names.core),
         acc(names.acc, target.input_bits, names.little_endian),
         temp(names.temp, 0, names.little_endian),
         shifted(names.temp, 0, names.little_endian) {}
 
+  const RoutineNames& names;
   CodeWriter writer;
   Register acc;
   // The walk's copy of the input.
@@ -300,7 +399,10 @@ EmittedRoutine emit_result(Emission& e, const Candidate& c, const ResultTarget& 
   // A copy into temp that nothing read was dropped; the factors' copies follow the walk's.
   int temp_bytes = e.walk_temp_bytes + e.shifted.bytes;
   if (c.corrections > 0) {
-    e.code = add_corrections(writer, c, target, e.acc, e.temp, temp_bytes, e.code);
+    e.code = add_corrections(writer, c, target, e.names, e.acc, e.temp, temp_bytes, e.code);
+  } else if (!e.names.rem.empty()) {
+    e.code =
+        add_remainder(writer, target, e.names, routine.output_bytes, e.temp, temp_bytes, e.code);
   }
   routine.instructions = static_cast<int>(e.code.size());
   routine.acc_bytes = e.acc.bytes;
@@ -340,17 +442,24 @@ void share_bytes(EmittedRoutine& routine, const RoutineNames& names) {
   routine.temp_bytes = shared.bytes;
 }
 
-std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names) {
+std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names,
+                              int rem_bytes) {
   std::string lines;
-  for (const std::string& name : declared_names(routine, names)) lines += "\t" + name + "\n";
+  for (const std::string& name : declared_names(routine, names, rem_bytes)) {
+    lines += "\t" + name + "\n";
+  }
   return lines;
 }
 
-std::vector<std::string> declared_names(const EmittedRoutine& routine, const RoutineNames& names) {
+// The remainder is a result too: it comes right after the accumulator's bytes, among the
+// bytes a caller reads (and a relocatable module makes global).
+std::vector<std::string> declared_names(const EmittedRoutine& routine, const RoutineNames& names,
+                                        int rem_bytes) {
   std::vector<std::string> declared;
   for (int k = 0; k < declared_acc_bytes(routine); ++k) {
     declared.push_back(names.acc + std::to_string(k));
   }
+  for (int k = 0; k < rem_bytes; ++k) declared.push_back(names.rem + std::to_string(k));
   for (int k = 0; k < routine.temp_bytes; ++k) declared.push_back(names.temp + std::to_string(k));
   return declared;
 }

@@ -24,6 +24,12 @@ struct RoutineNames {
   std::string temp;
   bool little_endian = false;
   Core core = Core::kMidrange;
+  // The register that also receives the remainder a u + b - d q of the routine's target (empty
+  // for none), how many of its low bytes hold it, and the byte number of the first of those
+  // (a big-endian register of more bytes has its low ones last).
+  std::string rem = {};
+  int rem_bytes = 0;
+  int rem_base = 0;
 };
 
 struct EmittedRoutine {
@@ -53,10 +59,14 @@ EmittedRoutine emit_candidate(const Candidate& candidate, const ResultTarget& ta
 void share_bytes(EmittedRoutine& routine, const RoutineNames& names);
 
 // The cblock lines of a routine: every accumulator byte from 0 up to the highest one its code
-// or its Output line names, then every temporary byte its code touches.
-std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names);
+// or its Output line names, then the remainder's bytes (`rem_bytes`, which a signed
+// remainder's sign may make more than names.rem_bytes), then every temporary byte its code
+// touches.
+std::string declaration_lines(const EmittedRoutine& routine, const RoutineNames& names,
+                              int rem_bytes = 0);
 // The names of those lines, in the same order.
-std::vector<std::string> declared_names(const EmittedRoutine& routine, const RoutineNames& names);
+std::vector<std::string> declared_names(const EmittedRoutine& routine, const RoutineNames& names,
+                                        int rem_bytes = 0);
 // How many of them are accumulator bytes.
 int declared_acc_bytes(const EmittedRoutine& routine);
 

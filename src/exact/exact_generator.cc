@@ -4,20 +4,25 @@
 #include <utility>
 
 #include "exact/comment_block.h"
+#include "exact/remainder.h"
 
 namespace tarvek {
 
 std::string exact_block(const ExactSpec& spec, const SpecResult& found, const RoutineNames& names,
                         const std::string& opening) {
+  const int rem_bytes = names.rem.empty() ? 0 : make_remainder_spec(spec).bytes;
   return exact_comment_block(spec, found, names) + opening +
-         declaration_lines(found.routine, names) + "\tendc\n\n" + found.routine.code.text() + "\n";
+         declaration_lines(found.routine, names, rem_bytes) + "\tendc\n\n" +
+         found.routine.code.text() + "\n";
 }
 
 FinishedRoutine finished_exact(const ExactSpec& spec, SpecResult found, const RoutineNames& names,
                                bool counts_ram) {
   FinishedRoutine routine;
-  routine.registers = declared_names(found.routine, names);
-  routine.result_registers = static_cast<std::size_t>(declared_acc_bytes(found.routine));
+  const int rem_bytes = names.rem.empty() ? 0 : make_remainder_spec(spec).bytes;
+  routine.registers = declared_names(found.routine, names, rem_bytes);
+  routine.result_registers =
+      static_cast<std::size_t>(declared_acc_bytes(found.routine) + rem_bytes);
   const int ram_bytes = counts_ram ? static_cast<int>(routine.registers.size()) : -1;
   routine.comment = exact_comment_block(spec, found, names, ram_bytes);
   routine.code = std::move(found.routine.code);
@@ -32,7 +37,13 @@ std::optional<FinishedRoutine> finish_exact(const GeneratorRequest& request, con
                                          BigInt::from_unsigned(request.denominator));
   const ExactSpec spec = make_spec(constant, request.mode, acc.width, request.is_signed);
   assert(spec.result_bits >= 1);
-  const RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
+  RoutineNames names{acc.name, temp.name, acc.little_endian, request.core};
+  if (!request.remainder.empty()) {
+    const RemainderSpec remainder = make_remainder_spec(spec);
+    names.rem = request.remainder;
+    names.rem_bytes = remainder.magnitude_bytes;
+    names.rem_base = acc.little_endian ? 0 : remainder.bytes - remainder.magnitude_bytes;
+  }
   std::optional<SpecResult> found = find_cheapest_routine(spec, names, effort);
   if (!found) return std::nullopt;
   return finished_exact(spec, std::move(*found), names, routine_line_counts_ram(request));

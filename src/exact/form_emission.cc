@@ -6,6 +6,7 @@
 #include "codegen/code_writer.h"
 #include "codegen/register.h"
 #include "codegen/signed_steps.h"
+#include "exact/remainder.h"
 #include "exact/routine_cleanup.h"
 
 namespace tarvek {
@@ -18,6 +19,22 @@ Register accumulator(const RoutineNames& names, int bits) {
   return reg;
 }
 
+// The remainder of the magnitude given x's sign: the bytes above those the unsigned routine
+// filled are cleared, and the whole negated when x < 0.
+Code sign_remainder(CodeWriter& writer, const ExactSpec& spec, const RoutineNames& names,
+                    Register& sign) {
+  const RemainderSpec remainder = make_remainder_spec(spec);
+  Register rem(names.rem, 0, names.little_endian);
+  rem.set_width(8 * remainder.bytes, 0);
+  writer.clear_code();
+  for (int k = remainder.magnitude_bytes; k < remainder.bytes; ++k) {
+    writer.clrf(rem, byte_from_low(rem, remainder.bytes, k));
+  }
+  Code code = writer.code;
+  code += negate_if_signed(writer, rem, remainder.bytes, sign);
+  return code;
+}
+
 }  // namespace
 
 RoutineContract routine_contract(const Code& code, const RoutineNames& names, int output_bytes,
@@ -28,6 +45,13 @@ RoutineContract routine_contract(const Code& code, const RoutineNames& names, in
   if (acc < 0) return contract;
   for (int b = 0; b < output_bytes; ++b) {
     contract.outputs.push_back({static_cast<uint8_t>(acc), static_cast<int16_t>(b)});
+  }
+  // The remainder is a result too, every byte of it (a signed one's sign included).
+  const int rem = names.rem.empty() ? -1 : code.find_register(names.rem);
+  if (rem >= 0) {
+    for (int b = 0; b < make_remainder_spec(spec).bytes; ++b) {
+      contract.outputs.push_back({static_cast<uint8_t>(rem), static_cast<int16_t>(b)});
+    }
   }
   // A signed input is sign-extended through its bytes: nothing is known of them.
   const int spare = (8 - spec.input_bits % 8) % 8;
@@ -80,6 +104,7 @@ EmittedRoutine wrap_form(const Form& form, EmittedRoutine inner, const ExactSpec
       // A fresh writer: the unsigned routine's code ran in between.
       CodeWriter after(names.core);
       routine.code += negate_if_signed(after, result, output_bytes, sign);
+      if (!names.rem.empty()) routine.code += sign_remainder(after, spec, names, sign);
       break;
     }
   }

@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "exact/chain.h"
+#include "exact/remainder.h"
 
 namespace tarvek {
 
@@ -55,6 +56,19 @@ int estimate_cost(const Candidate& c, const ResultTarget& target) {
     cost += c.corrections * (4 + 2 * result_bytes) + 2 * (c.corrections - 1);
   }
   return cost;
+}
+
+int remainder_estimate(const Candidate& c, const ResultTarget& target, const RoutineNames& names) {
+  if (names.rem.empty()) return 0;
+  // The correction steps have the remainder already: it is kept in the register's byte.
+  if (c.corrections > 0) return 3;
+  // The input's copy, then d q subtracted: a doubling per bit of d and an addition per signed
+  // digit over every byte, the quotient copied first when there is more than one.
+  const int bytes = names.rem_bytes;
+  const BigInt& d = target.d;
+  const int digits = std::max(1, (d ^ (d * 3)).popcount() / 2);
+  if (bytes == 1) return 3 + 2 * std::min(8, d.bit_length()) + digits;
+  return 4 * bytes + std::min(8 * bytes, d.bit_length()) * (bytes + 1) + digits * (4 * bytes);
 }
 
 SearchEffort search_effort(int level) {
@@ -137,7 +151,8 @@ void search_group(const std::vector<Candidate>& candidates, const ResultTarget& 
   std::vector<Ranked> ranked;
   for (const Candidate& candidate : candidates) {
     ++counts.made;
-    ranked.push_back(Ranked{candidate, estimate_cost(candidate, target)});
+    ranked.push_back(Ranked{candidate, estimate_cost(candidate, target) +
+                                           remainder_estimate(candidate, target, names)});
   }
   std::stable_sort(ranked.begin(), ranked.end(),
                    [](const Ranked& a, const Ranked& b) { return a.estimate < b.estimate; });
@@ -183,8 +198,19 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
   // The plain walks first, then the factored forms with a budget of their own: a factored
   // routine replaces a plain one only when it is cheaper, so adding forms never makes a
   // routine dearer.
-  search_group(make_candidates(target, effort.exhaustive_bits), target, names, effort, output_bytes,
-               whole, best, counts);
+  std::vector<Candidate> plain = make_candidates(target, effort.exhaustive_bits);
+  if (!names.rem.empty()) {
+    // With a remainder the correction steps have it almost for free while another walk must
+    // make it from scratch: the estimates of the two kinds compare poorly, so each kind gets
+    // a budget of its own, the corrected ones first.
+    std::vector<Candidate> corrected;
+    std::erase_if(plain, [&](const Candidate& c) {
+      if (c.corrections > 0) corrected.push_back(c);
+      return c.corrections > 0;
+    });
+    search_group(corrected, target, names, effort, output_bytes, whole, best, counts);
+  }
+  search_group(plain, target, names, effort, output_bytes, whole, best, counts);
   if (effort.factored) {
     // Their estimates are rougher: more of them are priced, within the same budget of
     // instructions.
@@ -245,6 +271,8 @@ std::optional<SpecResult> find_cheapest_form(const ExactSpec& spec, const Routin
   std::optional<SpecResult> best;
   for (const Form& form : forms_of(spec)) {
     if (!form_agrees(form, spec) || form.inner.result_bits == 0) continue;
+    // A remainder only from a form whose unsigned routine's remainder is the request's.
+    if (!names.rem.empty() && !remainder_fits(make_remainder_spec(spec), form.inner)) continue;
     // The baseline core's search judges each routine as the whole routine it ends up in, the
     // cleanup of the whole included, which may favour another than the unsigned routine
     // alone would. The other cores choose as they always have.

@@ -77,6 +77,10 @@ struct SearchResult {
 // only the order it gives matters.
 int estimate_cost(const Candidate& candidate, const ResultTarget& target);
 
+// What leaving the remainder in names.rem adds to the estimate (0 without one).
+int remainder_estimate(const Candidate& candidate, const ResultTarget& target,
+                       const RoutineNames& names);
+
 // The candidate with the smallest offset that its walk's bound (and the inputs evaluated one
 // by one) allows for its corrections; nullopt when none does. Not yet proven.
 std::optional<Candidate> with_offset(const Candidate& candidate, const ResultTarget& target,

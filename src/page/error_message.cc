@@ -44,6 +44,25 @@ const char* error_message(int code) {
     case 16:
       return "RAM address must be a number from 0 to 0x1FF, hexadecimal as 0x20 or decimal "
              "as 32.\n";
+    case 17:
+      return "A remainder needs an exact result rounded down (floor) or toward zero (trunc).\n";
+    case 18:
+      return "An integer constant leaves no remainder: it is always 0.\n";
+    case 19:
+      return "Enter remainder register(s) name: a letter first, at most 31 characters, its "
+             "bytes apart from the input and temporary registers' bytes.\n";
+    case 20:
+      return "Digits are made of an unsigned input only.\n";
+    case 21:
+      return "Digit base (DivideBy) must be an integer from 2 to 256.\n";
+    case 22:
+      return "ASCII digits need a base from 2 to 10, packed digits base 10.\n";
+    case 23:
+      return "Digits take no constant: Const must be absent, empty or 1.\n";
+    case 24:
+      return "Digits leave no remainder: Rem must be absent or empty.\n";
+    case 25:
+      return "DigitForm must be unpacked, ascii or packed.\n";
     case 30:
       return "Optimize must be speed or size.\n";
     case 31:
@@ -64,6 +83,9 @@ const char* error_message(int code) {
       return "A gpasm-reloc routine is a subroutine or a macro: gpasm keeps each section in one "
              "piece, so a routine with its own udata section cannot stand inline in your code "
              "section.\n";
+    case 45:
+      return "Digits are written as an inline MPASM routine: Wrap must be inline and Syntax "
+             "mpasm (or both absent).\n";
     default:
       return "With Syntax pic-as the registers must lie below 0x80 (bank 0, or common memory "
              "from 0x70), where no operand needs a bank mask: take a RAM address that leaves "
@@ -97,15 +119,18 @@ std::string refusal_text(int code, std::string_view detail) {
 const char* error_field(int code) {
   assert(is_error_code(code));
   if (code >= kFirstPackagingError) {
-    // Wrap, Syntax, Name, the inline module's wrap, and the pic-as registers' address.
-    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name", "Wrap", "Ram"};
+    // Wrap, Syntax, Name, the inline module's wrap, the pic-as registers' address, and the
+    // wrap of digits.
+    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name", "Wrap", "Ram", "Wrap"};
     return kPackagingFields[code - kFirstPackagingError];
   }
   // The field each check reads; a constant that is too large, too small or too precise is the
   // constant's problem even when a divisor made it so.
   constexpr const char* kFields[] = {
-      nullptr,    "Bits",  "Const", "Acc",    "Temp", "Const", "ConstErr", "Const", "Result",
-      "DivideBy", "Const", nullptr, "Signed", "Core", nullptr, "Signed",   "Ram"};
+      nullptr,    "Bits",      "Const",    "Acc",   "Temp",     "Const",  "ConstErr",
+      "Const",    "Result",    "DivideBy", "Const", nullptr,    "Signed", "Core",
+      nullptr,    "Signed",    "Ram",      "Rem",   "Rem",      "Rem",    "Signed",
+      "DivideBy", "DigitForm", "Const",    "Rem",   "DigitForm"};
   switch (code) {
     case 30:
     case 31:

@@ -2,9 +2,10 @@
 // page and the command-line tool so that both say the same thing for the same request.
 //
 // Codes 1 to 7 belong to the six fields every request has; the later codes to the optional
-// fields (Result, DivideBy, Signed, Core, format, Ram, Optimize, Label) and to the exact modes;
-// codes 40 to 44 to the packaging fields (Wrap, Syntax, Name). A request that names none of
-// the optional fields can only be refused with codes 1 to 7.
+// fields (Result, DivideBy, Signed, Core, format, Ram, Rem, DigitForm, Optimize, Label), to the
+// exact modes and to the digits mode; codes 40 to 44 to the packaging fields (Wrap, Syntax,
+// Name). A request that names none of the optional fields can only be refused with codes 1
+// to 7.
 #ifndef TARVEK_PAGE_ERROR_MESSAGE_H
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
@@ -15,14 +16,15 @@ namespace tarvek {
 
 // The packaging fields' codes, kFirstPackagingError to kLastPackagingError.
 inline constexpr int kFirstPackagingError = 40;
-inline constexpr int kLastPackagingError = 44;
-// Highest numbered error. The codes are 1 to 16, for how a routine is written (Optimize,
-// Label) 30 to 32, and for its packaging 40 to 44; the others are not given.
+inline constexpr int kLastPackagingError = 45;
+// Highest numbered error. The codes are 1 to 16, for the remainder and the digits 17 to 25,
+// for how a routine is written (Optimize, Label) 30 to 32, and for its packaging 40 to 44; the
+// others are not given.
 inline constexpr int kLastErrorCode = kLastPackagingError;
 
 // Whether `code` is the code of a numbered error.
 constexpr bool is_error_code(int code) {
-  return (code >= 1 && code <= 16) || (code >= 30 && code <= 32) ||
+  return (code >= 1 && code <= 25) || (code >= 30 && code <= 32) ||
          (code >= kFirstPackagingError && code <= kLastPackagingError);
 }
 

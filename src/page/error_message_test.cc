@@ -16,6 +16,7 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
   EXPECT_EQ(refusal_text(7),
             "#7 Error in input: Result is zero for this combination of input size and "
             "constant.\n");
+  EXPECT_EQ(refusal_text(25), "#25 Error in input: DigitForm must be unpacked, ascii or packed.\n");
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;
     const std::string text = refusal_text(code);
@@ -36,12 +37,14 @@ TEST(RefusalTextTest, ADetailTakesThePlaceOfTheMessage) {
 }
 
 TEST(ErrorFieldTest, EveryCodeHasItsField) {
-  const char* const expected[] = {"Bits",  "Const",  "Acc",      "Temp",  "Const", "ConstErr",
-                                  "Const", "Result", "DivideBy", "Const", nullptr, "Signed",
-                                  "Core",  nullptr,  "Signed",   "Ram"};
+  const char* const expected[] = {"Bits",     "Const",     "Acc",    "Temp",     "Const",
+                                  "ConstErr", "Const",     "Result", "DivideBy", "Const",
+                                  nullptr,    "Signed",    "Core",   nullptr,    "Signed",
+                                  "Ram",      "Rem",       "Rem",    "Rem",      "Signed",
+                                  "DivideBy", "DigitForm", "Const",  "Rem",      "DigitForm"};
   const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"},
                                                {40, "Wrap"},     {41, "Syntax"},   {42, "Name"},
-                                               {43, "Wrap"},     {44, "Ram"}};
+                                               {43, "Wrap"},     {44, "Ram"},      {45, "Wrap"}};
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;
     const char* field = error_field(code);

@@ -82,8 +82,8 @@ PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive
   const std::vector<std::string_view> declared = declared_names(routine.block);
   if (has_repeated_name(declared)) return PrintedCheck::kNamesClash;
   const RoutineUnderCheck under_check{
-      routine.block,      routine.acc_name,    routine.temp_name,        routine.little_endian,
-      routine.input_bits, routine.output_bits, pic_core_of(routine.core)};
+      routine.block,      routine.acc_name,    routine.temp_name,         routine.little_endian,
+      routine.input_bits, routine.output_bits, pic_core_of(routine.core), routine.rem_name};
   const PrepareOutcome prepared = prepare_routine(under_check);
   if (!prepared.routine) return PrintedCheck::kFails;
   const RoutinePromise& promise = prepared.routine->promise;

@@ -31,10 +31,12 @@ struct PrintedRoutine {
   std::string_view acc_name;
   std::string_view temp_name;
   bool little_endian = false;
-  // 1 to 32, and the product's width, 1 to 63.
+  // 1 to 32, and the product's width, 1 to 63 (for digits, their count).
   int input_bits = 0;
   int output_bits = 0;
   Core core = Core::kMidrange;
+  // The register that receives the remainder; empty for none.
+  std::string_view rem_name = {};
 };
 
 enum class PrintedCheck {

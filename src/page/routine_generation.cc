@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codegen/routine_packaging.h"
+#include "digits/digit_generator.h"
 #include "exact/exact_generator.h"
 #include "page/packaged_reading.h"
 #include "page/packaging_request.h"
@@ -45,12 +46,26 @@ namespace {
 int generate_text(std::string& text, const GeneratorRequest& request, Register& acc,
                   Register& temp) {
   std::optional<FinishedRoutine> routine;
+  if (request.digits) {
+    // Digits are printed inline in MPASM syntax only; the request checks refuse any other
+    // packaging of them.
+    std::ostringstream block;
+    const int refused =
+        generate_digits(block, request, acc, temp, search_effort(request.effort).exhaustive_bits);
+    if (refused != 0) return refused;
+    text = block.str();
+    return 0;
+  }
   if (request.mode == ResultMode::kApprox) {
     routine = finish_approximation(request, acc, temp);
   } else {
     const SearchEffort effort = search_effort(request.effort);
-    routine = request.optimize == Optimize::kSize ? finish_size(request, acc, temp, effort)
-                                                  : finish_exact(request, acc, temp, effort);
+    // The loops written for size leave no remainder: a request for one gets the straight-line
+    // routine, which the size search keeps as a candidate anyway, so it is never more words
+    // than the smallest routine that leaves the remainder.
+    const bool size = request.optimize == Optimize::kSize && request.remainder.empty();
+    routine =
+        size ? finish_size(request, acc, temp, effort) : finish_exact(request, acc, temp, effort);
     if (!routine) return kUnprovenError;
   }
   // Only now is it known how far the registers reach from the address.
@@ -70,6 +85,7 @@ int generate_checked(std::ostream& out, const GeneratorRequest& request, Registe
   // Taken before the generators change the registers.
   PrintedRoutine printed{
       {}, acc.name, temp.name, acc.little_endian, acc.width, request.output_bits, request.core};
+  printed.rem_name = request.remainder;
   std::string text;
   if (const int refused = generate_text(text, request, acc, temp); refused != 0) return refused;
   const std::optional<std::string> block = checkable_block(text, request.packaging);
@@ -82,7 +98,8 @@ int generate_checked(std::ostream& out, const GeneratorRequest& request, Registe
 
 int generate_routine(std::ostream& out, const GeneratorRequest& request, Register& acc,
                      Register& temp) {
-  if (is_name_token(acc.name) && is_name_token(temp.name)) {
+  if (is_name_token(acc.name) && is_name_token(temp.name) &&
+      (request.remainder.empty() || is_name_token(request.remainder))) {
     return generate_checked(out, request, acc, temp);
   }
   // A name with a blank, a comma, a control character or a byte beyond ASCII makes a text
@@ -91,8 +108,10 @@ int generate_routine(std::ostream& out, const GeneratorRequest& request, Registe
   // prints with two plain names instead.
   Register stand_in_acc("ACC", acc.width, acc.little_endian);
   Register stand_in_temp("TEMP", 0, temp.little_endian);
+  GeneratorRequest stand_in = request;
+  if (!stand_in.remainder.empty()) stand_in.remainder = "REM";
   std::ostringstream checked;
-  if (const int refused = generate_checked(checked, request, stand_in_acc, stand_in_temp);
+  if (const int refused = generate_checked(checked, stand_in, stand_in_acc, stand_in_temp);
       refused != 0) {
     return refused;
   }

@@ -7,6 +7,7 @@
 #include "codegen/routine_packaging.h"
 #include "exact/signed_form.h"
 #include "page/exact_constant.h"
+#include "page/exact_number.h"
 #include "page/number_reading.h"
 #include "page/packaging_request.h"
 #include "page/register_placement.h"
@@ -92,9 +93,27 @@ RequestFields read_request_fields(const FormEntryList& form) {
   if (const std::string* value = form_value(form, "Wrap")) fields.wrap_text = *value;
   if (const std::string* value = form_value(form, "Syntax")) fields.syntax_text = *value;
   if (const std::string* value = form_value(form, "Name")) fields.name_text = *value;
+  if (const std::string* value = form_value(form, "Rem")) fields.rem_name = *value;
+  if (const std::string* value = form_value(form, "DigitForm")) fields.digit_form_text = *value;
   if (const std::string* value = form_value(form, "Optimize")) fields.optimize_text = *value;
   if (const std::string* value = form_value(form, "Label")) fields.label_text = *value;
   return fields;
+}
+
+std::optional<DigitForm> digit_form(std::string_view text) {
+  if (text.empty() || text == "unpacked") return DigitForm::kUnpacked;
+  if (text == "ascii") return DigitForm::kAscii;
+  if (text == "packed") return DigitForm::kPacked;
+  return std::nullopt;
+}
+
+int digit_count(int bits, int base) {
+  assert(bits >= 1 && bits <= 32 && base >= 2 && base <= 256);
+  // base^count stays below 2^32 * 256 while it is compared: no overflow in 64 bits.
+  const uint64_t largest = (uint64_t{1} << bits) - 1;
+  int count = 1;
+  for (uint64_t power = static_cast<uint64_t>(base); power <= largest; power *= base) ++count;
+  return count;
 }
 
 std::optional<Optimize> optimize_for(std::string_view text) {
@@ -202,6 +221,56 @@ int check_exact_constant(const RequestFields& fields, ResultMode mode, bool is_s
   return 0;
 }
 
+// The remainder's checks (19, 17, 18), for a request that names a remainder register outside
+// the digits mode. `constant_code` is the exact constant's own code: the integer check needs
+// the constant read.
+int check_remainder(const RequestFields& fields, std::optional<ResultMode> mode, int constant_code,
+                    const ValidatedRequest& result) {
+  int code = 0;
+  // The remainder's bytes must be apart from both other registers', as the temporary
+  // register's are from the accumulator's.
+  if (!is_valid_register_name(fields.rem_name) ||
+      register_names_collide(fields.acc_name, fields.rem_name) ||
+      register_names_collide(fields.temp_name, fields.rem_name)) {
+    code = kRemainderNameError;
+  }
+  if (!mode) return code;
+  if (*mode == ResultMode::kApprox || *mode == ResultMode::kNearest) return kRemainderModeError;
+  // d = 1 leaves no remainder to tell: a x - q is always 0.
+  if (constant_code == 0 && result.request.denominator == 1) code = kRemainderIntegerError;
+  return code;
+}
+
+// The digits mode's checks of the constant (23), the base in DivideBy (21) and the form (25,
+// and 22 for a form the base does not allow). Sets the base and the form when they pass.
+int check_digits(const RequestFields& fields, ValidatedRequest& result) {
+  int code = 0;
+  if (!fields.const_text.empty()) {
+    const ExactReading constant = read_exact_number(fields.const_text);
+    if (constant.kind != ExactReading::Kind::kNumber || constant.value.numerator != 1 ||
+        constant.value.denominator != 1) {
+      code = kDigitsConstantError;
+    }
+  }
+  int base = 10;
+  if (!fields.divide_by_text.empty()) {
+    const ExactReading reading = read_exact_number(fields.divide_by_text);
+    const Fraction& value = reading.value;
+    const bool integer = reading.kind == ExactReading::Kind::kNumber && value.denominator == 1 &&
+                         value.numerator >= 2 && value.numerator <= 256;
+    if (!integer) return kDigitBaseError;
+    base = static_cast<int>(*value.numerator.to_u64());
+  }
+  const std::optional<DigitForm> form = digit_form(fields.digit_form_text);
+  if (!form) return kDigitFormError;
+  if ((*form == DigitForm::kAscii && base > 10) || (*form == DigitForm::kPacked && base != 10)) {
+    return kDigitFormBaseError;
+  }
+  result.request.digit_base = base;
+  result.request.digit_form = *form;
+  return code;
+}
+
 }  // namespace
 
 ValidatedRequest validate_request(const RequestFields& fields) {
@@ -211,7 +280,10 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     code = failed;
     result.error_codes.push_back(failed);
   };
-  const std::optional<ResultMode> mode = result_mode(fields.result_text);
+  const bool digits = fields.result_text == kDigitsResult;
+  // The digits are floors, floor(x / base^k) mod base, of the constant 1.
+  const std::optional<ResultMode> mode =
+      digits ? std::optional(ResultMode::kFloor) : result_mode(fields.result_text);
   const bool exact = mode && *mode != ResultMode::kApprox;
   const std::optional<bool> is_signed = signed_input(fields.signed_text);
   const bool signed_exact = exact && is_signed.value_or(false);
@@ -226,9 +298,21 @@ ValidatedRequest validate_request(const RequestFields& fields) {
 
   long long int_bits = 0;
   long long output_bits = 0;
-  const int constant_code =
-      exact ? check_exact_constant(fields, *mode, signed_exact, result, int_bits, output_bits)
-            : check_approximate_constant(fields, result, int_bits, output_bits);
+  int constant_code = 0;
+  if (digits) {
+    constant_code = check_digits(fields, result);
+    result.request.numerator = 1;
+    result.request.denominator = 1;
+    result.request.const_value = 1;
+    if (fields.input_bits >= 1 && fields.input_bits <= 32) {
+      output_bits = digit_count(static_cast<int>(fields.input_bits), result.request.digit_base);
+    }
+  } else if (exact) {
+    constant_code =
+        check_exact_constant(fields, *mode, signed_exact, result, int_bits, output_bits);
+  } else {
+    constant_code = check_approximate_constant(fields, result, int_bits, output_bits);
+  }
   if (constant_code != 0) fail(constant_code);
   if (fields.input_bits < 1 || fields.input_bits > 32) fail(1);
   if (!is_valid_register_name(fields.acc_name)) fail(3);
@@ -240,6 +324,14 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   // Signed inputs are an exact mode's: the approximation's computation is unsigned.
   if (mode && !exact && is_signed.value_or(false)) fail(12);
   if (!is_signed) fail(15);
+  if (!digits && !fields.rem_name.empty()) {
+    if (const int rem_code = check_remainder(fields, mode, constant_code, result); rem_code != 0) {
+      fail(rem_code);
+    }
+  }
+  // The digits are those of an unsigned input, and no remainder is left beside them.
+  if (digits && is_signed.value_or(false)) fail(kDigitsSignedError);
+  if (digits && !fields.rem_name.empty()) fail(kDigitsRemainderError);
   if (!mode) fail(8);
   if (!is_label_prefix(fields.label_text)) fail(32);
   // Loops are for the exact modes: the approximation documents a chain of truncating terms,
@@ -263,6 +355,9 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (syntax == Syntax::kPicAs && ram_address && *ram_address >= kPicAsRamEnd) {
     fail(kPicAsRamError);
   }
+  if (digits && ((wrap && *wrap != Wrap::kInline) || (syntax && *syntax != Syntax::kMpasm))) {
+    fail(kPackagedDigitsError);
+  }
   // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
@@ -278,6 +373,8 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     result.request.mode = *mode;
     result.request.is_signed = signed_exact;
     result.request.core = *core;
+    result.request.digits = digits;
+    if (!digits) result.request.remainder = fields.rem_name;
     Packaging& packaging = result.request.packaging;
     packaging.wrap = *wrap;
     packaging.syntax = *syntax;

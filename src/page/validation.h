@@ -1,5 +1,5 @@
 // The form fields of a request, read from the form and checked: the six every request has,
-// and the optional Result, DivideBy, Signed, Core, Ram, Optimize and Label.
+// and the optional Result, DivideBy, Signed, Core, Ram, Rem, DigitForm, Optimize and Label.
 //
 // Reading never fails: an absent field keeps its default and, in the approximating mode, a
 // malformed number reads as far as it is decimal, but a fraction (22/7) is read whole. In the exact
@@ -47,6 +47,11 @@ struct RequestFields {
   std::string signed_text;
   // Field Core as sent; empty when absent (the mid-range core).
   std::string core;
+  // Field Rem as sent; empty when absent (no remainder).
+  std::string rem_name;
+  // Field DigitForm as sent; empty when absent (unpacked digits). Read only with
+  // Result=digits.
+  std::string digit_form_text;
   // Field Ram as sent; nullopt when absent. A request that sends it, empty or not, comes from
   // a client that wants the block's notes on where the registers go (register_placement.h).
   std::optional<std::string> ram_text;
@@ -65,8 +70,8 @@ RequestFields read_request_fields(const FormEntryList& form);
 
 // The outcome of the checks.
 struct ValidatedRequest {
-  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15, 16, 30 to 32) of the error
-  // to show.
+  // 0 when the request is valid, else the code (1 to 10, 12, 13, 15 to 25, 30 to 32) of the
+  // error to show.
   int error_code = 0;
   // The code of every failing check, in the order the checks run, so that a form can show
   // each field's problem at once; error_code is the last of them. Empty when valid.
@@ -83,14 +88,16 @@ struct ValidatedRequest {
 // with the accumulator's), error bound (6, approximating mode only), divisor (9), constant (2,
 // 5, 7, and 10 in the exact modes), input width (1), accumulator name (3), RAM address (16:
 // empty or read_ram_address's), a signed input in the approximating mode (12), the Signed
-// value (15), result mode (8), the Label (32), the Optimize value (30: empty, speed or size),
-// size with the approximating mode (31), syntax (41), wrap (40; 43 for an inline gpasm-reloc
-// module), name (42), a pic-as RAM address from 0x80 on (44), core (13: empty, midrange,
-// enhanced or baseline); a later failing check replaces the code of an earlier one, so the
-// code shown is that of the last failing check. A request without Result, DivideBy, Signed,
-// Core, Ram, Optimize, Label, Wrap, Syntax and Name is checked exactly as it always was. A
-// valid request that sends Ram, or asks for a packaging other than inline MPASM, gets its
-// address, its packaging with a name, counts_ram and, for MPASM, ram_notes in `request`.
+// value (15), the remainder (19, 17, 18: see check_remainder), the digits mode's fields (see
+// check_digits), result mode (8), the Label (32), the Optimize value (30: empty, speed or
+// size), size with the approximating mode (31), syntax (41), wrap (40; 43 for an inline
+// gpasm-reloc module), name (42), a pic-as RAM address from 0x80 on (44), digits packaged
+// other than inline MPASM (45), core (13: empty, midrange, enhanced or baseline); a later
+// failing check replaces the code of an earlier one, so the code shown is that of the last
+// failing check. A request without Result, DivideBy, Signed, Core, Ram, Rem, DigitForm,
+// Optimize, Label, Wrap, Syntax and Name is checked exactly as it always was. A valid request
+// that sends Ram, or asks for a packaging other than inline MPASM, gets its address, its
+// packaging with a name, counts_ram and, for MPASM, ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
 
 // What an Optimize value asks for: empty and "speed" the fewest cycles, "size" the fewest
@@ -101,6 +108,28 @@ std::optional<Optimize> optimize_for(std::string_view text);
 // assembler name of at most kMaxLabelPrefix characters, a letter or '_' first, then letters,
 // digits and '_'.
 bool is_label_prefix(std::string_view text);
+
+// Numbered errors of the remainder and of the digits mode.
+inline constexpr int kRemainderModeError = 17;
+inline constexpr int kRemainderIntegerError = 18;
+inline constexpr int kRemainderNameError = 19;
+inline constexpr int kDigitsSignedError = 20;
+inline constexpr int kDigitBaseError = 21;
+inline constexpr int kDigitFormBaseError = 22;
+inline constexpr int kDigitsConstantError = 23;
+inline constexpr int kDigitsRemainderError = 24;
+inline constexpr int kDigitFormError = 25;
+
+// The Result value of the digits mode.
+inline constexpr std::string_view kDigitsResult = "digits";
+
+// The form a DigitForm value names: empty and "unpacked", "ascii", "packed"; nullopt for
+// anything else.
+std::optional<DigitForm> digit_form(std::string_view text);
+
+// The digits an unsigned `bits`-bit input has in base `base`: those of 2^bits - 1.
+// Requires: 1 <= bits <= 32, 2 <= base <= 256.
+int digit_count(int bits, int base);
 
 // The mode a Result value names: empty and "approx" the approximating mode, "floor",
 // "nearest" and "trunc" the exact ones; nullopt for anything else.

@@ -235,6 +235,100 @@ TEST(ValidateRequestTest, ExactValues) {
   EXPECT_EQ(validate_query("Const=1&DivideBy=3&Bits=8&Acc=A&Temp=T").request.const_value, 1.0 / 3);
 }
 
+TEST(ValidateRequestTest, RemainderAndDigits) {
+  struct Case {
+    const char* name;
+    std::string fields;
+    int code;
+  };
+  const std::string regs = "&Bits=16&Acc=A&Temp=T";
+  const Case cases[] = {
+      // Rem
+      {"floor remainder", "Const=1&DivideBy=10&Result=floor&Rem=R", 0},
+      {"empty Rem is none", "Const=1&DivideBy=10&Result=nearest&Rem=", 0},
+      {"unsigned trunc remainder", "Const=1/10&Result=trunc&Rem=R", 0},
+      {"signed trunc remainder", "Const=1/10&Result=trunc&Signed=1&Rem=R", 0},
+      {"signed floor remainder", "Const=5/9&Result=floor&Signed=1&Rem=R", 0},
+      {"remainder of an approximation", "Const=1&DivideBy=10&Rem=R", 17},
+      {"remainder of approx by name", "Const=0.1&Result=approx&Rem=R", 17},
+      {"remainder of a nearest", "Const=1/10&Result=nearest&Rem=R", 17},
+      {"remainder of an integer", "Const=10&Result=floor&Rem=R", 18},
+      {"remainder of an integer quotient", "Const=20&DivideBy=4&Result=trunc&Signed=1&Rem=R", 18},
+      {"remainder named with a digit", "Const=1/10&Result=floor&Rem=9R", 19},
+      {"remainder named as Acc", "Const=1/10&Result=floor&Rem=A", 19},
+      {"remainder named as Temp", "Const=1/10&Result=floor&Rem=T", 19},
+      {"remainder bytes meeting Acc's", "Const=1/10&Result=floor&Rem=A1", 19},
+      {"remainder name too long", "Const=1/10&Result=floor&Rem=" + k32, 19},
+      {"17 over 19", "Const=1/10&Result=nearest&Rem=T", 17},
+      {"8 over 17", "Const=1/10&Result=near&Rem=R", 8},
+      {"the constant's code over 18", "Const=0&Result=floor&Rem=R", 2},
+      // Result=digits
+      {"digits", "Result=digits", 0},
+      {"digits of Const 1", "Const=1&Result=digits", 0},
+      {"digits of Const 1.0", "Const=1.0&Result=digits&ConstErr=99", 0},
+      {"digits in base 2", "Result=digits&DivideBy=2", 0},
+      {"digits in base 256", "Result=digits&DivideBy=256", 0},
+      {"ascii in base 10", "Result=digits&DigitForm=ascii", 0},
+      {"ascii in base 2", "Result=digits&DivideBy=2&DigitForm=ascii", 0},
+      {"packed in base 10", "Result=digits&DivideBy=10&DigitForm=packed", 0},
+      {"unpacked by name", "Result=digits&DivideBy=60&DigitForm=unpacked", 0},
+      {"DigitForm ignored elsewhere", "Const=1/10&Result=floor&DigitForm=bcd", 0},
+      {"signed digits", "Result=digits&Signed=1", 20},
+      {"base 1", "Result=digits&DivideBy=1", 21},
+      {"base 257", "Result=digits&DivideBy=257", 21},
+      {"base 2.5", "Result=digits&DivideBy=2.5", 21},
+      {"base a fraction", "Result=digits&DivideBy=20/2", 0},
+      {"base letters", "Result=digits&DivideBy=ten", 21},
+      {"ascii in base 11", "Result=digits&DivideBy=11&DigitForm=ascii", 22},
+      {"packed in base 16", "Result=digits&DivideBy=16&DigitForm=packed", 22},
+      {"digits of Const 10", "Const=10&Result=digits", 23},
+      {"digits of Const letters", "Const=one&Result=digits", 23},
+      {"digits with a remainder", "Result=digits&Rem=R", 24},
+      {"unknown DigitForm", "Result=digits&DigitForm=bcd", 25},
+      {"DigitForm in capitals", "Result=digits&DigitForm=Ascii", 25},
+      {"1 over the digits' codes", "Result=digits&Const=10&Bits=40", 1},
+      {"20 over 23", "Const=2&Result=digits&Signed=1", 20},
+      {"24 over 21", "Result=digits&DivideBy=1&Rem=R", 24},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(validate_query(c.fields + regs).error_code, c.code) << c.name;
+  }
+}
+
+TEST(ValidateRequestTest, RemainderAndDigitsValues) {
+  const ValidatedRequest rem =
+      validate_query("Const=1&DivideBy=10&Result=floor&Bits=16&Acc=A&Temp=T&Rem=R");
+  ASSERT_EQ(rem.error_code, 0);
+  EXPECT_EQ(rem.request.remainder, "R");
+  EXPECT_FALSE(rem.request.digits);
+  // The digits: their count is the request's output width.
+  struct Case {
+    const char* fields;
+    int base;
+    DigitForm form;
+    int count;
+  };
+  const Case cases[] = {
+      {"Bits=16", 10, DigitForm::kUnpacked, 5},
+      {"Bits=32&DigitForm=packed", 10, DigitForm::kPacked, 10},
+      {"Bits=17&DivideBy=60", 60, DigitForm::kUnpacked, 3},
+      {"Bits=32&DivideBy=2&DigitForm=ascii", 2, DigitForm::kAscii, 32},
+      {"Bits=8&DivideBy=256", 256, DigitForm::kUnpacked, 1},
+      {"Bits=9&DivideBy=256", 256, DigitForm::kUnpacked, 2},
+      {"Bits=1", 10, DigitForm::kUnpacked, 1},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v =
+        validate_query(std::string("Result=digits&Acc=A&Temp=T&") + c.fields);
+    ASSERT_EQ(v.error_code, 0) << c.fields;
+    EXPECT_TRUE(v.request.digits) << c.fields;
+    EXPECT_EQ(v.request.digit_base, c.base) << c.fields;
+    EXPECT_EQ(v.request.digit_form, c.form) << c.fields;
+    EXPECT_EQ(v.request.output_bits, c.count) << c.fields;
+    EXPECT_EQ(v.request.remainder, "") << c.fields;
+  }
+}
+
 TEST(ValidateRequestTest, ValuesOfAValidRequest) {
   struct Case {
     const char* name;

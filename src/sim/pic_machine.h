@@ -27,7 +27,6 @@
 //   incfsz f, d      d = f + 1, skip the next if it is 0     no flag
 //   decf f, d        d = f - 1                               Z
 //   decfsz f, d      d = f - 1, skip the next if it is 0     no flag
-//   btfss f, b       skip the next instruction if bit b of f is set
 //   bcf f, b         clear bit b of f                        no flag
 //   andwf f, d       d = f & W                               Z
 //   goto label       continue at the label's instruction (past the last one: the end)

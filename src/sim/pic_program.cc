@@ -58,7 +58,6 @@ constexpr std::array kMnemonics = {
     Mnemonic{"goto", OperandKind::kLabel, PicOp::kGoto, PicOp::kGoto},
     Mnemonic{"decf", OperandKind::kFileDest, PicOp::kDecfW, PicOp::kDecfF},
     Mnemonic{"decfsz", OperandKind::kFileDest, PicOp::kDecfszW, PicOp::kDecfszF},
-    Mnemonic{"btfss", OperandKind::kFileBit, PicOp::kBtfss, PicOp::kBtfss},
     Mnemonic{"bcf", OperandKind::kFileBit, PicOp::kBcf, PicOp::kBcf},
     Mnemonic{"setc", OperandKind::kNone, PicOp::kSetc, PicOp::kSetc},
     Mnemonic{"andwf", OperandKind::kFileDest, PicOp::kAndwfW, PicOp::kAndwfF},

@@ -36,6 +36,7 @@ TEST(ParseInstructions, AcceptsEveryInstructionForm) {
       {"swapf w", "\tswapf\tACC1, w", PicOp::kSwapfW, 1, 0},
       {"swapf f", "\tswapf\tACC1, f", PicOp::kSwapfF, 1, 0},
       {"btfsc", "\tbtfsc\tACC1, 7", PicOp::kBtfsc, 1, 7},
+      {"btfss", "\tbtfss\tACC0, 0", PicOp::kBtfss, 0, 0},
       {"bsf", "\tbsf\tTEMP0, 3", PicOp::kBsf, 2, 3},
       {"comf f", "\tcomf\tACC0, f", PicOp::kComfF, 0, 0},
       {"comf w", "\tcomf\tACC0, w", PicOp::kComfW, 0, 0},

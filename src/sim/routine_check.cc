@@ -110,8 +110,10 @@ std::optional<Term> read_term(std::string_view line) {
   return term;
 }
 
-// "NAME0 .. NAMEn\t(B bits)" or "NAME0\t(B bits)" after an Input or Output label.
-bool read_range(std::string_view line, std::string_view name, int& byte_count, int& bits) {
+// "NAME0 .. NAMEn\t(B bits)" or "NAME0\t(B bits)" after an Input or Output label; `unit`
+// is " digits)" for the Output line of a digits routine.
+bool read_range(std::string_view line, std::string_view name, int& byte_count, int& bits,
+                std::string_view unit = " bits)") {
   if (!consume(line, name) || !consume(line, "0")) return false;
   byte_count = 1;
   if (consume(line, " .. ")) {
@@ -122,7 +124,7 @@ bool read_range(std::string_view line, std::string_view name, int& byte_count, i
   }
   if (!consume(line, "\t(")) return false;
   const std::optional<int> count = consume_count(line);
-  if (!count || line != " bits)") return false;
+  if (!count || line != unit) return false;
   bits = *count;
   return true;
 }
@@ -138,23 +140,31 @@ std::optional<int> consume_byte_range(std::string_view& line, std::string_view n
 }
 
 // "; RAM: N bytes (ACC0 .. ACCa)" or "...(ACC0 .. ACCa, temporary TEMP0 .. TEMPt)", "1 byte"
-// for one; false for anything else, or a count that is not the ranges' sum.
-bool read_ram_line(std::string_view line, std::string_view acc_name, std::string_view temp_name,
-                   RoutinePromise& promise) {
+// for one, with ", remainder REM0 .. REMr" before the temporary bytes for a routine that leaves
+// a remainder; false for anything else, or a count that is not the ranges' sum.
+bool read_ram_line(std::string_view line, std::string_view acc_name, std::string_view rem_name,
+                   std::string_view temp_name, RoutinePromise& promise) {
   if (!consume(line, "; RAM: ")) return false;
   const std::optional<int> total = consume_count(line);
   if (!total || !consume(line, *total == 1 ? " byte (" : " bytes (")) return false;
   const std::optional<int> acc = consume_byte_range(line, acc_name);
   if (!acc) return false;
+  int rem = 0;
+  if (consume(line, ", remainder ")) {
+    const std::optional<int> range = consume_byte_range(line, rem_name);
+    if (!range) return false;
+    rem = *range;
+  }
   int temp = 0;
   if (consume(line, ", temporary ")) {
     const std::optional<int> range = consume_byte_range(line, temp_name);
     if (!range) return false;
     temp = *range;
   }
-  if (line != ")" || *total != *acc + temp) return false;
+  if (line != ")" || *total != *acc + rem + temp) return false;
   promise.ram_bytes = *total;
   promise.ram_acc_bytes = *acc;
+  promise.ram_rem_bytes = rem;
   promise.ram_temp_bytes = temp;
   return true;
 }
@@ -260,7 +270,7 @@ WideInt exact_result(const ExactPromise& promise, WideInt x) {
 }
 
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
-                            std::string_view temp_name) {
+                            std::string_view temp_name, std::string_view rem_name) {
   RoutinePromise promise;
   std::string error;
   bool input_seen = false;
@@ -270,7 +280,18 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
     if (!error.empty()) return;
     if (line.data() == block.data()) {
       promise.exact = read_exact_title(line, acc_name);
-      if (promise.exact) return;
+      promise.digits = read_digits_title(line, acc_name);
+      if (promise.exact || promise.digits) return;
+    }
+    if (line.starts_with("; Remainder: ")) {
+      const std::optional<RemainderPromise> range =
+          rem_name.empty() ? std::nullopt : read_remainder_range(line.substr(13), rem_name);
+      if (promise.remainder || !range) {
+        error = "unreadable or repeated line \"" + std::string(line) + "\"";
+        return;
+      }
+      promise.remainder = range;
+      return;
     }
     if (line.starts_with("; Core:")) {
       if (core_seen || (line != kEnhancedCoreLine && line != kBaselineCoreLine)) {
@@ -282,7 +303,7 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
       return;
     }
     if (line.starts_with("; RAM:")) {
-      if (promise.ram_bytes >= 0 || !read_ram_line(line, acc_name, temp_name, promise)) {
+      if (promise.ram_bytes >= 0 || !read_ram_line(line, acc_name, rem_name, temp_name, promise)) {
         error = "unreadable or repeated line \"" + std::string(line) + "\"";
       }
       return;
@@ -304,8 +325,11 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
       const bool input = line[2] == 'I';
       bool& seen = input ? input_seen : output_seen;
       int& bytes = input ? promise.input_bytes : promise.output_bytes;
-      int& bits = input ? promise.input_bits : promise.output_bits;
-      if (seen || !read_range(line.substr(10), acc_name, bytes, bits)) {
+      // A digits routine's Output line counts digits, not bits.
+      const bool digits = promise.digits && !input;
+      int& bits = input ? promise.input_bits : digits ? promise.digit_count : promise.output_bits;
+      if (seen ||
+          !read_range(line.substr(10), acc_name, bytes, bits, digits ? " digits)" : " bits)")) {
         error = "unreadable or repeated line \"" + std::string(line) + "\"";
         return;
       }
@@ -313,8 +337,11 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
     }
   });
   if (error.empty() && (!input_seen || !output_seen)) error = "no Input or no Output line";
-  if (error.empty() && promise.exact && !promise.terms.empty()) {
+  if (error.empty() && (promise.exact || promise.digits) && !promise.terms.empty()) {
     error = "an exact title line over term lines";
+  }
+  if (error.empty() && promise.remainder && !promise.exact) {
+    error = "a Remainder line without an exact title line";
   }
   // The smallest baseline parts have 16 bytes of RAM: their routines say what they take.
   if (error.empty() && (promise.core == PicCore::kBaseline) != (promise.ram_bytes >= 0)) {
@@ -324,11 +351,33 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
   return {promise, ""};
 }
 
+namespace {
+
+// Whether the Output line names what the request asked for: the digits it asked for in their
+// bytes, or its product's bits on the bytes they need (and at least the input's for an exact
+// routine).
+std::string output_line_fault(const RoutinePromise& promise, const RoutineUnderCheck& routine) {
+  if (promise.digits) {
+    const int bytes = digit_byte_count(*promise.digits, routine.output_bits);
+    if (promise.digit_count == routine.output_bits && promise.output_bytes == bytes) return "";
+    return "the Output line does not name the " + std::to_string(routine.output_bits) + " digits";
+  }
+  const int output_bytes = promise.exact
+                               ? std::max(promise.input_bytes, (routine.output_bits + 7) / 8)
+                               : (routine.output_bits + 7) / 8;
+  if (promise.output_bits == routine.output_bits && promise.output_bytes == output_bytes) return "";
+  return "the Output line does not name the " + std::to_string(routine.output_bits) +
+         "-bit product";
+}
+
+}  // namespace
+
 PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   assert(routine.input_bits >= 1 && routine.input_bits <= 32);
   assert(routine.output_bits >= 1 && routine.output_bits <= 63);
   assert(!routine.acc_name.empty() && !routine.temp_name.empty());
-  PromiseOutcome read = read_promise(routine.block, routine.acc_name, routine.temp_name);
+  PromiseOutcome read =
+      read_promise(routine.block, routine.acc_name, routine.temp_name, routine.rem_name);
   if (!read.promise) return {std::nullopt, "comment block: " + read.error};
   const RoutinePromise& promise = *read.promise;
   if (promise.input_bits != routine.input_bits ||
@@ -336,12 +385,11 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     return {std::nullopt, "the Input line does not name the " + std::to_string(routine.input_bits) +
                               "-bit input"};
   }
-  const int output_bytes = promise.exact
-                               ? std::max(promise.input_bytes, (routine.output_bits + 7) / 8)
-                               : (routine.output_bits + 7) / 8;
-  if (promise.output_bits != routine.output_bits || promise.output_bytes != output_bytes) {
-    return {std::nullopt, "the Output line does not name the " +
-                              std::to_string(routine.output_bits) + "-bit product"};
+  if (const std::string fault = output_line_fault(promise, routine); !fault.empty()) {
+    return {std::nullopt, fault};
+  }
+  if (!routine.rem_name.empty() && !promise.remainder) {
+    return {std::nullopt, "the comment block has no Remainder line"};
   }
 
   if (promise.core != routine.core) {
@@ -353,7 +401,8 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   ParseOutcome parsed = parse_generated_block(routine.block, routine.core);
   if (!parsed.program) return {std::nullopt, "does not parse: " + parsed.error};
   for (const std::string& name : parsed.program->byte_names) {
-    if (!is_byte_of(name, routine.acc_name) && !is_byte_of(name, routine.temp_name)) {
+    if (!is_byte_of(name, routine.acc_name) && !is_byte_of(name, routine.temp_name) &&
+        (routine.rem_name.empty() || !is_byte_of(name, routine.rem_name))) {
       return {std::nullopt, "declares " + name + ", a byte of neither register"};
     }
   }
@@ -368,6 +417,13 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     }
     missing += "\t" + name + "\n";
   }
+  // The remainder's bytes hold nothing the routine did not put there.
+  for (int k = 0; promise.remainder && k < promise.remainder->bytes; ++k) {
+    if (parsed.program->index_of(byte_name(routine.rem_name, k)) < 0) {
+      return {std::nullopt, "remainder byte " + byte_name(routine.rem_name, k) +
+                                " is neither declared nor written by the routine"};
+    }
+  }
   if (!missing.empty()) {
     std::string block(routine.block);
     block.insert(endc_line_start(block), missing);
@@ -378,9 +434,16 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
   if (promise.ram_bytes >= 0) {
     // Every byte is declared by now, the Input and Output lines' too.
     int acc = 0;
+    int rem = 0;
     int temp = 0;
     for (const std::string& name : parsed.program->byte_names) {
-      (is_byte_of(name, routine.acc_name) ? acc : temp) += 1;
+      if (is_byte_of(name, routine.acc_name)) {
+        ++acc;
+      } else if (!routine.rem_name.empty() && is_byte_of(name, routine.rem_name)) {
+        ++rem;
+      } else {
+        ++temp;
+      }
     }
     const auto names_all = [&](std::string_view prefix, int count) {
       for (int k = 0; k < count; ++k) {
@@ -388,27 +451,50 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
       }
       return true;
     };
-    if (acc != promise.ram_acc_bytes || temp != promise.ram_temp_bytes ||
-        !names_all(routine.acc_name, acc) || !names_all(routine.temp_name, temp)) {
-      return {std::nullopt, "the RAM line does not name the " + std::to_string(acc + temp) +
+    if (acc != promise.ram_acc_bytes || rem != promise.ram_rem_bytes ||
+        temp != promise.ram_temp_bytes || !names_all(routine.acc_name, acc) ||
+        !names_all(routine.rem_name, rem) || !names_all(routine.temp_name, temp)) {
+      return {std::nullopt, "the RAM line does not name the " + std::to_string(acc + rem + temp) +
                                 " bytes the routine takes"};
     }
   }
 
-  PreparedRoutine prepared{promise, std::move(*parsed.program), {}, {}};
+  PreparedRoutine prepared{promise, std::move(*parsed.program), {}, {}, {}};
   prepared.input_indexes =
       value_indexes(prepared.program, routine.acc_name, promise.input_bytes, routine.little_endian);
   prepared.output_indexes = value_indexes(prepared.program, routine.acc_name, promise.output_bytes,
                                           routine.little_endian);
+  if (promise.remainder) {
+    prepared.remainder_indexes = value_indexes(prepared.program, routine.rem_name,
+                                               promise.remainder->bytes, routine.little_endian);
+  }
   return {std::move(prepared), ""};
 }
 
 namespace {
 
-// check_prepared for a routine with jumps, which only PicMachine runs: one input after the
-// other, each from the state PicMachine::fill gives for its seed, as the lanes start.
+// What the first eight output bytes hold, byte 0 the least significant.
+uint64_t first_output_bytes(const PicMachine& machine, const std::vector<int>& indexes) {
+  uint64_t value = 0;
+  for (std::size_t k = 0; k < indexes.size() && k < 8; ++k) {
+    value |= uint64_t{machine.byte_at(indexes[k])} << (8 * k);
+  }
+  return value;
+}
+
+std::vector<uint8_t> bytes_at(const PicMachine& machine, const std::vector<int>& indexes) {
+  std::vector<uint8_t> bytes;
+  for (const int index : indexes) bytes.push_back(machine.byte_at(index));
+  return bytes;
+}
+
+// check_prepared for a routine with jumps, which only PicMachine runs, and for one whose
+// promise reaches past one output value (digits, or a remainder beside the quotient): one
+// input after the other, each from the state PicMachine::fill gives for its seed, as the
+// lanes start.
 CheckReport check_one_by_one(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
                              uint64_t seed, const ResultObserver& observe) {
+  const RoutinePromise& promise = routine.promise;
   CheckReport report;
   report.instructions = static_cast<long>(routine.program.instructions.size());
   PicMachine machine(routine.program);
@@ -420,7 +506,13 @@ CheckReport check_one_by_one(const PreparedRoutine& routine, const std::vector<u
       return report;
     };
     PlannedRun run;
-    if (const std::string fault = plan_one(routine.promise, x, run); !fault.empty()) {
+    if (promise.digits) {
+      // Digits have no single documented value: only the input is planned.
+      if (x >> promise.input_bits != 0) {
+        return fail("wider than the " + std::to_string(promise.input_bits) + "-bit input");
+      }
+      run.written = x;
+    } else if (const std::string fault = plan_one(promise, x, run); !fault.empty()) {
       return fail(fault);
     }
     machine.fill(seed + i);
@@ -431,9 +523,33 @@ CheckReport check_one_by_one(const PreparedRoutine& routine, const std::vector<u
     report.fewest_cycles = i == 0 ? stats.cycles : std::min(report.fewest_cycles, stats.cycles);
     if (stats.skipped_past_end) return fail("the last instruction skips past the routine");
     if (machine.bank_bits != 0) return fail("the routine switched register banks");
-    const uint64_t result = machine.read_value(routine.output_indexes);
-    if (result != run.wanted) {
-      return fail("got " + std::to_string(result) + ", documented " + to_decimal(run.expected));
+    uint64_t result = 0;
+    if (promise.digits) {
+      const std::string fault =
+          bytes_fault("output", digit_bytes(*promise.digits, x, promise.digit_count),
+                      bytes_at(machine, routine.output_indexes));
+      if (!fault.empty()) return fail(fault);
+      result = first_output_bytes(machine, routine.output_indexes);
+    } else {
+      result = machine.read_value(routine.output_indexes);
+      if (result != run.wanted) {
+        return fail("got " + std::to_string(result) + ", documented " + to_decimal(run.expected));
+      }
+    }
+    if (promise.remainder) {
+      // The remainder of the input's value, read as two's complement when it is signed.
+      const ExactPromise& exact = *promise.exact;
+      WideInt value = static_cast<WideInt>(x);
+      if (exact.is_signed && (x >> (promise.input_bits - 1)) != 0) {
+        value -= static_cast<WideInt>(1) << promise.input_bits;
+      }
+      const WideInt r = remainder_of(exact.numerator, exact.denominator, value, run.expected);
+      const std::optional<std::vector<uint8_t>> wanted =
+          remainder_bytes(r, *promise.remainder, exact.is_signed && exact.trunc);
+      if (!wanted) return fail("the remainder " + to_decimal(r) + " does not fit its bits");
+      const std::string fault =
+          bytes_fault("remainder", *wanted, bytes_at(machine, routine.remainder_indexes));
+      if (!fault.empty()) return fail(fault);
     }
     ++report.inputs_checked;
     if (observe) observe(x, result);
@@ -446,7 +562,10 @@ CheckReport check_one_by_one(const PreparedRoutine& routine, const std::vector<u
 
 CheckReport check_prepared(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
                            uint64_t seed, const ResultObserver& observe) {
-  if (!routine.program.straight_line) return check_one_by_one(routine, inputs, seed, observe);
+  // The lanes read one output value; digits and a remainder are read byte by byte.
+  if (!routine.program.straight_line || routine.promise.digits || routine.promise.remainder) {
+    return check_one_by_one(routine, inputs, seed, observe);
+  }
   CheckReport report;
   report.instructions = static_cast<long>(routine.program.instructions.size());
   const auto fail = [&report](uint64_t x, const std::string& what) {

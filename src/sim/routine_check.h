@@ -6,7 +6,8 @@
 // computation (reference_model.h), the Input and Output lines name the bytes and bit counts,
 // and the core line ("; Core: enhanced mid-range (PIC16F1xxx)" or "; Core: baseline (PIC10F,
 // PIC12F5xx, PIC16F5x)", absent for a mid-range routine) names the core the routine needs. A
-// baseline routine's RAM line ("; RAM: 7 bytes (ACC0 .. ACC3, temporary TEMP0 .. TEMP2)")
+// baseline routine's RAM line ("; RAM: 7 bytes (ACC0 .. ACC3, temporary TEMP0 .. TEMP2)", with
+// ", remainder REM0 .. REMr" before the temporary bytes for a routine that leaves a remainder)
 // must name exactly the bytes it declares together with those of its Input and Output lines.
 // Nothing is taken from the code generator, so the check holds the routine to exactly what a
 // reader of the comment is told.
@@ -35,6 +36,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/extended_promise.h"
 #include "sim/pic_program.h"
 #include "sim/reference_model.h"
 
@@ -65,6 +67,12 @@ struct RoutinePromise {
   std::vector<Term> terms;
   // Set for an exact routine, whose title line states its result; `terms` is then empty.
   std::optional<ExactPromise> exact;
+  // Set for a digits routine, whose title line states its base and storage; `terms` is then
+  // empty, and `digit_count` is the Output line's count of digits.
+  std::optional<DigitPromise> digits;
+  int digit_count = 0;
+  // Set when an exact routine also leaves its remainder, from the Remainder line.
+  std::optional<RemainderPromise> remainder;
   // From the Input line: bytes NAME0 .. NAME(input_bytes - 1), input_bits wide.
   int input_bytes = 0;
   int input_bits = 0;
@@ -78,6 +86,7 @@ struct RoutinePromise {
   // each register (NAME0 .. NAME(n - 1)); -1 when there is none.
   int ram_bytes = -1;
   int ram_acc_bytes = 0;
+  int ram_rem_bytes = 0;
   int ram_temp_bytes = 0;
 };
 
@@ -87,13 +96,14 @@ struct PromiseOutcome {
   std::string error;
 };
 
-// Reads the term lines (or an exact routine's title line), the core line, the RAM line and the
-// Input and Output lines of `acc_name` (and `temp_name`, which only the RAM line names) from a
-// generated block.
+// Reads the term lines (or an exact or digits routine's title line), the core line, the RAM
+// line and the Input and Output lines of `acc_name` (and `temp_name`, which only the RAM line
+// names), and the Remainder line of `rem_name` (a Remainder line without a remainder register
+// is unreadable), from a generated block.
 // A printed weight is taken as the power of two nearest to it (the largest divisors print
 // rounded to 17 significant digits), and must be within a rounding error of it.
 PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
-                            std::string_view temp_name = {});
+                            std::string_view temp_name = {}, std::string_view rem_name = {});
 
 // A generated block and the request it was made for.
 struct RoutineUnderCheck {
@@ -103,12 +113,15 @@ struct RoutineUnderCheck {
   std::string_view temp_name;
   // Byte 0 is the least significant byte when set, the most significant one otherwise.
   bool little_endian = false;
-  // The request's input width (1 to 32) and product width (1 to 63); the Input and Output
-  // lines must agree with them.
+  // The request's input width (1 to 32) and product width (1 to 63), or for a digits
+  // routine its count of digits; the Input and Output lines must agree with them.
   int input_bits = 0;
   int output_bits = 0;
   // The core the request asked for.
   PicCore core = PicCore::kMidrange;
+  // The register the request asked to receive the remainder; empty for none. The block must
+  // then have the Remainder line, and may have it only then.
+  std::string_view rem_name = {};
 };
 
 // A routine ready to be run many times.
@@ -120,6 +133,8 @@ struct PreparedRoutine {
   // Byte indexes into `program` of the input and output bytes, least significant first.
   std::vector<int> input_indexes;
   std::vector<int> output_indexes;
+  // The remainder's bytes, least significant first; empty without a remainder.
+  std::vector<int> remainder_indexes;
 };
 
 struct PrepareOutcome {

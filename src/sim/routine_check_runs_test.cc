@@ -170,7 +170,7 @@ TEST(RoutineCheckRuns, TheReportIsThatOfOneRunAfterTheOther) {
     for (int i = 0; i < length; ++i) text += random_line(random, planted) + "\n";
     ParseOutcome parsed = parse_instructions(text, {"ACC0", "ACC1", "TEMP0", "TEMP1"});
     ASSERT_TRUE(parsed.program) << parsed.error << "\n" << text;
-    PreparedRoutine routine{random_promise(random), std::move(*parsed.program), {}, {}};
+    PreparedRoutine routine{random_promise(random), std::move(*parsed.program), {}, {}, {}};
     const bool little_endian = random() % 2 == 0;
     routine.input_indexes = routine.program.value_indexes("ACC", 2, little_endian);
     routine.output_indexes = routine.input_indexes;

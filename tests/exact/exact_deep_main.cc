@@ -8,7 +8,10 @@
 // fractions p/q beside the family; default 0), --fraction-bits N (their p and q have 1 to N
 // bits; default 32), --signed (also floor, nearest and trunc of a signed input), --seed N,
 // --shard I/N (every N-th request from the I-th), --core midrange|enhanced|baseline|both|all
-// (the core the routines are written for; default midrange; both is the two mid-range cores).
+// (the core the routines are written for; default midrange; both is the two mid-range cores),
+// --remainder (the remainder's family instead: the divisors 2 to 100, 1000 and 3600 and a few
+// fractions, floor of unsigned and signed inputs and trunc of signed ones, each with its
+// remainder).
 //
 // Prints one line per width (requests, runs, failures, seconds), a summary line with every
 // refusal by its number, and every failure; exit status 0 when every routine kept its promise,
@@ -71,11 +74,16 @@ int main(int argc, char** argv) {
   long shard = 0;
   long shard_count = 1;
   bool with_signed = false;
+  bool remainders = false;
   std::vector<tarvek::Core> cores = {tarvek::Core::kMidrange};
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
     if (option == "--signed") {
       with_signed = true;
+      continue;
+    }
+    if (option == "--remainder") {
+      remainders = true;
       continue;
     }
     bool ok = i + 1 < argc;
@@ -108,7 +116,7 @@ int main(int argc, char** argv) {
                    "       [--widths A-B (1 to 32)] [--random-constants N] [--fraction-bits N"
                    " (1 to 32)]\n"
                    "       [--signed] [--seed N] [--shard I/N]\n"
-                   "       [--core midrange|enhanced|baseline|both|all]\n";
+                   "       [--core midrange|enhanced|baseline|both|all] [--remainder]\n";
       return 64;
     }
   }
@@ -121,7 +129,17 @@ int main(int argc, char** argv) {
   for (long bits = lowest; bits <= highest; ++bits) {
     const auto start = std::chrono::steady_clock::now();
     ExactOutcome width;
+    for (const Core core : remainders ? cores : std::vector<Core>{}) {
+      for (const ExactSweepRequest& request :
+           remainder_requests(remainder_sweep_constants(), {static_cast<int>(bits)}, core)) {
+        if (index++ % shard_count != shard) continue;
+        add_outcome(width, run_exact_sweep({request}, static_cast<int>(exhaustive_bits),
+                                           static_cast<int>(random_inputs),
+                                           static_cast<uint64_t>(seed + index)));
+      }
+    }
     for (const bool is_signed : {false, true}) {
+      if (remainders) break;
       if (is_signed && !with_signed) continue;
       for (const bool random_part : {false, true}) {
         for (const Core core : cores) {

@@ -81,10 +81,10 @@ std::string core_suffix(Core core) {
 std::string describe(const ExactSweepRequest& request) {
   std::string text = request.constant;
   if (!request.divide_by.empty()) text += " / " + request.divide_by;
-  return text + " " + request.result + (request.is_signed ? " signed" : "") + ", " +
-         std::to_string(request.bits) + " bits, " + (request.little_endian ? "little" : "big") +
-         "-endian" + core_suffix(request.core) +
-         (request.optimize == Optimize::kSize ? ", size" : "");
+  return text + " " + request.result + (request.is_signed ? " signed" : "") +
+         (request.remainder ? " with remainder" : "") + ", " + std::to_string(request.bits) +
+         " bits, " + (request.little_endian ? "little" : "big") + "-endian" +
+         core_suffix(request.core) + (request.optimize == Optimize::kSize ? ", size" : "");
 }
 
 std::vector<std::pair<std::string, std::string>> exact_sweep_constants() {
@@ -121,7 +121,8 @@ ExactPromise expected_promise(const ExactSweepRequest& request) {
 }
 
 std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
-                                 const std::string& acc_name, const std::string& temp_name) {
+                                 const std::string& acc_name, const std::string& temp_name,
+                                 const std::string& rem_name) {
   FormEntryList form;
   form_list_init(form);
   const FormEntry* last = nullptr;
@@ -138,6 +139,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
   if (request.is_signed) add("Signed", "1");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
   if (request.core == Core::kBaseline) add("Core", "baseline");
+  if (request.remainder) add("Rem", rem_name);
   if (request.optimize == Optimize::kSize) add("Optimize", "size");
   if (!request.label.empty()) add("Label", request.label);
   const RequestFields fields = read_request_fields(form);
@@ -170,6 +172,42 @@ std::vector<ExactSweepRequest> exact_requests(
     }
   }
   return requests;
+}
+
+std::vector<std::pair<std::string, std::string>> remainder_sweep_constants() {
+  std::vector<std::pair<std::string, std::string>> constants;
+  for (int d = 2; d <= 100; ++d) constants.push_back({"1", std::to_string(d)});
+  for (const char* d : {"1000", "3600"}) constants.push_back({"1", d});
+  for (const char* k : {"5/9", "2/3", "5000/1023", "10/7"}) constants.push_back({k, ""});
+  return constants;
+}
+
+std::vector<ExactSweepRequest> remainder_requests(
+    const std::vector<std::pair<std::string, std::string>>& constants,
+    const std::vector<int>& widths, Core core) {
+  std::vector<ExactSweepRequest> requests;
+  struct Mode {
+    const char* result;
+    bool is_signed;
+  };
+  for (const auto& [constant, divide_by] : constants) {
+    for (const int bits : widths) {
+      for (const Mode mode : {Mode{"floor", false}, Mode{"floor", true}, Mode{"trunc", true}}) {
+        for (const bool little : {false, true}) {
+          ExactSweepRequest request{constant, divide_by,      mode.result, bits,
+                                    little,   mode.is_signed, core};
+          request.remainder = true;
+          requests.push_back(request);
+        }
+      }
+    }
+  }
+  return requests;
+}
+
+int expected_remainder_bits(const ExactSweepRequest& request) {
+  const ExactPromise promise = expected_promise(request);
+  return bit_length(promise.denominator - 1) + (request.is_signed && promise.trunc ? 1 : 0);
 }
 
 void add_outcome(ExactOutcome& total, const ExactOutcome& part) {
@@ -228,7 +266,8 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
                                     request.little_endian,
                                     request.bits,
                                     result_bits,
-                                    pic_core_of(request.core)};
+                                    pic_core_of(request.core),
+                                    request.remainder ? "REM" : ""};
     const PrepareOutcome prepared = prepare_routine(routine);
     if (!prepared.routine) {
       fail(request, prepared.error);
@@ -241,6 +280,11 @@ ExactOutcome run_exact_sweep(const std::vector<ExactSweepRequest>& requests, int
         prepared.routine->promise.exact->trunc != promise.trunc ||
         prepared.routine->promise.exact->is_signed != promise.is_signed) {
       fail(request, "the title line does not state the requested result");
+      continue;
+    }
+    if (request.remainder &&
+        prepared.routine->promise.remainder->bits != expected_remainder_bits(request)) {
+      fail(request, "the Remainder line does not state the remainder's bits");
       continue;
     }
     outcome.instructions += static_cast<long>(prepared.routine->program.instructions.size());

@@ -35,6 +35,8 @@ struct ExactSweepRequest {
   Optimize optimize = Optimize::kSpeed;
   // Sent as Label when not empty.
   std::string label = {};
+  // Sent as Rem=REM: the remainder is left in REM too.
+  bool remainder = false;
 };
 
 // ", enhanced core" or ", baseline core" for those cores, nothing for the mid-range one.
@@ -53,12 +55,17 @@ std::vector<std::pair<std::string, std::string>> exact_sweep_constants();
 // help from the program (decimal texts of at most 18 digits, or a/b).
 ExactPromise expected_promise(const ExactSweepRequest& request);
 
+// The bits the remainder's values need: those of d - 1, one more for a signed trunc.
+int expected_remainder_bits(const ExactSweepRequest& request);
+
 // The whole block as the program writes it, or the numbered error it refuses the request with
-// (in `refusal`, 0 when there is a block); the registers are named `acc_name` and `temp_name`.
+// (in `refusal`, 0 when there is a block); the registers are named `acc_name`, `temp_name` and,
+// for a remainder, `rem_name`.
 // Requires: valid register names that do not collide.
 std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
                                  const std::string& acc_name = "ACC",
-                                 const std::string& temp_name = "TEMP");
+                                 const std::string& temp_name = "TEMP",
+                                 const std::string& rem_name = "REM");
 
 struct ExactOutcome {
   long requests = 0;
@@ -90,6 +97,16 @@ std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
     const std::vector<int>& widths, bool is_signed = false, Core core = Core::kMidrange,
     Optimize optimize = Optimize::kSpeed);
+
+// The constants of the remainder's sweep: the divisors 2 to 100, 1000 and 3600, and the
+// fractions 5/9, 2/3, 5000/1023 and 10/7.
+std::vector<std::pair<std::string, std::string>> remainder_sweep_constants();
+
+// Every request with a remainder of the constants for the widths given, both byte orders,
+// floor of an unsigned and of a signed input and trunc of a signed input, for `core`.
+std::vector<ExactSweepRequest> remainder_requests(
+    const std::vector<std::pair<std::string, std::string>>& constants,
+    const std::vector<int>& widths, Core core = Core::kMidrange);
 
 }  // namespace tarvek
 
