@@ -281,6 +281,9 @@ struct ExactCase {
   std::string core;
   // Optimize=size: the fewest words, loops among them.
   bool size = false;
+  // The remainder register; empty for none. Drawn only where a remainder is asked for
+  // rightly (floor or trunc, a divisor above 1, a name apart from the others).
+  std::string rem_name;
   // K = p/q in lowest terms, the kind of result, the input's signedness and width. The texts'
   // sizes keep every product below 2^128: a constant's decimal has a numerator below
   // 2^64 * 10^6 and a denominator of at most 10^24, a divisor's decimal both below 10^9, a
@@ -308,7 +311,8 @@ std::string described(const ExactCase& c) {
           " Acc=" + c.acc_name + " Temp=" + c.temp_name +
           " endian=" + (c.little_endian ? "little" : "big") +
           (c.core.empty() ? "" : " Core=" + c.core) + (c.size ? " Optimize=size" : "") +
-          " (K = " + decimal(c.ask.p) + "/" + decimal(c.ask.q) + ")";
+          (c.rem_name.empty() ? "" : " Rem=" + c.rem_name) + " (K = " + decimal(c.ask.p) + "/" +
+          decimal(c.ask.q) + ")";
   return text;
 }
 
@@ -350,6 +354,18 @@ ExactCase exact_case(int64_t way, ByteReader& data) {
   if (data.flag()) c.ask.rounding = Rounding::kTrunc;
   look_alike_names(data, c.acc_name, c.temp_name);
   c.size = data.flag();
+  if (data.flag() && c.ask.rounding != Rounding::kNearest && c.ask.q != 1) {
+    std::string rem = register_name(data);
+    for (int tries = 0; tries < 4 && (register_names_collide(rem, c.acc_name) ||
+                                      register_names_collide(rem, c.temp_name));
+         ++tries) {
+      rem.insert(rem.begin(), 'R');
+      if (rem.size() > kMaxRegisterName) rem.resize(kMaxRegisterName);
+    }
+    if (!register_names_collide(rem, c.acc_name) && !register_names_collide(rem, c.temp_name)) {
+      c.rem_name = rem;
+    }
+  }
   return c;
 }
 
@@ -390,6 +406,7 @@ void run_exact(int64_t way, ByteReader& data) {
   if (c.little_endian) add("endian", "little");
   if (!c.core.empty()) add("Core", c.core);
   if (c.size) add("Optimize", "size");
+  if (!c.rem_name.empty()) add("Rem", c.rem_name);
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);
@@ -421,7 +438,8 @@ void run_exact(int64_t way, ByteReader& data) {
                                   c.little_endian,
                                   ask.bits,
                                   result_width(ask),
-                                  pic_core_of(checked.request.core)};
+                                  pic_core_of(checked.request.core),
+                                  c.rem_name};
   const PrepareOutcome prepared = prepare_routine(routine);
   check(prepared.routine.has_value(), "an exact routine could not be read or run",
         [&] { return described(c) + "\n" + prepared.error + "\n" + text; });
@@ -431,6 +449,11 @@ void run_exact(int64_t way, ByteReader& data) {
             promise->trunc == (ask.rounding == Rounding::kTrunc) &&
             promise->is_signed == ask.is_signed,
         "an exact routine's title does not state the requested result",
+        [&] { return described(c) + "\n" + text; });
+  // With the fraction held to this target's own, the check below holds the remainder's bytes
+  // to p x - q (result) for every input it runs.
+  check(prepared.routine->promise.remainder.has_value() == !c.rem_name.empty(),
+        "an exact routine's Remainder line does not answer the request",
         [&] { return described(c) + "\n" + text; });
 
   // Each result is compared here as well, with the fraction this target made: the output

@@ -104,7 +104,8 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
                                   request.fields.little_endian,
                                   request.checked.input_bits,
                                   request.checked.request.output_bits,
-                                  pic_core_of(request.checked.request.core)};
+                                  pic_core_of(request.checked.request.core),
+                                  request.checked.request.remainder};
   const GeneratorRequest& generated = request.checked.request;
   VerifyTarget target{ExactTarget::times(generated.const_value),
                       "input * " + shortest_decimal(generated.const_value)};
@@ -114,10 +115,11 @@ int run_cli(const std::vector<std::string_view>& args, std::ostream& out, std::o
                           "input * " + std::to_string(generated.numerator) + "/" +
                               std::to_string(generated.denominator),
                           generated.is_signed};
-  } else if (request.divisor != 0) {
+  } else if (request.divisor != 0 && !generated.digits) {
     target = VerifyTarget{ExactTarget::divided_by(request.divisor),
                           "input / " + shortest_decimal(request.divisor)};
   }
+  target.digits = generated.digits;
   const VerifyOutcome outcome = verify_routine(routine, target);
   out << outcome.comment;
   return outcome.passed ? written : kExitMismatch;

@@ -22,7 +22,7 @@ CliRequest make_cli_request(const CliOptions& options) {
   const bool reciprocal = approx && !options.const_text;
   if (reciprocal) {
     add("Const", *options.divisor_text);
-  } else {
+  } else if (options.const_text || result != "digits") {
     add("Const", options.const_text ? *options.const_text : "1");
   }
   if (options.divisor_text && !reciprocal) add("DivideBy", *options.divisor_text);
@@ -37,6 +37,8 @@ CliRequest make_cli_request(const CliOptions& options) {
   add("Ram", options.ram_text.value_or(""));
   if (options.optimize_text) add("Optimize", *options.optimize_text);
   if (options.label_text) add("Label", *options.label_text);
+  if (options.rem_name) add("Rem", *options.rem_name);
+  if (options.digit_form_text) add("DigitForm", *options.digit_form_text);
   if (options.wrap_text) add("Wrap", *options.wrap_text);
   if (options.syntax_text) add("Syntax", *options.syntax_text);
   if (options.name_text) add("Name", *options.name_text);

@@ -128,6 +128,43 @@ TEST(RunCliTest, OptimizeAndLabelReachTheGenerator) {
   EXPECT_EQ(run({"--const", "10", "--bits", "8", "--optimize", "size"}).err.substr(0, 3), "#31");
 }
 
+TEST(RunCliTest, RemainderAndDigitsReachTheGenerator) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    int status;
+    const char* in_out;
+  };
+  const Case cases[] = {
+      {"a remainder, verified",
+       {"--divide-by", "10", "--bits", "16", "--remainder", "REM", "--verify"},
+       kExitOk,
+       "; Remainder: REM0\t(4 bits)\n"},
+      {"digits need no constant, verified",
+       {"--result", "digits", "--bits", "16", "--verify"},
+       kExitOk,
+       "; Every result equals the documented computation.\n; Routine: 95 instructions, 95 "
+       "cycles\n"},
+      {"ascii digits in base 8",
+       {"--result", "digits", "--divide-by", "8", "--digit-form", "ascii", "--bits", "8"},
+       kExitOk,
+       "; Output: ACC0 .. ACC2\t(3 digits)\n"},
+      {"a remainder of nearest",
+       {"--divide-by", "10", "--bits", "8", "--result", "nearest", "--remainder", "REM"},
+       kExitRefused,
+       ""},
+      {"packed digits in base 16",
+       {"--result", "digits", "--divide-by", "16", "--digit-form", "packed", "--bits", "8"},
+       kExitRefused,
+       ""},
+  };
+  for (const Case& c : cases) {
+    const CliRun result = run(c.args);
+    EXPECT_EQ(result.status, c.status) << c.name << "\n" << result.out << result.err;
+    EXPECT_NE(result.out.find(c.in_out), std::string::npos) << c.name << "\n" << result.out;
+  }
+}
+
 TEST(RunCliTest, ValuesAreReadAsTheFormReadsThem) {
   const std::string expected = block_of(10, 0, 8, 12, "ACC", "TEMP", false);
   EXPECT_EQ(run({"--const", " 10.0 ", "--bits", "8", "--error", " 0"}).out, expected);

@@ -27,6 +27,10 @@ void apply_option(std::string_view name, const std::string& value, CliOptions& o
     options.optimize_text = value;
   } else if (name == "label") {
     options.label_text = value;
+  } else if (name == "remainder") {
+    options.rem_name = value;
+  } else if (name == "digit-form") {
+    options.digit_form_text = value;
   } else if (name == "wrap") {
     options.wrap_text = value;
   } else if (name == "syntax") {
@@ -59,7 +63,7 @@ bool takes_value(std::string_view name) {
   return name == "const" || name == "divide-by" || name == "result" || name == "effort" ||
          name == "bits" || name == "error" || name == "acc" || name == "temp" || name == "core" ||
          name == "ram" || name == "optimize" || name == "label" || name == "wrap" ||
-         name == "syntax" || name == "name";
+         name == "syntax" || name == "name" || name == "remainder" || name == "digit-form";
 }
 
 bool is_flag(std::string_view name) {
@@ -122,7 +126,8 @@ CommandLine parse_command_line(const std::vector<std::string_view>& args) {
     }
     apply_option(name, value, options, seen_bits);
   }
-  if (!options.const_text && !options.divisor_text) {
+  // Digits need neither: their base is --divide-by, 10 when not given.
+  if (!options.const_text && !options.divisor_text && options.result_text != "digits") {
     return refuse("missing --const or --divide-by");
   }
   if (!seen_bits) return refuse("missing --bits");
@@ -168,6 +173,7 @@ std::string usage_text() {
   return "Usage: tarvek-asm [--const K] [--divide-by D] --bits N [--result MODE] [--signed]\n"
          "                  [--effort N] [--error PERCENT] [--acc NAME] [--temp NAME]\n"
          "                  [--ram ADDR] [--little-endian] [--core midrange|enhanced|baseline]\n"
+         "                  [--remainder NAME] [--digit-form FORM]\n"
          "                  [--optimize speed|size] [--label PREFIX]\n"
          "                  [--wrap inline|subroutine|macro] [--name NAME]\n"
          "                  [--syntax mpasm|pic-as|gpasm-reloc] [--verify]\n"
@@ -211,6 +217,18 @@ std::string help_text() {
          "                     approx otherwise. The exact modes read K exactly: a decimal\n"
          "                     number (0.1 is 1/10) or a fraction (5000/1023)\n"
          "                       e.g. --divide-by 3 --result approx\n"
+         "                     digits: the input becomes its digits in base --divide-by\n"
+         "                     (2 to 256, default 10), leading zeros kept, the most\n"
+         "                     significant in byte 0 when big-endian; unsigned, no --const\n"
+         "                       e.g. --result digits --bits 16\n"
+         "  --digit-form FORM  with --result digits: unpacked (the default, one digit a\n"
+         "                     byte), ascii (one character '0'..'9' a byte, base 2 to 10) or\n"
+         "                     packed (two BCD digits a byte, base 10)\n"
+         "                       e.g. --result digits --digit-form ascii --bits 8\n"
+         "  --remainder NAME   with floor, or trunc and --signed: the routine also leaves\n"
+         "                     r = a x - d q in NAME0, NAME1, ... for K = a / d, as C's x % d\n"
+         "                     for K = 1/d; the comment block states the identity\n"
+         "                       e.g. --divide-by 10 --bits 16 --remainder REM\n"
          "  --bits N           width of the input register, 1 to 32 bits (required)\n"
          "                       e.g. --bits 8\n"
          "  --error PERCENT    allowed error of the constant's approximation, 0 to 50\n"

@@ -53,6 +53,10 @@ struct CliOptions {
   std::optional<std::string> label_text;
   // The texts of --wrap, --syntax and --name; empty optionals when not given (an inline MPASM
   // routine, and a name made from the request where the packaging needs one).
+  // The text of --remainder; empty optional when not given (no remainder).
+  std::optional<std::string> rem_name;
+  // The text of --digit-form; empty optional when not given (unpacked digits).
+  std::optional<std::string> digit_form_text;
   std::optional<std::string> wrap_text;
   std::optional<std::string> syntax_text;
   std::optional<std::string> name_text;

@@ -28,6 +28,9 @@ struct VerifyTarget {
   std::string description;
   // The routine reads a two's-complement input and writes a two's-complement result.
   bool is_signed = false;
+  // The routine writes digits, not a product: no deviation from one is told (`exact` and
+  // `description` are not read).
+  bool digits = false;
 };
 
 struct VerifyOutcome {

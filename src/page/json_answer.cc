@@ -234,23 +234,66 @@ void write_optional(JsonWriter& json, const char* key, std::optional<long> value
 
 // `sizes`: the request named Optimize or Label, so its client reads the words and the cycles'
 // range; older clients get the keys they always had.
+void write_bytes(JsonWriter& json, const std::vector<std::string>& bytes) {
+  json.key("bytes");
+  json.begin_array();
+  for (const std::string& byte : bytes) json.string(byte);
+  json.end_array();
+}
+
+const char* digit_form_name(DigitForm form) {
+  switch (form) {
+    case DigitForm::kAscii:
+      return "ascii";
+    case DigitForm::kPacked:
+      return "packed";
+    case DigitForm::kUnpacked:
+      break;
+  }
+  return "unpacked";
+}
+
 void write_routine(JsonWriter& json, std::string_view block, const std::string& acc_name,
-                   const Packaging& packaging, bool sizes) {
-  const std::optional<std::string> readable = checkable_block(block, packaging);
-  const RoutineSummary summary = summarize_routine(readable ? *readable : block, acc_name);
+                   const GeneratorRequest& request, bool sizes) {
+  const std::optional<std::string> readable = checkable_block(block, request.packaging);
+  const RoutineSummary summary =
+      summarize_routine(readable ? *readable : block, acc_name, request.remainder);
   json.key("routine");
   json.string(block);
   json.key("output");
-  if (summary.output_bytes.empty()) {
+  if (summary.output_bytes.empty() || summary.digit_count > 0) {
+    // Digits are told under their own key.
     json.null();
   } else {
     json.begin_object();
-    json.key("bytes");
-    json.begin_array();
-    for (const std::string& byte : summary.output_bytes) json.string(byte);
-    json.end_array();
+    write_bytes(json, summary.output_bytes);
     json.key("bits");
     json.number(static_cast<long long>(summary.output_bits));
+    json.end_object();
+  }
+  // Only for the requests that ask for them: a remainder register, or digits.
+  if (!request.remainder.empty()) {
+    json.key("remainder");
+    if (summary.remainder_bytes.empty()) {
+      json.null();
+    } else {
+      json.begin_object();
+      write_bytes(json, summary.remainder_bytes);
+      json.key("bits");
+      json.number(static_cast<long long>(summary.remainder_bits));
+      json.end_object();
+    }
+  }
+  if (request.digits) {
+    json.key("digits");
+    json.begin_object();
+    write_bytes(json, summary.output_bytes);
+    json.key("count");
+    json.number(static_cast<long long>(summary.digit_count));
+    json.key("base");
+    json.number(static_cast<long long>(request.digit_base));
+    json.key("form");
+    json.string(digit_form_name(request.digit_form));
     json.end_object();
   }
   json.key("instructions");
@@ -337,7 +380,7 @@ std::string json_answer(const FormEntryList& form, const RequestFields& fields,
     write_error(json, error_code, details);
   } else {
     write_constant(json, checked.request);
-    write_routine(json, block, fields.acc_name, checked.request.packaging,
+    write_routine(json, block, fields.acc_name, checked.request,
                   form_value(form, "Optimize") || form_value(form, "Label"));
     if (details.review) write_review(json, *details.review);
   }

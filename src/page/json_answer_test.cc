@@ -274,5 +274,61 @@ TEST(JsonAnswerTest, Packaging) {
   }
 }
 
+// What a remainder, digits or a routine for size add, each only for the request that asks.
+TEST(JsonAnswerTest, RemainderDigitsAndSizes) {
+  struct Case {
+    const char* name;
+    std::vector<FormEntry> entries;
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
+  };
+  const Case cases[] = {
+      {"a remainder",
+       {{"Const", "1"}, {"DivideBy", "10"}, {"Result", "floor"}, {"Bits", "16"}, {"Rem", "R"}},
+       {R"("output":{"bytes":["ACC0","ACC1"],"bits":13},"remainder":{"bytes":["R0"],"bits":4},)"},
+       {R"("digits":)", R"("words":)"}},
+      {"digits",
+       {{"Result", "digits"}, {"Bits", "8"}, {"DigitForm", "ascii"}},
+       {R"("output":null,"digits":{"bytes":["ACC0","ACC1","ACC2"],"count":3,"base":10,)"
+        R"("form":"ascii"},)"},
+       {R"("remainder":)", R"("words":)"}},
+      {"a loop for size",
+       {{"Const", "1"},
+        {"DivideBy", "10"},
+        {"Result", "floor"},
+        {"Bits", "8"},
+        {"Optimize", "size"}},
+       {R"("Optimize":{"sent":"size","value":"size"},"Label":{"sent":null,"value":""},)",
+        R"("words":7,"cycles_min":7,"cycles_max":132})"},
+       {R"("remainder":)", R"("digits":)"}},
+  };
+  for (const Case& c : cases) {
+    FormEntryList form;
+    form_list_init(form);
+    FormEntry* last = nullptr;
+    std::vector<FormEntry> entries = c.entries;
+    entries.push_back({"Acc", "ACC"});
+    entries.push_back({"Temp", "TEMP"});
+    for (const FormEntry& entry : entries) {
+      last = form_list_insert(form, last, entry.name, entry.value);
+    }
+    const RequestFields fields = read_request_fields(form);
+    const ValidatedRequest checked = validate_request(fields);
+    ASSERT_EQ(checked.error_code, 0) << c.name;
+    std::ostringstream block;
+    Register acc("ACC", checked.input_bits, false);
+    Register temp("TEMP", 0, false);
+    ASSERT_EQ(generate_routine(block, checked.request, acc, temp), 0) << c.name;
+    const std::string text = json_answer(form, fields, checked, 0, block.str());
+    form_list_free(form);
+    for (const std::string& part : c.present) {
+      EXPECT_NE(text.find(part), std::string::npos) << c.name << ": " << part << "\n" << text;
+    }
+    for (const std::string& part : c.absent) {
+      EXPECT_EQ(text.find(part), std::string::npos) << c.name << ": " << part;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarvek

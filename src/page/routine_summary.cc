@@ -1,6 +1,8 @@
 #include "page/routine_summary.h"
 
 #include <charconv>
+#include <optional>
+#include <utility>
 
 #include "sim/pic_machine.h"
 #include "sim/pic_program.h"
@@ -16,35 +18,58 @@ int whole_number(std::string_view text) {
   return value;
 }
 
-// Reads "; Output: ACC0 .. ACCn\t(B bits)" (or "ACC0" alone for one byte). The register
-// name may hold any byte, " .. " and tabs included, so the range is matched against the names
-// the accumulator's bytes must have rather than split at its separators.
-void read_output_line(std::string_view block, std::string_view acc_name, RoutineSummary& summary) {
-  constexpr std::string_view kStart = "\n; Output: ";
-  const std::size_t start = block.find(kStart);
-  if (start == std::string_view::npos) return;
-  std::string_view line = block.substr(start + kStart.size());
+// A register line's bytes and its count of `unit`.
+struct RegisterLine {
+  std::vector<std::string> bytes;
+  int count = 0;
+};
+
+// Reads `start` + "NAME0 .. NAMEn\t(C unit)" (or "NAME0" alone for one byte), as the Output
+// line "; Output: ACC0 .. ACC1\t(13 bits)" has it. The register name may hold any byte, " .. "
+// and tabs included, so the range is matched against the names the register's bytes must have
+// rather than split at its separators.
+std::optional<RegisterLine> read_register_line(std::string_view block, std::string_view start,
+                                               std::string_view name, std::string_view unit,
+                                               int most_bytes) {
+  const std::size_t at = block.find(start);
+  if (at == std::string_view::npos || name.empty()) return std::nullopt;
+  std::string_view line = block.substr(at + start.size());
   line = line.substr(0, line.find('\n'));
+  std::string ending(1, ' ');
+  ending += unit;
+  ending += ')';
   const std::size_t width_at = line.rfind("\t(");
-  if (width_at == std::string_view::npos || !line.ends_with(" bits)")) return;
-  const int bits = whole_number(line.substr(width_at + 2, line.size() - width_at - 8));
+  if (width_at == std::string_view::npos || !line.ends_with(ending)) return std::nullopt;
+  const int count =
+      whole_number(line.substr(width_at + 2, line.size() - width_at - 2 - ending.size()));
   const std::string_view range = line.substr(0, width_at);
 
-  const std::string first = std::string(acc_name) + "0";
+  const std::string first = std::string(name) + "0";
   int bytes = 0;
   if (range == first) {
     bytes = 1;
   } else {
-    const std::string prefix = first + " .. " + std::string(acc_name);
-    if (!range.starts_with(prefix)) return;
+    const std::string prefix = first + " .. " + std::string(name);
+    if (!range.starts_with(prefix)) return std::nullopt;
     bytes = whole_number(range.substr(prefix.size())) + 1;
-    if (bytes < 2) return;
+    if (bytes < 2) return std::nullopt;
   }
-  // A routine's result has at most 63 bits, 8 bytes.
-  if (bits < 1 || bytes > 8) return;
-  summary.output_bits = bits;
-  for (int i = 0; i < bytes; ++i)
-    summary.output_bytes.push_back(std::string(acc_name) + std::to_string(i));
+  if (count < 1 || bytes > most_bytes) return std::nullopt;
+  RegisterLine read;
+  read.count = count;
+  for (int i = 0; i < bytes; ++i) read.bytes.push_back(std::string(name) + std::to_string(i));
+  return read;
+}
+
+void read_output_line(std::string_view block, std::string_view acc_name, RoutineSummary& summary) {
+  // A product has at most 63 bits, 8 bytes; digits at most one a bit of a 32-bit input.
+  if (auto read = read_register_line(block, "\n; Output: ", acc_name, "bits", 8)) {
+    summary.output_bits = read->count;
+    summary.output_bytes = std::move(read->bytes);
+  } else if (auto digits = read_register_line(block, "\n; Output: ", acc_name, "digits", 32)) {
+    summary.digit_count = digits->count;
+    summary.output_bytes = std::move(digits->bytes);
+  }
 }
 
 // Reads "; Routine: N words, A to B cycles" or "; Routine: N words, B cycles", the line a
@@ -90,9 +115,15 @@ int cblock_lines(std::string_view block) {
 
 }  // namespace
 
-RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name) {
+RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name,
+                                 std::string_view rem_name) {
   RoutineSummary summary;
   read_output_line(block, acc_name, summary);
+  // A remainder is below its divisor, itself below 2^64: at most 8 bytes.
+  if (auto rem = read_register_line(block, "\n; Remainder: ", rem_name, "bits", 8)) {
+    summary.remainder_bits = rem->count;
+    summary.remainder_bytes = std::move(rem->bytes);
+  }
   summary.ram_bytes = cblock_lines(block);
   // Read as enhanced mid-range source: that core runs every instruction of every core's
   // routines, and both count and cycles are the same on every core that runs them.

@@ -18,8 +18,15 @@ struct RoutineSummary {
   // Names of the result bytes, byte 0 first, from the "; Output:" line; empty when the block
   // has no such line for this accumulator.
   std::vector<std::string> output_bytes;
-  // Width of the result in bits, from the same line; 0 when there is no such line.
+  // Width of the result in bits, from the same line; 0 when there is no such line, or when
+  // the line counts digits.
   int output_bits = 0;
+  // The digits the Output line counts ("(5 digits)"); 0 for a product.
+  int digit_count = 0;
+  // Names of the remainder's bytes and its width in bits, from the "; Remainder:" line for
+  // the remainder register named; empty and 0 without one.
+  std::vector<std::string> remainder_bytes;
+  int remainder_bits = 0;
   // Instruction lines of the routine; nullopt when the block is not source the simulator
   // reads, which only a register name no assembler takes either (holding a blank, a comma, a
   // semicolon or a byte outside printable ASCII) brings about.
@@ -40,7 +47,8 @@ struct RoutineSummary {
 
 // Summarises `block`, written by the generator for the accumulator named `acc_name`. A
 // packaged routine is summarised from packaged_reading.h's block of it.
-RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name);
+RoutineSummary summarize_routine(std::string_view block, std::string_view acc_name,
+                                 std::string_view rem_name = {});
 
 }  // namespace tarvek
 
