@@ -3,9 +3,11 @@
 #ifndef TARVEK_DIGITS_DIGIT_GENERATOR_H
 #define TARVEK_DIGITS_DIGIT_GENERATOR_H
 
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "codegen/finished_routine.h"
 #include "codegen/generator.h"
 #include "codegen/register.h"
 
@@ -21,6 +23,11 @@ inline constexpr int kUnprovenDigitsError = 11;
 // Requires: request.digits, a base and form validation allows.
 int generate_digits(std::ostream& out, const GeneratorRequest& request, const Register& acc,
                     const Register& temp, int exhaustive_bits);
+
+// The same routine finished for any packaging: its comment, the digits' bytes then the
+// temporary ones, its instructions; nullopt where generate_digits refuses.
+std::optional<FinishedRoutine> finish_digits(const GeneratorRequest& request, const Register& acc,
+                                             const Register& temp, int exhaustive_bits);
 
 }  // namespace tarvek
 

@@ -83,9 +83,6 @@ const char* error_message(int code) {
       return "A gpasm-reloc routine is a subroutine or a macro: gpasm keeps each section in one "
              "piece, so a routine with its own udata section cannot stand inline in your code "
              "section.\n";
-    case 45:
-      return "Digits are written as an inline MPASM routine: Wrap must be inline and Syntax "
-             "mpasm (or both absent).\n";
     default:
       return "With Syntax pic-as the registers must lie below 0x80 (bank 0, or common memory "
              "from 0x70), where no operand needs a bank mask: take a RAM address that leaves "
@@ -119,9 +116,8 @@ std::string refusal_text(int code, std::string_view detail) {
 const char* error_field(int code) {
   assert(is_error_code(code));
   if (code >= kFirstPackagingError) {
-    // Wrap, Syntax, Name, the inline module's wrap, the pic-as registers' address, and the
-    // wrap of digits.
-    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name", "Wrap", "Ram", "Wrap"};
+    // Wrap, Syntax, Name, the inline module's wrap, and the pic-as registers' address.
+    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name", "Wrap", "Ram"};
     return kPackagingFields[code - kFirstPackagingError];
   }
   // The field each check reads; a constant that is too large, too small or too precise is the

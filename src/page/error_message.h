@@ -16,7 +16,7 @@ namespace tarvek {
 
 // The packaging fields' codes, kFirstPackagingError to kLastPackagingError.
 inline constexpr int kFirstPackagingError = 40;
-inline constexpr int kLastPackagingError = 45;
+inline constexpr int kLastPackagingError = 44;
 // Highest numbered error. The codes are 1 to 16, for the remainder and the digits 17 to 25,
 // for how a routine is written (Optimize, Label) 30 to 32, and for its packaging 40 to 44; the
 // others are not given.

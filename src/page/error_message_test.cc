@@ -44,7 +44,7 @@ TEST(ErrorFieldTest, EveryCodeHasItsField) {
                                   "DivideBy", "DigitForm", "Const",  "Rem",      "DigitForm"};
   const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"},
                                                {40, "Wrap"},     {41, "Syntax"},   {42, "Name"},
-                                               {43, "Wrap"},     {44, "Ram"},      {45, "Wrap"}};
+                                               {43, "Wrap"},     {44, "Ram"}};
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;
     const char* field = error_field(code);

@@ -28,9 +28,6 @@ inline constexpr int kInlineModuleError = 43;
 // A pic-as routine whose registers would reach 0x80 or beyond, where an operand needs a bank
 // mask the routine does not write.
 inline constexpr int kPicAsRamError = 44;
-// Digits are written as an inline MPASM routine only: they are printed from their own block,
-// not from a finished routine the packagings print.
-inline constexpr int kPackagedDigitsError = 45;
 
 // "", "mpasm", "pic-as" and "gpasm-reloc"; nullopt for anything else (compared byte for byte).
 std::optional<Syntax> syntax_named(std::string_view text);

@@ -47,16 +47,9 @@ int generate_text(std::string& text, const GeneratorRequest& request, Register& 
                   Register& temp) {
   std::optional<FinishedRoutine> routine;
   if (request.digits) {
-    // Digits are printed inline in MPASM syntax only; the request checks refuse any other
-    // packaging of them.
-    std::ostringstream block;
-    const int refused =
-        generate_digits(block, request, acc, temp, search_effort(request.effort).exhaustive_bits);
-    if (refused != 0) return refused;
-    text = block.str();
-    return 0;
-  }
-  if (request.mode == ResultMode::kApprox) {
+    routine = finish_digits(request, acc, temp, search_effort(request.effort).exhaustive_bits);
+    if (!routine) return kUnprovenDigitsError;
+  } else if (request.mode == ResultMode::kApprox) {
     routine = finish_approximation(request, acc, temp);
   } else {
     const SearchEffort effort = search_effort(request.effort);

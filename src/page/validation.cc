@@ -355,9 +355,6 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (syntax == Syntax::kPicAs && ram_address && *ram_address >= kPicAsRamEnd) {
     fail(kPicAsRamError);
   }
-  if (digits && ((wrap && *wrap != Wrap::kInline) || (syntax && *syntax != Syntax::kMpasm))) {
-    fail(kPackagedDigitsError);
-  }
   // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.

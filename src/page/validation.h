@@ -91,13 +91,12 @@ struct ValidatedRequest {
 // value (15), the remainder (19, 17, 18: see check_remainder), the digits mode's fields (see
 // check_digits), result mode (8), the Label (32), the Optimize value (30: empty, speed or
 // size), size with the approximating mode (31), syntax (41), wrap (40; 43 for an inline
-// gpasm-reloc module), name (42), a pic-as RAM address from 0x80 on (44), digits packaged
-// other than inline MPASM (45), core (13: empty, midrange, enhanced or baseline); a later
-// failing check replaces the code of an earlier one, so the code shown is that of the last
-// failing check. A request without Result, DivideBy, Signed, Core, Ram, Rem, DigitForm,
-// Optimize, Label, Wrap, Syntax and Name is checked exactly as it always was. A valid request
-// that sends Ram, or asks for a packaging other than inline MPASM, gets its address, its
-// packaging with a name, counts_ram and, for MPASM, ram_notes in `request`.
+// gpasm-reloc module), name (42), a pic-as RAM address from 0x80 on (44), core (13: empty,
+// midrange, enhanced or baseline); a later failing check replaces the code of an earlier one, so
+// the code shown is that of the last failing check. A request without Result, DivideBy, Signed,
+// Core, Ram, Rem, DigitForm, Optimize, Label, Wrap, Syntax and Name is checked exactly as it always
+// was. A valid request that sends Ram, or asks for a packaging other than inline MPASM, gets its
+// address, its packaging with a name, counts_ram and, for MPASM, ram_notes in `request`.
 ValidatedRequest validate_request(const RequestFields& fields);
 
 // What an Optimize value asks for: empty and "speed" the fewest cycles, "size" the fewest
