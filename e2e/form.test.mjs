@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { join } from 'node:path';
-import { artifacts, baseUrl, defaults, directPage, formUrl, launch, withoutTime } from './support.mjs';
+import { artifacts, baseUrl, directPage, formUrl, launch, postedDefaults, withoutTime } from './support.mjs';
 
 let browser;
 before(async () => {
@@ -21,6 +21,7 @@ const labels = [
   { field: 'Bits', label: 'Input size (bits)', range: /1 to 32 bits/ },
   { field: 'Acc', label: 'Input and result register', range: /at most 31 characters/ },
   { field: 'Temp', label: 'Temporary register', range: /at most 31 characters/ },
+  { field: 'Rem', label: 'Remainder register', range: /^Optional, with an exact result rounded down or toward zero/ },
   { field: 'Ram', label: 'RAM address', range: /0 to 0x1FF.*in the bank selected when the routine runs/s },
   { field: 'Label', label: 'Label prefix', range: /at most 24 characters.*never clash/s },
 ];
@@ -36,7 +37,7 @@ test('the form shows every field with its label, default and range', async () =>
   for (const { field, label, range } of labels) {
     const input = page.getByLabel(label, { exact: true });
     assert.equal(await input.getAttribute('name'), field, `${label} posts ${field}`);
-    assert.equal(await input.inputValue(), defaults[field], `${field} default`);
+    assert.equal(await input.inputValue(), postedDefaults[field], `${field} default`);
     const hintId = await input.getAttribute('aria-describedby');
     assert.match(await page.locator(`#${hintId}`).innerText(), range, `${field} range`);
   }
@@ -49,7 +50,11 @@ test('the form shows every field with its label, default and range', async () =>
   const kinds = page.getByRole('radiogroup', { name: 'Kind of result' }).getByRole('radio');
   assert.deepEqual(await kinds.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
     ['Result', 'approx', true], ['Result', 'floor', false], ['Result', 'nearest', false],
-    ['Result', 'trunc', false],
+    ['Result', 'trunc', false], ['Result', 'digits', false],
+  ]);
+  const forms = page.getByRole('radiogroup', { name: 'Digit form' }).getByRole('radio');
+  assert.deepEqual(await forms.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
+    ['DigitForm', 'unpacked', true], ['DigitForm', 'ascii', false], ['DigitForm', 'packed', false],
   ]);
   const cores = page.getByRole('radiogroup', { name: 'Core' }).getByRole('radio');
   assert.deepEqual(await cores.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
@@ -72,6 +77,7 @@ test('the form shows every field with its label, default and range', async () =>
   const hints = [
     ['Exact, rounded down', /C's integer division gives for unsigned x/],
     ['Exact, rounded toward zero', /C's integer division gives for signed x/],
+    ['Decimal digits', /^The input becomes its digits, in the base given in Divided by \(empty: 10\)/],
   ];
   for (const [name, text] of hints) {
     const hint = await page.getByRole('radio', { name }).getAttribute('aria-describedby');
@@ -110,10 +116,10 @@ test('without JavaScript the form posts every field and gets the result page of 
   assert.equal(response.status(), 200);
   assert.equal(new URL(response.url()).pathname, '/cgi-bin/tarvek.exe');
   const sent = new URLSearchParams(response.request().postData());
-  assert.deepEqual(Object.fromEntries(sent), { ...defaults, Const: '7' });
+  assert.deepEqual(Object.fromEntries(sent), { ...postedDefaults, Const: '7' });
   // The later fields at their defaults leave the page as the six fields alone give it, but
   // for the lines on where the registers go that an empty Ram asks for.
-  const { DivideBy, Result, Core, Ram, Optimize, Label, Wrap, Name, Syntax, ...six } =
+  const { DivideBy, Result, DigitForm, Core, Rem, Ram, Optimize, Label, Wrap, Name, Syntax, ...six } =
     Object.fromEntries(sent);
   const served = withoutTime((await response.body()).toString('latin1'));
   assert.equal(served, withoutTime(directPage({ ...six, Ram })));

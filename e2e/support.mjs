@@ -50,6 +50,9 @@ export const defaults = {
   endian: 'big', Core: 'midrange', Optimize: 'speed', Label: '', Wrap: 'inline', Name: '',
   Syntax: 'mpasm',
 };
+// Without a script nothing is greyed, so the post carries the remainder register and the digit
+// form as well: empty and unpacked, which leave the routine as it is without them.
+export const postedDefaults = { ...defaults, Rem: '', DigitForm: 'unpacked' };
 
 // The body of what the program prints for these fields (an object or a query string) when
 // started as lighttpd starts it for a GET request, without the CGI header that lighttpd turns

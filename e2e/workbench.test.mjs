@@ -47,8 +47,9 @@ async function generate(page, fields) {
     await page.getByLabel(label, { exact: true }).fill(fields[field]);
   }
   await page.locator(`input[name="Result"][value="${fields.Result}"]`).check();
-  // After the result, which decides whether the box can be ticked.
+  // After the result, which decides whether the box can be ticked and the remainder named.
   if (fields.Signed) await page.getByLabel('Signed input').check();
+  if (fields.Rem) await page.getByLabel('Remainder register').fill(fields.Rem);
   await page.locator(`input[name="endian"][value="${fields.endian}"]`).check();
   await page.locator(`input[name="Core"][value="${fields.Core}"]`).check();
   await page.locator(`input[name="Optimize"][value="${fields.Optimize}"]`).check();
@@ -484,5 +485,75 @@ test('a link with a name no assembler takes shows the refusal beside the name', 
   assert.match(line, /^#42 Error in input: /);
   assert.equal(await page.locator('#Name-error').innerText(), line);
   assert.equal(await page.getByLabel('Name', { exact: true }).inputValue(), 'movwf');
+  await page.close();
+});
+
+// Saves the routine on show and returns the file's name and text.
+async function download(page) {
+  const [saved] = await Promise.all([
+    page.waitForEvent('download'),
+    page.locator('#download').click(),
+  ]);
+  return [saved.suggestedFilename(), readFileSync(await saved.path(), 'latin1')];
+}
+
+test('a remainder register is named beside the quotient, and a clash is refused beside it', async () => {
+  const page = await context.newPage();
+  const fields = { ...exact, Rem: 'REM' };
+  await generate(page, fields);
+  await assertShows(page, fields);
+  assert.match(await page.locator('#code').textContent(), /^; Remainder: REM0\b/m);
+  const { remainder } = directJson(sentFields(fields));
+  if (remainder) {
+    assert.match(await page.locator('#answer-message').innerText(),
+      new RegExp(` Remainder in REM0 \\(${remainder.bits} bits\\)\\.`));
+  }
+  assert.deepEqual(await download(page), ['acc_x1_div10_floor_rem.inc', directText(sentFields(fields))]);
+  // Rounded to nearest leaves no remainder: the field is greyed and not sent.
+  await page.getByRole('radio', { name: 'Exact, rounded to nearest' }).check();
+  assert.ok(await page.getByLabel('Remainder register').isDisabled());
+  assert.ok(await page.locator('#Rem-note').isVisible());
+
+  const clash = { ...exact, Rem: 'ACC' };
+  await generate(page, clash);
+  const line = directText(sentFields(clash)).trimEnd();
+  assert.match(line, /^#19 Error in input: /);
+  assert.equal(await page.locator('#Rem-error').innerText(), line);
+  assert.equal(await page.getByLabel('Remainder register').getAttribute('aria-invalid'), 'true');
+  await page.close();
+});
+
+test('digits are shown in place without the constant, and a form the base lacks is refused', async () => {
+  const page = await context.newPage();
+  await page.goto(formUrl);
+  await page.getByRole('radio', { name: 'Decimal digits' }).check();
+  assert.ok(await page.getByLabel(labels.Const, { exact: true }).isDisabled());
+  assert.ok(await page.getByText('Not used: digits are made of the input itself.').isVisible());
+  assert.ok(await page.getByLabel('Signed input').isDisabled());
+  await page.getByLabel(labels.Bits).fill('16');
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#answer-routine').waitFor();
+  // The constant and the error are left out, the digit form is sent.
+  const { Const, ConstErr, ...rest } = defaults;
+  const fields = { ...rest, Result: 'digits', DigitForm: 'unpacked', Bits: '16' };
+  assert.deepEqual(Object.fromEntries(new URL(page.url()).searchParams), fields);
+  const text = directText(fields);
+  assert.equal(await page.locator('#code').textContent(), text);
+  const json = directJson(fields);
+  const message = await page.locator('#answer-message').innerText();
+  assert.ok(message.startsWith(`${json.instructions} instructions, ${json.cycles} cycles.`), message);
+  if (json.digits) assert.match(message, / 5 base-10 digits \(unpacked\) in ACC0, ACC1, ACC2, ACC3, ACC4\.$/);
+  assert.deepEqual(await download(page), ['acc_digits10_unpacked.inc', text]);
+  await page.screenshot({ path: join(artifacts, 'digits.png'), fullPage: true });
+
+  // Packed digits are decimal ones: base 16 is refused beside the choice of form.
+  await page.getByRole('radio', { name: 'Packed BCD' }).check();
+  await page.getByLabel(labels.DivideBy, { exact: true }).fill('16');
+  await page.getByRole('button', { name: 'Generate code' }).click();
+  await page.locator('#DigitForm-error').waitFor();
+  const line = directText({ ...fields, DivideBy: '16', DigitForm: 'packed' }).trimEnd();
+  assert.match(line, /^#22 Error in input: /);
+  assert.equal(await page.locator('#DigitForm-error').innerText(), line);
+  assert.ok((await page.locator('#answer-message').innerText()).startsWith(`Refused at “Digit form”: ${line}`));
   await page.close();
 });
