@@ -284,6 +284,10 @@ struct ExactCase {
   // The remainder register; empty for none. Drawn only where a remainder is asked for
   // rightly (floor or trunc, a divisor above 1, a name apart from the others).
   std::string rem_name;
+  // A digits request in place of the quotient: 0 for none, else the base (2 to 256), the form
+  // ("unpacked", "ascii", "packed") beside it. Drawn last of all.
+  int digit_base = 0;
+  std::string digit_form;
   // K = p/q in lowest terms, the kind of result, the input's signedness and width. The texts'
   // sizes keep every product below 2^128: a constant's decimal has a numerator below
   // 2^64 * 10^6 and a denominator of at most 10^24, a divisor's decimal both below 10^9, a
@@ -366,6 +370,13 @@ ExactCase exact_case(int64_t way, ByteReader& data) {
       c.rem_name = rem;
     }
   }
+  if (data.flag()) {
+    // Base 10 often, where every form is allowed; otherwise any base, every form drawn, so
+    // that the forms a base does not allow are refused as they must be.
+    c.digit_base = data.flag() ? 10 : static_cast<int>(data.in_range(2, 256));
+    static constexpr const char* kForms[] = {"unpacked", "ascii", "packed"};
+    c.digit_form = kForms[data.in_range(0, 2)];
+  }
   return c;
 }
 
@@ -383,8 +394,89 @@ void note_unproven(const ExactCase& c) {
   }
 }
 
+// A digits request made of the exact case's width, names, byte order, core and inputs: the
+// digits of x in base c.digit_base, held to the base, form and count this target works out.
+void run_digits(const ExactCase& c) {
+  const int bits = c.ask.bits;
+  const std::string what =
+      "Result=digits DivideBy=" + std::to_string(c.digit_base) + " DigitForm=" + c.digit_form +
+      " Bits=" + std::to_string(bits) + " Acc=" + c.acc_name + " Temp=" + c.temp_name +
+      (c.little_endian ? " endian=little" : "") + (c.core.empty() ? "" : " Core=" + c.core);
+  FormEntryList form;
+  form_list_init(form);
+  const FormEntry* last = nullptr;
+  const auto add = [&](const char* name, const std::string& value) {
+    last = form_list_insert(form, last, name, value);
+  };
+  add("Result", "digits");
+  add("DivideBy", std::to_string(c.digit_base));
+  add("DigitForm", c.digit_form);
+  add("Bits", std::to_string(bits));
+  add("Acc", c.acc_name);
+  add("Temp", c.temp_name);
+  if (c.little_endian) add("endian", "little");
+  if (!c.core.empty()) add("Core", c.core);
+  const RequestFields fields = read_request_fields(form);
+  form_list_free(form);
+  const ValidatedRequest checked = validate_request(fields);
+  int refusal = 0;
+  if ((c.digit_form == "ascii" && c.digit_base > 10) ||
+      (c.digit_form == "packed" && c.digit_base != 10)) {
+    refusal = 22;
+  }
+  if (refusal == 0 && register_names_collide(c.acc_name, c.temp_name)) refusal = 4;
+  check(checked.error_code == refusal, "a digits request was not answered as its base calls for",
+        [&] {
+          return what + "\ncode " + std::to_string(checked.error_code) + ", expected " +
+                 std::to_string(refusal);
+        });
+  if (refusal != 0) return;
+
+  Register acc(c.acc_name, bits, c.little_endian);
+  Register temp(c.temp_name, 0, c.little_endian);
+  std::ostringstream block;
+  const int refused = generate_routine(block, checked.request, acc, temp);
+  const std::string text = block.str();
+  check(refused == 0, "a digits request was refused after its checks",
+        [&] { return what + "\ncode " + std::to_string(refused) + "\n" + text; });
+  // As many digits as 2^bits - 1 has in the base.
+  int count = 0;
+  for (UInt128 top = (UInt128{1} << bits) - 1; top > 0; top /= static_cast<unsigned>(c.digit_base))
+    ++count;
+  const RoutineUnderCheck routine{text,
+                                  c.acc_name,
+                                  c.temp_name,
+                                  c.little_endian,
+                                  bits,
+                                  count,
+                                  pic_core_of(checked.request.core)};
+  const PrepareOutcome prepared = prepare_routine(routine);
+  check(prepared.routine.has_value(), "a digits routine could not be read or run",
+        [&] { return what + "\n" + prepared.error + "\n" + text; });
+  const std::optional<DigitPromise>& promise = prepared.routine->promise.digits;
+  const DigitStorage storage = c.digit_form == "ascii"    ? DigitStorage::kAscii
+                               : c.digit_form == "packed" ? DigitStorage::kPacked
+                                                          : DigitStorage::kUnpacked;
+  check(promise && promise->base == c.digit_base && promise->storage == storage &&
+            prepared.routine->promise.digit_count == count,
+        "a digits routine's title does not state the requested digits",
+        [&] { return what + "\n" + text; });
+  // The check reads each output byte against the digits of x in the title's base and form,
+  // which the line above holds to this target's own.
+  ExactAsk unsigned_ask;
+  unsigned_ask.bits = bits;
+  const CheckReport report =
+      check_prepared(*prepared.routine, inputs_to_run(unsigned_ask, c.inputs), c.seed);
+  check(report.passed, "a digits routine does not compute what its title promises",
+        [&] { return what + "\n" + report.failure + "\n" + text; });
+}
+
 void run_exact(int64_t way, ByteReader& data) {
   const ExactCase c = exact_case(way, data);
+  if (c.digit_base != 0) {
+    run_digits(c);
+    return;
+  }
   const ExactAsk& ask = c.ask;
   static const bool show = std::getenv("TARVEK_FUZZ_SHOW") != nullptr;
   if (show) std::fprintf(stderr, "%s\n", described(c).c_str());
