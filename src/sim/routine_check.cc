@@ -436,10 +436,19 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     int acc = 0;
     int rem = 0;
     int temp = 0;
+    // Told apart by the ranges the line states, not by how a name begins: with registers A and
+    // A4, A40 is the temporary's first byte, not the accumulator's 41st.
+    const auto in_range = [](const std::string& name, std::string_view prefix, int count) {
+      for (int k = 0; k < count; ++k) {
+        if (name == byte_name(prefix, k)) return true;
+      }
+      return false;
+    };
     for (const std::string& name : parsed.program->byte_names) {
-      if (is_byte_of(name, routine.acc_name)) {
+      if (in_range(name, routine.acc_name, promise.ram_acc_bytes)) {
         ++acc;
-      } else if (!routine.rem_name.empty() && is_byte_of(name, routine.rem_name)) {
+      } else if (!routine.rem_name.empty() &&
+                 in_range(name, routine.rem_name, promise.ram_rem_bytes)) {
         ++rem;
       } else {
         ++temp;
