@@ -28,6 +28,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "codegen/generator.h"
@@ -394,6 +395,28 @@ void note_unproven(const ExactCase& c) {
   }
 }
 
+// Fields as a browser sends them, in order: name and value.
+using SentFields = std::vector<std::pair<std::string, std::string>>;
+
+// The case's registers, byte order and core, as the form sends them.
+void add_registers(const ExactCase& c, SentFields& sent) {
+  sent.emplace_back("Acc", c.acc_name);
+  sent.emplace_back("Temp", c.temp_name);
+  if (c.little_endian) sent.emplace_back("endian", "little");
+  if (!c.core.empty()) sent.emplace_back("Core", c.core);
+}
+
+// `sent` read by the program's own code.
+RequestFields read_sent(const SentFields& sent) {
+  FormEntryList form;
+  form_list_init(form);
+  const FormEntry* last = nullptr;
+  for (const auto& [name, value] : sent) last = form_list_insert(form, last, name, value);
+  const RequestFields fields = read_request_fields(form);
+  form_list_free(form);
+  return fields;
+}
+
 // A digits request made of the exact case's width, names, byte order, core and inputs: the
 // digits of x in base c.digit_base, held to the base, form and count this target works out.
 void run_digits(const ExactCase& c) {
@@ -402,23 +425,12 @@ void run_digits(const ExactCase& c) {
       "Result=digits DivideBy=" + std::to_string(c.digit_base) + " DigitForm=" + c.digit_form +
       " Bits=" + std::to_string(bits) + " Acc=" + c.acc_name + " Temp=" + c.temp_name +
       (c.little_endian ? " endian=little" : "") + (c.core.empty() ? "" : " Core=" + c.core);
-  FormEntryList form;
-  form_list_init(form);
-  const FormEntry* last = nullptr;
-  const auto add = [&](const char* name, const std::string& value) {
-    last = form_list_insert(form, last, name, value);
-  };
-  add("Result", "digits");
-  add("DivideBy", std::to_string(c.digit_base));
-  add("DigitForm", c.digit_form);
-  add("Bits", std::to_string(bits));
-  add("Acc", c.acc_name);
-  add("Temp", c.temp_name);
-  if (c.little_endian) add("endian", "little");
-  if (!c.core.empty()) add("Core", c.core);
-  const RequestFields fields = read_request_fields(form);
-  form_list_free(form);
-  const ValidatedRequest checked = validate_request(fields);
+  SentFields sent = {{"Result", "digits"},
+                     {"DivideBy", std::to_string(c.digit_base)},
+                     {"DigitForm", c.digit_form},
+                     {"Bits", std::to_string(bits)}};
+  add_registers(c, sent);
+  const ValidatedRequest checked = validate_request(read_sent(sent));
   int refusal = 0;
   if ((c.digit_form == "ascii" && c.digit_base > 10) ||
       (c.digit_form == "packed" && c.digit_base != 10)) {
@@ -482,26 +494,15 @@ void run_exact(int64_t way, ByteReader& data) {
   if (show) std::fprintf(stderr, "%s\n", described(c).c_str());
 
   // The form as a browser would send it, read and checked by the program's own code.
-  FormEntryList form;
-  form_list_init(form);
-  const FormEntry* last = nullptr;
-  const auto add = [&](const char* name, const std::string& value) {
-    last = form_list_insert(form, last, name, value);
-  };
-  add("Const", c.const_text);
-  if (!c.divide_by_text.empty()) add("DivideBy", c.divide_by_text);
-  add("Result", std::string(result_text(ask.rounding)));
-  if (ask.is_signed) add("Signed", "1");
-  add("Bits", std::to_string(ask.bits));
-  add("Acc", c.acc_name);
-  add("Temp", c.temp_name);
-  if (c.little_endian) add("endian", "little");
-  if (!c.core.empty()) add("Core", c.core);
-  if (c.size) add("Optimize", "size");
-  if (!c.rem_name.empty()) add("Rem", c.rem_name);
-  const RequestFields fields = read_request_fields(form);
-  form_list_free(form);
-  const ValidatedRequest checked = validate_request(fields);
+  SentFields sent = {{"Const", c.const_text}};
+  if (!c.divide_by_text.empty()) sent.emplace_back("DivideBy", c.divide_by_text);
+  sent.emplace_back("Result", std::string(result_text(ask.rounding)));
+  if (ask.is_signed) sent.emplace_back("Signed", "1");
+  sent.emplace_back("Bits", std::to_string(ask.bits));
+  add_registers(c, sent);
+  if (c.size) sent.emplace_back("Optimize", "size");
+  if (!c.rem_name.empty()) sent.emplace_back("Rem", c.rem_name);
+  const ValidatedRequest checked = validate_request(read_sent(sent));
   // The constant's refusal first, then names whose bytes meet (4), as the page checks them.
   int refusal = constant_refusal(ask);
   if (refusal == 0 && register_names_collide(c.acc_name, c.temp_name)) refusal = 4;

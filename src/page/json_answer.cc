@@ -296,18 +296,8 @@ void write_routine(JsonWriter& json, std::string_view block, const std::string& 
     json.string(digit_form_name(request.digit_form));
     json.end_object();
   }
-  json.key("instructions");
-  if (summary.instructions) {
-    json.number(static_cast<long long>(*summary.instructions));
-  } else {
-    json.null();
-  }
-  json.key("cycles");
-  if (summary.cycles) {
-    json.number(static_cast<long long>(*summary.cycles));
-  } else {
-    json.null();
-  }
+  write_optional(json, "instructions", summary.instructions);
+  write_optional(json, "cycles", summary.cycles);
   json.key("ram_bytes");
   json.number(static_cast<long long>(summary.ram_bytes));
   if (sizes) {

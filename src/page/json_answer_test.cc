@@ -27,6 +27,27 @@ std::string answer_for(const std::vector<FormEntry>& entries, std::string_view b
   return text;
 }
 
+// The answer to `entries` with the routine the program generates for them; "refused N" when
+// the checks or the generator refuse them.
+std::string generated_answer_for(const std::vector<FormEntry>& entries) {
+  FormEntryList form;
+  form_list_init(form);
+  FormEntry* last = nullptr;
+  for (const FormEntry& entry : entries)
+    last = form_list_insert(form, last, entry.name, entry.value);
+  const RequestFields fields = read_request_fields(form);
+  const ValidatedRequest checked = validate_request(fields);
+  std::ostringstream block;
+  Register acc(fields.acc_name, checked.input_bits, fields.little_endian);
+  Register temp(fields.temp_name, 0, fields.little_endian);
+  int code = checked.error_code;
+  if (code == 0) code = generate_routine(block, checked.request, acc, temp);
+  const std::string text = code == 0 ? json_answer(form, fields, checked, 0, block.str())
+                                     : "refused " + std::to_string(code);
+  form_list_free(form);
+  return text;
+}
+
 TEST(JsonAnswerTest, Routine) {
   const std::string text = answer_for({{"Const", "10.0"},
                                        {"Bits", "8"},
@@ -252,21 +273,7 @@ TEST(JsonAnswerTest, Packaging) {
     std::vector<FormEntry> entries = {{"Const", "1"}, {"DivideBy", "10"}, {"Result", "floor"},
                                       {"Bits", "8"},  {"Acc", "ACC"},     {"Temp", "TEMP"}};
     entries.insert(entries.end(), c.extra.begin(), c.extra.end());
-    FormEntryList form;
-    form_list_init(form);
-    FormEntry* last = nullptr;
-    for (const FormEntry& entry : entries) {
-      last = form_list_insert(form, last, entry.name, entry.value);
-    }
-    const RequestFields fields = read_request_fields(form);
-    const ValidatedRequest checked = validate_request(fields);
-    ASSERT_EQ(checked.error_code, 0) << c.name;
-    std::ostringstream block;
-    Register acc("ACC", 8, false);
-    Register temp("TEMP", 0, false);
-    ASSERT_EQ(generate_routine(block, checked.request, acc, temp), 0) << c.name;
-    const std::string text = json_answer(form, fields, checked, 0, block.str());
-    form_list_free(form);
+    const std::string text = generated_answer_for(entries);
     EXPECT_NE(text.find(c.request), std::string::npos) << c.name << "\n" << text;
     EXPECT_NE(text.find(R"("instructions":20,"cycles":20,"ram_bytes":1})"), std::string::npos)
         << c.name << "\n"
@@ -303,24 +310,10 @@ TEST(JsonAnswerTest, RemainderDigitsAndSizes) {
        {R"("remainder":)", R"("digits":)"}},
   };
   for (const Case& c : cases) {
-    FormEntryList form;
-    form_list_init(form);
-    FormEntry* last = nullptr;
     std::vector<FormEntry> entries = c.entries;
     entries.push_back({"Acc", "ACC"});
     entries.push_back({"Temp", "TEMP"});
-    for (const FormEntry& entry : entries) {
-      last = form_list_insert(form, last, entry.name, entry.value);
-    }
-    const RequestFields fields = read_request_fields(form);
-    const ValidatedRequest checked = validate_request(fields);
-    ASSERT_EQ(checked.error_code, 0) << c.name;
-    std::ostringstream block;
-    Register acc("ACC", checked.input_bits, false);
-    Register temp("TEMP", 0, false);
-    ASSERT_EQ(generate_routine(block, checked.request, acc, temp), 0) << c.name;
-    const std::string text = json_answer(form, fields, checked, 0, block.str());
-    form_list_free(form);
+    const std::string text = generated_answer_for(entries);
     for (const std::string& part : c.present) {
       EXPECT_NE(text.find(part), std::string::npos) << c.name << ": " << part << "\n" << text;
     }

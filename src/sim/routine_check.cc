@@ -4,6 +4,7 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <span>
 
@@ -169,11 +170,13 @@ bool read_ram_line(std::string_view line, std::string_view acc_name, std::string
   return true;
 }
 
-// True when `name` is `prefix` followed by a byte index as the generator prints it.
-bool is_byte_of(std::string_view name, std::string_view prefix) {
+// True when `name` is `prefix` followed by a byte index as the generator prints it, below
+// `count` when one is given.
+bool is_byte_of(std::string_view name, std::string_view prefix,
+                int count = std::numeric_limits<int>::max()) {
   if (!consume(name, prefix)) return false;
   const std::optional<int> index = consume_count(name);
-  return index && name.empty();
+  return index && name.empty() && *index < count;
 }
 
 // Where the first "\tendc" line starts; the parse has found one.
@@ -438,17 +441,11 @@ PrepareOutcome prepare_routine(const RoutineUnderCheck& routine) {
     int temp = 0;
     // Told apart by the ranges the line states, not by how a name begins: with registers A and
     // A4, A40 is the temporary's first byte, not the accumulator's 41st.
-    const auto in_range = [](const std::string& name, std::string_view prefix, int count) {
-      for (int k = 0; k < count; ++k) {
-        if (name == byte_name(prefix, k)) return true;
-      }
-      return false;
-    };
     for (const std::string& name : parsed.program->byte_names) {
-      if (in_range(name, routine.acc_name, promise.ram_acc_bytes)) {
+      if (is_byte_of(name, routine.acc_name, promise.ram_acc_bytes)) {
         ++acc;
       } else if (!routine.rem_name.empty() &&
-                 in_range(name, routine.rem_name, promise.ram_rem_bytes)) {
+                 is_byte_of(name, routine.rem_name, promise.ram_rem_bytes)) {
         ++rem;
       } else {
         ++temp;
