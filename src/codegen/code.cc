@@ -53,6 +53,12 @@ void append_instruction_text(std::string& out, const Instruction& in,
   }
   if (in.file == kStatusFile) {
     out += "STATUS";
+  } else if (in.file == kProdlFile) {
+    out += "PRODL";
+  } else if (in.file == kProdhFile) {
+    out += "PRODH";
+  } else if (in.file == kWregFile) {
+    out += "WREG";
   } else {
     out += register_name;
     append_signed_byte(out, in.byte);
@@ -155,8 +161,12 @@ std::string Code::text() const {
   std::string out;
   out.reserve(instructions_.size() * 16);
   for (const Instruction& in : instructions_) {
-    if (in.op == Op::kLabel || in.op == Op::kGoto) {
-      out += in.op == Op::kLabel ? "" : "\tgoto\t";
+    if (operand_kind(in.op) == OperandKind::kLabel) {
+      if (in.op != Op::kLabel) {
+        out += '\t';
+        out += mnemonic(in.op);
+        out += '\t';
+      }
       out += labels_[static_cast<std::size_t>(in.value)];
       out += '\n';
       continue;

@@ -21,6 +21,9 @@ enum class Core : uint8_t {
   kEnhanced,
   // The 12-bit baseline core, and every other core, which runs the same code.
   kBaseline,
+  // The PIC18 core (PIC18Fxxx), with its 8 x 8 hardware multiplier; registers in the access
+  // bank, so no instruction selects a bank.
+  kPic18,
 };
 
 // The comment line that names the enhanced core, right after a routine's Output line; a
@@ -28,6 +31,10 @@ enum class Core : uint8_t {
 inline constexpr const char* kEnhancedCoreLine = "; Core: enhanced mid-range (PIC16F1xxx)";
 // The baseline core's line. A baseline routine has a RAM line after it (core_lines.h).
 inline constexpr const char* kBaselineCoreLine = "; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)";
+// The PIC18 core's line: its registers must lie in the access bank, which the routine's
+// instructions address whatever the bank select register holds.
+inline constexpr const char* kPic18CoreLine =
+    "; Core: PIC18 (PIC18Fxxx), registers in the access bank";
 
 }  // namespace tarvek
 

@@ -20,6 +20,8 @@ std::string core_lines(Core core, const RamUse& ram) {
       return {};
     case Core::kEnhanced:
       return "\n" + std::string(kEnhancedCoreLine);
+    case Core::kPic18:
+      return "\n" + std::string(kPic18CoreLine);
     case Core::kBaseline:
       break;
   }

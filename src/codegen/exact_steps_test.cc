@@ -61,6 +61,8 @@ const char* core_name(Core core) {
       return "enhanced";
     case Core::kBaseline:
       return "baseline";
+    case Core::kPic18:
+      return "pic18";
     case Core::kMidrange:
       break;
   }

@@ -20,19 +20,22 @@ constexpr OpInfo kOps[] = {
     {"incfsz", OperandKind::kFileDest, true},  {"decfsz", OperandKind::kFileDest, true},
     {"addwfc", OperandKind::kFileDest, false}, {"subwfb", OperandKind::kFileDest, false},
     {"lslf", OperandKind::kFileDest, false},   {"lsrf", OperandKind::kFileDest, false},
-    {"asrf", OperandKind::kFileDest, false},   {"movwf", OperandKind::kFile, false},
-    {"clrf", OperandKind::kFile, false},       {"bcf", OperandKind::kFileBit, false},
+    {"asrf", OperandKind::kFileDest, false},   {"rlcf", OperandKind::kFileDest, false},
+    {"rrcf", OperandKind::kFileDest, false},   {"movwf", OperandKind::kFile, false},
+    {"clrf", OperandKind::kFile, false},       {"mulwf", OperandKind::kFile, false},       {"bcf", OperandKind::kFileBit, false},
     {"bsf", OperandKind::kFileBit, false},     {"btfsc", OperandKind::kFileBit, true},
     {"btfss", OperandKind::kFileBit, true},    {"movlw", OperandKind::kLiteral, false},
     {"andlw", OperandKind::kLiteral, false},   {"iorlw", OperandKind::kLiteral, false},
     {"xorlw", OperandKind::kLiteral, false},   {"addlw", OperandKind::kLiteral, false},
-    {"sublw", OperandKind::kLiteral, false},   {"clrw", OperandKind::kNone, false},
+    {"sublw", OperandKind::kLiteral, false},   {"mullw", OperandKind::kLiteral, false},
+    {"clrw", OperandKind::kNone, false},
     {"clrc", OperandKind::kNone, false},       {"setc", OperandKind::kNone, false},
     {"skpc", OperandKind::kNone, true},        {"skpnc", OperandKind::kNone, true},
     {"skpz", OperandKind::kNone, true},        {"skpnz", OperandKind::kNone, true},
     {"goto", OperandKind::kLabel, false},      {"", OperandKind::kLabel, false},
+    {"bra", OperandKind::kLabel, false},
 };
-static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<int>(Op::kLabel) + 1);
+static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<int>(Op::kBra) + 1);
 
 const OpInfo& info(Op op) {
   return kOps[static_cast<int>(op)];

@@ -37,9 +37,15 @@ enum class Op : uint8_t {
   kLslf,
   kLsrf,
   kAsrf,
+  // PIC18 rotates through the carry (rlf and rrf under their PIC18 names; they also set Z and
+  // N there), which a routine gets only when it is written out for that core.
+  kRlcf,
+  kRrcf,
   // File operations without a destination.
   kMovwf,
   kClrf,
+  // PIC18: PRODH:PRODL = W * file byte, no flag changed.
+  kMulwf,
   // Bit operations on a file byte.
   kBcf,
   kBsf,
@@ -52,6 +58,8 @@ enum class Op : uint8_t {
   kXorlw,
   kAddlw,
   kSublw,
+  // PIC18: PRODH:PRODL = W * literal (the literal's 8 bits unsigned), no flag changed.
+  kMullw,
   // No operand.
   kClrw,
   kClrc,
@@ -64,6 +72,8 @@ enum class Op : uint8_t {
   // no program word; it is known by its number in the routine's Code, like a register.
   kGoto,
   kLabel,
+  // PIC18: a jump of one program word (goto takes two there).
+  kBra,
 };
 
 // What kind of operands an operation takes.
@@ -84,6 +94,15 @@ inline constexpr uint8_t kNoFile = 0xFF;
 // The STATUS register, which every core has at a fixed place and which is no register of the
 // routine's own.
 inline constexpr uint8_t kStatusFile = 0xFE;
+// The PIC18 multiplier's product bytes and W seen as a file byte (PIC18 has no clrw: W is
+// cleared as "clrf WREG"). Like STATUS, none is a register of the routine's own.
+inline constexpr uint8_t kProdlFile = 0xFD;
+inline constexpr uint8_t kProdhFile = 0xFC;
+inline constexpr uint8_t kWregFile = 0xFB;
+// Whether `file` is one of the core's own registers (STATUS, the product bytes, WREG).
+inline bool is_special_file(uint8_t file) {
+  return file >= kWregFile && file != kNoFile;
+}
 
 struct Instruction {
   Op op = Op::kClrc;

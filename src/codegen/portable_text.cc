@@ -41,14 +41,16 @@ std::string portable_text(const Code& code) {
   std::string out;
   out.reserve(code.size() * 16);
   for (const Instruction& original : code.instructions()) {
-    if (original.op == Op::kLabel || original.op == Op::kGoto) {
+    if (operand_kind(original.op) == OperandKind::kLabel) {
       // pic-as takes a label only with its colon; gpasm reads it so too.
       const std::string& label = code.label_name(static_cast<uint8_t>(original.value));
       if (original.op == Op::kLabel) {
         out += label;
         out += ":\n";
       } else {
-        out += "\tgoto\t";
+        out += '\t';
+        out += mnemonic(original.op);
+        out += '\t';
         out += label;
         out += '\n';
       }

@@ -68,6 +68,8 @@ uint8_t effects(const Instruction& in) {
       break;
     case Op::kRlf:
     case Op::kRrf:
+    case Op::kRlcf:
+    case Op::kRrcf:
     case Op::kSwapf:
       flags = kHasWForm | to_w;
       break;
@@ -104,7 +106,12 @@ uint8_t effects(const Instruction& in) {
       flags = kSkip | kReadsZ;
       break;
     case Op::kGoto:
+    case Op::kBra:
     case Op::kLabel:
+    // A multiplication changes the product bytes, which this pass does not follow: taken as a
+    // place it must not look across, like a jump.
+    case Op::kMullw:
+    case Op::kMulwf:
       // A jump or the place one lands: whatever W and Z hold may be read on the other side.
       flags = kSkip | kReadsW | kReadsZ;
       break;

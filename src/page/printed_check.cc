@@ -74,6 +74,8 @@ PicCore pic_core_of(Core core) {
       return PicCore::kEnhanced;
     case Core::kBaseline:
       return PicCore::kBaseline;
+    case Core::kPic18:
+      return PicCore::kPic18;
   }
   return PicCore::kMidrange;
 }

@@ -49,6 +49,9 @@ enum class PicCore : uint8_t {
   kEnhanced,
   // Baseline PIC10F, PIC12F5xx, PIC16F5x: the mid-range set without addlw.
   kBaseline,
+  // PIC18Fxxx, registers in the access bank: the instructions below under their PIC18 names,
+  // with the PIC18 flags, and the multiplier.
+  kPic18,
 };
 
 // One operation per instruction form the parser accepts. The suffix W or F is the

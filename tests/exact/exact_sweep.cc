@@ -72,6 +72,8 @@ std::string core_suffix(Core core) {
       return ", enhanced core";
     case Core::kBaseline:
       return ", baseline core";
+    case Core::kPic18:
+      return ", PIC18 core";
     case Core::kMidrange:
       break;
   }
