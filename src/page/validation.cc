@@ -150,6 +150,7 @@ std::optional<Core> core_named(std::string_view text) {
   if (text.empty() || text == "midrange") return Core::kMidrange;
   if (text == "enhanced") return Core::kEnhanced;
   if (text == "baseline") return Core::kBaseline;
+  if (text == "pic18") return Core::kPic18;
   return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "codegen/instruction_set.h"
 #include "superopt/window_machine.h"
 
 namespace tarvek {
@@ -74,7 +75,9 @@ int RoutineBytes::number_of(ByteRef byte) const {
 }
 
 bool modelled(const Code& code, const RoutineBytes& bytes, Core core) {
-  if (bytes.too_many()) return false;
+  // The windows are proven on the mid-range family's flags; a core that sets them otherwise
+  // would make a proven window wrong there.
+  if (bytes.too_many() || !instruction_set(core).follows_midrange_flags()) return false;
   for (const Instruction& in : code.instructions()) {
     if (!runnable(in.op, core) || in.file == kStatusFile) return false;
     // Every file operand is a numbered byte.
