@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "codegen/instruction_set.h"
+
 namespace tarvek {
 
 void CodeWriter::set_carry_overflow(bool value, Register& reg) {
@@ -94,7 +96,7 @@ const Code& CodeWriter::emit(Op op, Register& reg, int byte, bool to_w, int bit,
 }
 
 const Code& CodeWriter::emit_enhanced(Op op, Register& reg, int byte, bool to_w, WEffect effect) {
-  assert(enhanced());
+  assert(instruction_set(core_).runs(op));
   return emit(op, reg, byte, to_w, 0, effect, true);
 }
 
@@ -290,6 +292,21 @@ const Code& CodeWriter::goto_label(const std::string& name) {
   in.op = Op::kGoto;
   in.value = code.label_number(name);
   code.push_back(in);
+  return code;
+}
+
+const Code& CodeWriter::mullw(int literal) {
+  assert(instruction_set(core_).has_multiplier());
+  Instruction in;
+  in.op = Op::kMullw;
+  in.value = static_cast<int16_t>(static_cast<int8_t>(literal));
+  code.push_back(in);
+  return code;
+}
+
+const Code& CodeWriter::movf_product_w(bool high) {
+  code.push_back(Instruction{Op::kMovf, high ? kProdhFile : kProdlFile, true, 0, 0});
+  w_register = nullptr;
   return code;
 }
 

@@ -107,9 +107,16 @@ class CodeWriter {
   const Code& label(const std::string& name);
   const Code& goto_label(const std::string& name);
 
-  // The enhanced mid-range instructions. Requires: the writer's core is enhanced.
+  // Add and subtract with the carry, which the enhanced mid-range and the PIC18 cores have.
+  // Requires: the writer's core runs them (instruction_set.h).
   const Code& addwfc_f(Register& reg, int byte);
   const Code& subwfb_f(Register& reg, int byte);
+  // The multiplier: PRODH:PRODL = W * literal (its 8 bits unsigned); W and the flags stay.
+  // Requires: the writer's core has the multiplier.
+  const Code& mullw(int literal);
+  // W = PRODH (`high`) or PRODL; sets Z as movf does.
+  const Code& movf_product_w(bool high);
+  // The enhanced mid-range shifts. Requires: the writer's core is enhanced.
   const Code& lslf_f(Register& reg, int byte);
   const Code& lsrf_f(Register& reg, int byte);
   const Code& lsrf_w(Register& reg, int byte);

@@ -163,7 +163,10 @@ std::string exact_comment_block(const ExactSpec& spec, const SpecResult& found,
   }
   block += form_method_lines(
       spec, found.form,
-      method_lines(found.form.inner, found.inner.candidate, u, rem, names.rem_bytes), rem);
+      found.inner.method
+          ? found.inner.method(u)
+          : method_lines(found.form.inner, found.inner.candidate, u, rem, names.rem_bytes),
+      rem);
   block += "; Proof: ";
   if (found.inner.proof.inputs_evaluated > *found.form.inner.max_input.to_u64()) {
     block += "every input evaluated exactly\n";

@@ -219,6 +219,13 @@ std::optional<SearchResult> find_cheapest(const ResultTarget& target, const Rout
     search_group(make_factored_candidates(target), target, names, factored, output_bytes, whole,
                  best, counts);
   }
+  if (effort.other && !whole) {
+    std::optional<SearchResult> other =
+        effort.other(target, names, output_bytes, effort.exhaustive_bits);
+    if (other && (!best.result || better_routine(other->routine, best.result->routine, names))) {
+      best.result = std::move(*other);
+    }
+  }
   if (best.result) {
     best.result->made = counts.made;
     best.result->proven = counts.proven;

@@ -41,6 +41,25 @@ class ProofMemo {
   std::map<std::string, Proven> entries_;
 };
 
+struct SearchResult {
+  // The walk, unless `method` is set.
+  Candidate candidate;
+  ProofOutcome proof;
+  EmittedRoutine routine;
+  // Candidates made, proven and priced along the way.
+  int made = 0;
+  int proven = 0;
+  int priced = 0;
+  // For a routine of another kind than a walk (`other` below): the comment block's lines on
+  // how it computes its result from the input named by the argument.
+  std::function<std::string(const std::string&)> method = {};
+};
+
+// Another search for the same target, whose routine replaces the walks' when it is better
+// (the hardware multiplier's, on a core that has one); nullopt when it has none.
+using OtherSearch = std::function<std::optional<SearchResult>(
+    const ResultTarget& target, const RoutineNames& names, int output_bytes, int exhaustive_bits)>;
+
 // How hard to look. The defaults keep a web request cheap.
 struct SearchEffort {
   // Inputs up to this width are evaluated one by one in every proof.
@@ -55,6 +74,8 @@ struct SearchEffort {
   SuperoptEffort superopt;
   // Proofs already made for this request (null: none kept).
   ProofMemo* proofs = nullptr;
+  // Weighed after the walks (none: the walks alone).
+  OtherSearch other = {};
 };
 
 // The effort of `tarvek-asm --effort N` (1 to 9; the web form always uses 1, the default):
@@ -62,16 +83,6 @@ struct SearchEffort {
 // evaluated one by one up to 5; from 6 on, the search of level 5 and the superoptimizer's
 // window search over each form's routine, wider as the level rises.
 SearchEffort search_effort(int level);
-
-struct SearchResult {
-  Candidate candidate;
-  ProofOutcome proof;
-  EmittedRoutine routine;
-  // Candidates made, proven and priced along the way.
-  int made = 0;
-  int proven = 0;
-  int priced = 0;
-};
 
 // A rough instruction count for the candidate's routine, from its digits and widths alone:
 // only the order it gives matters.

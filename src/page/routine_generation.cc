@@ -8,6 +8,7 @@
 #include "codegen/routine_packaging.h"
 #include "digits/digit_generator.h"
 #include "exact/exact_generator.h"
+#include "multiply/product_search.h"
 #include "page/packaged_reading.h"
 #include "page/packaging_request.h"
 #include "page/printed_check.h"
@@ -53,7 +54,9 @@ int generate_text(std::string& text, const GeneratorRequest& request, Register& 
   } else if (request.mode == ResultMode::kApprox) {
     routine = finish_approximation(request, acc, temp);
   } else {
-    const SearchEffort effort = search_effort(request.effort);
+    SearchEffort effort = search_effort(request.effort);
+    // A core with the multiplier weighs its routines against the walks of shifts and adds.
+    if (instruction_set(request.core).has_multiplier()) effort.other = product_search_result;
     // The loops written for size leave no remainder: a request for one gets the straight-line
     // routine, which the size search keeps as a candidate anyway, so it is never more words
     // than the smallest routine that leaves the remainder.

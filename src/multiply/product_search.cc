@@ -1,0 +1,78 @@
+#include "multiply/product_search.h"
+
+#include "codegen/instruction_set.h"
+#include "exact/fraction.h"
+#include "multiply/product_proof.h"
+
+namespace tarvek {
+
+std::optional<ProductResult> find_cheapest_product(const ResultTarget& target,
+                                                   const RoutineNames& names, int output_bytes,
+                                                   int exhaustive_bits) {
+  if (!instruction_set(names.core).has_multiplier() || !names.rem.empty()) return std::nullopt;
+  std::optional<ProductResult> best;
+  int proven_count = 0;
+  // A multiplier of more bytes than the fewest that hold adds a row of partial products for
+  // each input byte, which no saving elsewhere makes up for.
+  int fewest_bytes = kLargestMultiplierBytes + 1;
+  constexpr ProductLayout kLayouts[] = {
+      {ProductOrder::kUpwards, ResultShift::kRotate},
+      {ProductOrder::kUpwards, ResultShift::kMultiply},
+      {ProductOrder::kDownwards, ResultShift::kRotate},
+      {ProductOrder::kDownwards, ResultShift::kMultiply},
+  };
+  for (const ProductPlan& plan : make_product_plans(target)) {
+    if (multiplier_bytes(plan) > fewest_bytes + 1) continue;
+    ProofOutcome proof;
+    const std::optional<ProductPlan> proven =
+        with_least_offset(plan, target, exhaustive_bits, proof);
+    if (!proven) continue;
+    ++proven_count;
+    fewest_bytes = std::min(fewest_bytes, multiplier_bytes(*proven));
+    for (const ProductLayout& layout : kLayouts) {
+      EmittedRoutine routine = emit_product(*proven, target, names, output_bytes, layout);
+      if (!best || better_routine(routine, best->routine, names)) {
+        best = ProductResult{*proven, layout, proof, std::move(routine), 0};
+      }
+    }
+  }
+  if (best) best->proven = proven_count;
+  return best;
+}
+
+std::string product_method_lines(const ProductPlan& plan, const ResultTarget& target,
+                                 const std::string& u) {
+  std::string block = "; v = " + u + " * " + plan.multiplier.to_decimal();
+  if (!plan.offset.is_zero()) block += " + " + plan.offset.to_decimal();
+  if (plan.kept_from == 0) {
+    block += ", by the hardware multiplier, exactly\n";
+  } else {
+    block += ", by the hardware multiplier, without the partial products below byte " +
+             std::to_string(plan.kept_from) + "\n;     (they would add at most " +
+             most_left_out(plan, target).to_decimal() + ")\n";
+  }
+  if (plan.shift > 0) block += "; q = floor(v / 2^" + std::to_string(plan.shift) + ")\n";
+  block += "; (multiplier " + plan.multiplier.to_decimal() + " / 2^" + std::to_string(plan.shift) +
+           " = " +
+           decimal_text(Fraction::of(plan.multiplier, BigInt::power_of_two(plan.shift)), 20) +
+           ")\n";
+  return block;
+}
+
+std::optional<SearchResult> product_search_result(const ResultTarget& target,
+                                                  const RoutineNames& names, int output_bytes,
+                                                  int exhaustive_bits) {
+  std::optional<ProductResult> found =
+      find_cheapest_product(target, names, output_bytes, exhaustive_bits);
+  if (!found) return std::nullopt;
+  SearchResult result;
+  result.proof = found->proof;
+  result.routine = std::move(found->routine);
+  result.proven = found->proven;
+  result.method = [plan = found->plan, target](const std::string& u) {
+    return product_method_lines(plan, target, u);
+  };
+  return result;
+}
+
+}  // namespace tarvek
