@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <tuple>
 #include <vector>
 
 #include "codegen/code_writer.h"
@@ -50,7 +51,15 @@ class ProductWriter {
     add_offset();
     std::vector<PartialProduct> order = products_;
     std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-      return layout.order == ProductOrder::kUpwards ? a.place < b.place : a.place > b.place;
+      switch (layout.order) {
+        case ProductOrder::kUpwards:
+          return a.place < b.place;
+        case ProductOrder::kDownwards:
+          return a.place > b.place;
+        case ProductOrder::kRows:
+          break;
+      }
+      return std::tie(a.i, a.m, a.place) < std::tie(b.i, b.m, b.place);
     });
     for (const PartialProduct& product : order) add_product(product);
     take_result(layout.shift);
@@ -95,26 +104,41 @@ class ProductWriter {
   void add_offset() {
     for (int k = plan_.kept_from; k <= top_; ++k) {
       if (offset_byte(k) == 0 || skipped_[k]) continue;
-      writer_.movlw(offset_byte(k));
+      load_literal(offset_byte(k));
       writer_.movwf(sum_, sum_byte(k));
+      w_literal_ = offset_byte(k);
       written_[k] = true;
-      w_zero_ = false;
     }
     bound_ = plan_.offset;
+  }
+
+  void load_literal(int value) {
+    if (w_literal_ != value) writer_.movlw(value);
+    w_literal_ = value;
   }
 
   // Whether the sum so far may reach byte `place`: only then can a carry go into it.
   bool may_reach(int place) const { return bound_ >= BigInt::power_of_two(8 * place); }
 
   void add_product(const PartialProduct& p) {
-    writer_.movf_w(acc_, acc_byte(p.i, input_bytes_));
     const bool multiplied = p.m != 1;
-    if (multiplied) writer_.mullw(p.m);
+    // The product bytes keep the last product until the next multiplication.
+    if (!multiplied || product_input_ != p.i || product_multiplier_ != p.m) {
+      writer_.movf_w(acc_, acc_byte(p.i, input_bytes_));
+      w_literal_ = -1;
+    }
+    if (multiplied && (product_input_ != p.i || product_multiplier_ != p.m)) {
+      writer_.mullw(p.m);
+      product_input_ = p.i;
+      product_multiplier_ = p.m;
+    }
     bound_ += BigInt(p.largest) << (8 * p.place);
-    w_zero_ = false;
     bool carry = false;
     if (!skipped_[p.place]) {
-      if (multiplied) writer_.movf_product_w(false);
+      if (multiplied) {
+        writer_.movf_product_w(false);
+        w_literal_ = -1;
+      }
       if (!written_[p.place]) {
         writer_.movwf(sum_, sum_byte(p.place));
         written_[p.place] = true;
@@ -145,10 +169,12 @@ class ProductWriter {
         writer_.movf_product_w(true);
         writer_.movwf(sum_, sum_byte(place));
       }
+      w_literal_ = -1;
       written_[place] = true;
       return;
     }
     writer_.movf_product_w(true);
+    w_literal_ = -1;
     if (carry) {
       writer_.addwfc_f(sum_, sum_byte(place));
     } else {
@@ -166,8 +192,7 @@ class ProductWriter {
         written_[place] = true;
         return;
       }
-      if (!w_zero_) writer_.movlw(0);
-      w_zero_ = true;
+      load_literal(0);
       writer_.addwfc_f(sum_, sum_byte(place));
       carry = may_reach(place + 1);
       ++place;
@@ -267,7 +292,11 @@ class ProductWriter {
   std::vector<bool> written_;
   // What the sum so far can be at most.
   BigInt bound_;
-  bool w_zero_ = false;
+  // The literal W holds, or -1.
+  int w_literal_ = -1;
+  // The partial product PRODH:PRODL holds: input byte and multiplier byte (-1: none).
+  int product_input_ = -1;
+  int product_multiplier_ = -1;
 };
 
 }  // namespace

@@ -14,9 +14,10 @@
 namespace tarvek {
 
 // The order the partial products are added in: by byte place upwards (a carry mostly meets a
-// byte not yet written, which takes it in one step) or downwards (the high bytes are written
-// first, without additions).
-enum class ProductOrder { kUpwards, kDownwards };
+// byte not yet written, which takes it in one step), downwards (the high bytes are written
+// first, without additions), or row by row: one input byte's products together, equal
+// multiplier bytes back to back, so that a product made once is added at each of its places.
+enum class ProductOrder { kUpwards, kDownwards, kRows };
 
 // How the result's bits below a byte boundary are taken out: rotating v right through the
 // carry, or multiplying each byte by 2^(8 - r), which puts its two parts in PRODH and PRODL.

@@ -20,6 +20,8 @@ std::optional<ProductResult> find_cheapest_product(const ResultTarget& target,
       {ProductOrder::kUpwards, ResultShift::kMultiply},
       {ProductOrder::kDownwards, ResultShift::kRotate},
       {ProductOrder::kDownwards, ResultShift::kMultiply},
+      {ProductOrder::kRows, ResultShift::kRotate},
+      {ProductOrder::kRows, ResultShift::kMultiply},
   };
   for (const ProductPlan& plan : make_product_plans(target)) {
     if (multiplier_bytes(plan) > fewest_bytes + 1) continue;
