@@ -8,6 +8,7 @@
 
 #include "codegen/core_lines.h"
 #include "codegen/decomposition.h"
+#include "codegen/instruction_set.h"
 #include "codegen/program_assembly.h"
 
 namespace tarvek {
@@ -37,6 +38,7 @@ FinishedRoutine finish_approximation(const GeneratorRequest& request, Register& 
       temp.name, temp.used ? temp.bytes : 0};
   comment << core_lines(request.core, ram);
   routine.comment = comment.str();
+  routine.code = instruction_set(request.core).written_out(routine.code);
   return routine;
 }
 

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <utility>
 
+#include "codegen/instruction_set.h"
 #include "digits/digit_comment_block.h"
 #include "digits/digit_search.h"
 
@@ -25,7 +26,7 @@ std::optional<FinishedRoutine> finish_digits(const GeneratorRequest& request, co
     routine.registers.push_back(names.temp + std::to_string(k));
   }
   routine.result_registers = static_cast<std::size_t>(acc_bytes);
-  routine.code = std::move(found->routine.code);
+  routine.code = instruction_set(request.core).written_out(found->routine.code);
   return routine;
 }
 

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <utility>
 
+#include "codegen/instruction_set.h"
 #include "exact/comment_block.h"
 #include "exact/remainder.h"
 
@@ -13,7 +14,7 @@ std::string exact_block(const ExactSpec& spec, const SpecResult& found, const Ro
   const int rem_bytes = names.rem.empty() ? 0 : make_remainder_spec(spec).bytes;
   return exact_comment_block(spec, found, names) + opening +
          declaration_lines(found.routine, names, rem_bytes) + "\tendc\n\n" +
-         found.routine.code.text() + "\n";
+         instruction_set(names.core).written_out(found.routine.code).text() + "\n";
 }
 
 FinishedRoutine finished_exact(const ExactSpec& spec, SpecResult found, const RoutineNames& names,
@@ -25,7 +26,7 @@ FinishedRoutine finished_exact(const ExactSpec& spec, SpecResult found, const Ro
       static_cast<std::size_t>(declared_acc_bytes(found.routine) + rem_bytes);
   const int ram_bytes = counts_ram ? static_cast<int>(routine.registers.size()) : -1;
   routine.comment = exact_comment_block(spec, found, names, ram_bytes);
-  routine.code = std::move(found.routine.code);
+  routine.code = instruction_set(names.core).written_out(found.routine.code);
   return routine;
 }
 

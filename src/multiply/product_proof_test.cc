@@ -45,12 +45,11 @@ TEST(ProductProofTest, ProvenPlansHoldAndTheirOffsetsAreTheLeast) {
     for (const ProductPlan& plan : make_product_plans(target)) {
       for (const int exhaustive : {0, 16}) {
         ProofOutcome proof;
-        const std::optional<ProductPlan> found =
-            with_least_offset(plan, target, exhaustive, proof);
+        const std::optional<ProductPlan> found = with_least_offset(plan, target, exhaustive, proof);
         if (!found) continue;
         ++proven;
-        SCOPED_TRACE(describe(*found) + " for " + std::to_string(p) + "/" +
-                     std::to_string(q) + " at " + std::to_string(bits) + " bits");
+        SCOPED_TRACE(describe(*found) + " for " + std::to_string(p) + "/" + std::to_string(q) +
+                     " at " + std::to_string(bits) + " bits");
         ASSERT_TRUE(prove_product(*found, target, exhaustive).holds);
         ASSERT_EQ(first_wrong(*found, target), -1);
         const BigInt step = BigInt::power_of_two(8 * found->kept_from);

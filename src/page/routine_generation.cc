@@ -65,8 +65,6 @@ int generate_text(std::string& text, const GeneratorRequest& request, Register& 
         size ? finish_size(request, acc, temp, effort) : finish_exact(request, acc, temp, effort);
     if (!routine) return kUnprovenError;
   }
-  // Every generator writes in the shared operations; the core's own forms are printed.
-  routine->code = instruction_set(request.core).written_out(routine->code);
   // Only now is it known how far the registers reach from the address.
   const int end = request.ram_address + static_cast<int>(routine->registers.size());
   if (request.packaging.syntax == Syntax::kPicAs && request.ram_address >= 0 &&

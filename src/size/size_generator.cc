@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 
+#include "codegen/instruction_set.h"
 #include "exact/exact_generator.h"
 #include "size/size_comment.h"
 #include "size/size_search.h"
@@ -51,7 +52,7 @@ FinishedRoutine finished_size(const ExactSpec& spec, const SizeResult& found,
   routine.result_registers = static_cast<std::size_t>(declared_acc_bytes(found.routine));
   const int ram_bytes = counts_ram ? static_cast<int>(routine.registers.size()) : -1;
   routine.comment = size_comment_block(spec, found, names, ram_bytes);
-  routine.code = found.routine.code;
+  routine.code = instruction_set(names.core).written_out(found.routine.code);
   return routine;
 }
 

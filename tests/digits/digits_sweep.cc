@@ -43,6 +43,7 @@ std::string generate_digits_block(const DigitsSweepRequest& request, int& refusa
   add("endian", request.little_endian ? "little" : "big");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
   if (request.core == Core::kBaseline) add("Core", "baseline");
+  if (request.core == Core::kPic18) add("Core", "pic18");
   const RequestFields fields = read_request_fields(form);
   form_list_free(form);
   const ValidatedRequest checked = validate_request(fields);

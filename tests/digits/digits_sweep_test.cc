@@ -31,6 +31,10 @@ TEST(DigitsSweepTest, QuickSample) {
       run_digits_sweep(digits_requests({2, 10, 60, 256}, {3, 8, 12, 16, 24, 32}, Core::kBaseline),
                        12, 64, 6),
       "baseline");
+  expect_clean(
+      run_digits_sweep(digits_requests({2, 10, 16, 100}, {4, 8, 14, 16, 20, 32}, Core::kPic18), 12,
+                       64, 7),
+      "PIC18");
 }
 
 class DigitsWidth : public ::testing::TestWithParam<int> {};

@@ -141,6 +141,7 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
   if (request.is_signed) add("Signed", "1");
   if (request.core == Core::kEnhanced) add("Core", "enhanced");
   if (request.core == Core::kBaseline) add("Core", "baseline");
+  if (request.core == Core::kPic18) add("Core", "pic18");
   if (request.remainder) add("Rem", rem_name);
   if (request.optimize == Optimize::kSize) add("Optimize", "size");
   if (!request.label.empty()) add("Label", request.label);

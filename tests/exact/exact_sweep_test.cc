@@ -63,13 +63,29 @@ TEST(ExactSweepTest, QuickSampleBaselineCore) {
       "quick baseline signed sample");
 }
 
+TEST(ExactSweepTest, QuickSamplePic18Core) {
+  // Multiplier routines and walks of shifts and adds alike, on constants none of the other
+  // cores' samples has.
+  const auto family = exact_sweep_constants();
+  std::vector<std::pair<std::string, std::string>> sample;
+  for (std::size_t i = 1; i < family.size(); i += 5) sample.push_back(family[i]);
+  expect_clean(
+      run_exact_sweep(exact_requests(sample, {1, 5, 8, 12, 16, 19, 32}, false, Core::kPic18), 12,
+                      64, 21),
+      "quick PIC18 sample");
+  expect_clean(
+      run_exact_sweep(exact_requests(sample, {1, 3, 8, 11, 16, 24, 32}, true, Core::kPic18), 12,
+                      64, 22),
+      "quick PIC18 signed sample");
+}
+
 // Routines written for size, loops among them, on every core: other constants of the family
 // than the samples above, every input up to 11 bits, edges and random ones above.
 TEST(ExactSweepTest, QuickSampleForSize) {
   const auto family = exact_sweep_constants();
   std::vector<std::pair<std::string, std::string>> sample;
   for (std::size_t i = 4; i < family.size(); i += 7) sample.push_back(family[i]);
-  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline, Core::kPic18}) {
     const std::string what = core_suffix(core) + " ";
     expect_clean(run_exact_sweep(exact_requests(sample, {1, 3, 8, 11, 16, 24, 32}, false, core,
                                                 Optimize::kSize),
@@ -240,6 +256,17 @@ TEST_P(Slow, EveryConstantAtThisWidthSignedBaseline) {
       run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, true, Core::kBaseline), 16,
                       400, 18),
       std::to_string(bits) + " bits, signed, baseline core");
+}
+
+// The PIC18 core's routines: every input up to 16 bits, edges and random ones above.
+TEST_P(Slow, EveryConstantAtThisWidthPic18) {
+  const int bits = GetParam();
+  for (const bool is_signed : {false, true}) {
+    expect_clean(
+        run_exact_sweep(exact_requests(exact_sweep_constants(), {bits}, is_signed, Core::kPic18),
+                        16, 400, 23),
+        std::to_string(bits) + (is_signed ? " bits, signed, PIC18 core" : " bits, PIC18 core"));
+  }
 }
 
 // Routines written for size: every input up to 16 bits (14 on the enhanced core), edges and

@@ -36,6 +36,9 @@ TEST(RemainderSweepTest, QuickSample) {
       run_exact_sweep(remainder_requests(sample, {1, 3, 8, 11, 16, 23, 32}, Core::kBaseline), 12,
                       64, 8),
       "quick baseline sample");
+  expect_clean(run_exact_sweep(remainder_requests(sample, {2, 6, 8, 13, 16, 25, 32}, Core::kPic18),
+                               12, 64, 9),
+               "quick PIC18 sample");
 }
 
 TEST(RemainderSweepTest, RemainderBitsAndBytes) {

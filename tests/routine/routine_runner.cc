@@ -23,6 +23,7 @@ ValidatedRequest validated(const RoutineRequest& request, const std::string& acc
   fields.little_endian = request.little_endian;
   fields.core = request.core == Core::kEnhanced   ? "enhanced"
                 : request.core == Core::kBaseline ? "baseline"
+                : request.core == Core::kPic18    ? "pic18"
                                                   : "";
   return validate_request(fields);
 }
@@ -36,6 +37,7 @@ std::string describe(const RoutineRequest& request) {
        << (request.little_endian ? "little" : "big") << "-endian";
   if (request.core == Core::kEnhanced) text << ", enhanced core";
   if (request.core == Core::kBaseline) text << ", baseline core";
+  if (request.core == Core::kPic18) text << ", PIC18 core";
   return text.str();
 }
 
@@ -81,10 +83,12 @@ bool read_cores(std::string_view value, std::vector<Core>& cores) {
     cores = {Core::kEnhanced};
   } else if (value == "baseline") {
     cores = {Core::kBaseline};
+  } else if (value == "pic18") {
+    cores = {Core::kPic18};
   } else if (value == "both") {
     cores = {Core::kMidrange, Core::kEnhanced};
   } else if (value == "all") {
-    cores = {Core::kMidrange, Core::kEnhanced, Core::kBaseline};
+    cores = {Core::kMidrange, Core::kEnhanced, Core::kBaseline, Core::kPic18};
   } else {
     return false;
   }

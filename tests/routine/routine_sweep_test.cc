@@ -43,6 +43,27 @@ TEST(RoutineSweepTest, ConstantsByWidthAndOrder) {
   EXPECT_EQ(failures, 0) << "of " << requests << " requests";
 }
 
+// The PIC18 core computes the same documented product in its own instruction forms.
+TEST(RoutineSweepTest, Pic18ConstantsByWidthAndOrder) {
+  int failures = 0;
+  int requests = 0;
+  for (double constant : sweep_constants()) {
+    for (int bits = 1; bits <= 32; bits += 3) {
+      for (bool little_endian : {false, true}) {
+        const RoutineRequest request{constant, bits, 0.5, little_endian, Core::kPic18};
+        if (!is_valid(request)) continue;
+        ++requests;
+        const CheckReport report = check_request(request, sample_inputs(bits, 12, 24, bits), 4);
+        if (!report.passed) {
+          ++failures;
+          ADD_FAILURE() << describe(request) << ": " << report.failure;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0) << "of " << requests << " requests";
+}
+
 uint64_t next_random(uint64_t& state) {
   state += 0x9E3779B97F4A7C15ull;
   uint64_t z = state;
