@@ -304,9 +304,10 @@ const Code& CodeWriter::mullw(int literal) {
   return code;
 }
 
-const Code& CodeWriter::movf_product_w(bool high) {
-  code.push_back(Instruction{Op::kMovf, high ? kProdhFile : kProdlFile, true, 0, 0});
-  w_register = nullptr;
+const Code& CodeWriter::product_op(Op op, bool high, bool to_w) {
+  assert(instruction_set(core_).has_multiplier());
+  code.push_back(Instruction{op, high ? kProdhFile : kProdlFile, to_w, 0, 0});
+  if (to_w) w_register = nullptr;
   return code;
 }
 

@@ -114,8 +114,10 @@ class CodeWriter {
   // The multiplier: PRODH:PRODL = W * literal (its 8 bits unsigned); W and the flags stay.
   // Requires: the writer's core has the multiplier.
   const Code& mullw(int literal);
-  // W = PRODH (`high`) or PRODL; sets Z as movf does.
-  const Code& movf_product_w(bool high);
+  // `op` (a file operation, movwf or clrf) on PRODH (`high`) or PRODL, the result into W when
+  // `to_w`: the product bytes may hold a value of the routine's until the next multiplication.
+  // Requires: the writer's core has the multiplier.
+  const Code& product_op(Op op, bool high, bool to_w = false);
   // The enhanced mid-range shifts. Requires: the writer's core is enhanced.
   const Code& lslf_f(Register& reg, int byte);
   const Code& lsrf_f(Register& reg, int byte);

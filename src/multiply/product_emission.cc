@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <set>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "codegen/code_writer.h"
@@ -11,13 +13,27 @@
 namespace tarvek {
 namespace {
 
-struct PartialProduct {
-  // Input byte i times multiplier byte m at byte place i + j.
+// Something added into v: a partial product, or a byte of the offset.
+struct Term {
+  // Input byte i times multiplier byte m; or, with i = -1, the offset's byte m.
   int i = 0;
   int m = 0;
   int place = 0;
   // The largest value it takes.
   int largest = 0;
+
+  bool is_offset() const { return i < 0; }
+  bool is_multiplied() const { return !is_offset() && m != 1; }
+};
+
+// Where a byte of v is kept: a byte of the temporary register, or a product byte.
+enum class Home { kSum, kProdl, kProdh };
+
+// What is added into a byte of v.
+struct Source {
+  enum Kind { kProdl, kProdh, kInput, kLiteral } kind;
+  // The input byte, or the literal.
+  int value = 0;
 };
 
 class ProductWriter {
@@ -34,34 +50,33 @@ class ProductWriter {
             std::max(output_bytes > 0 ? output_bytes : 0, std::max(input_bytes_, result_bytes_))) {
     const BigInt largest_v = target.max_input * plan.multiplier + plan.offset;
     top_ = std::max(plan.kept_from, (largest_v.bit_length() + 7) / 8 - 1);
+    std::set<std::pair<int, int>> multiplications;
     for (int i = 0; i < input_bytes_; ++i) {
       for (int j = 0; j < multiplier_bytes(plan); ++j) {
         const int m = multiplier_byte(plan, j);
         const int largest = largest_input_byte(target, i) * m;
-        if (largest > 0 && i + j >= plan.kept_from) products_.push_back({i, m, i + j, largest});
+        if (largest == 0 || i + j < plan.kept_from) continue;
+        products_.push_back({i, m, i + j, largest});
+        if (m != 1) multiplications.insert({i, m});
       }
     }
+    for (int k = plan.kept_from; k <= top_; ++k) {
+      if (offset_byte(k) != 0) offsets_.push_back({-1, offset_byte(k), k, offset_byte(k)});
+    }
+    single_multiplication_ = multiplications.size() == 1;
     find_skipped_bytes();
     acc_.set_width(8 * std::max(input_bytes_, output_bytes_), 0);
     sum_.set_width(8 * (top_ - first_ + 1), 0);
     written_.assign(static_cast<std::size_t>(top_ + 2), false);
+    home_.assign(static_cast<std::size_t>(top_ + 2), Home::kSum);
   }
 
   EmittedRoutine emit(ProductLayout layout) {
-    add_offset();
-    std::vector<PartialProduct> order = products_;
-    std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-      switch (layout.order) {
-        case ProductOrder::kUpwards:
-          return a.place < b.place;
-        case ProductOrder::kDownwards:
-          return a.place > b.place;
-        case ProductOrder::kRows:
-          break;
-      }
-      return std::tie(a.i, a.m, a.place) < std::tie(b.i, b.m, b.place);
-    });
-    for (const PartialProduct& product : order) add_product(product);
+    const bool bits = plan_.shift % 8 != 0;
+    // Multiplying the result out would overwrite product bytes that hold bytes of v.
+    in_product_ = layout.in_product && single_multiplication_ &&
+                  !(bits && layout.shift == ResultShift::kMultiply);
+    for (const Term& term : ordered_terms(layout.order)) add_term(term);
     take_result(layout.shift);
     EmittedRoutine routine;
     routine.code = writer_.code;
@@ -73,17 +88,42 @@ class ProductWriter {
   }
 
  private:
-  // A byte below the result that only ever takes one value (one part of one product, and no
+  // Without product bytes kept as bytes of v, the offset's bytes come first: written, not
+  // added. With them, the offset is added after the multiplication, byte by byte in place
+  // order with the products, so that its carries join theirs.
+  std::vector<Term> ordered_terms(ProductOrder order) const {
+    std::vector<Term> terms = products_;
+    std::stable_sort(terms.begin(), terms.end(), [&](const Term& a, const Term& b) {
+      switch (order) {
+        case ProductOrder::kUpwards:
+          return a.place < b.place;
+        case ProductOrder::kDownwards:
+          return a.place > b.place;
+        case ProductOrder::kRows:
+          break;
+      }
+      return std::tie(a.i, a.m, a.place) < std::tie(b.i, b.m, b.place);
+    });
+    if (!in_product_) {
+      terms.insert(terms.begin(), offsets_.begin(), offsets_.end());
+      return terms;
+    }
+    terms.insert(terms.end(), offsets_.begin(), offsets_.end());
+    std::stable_sort(terms.begin(), terms.end(), [](const Term& a, const Term& b) {
+      return std::tuple(a.place, a.is_offset()) < std::tuple(b.place, b.is_offset());
+    });
+    return terms;
+  }
+
+  // A byte below the result that only ever takes one value (one part of one term, and no
   // carry from below) never carries into the next: it is not kept at all.
   void find_skipped_bytes() {
     const int lowest = plan_.shift / 8;
     std::vector<int> values(static_cast<std::size_t>(top_ + 2), 0);
-    for (int k = plan_.kept_from; k <= top_; ++k) {
-      if (offset_byte(k) != 0) ++values[k];
-    }
-    for (const PartialProduct& p : products_) {
+    for (const Term& t : offsets_) ++values[t.place];
+    for (const Term& p : products_) {
       ++values[p.place];
-      if (p.m != 1 && p.largest >= 256) ++values[p.place + 1];
+      if (p.is_multiplied() && p.largest >= 256) ++values[p.place + 1];
     }
     skipped_.assign(static_cast<std::size_t>(top_ + 2), false);
     bool carry_in = false;
@@ -99,17 +139,45 @@ class ProductWriter {
   int offset_byte(int place) const { return byte_of(plan_.offset, place); }
   // The accumulator's byte `k` places above its least significant one, of `count` bytes.
   int acc_byte(int k, int count) const { return byte_from_low(acc_, count, k); }
-  int sum_byte(int place) const { return place - first_; }
 
-  void add_offset() {
-    for (int k = plan_.kept_from; k <= top_; ++k) {
-      if (offset_byte(k) == 0 || skipped_[k]) continue;
-      load_literal(offset_byte(k));
-      writer_.movwf(sum_, sum_byte(k));
-      w_literal_ = offset_byte(k);
-      written_[k] = true;
+  // `op` on the byte of v at `place`, wherever it is kept.
+  void sum_op(Op op, int place, bool to_w = false) {
+    if (home_[place] != Home::kSum) {
+      writer_.product_op(op, home_[place] == Home::kProdh, to_w);
+      if (to_w) w_literal_ = -1;
+      return;
     }
-    bound_ = plan_.offset;
+    const int byte = place - first_;
+    switch (op) {
+      case Op::kMovwf:
+        writer_.movwf(sum_, byte);
+        return;
+      case Op::kMovf:
+        writer_.movf_w(sum_, byte);
+        break;
+      case Op::kAddwf:
+        writer_.addwf_f(sum_, byte);
+        return;
+      case Op::kAddwfc:
+        writer_.addwfc_f(sum_, byte);
+        return;
+      case Op::kClrf:
+        writer_.clrf(sum_, byte);
+        return;
+      case Op::kRlf:
+        writer_.rlf_f(sum_, byte);
+        return;
+      case Op::kRrf:
+        if (to_w) {
+          writer_.rrf_w(sum_, byte);
+        } else {
+          writer_.rrf_f(sum_, byte);
+        }
+        break;
+      default:
+        assert(false && "not an operation on a byte of v");
+    }
+    if (to_w) w_literal_ = -1;
   }
 
   void load_literal(int value) {
@@ -117,84 +185,93 @@ class ProductWriter {
     w_literal_ = value;
   }
 
+  void load(const Source& source) {
+    switch (source.kind) {
+      case Source::kProdl:
+      case Source::kProdh:
+        writer_.product_op(Op::kMovf, source.kind == Source::kProdh, true);
+        w_literal_ = -1;
+        return;
+      case Source::kInput:
+        if (!writer_.w_holds(acc_, acc_byte(source.value, input_bytes_))) w_literal_ = -1;
+        writer_.movf_w(acc_, acc_byte(source.value, input_bytes_));
+        return;
+      case Source::kLiteral:
+        load_literal(source.value);
+        return;
+    }
+  }
+
   // Whether the sum so far may reach byte `place`: only then can a carry go into it.
   bool may_reach(int place) const { return bound_ >= BigInt::power_of_two(8 * place); }
 
-  void add_product(const PartialProduct& p) {
-    const bool multiplied = p.m != 1;
-    // The product bytes keep the last product until the next multiplication.
-    if (!multiplied || product_input_ != p.i || product_multiplier_ != p.m) {
-      writer_.movf_w(acc_, acc_byte(p.i, input_bytes_));
-      w_literal_ = -1;
-    }
-    if (multiplied && (product_input_ != p.i || product_multiplier_ != p.m)) {
-      writer_.mullw(p.m);
-      product_input_ = p.i;
-      product_multiplier_ = p.m;
-    }
-    bound_ += BigInt(p.largest) << (8 * p.place);
-    bool carry = false;
-    if (!skipped_[p.place]) {
-      if (multiplied) {
-        writer_.movf_product_w(false);
-        w_literal_ = -1;
-      }
-      if (!written_[p.place]) {
-        writer_.movwf(sum_, sum_byte(p.place));
-        written_[p.place] = true;
-      } else {
-        writer_.addwf_f(sum_, sum_byte(p.place));
-        carry = may_reach(p.place + 1);
-      }
-    }
-    int next = p.place + 1;
-    if (multiplied && p.largest >= 256) {
-      add_high_part(p.place + 1, carry);
-      next = p.place + 2;
-    }
-    ripple(next, carry);
-  }
-
-  // PRODH into byte `place`, with the carry from below when `carry`.
-  void add_high_part(int place, bool& carry) {
-    if (skipped_[place]) return;
-    if (!written_[place]) {
-      if (carry) {
-        // PRODH is at most 0xFE, so PRODH + C leaves no carry; clrf and movf keep C.
-        writer_.clrf(sum_, sum_byte(place));
-        writer_.movf_product_w(true);
-        writer_.addwfc_f(sum_, sum_byte(place));
-        carry = false;
-      } else {
-        writer_.movf_product_w(true);
-        writer_.movwf(sum_, sum_byte(place));
-      }
-      w_literal_ = -1;
-      written_[place] = true;
+  void add_term(const Term& term) {
+    bound_ += BigInt(term.largest) << (8 * term.place);
+    if (term.is_offset()) {
+      add_to(term.place, {Source::kLiteral, term.m}, false);
       return;
     }
-    writer_.movf_product_w(true);
-    w_literal_ = -1;
-    if (carry) {
-      writer_.addwfc_f(sum_, sum_byte(place));
-    } else {
-      writer_.addwf_f(sum_, sum_byte(place));
+    if (!term.is_multiplied()) {
+      add_to(term.place, {Source::kInput, term.i}, false);
+      return;
     }
-    carry = may_reach(place + 1);
+    // The product bytes keep the last product until the next multiplication; neither loading
+    // W nor multiplying changes the carry a term may have left for the next.
+    if (product_input_ != term.i || product_multiplier_ != term.m) {
+      load({Source::kInput, term.i});
+      writer_.mullw(term.m);
+      product_input_ = term.i;
+      product_multiplier_ = term.m;
+    }
+    add_to(term.place, {Source::kProdl, 0}, false);
+    // PRODH is at most 0xFE: with a carry into an empty byte it makes no carry out.
+    if (term.largest >= 256) add_to(term.place + 1, {Source::kProdh, 0}, true);
   }
 
-  void ripple(int place, bool carry) {
-    while (carry && place <= top_) {
+  // Adds `source` into the byte of v at `place`, with the carry left for it when there is
+  // one; a carry left for another byte is taken there first.
+  void add_to(int place, const Source& source, bool at_most_fe) {
+    const bool carry_in = carry_place_ == place;
+    if (!carry_in) settle_carry();
+    carry_place_ = -1;
+    if (skipped_[place]) return;
+    if (!written_[place] && !carry_in) {
+      written_[place] = true;
+      if (in_product_ && (source.kind == Source::kProdl || source.kind == Source::kProdh)) {
+        home_[place] = source.kind == Source::kProdh ? Home::kProdh : Home::kProdl;
+        return;
+      }
+      load(source);
+      sum_op(Op::kMovwf, place);
+      return;
+    }
+    bool may_carry = may_reach(place + 1);
+    if (!written_[place]) {
+      // clrf keeps C.
+      sum_op(Op::kClrf, place);
+      written_[place] = true;
+      may_carry = may_carry && !at_most_fe;
+    }
+    load(source);
+    sum_op(carry_in ? Op::kAddwfc : Op::kAddwf, place);
+    if (may_carry) carry_place_ = place + 1;
+  }
+
+  // The carry left for a byte, added in and carried on as far as the sum may reach.
+  void settle_carry() {
+    int place = carry_place_;
+    carry_place_ = -1;
+    while (place >= 0 && place <= top_) {
       if (!written_[place]) {
         // clrf keeps C; rotating it in makes the byte the carry.
-        writer_.clrf(sum_, sum_byte(place));
-        writer_.rlf_f(sum_, sum_byte(place));
+        sum_op(Op::kClrf, place);
+        sum_op(Op::kRlf, place);
         written_[place] = true;
         return;
       }
       load_literal(0);
-      writer_.addwfc_f(sum_, sum_byte(place));
-      carry = may_reach(place + 1);
+      sum_op(Op::kAddwfc, place);
+      if (!may_reach(place + 1)) return;
       ++place;
     }
   }
@@ -203,23 +280,28 @@ class ProductWriter {
     const int lowest = plan_.shift / 8;
     const int bits = plan_.shift % 8;
     const int highest = std::min(top_, lowest + result_bytes_ - 1 + (bits > 0 ? 1 : 0));
+    // A carry into the byte above the result, rotated down one place, is what the rotation
+    // needs of that byte: it stays in C.
+    const bool top_in_carry = bits == 1 && how == ResultShift::kRotate && carry_place_ == highest &&
+                              !written_[highest] && highest - lowest >= result_bytes_;
+    if (!top_in_carry) settle_carry();
     for (int k = lowest; k <= highest; ++k) {
-      if (!written_[k]) {
-        writer_.clrf(sum_, sum_byte(k));
+      if (!written_[k] && !(top_in_carry && k == highest)) {
+        sum_op(Op::kClrf, k);
         written_[k] = true;
       }
     }
     if (bits == 0) {
       for (int k = 0; k < result_bytes_; ++k) {
         if (lowest + k <= highest) {
-          writer_.movf_w(sum_, sum_byte(lowest + k));
+          sum_op(Op::kMovf, lowest + k, true);
           writer_.movwf(acc_, acc_byte(k, output_bytes_));
         } else {
           writer_.clrf(acc_, acc_byte(k, output_bytes_));
         }
       }
     } else if (how == ResultShift::kRotate) {
-      rotate_out(lowest, highest, bits);
+      rotate_out(lowest, highest, bits, top_in_carry);
     } else {
       multiply_out(lowest, highest, bits);
     }
@@ -228,19 +310,24 @@ class ProductWriter {
     }
   }
 
-  void rotate_out(int lowest, int highest, int bits) {
+  void rotate_out(int lowest, int highest, int bits, bool top_in_carry) {
     for (int round = 1; round <= bits; ++round) {
-      writer_.clrc();
-      for (int k = highest; k >= lowest; --k) {
+      int from = highest;
+      if (top_in_carry && round == 1) {
+        --from;
+      } else {
+        writer_.clrc();
+      }
+      for (int k = from; k >= lowest; --k) {
         const int out = k - lowest;
         if (round < bits) {
-          writer_.rrf_f(sum_, sum_byte(k));
+          sum_op(Op::kRrf, k);
         } else if (out < result_bytes_) {
-          writer_.rrf_w(sum_, sum_byte(k));
+          sum_op(Op::kRrf, k, true);
           writer_.movwf(acc_, acc_byte(out, output_bytes_));
         } else if (k > lowest) {
           // Only its low bit, through C, belongs to the result.
-          writer_.rrf_w(sum_, sum_byte(k));
+          sum_op(Op::kRrf, k, true);
         }
       }
     }
@@ -255,10 +342,10 @@ class ProductWriter {
     std::vector<bool> started(static_cast<std::size_t>(result_bytes_ + 1), false);
     for (int k = highest; k >= lowest; --k) {
       const int out = k - lowest;
-      writer_.movf_w(sum_, sum_byte(k));
+      sum_op(Op::kMovf, k, true);
       writer_.mullw(1 << (8 - bits));
       if (out < result_bytes_) {
-        writer_.movf_product_w(true);
+        writer_.product_op(Op::kMovf, true, true);
         if (started[out]) {
           writer_.iorwf_f(acc_, acc_byte(out, output_bytes_));
         } else {
@@ -267,7 +354,7 @@ class ProductWriter {
         started[out] = true;
       }
       if (out >= 1 && out - 1 < result_bytes_) {
-        writer_.movf_product_w(false);
+        writer_.product_op(Op::kMovf, false, true);
         writer_.movwf(acc_, acc_byte(out - 1, output_bytes_));
         started[out - 1] = true;
       }
@@ -287,11 +374,17 @@ class ProductWriter {
   // The highest byte place v reaches, and the lowest one kept.
   int top_ = 0;
   int first_ = 0;
-  std::vector<PartialProduct> products_;
+  std::vector<Term> products_;
+  std::vector<Term> offsets_;
+  bool single_multiplication_ = false;
+  bool in_product_ = false;
   std::vector<bool> skipped_;
   std::vector<bool> written_;
-  // What the sum so far can be at most.
+  std::vector<Home> home_;
+  // What the terms added so far can be at most.
   BigInt bound_;
+  // The byte a carry is left for, or -1.
+  int carry_place_ = -1;
   // The literal W holds, or -1.
   int w_literal_ = -1;
   // The partial product PRODH:PRODL holds: input byte and multiplier byte (-1: none).

@@ -26,6 +26,9 @@ enum class ResultShift { kRotate, kMultiply };
 struct ProductLayout {
   ProductOrder order = ProductOrder::kUpwards;
   ResultShift shift = ResultShift::kRotate;
+  // When one multiplication makes every partial product, its bytes stay in PRODL and PRODH
+  // as bytes of v instead of being copied out, and the offset is added after it.
+  bool in_product = false;
 };
 
 // `output_bytes` as emit_candidate takes it. Requires: the plan proven for the target; the

@@ -22,6 +22,8 @@ std::optional<ProductResult> find_cheapest_product(const ResultTarget& target,
       {ProductOrder::kDownwards, ResultShift::kMultiply},
       {ProductOrder::kRows, ResultShift::kRotate},
       {ProductOrder::kRows, ResultShift::kMultiply},
+      {ProductOrder::kUpwards, ResultShift::kRotate, true},
+      {ProductOrder::kDownwards, ResultShift::kRotate, true},
   };
   for (const ProductPlan& plan : make_product_plans(target)) {
     if (multiplier_bytes(plan) > fewest_bytes + 1) continue;
