@@ -47,7 +47,7 @@ LaneMachine::LaneMachine(const PicProgram& program, int lanes)
       rows_(static_cast<size_t>(byte_count_ + kRowCount) * static_cast<size_t>(stride_), 0),
       drawn_(static_cast<size_t>(byte_count_) + 2, true),
       vectors_(best_vectors()) {
-  assert(lanes >= 1);
+  assert(lanes >= 1 && program.straight_line);
   steps_.reserve(program.instructions.size());
   bool after_skip = false;
   for (const PicInstruction& in : program.instructions) {

@@ -35,7 +35,7 @@ class LaneMachine {
   static constexpr int kBlockLanes = 32;
 
   // Every byte, W, flag and bank bit of every lane starts at 0.
-  // Requires: lanes >= 1.
+  // Requires: lanes >= 1 and program.straight_line (a PIC16 program the lanes run).
   LaneMachine(const PicProgram& program, int lanes);
 
   int lanes() const { return lanes_; }

@@ -209,6 +209,13 @@ constexpr unsigned writes_of(PicOp op) {
     case PicOp::kSetc:
     case PicOp::kAndwfW:
     case PicOp::kAndwfF:
+    case PicOp::kRlcfW:
+    case PicOp::kRlcfF:
+    case PicOp::kRrcfW:
+    case PicOp::kRrcfF:
+    case PicOp::kMullw:
+    case PicOp::kMulwf:
+    case PicOp::kBra:
       return 0;
   }
   return 0;
@@ -284,6 +291,13 @@ constexpr unsigned reads_of(PicOp op) {
     case PicOp::kSetc:
     case PicOp::kAndwfW:
     case PicOp::kAndwfF:
+    case PicOp::kRlcfW:
+    case PicOp::kRlcfF:
+    case PicOp::kRrcfW:
+    case PicOp::kRrcfF:
+    case PicOp::kMullw:
+    case PicOp::kMulwf:
+    case PicOp::kBra:
       return 0;
   }
   return 0;
@@ -510,6 +524,13 @@ template <bool kPredicated>
     case kSetc:
     case kAndwfW:
     case kAndwfF:
+    case kRlcfW:
+    case kRlcfF:
+    case kRrcfW:
+    case kRrcfF:
+    case kMullw:
+    case kMulwf:
+    case kBra:
       // Never run here (runs_on_lanes).
       break;
   }

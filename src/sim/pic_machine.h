@@ -1,10 +1,11 @@
-// Executes a parsed PicProgram the way a baseline, mid-range or enhanced mid-range PIC core
+// Executes a parsed PicProgram the way a baseline, mid-range, enhanced mid-range or PIC18 core
 // does, as the instruction-set description of the processor defines it. This is the project's
 // verification oracle.
 //
 // State: the declared file-register bytes, W, and the STATUS bits C, DC, Z and the bank
-// select bits (IRP, RP1, RP0); TO and PD read as 1, as after a power-on reset. The machine
-// refers to its program and does not own it: the program must outlive the machine.
+// select bits (IRP, RP1, RP0); TO and PD read as 1, as after a power-on reset. A PIC18 program
+// adds the STATUS bits OV and N and the product bytes PRODL and PRODH. The machine refers to
+// its program and does not own it: the program must outlive the machine.
 //
 // Semantics, per instruction (f is the file operand, d the destination):
 //   movwf f          f = W                                   no flag
@@ -47,16 +48,38 @@
 // program page select instead of bank bits, writable as the mid-range bank bits are, and kept
 // in `bank_bits` alike: a routine must leave them as it found them.
 //
+//
+// PIC18 (the parser gives it rlcf and rrcf for rlf and rrf, and refuses lslf, lsrf and asrf):
+// STATUS holds C (bit 0), DC, Z, OV and N (bit 4), and bits 7..5 are unimplemented and read 0
+// (the routine's registers are in the access bank, which no bank bit selects). The flags
+// differ from the mid-range core's:
+//   addwf, addwfc, addlw, subwf, subwfb   C, DC, Z, OV (signed overflow), N (bit 7 of the result)
+//   incf f, d        d = f + 1               C = carry out of bit 7, DC, Z, OV, N
+//   decf f, d        d = f - 1               C = no borrow (f != 0), DC = no nibble borrow,
+//                                            Z, OV, N
+//   movf, comf, andwf, iorwf, xorwf, andlw, iorlw            Z, N
+//   rlcf/rrcf f, d   d = f rotated left/right through C      C = bit shifted out, Z, N
+//   clrf f           f = 0                                   Z = 1
+//   mullw k          PRODH:PRODL = W * k (unsigned 8 x 8)    no flag
+//   mulwf f          PRODH:PRODL = W * f                     no flag
+//   bra label        as goto
+// and swapf, movwf, movlw, incfsz, decfsz and the bit instructions change no flag. The file
+// operands WREG, PRODL and PRODH are W and the product bytes themselves ("clrf WREG" clears
+// W and sets Z).
+//
 // An instruction that has STATUS as its destination and itself affects Z, DC or C cannot
 // write those three bits: they are set by the instruction's own flag logic instead, and TO
 // and PD are never writable (the processor's documentation of the STATUS register; its
 // example is clrf STATUS leaving 000u u1uu). So "xorwf STATUS, f" computes STATUS ^ W, writes
 // only the bank bits (7..5) of the result, leaves C and DC unchanged and sets Z when the
 // whole result is 0. In particular "movlw 1" followed by "xorwf STATUS, f" does NOT invert C.
+// PIC18 write-protects its five flags alike: "xorwf STATUS, f" sets Z and N from the result
+// and leaves C, DC and OV, while "movwf STATUS" takes C, DC, Z, OV and N from W.
 //
-// Timing: one cycle per instruction, two for a goto; a skipped instruction is not executed
-// but costs one cycle (a skip taken costs two). A skip taken on the last instruction ends the
-// run and is reported in RunStats, since on the chip it would skip whatever follows the
+// Timing: one cycle per instruction, two for a goto or bra; a skipped instruction is not
+// executed but costs one cycle (a skip taken costs two), except a goto skipped on PIC18, where
+// it is two words long: it costs two (that skip three). A skip taken on the last instruction ends
+// the run and is reported in RunStats, since on the chip it would skip whatever follows the
 // routine. A run that has not ended after `cycle_limit` cycles is stopped and reported, so a
 // routine that loops for ever is a failure rather than a hang.
 #ifndef TARVEK_SIM_PIC_MACHINE_H
@@ -84,7 +107,8 @@ struct RunStats {
 // The seeded starting state of PicMachine::fill, shared with the lane runner so that a lane
 // and a machine filled with the same seed hold the same state. It is a stream of bytes: the
 // declared bytes in declaration order, then W, then a byte whose bits 0, 1 and 2 give C, DC
-// and Z. Stream byte p is byte p % 8 (least significant first) of word p / 8.
+// and Z (and on PIC18 bits 3 and 4 OV and N), then on PIC18 PRODL and PRODH. Stream byte p
+// is byte p % 8 (least significant first) of word p / 8.
 //
 // Word k of the stream for `seed`: splitmix64, a small, well-mixed generator, so that
 // different seeds give unrelated states.
@@ -98,6 +122,8 @@ constexpr uint64_t fill_word(uint64_t seed, uint64_t k) {
 constexpr uint8_t kFillCarry = 1;
 constexpr uint8_t kFillDigitCarry = 2;
 constexpr uint8_t kFillZero = 4;
+constexpr uint8_t kFillOverflow = 8;
+constexpr uint8_t kFillNegative = 16;
 
 class PicMachine {
  public:
@@ -114,14 +140,16 @@ class PicMachine {
   // Requires: 0 <= index < number of declared bytes.
   void set_byte_at(int index, uint8_t v);
 
-  // The STATUS register as the chip would show it: bank bits, TO = PD = 1, Z, DC, C.
+  // The STATUS register as the chip would show it: bank bits, TO = PD = 1, Z, DC, C; on
+  // PIC18 N, OV, Z, DC, C.
   uint8_t status() const;
 
   // Runs the program once from its first instruction to its end.
   RunStats run();
 
-  // Puts arbitrary (seeded, reproducible) values in every byte, W, C, DC and Z. The bank
-  // bits stay 0: the routine runs with its registers in the selected bank.
+  // Puts arbitrary (seeded, reproducible) values in every byte, W, C, DC and Z, and on PIC18
+  // in OV, N, PRODL and PRODH. The bank bits stay 0: the routine runs with its registers in
+  // the selected bank.
   void fill(uint64_t seed);
 
   // Writes `value` into bytes prefix+"0" .. prefix+(byte_count-1); little_endian means byte
@@ -150,10 +178,26 @@ class PicMachine {
   // switched banks, which this model does not follow: an oracle should require them to be 0
   // after run().
   uint8_t bank_bits = 0;
+  // PIC18 only: the overflow (OV) and negative (N) flags. The other cores have neither: there
+  // they hold whatever the instructions computed, which status() does not show.
+  bool overflow = false;
+  bool negative = false;
+  // PIC18 only: the product bytes of the multiplier.
+  uint8_t prodl = 0;
+  uint8_t prodh = 0;
 
  private:
+  // a + b + carry_in, setting C to the carry out of bit 7, DC to the carry out of bit 3, Z,
+  // OV to the signed overflow and N to bit 7 of the sum, which it returns. A subtraction
+  // a - b - borrow is a + ~b + !borrow, whose carries are then "no borrow".
+  uint8_t add_setting_flags(uint8_t a, uint8_t b, bool carry_in);
+
   const PicProgram* program_;
+  // The declared bytes, then one slot per CoreFile (PicProgram::core_file_index), where a run
+  // keeps W and the product bytes so that a file operand naming one of them reaches it.
   std::vector<uint8_t> bytes_;
+  // The number of declared bytes.
+  int byte_count_;
 };
 
 }  // namespace tarvek

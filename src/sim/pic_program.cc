@@ -14,13 +14,26 @@ namespace {
 // Which operands a mnemonic takes, and the operations it maps to.
 enum class OperandKind { kNone, kLiteral, kFile, kFileDest, kFileBit, kLabel };
 
+// The cores as bits of a set.
+constexpr uint8_t core_bit(PicCore core) {
+  return static_cast<uint8_t>(1u << static_cast<unsigned>(core));
+}
+constexpr uint8_t kEveryCore = core_bit(PicCore::kBaseline) | core_bit(PicCore::kMidrange) |
+                               core_bit(PicCore::kEnhanced) | core_bit(PicCore::kPic18);
+constexpr uint8_t kAllButBaseline = kEveryCore & ~core_bit(PicCore::kBaseline);
+constexpr uint8_t kPic16 = kEveryCore & ~core_bit(PicCore::kPic18);
+constexpr uint8_t kEnhancedAndPic18 = core_bit(PicCore::kEnhanced) | core_bit(PicCore::kPic18);
+constexpr uint8_t kPic18Only = core_bit(PicCore::kPic18);
+
 struct Mnemonic {
   std::string_view name;
   OperandKind kind;
   PicOp op;          // the operation, or the ", w" one for kFileDest
   PicOp op_to_file;  // the ", f" operation for kFileDest; unused otherwise
-  // The oldest core that has the instruction: every later core runs it too.
-  PicCore core = PicCore::kBaseline;
+  // The cores that run it (core_bit).
+  uint8_t cores = kEveryCore;
+  // The core a message names as the instruction's own, to a part that lacks it.
+  PicCore home = PicCore::kBaseline;
 };
 
 constexpr std::array kMnemonics = {
@@ -29,15 +42,18 @@ constexpr std::array kMnemonics = {
     Mnemonic{"movlw", OperandKind::kLiteral, PicOp::kMovlw, PicOp::kMovlw},
     Mnemonic{"andlw", OperandKind::kLiteral, PicOp::kAndlw, PicOp::kAndlw},
     Mnemonic{"iorlw", OperandKind::kLiteral, PicOp::kIorlw, PicOp::kIorlw},
-    Mnemonic{"addlw", OperandKind::kLiteral, PicOp::kAddlw, PicOp::kAddlw, PicCore::kMidrange},
+    Mnemonic{"addlw", OperandKind::kLiteral, PicOp::kAddlw, PicOp::kAddlw, kAllButBaseline,
+             PicCore::kMidrange},
     Mnemonic{"clrf", OperandKind::kFile, PicOp::kClrf, PicOp::kClrf},
     Mnemonic{"swapf", OperandKind::kFileDest, PicOp::kSwapfW, PicOp::kSwapfF},
     Mnemonic{"btfsc", OperandKind::kFileBit, PicOp::kBtfsc, PicOp::kBtfsc},
     Mnemonic{"btfss", OperandKind::kFileBit, PicOp::kBtfss, PicOp::kBtfss},
     Mnemonic{"bsf", OperandKind::kFileBit, PicOp::kBsf, PicOp::kBsf},
     Mnemonic{"comf", OperandKind::kFileDest, PicOp::kComfW, PicOp::kComfF},
-    Mnemonic{"rlf", OperandKind::kFileDest, PicOp::kRlfW, PicOp::kRlfF},
-    Mnemonic{"rrf", OperandKind::kFileDest, PicOp::kRrfW, PicOp::kRrfF},
+    // PIC18 names its rotates rlcf and rrcf, with other flags: named here as the mid-range
+    // instruction that PIC18 code must not be written with.
+    Mnemonic{"rlf", OperandKind::kFileDest, PicOp::kRlfW, PicOp::kRlfF, kPic16, PicCore::kMidrange},
+    Mnemonic{"rrf", OperandKind::kFileDest, PicOp::kRrfW, PicOp::kRrfF, kPic16, PicCore::kMidrange},
     Mnemonic{"addwf", OperandKind::kFileDest, PicOp::kAddwfW, PicOp::kAddwfF},
     Mnemonic{"subwf", OperandKind::kFileDest, PicOp::kSubwfW, PicOp::kSubwfF},
     Mnemonic{"iorwf", OperandKind::kFileDest, PicOp::kIorwfW, PicOp::kIorwfF},
@@ -48,20 +64,41 @@ constexpr std::array kMnemonics = {
     Mnemonic{"skpc", OperandKind::kNone, PicOp::kSkpc, PicOp::kSkpc},
     Mnemonic{"skpnc", OperandKind::kNone, PicOp::kSkpnc, PicOp::kSkpnc},
     Mnemonic{"skpnz", OperandKind::kNone, PicOp::kSkpnz, PicOp::kSkpnz},
-    Mnemonic{"addwfc", OperandKind::kFileDest, PicOp::kAddwfcW, PicOp::kAddwfcF,
+    Mnemonic{"addwfc", OperandKind::kFileDest, PicOp::kAddwfcW, PicOp::kAddwfcF, kEnhancedAndPic18,
              PicCore::kEnhanced},
-    Mnemonic{"subwfb", OperandKind::kFileDest, PicOp::kSubwfbW, PicOp::kSubwfbF,
+    Mnemonic{"subwfb", OperandKind::kFileDest, PicOp::kSubwfbW, PicOp::kSubwfbF, kEnhancedAndPic18,
              PicCore::kEnhanced},
-    Mnemonic{"lslf", OperandKind::kFileDest, PicOp::kLslfW, PicOp::kLslfF, PicCore::kEnhanced},
-    Mnemonic{"lsrf", OperandKind::kFileDest, PicOp::kLsrfW, PicOp::kLsrfF, PicCore::kEnhanced},
-    Mnemonic{"asrf", OperandKind::kFileDest, PicOp::kAsrfW, PicOp::kAsrfF, PicCore::kEnhanced},
+    Mnemonic{"lslf", OperandKind::kFileDest, PicOp::kLslfW, PicOp::kLslfF,
+             core_bit(PicCore::kEnhanced), PicCore::kEnhanced},
+    Mnemonic{"lsrf", OperandKind::kFileDest, PicOp::kLsrfW, PicOp::kLsrfF,
+             core_bit(PicCore::kEnhanced), PicCore::kEnhanced},
+    Mnemonic{"asrf", OperandKind::kFileDest, PicOp::kAsrfW, PicOp::kAsrfF,
+             core_bit(PicCore::kEnhanced), PicCore::kEnhanced},
     Mnemonic{"goto", OperandKind::kLabel, PicOp::kGoto, PicOp::kGoto},
     Mnemonic{"decf", OperandKind::kFileDest, PicOp::kDecfW, PicOp::kDecfF},
     Mnemonic{"decfsz", OperandKind::kFileDest, PicOp::kDecfszW, PicOp::kDecfszF},
     Mnemonic{"bcf", OperandKind::kFileBit, PicOp::kBcf, PicOp::kBcf},
     Mnemonic{"setc", OperandKind::kNone, PicOp::kSetc, PicOp::kSetc},
     Mnemonic{"andwf", OperandKind::kFileDest, PicOp::kAndwfW, PicOp::kAndwfF},
+    Mnemonic{"rlcf", OperandKind::kFileDest, PicOp::kRlcfW, PicOp::kRlcfF, kPic18Only,
+             PicCore::kPic18},
+    Mnemonic{"rrcf", OperandKind::kFileDest, PicOp::kRrcfW, PicOp::kRrcfF, kPic18Only,
+             PicCore::kPic18},
+    Mnemonic{"mullw", OperandKind::kLiteral, PicOp::kMullw, PicOp::kMullw, kPic18Only,
+             PicCore::kPic18},
+    Mnemonic{"mulwf", OperandKind::kFile, PicOp::kMulwf, PicOp::kMulwf, kPic18Only,
+             PicCore::kPic18},
+    Mnemonic{"bra", OperandKind::kLabel, PicOp::kBra, PicOp::kBra, kPic18Only, PicCore::kPic18},
 };
+
+// clrw: a PIC16 instruction this parser does not read, as no routine has it, but one a PIC18
+// routine is told its core lacks, since PIC18 code clears W with "clrf WREG". Any other core
+// reads it as an unknown mnemonic.
+constexpr std::string_view kClrw = "clrw";
+
+// The registers of the PIC18 core that its routines name without declaring them, in CoreFile
+// order.
+constexpr std::array<std::string_view, kCoreFileCount> kCoreFileNames = {"WREG", "PRODL", "PRODH"};
 
 // The lines that name STATUS. The first has a blank (not a tab) after the mnemonic.
 constexpr std::string_view kXorwfStatusLine = "\txorwf STATUS, f";
@@ -125,19 +162,6 @@ std::string quoted(std::string_view text) {
   return result;
 }
 
-// The cores in the order each runs every instruction of the one before it.
-int generation(PicCore core) {
-  switch (core) {
-    case PicCore::kBaseline:
-      return 0;
-    case PicCore::kMidrange:
-      return 1;
-    case PicCore::kEnhanced:
-      return 2;
-  }
-  return 0;
-}
-
 const char* core_name(PicCore core) {
   switch (core) {
     case PicCore::kBaseline:
@@ -146,8 +170,15 @@ const char* core_name(PicCore core) {
       return "a mid-range";
     case PicCore::kEnhanced:
       return "an enhanced mid-range";
+    case PicCore::kPic18:
+      return "a PIC18";
   }
   return "";
+}
+
+std::string lacks(std::string_view mnemonic, PicCore home, PicCore core) {
+  return quoted(mnemonic) + " is " + core_name(home) + " instruction, which " + core_name(core) +
+         " part lacks";
 }
 
 std::string at_line(int line, const std::string& message) {
@@ -263,11 +294,13 @@ std::string parse_line(std::string_view line, const NameIndex& names, const Labe
       break;
     }
   }
-  if (m == nullptr) return "unknown mnemonic " + quoted(mnemonic);
-  if (generation(m->core) > generation(core)) {
-    return quoted(mnemonic) + " is " + core_name(m->core) + " instruction, which " +
-           core_name(core) + " part lacks";
+  if (m == nullptr) {
+    if (core == PicCore::kPic18 && same_text(mnemonic, kClrw)) {
+      return lacks(mnemonic, PicCore::kMidrange, core);
+    }
+    return "unknown mnemonic " + quoted(mnemonic);
   }
+  if ((m->cores & core_bit(core)) == 0) return lacks(mnemonic, m->home, core);
 
   out.op = m->op;
   if (m->kind == OperandKind::kNone) {
@@ -353,16 +386,49 @@ bool is_cblock_line(std::string_view line) {
   return true;
 }
 
+// A program for `core`, without bytes or instructions yet.
+PicProgram empty_program(PicCore core) {
+  PicProgram program;
+  program.core = core;
+  // The lanes have the PIC16 flags alone.
+  program.straight_line = core != PicCore::kPic18;
+  return program;
+}
+
+bool is_core_file_name(std::string_view name) {
+  for (const std::string_view core_file : kCoreFileNames) {
+    if (same_text(name, core_file)) return true;
+  }
+  return false;
+}
+
 // Adds a declared name to `program` and `names`; returns the problem, or "" when fine.
 std::string declare(std::string_view name, PicProgram& program, NameIndex& names) {
   if (!is_name_token(name)) return "bad byte name " + quoted(name);
   if (names.count(name) != 0) return "byte " + quoted(name) + " is declared twice";
-  if (program.byte_names.size() >= kMaxDeclaredBytes) return "too many declared bytes";
+  // The core's own registers take the indexes after the declared bytes'.
+  const bool pic18 = program.core == PicCore::kPic18;
+  if (pic18 && is_core_file_name(name)) {
+    return "byte " + quoted(name) + " is a register of the PIC18 core, which no routine declares";
+  }
+  if (program.byte_names.size() >= kMaxDeclaredBytes - (pic18 ? kCoreFileCount : 0)) {
+    return "too many declared bytes";
+  }
   program.byte_names.emplace_back(name);
   // The view must point into the stored string; a view into a caller's text could dangle.
   // byte_names is reserved up front so that no later emplace_back moves these strings.
   names.emplace(program.byte_names.back(), static_cast<int>(program.byte_names.size()) - 1);
   return {};
+}
+
+// Names the core's own registers once every byte is declared, at their indexes after the
+// declared bytes' (PicProgram::core_file_index); only a PIC18 program has them.
+void name_core_files(const PicProgram& program, NameIndex& names) {
+  if (program.core != PicCore::kPic18) return;
+  for (int k = 0; k < kCoreFileCount; ++k) {
+    names.emplace(kCoreFileNames[static_cast<size_t>(k)],
+                  program.core_file_index(static_cast<CoreFile>(k)));
+  }
 }
 
 // Parses instruction line `number` into `program`; on a problem sets `error` and returns false.
@@ -413,6 +479,7 @@ bool parse_code(std::string_view text, int first, bool skip_comments, const Name
       ++instructions;
       return true;
     }
+    // On PIC18 the names include the core's own registers, which the chip's include defines.
     if (names.count(line) != 0 || labels.count(line) != 0) {
       error = at_line(number, "label " + quoted(line) + " names a declared byte or another label");
     } else {
@@ -456,14 +523,14 @@ std::vector<int> PicProgram::value_indexes(std::string_view prefix, int byte_cou
 
 ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared,
                                 PicCore core) {
-  PicProgram program;
-  program.core = core;
+  PicProgram program = empty_program(core);
   NameIndex names;
   program.byte_names.reserve(declared.size());
   for (const std::string& name : declared) {
     const std::string problem = declare(name, program, names);
     if (!problem.empty()) return {std::nullopt, "declaration: " + problem};
   }
+  name_core_files(program, names);
   std::string error;
   if (!parse_code(lines, 1, false, names, program, error)) return {std::nullopt, error};
   return {std::move(program), {}};
@@ -509,14 +576,14 @@ ParseOutcome parse_generated_block(std::string_view block, PicCore core) {
   if (section == Section::kBeforeCblock) return {std::nullopt, "no \"\\tcblock\" declaration"};
   if (section == Section::kCblock) return {std::nullopt, "\"\\tcblock\" without \"\\tendc\""};
 
-  PicProgram program;
-  program.core = core;
+  PicProgram program = empty_program(core);
   NameIndex names;
   program.byte_names.reserve(declared.size());
   for (const auto& [name, number] : declared) {
     const std::string problem = declare(name, program, names);
     if (!problem.empty()) return {std::nullopt, at_line(number, problem)};
   }
+  name_core_files(program, names);
   if (!parse_code(block, code_start, true, names, program, error)) return {std::nullopt, error};
   return {std::move(program), {}};
 }

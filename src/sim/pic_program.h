@@ -4,8 +4,12 @@
 // every mid-range instruction and adds addwfc, subwfb, lslf, lsrf and asrf (PicOp kAddwfcW to
 // kAsrfF), which the parser accepts only in a program parsed for that core. The baseline core
 // (PIC10F, PIC12F5xx, PIC16F5x) lacks addlw, which the parser accepts only for the other two.
-// A part cannot run what its core lacks, so a routine that contains such an instruction is
-// refused with a message that names the instruction.
+// The PIC18 core (PIC18Fxxx, registers in the access bank) runs the mid-range set under its
+// own names and flags: its rotates through the carry are rlcf and rrcf (it has no rlf, rrf,
+// clrw, lslf, lsrf nor asrf), it has addwfc and subwfb as the enhanced core does, the
+// multiplier (mullw, mulwf) and the one-word jump bra. A part cannot run what its core lacks,
+// so a routine that contains such an instruction is refused with a message that names the
+// instruction.
 //
 // The parser reads generated source in its exact line format and nothing else: one
 // instruction per line, "\t" mnemonic "\t" operands "\n", file operands naming declared bytes
@@ -23,8 +27,14 @@
 // column ("div10_loop\n"), an identifier (a letter or '_', then letters, digits and '_') that
 // names no instruction, no declared byte and no other label; it stands for the next
 // instruction (comment lines between are skipped), or for the
-// end of the routine after the last one. "\tgoto\tNAME" jumps to a label of the routine,
-// which may come later; there is no other way to jump (no address, no "$").
+// end of the routine after the last one. "\tgoto\tNAME" (or on PIC18 "\tbra\tNAME") jumps to
+// a label of the routine, which may come later; there is no other way to jump (no address, no
+// "$").
+//
+// A PIC18 routine also names three registers of the core's own without declaring them: WREG
+// (W as a file register: "clrf WREG" is how PIC18 code clears W) and the product bytes PRODL
+// and PRODH. They are no bytes of the routine: they cannot be declared, and a file operand
+// naming one holds an index past the declared bytes (PicProgram::core_file_index).
 //
 // Names are resolved once, at parse time: every file operand is stored as the index of the
 // byte in `byte_names` and every goto as the index of the instruction it lands on, so running
@@ -116,9 +126,32 @@ enum class PicOp : uint8_t {
   kSetc,  // bsf STATUS, C
   kAndwfW,
   kAndwfF,
+  // PIC18 only: the rotates through the carry, which also set Z and N there, and the
+  // multiplier, PRODH:PRODL = W * k or W * f.
+  kRlcfW,
+  kRlcfF,
+  kRrcfW,
+  kRrcfF,
+  kMullw,
+  kMulwf,
+  // PIC18 only: a jump of one word, as goto (operand: the index it lands on).
+  kBra,
 };
 
-// Whether the operation's operand is a declared byte (an index into PicProgram::byte_names).
+// The PIC18 core's registers that a PIC18 routine names without declaring them. A file
+// operand naming one holds PicProgram::core_file_index of it.
+enum class CoreFile : uint8_t {
+  // W, seen as a file register (0xFE8 on the chip): reading or writing it is reading or
+  // writing W.
+  kWreg,
+  // The product of the last mullw or mulwf, low and high byte.
+  kProdl,
+  kProdh,
+};
+inline constexpr int kCoreFileCount = 3;
+
+// Whether the operation's operand is a file register: a declared byte (an index into
+// PicProgram::byte_names) or, on PIC18, one of the core's own (CoreFile).
 constexpr bool has_file_operand(PicOp op) {
   switch (op) {
     case PicOp::kMovlw:
@@ -134,6 +167,8 @@ constexpr bool has_file_operand(PicOp op) {
     case PicOp::kSkpnz:
     case PicOp::kGoto:
     case PicOp::kSetc:
+    case PicOp::kMullw:
+    case PicOp::kBra:
       return false;
     default:
       return true;
@@ -159,15 +194,18 @@ constexpr bool is_skip(PicOp op) {
 }
 
 // Whether the operation is one the lane runner executes (lane_machine.h): every operation of
-// straight-line code before loops were written, so not a goto nor the operations added with it.
+// straight-line code before loops were written, so not a goto nor the operations added with it
+// or after it. The lanes have the PIC16 flags only: no PIC18 program runs there, whatever its
+// operations (PicProgram::straight_line).
 constexpr bool runs_on_lanes(PicOp op) {
   return op < PicOp::kGoto;
 }
 
 struct PicInstruction {
   PicOp op;
-  // Index into PicProgram::byte_names for file operands; the literal's bit pattern for
-  // movlw, andlw and iorlw; the index of the instruction a goto lands on; 0 otherwise.
+  // Index into PicProgram::byte_names for file operands, or core_file_index for a core
+  // register; the literal's bit pattern for movlw, andlw, iorlw, addlw and mullw; the index of
+  // the instruction a goto or bra lands on; 0 otherwise.
   uint16_t operand = 0;
   // Bit number for btfsc, btfss, bsf and bcf; 0 otherwise.
   uint8_t bit = 0;
@@ -182,12 +220,18 @@ struct PicProgram {
   std::vector<std::string> byte_names;
   // The instructions in program order.
   std::vector<PicInstruction> instructions;
-  // Whether every instruction runs on the lane runner: straight-line code without a goto
-  // (runs_on_lanes). A program with a jump runs on PicMachine, one input at a time.
+  // Whether the lane runner runs the program: straight-line code without a goto, every
+  // operation one it runs (runs_on_lanes), for a PIC16 core. Any other program, with a jump or
+  // for PIC18, runs on PicMachine, one input at a time.
   bool straight_line = true;
 
-  // Index of the declared byte `name`, or -1 when it is not declared.
+  // Index of the declared byte `name`, or -1 when it is not declared (the core's own
+  // registers included: they are not declared).
   int index_of(std::string_view name) const;
+  // The operand index of a core register: past the declared bytes, in CoreFile order.
+  int core_file_index(CoreFile file) const {
+    return static_cast<int>(byte_names.size()) + static_cast<int>(file);
+  }
   // Indexes of the bytes prefix+"0" .. prefix+(byte_count-1), least significant first:
   // little_endian means byte 0 is least significant, otherwise byte 0 is most significant.
   // Requires: 1 <= byte_count <= 8 and every one of those bytes declared.
