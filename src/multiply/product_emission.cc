@@ -51,17 +51,22 @@ class ProductWriter {
     const BigInt largest_v = target.max_input * plan.multiplier + plan.offset;
     top_ = std::max(plan.kept_from, (largest_v.bit_length() + 7) / 8 - 1);
     std::set<std::pair<int, int>> multiplications;
+    const int m_bytes = multiplier_bytes(plan);
+    std::vector<int> multiplier(static_cast<std::size_t>(m_bytes));
+    for (int j = 0; j < m_bytes; ++j) multiplier[j] = multiplier_byte(plan, j);
     for (int i = 0; i < input_bytes_; ++i) {
-      for (int j = 0; j < multiplier_bytes(plan); ++j) {
-        const int m = multiplier_byte(plan, j);
-        const int largest = largest_input_byte(target, i) * m;
+      const int largest_x = largest_input_byte(target, i);
+      for (int j = 0; j < m_bytes; ++j) {
+        const int m = multiplier[j];
+        const int largest = largest_x * m;
         if (largest == 0 || i + j < plan.kept_from) continue;
         products_.push_back({i, m, i + j, largest});
         if (m != 1) multiplications.insert({i, m});
       }
     }
     for (int k = plan.kept_from; k <= top_; ++k) {
-      if (offset_byte(k) != 0) offsets_.push_back({-1, offset_byte(k), k, offset_byte(k)});
+      const int byte = byte_of(plan.offset, k);
+      if (byte != 0) offsets_.push_back({-1, byte, k, byte});
     }
     single_multiplication_ = multiplications.size() == 1;
     find_skipped_bytes();
@@ -136,7 +141,6 @@ class ProductWriter {
     }
   }
 
-  int offset_byte(int place) const { return byte_of(plan_.offset, place); }
   // The accumulator's byte `k` places above its least significant one, of `count` bytes.
   int acc_byte(int k, int count) const { return byte_from_low(acc_, count, k); }
 
@@ -203,10 +207,10 @@ class ProductWriter {
   }
 
   // Whether the sum so far may reach byte `place`: only then can a carry go into it.
-  bool may_reach(int place) const { return bound_ >= BigInt::power_of_two(8 * place); }
+  bool may_reach(int place) const { return place < 16 && (bound_ >> (8 * place)) != 0; }
 
   void add_term(const Term& term) {
-    bound_ += BigInt(term.largest) << (8 * term.place);
+    bound_ += UInt128{static_cast<unsigned>(term.largest)} << (8 * term.place);
     if (term.is_offset()) {
       add_to(term.place, {Source::kLiteral, term.m}, false);
       return;
@@ -381,8 +385,8 @@ class ProductWriter {
   std::vector<bool> skipped_;
   std::vector<bool> written_;
   std::vector<Home> home_;
-  // What the terms added so far can be at most.
-  BigInt bound_;
+  // What the terms added so far can be at most: below 2^(8 * 15), as v is.
+  UInt128 bound_ = 0;
   // The byte a carry is left for, or -1.
   int carry_place_ = -1;
   // The literal W holds, or -1.

@@ -46,7 +46,6 @@ std::vector<ProductPlan> make_product_plans(const ResultTarget& target) {
   // Beyond this many fraction bits the multiplier only grows: the affine error of
   // M = ceil(K 2^s) is below one unit of the result well before.
   const int longest = std::min(kLongestProductShift, target.input_bits + target.d.bit_length() + 2);
-  const int input_bytes = (target.input_bits + 7) / 8;
   for (int shift = 0; shift <= longest; ++shift) {
     const BigInt scaled = target.a << shift;
     const BigInt down = floor_div(scaled, target.d);
@@ -54,15 +53,7 @@ std::vector<ProductPlan> make_product_plans(const ResultTarget& target) {
     for (const BigInt& multiplier : {up, down}) {
       if (multiplier.is_zero() || multiplier.bit_length() > 8 * kLargestMultiplierBytes) continue;
       if (&multiplier == &down && down == up) continue;
-      ProductPlan plan{multiplier, shift, 0, 0};
-      // Leaving out the partial products below the result's lowest byte is what can pay;
-      // which of them the proof allows is for the proof to say.
-      const int highest_place = input_bytes - 1 + multiplier_bytes(plan) - 1;
-      const int most_left = std::min(shift / 8, highest_place);
-      for (int kept_from = 0; kept_from <= most_left; ++kept_from) {
-        plan.kept_from = kept_from;
-        plans.push_back(plan);
-      }
+      plans.push_back(ProductPlan{multiplier, shift, 0, 0});
     }
   }
   return plans;

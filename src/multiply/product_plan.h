@@ -37,7 +37,7 @@ struct ProductPlan {
 };
 
 // Multipliers of up to 8 bytes: 8 x 4 partial products for a 32-bit input already cost more
-// than a walk of shifts and adds.
+// than a walk of shifts and adds. So v, with a 32-bit input, stays below 2^120.
 inline constexpr int kLargestMultiplierBytes = 8;
 inline constexpr int kLongestProductShift = 8 * kLargestMultiplierBytes + 32;
 
@@ -55,9 +55,9 @@ BigInt most_left_out(const ProductPlan& plan, const ResultTarget& target);
 // "x * M + c, products from byte k, / 2^s", for traces and test messages.
 std::string describe(const ProductPlan& plan);
 
-// The plans for `target` in a fixed order: for each shift from the least that can hold, the
-// multipliers just above and below K * 2^shift, each with every partial product kept and with
-// the low ones left out as far as the shift leaves room; offsets are 0 until proven.
+// The plans for `target` in a fixed order: for each shift, the multipliers just above and
+// below K * 2^shift, with every partial product kept; offsets are 0 until proven. Leaving
+// out low partial products (kept_from) is for the search to try on the plans that hold.
 std::vector<ProductPlan> make_product_plans(const ResultTarget& target);
 
 }  // namespace tarvek

@@ -30,8 +30,20 @@ std::optional<ProductOffsets> evaluated_offsets(const ProductPlan& plan,
   const int m_bytes = multiplier_bytes(plan);
   Int128 low = 0;
   Int128 high = 0;
+  // Q(x) = floor((a x + b) / d) stepped from one input to the next, without a division.
+  const UInt128 step = *a / *d;
+  const UInt128 step_rest = *a % *d;
+  UInt128 q = *b / *d;
+  UInt128 rest = *b % *d;
   for (uint64_t x = 0; x <= *max_input; ++x) {
-    const UInt128 q = (*a * x + *b) / *d;
+    if (x > 0) {
+      q += step;
+      rest += step_rest;
+      if (rest >= *d) {
+        rest -= *d;
+        ++q;
+      }
+    }
     UInt128 left_out = 0;
     for (int i = 0; i < input_bytes; ++i) {
       const UInt128 xi = (x >> (8 * i)) & 0xFF;
