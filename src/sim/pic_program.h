@@ -238,6 +238,9 @@ struct PicProgram {
   std::vector<int> value_indexes(std::string_view prefix, int byte_count, bool little_endian) const;
 };
 
+// Whether the program has a goto or a bra: its runs may go round loops, for many cycles.
+bool has_jump(const PicProgram& program);
+
 // Either a program or, when `program` is empty, a message; it starts with "line N: " when one
 // line is at fault (N counts from 1).
 struct ParseOutcome {
