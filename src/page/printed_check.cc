@@ -93,10 +93,13 @@ PrintedCheck check_printed_routine(const PrintedRoutine& routine, int exhaustive
     return PrintedCheck::kFails;
   }
   const bool is_signed = promise.exact && promise.exact->is_signed;
+  // A PIC18 routine never runs on the lanes, so straight_line tells nothing of its loops; it
+  // runs one input at a time, but only a jump makes a run long.
+  const PicProgram& program = prepared.routine->program;
+  const bool loops = program.core == PicCore::kPic18 ? has_jump(program) : !program.straight_line;
   const std::vector<uint64_t> inputs =
-      prepared.routine->program.straight_line
-          ? edge_inputs(routine.input_bits, is_signed, exhaustive_bits, kPrintedCheckSample)
-          : loop_inputs(routine.input_bits, is_signed, exhaustive_bits - kLoopCheckFewerBits);
+      loops ? loop_inputs(routine.input_bits, is_signed, exhaustive_bits - kLoopCheckFewerBits)
+            : edge_inputs(routine.input_bits, is_signed, exhaustive_bits, kPrintedCheckSample);
   // The arbitrary starting state of every other byte, W and the flags: fixed, like the inputs.
   constexpr uint64_t kStartSeed = 0x5EED;
   const CheckReport report = check_prepared(*prepared.routine, inputs, kStartSeed);

@@ -1,3 +1,5 @@
+#include "page/printed_check.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -100,6 +102,32 @@ TEST(PrintedCheckTest, PrintsOnlyRoutinesWhoseTextKeepsTheirPromise) {
                                  Core::kMidrange};
     EXPECT_EQ(print_checked(out, routine, kPrintedCheckBits), c.refusal) << c.name;
     EXPECT_EQ(out.str(), c.refusal == 0 ? text : "") << c.name;
+  }
+}
+
+// A routine for PIC18 is read back for that core: its multiplier and product bytes hold the
+// promise, and what the core lacks or another core's request does not.
+TEST(PrintedCheckTest, APic18RoutineIsRunOnItsOwnCore) {
+  const std::string block =
+      "; ACC = floor(ACC * 10)\n; Core: PIC18 (PIC18Fxxx), registers in the access bank\n"
+      "; Input:  ACC0\t(8 bits)\n; Output: ACC0 .. ACC1\t(12 bits)\n\n\tcblock\n\tACC0\n"
+      "\tACC1\n\tendc\n\n\tmovf\tACC0, w\n\tmullw\tD'10'\n\tmovf\tPRODH, w\n"
+      "\tmovwf\tACC0\n\tmovf\tPRODL, w\n\tmovwf\tACC1\n";
+  struct Case {
+    const char* name;
+    std::string block;
+    Core core;
+    PrintedCheck check;
+  };
+  const Case cases[] = {
+      {"as written", block, Core::kPic18, PrintedCheck::kHolds},
+      {"for mid-range", block, Core::kMidrange, PrintedCheck::kFails},
+      {"another multiplier", replaced(block, "D'10'", "D'9'"), Core::kPic18, PrintedCheck::kFails},
+      {"a mid-range rotate", block + "\trlf\tACC1, f\n", Core::kPic18, PrintedCheck::kFails},
+  };
+  for (const Case& c : cases) {
+    const PrintedRoutine routine{c.block, "ACC", "TEMP", false, 8, 12, c.core};
+    EXPECT_EQ(check_printed_routine(routine, kPrintedCheckBits), c.check) << c.name;
   }
 }
 

@@ -112,6 +112,27 @@ TEST(Pic18Core, RefusesWhatItsCoreLacksAndItsRegistersElsewhere) {
   EXPECT_TRUE(parse_instructions("\tclrf\tPRODL", {"PRODL"}, PicCore::kMidrange).program);
 }
 
+// Only a jump makes a run long; a PIC18 program runs on PicMachine whether it jumps or not.
+TEST(Pic18Core, HasJumpTellsLoopsFromStraightCode) {
+  struct Case {
+    const char* code;
+    PicCore core;
+    bool jumps;
+  };
+  const Case cases[] = {
+      {"\tmovf\tB0, w\n\tmullw\t3\n", PicCore::kPic18, false},
+      {"x\n\tdecfsz\tB0, f\n\tbra\tx\n", PicCore::kPic18, true},
+      {"x\n\tdecfsz\tB0, f\n\tgoto\tx\n", PicCore::kPic18, true},
+      {"\tdecf\tB0, f\n", PicCore::kMidrange, false},
+      {"x\n\tdecfsz\tB0, f\n\tgoto\tx\n", PicCore::kMidrange, true},
+  };
+  for (const Case& c : cases) {
+    const ParseOutcome parsed = parse_instructions(c.code, kTwo, c.core);
+    ASSERT_TRUE(parsed.program) << c.code << ": " << parsed.error;
+    EXPECT_EQ(has_jump(*parsed.program), c.jumps) << c.code;
+  }
+}
+
 // What a machine holds, STATUS as the chip shows it (PIC18: N OV Z DC C in bits 4..0) and the
 // product as PRODH:PRODL.
 struct State {

@@ -3,9 +3,10 @@
 // verification oracle.
 //
 // State: the declared file-register bytes, W, and the STATUS bits C, DC, Z and the bank
-// select bits (IRP, RP1, RP0); TO and PD read as 1, as after a power-on reset. A PIC18 program
-// adds the STATUS bits OV and N and the product bytes PRODL and PRODH. The machine refers to
-// its program and does not own it: the program must outlive the machine.
+// select bits (IRP, RP1, RP0); TO and PD read as 1, as after a power-on reset. On PIC18 STATUS
+// has OV and N instead of bank bits, TO and PD, and the state adds the product bytes PRODL and
+// PRODH. The machine refers to its program and does not own it: the program must outlive the
+// machine.
 //
 // Semantics, per instruction (f is the file operand, d the destination):
 //   movwf f          f = W                                   no flag
@@ -35,7 +36,8 @@
 //   skpc / skpnc     skip the next instruction if C is set / clear
 //   skpnz            skip the next instruction if Z is clear
 //   xorwf STATUS, f  the write-protected case below.
-// Enhanced mid-range only (the parser refuses them in a mid-range program):
+// Enhanced mid-range (the parser refuses them in a mid-range program; PIC18 has addwfc and
+// subwfb, with its own flags below):
 //   addwfc f, d      d = f + W + C                           C = carry out, DC, Z
 //   subwfb f, d      d = f - W - !C (C set: no borrow in)    C = no borrow, DC = no nibble
 //                                                            borrow, Z
@@ -47,7 +49,6 @@
 // has no addlw (the parser refuses it); its STATUS bits 7..5 hold the wake-up flag and the
 // program page select instead of bank bits, writable as the mid-range bank bits are, and kept
 // in `bank_bits` alike: a routine must leave them as it found them.
-//
 //
 // PIC18 (the parser gives it rlcf and rrcf for rlf and rrf, and refuses lslf, lsrf and asrf):
 // STATUS holds C (bit 0), DC, Z, OV and N (bit 4), and bits 7..5 are unimplemented and read 0
@@ -77,11 +78,11 @@
 // and leaves C, DC and OV, while "movwf STATUS" takes C, DC, Z, OV and N from W.
 //
 // Timing: one cycle per instruction, two for a goto or bra; a skipped instruction is not
-// executed but costs one cycle (a skip taken costs two), except a goto skipped on PIC18, where
-// it is two words long: it costs two (that skip three). A skip taken on the last instruction ends
-// the run and is reported in RunStats, since on the chip it would skip whatever follows the
-// routine. A run that has not ended after `cycle_limit` cycles is stopped and reported, so a
-// routine that loops for ever is a failure rather than a hang.
+// executed but costs one cycle (a skip taken costs two), except that a PIC18 goto, two words
+// long there, costs two cycles when skipped (that skip three). A skip taken on the last
+// instruction ends the run and is reported in RunStats, since on the chip it would skip
+// whatever follows the routine. A run that has not ended after `cycle_limit` cycles is stopped
+// and reported, so a routine that loops for ever is a failure rather than a hang.
 #ifndef TARVEK_SIM_PIC_MACHINE_H
 #define TARVEK_SIM_PIC_MACHINE_H
 

@@ -521,6 +521,13 @@ std::vector<int> PicProgram::value_indexes(std::string_view prefix, int byte_cou
   return indexes;
 }
 
+bool has_jump(const PicProgram& program) {
+  for (const PicInstruction& in : program.instructions) {
+    if (in.op == PicOp::kGoto || in.op == PicOp::kBra) return true;
+  }
+  return false;
+}
+
 ParseOutcome parse_instructions(std::string_view lines, const std::vector<std::string>& declared,
                                 PicCore core) {
   PicProgram program = empty_program(core);

@@ -2,7 +2,8 @@
 //
 // A program is parsed for one core. The enhanced mid-range core (PIC16F1xxx, PIC12F1xxx) runs
 // every mid-range instruction and adds addwfc, subwfb, lslf, lsrf and asrf (PicOp kAddwfcW to
-// kAsrfF), which the parser accepts only in a program parsed for that core. The baseline core
+// kAsrfF), which the parser accepts only in a program parsed for that core (and addwfc and
+// subwfb in a PIC18 one). The baseline core
 // (PIC10F, PIC12F5xx, PIC16F5x) lacks addlw, which the parser accepts only for the other two.
 // The PIC18 core (PIC18Fxxx, registers in the access bank) runs the mid-range set under its
 // own names and flags: its rotates through the carry are rlcf and rrcf (it has no rlf, rrf,
@@ -26,10 +27,9 @@
 // A routine that loops has label lines in the form gpasm reads: the label alone, in the first
 // column ("div10_loop\n"), an identifier (a letter or '_', then letters, digits and '_') that
 // names no instruction, no declared byte and no other label; it stands for the next
-// instruction (comment lines between are skipped), or for the
-// end of the routine after the last one. "\tgoto\tNAME" (or on PIC18 "\tbra\tNAME") jumps to
-// a label of the routine, which may come later; there is no other way to jump (no address, no
-// "$").
+// instruction (comment lines between are skipped), or for the end of the routine after the
+// last one. "\tgoto\tNAME" (or on PIC18 "\tbra\tNAME") jumps to a label of the routine, which
+// may come later; there is no other way to jump (no address, no "$").
 //
 // A PIC18 routine also names three registers of the core's own without declaring them: WREG
 // (W as a file register: "clrf WREG" is how PIC18 code clears W) and the product bytes PRODL
@@ -37,9 +37,9 @@
 // naming one holds an index past the declared bytes (PicProgram::core_file_index).
 //
 // Names are resolved once, at parse time: every file operand is stored as the index of the
-// byte in `byte_names` and every goto as the index of the instruction it lands on, so running
-// a program does no string work. An operand naming a byte that is not declared, or a label
-// that is not placed, is a parse error.
+// byte in `byte_names` (or a core register's index) and every goto or bra as the index of the
+// instruction it lands on, so running a program does no string work. An operand naming a byte
+// that is not declared, or a label that is not placed, is a parse error.
 #ifndef TARVEK_SIM_PIC_PROGRAM_H
 #define TARVEK_SIM_PIC_PROGRAM_H
 
@@ -237,6 +237,9 @@ struct PicProgram {
   // Requires: 1 <= byte_count <= 8 and every one of those bytes declared.
   std::vector<int> value_indexes(std::string_view prefix, int byte_count, bool little_endian) const;
 };
+
+// Whether the program has a goto or a bra: its runs may go round loops, for many cycles.
+bool has_jump(const PicProgram& program);
 
 // Either a program or, when `program` is empty, a message; it starts with "line N: " when one
 // line is at fault (N counts from 1).

@@ -70,6 +70,16 @@ std::optional<int> weight_exponent(std::string_view digits) {
 // mid-range core.
 constexpr std::string_view kEnhancedCoreLine = "; Core: enhanced mid-range (PIC16F1xxx)";
 constexpr std::string_view kBaselineCoreLine = "; Core: baseline (PIC10F, PIC12F5xx, PIC16F5x)";
+constexpr std::string_view kPic18CoreLine =
+    "; Core: PIC18 (PIC18Fxxx), registers in the access bank";
+
+// The core a core line names, or nullopt for a line that names none.
+std::optional<PicCore> core_of_line(std::string_view line) {
+  if (line == kEnhancedCoreLine) return PicCore::kEnhanced;
+  if (line == kBaselineCoreLine) return PicCore::kBaseline;
+  if (line == kPic18CoreLine) return PicCore::kPic18;
+  return std::nullopt;
+}
 
 std::string_view core_name(PicCore core) {
   switch (core) {
@@ -77,6 +87,8 @@ std::string_view core_name(PicCore core) {
       return "enhanced mid-range";
     case PicCore::kBaseline:
       return "baseline";
+    case PicCore::kPic18:
+      return "PIC18";
     case PicCore::kMidrange:
       break;
   }
@@ -297,12 +309,13 @@ PromiseOutcome read_promise(std::string_view block, std::string_view acc_name,
       return;
     }
     if (line.starts_with("; Core:")) {
-      if (core_seen || (line != kEnhancedCoreLine && line != kBaselineCoreLine)) {
+      const std::optional<PicCore> core = core_of_line(line);
+      if (core_seen || !core) {
         error = "unreadable or repeated line \"" + std::string(line) + "\"";
         return;
       }
       core_seen = true;
-      promise.core = line == kEnhancedCoreLine ? PicCore::kEnhanced : PicCore::kBaseline;
+      promise.core = *core;
       return;
     }
     if (line.starts_with("; RAM:")) {
@@ -494,10 +507,10 @@ std::vector<uint8_t> bytes_at(const PicMachine& machine, const std::vector<int>&
   return bytes;
 }
 
-// check_prepared for a routine with jumps, which only PicMachine runs, and for one whose
-// promise reaches past one output value (digits, or a remainder beside the quotient): one
-// input after the other, each from the state PicMachine::fill gives for its seed, as the
-// lanes start.
+// check_prepared for a routine with jumps or for PIC18, which only PicMachine runs, and for one
+// whose promise reaches past one output value (digits, or a remainder beside the quotient): one
+// input after the other, each from the state PicMachine::fill gives for its seed, as the lanes
+// start.
 CheckReport check_one_by_one(const PreparedRoutine& routine, const std::vector<uint64_t>& inputs,
                              uint64_t seed, const ResultObserver& observe) {
   const RoutinePromise& promise = routine.promise;

@@ -4,8 +4,9 @@
 // The promise is read from the block's text alone: the term lines ("; Add input * 8 to
 // accumulator", "; Substract input / 4 from accumulator") give the terms of the documented
 // computation (reference_model.h), the Input and Output lines name the bytes and bit counts,
-// and the core line ("; Core: enhanced mid-range (PIC16F1xxx)" or "; Core: baseline (PIC10F,
-// PIC12F5xx, PIC16F5x)", absent for a mid-range routine) names the core the routine needs. A
+// and the core line ("; Core: enhanced mid-range (PIC16F1xxx)", "; Core: baseline (PIC10F,
+// PIC12F5xx, PIC16F5x)" or "; Core: PIC18 (PIC18Fxxx), registers in the access bank", absent
+// for a mid-range routine) names the core the routine needs. A
 // baseline routine's RAM line ("; RAM: 7 bytes (ACC0 .. ACC3, temporary TEMP0 .. TEMP2)", with
 // ", remainder REM0 .. REMr" before the temporary bytes for a routine that leaves a remainder)
 // must name exactly the bytes it declares together with those of its Input and Output lines.
@@ -21,10 +22,12 @@
 // input and an output byte above the input (which the routine then cannot have written) is a
 // failure.
 //
-// Each run starts from arbitrary values (seeded, reproducible) in every byte, W, C, DC and Z,
-// writes the input into the input bytes in the routine's byte order (unused high bits zero),
-// runs the routine once and requires the output bytes to hold the documented product, bits
-// above the Output line's bit count included (they must be zero).
+// Each run starts from arbitrary values (seeded, reproducible) in every byte, W, C, DC and Z
+// (on PIC18 also OV, N and the product bytes PRODL and PRODH, which a routine names without
+// declaring them and which belong to neither register), writes the input into the input bytes
+// in the routine's byte order (unused high bits zero), runs the routine once and requires the
+// output bytes to hold the documented product, bits above the Output line's bit count
+// included (they must be zero).
 #ifndef TARVEK_SIM_ROUTINE_CHECK_H
 #define TARVEK_SIM_ROUTINE_CHECK_H
 
@@ -177,8 +180,9 @@ inline constexpr std::size_t kCheckBatchInputs = 1024;
 // `seed` picks the arbitrary starting values; run i uses seed + i. The runs are made many
 // inputs at a time (lane_machine.h), and the report is the one running them one after the
 // other would give: the first fault in input order, and `observe` called in input order for
-// the inputs before it. A routine with jumps is run on PicMachine one input after the other,
-// and a run that does not end within the machine's cycle limit is a fault.
+// the inputs before it. A routine with jumps, and every PIC18 routine, is run on PicMachine one
+// input after the other (PicProgram::straight_line), and a run that does not end within the
+// machine's cycle limit is a fault.
 CheckReport check_routine(const RoutineUnderCheck& routine, const std::vector<uint64_t>& inputs,
                           uint64_t seed, const ResultObserver& observe = nullptr);
 // The same for a routine prepared once.

@@ -127,6 +127,56 @@ TEST(RoutineCheckTest, TheCoreLineMustNameTheRequestsCore) {
   }
 }
 
+// A PIC18 routine names its core, multiplies in hardware and reads the product from PRODL and
+// PRODH, which it does not declare; it has no RAM line, and runs on PicMachine.
+TEST(RoutineCheckTest, APic18RoutineIsCheckedOnItsCore) {
+  const std::string core_line = "; Core: PIC18 (PIC18Fxxx), registers in the access bank\n";
+  const std::string code =
+      "\tmovf\tACC0, w\n\tmullw\tD'10'\n\tmovf\tPRODL, w\n\tmovwf\tACC0\n\tclrf\tWREG\n"
+      "\taddwf\tPRODH, w\n\tmovwf\tACC1";
+  const auto block = [](const std::string& lines, const std::string& declared,
+                        const std::string& instructions) {
+    return lines + small_block("; Add input * 8 to accumulator\n; Add input * 2 to accumulator\n",
+                               "ACC0 .. ACC1\t(12 bits)", declared, instructions);
+  };
+  const std::string bytes = "\tACC0\n\tACC1\n";
+  struct Case {
+    const char* name;
+    std::string block;
+    PicCore core;
+    // Empty when the routine passes; else the failure starts with this.
+    std::string failure;
+  };
+  const Case cases[] = {
+      {"named", block(core_line, bytes, code), PicCore::kPic18, ""},
+      {"a mid-range request", block(core_line, bytes, code), PicCore::kMidrange,
+       "the comment block names the PIC18 core, the request the mid-range one"},
+      {"no core line", block("", bytes, code), PicCore::kPic18,
+       "the comment block names the mid-range core, the request the PIC18 one"},
+      {"another multiplier", block(core_line, bytes, replaced(code, "D'10'", "D'11'")),
+       PicCore::kPic18, "input 1: got 11, documented 10"},
+      {"no product made", block(core_line, bytes, replaced(code, "\tmullw\tD'10'\n", "")),
+       PicCore::kPic18, "input 0: got "},
+      {"a mid-range rotate", block(core_line, bytes, code + "\n\trlf\tACC1, f"), PicCore::kPic18,
+       "does not parse: line 21: \"rlf\" is a mid-range instruction, which a PIC18 part lacks"},
+      {"the product declared", block(core_line, bytes + "\tPRODL\n", code), PicCore::kPic18,
+       "does not parse: line 12: byte \"PRODL\" is a register of the PIC18 core"},
+      {"a RAM line", block(core_line + "; RAM: 2 bytes (ACC0 .. ACC1)\n", bytes, code),
+       PicCore::kPic18, "comment block: a RAM line belongs to a baseline routine"},
+  };
+  for (const Case& c : cases) {
+    const RoutineUnderCheck routine{c.block, "ACC", "TEMP", true, 8, 12, c.core};
+    const CheckReport report = check_routine(routine, sample_inputs(8, 12, 0, 0), 1);
+    EXPECT_EQ(report.passed, c.failure.empty()) << c.name << ": " << report.failure;
+    EXPECT_TRUE(report.failure.starts_with(c.failure)) << c.name << ": " << report.failure;
+    if (c.failure.empty()) {
+      EXPECT_EQ(report.inputs_checked, 256) << c.name;
+      EXPECT_EQ(report.cycles, 7) << c.name;
+      EXPECT_EQ(report.fewest_cycles, 7) << c.name;
+    }
+  }
+}
+
 // A baseline routine says how much RAM it takes: its RAM line must name exactly the bytes it
 // declares, with those of its Input and Output lines, and only a baseline routine has one.
 TEST(RoutineCheckTest, TheRamLineNamesTheBytesABaselineRoutineTakes) {

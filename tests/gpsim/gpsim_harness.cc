@@ -23,6 +23,10 @@ namespace fs = std::filesystem;
 constexpr const char* kEndLabel = "_tarvek_end";
 constexpr const char* kPastLabel = "_tarvek_past";
 
+// The PIC18 product bytes, PRODL and PRODH.
+constexpr long kPic18Prodl = 0xFF3;
+constexpr long kPic18Prodh = 0xFF4;
+
 constexpr const char* kAssemblerSeconds = "30";
 constexpr const char* kSimulatorSeconds = "120";
 // gpsim's output is a few kilobytes per run; anything far beyond that is a runaway.
@@ -171,23 +175,38 @@ std::string hex_address(long address) {
   return text;
 }
 
-std::string run_script(const std::vector<GpsimInput>& inputs, const std::vector<long>& addresses) {
+// The registers a run sets and reads back: the declared bytes at `addresses`, then on PIC18 the
+// product bytes.
+std::vector<long> registers_of(const std::vector<long>& addresses, const GpsimTarget& target) {
+  std::vector<long> registers = addresses;
+  if (target.pic18) registers.insert(registers.end(), {kPic18Prodl, kPic18Prodh});
+  return registers;
+}
+
+std::string run_script(const std::vector<GpsimInput>& inputs, const std::vector<long>& addresses,
+                       const GpsimTarget& target) {
+  const std::vector<long> registers = registers_of(addresses, target);
   std::string script;
   script += std::string("break e ") + kEndLabel + "\n";
   script += std::string("break e ") + kPastLabel + "\n";
   for (const GpsimInput& input : inputs) {
     assert(input.bytes.size() == addresses.size());
-    // TO and PD are set while the chip runs normally; bank 0 is selected.
-    const unsigned status =
-        0x18u | (input.zero ? 4u : 0u) | (input.digit_carry ? 2u : 0u) | (input.carry ? 1u : 0u);
+    std::vector<uint8_t> values = input.bytes;
+    if (target.pic18) values.insert(values.end(), {input.prodl, input.prodh});
+    // TO and PD are set while a PIC16 runs normally, with bank 0 selected; PIC18 has N and OV
+    // there.
+    const unsigned high_flags =
+        target.pic18 ? (input.negative ? 0x10u : 0u) | (input.overflow ? 0x08u : 0u) : 0x18u;
+    const unsigned status = high_flags | (input.zero ? 4u : 0u) | (input.digit_carry ? 2u : 0u) |
+                            (input.carry ? 1u : 0u);
     script += "reset\n";
     script += "status = " + hex_byte(status) + "\n";
     script += "W = " + hex_byte(input.w) + "\n";
-    for (size_t i = 0; i < addresses.size(); ++i) {
-      script += "reg(" + hex_address(addresses[i]) + ") = " + hex_byte(input.bytes[i]) + "\n";
+    for (size_t i = 0; i < registers.size(); ++i) {
+      script += "reg(" + hex_address(registers[i]) + ") = " + hex_byte(values[i]) + "\n";
     }
     script += "cycles\nrun\npc\ncycles\nW\nstatus\n";
-    for (const long address : addresses) script += "reg(" + hex_address(address) + ")\n";
+    for (const long address : registers) script += "reg(" + hex_address(address) + ")\n";
   }
   script += "quit\n";
   return script;
@@ -196,10 +215,13 @@ std::string run_script(const std::vector<GpsimInput>& inputs, const std::vector<
 // Reads the values the script printed, one GpsimResult per run. gpsim prints "pc = 0x3",
 // "W = 0x12", "status = 0x19", the cycle counter as "9 = 0x00000009" and a register read
 // through reg() as "NAME[...($20)] = $55 = 0b01010101"; trace lines in between are ignored.
+// A skip past the end stops one word after the end label.
 std::optional<std::vector<GpsimResult>> parse_runs(std::string output, size_t runs,
                                                    const std::vector<long>& addresses,
                                                    long end_address, int leading_cycles,
-                                                   std::string& error) {
+                                                   const GpsimTarget& target, std::string& error) {
+  const std::vector<long> registers = registers_of(addresses, target);
+  const long word = target.pic18 ? 2 : 1;
   static const std::regex number_pattern(R"(^(\d+) = 0x[0-9a-fA-F]+$)");
   // When the last instruction before the breakpoint reads and writes no register, gpsim's
   // trace of it ("62: ") runs into the line that prints the pc.
@@ -237,11 +259,11 @@ std::optional<std::vector<GpsimResult>> parse_runs(std::string output, size_t ru
         break;
       case Expect::kCycles:
         if (std::regex_match(line, m, number_pattern)) {
-          if (pc != end_address && pc != end_address + 1) {
+          if (pc != end_address && pc != end_address + word) {
             error = "run " + std::to_string(results.size()) + " stopped at " + std::to_string(pc);
             return std::nullopt;
           }
-          current.skipped_past_end = pc == end_address + 1;
+          current.skipped_past_end = pc == end_address + word;
           // The wrapper's leading nops are not the routine's; neither is the cycle spent
           // skipping the instruction after the routine.
           current.cycles =
@@ -264,9 +286,10 @@ std::optional<std::vector<GpsimResult>> parse_runs(std::string output, size_t ru
       case Expect::kRegs:
         if (std::regex_search(line, m, reg_pattern)) {
           // gpsim prints some parts' registers by their address within the bank (the
-          // PIC16F628A's 0x120 as $20), others' in full.
-          const long address = addresses[current.bytes.size()];
-          if (hex(1) != address && hex(1) != (address & 0x7F)) {
+          // PIC16F628A's 0x120 as $20, the PIC18F452's PRODL at 0xFF3 as $f3), others' in
+          // full.
+          const long address = registers[current.bytes.size()];
+          if (hex(1) != address && hex(1) != (address & 0x7F) && hex(1) != (address & 0xFF)) {
             error = "register read back out of order: " + line;
             return std::nullopt;
           }
@@ -274,7 +297,13 @@ std::optional<std::vector<GpsimResult>> parse_runs(std::string output, size_t ru
         }
         break;
     }
-    if (expect == Expect::kRegs && current.bytes.size() == addresses.size()) {
+    if (expect == Expect::kRegs && current.bytes.size() == registers.size()) {
+      if (target.pic18) {
+        current.prodh = current.bytes.back();
+        current.bytes.pop_back();
+        current.prodl = current.bytes.back();
+        current.bytes.pop_back();
+      }
       results.push_back(current);
       current = GpsimResult{};
       cycles_before = -1;
@@ -287,6 +316,14 @@ std::optional<std::vector<GpsimResult>> parse_runs(std::string output, size_t ru
     return std::nullopt;
   }
   return results;
+}
+
+// The end label, where a run stops, and the label one word after it, where a skip on the
+// routine's last instruction stops, each an endless loop. A PIC18 goto is two words, and
+// skipping it costs a third cycle: the loops are bra there, one word as on PIC16.
+std::string closing_loops(const GpsimTarget& target) {
+  const std::string jump = target.pic18 ? "\n\tbra\t" : "\n\tgoto\t";
+  return std::string(kEndLabel) + jump + kEndLabel + "\n" + kPastLabel + jump + kPastLabel + "\n";
 }
 
 }  // namespace
@@ -333,8 +370,7 @@ std::string wrap_for_gpasm(const GpsimRoutine& routine, const GpsimTarget& targe
   source += "\torg 0\n\tnop\n";
   source += routine.body;
   if (!source.empty() && source.back() != '\n') source += "\n";
-  source += std::string(kEndLabel) + "\n\tgoto\t" + kEndLabel + "\n";
-  source += std::string(kPastLabel) + "\n\tgoto\t" + kPastLabel + "\n";
+  source += closing_loops(target);
   if (target.reset_vector >= 0) {
     char vector[16];
     std::snprintf(vector, sizeof vector, "0x%X", static_cast<unsigned>(target.reset_vector));
@@ -375,7 +411,7 @@ GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimIn
   }
   {
     std::ofstream script(dir.path() / "run.stc");
-    script << run_script(inputs, addresses);
+    script << run_script(inputs, addresses, target);
     if (!script) {
       outcome.error = "cannot write the gpsim script";
       return outcome;
@@ -391,7 +427,7 @@ GpsimOutcome run_in_gpsim(const GpsimRoutine& routine, const std::vector<GpsimIn
   const int leading_cycles = target.reset_vector >= 0 ? 2 : 1;
   std::optional<std::vector<GpsimResult>> results =
       parse_runs(read_file(dir.path() / "gpsim.out"), inputs.size(), addresses, end->second,
-                 leading_cycles, outcome.error);
+                 leading_cycles, target, outcome.error);
   if (!results) return outcome;
   outcome.results = std::move(*results);
   outcome.ok = true;
@@ -437,8 +473,7 @@ std::string linked_main(const LinkedProject& project, const GpsimTarget& target)
   source += "_tarvek_reset\tcode\t0\n\tnop\n";
   source += project.code;
   if (!source.empty() && source.back() != '\n') source += "\n";
-  source += std::string(kEndLabel) + "\n\tgoto\t" + kEndLabel + "\n";
-  source += std::string(kPastLabel) + "\n\tgoto\t" + kPastLabel + "\n";
+  source += closing_loops(target);
   source += "\tend\n";
   return source;
 }
@@ -510,7 +545,7 @@ GpsimOutcome run_linked_in_gpsim(const LinkedProject& project,
   }
   {
     std::ofstream script(dir.path() / "run.stc");
-    script << run_script(inputs, addresses);
+    script << run_script(inputs, addresses, target);
   }
   const int status =
       run_limited({"gpsim", "-i", "-S", "disable", "-s", "project.cod", "-c", "run.stc"},
@@ -523,7 +558,7 @@ GpsimOutcome run_linked_in_gpsim(const LinkedProject& project,
   constexpr int kLinkedLeadingCycles = 1;
   std::optional<std::vector<GpsimResult>> results =
       parse_runs(read_file(dir.path() / "gpsim.out"), inputs.size(), addresses, end->second,
-                 kLinkedLeadingCycles, outcome.error);
+                 kLinkedLeadingCycles, target, outcome.error);
   if (!results) return outcome;
   outcome.results = std::move(*results);
   outcome.ok = true;

@@ -1,4 +1,5 @@
-// Runs a PIC16 routine in gpsim, the independent simulator our own one is checked against.
+// Runs a PIC16 or PIC18 routine in gpsim, the independent simulator our own one is checked
+// against.
 //
 // The routine is wrapped into a complete source file for a real chip (processor line, the
 // processor include, a cblock start address), assembled with gpasm and run
@@ -47,6 +48,10 @@ struct GpsimTarget {
   int reset_vector = -1;
   // Words of program memory the wrapped routine must fit in (0: not checked).
   int program_words = 0;
+  // A PIC18 part: STATUS holds N and OV in bits 4 and 3 (no TO, no PD), addresses count bytes
+  // of program memory (two per word), the wrapper's closing loops are bra, and each run sets
+  // and reads back the product bytes PRODL and PRODH beside the declared ones.
+  bool pic18 = false;
 };
 
 // An enhanced mid-range part that gpsim models: the PIC16F1823, also with 80 general-purpose
@@ -64,6 +69,12 @@ inline GpsimTarget pic12f508_target() {
   return GpsimTarget{"12f508", 0x07, 25, 0x1FF, 512};
 }
 
+// A PIC18F452, whose access bank starts with 128 general-purpose bytes at 0x00: a PIC18
+// routine's registers lie there, where no instruction needs a bank.
+inline GpsimTarget pic18f452_target() {
+  return GpsimTarget{"18f452", 0x00, 128, -1, 0, true};
+}
+
 // The machine state before one run. `bytes` follow the declaration order.
 struct GpsimInput {
   std::vector<uint8_t> bytes;
@@ -71,6 +82,11 @@ struct GpsimInput {
   bool carry = false;
   bool digit_carry = false;
   bool zero = false;
+  // PIC18 only: the flags OV and N, and the product bytes.
+  bool overflow = false;
+  bool negative = false;
+  uint8_t prodl = 0;
+  uint8_t prodh = 0;
 };
 
 // The machine state after one run.
@@ -82,6 +98,9 @@ struct GpsimResult {
   long cycles = 0;
   // The routine's last instruction skipped the instruction that follows the routine.
   bool skipped_past_end = false;
+  // PIC18 only (0 elsewhere): the product bytes.
+  uint8_t prodl = 0;
+  uint8_t prodh = 0;
 };
 
 struct GpsimOutcome {
