@@ -71,9 +71,10 @@ class ProductWriter {
     single_multiplication_ = multiplications.size() == 1;
     find_skipped_bytes();
     acc_.set_width(8 * std::max(input_bytes_, output_bytes_), 0);
-    sum_.set_width(8 * (top_ - first_ + 1), 0);
+    sum_.set_width(8 * (top_ + 1), 0);
     written_.assign(static_cast<std::size_t>(top_ + 2), false);
     home_.assign(static_cast<std::size_t>(top_ + 2), Home::kSum);
+    sum_index_.assign(static_cast<std::size_t>(top_ + 2), -1);
   }
 
   EmittedRoutine emit(ProductLayout layout) {
@@ -88,7 +89,7 @@ class ProductWriter {
     routine.instructions = routine.code.words();
     routine.output_bytes = output_bytes_;
     routine.acc_bytes = std::max(input_bytes_, output_bytes_);
-    routine.temp_bytes = top_ - first_ + 1;
+    routine.temp_bytes = temp_bytes_;
     return routine;
   }
 
@@ -132,12 +133,10 @@ class ProductWriter {
     }
     skipped_.assign(static_cast<std::size_t>(top_ + 2), false);
     bool carry_in = false;
-    first_ = top_;
     for (int k = plan_.kept_from; k <= top_; ++k) {
       const int taken = values[k] + (carry_in ? 1 : 0);
       skipped_[k] = k < lowest && taken <= 1;
       carry_in = taken >= 2;
-      if (!skipped_[k]) first_ = std::min(first_, k);
     }
   }
 
@@ -151,7 +150,10 @@ class ProductWriter {
       if (to_w) w_literal_ = -1;
       return;
     }
-    const int byte = place - first_;
+    // Temporary bytes are numbered as v's bytes first need one, so that bytes kept in the
+    // product bytes or never kept take none.
+    if (sum_index_[place] < 0) sum_index_[place] = temp_bytes_++;
+    const int byte = sum_index_[place];
     switch (op) {
       case Op::kMovwf:
         writer_.movwf(sum_, byte);
@@ -375,9 +377,8 @@ class ProductWriter {
   int input_bytes_;
   int result_bytes_;
   int output_bytes_;
-  // The highest byte place v reaches, and the lowest one kept.
+  // The highest byte place v reaches.
   int top_ = 0;
-  int first_ = 0;
   std::vector<Term> products_;
   std::vector<Term> offsets_;
   bool single_multiplication_ = false;
@@ -385,6 +386,9 @@ class ProductWriter {
   std::vector<bool> skipped_;
   std::vector<bool> written_;
   std::vector<Home> home_;
+  // The temporary byte of each byte of v kept there (-1: none yet), and how many are taken.
+  std::vector<int> sum_index_;
+  int temp_bytes_ = 0;
   // What the terms added so far can be at most: below 2^(8 * 15), as v is.
   UInt128 bound_ = 0;
   // The byte a carry is left for, or -1.

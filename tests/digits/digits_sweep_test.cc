@@ -41,7 +41,7 @@ class DigitsWidth : public ::testing::TestWithParam<int> {};
 
 TEST_P(DigitsWidth, EveryBaseEveryInput) {
   const int bits = GetParam();
-  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline, Core::kPic18}) {
     expect_clean(run_digits_sweep(digits_requests(kBases, {bits}, core), 16, 0, 4),
                  std::to_string(bits) + " bits");
   }
@@ -53,7 +53,7 @@ class DigitsWideWidth : public ::testing::TestWithParam<int> {};
 
 TEST_P(DigitsWideWidth, EveryBaseAtTheEdges) {
   const int bits = GetParam();
-  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline, Core::kPic18}) {
     expect_clean(run_digits_sweep(digits_requests(kBases, {bits}, core), 16, 2000, 5),
                  std::to_string(bits) + " bits");
   }

@@ -74,8 +74,8 @@ TEST(ExactSweepTest, QuickSamplePic18Core) {
                       64, 21),
       "quick PIC18 sample");
   expect_clean(
-      run_exact_sweep(exact_requests(sample, {1, 3, 8, 11, 16, 24, 32}, true, Core::kPic18), 12,
-                      64, 22),
+      run_exact_sweep(exact_requests(sample, {1, 3, 8, 11, 16, 24, 32}, true, Core::kPic18), 12, 64,
+                      22),
       "quick PIC18 signed sample");
 }
 

@@ -95,14 +95,22 @@ TEST_P(RemainderWidth, EveryDivisorEveryInputBaseline) {
       std::to_string(bits) + " bits, baseline core");
 }
 
+TEST_P(RemainderWidth, EveryDivisorEveryInputPic18) {
+  const int bits = GetParam();
+  expect_clean(
+      run_exact_sweep(remainder_requests(remainder_sweep_constants(), {bits}, Core::kPic18), 16, 0,
+                      10),
+      std::to_string(bits) + " bits, PIC18 core");
+}
+
 INSTANTIATE_TEST_SUITE_P(Slow, RemainderWidth, ::testing::Range(1, 17));
 
-// Above 16 bits: the edges and a sample, every divisor, both cores.
+// Above 16 bits: the edges and a sample, every divisor, every core.
 class RemainderWideWidth : public ::testing::TestWithParam<int> {};
 
 TEST_P(RemainderWideWidth, EveryDivisorAtTheEdges) {
   const int bits = GetParam();
-  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
+  for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline, Core::kPic18}) {
     expect_clean(
         run_exact_sweep(remainder_requests(remainder_sweep_constants(), {bits}, core), 16, 200, 7),
         std::to_string(bits) + " bits");
