@@ -39,7 +39,7 @@ void carry_chain(CodeWriter& writer, Register& acc, Register& temp, bool subtrac
   const int na = acc.value_bytes();
   const int nt = temp.value_bytes();
   assert(na >= nt);
-  const bool enhanced = writer.enhanced();
+  const bool enhanced = writer.carry_arithmetic();
   const auto with_carry = [&](int i) {
     subtract ? writer.subwfb_f(acc, i) : writer.addwfc_f(acc, i);
   };
@@ -212,7 +212,7 @@ const Code& negate_register(CodeWriter& writer, Register& reg) {
   }
   const int nb = reg.value_bytes();
   for (int k = 0; k < nb; ++k) writer.comf_f(reg, k);
-  if (writer.enhanced() && nb >= 4) {
+  if (writer.carry_arithmetic() && nb >= 4) {
     // The carry is spent: a pending one of another register is stored first, and nothing is
     // known of it afterwards.
     writer.flush_carry();

@@ -37,7 +37,7 @@ const Code& CodeWriter::flush_carry() {
     }
     top = 0;
   }
-  if (reg.is_signed && enhanced()) {
+  if (reg.is_signed && carry_arithmetic()) {
     // The carry is the inverse of the sign. Whatever W holds, stored and then subtracted from
     // itself with the borrow, leaves 0 - !C: 0x00 with the carry set, 0xFF without (and C as
     // it was).

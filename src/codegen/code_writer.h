@@ -36,6 +36,8 @@ class CodeWriter {
   // The core the routine is written for.
   Core core() const { return core_; }
   bool enhanced() const { return core_ == Core::kEnhanced; }
+  // Add and subtract with the carry (addwfc, subwfb): the enhanced mid-range and PIC18 cores.
+  bool carry_arithmetic() const { return core_ == Core::kEnhanced || core_ == Core::kPic18; }
   // The baseline core has no addlw: a constant reaches W's sums through a register.
   bool baseline() const { return core_ == Core::kBaseline; }
 

@@ -72,7 +72,7 @@ const Code& add_constant(CodeWriter& writer, Register& reg, uint64_t value) {
   const int needed = (reg.width > value_bits ? reg.width : value_bits) + 1;
   // On the enhanced core the carry chain of a one is count + 2 instructions from two bytes on:
   // shorter than the ripple by Z from four bytes on.
-  if (value == 1 && needed <= total && !(writer.enhanced() && count >= 4)) {
+  if (value == 1 && needed <= total && !(writer.carry_arithmetic() && count >= 4)) {
     // Adding one that cannot overflow the value bytes: incf ripples it on by Z, one
     // instruction less per byte than by the carry. C is not touched, so nothing is known of
     // it afterwards.
@@ -109,7 +109,7 @@ namespace {
 // The enhanced core's byte chain: each byte above the lowest nonzero one takes the carry in
 // with addwfc, W reloaded only when the literal changes.
 void add_constant_with_carry(CodeWriter& writer, Register& reg, int bytes, uint64_t value) {
-  assert(writer.enhanced() && bytes >= 1 && bytes <= reg.value_bytes());
+  assert(writer.carry_arithmetic() && bytes >= 1 && bytes <= reg.value_bytes());
   const int count = reg.value_bytes();
   bool carry_live = false;
   // The literal W holds from an earlier byte (addwf and addwfc into a file leave W as it
@@ -131,7 +131,7 @@ void add_constant_with_carry(CodeWriter& writer, Register& reg, int bytes, uint6
 
 void add_literal_bytes(CodeWriter& writer, Register& reg, int bytes, uint64_t value) {
   assert(bytes >= 1 && bytes <= reg.value_bytes());
-  if (writer.enhanced()) {
+  if (writer.carry_arithmetic()) {
     add_constant_with_carry(writer, reg, bytes, value);
   } else {
     add_constant_by_skips(writer, reg, bytes, value);

@@ -25,7 +25,7 @@ void increment_behind_skip(CodeWriter& writer, Register& quotient, int bytes) {
 // enhanced core, from two bytes on, zero added with the carry through every byte is shorter.
 void add_carry(CodeWriter& writer, Register& quotient, int bytes) {
   const int count = quotient.value_bytes();
-  if (writer.enhanced() && bytes >= 2) {
+  if (writer.carry_arithmetic() && bytes >= 2) {
     writer.movlw(0);
     for (int k = 0; k < bytes; ++k) writer.addwfc_f(quotient, byte_from_low(quotient, count, k));
     return;

@@ -95,7 +95,7 @@ void add_bytes(CodeWriter& writer, Register& target, Register& source, int bytes
     const int from = byte_from_low(source, bytes, k);
     const int to = byte_from_low(target, bytes, k);
     writer.movf_w(source, from);
-    if (k > 0 && writer.enhanced()) {
+    if (k > 0 && writer.carry_arithmetic()) {
       subtract ? writer.subwfb_f(target, to) : writer.addwfc_f(target, to);
       continue;
     }

@@ -15,7 +15,7 @@ const Code& add_upper_bytes(CodeWriter& writer, Register& reg, int byte_shift) {
   // The paired bytes: byte k takes byte k + byte_shift, with the carry of the byte below
   // taken in by the register addition's idiom (W = addend + 1; a wrap to 0 skips the add and
   // passes the carry on), or by addwfc on the enhanced core.
-  const bool enhanced = writer.enhanced();
+  const bool enhanced = writer.carry_arithmetic();
   for (int k = 0; k < count - byte_shift; ++k) {
     Register& source = reg;
     const int from = byte_from_low(reg, count, k + byte_shift);
@@ -63,7 +63,7 @@ const Code& add_nibble_down(CodeWriter& writer, Register& reg, Register& scratch
   const int count = reg.value_bytes();
   if (count == 0 || reg.width <= 4) return writer.code;  // the shifted value is 0
   scratch.bytes = std::max(scratch.bytes, 1);
-  const bool enhanced = writer.enhanced();
+  const bool enhanced = writer.carry_arithmetic();
   // Bytes of v / 16; above them only the carry ripples on.
   const int addend_bytes = (reg.width - 4 + 7) / 8;
   for (int k = 0; k < count; ++k) {

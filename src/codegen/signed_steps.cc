@@ -42,7 +42,7 @@ const Code& negate_if_signed(CodeWriter& writer, Register& reg, int bytes, Regis
   for (int k = 0; k < bytes; ++k) {
     const int index = byte_from_low(reg, count, k);
     writer.movf_w(sign, 0);
-    if (k > 0 && writer.enhanced()) {
+    if (k > 0 && writer.carry_arithmetic()) {
       writer.addwfc_f(reg, index);
       continue;
     }

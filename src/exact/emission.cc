@@ -183,7 +183,7 @@ Code add_remainder(CodeWriter& writer, const ResultTarget& target, const Routine
 // the enhanced core adds W = 0 with the carry instead, one instruction a byte.
 void add_carry(CodeWriter& writer, Register& reg) {
   const int count = reg.value_bytes();
-  if (writer.enhanced()) {
+  if (writer.carry_arithmetic()) {
     writer.movlw(0);
     for (int k = 0; k < count; ++k) writer.addwfc_f(reg, reg.little_endian ? k : count - 1 - k);
     return;

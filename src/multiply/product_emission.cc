@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -50,7 +49,6 @@ class ProductWriter {
             std::max(output_bytes > 0 ? output_bytes : 0, std::max(input_bytes_, result_bytes_))) {
     const BigInt largest_v = target.max_input * plan.multiplier + plan.offset;
     top_ = std::max(plan.kept_from, (largest_v.bit_length() + 7) / 8 - 1);
-    std::set<std::pair<int, int>> multiplications;
     const int m_bytes = multiplier_bytes(plan);
     std::vector<int> multiplier(static_cast<std::size_t>(m_bytes));
     for (int j = 0; j < m_bytes; ++j) multiplier[j] = multiplier_byte(plan, j);
@@ -61,14 +59,16 @@ class ProductWriter {
         const int largest = largest_x * m;
         if (largest == 0 || i + j < plan.kept_from) continue;
         products_.push_back({i, m, i + j, largest});
-        if (m != 1) multiplications.insert({i, m});
       }
     }
     for (int k = plan.kept_from; k <= top_; ++k) {
       const int byte = byte_of(plan.offset, k);
       if (byte != 0) offsets_.push_back({-1, byte, k, byte});
     }
-    single_multiplication_ = multiplications.size() == 1;
+    // Product bytes that hold bytes of v cannot be read again as the product: only a product
+    // used by one term alone may stay there.
+    single_multiplication_ = std::count_if(products_.begin(), products_.end(),
+                                           [](const Term& t) { return t.is_multiplied(); }) == 1;
     find_skipped_bytes();
     acc_.set_width(8 * std::max(input_bytes_, output_bytes_), 0);
     sum_.set_width(8 * (top_ + 1), 0);

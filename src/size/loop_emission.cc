@@ -150,7 +150,7 @@ std::optional<std::vector<LoopByte>> emit_dividend(LoopEmission& e, const LoopPl
 // comes from a subtraction that did not reach zero); enhanced: W = 0 added with the carry.
 void add_carry_to(LoopEmission& e, const std::vector<LoopByte>& bytes) {
   CodeWriter& w = e.writer();
-  if (w.enhanced() && bytes.size() > 1) {
+  if (w.carry_arithmetic() && bytes.size() > 1) {
     w.movlw(0);
     for (const LoopByte& byte : bytes) w.addwfc_f(e.loop.at(byte), 0);
     return;
