@@ -10,7 +10,7 @@ namespace {
 
 // Proven plans emitted, cheapest estimate first: enough to meet every shape that pays, few
 // enough that a request stays cheap.
-constexpr std::size_t kPricedPlans = 8;
+constexpr std::size_t kPricedPlans = 6;
 
 // A rough instruction count of the plan's routine: only the order it gives matters.
 int estimate_cost(const ProductPlan& plan, const ResultTarget& target) {
