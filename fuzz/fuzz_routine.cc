@@ -103,11 +103,13 @@ void look_alike_names(ByteReader& data, std::string& acc, std::string& temp) {
 }
 
 // The Core a byte chooses: bit 0 the enhanced core, as it always has, else bit 1 the baseline
-// core, which came later (every seed made before it has bit 1 clear there), else the mid-range
-// core, sent as `midrange`.
+// core, which came later (every seed made before it has bit 1 clear there), else bit 2 the
+// PIC18 core, last of all (a seed made before it with bit 2 set now runs on PIC18: the same
+// request on another core), else the mid-range core, sent as `midrange`.
 std::string core_text(uint64_t byte, const char* midrange) {
   if ((byte & 1) != 0) return "enhanced";
-  return (byte & 2) != 0 ? "baseline" : midrange;
+  if ((byte & 2) != 0) return "baseline";
+  return (byte & 4) != 0 ? "pic18" : midrange;
 }
 
 // The constant of an approximating request, made the way `way` (0 to 2) says.
