@@ -339,7 +339,8 @@ TEST(RunCliTest, RefusedRequests) {
   const std::string m6 = "#6 Error in input: Constant error must be between 0 and 50%.\n";
   const std::string m7 =
       "#7 Error in input: Result is zero for this combination of input size and constant.\n";
-  const std::string m13 = "#13 Error in input: Core must be midrange, enhanced or baseline.\n";
+  const std::string m13 =
+      "#13 Error in input: Core must be midrange, enhanced, baseline or pic18.\n";
   const std::string m9 =
       "#9 Error in input: Divisor must be a positive decimal number or a fraction of two "
       "positive integers.\n";
@@ -383,7 +384,8 @@ TEST(RunCliTest, RefusedRequests) {
       {"the accumulator check counts last of the first seven",
        {"--const", "0", "--bits", "0", "--error", "99", "--acc", "", "--temp", ""},
        m3},
-      {"another core", {"--const", "10", "--bits", "8", "--core", "pic18"}, m13},
+      {"another core", {"--const", "10", "--bits", "8", "--core", "pic24"}, m13},
+      {"a core named in capitals", {"--const", "10", "--bits", "8", "--core", "PIC18"}, m13},
       {"the core check counts last",
        {"--const", "0", "--bits", "0", "--acc", "", "--core", "Enhanced"},
        m13},

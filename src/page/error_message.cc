@@ -36,7 +36,7 @@ const char* error_message(int code) {
     case 12:
       return "Signed inputs need an exact result (floor, nearest or trunc).\n";
     case 13:
-      return "Core must be midrange, enhanced or baseline.\n";
+      return "Core must be midrange, enhanced, baseline or pic18.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
     case 15:

@@ -16,6 +16,8 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
   EXPECT_EQ(refusal_text(7),
             "#7 Error in input: Result is zero for this combination of input size and "
             "constant.\n");
+  EXPECT_EQ(refusal_text(13),
+            "#13 Error in input: Core must be midrange, enhanced, baseline or pic18.\n");
   EXPECT_EQ(refusal_text(25), "#25 Error in input: DigitForm must be unpacked, ascii or packed.\n");
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;

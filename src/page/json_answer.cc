@@ -137,9 +137,8 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
   json.string(fields.little_endian ? "little" : "big");
   json.end_object();
   begin_field(json, form, "Core");
-  if (fields.core.empty() || fields.core == "midrange" || fields.core == "enhanced" ||
-      fields.core == "baseline") {
-    json.string(fields.core.empty() ? "midrange" : fields.core);
+  if (const std::optional<Core> core = core_named(fields.core)) {
+    json.string(core_name(*core));
   } else {
     json.null();
   }

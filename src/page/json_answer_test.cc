@@ -111,8 +111,10 @@ TEST(JsonAnswerTest, Core) {
   EXPECT_NE(core_member("enhanced").find(R"("Core":{"sent":"enhanced","value":"enhanced"},)"),
             std::string::npos);
   EXPECT_NE(core_member("").find(R"("Core":{"sent":"","value":"midrange"},)"), std::string::npos);
-  const std::string refused = core_member("pic18");
-  EXPECT_NE(refused.find(R"("Core":{"sent":"pic18","value":null},)"), std::string::npos);
+  EXPECT_NE(core_member("pic18").find(R"("Core":{"sent":"pic18","value":"pic18"},)"),
+            std::string::npos);
+  const std::string refused = core_member("PIC18");
+  EXPECT_NE(refused.find(R"("Core":{"sent":"PIC18","value":null},)"), std::string::npos);
   EXPECT_NE(refused.find(R"("error":{"code":13,)"), std::string::npos);
 }
 

@@ -154,6 +154,20 @@ std::optional<Core> core_named(std::string_view text) {
   return std::nullopt;
 }
 
+const char* core_name(Core core) {
+  switch (core) {
+    case Core::kEnhanced:
+      return "enhanced";
+    case Core::kBaseline:
+      return "baseline";
+    case Core::kPic18:
+      return "pic18";
+    case Core::kMidrange:
+      break;
+  }
+  return "midrange";
+}
+
 long long const_integer_bits(double const_value) {
   assert(const_value > 0 && std::isfinite(const_value));
   int exponent = 0;

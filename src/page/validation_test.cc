@@ -115,16 +115,19 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"7 over 6", "Const=0.5&Bits=1&ConstErr=60&Acc=A&Temp=T", 7},
       {"6 over 4", "Const=1&Bits=8&ConstErr=60&Acc=A&Temp=", 6},
       {"3 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=", 3},
-      // Core: midrange (also empty or absent), enhanced or baseline, exactly; 13 over every
-      // other code.
+      // Core: midrange (also empty or absent), enhanced, baseline or pic18, exactly; 13 over
+      // every other code.
       {"Core midrange", kValid + "&Core=midrange", 0},
       {"Core enhanced", kValid + "&Core=enhanced", 0},
       {"Core baseline", kValid + "&Core=baseline", 0},
+      {"Core pic18", kValid + "&Core=pic18", 0},
       {"Core baseline in capitals", kValid + "&Core=Baseline", 13},
+      {"Core pic18 in capitals", kValid + "&Core=PIC18", 13},
+      {"Core pic18 with a part number", kValid + "&Core=pic18f452", 13},
       {"Core empty", kValid + "&Core=", 0},
       {"Core in capitals", kValid + "&Core=Enhanced", 13},
       {"Core with a blank", kValid + "&Core=enhanced+", 13},
-      {"Core of another family", kValid + "&Core=pic18", 13},
+      {"Core of another family", kValid + "&Core=pic24", 13},
       {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=pic10", 13},
       // Ram: empty (no address) or an address from 0 to 0x1FF.
       {"Ram empty", kValid + "&Ram=", 0},
@@ -483,7 +486,7 @@ TEST(ValidateRequestTest, OptimizeAndLabel) {
       {"32 over 8", exact + "&Result=round&Label=1", 32, Optimize::kSpeed, ""},
       {"31 over 32", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size&Label=1", 31, Optimize::kSpeed,
        ""},
-      {"13 over 30", exact + "&Optimize=small&Core=pic18", 13, Optimize::kSpeed, ""},
+      {"13 over 30", exact + "&Optimize=small&Core=pic24", 13, Optimize::kSpeed, ""},
   };
   for (const Case& c : cases) {
     const ValidatedRequest v = validate_query(c.fields);
