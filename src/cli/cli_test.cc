@@ -44,7 +44,7 @@ std::string block_of(double constant, double error, int input_bits, int output_b
   GeneratorRequest request{constant, error, output_bits};
   request.core = core;
   request.ram_address = ram_address;
-  request.notes = ram_notes(ram_address);
+  request.notes = ram_notes(ram_address, core);
   generate_code(out, request, acc, temp);
   return out.str();
 }
@@ -579,6 +579,17 @@ TEST(RunCliTest, PackagingOptions) {
        kExitRefused,
        "",
        "#44 Error in input: With Syntax pic-as"},
+      // Counted once the routine is written: five bytes from 0x7C reach 0x80.
+      {"PIC18 past the access bank",
+       {"--const", "10", "--bits", "32", "--core", "pic18", "--ram", "0x7C"},
+       kExitRefused,
+       "",
+       "#45 Error in input: With Core pic18 the registers must lie in the access bank"},
+      {"PIC18 at an address past the access bank",
+       {"--const", "10", "--bits", "8", "--core", "pic18", "--ram", "0x80"},
+       kExitRefused,
+       "",
+       "#45 Error in input: With Core pic18 the registers must lie in the access bank"},
   };
   for (const Case& c : cases) {
     const CliRun result = run(c.args);

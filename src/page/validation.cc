@@ -370,10 +370,15 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (syntax == Syntax::kPicAs && ram_address && *ram_address >= kPicAsRamEnd) {
     fail(kPicAsRamError);
   }
+  const std::optional<Core> core = core_named(fields.core);
+  // The rest of the registers is known only once the routine is written
+  // (routine_generation.h); an address past the access bank leaves room for none of them.
+  if (core == Core::kPic18 && ram_address && *ram_address >= kAccessBankEnd) {
+    fail(kAccessBankError);
+  }
   // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
-  const std::optional<Core> core = core_named(fields.core);
   if (!core) fail(13);
 
   result.error_code = code;
@@ -395,7 +400,7 @@ ValidatedRequest validate_request(const RequestFields& fields) {
       // The other syntaxes declare their registers without a cblock section and say where
       // they go themselves (routine_packaging.h).
       if (packaging.syntax == Syntax::kMpasm) {
-        result.request.notes = ram_notes(result.request.ram_address);
+        result.request.notes = ram_notes(result.request.ram_address, *core);
       }
       result.request.counts_ram = true;
     }

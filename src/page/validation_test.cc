@@ -385,11 +385,44 @@ TEST(ValidateRequestTest, RamPlacesTheCblock) {
   EXPECT_EQ(absent.request.notes, "");
   const ValidatedRequest empty = validate_query(kValid + "&Ram=");
   EXPECT_EQ(empty.request.ram_address, -1);
-  EXPECT_EQ(empty.request.notes, ram_notes(-1));
+  EXPECT_EQ(empty.request.notes, ram_notes(-1, Core::kMidrange));
   const ValidatedRequest placed = validate_query(kValid + "&Ram=0xa0&Result=floor");
   ASSERT_EQ(placed.error_code, 0);
   EXPECT_EQ(placed.request.ram_address, 0xA0);
-  EXPECT_EQ(placed.request.notes, ram_notes(0xA0));
+  EXPECT_EQ(placed.request.notes, ram_notes(0xA0, Core::kMidrange));
+  // A PIC18 routine's notes are the access bank's.
+  const ValidatedRequest access = validate_query(kValid + "&Ram=0x10&Core=pic18");
+  ASSERT_EQ(access.error_code, 0);
+  EXPECT_EQ(access.request.ram_address, 0x10);
+  EXPECT_EQ(access.request.notes, ram_notes(0x10, Core::kPic18));
+  EXPECT_EQ(validate_query(kValid + "&Ram=&Core=pic18").request.notes, ram_notes(-1, Core::kPic18));
+}
+
+// A PIC18 routine's registers lie in the access bank: an address from 0x80 on is refused
+// before anything is written, one that leaves too little room once the routine's bytes are
+// known (routine_generation.h). The mid-range family keeps its banks up to 0x1FF.
+TEST(ValidateRequestTest, Pic18RegistersInTheAccessBank) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"no address", kValid + "&Core=pic18&Ram=", {}},
+      {"the last access byte", kValid + "&Core=pic18&Ram=0x7F", {}},
+      {"the first byte past it", kValid + "&Core=pic18&Ram=0x80", {45}},
+      {"in decimal", kValid + "&Core=pic18&Ram=128", {45}},
+      {"bank 1 of a PIC18", kValid + "&Core=pic18&Ram=0x100", {45}},
+      {"no address at all", kValid + "&Core=pic18&Ram=0x200", {16}},
+      {"a mid-range part's bank 1", kValid + "&Ram=0x80", {}},
+      {"an enhanced part's bank 1", kValid + "&Core=enhanced&Ram=0xA0", {}},
+      {"a baseline part's bank 1", kValid + "&Core=baseline&Ram=0x30", {}},
+      {"after the pic-as limit", kValid + "&Core=pic18&Ram=0x90&Syntax=pic-as", {44, 45}},
+      {"after the width's message", "Const=10&Bits=0&Acc=A&Temp=T&Core=pic18&Ram=0x80", {1, 45}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(validate_query(c.query).error_codes, c.codes) << c.name;
+  }
 }
 
 // Every failing check is reported, in check order, the code shown last.
