@@ -87,10 +87,13 @@ const char* error_message(int code) {
       return "With Syntax pic-as the registers must lie below 0x80 (bank 0, or common memory "
              "from 0x70), where no operand needs a bank mask: take a RAM address that leaves "
              "room for them, or none.\n";
-    default:
+    case 45:
       return "With Core pic18 the registers must lie in the access bank, below 0x80 (0x00 to "
              "0x7F on a PIC18F452), where the instructions reach them whatever bank is "
              "selected: take a RAM address that leaves room for them, or none.\n";
+    default:
+      return "With Core pic18 the Syntax must be mpasm or gpasm-reloc: pic-as text is written "
+             "for the mid-range, enhanced mid-range and baseline cores only.\n";
   }
 }
 
@@ -120,9 +123,10 @@ std::string refusal_text(int code, std::string_view detail) {
 const char* error_field(int code) {
   assert(is_error_code(code));
   if (code >= kFirstPackagingError) {
-    // Wrap, Syntax, Name, the inline module's wrap, the pic-as registers' address and the
-    // PIC18 registers' address.
-    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name", "Wrap", "Ram", "Ram"};
+    // Wrap, Syntax, Name, the inline module's wrap, the pic-as registers' address, the PIC18
+    // registers' address and a PIC18 routine's syntax.
+    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name",  "Wrap",
+                                                "Ram",  "Ram",    "Syntax"};
     return kPackagingFields[code - kFirstPackagingError];
   }
   // The field each check reads; a constant that is too large, too small or too precise is the

@@ -23,6 +23,9 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
             "#45 Error in input: With Core pic18 the registers must lie in the access bank, below "
             "0x80 (0x00 to 0x7F on a PIC18F452), where the instructions reach them whatever bank "
             "is selected: take a RAM address that leaves room for them, or none.\n");
+  EXPECT_EQ(refusal_text(46),
+            "#46 Error in input: With Core pic18 the Syntax must be mpasm or gpasm-reloc: pic-as "
+            "text is written for the mid-range, enhanced mid-range and baseline cores only.\n");
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;
     const std::string text = refusal_text(code);
@@ -48,9 +51,9 @@ TEST(ErrorFieldTest, EveryCodeHasItsField) {
                                   nullptr,    "Signed",    "Core",   nullptr,    "Signed",
                                   "Ram",      "Rem",       "Rem",    "Rem",      "Signed",
                                   "DivideBy", "DigitForm", "Const",  "Rem",      "DigitForm"};
-  const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"},
-                                               {40, "Wrap"},     {41, "Syntax"},   {42, "Name"},
-                                               {43, "Wrap"},     {44, "Ram"},      {45, "Ram"}};
+  const std::pair<int, const char*> later[] = {
+      {30, "Optimize"}, {31, "Optimize"}, {32, "Label"}, {40, "Wrap"}, {41, "Syntax"},
+      {42, "Name"},     {43, "Wrap"},     {44, "Ram"},   {45, "Ram"},  {46, "Syntax"}};
   // Every code listed is given, so the loop below reaches it.
   for (const auto& [later_code, later_field] : later) {
     EXPECT_TRUE(is_error_code(later_code)) << later_code << " " << later_field;

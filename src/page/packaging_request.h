@@ -28,6 +28,8 @@ inline constexpr int kInlineModuleError = 43;
 // A pic-as routine whose registers would reach 0x80 or beyond, where an operand needs a bank
 // mask the routine does not write.
 inline constexpr int kPicAsRamError = 44;
+// Syntax=pic-as with Core=pic18.
+inline constexpr int kPicAsCoreError = 46;
 
 // "", "mpasm", "pic-as" and "gpasm-reloc"; nullopt for anything else (compared byte for byte).
 std::optional<Syntax> syntax_named(std::string_view text);

@@ -376,6 +376,11 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   if (core == Core::kPic18 && ram_address && *ram_address >= kAccessBankEnd) {
     fail(kAccessBankError);
   }
+  // pic-as writes PIC18 instructions with an access operand and reserves access RAM in psects
+  // of its own, none of which the mid-range texts have; and pic-as does not run here to hold
+  // such a text to what it reads. A PIC18 routine is refused for pic-as rather than printed
+  // unchecked; MPASM and gputils texts are assembled by gpasm in the tests.
+  if (core == Core::kPic18 && syntax == Syntax::kPicAs) fail(kPicAsCoreError);
   // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.

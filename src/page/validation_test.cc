@@ -417,8 +417,31 @@ TEST(ValidateRequestTest, Pic18RegistersInTheAccessBank) {
       {"a mid-range part's bank 1", kValid + "&Ram=0x80", {}},
       {"an enhanced part's bank 1", kValid + "&Core=enhanced&Ram=0xA0", {}},
       {"a baseline part's bank 1", kValid + "&Core=baseline&Ram=0x30", {}},
-      {"after the pic-as limit", kValid + "&Core=pic18&Ram=0x90&Syntax=pic-as", {44, 45}},
       {"after the width's message", "Const=10&Bits=0&Acc=A&Temp=T&Core=pic18&Ram=0x80", {1, 45}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(validate_query(c.query).error_codes, c.codes) << c.name;
+  }
+}
+
+// pic-as text is not written for the PIC18 core; the other syntaxes are.
+TEST(ValidateRequestTest, Pic18Syntaxes) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"pic-as", kValid + "&Core=pic18&Syntax=pic-as", {46}},
+      {"a pic-as subroutine", kValid + "&Core=pic18&Syntax=pic-as&Wrap=subroutine", {46}},
+      {"mpasm", kValid + "&Core=pic18&Syntax=mpasm&Wrap=macro", {}},
+      {"a gputils module", kValid + "&Core=pic18&Syntax=gpasm-reloc", {}},
+      {"pic-as on the other cores", kValid + "&Core=baseline&Syntax=pic-as", {}},
+      {"pic-as of an unknown core", kValid + "&Core=pic16&Syntax=pic-as", {13}},
+      {"after the address's message", kValid + "&Core=pic18&Syntax=pic-as&Ram=0x10", {46}},
+      {"with every other pic-as message",
+       kValid + "&Core=pic18&Syntax=pic-as&Ram=0x90",
+       {44, 45, 46}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(validate_query(c.query).error_codes, c.codes) << c.name;
