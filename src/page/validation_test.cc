@@ -730,6 +730,92 @@ TEST(ValidateRequestTest, PackagingFields) {
   EXPECT_EQ(validate_query(floor + "&Ram=&Name=div10").request.packaging.name, "");
 }
 
+// A whole program is a PIC18 one, in MPASM syntax, its registers from 0x00 unless Ram says
+// otherwise; the PIC18's own words are no routine name there.
+TEST(ValidateRequestTest, Pic18Packaging) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+    Wrap wrap;
+    int ram_address;
+  };
+  const std::string floor = "Const=1&DivideBy=10&Result=floor&Bits=16&Acc=ACC&Temp=TEMP";
+  const std::string pic18 = floor + "&Core=pic18";
+  const Case cases[] = {
+      {"a program", pic18 + "&Wrap=program", {}, Wrap::kProgram, 0},
+      {"a program at an address", pic18 + "&Wrap=program&Ram=0x20", {}, Wrap::kProgram, 0x20},
+      {"a program with no address given", pic18 + "&Wrap=program&Ram=", {}, Wrap::kProgram, 0},
+      {"a program named so", pic18 + "&Wrap=program&Syntax=mpasm", {}, Wrap::kProgram, 0},
+      {"a subroutine keeps its bare cblock", pic18 + "&Wrap=subroutine", {}, Wrap::kSubroutine, -1},
+      {"a module", pic18 + "&Syntax=gpasm-reloc", {}, Wrap::kSubroutine, -1},
+      {"a program of a mid-range core", floor + "&Wrap=program", {40}, Wrap::kInline, -1},
+      {"a program of an enhanced core",
+       floor + "&Core=enhanced&Wrap=program",
+       {40},
+       Wrap::kInline,
+       -1},
+      {"a program of an unknown core",
+       floor + "&Core=pic&Wrap=program",
+       {40, 13},
+       Wrap::kInline,
+       -1},
+      {"a program as a module",
+       pic18 + "&Wrap=program&Syntax=gpasm-reloc",
+       {43},
+       Wrap::kInline,
+       -1},
+      {"a program for pic-as", pic18 + "&Wrap=program&Syntax=pic-as", {46}, Wrap::kInline, -1},
+      {"a PIC18 instruction as the name",
+       pic18 + "&Wrap=macro&Name=mullw",
+       {42},
+       Wrap::kInline,
+       -1},
+      {"a PIC18 register as the name", pic18 + "&Wrap=program&Name=PRODL", {42}, Wrap::kInline, -1},
+      {"a PIC18 instruction named on another core",
+       floor + "&Wrap=macro&Name=mullw",
+       {},
+       Wrap::kMacro,
+       -1},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.query);
+    EXPECT_EQ(v.error_codes, c.codes) << c.name;
+    if (!c.codes.empty()) continue;
+    EXPECT_EQ(v.request.packaging.wrap, c.wrap) << c.name;
+    EXPECT_EQ(v.request.ram_address, c.ram_address) << c.name;
+    EXPECT_EQ(v.request.notes.empty(), v.request.packaging.syntax != Syntax::kMpasm) << c.name;
+  }
+}
+
+// Message 40 lists the wraps of the mid-range family; a PIC18 request's detail adds the
+// program, and tells a program that asked for a module what it is.
+TEST(RefusalDetailTest, ThePic18Wraps) {
+  struct Case {
+    const char* name;
+    std::string query;
+    int code;
+    const char* detail;
+  };
+  const Case cases[] = {
+      {"an unknown PIC18 wrap", kValid + "&Core=pic18&Wrap=function", 40,
+       "Wrap must be inline, subroutine, macro or program (a whole PIC18 program)."},
+      {"an unknown mid-range wrap", kValid + "&Wrap=function", 40, ""},
+      {"a program of the mid-range core", kValid + "&Wrap=program", 40, ""},
+      {"a PIC18 program as a module", kValid + "&Core=pic18&Wrap=program&Syntax=gpasm-reloc", 43,
+       "A gpasm-reloc routine is a subroutine or a macro: a whole program (Wrap program) is an "
+       "absolute MPASM source, so take Syntax mpasm for it."},
+      {"an inline PIC18 module", kValid + "&Core=pic18&Wrap=inline&Syntax=gpasm-reloc", 43, ""},
+  };
+  for (const Case& c : cases) {
+    FormEntryList form;
+    parse_urlencoded(form, c.query);
+    const RequestFields fields = read_request_fields(form);
+    EXPECT_EQ(validate_request(fields).error_code, c.code) << c.name;
+    EXPECT_EQ(refusal_detail(c.code, fields), c.detail) << c.name;
+  }
+}
+
 TEST(RefusalDetailTest, NamesTheRegisterByteANameSpells) {
   FormEntryList form;
   parse_urlencoded(form, "Const=10&Bits=8&Acc=ACC&Temp=TEMP&Wrap=macro&Name=ACC1");
