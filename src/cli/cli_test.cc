@@ -108,6 +108,41 @@ TEST(RunCliTest, TheCoreReachesTheGenerator) {
       << exact.out;
 }
 
+// A PIC18 request: its core line, the access bank in its notes, and the packagings that core
+// has of its own. Their routines are printed once the pre-print check runs PIC18 code.
+TEST(RunCliTest, Pic18RoutinesInTheirPackagings) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    std::vector<std::string> in_out;
+  };
+  const Case cases[] = {
+      {"an exact routine",
+       {"--divide-by", "10", "--bits", "16", "--core", "pic18"},
+       {"\n; Core: PIC18 (PIC18Fxxx), registers in the access bank\n",
+        "; Every register here must lie in the access bank (0x00 to 0x7F on a PIC18F452):\n"}},
+      {"an approximation at an address",
+       {"--const", "10", "--bits", "8", "--core", "pic18", "--ram", "0x10"},
+       {"; Registers: they start at 0x10, in the access bank.\n", "\n\tcblock 0x10\n"}},
+      {"a whole program",
+       {"--divide-by", "10", "--bits", "16", "--core", "pic18", "--wrap", "program"},
+       {"\n\tprocessor\t18f452\n\tinclude\t\"p18f452.inc\"\n\n\tcblock 0x00\n",
+        "\n\torg\t0\nacc_div10_floor\n", "\tbra\t$\n\n\tend\n"}},
+      {"a module",
+       {"--divide-by", "10", "--bits", "16", "--core", "pic18", "--syntax", "gpasm-reloc"},
+       {"\nacc_div10_floor_ram\tudata_acs\n", "\tcode\nacc_div10_floor\n\t"}},
+  };
+  for (const Case& c : cases) {
+    const CliRun result = run(c.args);
+    EXPECT_EQ(result.status, kExitOk) << c.name << "\n" << result.err;
+    for (const std::string& part : c.in_out) {
+      EXPECT_NE(result.out.find(part), std::string::npos) << c.name << "\n" << result.out;
+    }
+    // Nothing selects a bank on PIC18.
+    EXPECT_EQ(result.out.find("banksel"), std::string::npos) << c.name;
+  }
+}
+
 TEST(RunCliTest, OptimizeAndLabelReachTheGenerator) {
   // Without --optimize, or with speed, the straight-line routine as always.
   const std::string speed = run({"--divide-by", "10", "--bits", "8"}).out;
