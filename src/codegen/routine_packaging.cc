@@ -263,7 +263,7 @@ std::string program_usage(const GeneratorRequest& request) {
 
 std::string program_text(const FinishedRoutine& routine, const GeneratorRequest& request) {
   assert(request.core == Core::kPic18 && request.ram_address >= 0 &&
-         request.ram_address + static_cast<int>(routine.registers.size()) <= 0x80);
+         request.ram_address + static_cast<int>(routine.registers.size()) <= kAccessRamEnd);
   const std::string& name = request.packaging.name;
   std::string text = head(routine, request, program_usage(request));
   append(text, {"\tprocessor\t", kPic18ProgramPart, "\n\tinclude\t\"p", kPic18ProgramPart,

@@ -41,6 +41,10 @@ inline constexpr int kPicAsRamEnd = 0x80;
 // First address of the common memory most mid-range parts and every enhanced mid-range part
 // map into every bank.
 inline constexpr int kCommonRamStart = 0x70;
+// First address above the PIC18F452's access RAM: a PIC18 routine's registers lie below it,
+// where its instructions address them whatever BSR holds (parts with more special function
+// registers in the access bank have less RAM below it, up to 0x60 on many).
+inline constexpr int kAccessRamEnd = 0x80;
 // The part a whole PIC18 program is written for, as its processor line and its include name
 // it.
 inline constexpr const char* kPic18ProgramPart = "18f452";
@@ -48,7 +52,7 @@ inline constexpr const char* kPic18ProgramPart = "18f452";
 // The text of `routine` in request.packaging, with request.notes after its Output line.
 // Requires: a packaging other than inline MPASM has a name; gpasm-reloc is not inline; a
 // pic-as routine with a Ram address ends below kPicAsRamEnd; a whole program is an MPASM PIC18
-// one with a Ram address, its registers below 0x80.
+// one with a Ram address, its registers below kAccessRamEnd.
 std::string printed_routine(const FinishedRoutine& routine, const GeneratorRequest& request);
 
 // The instructions as the packaging spells them: Code::text, or portable_text for pic-as.

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstdio>
 
+#include "codegen/routine_packaging.h"
 #include "form/characters.h"
 
 namespace tarvek {
@@ -41,7 +42,7 @@ std::optional<int> read_ram_address(std::string_view text) {
 std::string ram_notes(int address, Core core) {
   assert(address >= -1 && address <= kLastRamAddress);
   if (core == Core::kPic18) {
-    assert(address < kAccessBankEnd);
+    assert(address < kAccessRamEnd);
     // Access RAM starts at 0, where a mid-range part has its special function registers.
     std::string notes =
         "; Registers: this cblock has no address, so it continues the last cblock before it;\n"

@@ -21,13 +21,9 @@ namespace tarvek {
 
 // The numbered error of a Ram value that is no address.
 inline constexpr int kRamAddressError = 16;
-// The numbered error of a PIC18 routine whose registers would reach kAccessBankEnd from the
-// Ram address.
+// The numbered error of a PIC18 routine whose registers would reach the end of access RAM
+// (kAccessRamEnd) from the Ram address.
 inline constexpr int kAccessBankError = 45;
-// First address above the PIC18F452's access RAM: a PIC18 routine's registers lie below it,
-// where its instructions address them without BSR (parts with more special function
-// registers in the access bank have less below it, 0x60 on many).
-inline constexpr int kAccessBankEnd = 0x80;
 
 // Highest address a Ram value may give: the end of bank 3 of a mid-range part.
 inline constexpr int kLastRamAddress = 0x1FF;
@@ -43,7 +39,7 @@ std::optional<int> read_ram_address(std::string_view text);
 // either way that every register must be in the bank selected when the routine runs, or in
 // common RAM. On the PIC18 core the bank is the access bank, where every register must lie.
 // Each line is "; ..." and a line feed.
-// Requires: a PIC18 address is below kAccessBankEnd.
+// Requires: a PIC18 address is below kAccessRamEnd (codegen/routine_packaging.h).
 std::string ram_notes(int address, Core core);
 
 }  // namespace tarvek

@@ -71,7 +71,7 @@ int generate_text(std::string& text, const GeneratorRequest& request, Register& 
       end > kPicAsRamEnd) {
     return kPicAsRamError;
   }
-  if (request.core == Core::kPic18 && request.ram_address >= 0 && end > kAccessBankEnd) {
+  if (request.core == Core::kPic18 && request.ram_address >= 0 && end > kAccessRamEnd) {
     return kAccessBankError;
   }
   text = printed_routine(*routine, request);

@@ -387,7 +387,7 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   }
   // The rest of the registers is known only once the routine is written
   // (routine_generation.h); an address past the access bank leaves room for none of them.
-  if (core == Core::kPic18 && ram_address && *ram_address >= kAccessBankEnd) {
+  if (core == Core::kPic18 && ram_address && *ram_address >= kAccessRamEnd) {
     fail(kAccessBankError);
   }
   // pic-as writes PIC18 instructions with an access operand and reserves access RAM in psects
