@@ -1,6 +1,7 @@
-// The packagings of a PIC18 routine, whole: a whole program, the MPASM include files, and
-// relocatable modules whose registers the linker keeps in access RAM. tests/packaging
-// assembles them with gpasm and gplink and runs them in gpsim.
+// The packagings of a PIC18 routine, whole: a whole program and relocatable modules whose
+// registers the linker keeps in access RAM (the MPASM include files are the mid-range ones
+// with the PIC18's instructions). tests/packaging assembles every one with gpasm and gplink
+// and runs it in gpsim.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,13 +34,6 @@ const std::string kInstructions =
     "\taddwfc\tTEMP0, f\n"
     "\tskpc\n"
     "\tincf\tTEMP0, f\n";
-
-const std::string kDeclarations =
-    "\tACC0\n"
-    "\tACC1\n"
-    "\tTEMP0\n"
-    "\tendc\n"
-    "\n";
 
 const std::string kReservations =
     "ACC0\tres\t1\n"
@@ -89,35 +83,18 @@ TEST(Pic18PackagingTest, PrintsEveryPackagingWhole) {
            "\tprocessor\t18f452\n"
            "\tinclude\t\"p18f452.inc\"\n"
            "\n"
-           "\tcblock 0x00\n" +
-           kDeclarations +
+           "\tcblock 0x00\n"
+           "\tACC0\n"
+           "\tACC1\n"
+           "\tTEMP0\n"
+           "\tendc\n"
+           "\n"
            "\torg\t0\n"
            "times6\n" +
            kInstructions +
            "\tbra\t$\n"
            "\n"
            "\tend\n"},
-      {"a subroutine, its cblock continuing the includer's", Wrap::kSubroutine, Syntax::kMpasm, -1,
-       false,
-       kHead +
-           "; Routine: 13 instructions, 13 cycles, 3 bytes of RAM\n"
-           "; A note.\n"
-           "; Subroutine: call times6; it returns with the result in the Output bytes. The call "
-           "and\n"
-           "; the return take 2 cycles each besides the routine's.\n"
-           "\n"
-           "\tcblock\n" +
-           kDeclarations + "times6\n" + kInstructions + "\treturn\n\n"},
-      {"a macro at an address", Wrap::kMacro, Syntax::kMpasm, 0x20, false,
-       kHead +
-           "; Routine: 13 instructions, 13 cycles, 3 bytes of RAM\n"
-           "; A note.\n"
-           "; Macro: write times6 on a line of its own where the product is needed; each use is "
-           "a copy\n"
-           "; of the routine, so a source may use it more than once.\n"
-           "\n"
-           "\tcblock 0x20\n" +
-           kDeclarations + "times6\tmacro\n" + kInstructions + "\tendm\n\n"},
       {"a module: access RAM, no bank selection", Wrap::kSubroutine, Syntax::kGpasmReloc, -1, true,
        kHead +
            "; Routine: 14 instructions, 14 cycles, 3 bytes of RAM\n"
