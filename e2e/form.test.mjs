@@ -59,6 +59,7 @@ test('the form shows every field with its label, default and range', async () =>
   const cores = page.getByRole('radiogroup', { name: 'Core' }).getByRole('radio');
   assert.deepEqual(await cores.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
     ['Core', 'midrange', true], ['Core', 'enhanced', false], ['Core', 'baseline', false],
+    ['Core', 'pic18', false],
   ]);
   const goals = page.getByRole('radiogroup', { name: 'Optimise for' }).getByRole('radio');
   assert.deepEqual(await goals.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
@@ -67,6 +68,7 @@ test('the form shows every field with its label, default and range', async () =>
   const wraps = page.getByRole('radiogroup', { name: 'Wrap' }).getByRole('radio');
   assert.deepEqual(await wraps.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
     ['Wrap', 'inline', true], ['Wrap', 'subroutine', false], ['Wrap', 'macro', false],
+    ['Wrap', 'program', false],
   ]);
   const syntaxes = page.getByRole('radiogroup', { name: 'Assembler' }).getByRole('radio');
   assert.deepEqual(await syntaxes.evaluateAll((radios) => radios.map((r) => [r.name, r.value, r.checked])), [
@@ -101,6 +103,25 @@ test('the form shows every field with its label, default and range', async () =>
   for (const url of requests) assert.ok(url.startsWith(baseUrl), `outside request: ${url}`);
 
   await page.screenshot({ path: join(artifacts, 'form.png'), fullPage: true });
+  await page.close();
+});
+
+// A whole program is a PIC18 one: the choice is greyed until that core is chosen, and
+// choosing another core again takes an inline routine.
+test('the whole program is offered with the PIC18 core only', async () => {
+  const page = await browser.newPage({ viewport: { width: 1000, height: 900 } });
+  await page.goto(formUrl);
+  const program = page.getByRole('radio', { name: 'Whole program' });
+  assert.equal(await program.isDisabled(), true, 'greyed with the mid-range core');
+  const hint = await page.getByRole('radio', { name: 'PIC18', exact: true }).getAttribute('aria-describedby');
+  assert.match(await page.locator(`#${hint}`).innerText(), /hardware multiplier.*access bank/s);
+  await page.getByRole('radio', { name: 'PIC18', exact: true }).check();
+  assert.equal(await program.isDisabled(), false, 'offered with the PIC18 core');
+  await program.check();
+  await page.getByRole('radio', { name: 'Enhanced mid-range' }).check();
+  assert.equal(await program.isDisabled(), true);
+  assert.equal(await program.isChecked(), false);
+  assert.equal(await page.getByRole('radio', { name: 'Inline' }).isChecked(), true);
   await page.close();
 });
 

@@ -148,6 +148,60 @@ test('a baseline request is shown in place and saved under a name that says so',
   await page.close();
 });
 
+// Generated once the pre-print check runs PIC18 code; until then the program refuses every
+// PIC18 routine with #11.
+test('a PIC18 request posts Core=pic18 and is saved under a name that says so', async () => {
+  const page = await context.newPage();
+  const asked = [];
+  page.on('request', (request) => {
+    if (request.url().includes('/cgi-bin/tarvek.exe')) asked.push(new URL(request.url()).searchParams);
+  });
+  const pic18 = { ...exact, Core: 'pic18' };
+  await generate(page, pic18);
+  assert.equal(asked.length, 1);
+  assert.equal(asked[0].get('Core'), 'pic18');
+  await assertShows(page, pic18);
+  const code = await page.locator('#code').textContent();
+  assert.match(code, /^; Core: PIC18 \(PIC18Fxxx\), registers in the access bank$/m);
+  assert.match(code, /^; Every register here must lie in the access bank/m);
+  assert.doesNotMatch(code, /banksel|\trlf\t|\tclrw$/m);
+  assert.deepEqual(await download(page), ['acc_x1_div10_floor_pic18.inc',
+    toolText(['--const', '1', '--divide-by', '10', '--result', 'floor', '--bits', '16', '--core', 'pic18'])]);
+  await page.close();
+});
+
+test('a whole PIC18 program is saved as the .asm source tarvek-asm writes', async () => {
+  const page = await context.newPage();
+  const program = { ...exact, Core: 'pic18', Wrap: 'program' };
+  await generate(page, program);
+  await assertShows(page, program);
+  const code = await page.locator('#code').textContent();
+  assert.match(code, /^\tprocessor\t18f452\n\tinclude\t"p18f452\.inc"\n\n\tcblock 0x00$/m);
+  assert.match(code, /^\tbra\t\$\n\n\tend\n$/m);
+  assert.equal(await page.locator('#download').textContent(), 'Download .asm');
+  assert.deepEqual(await download(page), ['acc_x1_div10_floor_pic18.asm',
+    toolText(['--divide-by', '10', '--bits', '16', '--core', 'pic18', '--wrap', 'program'])]);
+  await page.close();
+});
+
+test('a PIC18 address past the access bank and a PIC18 pic-as text are refused beside their fields', async () => {
+  const page = await context.newPage();
+  const past = { ...exact, Core: 'pic18', Ram: '0x80' };
+  await generate(page, past);
+  await page.locator('#Ram-error').waitFor();
+  const ram = directText(sentFields(past)).trimEnd();
+  assert.match(ram, /^#45 Error in input: With Core pic18 the registers must lie in the access bank/);
+  assert.equal(await page.locator('#Ram-error').innerText(), ram);
+
+  const picAs = { ...exact, Core: 'pic18', Syntax: 'pic-as' };
+  await generate(page, picAs);
+  await page.locator('#Syntax-error').waitFor();
+  const syntax = directText(sentFields(picAs)).trimEnd();
+  assert.match(syntax, /^#46 Error in input: /);
+  assert.equal(await page.locator('#Syntax-error').innerText(), syntax);
+  await page.close();
+});
+
 test('Copy puts exactly the routine on the clipboard', async () => {
   const page = await context.newPage();
   await generate(page, exact);

@@ -44,7 +44,7 @@ std::string block_of(double constant, double error, int input_bits, int output_b
   GeneratorRequest request{constant, error, output_bits};
   request.core = core;
   request.ram_address = ram_address;
-  request.notes = ram_notes(ram_address);
+  request.notes = ram_notes(ram_address, core);
   generate_code(out, request, acc, temp);
   return out.str();
 }
@@ -106,6 +106,41 @@ TEST(RunCliTest, TheCoreReachesTheGenerator) {
   EXPECT_NE(exact.out.find("; Every result equals the documented computation.\n"),
             std::string::npos)
       << exact.out;
+}
+
+// A PIC18 request: its core line, the access bank in its notes, and the packagings that core
+// has of its own. Their routines are printed once the pre-print check runs PIC18 code.
+TEST(RunCliTest, Pic18RoutinesInTheirPackagings) {
+  struct Case {
+    const char* name;
+    std::vector<std::string_view> args;
+    std::vector<std::string> in_out;
+  };
+  const Case cases[] = {
+      {"an exact routine",
+       {"--divide-by", "10", "--bits", "16", "--core", "pic18"},
+       {"\n; Core: PIC18 (PIC18Fxxx), registers in the access bank\n",
+        "; Every register here must lie in the access bank (0x00 to 0x7F on a PIC18F452):\n"}},
+      {"an approximation at an address",
+       {"--const", "10", "--bits", "8", "--core", "pic18", "--ram", "0x10"},
+       {"; Registers: they start at 0x10, in the access bank.\n", "\n\tcblock 0x10\n"}},
+      {"a whole program",
+       {"--divide-by", "10", "--bits", "16", "--core", "pic18", "--wrap", "program"},
+       {"\n\tprocessor\t18f452\n\tinclude\t\"p18f452.inc\"\n\n\tcblock 0x00\n",
+        "\n\torg\t0\nacc_div10_floor\n", "\tbra\t$\n\n\tend\n"}},
+      {"a module",
+       {"--divide-by", "10", "--bits", "16", "--core", "pic18", "--syntax", "gpasm-reloc"},
+       {"\nacc_div10_floor_ram\tudata_acs\n", "\tcode\nacc_div10_floor\n\t"}},
+  };
+  for (const Case& c : cases) {
+    const CliRun result = run(c.args);
+    EXPECT_EQ(result.status, kExitOk) << c.name << "\n" << result.err;
+    for (const std::string& part : c.in_out) {
+      EXPECT_NE(result.out.find(part), std::string::npos) << c.name << "\n" << result.out;
+    }
+    // Nothing selects a bank on PIC18.
+    EXPECT_EQ(result.out.find("banksel"), std::string::npos) << c.name;
+  }
 }
 
 TEST(RunCliTest, OptimizeAndLabelReachTheGenerator) {
@@ -339,7 +374,8 @@ TEST(RunCliTest, RefusedRequests) {
   const std::string m6 = "#6 Error in input: Constant error must be between 0 and 50%.\n";
   const std::string m7 =
       "#7 Error in input: Result is zero for this combination of input size and constant.\n";
-  const std::string m13 = "#13 Error in input: Core must be midrange, enhanced or baseline.\n";
+  const std::string m13 =
+      "#13 Error in input: Core must be midrange, enhanced, baseline or pic18.\n";
   const std::string m9 =
       "#9 Error in input: Divisor must be a positive decimal number or a fraction of two "
       "positive integers.\n";
@@ -383,7 +419,8 @@ TEST(RunCliTest, RefusedRequests) {
       {"the accumulator check counts last of the first seven",
        {"--const", "0", "--bits", "0", "--error", "99", "--acc", "", "--temp", ""},
        m3},
-      {"another core", {"--const", "10", "--bits", "8", "--core", "pic18"}, m13},
+      {"another core", {"--const", "10", "--bits", "8", "--core", "pic24"}, m13},
+      {"a core named in capitals", {"--const", "10", "--bits", "8", "--core", "PIC18"}, m13},
       {"the core check counts last",
        {"--const", "0", "--bits", "0", "--acc", "", "--core", "Enhanced"},
        m13},
@@ -577,6 +614,22 @@ TEST(RunCliTest, PackagingOptions) {
        kExitRefused,
        "",
        "#44 Error in input: With Syntax pic-as"},
+      // Counted once the routine is written: five bytes from 0x7C reach 0x80.
+      {"PIC18 past the access bank",
+       {"--const", "10", "--bits", "32", "--core", "pic18", "--ram", "0x7C"},
+       kExitRefused,
+       "",
+       "#45 Error in input: With Core pic18 the registers must lie in the access bank"},
+      {"PIC18 for pic-as",
+       {"--const", "10", "--bits", "8", "--core", "pic18", "--syntax", "pic-as"},
+       kExitRefused,
+       "",
+       "#46 Error in input: With Core pic18 the Syntax must be mpasm or gpasm-reloc"},
+      {"PIC18 at an address past the access bank",
+       {"--const", "10", "--bits", "8", "--core", "pic18", "--ram", "0x80"},
+       kExitRefused,
+       "",
+       "#45 Error in input: With Core pic18 the registers must lie in the access bank"},
   };
   for (const Case& c : cases) {
     const CliRun result = run(c.args);

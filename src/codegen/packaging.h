@@ -20,6 +20,9 @@ enum class Wrap : uint8_t {
   kSubroutine,
   // A macro without arguments, whose every use is a copy of the instructions.
   kMacro,
+  // A whole PIC18 program, MPASM syntax only: the processor and its include, the registers in
+  // access RAM, the routine from the reset vector and a branch to itself after it.
+  kProgram,
 };
 
 enum class Syntax : uint8_t {

@@ -97,9 +97,39 @@ std::string local_line(const Code& code, std::string_view directive) {
   return line;
 }
 
-bool names_status(const Code& code) {
+bool names_file(const Code& code, uint8_t file) {
   return std::any_of(code.instructions().begin(), code.instructions().end(),
-                     [](const Instruction& in) { return in.file == kStatusFile; });
+                     [file](const Instruction& in) { return in.file == file; });
+}
+
+// The core's own registers that the instructions name, each given its address unless
+// something before has: a module assembled on its own has no processor include to name them,
+// and an include file may follow one that does.
+std::string special_file_equates(const Code& code, Core core) {
+  struct Named {
+    uint8_t file;
+    const char* name;
+    int address;
+  };
+  // STATUS lies at 0x03 of every mid-range bank; the PIC18's registers at the top of its
+  // access bank, where the routine's instructions reach them.
+  constexpr Named kMidrange[] = {{kStatusFile, "STATUS", 0x03}};
+  constexpr Named kPic18[] = {{kStatusFile, "STATUS", 0xFD8},
+                              {kProdlFile, "PRODL", 0xFF3},
+                              {kProdhFile, "PRODH", 0xFF4},
+                              {kWregFile, "WREG", 0xFE8}};
+  std::string text;
+  const auto add = [&](const Named& named) {
+    if (!names_file(code, named.file)) return;
+    append(text, {"\tifndef\t", named.name, "\n", named.name, "\tequ\t", hex_byte(named.address),
+                  "\n\tendif\n"});
+  };
+  if (core == Core::kPic18) {
+    for (const Named& named : kPic18) add(named);
+  } else {
+    for (const Named& named : kMidrange) add(named);
+  }
+  return text;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -143,6 +173,27 @@ std::string reloc_usage(const FinishedRoutine& routine, const GeneratorRequest& 
   const std::string section =
       name + "_ram" + (request.ram_address >= 0 ? " at " + hex_byte(request.ram_address) : "");
   std::string usage;
+  if (request.core == Core::kPic18) {
+    // PIC18 instructions reach the access bank whatever BSR holds: no bank to select.
+    if (request.packaging.wrap == Wrap::kSubroutine) {
+      append(usage, {"Relocatable module: assemble it with gpasm -c -p <your part> and link its "
+                     "object with gplink. Its registers are in the udata_acs section ",
+                     section, ", in the access bank; ", name,
+                     " and the input and result bytes are global, so another module declares "
+                     "them with extern. Neither ",
+                     name, " nor its caller selects a bank for them."});
+    } else {
+      append(usage, {"Include this file in a relocatable module before its code section: it "
+                     "declares the registers in the udata_acs section ",
+                     section,
+                     ", in the access bank (the input and result bytes global), and "
+                     "defines the macro ",
+                     name,
+                     ". Write it where the product is needed, with any bank selected; "
+                     "each use is a copy of the routine."});
+    }
+    return comment_paragraph(usage);
+  }
   if (request.packaging.wrap == Wrap::kSubroutine) {
     append(usage,
            {"Relocatable module: assemble it with gpasm -c -p <your part> and link its "
@@ -167,15 +218,14 @@ std::string reloc_text(const FinishedRoutine& routine, const GeneratorRequest& r
   const std::string& name = request.packaging.name;
   const bool subroutine = request.packaging.wrap == Wrap::kSubroutine;
   const std::string results = name_list(routine.registers, routine.result_registers);
+  const bool pic18 = request.core == Core::kPic18;
   std::string text = head(routine, request, reloc_usage(routine, request));
-  if (names_status(routine.code)) {
-    // A module assembled on its own has no processor include to name STATUS; an include
-    // file may follow one that does.
-    text += "\tifndef\tSTATUS\nSTATUS\tequ\t0x03\n\tendif\n";
-  }
+  text += special_file_equates(routine.code, request.core);
   if (subroutine) append(text, {"\tglobal\t", name, "\n"});
   if (!results.empty()) append(text, {"\tglobal\t", results, "\n"});
-  append(text, {"\n", name, "_ram\tudata"});
+  // gplink puts a udata_acs section in access RAM, where a PIC18 routine's instructions
+  // address its registers.
+  append(text, {"\n", name, pic18 ? "_ram\tudata_acs" : "_ram\tudata"});
   if (request.ram_address >= 0) append(text, {"\t", hex_byte(request.ram_address)});
   text += "\n";
   for (const std::string& byte : routine.registers) append(text, {byte, "\tres\t1\n"});
@@ -186,8 +236,40 @@ std::string reloc_text(const FinishedRoutine& routine, const GeneratorRequest& r
     return text;
   }
   append(text, {"\tcode\n", name, "\n"});
-  if (!routine.registers.empty()) append(text, {"\tbanksel\t", routine.registers[0], "\n"});
+  if (!routine.registers.empty() && !pic18) {
+    append(text, {"\tbanksel\t", routine.registers[0], "\n"});
+  }
   append(text, {routine.code.text(), "\treturn\n\n\tend\n"});
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------
+// A whole PIC18 program in MPASM syntax, which gpasm assembles as it stands: the processor
+// and its include (which names STATUS, PRODL, PRODH and WREG), the registers in access RAM,
+// and the routine at the reset vector, as the firmware example's program starts. Nothing
+// enables an interrupt, so the routine may run on over the interrupt vectors.
+
+std::string program_usage(const GeneratorRequest& request) {
+  const std::string& name = request.packaging.name;
+  std::string usage;
+  append(usage, {"Program: a whole program for the PIC18F452, to assemble as it stands (gpasm, or "
+                 "MPASM); for another PIC18 part change its processor and include lines and "
+                 "keep the registers in that part's access bank. From reset it runs ",
+                 name,
+                 " once on the input bytes as they are (set them in a simulator or debugger) "
+                 "and then stays on its last line (bra $), the result in the Output bytes."});
+  return comment_paragraph(usage);
+}
+
+std::string program_text(const FinishedRoutine& routine, const GeneratorRequest& request) {
+  assert(request.core == Core::kPic18 && request.ram_address >= 0 &&
+         request.ram_address + static_cast<int>(routine.registers.size()) <= kAccessRamEnd);
+  const std::string& name = request.packaging.name;
+  std::string text = head(routine, request, program_usage(request));
+  append(text, {"\tprocessor\t", kPic18ProgramPart, "\n\tinclude\t\"p", kPic18ProgramPart,
+                ".inc\"\n\n\tcblock ", hex_byte(request.ram_address), "\n"});
+  for (const std::string& byte : routine.registers) append(text, {"\t", byte, "\n"});
+  append(text, {"\tendc\n\n\torg\t0\n", name, "\n", routine.code.text(), "\tbra\t$\n\n\tend\n"});
   return text;
 }
 
@@ -262,6 +344,7 @@ std::string pic_as_usage(const FinishedRoutine& routine, const GeneratorRequest&
                      "; each use is a copy of the routine."});
       break;
     case Wrap::kInline:
+    case Wrap::kProgram:
       append(usage, {"#include this file in a .S module, after <xc.inc>, inside PSECT code "
                      "where the routine runs. It declares its registers ",
                      where, place.address < 0 ? " and returns to PSECT code" : "", "; run it with ",
@@ -297,6 +380,8 @@ std::string pic_as_declarations(const FinishedRoutine& routine, const PicAsPlace
 }
 
 std::string pic_as_text(const FinishedRoutine& routine, const GeneratorRequest& request) {
+  // A whole program is MPASM's alone.
+  assert(request.packaging.wrap != Wrap::kProgram);
   const int bytes = static_cast<int>(routine.registers.size());
   PicAsPlace place;
   place.address = request.ram_address;
@@ -321,6 +406,7 @@ std::string pic_as_text(const FinishedRoutine& routine, const GeneratorRequest& 
       append(text, {"\n", name, "\tMACRO\n", local_line(routine.code, "LOCAL"), body, "\tENDM\n"});
       break;
     case Wrap::kInline:
+    case Wrap::kProgram:
       if (place.address < 0) text += "\tPSECT\tcode\n";
       append(text, {"\n", body});
       break;
@@ -340,7 +426,8 @@ std::string printed_routine(const FinishedRoutine& routine, const GeneratorReque
   assert(!packaging.name.empty());
   switch (packaging.syntax) {
     case Syntax::kMpasm:
-      return mpasm_text(routine, request);
+      return packaging.wrap == Wrap::kProgram ? program_text(routine, request)
+                                              : mpasm_text(routine, request);
     case Syntax::kGpasmReloc:
       return reloc_text(routine, request);
     case Syntax::kPicAs:

@@ -8,10 +8,15 @@
 // instructions:
 //   - MPASM: the same cblock section; a subroutine is the label, the instructions and
 //     return, a macro the instructions between "NAME\tmacro" and "\tendm".
+//   - MPASM, a whole PIC18 program: processor 18f452 and its include, the cblock at the Ram
+//     address (0x00 without one), org 0, the label, the instructions, "bra $" and end.
 //   - gpasm-reloc: a udata section named NAME_ram (at the Ram address when there is one), the
 //     input and result bytes global; a subroutine is a module of its own (global label, code
 //     section, banksel, return, end), a macro an include file for a relocatable module.
-//     Inline cannot be: gpasm keeps each section of an object in one piece.
+//     Inline cannot be: gpasm keeps each section of an object in one piece. On PIC18 the
+//     section is udata_acs, which the linker puts in access RAM, and nothing selects a bank;
+//     the core's registers the instructions name (STATUS, PRODL, PRODH, WREG) are given their
+//     addresses unless an include has.
 //   - pic-as: bytes reserved with DS in PSECT udata_bank0, or with DABS at the Ram address
 //     (below 0x80); the input and result bytes GLOBAL; labels with colons; the instructions
 //     as portable_text spells them. A subroutine is a module (#include <xc.inc>, PSECT code,
@@ -36,10 +41,18 @@ inline constexpr int kPicAsRamEnd = 0x80;
 // First address of the common memory most mid-range parts and every enhanced mid-range part
 // map into every bank.
 inline constexpr int kCommonRamStart = 0x70;
+// First address above the PIC18F452's access RAM: a PIC18 routine's registers lie below it,
+// where its instructions address them whatever BSR holds (parts with more special function
+// registers in the access bank have less RAM below it, up to 0x60 on many).
+inline constexpr int kAccessRamEnd = 0x80;
+// The part a whole PIC18 program is written for, as its processor line and its include name
+// it.
+inline constexpr const char* kPic18ProgramPart = "18f452";
 
 // The text of `routine` in request.packaging, with request.notes after its Output line.
 // Requires: a packaging other than inline MPASM has a name; gpasm-reloc is not inline; a
-// pic-as routine with a Ram address ends below kPicAsRamEnd.
+// pic-as routine with a Ram address ends below kPicAsRamEnd; a whole program is an MPASM PIC18
+// one with a Ram address, its registers below kAccessRamEnd.
 std::string printed_routine(const FinishedRoutine& routine, const GeneratorRequest& request);
 
 // The instructions as the packaging spells them: Code::text, or portable_text for pic-as.

@@ -36,7 +36,7 @@ const char* error_message(int code) {
     case 12:
       return "Signed inputs need an exact result (floor, nearest or trunc).\n";
     case 13:
-      return "Core must be midrange, enhanced or baseline.\n";
+      return "Core must be midrange, enhanced, baseline or pic18.\n";
     case 14:
       return "Answer format must be html, text or json.\n";
     case 15:
@@ -83,10 +83,17 @@ const char* error_message(int code) {
       return "A gpasm-reloc routine is a subroutine or a macro: gpasm keeps each section in one "
              "piece, so a routine with its own udata section cannot stand inline in your code "
              "section.\n";
-    default:
+    case 44:
       return "With Syntax pic-as the registers must lie below 0x80 (bank 0, or common memory "
              "from 0x70), where no operand needs a bank mask: take a RAM address that leaves "
              "room for them, or none.\n";
+    case 45:
+      return "With Core pic18 the registers must lie in the access bank, below 0x80 (0x00 to "
+             "0x7F on a PIC18F452), where the instructions reach them whatever bank is "
+             "selected: take a RAM address that leaves room for them, or none.\n";
+    default:
+      return "With Core pic18 the Syntax must be mpasm or gpasm-reloc: pic-as text is written "
+             "for the mid-range, enhanced mid-range and baseline cores only.\n";
   }
 }
 
@@ -116,8 +123,10 @@ std::string refusal_text(int code, std::string_view detail) {
 const char* error_field(int code) {
   assert(is_error_code(code));
   if (code >= kFirstPackagingError) {
-    // Wrap, Syntax, Name, the inline module's wrap, and the pic-as registers' address.
-    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name", "Wrap", "Ram"};
+    // Wrap, Syntax, Name, the inline module's wrap, the pic-as registers' address, the PIC18
+    // registers' address and a PIC18 routine's syntax.
+    constexpr const char* kPackagingFields[] = {"Wrap", "Syntax", "Name",  "Wrap",
+                                                "Ram",  "Ram",    "Syntax"};
     return kPackagingFields[code - kFirstPackagingError];
   }
   // The field each check reads; a constant that is too large, too small or too precise is the

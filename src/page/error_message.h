@@ -3,9 +3,10 @@
 //
 // Codes 1 to 7 belong to the six fields every request has; the later codes to the optional
 // fields (Result, DivideBy, Signed, Core, format, Ram, Rem, DigitForm, Optimize, Label), to the
-// exact modes and to the digits mode; codes 40 to 44 to the packaging fields (Wrap, Syntax,
-// Name). A request that names none of the optional fields can only be refused with codes 1
-// to 7.
+// exact modes and to the digits mode; codes 40 to 46 to the packaging fields (Wrap, Syntax,
+// Name), to where a packaging or a core lets the registers lie (Ram) and to the syntaxes a
+// core is written in. A request that names
+// none of the optional fields can only be refused with codes 1 to 7.
 #ifndef TARVEK_PAGE_ERROR_MESSAGE_H
 #define TARVEK_PAGE_ERROR_MESSAGE_H
 
@@ -14,12 +15,13 @@
 
 namespace tarvek {
 
-// The packaging fields' codes, kFirstPackagingError to kLastPackagingError.
+// The packaging fields' codes and those of the registers' place, kFirstPackagingError to
+// kLastPackagingError.
 inline constexpr int kFirstPackagingError = 40;
-inline constexpr int kLastPackagingError = 44;
+inline constexpr int kLastPackagingError = 46;
 // Highest numbered error. The codes are 1 to 16, for the remainder and the digits 17 to 25,
-// for how a routine is written (Optimize, Label) 30 to 32, and for its packaging 40 to 44; the
-// others are not given.
+// for how a routine is written (Optimize, Label) 30 to 32, and for its packaging and place 40
+// to 46; the others are not given.
 inline constexpr int kLastErrorCode = kLastPackagingError;
 
 // Whether `code` is the code of a numbered error.

@@ -16,7 +16,16 @@ TEST(RefusalTextTest, OneLineForEveryCode) {
   EXPECT_EQ(refusal_text(7),
             "#7 Error in input: Result is zero for this combination of input size and "
             "constant.\n");
+  EXPECT_EQ(refusal_text(13),
+            "#13 Error in input: Core must be midrange, enhanced, baseline or pic18.\n");
   EXPECT_EQ(refusal_text(25), "#25 Error in input: DigitForm must be unpacked, ascii or packed.\n");
+  EXPECT_EQ(refusal_text(45),
+            "#45 Error in input: With Core pic18 the registers must lie in the access bank, below "
+            "0x80 (0x00 to 0x7F on a PIC18F452), where the instructions reach them whatever bank "
+            "is selected: take a RAM address that leaves room for them, or none.\n");
+  EXPECT_EQ(refusal_text(46),
+            "#46 Error in input: With Core pic18 the Syntax must be mpasm or gpasm-reloc: pic-as "
+            "text is written for the mid-range, enhanced mid-range and baseline cores only.\n");
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;
     const std::string text = refusal_text(code);
@@ -42,9 +51,13 @@ TEST(ErrorFieldTest, EveryCodeHasItsField) {
                                   nullptr,    "Signed",    "Core",   nullptr,    "Signed",
                                   "Ram",      "Rem",       "Rem",    "Rem",      "Signed",
                                   "DivideBy", "DigitForm", "Const",  "Rem",      "DigitForm"};
-  const std::pair<int, const char*> later[] = {{30, "Optimize"}, {31, "Optimize"}, {32, "Label"},
-                                               {40, "Wrap"},     {41, "Syntax"},   {42, "Name"},
-                                               {43, "Wrap"},     {44, "Ram"}};
+  const std::pair<int, const char*> later[] = {
+      {30, "Optimize"}, {31, "Optimize"}, {32, "Label"}, {40, "Wrap"}, {41, "Syntax"},
+      {42, "Name"},     {43, "Wrap"},     {44, "Ram"},   {45, "Ram"},  {46, "Syntax"}};
+  // Every code listed is given, so the loop below reaches it.
+  for (const auto& [later_code, later_field] : later) {
+    EXPECT_TRUE(is_error_code(later_code)) << later_code << " " << later_field;
+  }
   for (int code = 1; code <= kLastErrorCode; ++code) {
     if (!is_error_code(code)) continue;
     const char* field = error_field(code);

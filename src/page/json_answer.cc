@@ -47,7 +47,9 @@ const char* mode_name(ResultMode mode) {
 void write_packaging(JsonWriter& json, const FormEntryList& form, const RequestFields& fields,
                      const ValidatedRequest& checked) {
   const std::optional<Syntax> syntax = syntax_named(fields.syntax_text);
-  const std::optional<Wrap> wrap = wrap_named(fields.wrap_text, syntax.value_or(Syntax::kMpasm));
+  const Core core = core_named(fields.core).value_or(Core::kMidrange);
+  const std::optional<Wrap> wrap =
+      wrap_named(fields.wrap_text, syntax.value_or(Syntax::kMpasm), core);
   begin_field(json, form, "Wrap");
   if (wrap) {
     json.string(wrap_name(*wrap));
@@ -66,7 +68,7 @@ void write_packaging(JsonWriter& json, const FormEntryList& form, const RequestF
   const std::string& made = checked.request.packaging.name;
   if (checked.error_code == 0 && !made.empty()) {
     json.string(made);
-  } else if (checked.error_code != 0 && is_routine_name(fields.name_text)) {
+  } else if (checked.error_code != 0 && is_routine_name(fields.name_text, core)) {
     json.string(fields.name_text);
   } else {
     json.null();
@@ -137,9 +139,8 @@ void write_request(JsonWriter& json, const FormEntryList& form, const RequestFie
   json.string(fields.little_endian ? "little" : "big");
   json.end_object();
   begin_field(json, form, "Core");
-  if (fields.core.empty() || fields.core == "midrange" || fields.core == "enhanced" ||
-      fields.core == "baseline") {
-    json.string(fields.core.empty() ? "midrange" : fields.core);
+  if (const std::optional<Core> core = core_named(fields.core)) {
+    json.string(core_name(*core));
   } else {
     json.null();
   }

@@ -111,8 +111,10 @@ TEST(JsonAnswerTest, Core) {
   EXPECT_NE(core_member("enhanced").find(R"("Core":{"sent":"enhanced","value":"enhanced"},)"),
             std::string::npos);
   EXPECT_NE(core_member("").find(R"("Core":{"sent":"","value":"midrange"},)"), std::string::npos);
-  const std::string refused = core_member("pic18");
-  EXPECT_NE(refused.find(R"("Core":{"sent":"pic18","value":null},)"), std::string::npos);
+  EXPECT_NE(core_member("pic18").find(R"("Core":{"sent":"pic18","value":"pic18"},)"),
+            std::string::npos);
+  const std::string refused = core_member("PIC18");
+  EXPECT_NE(refused.find(R"("Core":{"sent":"PIC18","value":null},)"), std::string::npos);
   EXPECT_NE(refused.find(R"("error":{"code":13,)"), std::string::npos);
 }
 
@@ -278,6 +280,40 @@ TEST(JsonAnswerTest, Packaging) {
     EXPECT_NE(text.find(R"("instructions":20,"cycles":20,"ram_bytes":1})"), std::string::npos)
         << c.name << "\n"
         << text;
+  }
+}
+
+// A whole program is a PIC18 wrap: echoed as such there, unknown on the other cores; a name
+// that is a PIC18 instruction is no name on that core.
+TEST(JsonAnswerTest, Pic18Packaging) {
+  struct Case {
+    const char* name;
+    std::vector<FormEntry> extra;
+    std::vector<std::string> members;
+  };
+  const Case cases[] = {
+      {"a PIC18 program",
+       {{"Core", "pic18"}, {"Wrap", "program"}},
+       {R"("Core":{"sent":"pic18","value":"pic18"},)",
+        R"("Wrap":{"sent":"program","value":"program"},"Syntax":{"sent":null,"value":"mpasm"},)"
+        R"("Name":{"sent":null,"value":"a_x10_approx"},)"}},
+      {"a mid-range program",
+       {{"Wrap", "program"}},
+       {R"("Wrap":{"sent":"program","value":null},)", R"("error":{"code":40,)"}},
+      {"a PIC18 instruction as a PIC18 name",
+       {{"Core", "pic18"}, {"Wrap", "macro"}, {"Name", "mullw"}},
+       {R"("Name":{"sent":"mullw","value":null},)", R"("error":{"code":42,)"}},
+      {"a PIC18 instruction as the name of a refused mid-range request",
+       {{"Wrap", "macro"}, {"Name", "mullw"}, {"Result", "round"}},
+       {R"("Name":{"sent":"mullw","value":"mullw"},)", R"("error":{"code":8,)"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<FormEntry> entries = {{"Const", "10"}, {"Bits", "8"}, {"Acc", "A"}, {"Temp", "T"}};
+    entries.insert(entries.end(), c.extra.begin(), c.extra.end());
+    const std::string text = answer_for(entries, kTimesTenBlock);
+    for (const std::string& member : c.members) {
+      EXPECT_NE(text.find(member), std::string::npos) << c.name << "\n" << text;
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "codegen/routine_packaging.h"
+
 namespace tarvek {
 namespace {
 
@@ -65,12 +67,51 @@ std::string_view declared_name(std::string_view line, Syntax syntax) {
   return {};
 }
 
+// A line that gives one of the core's own registers its address in a module:
+// "\tifndef\tNAME", "NAME\tequ\t0x..", "\tendif", for STATUS on every core and the PIC18's
+// product bytes and WREG.
+bool is_equate_line(std::string_view line) {
+  constexpr std::string_view kEquates[] = {"\tifndef\tSTATUS",   "STATUS\tequ\t0x03",
+                                           "STATUS\tequ\t0xFD8", "\tifndef\tPRODL",
+                                           "PRODL\tequ\t0xFF3",  "\tifndef\tPRODH",
+                                           "PRODH\tequ\t0xFF4",  "\tifndef\tWREG",
+                                           "WREG\tequ\t0xFE8",   "\tendif"};
+  for (const std::string_view equate : kEquates) {
+    if (line == equate) return true;
+  }
+  return false;
+}
+
+// A module's udata or, for PIC18, udata_acs line of the routine `name`, with the Ram address
+// when there is one.
+bool is_section_line(std::string_view line, const std::string& name) {
+  if (!line.starts_with(name + "_ram\t")) return false;
+  line.remove_prefix(name.size() + 5);
+  for (const std::string_view section :
+       {std::string_view("udata"), std::string_view("udata_acs")}) {
+    if (line == section) return true;
+    if (line.starts_with(section) && line.size() > section.size() && line[section.size()] == '\t' &&
+        is_hex_byte(line.substr(section.size() + 1))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A line the packaging writes around the instructions before them (the declarations'
 // surroundings, the label or macro line, the bank selection), for a routine called `name`.
 // `opens` is set when the line is the label or the macro line.
 bool is_head_line(std::string_view line, Syntax syntax, Wrap wrap, const std::string& name,
                   bool opened, bool& opens) {
   opens = false;
+  // A whole program's processor, include and reset vector lines, before its label.
+  if (wrap == Wrap::kProgram && !opened) {
+    const std::string part = kPic18ProgramPart;
+    if (line == "\tprocessor\t" + part || line == "\tinclude\t\"p" + part + ".inc\"" ||
+        line == "\torg\t0") {
+      return true;
+    }
+  }
   // A macro of a routine with loops makes their labels its own on the line after its first.
   if (wrap == Wrap::kMacro && opened &&
       line.starts_with(syntax == Syntax::kPicAs ? "\tLOCAL\t" : "\tlocal\t")) {
@@ -82,14 +123,11 @@ bool is_head_line(std::string_view line, Syntax syntax, Wrap wrap, const std::st
           (line.starts_with("\tcblock 0x") && is_hex_byte(line.substr(8)))) {
         return true;
       }
-      opens = wrap == Wrap::kSubroutine ? line == name : line == name + "\tmacro";
+      opens = wrap == Wrap::kMacro ? line == name + "\tmacro" : line == name;
       return opens;
     case Syntax::kGpasmReloc:
-      if (line == "\tifndef\tSTATUS" || line == "STATUS\tequ\t0x03" || line == "\tendif" ||
-          line.starts_with("\tglobal\t") || line == "\tcode" || line.starts_with("\tbanksel\t") ||
-          line == name + "_ram\tudata" ||
-          (line.starts_with(name + "_ram\tudata\t") &&
-           is_hex_byte(line.substr(name.size() + std::string_view("_ram\tudata\t").size())))) {
+      if (is_equate_line(line) || line.starts_with("\tglobal\t") || line == "\tcode" ||
+          line.starts_with("\tbanksel\t") || is_section_line(line, name)) {
         return true;
       }
       opens = wrap == Wrap::kSubroutine ? line == name : line == name + "\tmacro";
@@ -126,6 +164,8 @@ void append_body_line(std::string& body, std::string_view line, Syntax syntax) {
 // The line after the instructions, or empty for inline, which runs to the end.
 std::string_view closing_line(Syntax syntax, Wrap wrap) {
   if (wrap == Wrap::kSubroutine) return "\treturn";
+  // A whole program stays where its routine ends.
+  if (wrap == Wrap::kProgram) return "\tbra\t$";
   if (wrap == Wrap::kMacro) return syntax == Syntax::kPicAs ? "\tENDM" : "\tendm";
   return {};
 }
@@ -154,7 +194,9 @@ std::optional<std::string> checkable_block(std::string_view text, const Packagin
       continue;
     }
     if (stage == Stage::kTail) {
-      if (syntax == Syntax::kGpasmReloc && wrap == Wrap::kSubroutine && line == "\tend") continue;
+      const bool ends =
+          (syntax == Syntax::kGpasmReloc && wrap == Wrap::kSubroutine) || wrap == Wrap::kProgram;
+      if (ends && line == "\tend") continue;
       return std::nullopt;
     }
     if (stage == Stage::kBody) {

@@ -10,8 +10,9 @@
 // their colons). Every other line must be one the packaging writes around the instructions (a
 // section or psect line, a global or GLOBAL list, the label or the macro line with the
 // request's name, a macro's local line, the bank selection, the closing return, endm or ENDM,
-// and end); the instructions stand in one run after the label or macro line and before the
-// closing line. A text with any other line is not read.
+// and end; a whole program's processor, include and org lines and its closing "bra $"); the
+// instructions stand in one run after the label or macro line and before the closing line. A
+// text with any other line is not read.
 #ifndef TARVEK_PAGE_PACKAGED_READING_H
 #define TARVEK_PAGE_PACKAGED_READING_H
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "codegen/pic18_routine_for_tests.h"
 #include "codegen/routine_packaging.h"
 #include "sim/pic_program.h"
 
@@ -134,6 +135,78 @@ TEST(PackagedReadingTest, RefusesALineOutOfPlace) {
     EXPECT_TRUE(!block || !parse_generated_block(*block, PicCore::kMidrange).program)
         << c.name << "\n"
         << (block ? *block : "");
+  }
+}
+
+Printed print_pic18(Wrap wrap, Syntax syntax, int address) {
+  GeneratorRequest request;
+  request.core = Core::kPic18;
+  request.packaging = Packaging{wrap, syntax, "times6"};
+  request.ram_address = address;
+  request.notes = "; A note.\n";
+  return {request.packaging, address, printed_routine(pic18_times_six(true), request)};
+}
+
+// A PIC18 routine's packagings read back as its comment lines, its declared bytes and its
+// instructions exactly as printed: the processor, include and org lines of a whole program,
+// the equates and the udata_acs section of a module are the packaging's.
+TEST(PackagedReadingTest, ReadsThePic18PackagingsBack) {
+  struct Case {
+    Wrap wrap;
+    Syntax syntax;
+    int address;
+  };
+  const Case cases[] = {
+      {Wrap::kProgram, Syntax::kMpasm, 0},          {Wrap::kProgram, Syntax::kMpasm, 0x20},
+      {Wrap::kSubroutine, Syntax::kMpasm, -1},      {Wrap::kMacro, Syntax::kMpasm, 0x10},
+      {Wrap::kSubroutine, Syntax::kGpasmReloc, -1}, {Wrap::kSubroutine, Syntax::kGpasmReloc, 0x7D},
+      {Wrap::kMacro, Syntax::kGpasmReloc, 0x20},
+  };
+  const FinishedRoutine routine = pic18_times_six(true);
+  for (const Case& c : cases) {
+    const Printed printed = print_pic18(c.wrap, c.syntax, c.address);
+    const std::optional<std::string> block = checkable_block(printed.text, printed.packaging);
+    ASSERT_TRUE(block) << printed.text;
+    EXPECT_TRUE(block->starts_with(routine.comment + "\n")) << *block;
+    EXPECT_TRUE(
+        block->ends_with("\tcblock\n\tACC0\n\tACC1\n\tTEMP0\n\tendc\n" + routine.code.text()))
+        << *block;
+  }
+}
+
+// What a whole program or a PIC18 module has around its instructions is read only where and
+// as it is printed.
+TEST(PackagedReadingTest, RefusesAPic18LineOutOfPlace) {
+  struct Case {
+    const char* name;
+    Wrap wrap;
+    Syntax syntax;
+    const char* find;
+    const char* replace;
+  };
+  const Case cases[] = {
+      {"another part", Wrap::kProgram, Syntax::kMpasm, "\tprocessor\t18f452\n",
+       "\tprocessor\t18f4520\n"},
+      {"another include", Wrap::kProgram, Syntax::kMpasm, "p18f452.inc", "p18f4520.inc"},
+      {"another origin", Wrap::kProgram, Syntax::kMpasm, "\torg\t0\n", "\torg\t8\n"},
+      {"no branch to itself", Wrap::kProgram, Syntax::kMpasm, "\tbra\t$\n", ""},
+      {"an instruction after end", Wrap::kProgram, Syntax::kMpasm, "\tend\n", "\tend\n\tnop\n"},
+      {"an instruction after the branch", Wrap::kProgram, Syntax::kMpasm, "\tbra\t$\n",
+       "\tbra\t$\n\tclrf\tACC0\n"},
+      {"a program's lines in a subroutine", Wrap::kSubroutine, Syntax::kMpasm, "\tcblock\n",
+       "\tprocessor\t18f452\n\tcblock\n"},
+      {"a product byte at another address", Wrap::kSubroutine, Syntax::kGpasmReloc,
+       "PRODL\tequ\t0xFF3", "PRODL\tequ\t0xFF4"},
+      {"another section", Wrap::kSubroutine, Syntax::kGpasmReloc, "times6_ram\tudata_acs",
+       "times6_ram\tudata_shr"},
+  };
+  for (const Case& c : cases) {
+    Printed printed = print_pic18(c.wrap, c.syntax, c.wrap == Wrap::kProgram ? 0 : -1);
+    ASSERT_TRUE(checkable_block(printed.text, printed.packaging)) << c.name;
+    const std::size_t at = printed.text.find(c.find);
+    ASSERT_NE(at, std::string::npos) << c.name;
+    printed.text.replace(at, std::string(c.find).size(), c.replace);
+    EXPECT_FALSE(checkable_block(printed.text, printed.packaging)) << c.name;
   }
 }
 

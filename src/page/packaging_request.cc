@@ -34,6 +34,16 @@ constexpr std::string_view kReservedWords[] = {
     // Destinations and the register every routine may name.
     "w", "f", "status"};
 
+// What a PIC18 assembler reads as something other than a label besides: the instructions the
+// PIC18 adds, the access RAM section, the core's own registers a routine names, and the
+// access operand's names, which its processor include defines. Reserved on that core only, so
+// that a name a mid-range routine has always taken stays valid there.
+constexpr std::string_view kPic18ReservedWords[] = {
+    "bn",        "bnn",    "bnov",  "bov",   "btg",    "cpfseq", "cpfsgt", "cpfslt", "daw",
+    "dcfsnz",    "infsnz", "lfsr",  "movff", "mullw",  "mulwf",  "pop",    "push",   "rcall",
+    "rlcf",      "rlncf",  "rrcf",  "rrncf", "setf",   "subfwb", "tblrd",  "tblwt",  "tstfsz",
+    "udata_acs", "wreg",   "prodl", "prodh", "access", "banked"};
+
 bool is_identifier_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
@@ -101,11 +111,12 @@ std::optional<Syntax> syntax_named(std::string_view text) {
   return std::nullopt;
 }
 
-std::optional<Wrap> wrap_named(std::string_view text, Syntax syntax) {
+std::optional<Wrap> wrap_named(std::string_view text, Syntax syntax, Core core) {
   if (text.empty()) return syntax == Syntax::kGpasmReloc ? Wrap::kSubroutine : Wrap::kInline;
   if (text == "inline") return Wrap::kInline;
   if (text == "subroutine") return Wrap::kSubroutine;
   if (text == "macro") return Wrap::kMacro;
+  if (text == "program" && core == Core::kPic18) return Wrap::kProgram;
   return std::nullopt;
 }
 
@@ -128,18 +139,22 @@ const char* wrap_name(Wrap wrap) {
     case Wrap::kSubroutine:
       return "subroutine";
     case Wrap::kMacro:
+      return "macro";
+    case Wrap::kProgram:
       break;
   }
-  return "macro";
+  return "program";
 }
 
-bool is_routine_name(std::string_view name) {
+bool is_routine_name(std::string_view name, Core core) {
   if (name.empty() || name.size() > kMaxRoutineName) return false;
   if (name[0] >= '0' && name[0] <= '9') return false;
   if (!std::all_of(name.begin(), name.end(), is_identifier_char)) return false;
   const std::string folded = lower(name);
-  return std::find(std::begin(kReservedWords), std::end(kReservedWords), folded) ==
-         std::end(kReservedWords);
+  const auto reserved = [&folded](const auto& words) {
+    return std::find(std::begin(words), std::end(words), folded) != std::end(words);
+  };
+  return !reserved(kReservedWords) && !(core == Core::kPic18 && reserved(kPic18ReservedWords));
 }
 
 std::string register_byte_named(std::string_view name, std::string_view acc_name,

@@ -28,12 +28,14 @@ inline constexpr int kInlineModuleError = 43;
 // A pic-as routine whose registers would reach 0x80 or beyond, where an operand needs a bank
 // mask the routine does not write.
 inline constexpr int kPicAsRamError = 44;
+// Syntax=pic-as with Core=pic18.
+inline constexpr int kPicAsCoreError = 46;
 
 // "", "mpasm", "pic-as" and "gpasm-reloc"; nullopt for anything else (compared byte for byte).
 std::optional<Syntax> syntax_named(std::string_view text);
-// "inline", "subroutine" and "macro"; empty is inline, or a subroutine for gpasm-reloc;
-// nullopt for anything else.
-std::optional<Wrap> wrap_named(std::string_view text, Syntax syntax);
+// "inline", "subroutine" and "macro", and on the PIC18 core "program"; empty is inline, or a
+// subroutine for gpasm-reloc; nullopt for anything else.
+std::optional<Wrap> wrap_named(std::string_view text, Syntax syntax, Core core);
 
 // The field values as JSON and the manual name them.
 const char* syntax_name(Syntax syntax);
@@ -41,8 +43,9 @@ const char* wrap_name(Wrap wrap);
 
 // An identifier every assembler here takes as a label: a letter or an underscore, then
 // letters, digits and underscores, 31 characters at most, and no instruction, MPASM
-// pseudo-instruction, directive or operand keyword (w, f) of any of them, in any case.
-bool is_routine_name(std::string_view name);
+// pseudo-instruction, directive or operand keyword (w, f) of any of them, in any case; on the
+// PIC18 core neither an instruction, register or keyword of that core's.
+bool is_routine_name(std::string_view name, Core core);
 
 // The byte of either register spelled as `name` (ACC0 for Name=ACC0 with Acc=ACC), or
 // empty: the routine would define that symbol twice.

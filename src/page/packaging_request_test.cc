@@ -12,34 +12,43 @@ TEST(PackagingRequestTest, ReadsSyntaxAndWrap) {
   struct Case {
     const char* syntax_text;
     const char* wrap_text;
+    Core core;
     std::optional<Syntax> syntax;
     std::optional<Wrap> wrap;
   };
   const Case cases[] = {
-      {"", "", Syntax::kMpasm, Wrap::kInline},
-      {"mpasm", "inline", Syntax::kMpasm, Wrap::kInline},
-      {"mpasm", "subroutine", Syntax::kMpasm, Wrap::kSubroutine},
-      {"pic-as", "", Syntax::kPicAs, Wrap::kInline},
-      {"pic-as", "macro", Syntax::kPicAs, Wrap::kMacro},
+      {"", "", Core::kMidrange, Syntax::kMpasm, Wrap::kInline},
+      {"mpasm", "inline", Core::kMidrange, Syntax::kMpasm, Wrap::kInline},
+      {"mpasm", "subroutine", Core::kMidrange, Syntax::kMpasm, Wrap::kSubroutine},
+      {"pic-as", "", Core::kMidrange, Syntax::kPicAs, Wrap::kInline},
+      {"pic-as", "macro", Core::kMidrange, Syntax::kPicAs, Wrap::kMacro},
       // A module is a subroutine unless told otherwise; asked inline, it is refused later.
-      {"gpasm-reloc", "", Syntax::kGpasmReloc, Wrap::kSubroutine},
-      {"gpasm-reloc", "inline", Syntax::kGpasmReloc, Wrap::kInline},
-      {"gpasm-reloc", "macro", Syntax::kGpasmReloc, Wrap::kMacro},
-      {"MPASM", "Macro", std::nullopt, std::nullopt},
-      {"picas", " inline", std::nullopt, std::nullopt},
-      {"gpasm", "sub", std::nullopt, std::nullopt},
+      {"gpasm-reloc", "", Core::kMidrange, Syntax::kGpasmReloc, Wrap::kSubroutine},
+      {"gpasm-reloc", "inline", Core::kMidrange, Syntax::kGpasmReloc, Wrap::kInline},
+      {"gpasm-reloc", "macro", Core::kMidrange, Syntax::kGpasmReloc, Wrap::kMacro},
+      {"MPASM", "Macro", Core::kMidrange, std::nullopt, std::nullopt},
+      {"picas", " inline", Core::kMidrange, std::nullopt, std::nullopt},
+      {"gpasm", "sub", Core::kMidrange, std::nullopt, std::nullopt},
+      // A whole program is a PIC18 one; any other core has the wraps it always had.
+      {"mpasm", "program", Core::kPic18, Syntax::kMpasm, Wrap::kProgram},
+      {"", "program", Core::kPic18, Syntax::kMpasm, Wrap::kProgram},
+      {"gpasm-reloc", "", Core::kPic18, Syntax::kGpasmReloc, Wrap::kSubroutine},
+      {"mpasm", "Program", Core::kPic18, Syntax::kMpasm, std::nullopt},
+      {"mpasm", "program", Core::kMidrange, Syntax::kMpasm, std::nullopt},
+      {"mpasm", "program", Core::kEnhanced, Syntax::kMpasm, std::nullopt},
+      {"mpasm", "program", Core::kBaseline, Syntax::kMpasm, std::nullopt},
   };
   for (const Case& c : cases) {
     const std::optional<Syntax> syntax = syntax_named(c.syntax_text);
     EXPECT_EQ(syntax, c.syntax) << c.syntax_text;
-    EXPECT_EQ(wrap_named(c.wrap_text, syntax.value_or(Syntax::kMpasm)), c.wrap)
+    EXPECT_EQ(wrap_named(c.wrap_text, syntax.value_or(Syntax::kMpasm), c.core), c.wrap)
         << c.syntax_text << " " << c.wrap_text;
     if (syntax) {
       EXPECT_EQ(syntax_named(syntax_name(*syntax)), syntax) << c.syntax_text;
     }
   }
-  for (const Wrap wrap : {Wrap::kInline, Wrap::kSubroutine, Wrap::kMacro}) {
-    EXPECT_EQ(wrap_named(wrap_name(wrap), Syntax::kPicAs), wrap) << wrap_name(wrap);
+  for (const Wrap wrap : {Wrap::kInline, Wrap::kSubroutine, Wrap::kMacro, Wrap::kProgram}) {
+    EXPECT_EQ(wrap_named(wrap_name(wrap), Syntax::kPicAs, Core::kPic18), wrap) << wrap_name(wrap);
   }
 }
 
@@ -47,6 +56,8 @@ TEST(PackagingRequestTest, TakesOnlyIdentifiersEveryAssemblerReadsAsALabel) {
   struct Case {
     const char* name;
     bool valid;
+    // Whether the PIC18 core takes it too.
+    bool pic18 = valid;
   };
   const Case cases[] = {
       {"acc_div10_floor", true},
@@ -74,8 +85,27 @@ TEST(PackagingRequestTest, TakesOnlyIdentifiersEveryAssemblerReadsAsALabel) {
       {"status", false},
       {"movfw", false},
       {"lslf", false},
+      // The PIC18's own words are reserved on that core only: a name the other cores have
+      // always taken stays valid there.
+      {"mullw", true, false},
+      {"MULWF", true, false},
+      {"rlcf", true, false},
+      {"rrcf", true, false},
+      {"movff", true, false},
+      {"WREG", true, false},
+      {"prodl", true, false},
+      {"ProdH", true, false},
+      {"udata_acs", true, false},
+      {"access", true, false},
+      {"rlcf_10", true, true},
+      {"bra", false, false},
   };
-  for (const Case& c : cases) EXPECT_EQ(is_routine_name(c.name), c.valid) << c.name;
+  for (const Case& c : cases) {
+    for (const Core core : {Core::kMidrange, Core::kEnhanced, Core::kBaseline}) {
+      EXPECT_EQ(is_routine_name(c.name, core), c.valid) << c.name;
+    }
+    EXPECT_EQ(is_routine_name(c.name, Core::kPic18), c.pic18) << c.name << " on PIC18";
+  }
 }
 
 TEST(PackagingRequestTest, FindsANameThatSpellsARegisterByte) {
@@ -130,7 +160,7 @@ TEST(PackagingRequestTest, MakesANameFromTheRegisterAndTheRequest) {
     request.is_signed = c.is_signed;
     const std::string made = default_routine_name(c.acc, request);
     EXPECT_EQ(made, c.made) << c.name;
-    EXPECT_TRUE(is_routine_name(made)) << c.name;
+    EXPECT_TRUE(is_routine_name(made, Core::kPic18)) << c.name;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstdio>
 
+#include "codegen/routine_packaging.h"
 #include "form/characters.h"
 
 namespace tarvek {
@@ -38,8 +39,24 @@ std::optional<int> read_ram_address(std::string_view text) {
   return value;
 }
 
-std::string ram_notes(int address) {
+std::string ram_notes(int address, Core core) {
   assert(address >= -1 && address <= kLastRamAddress);
+  if (core == Core::kPic18) {
+    assert(address < kAccessRamEnd);
+    // Access RAM starts at 0, where a mid-range part has its special function registers.
+    std::string notes =
+        "; Registers: this cblock has no address, so it continues the last cblock before it;\n"
+        "; the first cblock of the program needs one (such as cblock 0x00).\n";
+    if (address >= 0) {
+      char line[80];
+      std::snprintf(line, sizeof line, "; Registers: they start at 0x%02X, in the access bank.\n",
+                    static_cast<unsigned>(address));
+      notes = line;
+    }
+    return notes +
+           "; Every register here must lie in the access bank (0x00 to 0x7F on a PIC18F452):\n"
+           "; the instructions address it there and the routine never changes BSR.\n";
+  }
   std::string notes;
   if (address < 0) {
     notes =

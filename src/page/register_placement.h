@@ -6,7 +6,8 @@
 // continues the including program's last cblock, which is right inside a program that opened
 // one with an address and wrong in any other (the assembler then starts at 0, on the special
 // function registers). Either way every register must be reachable without a bank switch, as
-// the routine never touches the bank bits; the comment lines say both.
+// the routine never touches the bank bits; the comment lines say both. On the PIC18 core that
+// place is the access bank, which every instruction of a routine reaches whatever BSR holds.
 #ifndef TARVEK_PAGE_REGISTER_PLACEMENT_H
 #define TARVEK_PAGE_REGISTER_PLACEMENT_H
 
@@ -14,10 +15,15 @@
 #include <string>
 #include <string_view>
 
+#include "codegen/core.h"
+
 namespace tarvek {
 
 // The numbered error of a Ram value that is no address.
 inline constexpr int kRamAddressError = 16;
+// The numbered error of a PIC18 routine whose registers would reach the end of access RAM
+// (kAccessRamEnd) from the Ram address.
+inline constexpr int kAccessBankError = 45;
 
 // Highest address a Ram value may give: the end of bank 3 of a mid-range part.
 inline constexpr int kLastRamAddress = 0x1FF;
@@ -31,8 +37,10 @@ std::optional<int> read_ram_address(std::string_view text);
 // (0 to kLastRamAddress) the bank it lies in; for -1 (no address) that the bare cblock
 // continues the including program's last one, whose first cblock needs an address; and
 // either way that every register must be in the bank selected when the routine runs, or in
-// common RAM. Each line is "; ..." and a line feed.
-std::string ram_notes(int address);
+// common RAM. On the PIC18 core the bank is the access bank, where every register must lie.
+// Each line is "; ..." and a line feed.
+// Requires: a PIC18 address is below kAccessRamEnd (codegen/routine_packaging.h).
+std::string ram_notes(int address, Core core);
 
 }  // namespace tarvek
 

@@ -48,14 +48,54 @@ TEST(RamNotesTest, SayWhereTheRegistersGoAndThatTheyShareABank) {
   const std::string bank_lines =
       "; Every register here must be in the bank selected when the routine runs, or in\n"
       "; common RAM: the routine never changes the bank bits.\n";
-  EXPECT_EQ(ram_notes(-1),
+  EXPECT_EQ(ram_notes(-1, Core::kMidrange),
             "; Registers: this cblock has no address, so it continues the last cblock before it;\n"
             "; the first cblock of the program needs one (such as cblock 0x20).\n" +
                 bank_lines);
-  EXPECT_EQ(ram_notes(0x20), "; Registers: they start at 0x20, in bank 0.\n" + bank_lines);
-  EXPECT_EQ(ram_notes(0xA0), "; Registers: they start at 0xA0, in bank 1.\n" + bank_lines);
-  EXPECT_EQ(ram_notes(0x1FF), "; Registers: they start at 0x1FF, in bank 3.\n" + bank_lines);
-  EXPECT_EQ(ram_notes(0), "; Registers: they start at 0x00, in bank 0.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0x20, Core::kMidrange),
+            "; Registers: they start at 0x20, in bank 0.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0xA0, Core::kMidrange),
+            "; Registers: they start at 0xA0, in bank 1.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0x1FF, Core::kMidrange),
+            "; Registers: they start at 0x1FF, in bank 3.\n" + bank_lines);
+  EXPECT_EQ(ram_notes(0, Core::kMidrange),
+            "; Registers: they start at 0x00, in bank 0.\n" + bank_lines);
+}
+
+// The enhanced and baseline cores have the mid-range banks; a PIC18 routine's registers lie
+// in the access bank.
+TEST(RamNotesTest, EachCoreSaysWhereItsRegistersMustLie) {
+  struct Case {
+    const char* name;
+    int address;
+    Core core;
+    std::string notes;
+  };
+  const std::string bank_lines =
+      "; Every register here must be in the bank selected when the routine runs, or in\n"
+      "; common RAM: the routine never changes the bank bits.\n";
+  const std::string access_lines =
+      "; Every register here must lie in the access bank (0x00 to 0x7F on a PIC18F452):\n"
+      "; the instructions address it there and the routine never changes BSR.\n";
+  const Case cases[] = {
+      {"enhanced, bank 1", 0xA0, Core::kEnhanced,
+       "; Registers: they start at 0xA0, in bank 1.\n" + bank_lines},
+      {"baseline, no address", -1, Core::kBaseline,
+       "; Registers: this cblock has no address, so it continues the last cblock before it;\n"
+       "; the first cblock of the program needs one (such as cblock 0x20).\n" +
+           bank_lines},
+      {"PIC18, no address", -1, Core::kPic18,
+       "; Registers: this cblock has no address, so it continues the last cblock before it;\n"
+       "; the first cblock of the program needs one (such as cblock 0x00).\n" +
+           access_lines},
+      {"PIC18 at 0", 0, Core::kPic18,
+       "; Registers: they start at 0x00, in the access bank.\n" + access_lines},
+      {"PIC18 at the last access byte", 0x7F, Core::kPic18,
+       "; Registers: they start at 0x7F, in the access bank.\n" + access_lines},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ram_notes(c.address, c.core), c.notes) << c.name;
+  }
 }
 
 }  // namespace

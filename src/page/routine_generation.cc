@@ -12,6 +12,7 @@
 #include "page/packaged_reading.h"
 #include "page/packaging_request.h"
 #include "page/printed_check.h"
+#include "page/register_placement.h"
 #include "sim/pic_program.h"
 #include "size/size_generator.h"
 
@@ -70,6 +71,9 @@ int generate_text(std::string& text, const GeneratorRequest& request, Register& 
   if (request.packaging.syntax == Syntax::kPicAs && request.ram_address >= 0 &&
       end > kPicAsRamEnd) {
     return kPicAsRamError;
+  }
+  if (request.core == Core::kPic18 && request.ram_address >= 0 && end > kAccessRamEnd) {
+    return kAccessBankError;
   }
   text = printed_routine(*routine, request);
   return 0;

@@ -17,7 +17,7 @@ namespace tarvek {
 // routine could be proven, or when the routine as printed (read back from its text,
 // packaged_reading.h) fails on the simulator (printed_check.h); 4 when the register names
 // print some byte of the routine twice; 44 when a pic-as routine's registers would reach 0x80
-// from its address.
+// from its address; 45 when a PIC18 routine's would reach past the access bank.
 // `acc` is the input register (width = input bits), `temp` the temporary register (width 0).
 int generate_routine(std::ostream& out, const GeneratorRequest& request, Register& acc,
                      Register& temp);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "codegen/core.h"
 #include "sim/pic_machine.h"
 #include "sim/pic_program.h"
 
@@ -125,9 +126,13 @@ RoutineSummary summarize_routine(std::string_view block, std::string_view acc_na
     summary.remainder_bytes = std::move(rem->bytes);
   }
   summary.ram_bytes = cblock_lines(block);
-  // Read as enhanced mid-range source: that core runs every instruction of every core's
-  // routines, and both count and cycles are the same on every core that runs them.
-  const ParseOutcome parsed = parse_generated_block(block, PicCore::kEnhanced);
+  // Read as enhanced mid-range source: that core runs every instruction of every mid-range
+  // family core's routines, and both count and cycles are the same on every core that runs
+  // them. A PIC18 routine, which its core line names, is in that core's own instructions.
+  const bool pic18 =
+      block.find("\n" + std::string(kPic18CoreLine) + "\n") != std::string_view::npos;
+  const ParseOutcome parsed =
+      parse_generated_block(block, pic18 ? PicCore::kPic18 : PicCore::kEnhanced);
   if (parsed.program) {
     summary.instructions = static_cast<int>(parsed.program->instructions.size());
     // Straight-line code costs the same from any start, so one run from cleared bytes counts

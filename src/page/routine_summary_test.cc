@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "codegen/core.h"
 #include "sim/times_ten_block_for_tests.h"
 
 namespace tarvek {
@@ -36,6 +37,20 @@ TEST(RoutineSummaryTest, EnhancedInstructionsAreCounted) {
       "X");
   EXPECT_EQ(summary.instructions, 1);
   EXPECT_EQ(summary.cycles, 1);
+}
+
+// Read in the PIC18's own instructions, which its core line names: the multiplier and
+// rlcf are one cycle and one word each there.
+TEST(RoutineSummaryTest, Pic18InstructionsAreCounted) {
+  const RoutineSummary summary = summarize_routine(
+      "; X = X * 6\n; Output: X0 .. X1\t(11 bits)\n" + std::string(kPic18CoreLine) +
+          "\n\tcblock\n\tX0\n\tX1\n\tendc\n\tmovf\tX1, w\n\tmullw\t3\n\tmovf\tPRODH, w\n"
+          "\tmovwf\tX0\n\tmovf\tPRODL, w\n\tmovwf\tX1\n\tclrc\n\trlcf\tX1, f\n\trlcf\tX0, f\n",
+      "X");
+  EXPECT_EQ(summary.instructions, 9);
+  EXPECT_EQ(summary.cycles, 9);
+  EXPECT_EQ(summary.words, 9);
+  EXPECT_EQ(summary.ram_bytes, 2);
 }
 
 TEST(RoutineSummaryTest, WordsAndCyclesOfALoopComeFromItsRoutineLine) {

@@ -55,7 +55,18 @@ bool register_names_collide(const std::string& acc_name, const std::string& temp
 }
 
 std::string refusal_detail(int code, const RequestFields& fields) {
-  if (code == kNameError && is_routine_name(fields.name_text)) {
+  // The wraps a PIC18 routine takes are one more than message 40 names; a whole program is
+  // no module.
+  const Core core = core_named(fields.core).value_or(Core::kMidrange);
+  const bool pic18 = core == Core::kPic18;
+  if (code == kWrapError && pic18) {
+    return "Wrap must be inline, subroutine, macro or program (a whole PIC18 program).";
+  }
+  if (code == kInlineModuleError && pic18 && fields.wrap_text == "program") {
+    return "A gpasm-reloc routine is a subroutine or a macro: a whole program (Wrap program) is "
+           "an absolute MPASM source, so take Syntax mpasm for it.";
+  }
+  if (code == kNameError && is_routine_name(fields.name_text, core)) {
     const std::string byte =
         register_byte_named(fields.name_text, fields.acc_name, fields.temp_name);
     if (byte.empty()) return {};
@@ -152,6 +163,20 @@ std::optional<Core> core_named(std::string_view text) {
   if (text == "baseline") return Core::kBaseline;
   if (text == "pic18") return Core::kPic18;
   return std::nullopt;
+}
+
+const char* core_name(Core core) {
+  switch (core) {
+    case Core::kEnhanced:
+      return "enhanced";
+    case Core::kBaseline:
+      return "baseline";
+    case Core::kPic18:
+      return "pic18";
+    case Core::kMidrange:
+      break;
+  }
+  return "midrange";
 }
 
 long long const_integer_bits(double const_value) {
@@ -340,26 +365,39 @@ ValidatedRequest validate_request(const RequestFields& fields) {
   const std::optional<Optimize> optimize = optimize_for(fields.optimize_text);
   if (!optimize) fail(30);
   if (optimize == Optimize::kSize && mode == ResultMode::kApprox) fail(31);
+  // Read here for the packaging, which depends on it; its own check comes last.
+  const std::optional<Core> core = core_named(fields.core);
   const std::optional<Syntax> syntax = syntax_named(fields.syntax_text);
   if (!syntax) fail(kSyntaxError);
-  const std::optional<Wrap> wrap = wrap_named(fields.wrap_text, syntax.value_or(Syntax::kMpasm));
+  const std::optional<Wrap> wrap =
+      wrap_named(fields.wrap_text, syntax.value_or(Syntax::kMpasm), core.value_or(Core::kMidrange));
   if (!wrap) {
     fail(kWrapError);
-  } else if (*wrap == Wrap::kInline && syntax == Syntax::kGpasmReloc) {
+  } else if ((*wrap == Wrap::kInline || *wrap == Wrap::kProgram) && syntax == Syntax::kGpasmReloc) {
+    // A whole program is an absolute MPASM source, and no module stands inline.
     fail(kInlineModuleError);
   }
   if (!fields.name_text.empty() &&
-      (!is_routine_name(fields.name_text) ||
+      (!is_routine_name(fields.name_text, core.value_or(Core::kMidrange)) ||
        !register_byte_named(fields.name_text, fields.acc_name, fields.temp_name).empty())) {
     fail(kNameError);
   }
   if (syntax == Syntax::kPicAs && ram_address && *ram_address >= kPicAsRamEnd) {
     fail(kPicAsRamError);
   }
+  // The rest of the registers is known only once the routine is written
+  // (routine_generation.h); an address past the access bank leaves room for none of them.
+  if (core == Core::kPic18 && ram_address && *ram_address >= kAccessRamEnd) {
+    fail(kAccessBankError);
+  }
+  // pic-as writes PIC18 instructions with an access operand and reserves access RAM in psects
+  // of its own, none of which the mid-range texts have; and pic-as does not run here to hold
+  // such a text to what it reads. A PIC18 routine is refused for pic-as rather than printed
+  // unchecked; MPASM and gputils texts are assembled by gpasm in the tests.
+  if (core == Core::kPic18 && syntax == Syntax::kPicAs) fail(kPicAsCoreError);
   // Last, so that it wins over every other message: the form offers only these values, so a
   // different one comes from a hand-made request, and a routine for a core the user did not
   // ask for would be wrong whatever else is right. Empty (as absent) keeps the mid-range core.
-  const std::optional<Core> core = core_named(fields.core);
   if (!core) fail(13);
 
   result.error_code = code;
@@ -377,11 +415,12 @@ ValidatedRequest validate_request(const RequestFields& fields) {
     packaging.wrap = *wrap;
     packaging.syntax = *syntax;
     if (fields.ram_text || !packaging.is_default()) {
-      result.request.ram_address = ram_address.value_or(-1);
+      // A whole program has no cblock before its own to continue: it starts access RAM.
+      result.request.ram_address = ram_address.value_or(packaging.wrap == Wrap::kProgram ? 0 : -1);
       // The other syntaxes declare their registers without a cblock section and say where
       // they go themselves (routine_packaging.h).
       if (packaging.syntax == Syntax::kMpasm) {
-        result.request.notes = ram_notes(result.request.ram_address);
+        result.request.notes = ram_notes(result.request.ram_address, *core);
       }
       result.request.counts_ram = true;
     }

@@ -134,9 +134,12 @@ int digit_count(int bits, int base);
 // "nearest" and "trunc" the exact ones; nullopt for anything else.
 std::optional<ResultMode> result_mode(std::string_view text);
 
-// The core a Core value names: empty and "midrange" the mid-range core, "enhanced" and
-// "baseline" theirs; nullopt for anything else.
+// The core a Core value names: empty and "midrange" the mid-range core, "enhanced",
+// "baseline" and "pic18" theirs; nullopt for anything else.
 std::optional<Core> core_named(std::string_view text);
+// The Core value that names `core`, as JSON echoes it: "midrange", "enhanced", "baseline" or
+// "pic18".
+const char* core_name(Core core);
 
 // Whether a Signed value asks for a signed input: "1" and "on" (what a checkbox sends) do,
 // empty, "0" and "off" do not; nullopt for anything else.

@@ -115,16 +115,19 @@ TEST(ValidateRequestTest, ErrorCodes) {
       {"7 over 6", "Const=0.5&Bits=1&ConstErr=60&Acc=A&Temp=T", 7},
       {"6 over 4", "Const=1&Bits=8&ConstErr=60&Acc=A&Temp=", 6},
       {"3 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=", 3},
-      // Core: midrange (also empty or absent), enhanced or baseline, exactly; 13 over every
-      // other code.
+      // Core: midrange (also empty or absent), enhanced, baseline or pic18, exactly; 13 over
+      // every other code.
       {"Core midrange", kValid + "&Core=midrange", 0},
       {"Core enhanced", kValid + "&Core=enhanced", 0},
       {"Core baseline", kValid + "&Core=baseline", 0},
+      {"Core pic18", kValid + "&Core=pic18", 0},
       {"Core baseline in capitals", kValid + "&Core=Baseline", 13},
+      {"Core pic18 in capitals", kValid + "&Core=PIC18", 13},
+      {"Core pic18 with a part number", kValid + "&Core=pic18f452", 13},
       {"Core empty", kValid + "&Core=", 0},
       {"Core in capitals", kValid + "&Core=Enhanced", 13},
       {"Core with a blank", kValid + "&Core=enhanced+", 13},
-      {"Core of another family", kValid + "&Core=pic18", 13},
+      {"Core of another family", kValid + "&Core=pic24", 13},
       {"13 over everything", "Const=0&Bits=0&ConstErr=60&Acc=&Temp=&Core=pic10", 13},
       // Ram: empty (no address) or an address from 0 to 0x1FF.
       {"Ram empty", kValid + "&Ram=", 0},
@@ -382,11 +385,67 @@ TEST(ValidateRequestTest, RamPlacesTheCblock) {
   EXPECT_EQ(absent.request.notes, "");
   const ValidatedRequest empty = validate_query(kValid + "&Ram=");
   EXPECT_EQ(empty.request.ram_address, -1);
-  EXPECT_EQ(empty.request.notes, ram_notes(-1));
+  EXPECT_EQ(empty.request.notes, ram_notes(-1, Core::kMidrange));
   const ValidatedRequest placed = validate_query(kValid + "&Ram=0xa0&Result=floor");
   ASSERT_EQ(placed.error_code, 0);
   EXPECT_EQ(placed.request.ram_address, 0xA0);
-  EXPECT_EQ(placed.request.notes, ram_notes(0xA0));
+  EXPECT_EQ(placed.request.notes, ram_notes(0xA0, Core::kMidrange));
+  // A PIC18 routine's notes are the access bank's.
+  const ValidatedRequest access = validate_query(kValid + "&Ram=0x10&Core=pic18");
+  ASSERT_EQ(access.error_code, 0);
+  EXPECT_EQ(access.request.ram_address, 0x10);
+  EXPECT_EQ(access.request.notes, ram_notes(0x10, Core::kPic18));
+  EXPECT_EQ(validate_query(kValid + "&Ram=&Core=pic18").request.notes, ram_notes(-1, Core::kPic18));
+}
+
+// A PIC18 routine's registers lie in the access bank: an address from 0x80 on is refused
+// before anything is written, one that leaves too little room once the routine's bytes are
+// known (routine_generation.h). The mid-range family keeps its banks up to 0x1FF.
+TEST(ValidateRequestTest, Pic18RegistersInTheAccessBank) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"no address", kValid + "&Core=pic18&Ram=", {}},
+      {"the last access byte", kValid + "&Core=pic18&Ram=0x7F", {}},
+      {"the first byte past it", kValid + "&Core=pic18&Ram=0x80", {45}},
+      {"in decimal", kValid + "&Core=pic18&Ram=128", {45}},
+      {"bank 1 of a PIC18", kValid + "&Core=pic18&Ram=0x100", {45}},
+      {"no address at all", kValid + "&Core=pic18&Ram=0x200", {16}},
+      {"a mid-range part's bank 1", kValid + "&Ram=0x80", {}},
+      {"an enhanced part's bank 1", kValid + "&Core=enhanced&Ram=0xA0", {}},
+      {"a baseline part's bank 1", kValid + "&Core=baseline&Ram=0x30", {}},
+      {"after the width's message", "Const=10&Bits=0&Acc=A&Temp=T&Core=pic18&Ram=0x80", {1, 45}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(validate_query(c.query).error_codes, c.codes) << c.name;
+  }
+}
+
+// pic-as text is not written for the PIC18 core; the other syntaxes are.
+TEST(ValidateRequestTest, Pic18Syntaxes) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"pic-as", kValid + "&Core=pic18&Syntax=pic-as", {46}},
+      {"a pic-as subroutine", kValid + "&Core=pic18&Syntax=pic-as&Wrap=subroutine", {46}},
+      {"mpasm", kValid + "&Core=pic18&Syntax=mpasm&Wrap=macro", {}},
+      {"a gputils module", kValid + "&Core=pic18&Syntax=gpasm-reloc", {}},
+      {"pic-as on the other cores", kValid + "&Core=baseline&Syntax=pic-as", {}},
+      {"pic-as of an unknown core", kValid + "&Core=pic16&Syntax=pic-as", {13}},
+      {"after the address's message", kValid + "&Core=pic18&Syntax=pic-as&Ram=0x10", {46}},
+      {"with every other pic-as message",
+       kValid + "&Core=pic18&Syntax=pic-as&Ram=0x90",
+       {44, 45, 46}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(validate_query(c.query).error_codes, c.codes) << c.name;
+  }
 }
 
 // Every failing check is reported, in check order, the code shown last.
@@ -483,7 +542,7 @@ TEST(ValidateRequestTest, OptimizeAndLabel) {
       {"32 over 8", exact + "&Result=round&Label=1", 32, Optimize::kSpeed, ""},
       {"31 over 32", "Const=10&Bits=8&Acc=A&Temp=T&Optimize=size&Label=1", 31, Optimize::kSpeed,
        ""},
-      {"13 over 30", exact + "&Optimize=small&Core=pic18", 13, Optimize::kSpeed, ""},
+      {"13 over 30", exact + "&Optimize=small&Core=pic24", 13, Optimize::kSpeed, ""},
   };
   for (const Case& c : cases) {
     const ValidatedRequest v = validate_query(c.fields);
@@ -669,6 +728,92 @@ TEST(ValidateRequestTest, PackagingFields) {
   // name.
   EXPECT_TRUE(validate_query(floor + "&Ram=").request.counts_ram);
   EXPECT_EQ(validate_query(floor + "&Ram=&Name=div10").request.packaging.name, "");
+}
+
+// A whole program is a PIC18 one, in MPASM syntax, its registers from 0x00 unless Ram says
+// otherwise; the PIC18's own words are no routine name there.
+TEST(ValidateRequestTest, Pic18Packaging) {
+  struct Case {
+    const char* name;
+    std::string query;
+    std::vector<int> codes;
+    Wrap wrap;
+    int ram_address;
+  };
+  const std::string floor = "Const=1&DivideBy=10&Result=floor&Bits=16&Acc=ACC&Temp=TEMP";
+  const std::string pic18 = floor + "&Core=pic18";
+  const Case cases[] = {
+      {"a program", pic18 + "&Wrap=program", {}, Wrap::kProgram, 0},
+      {"a program at an address", pic18 + "&Wrap=program&Ram=0x20", {}, Wrap::kProgram, 0x20},
+      {"a program with no address given", pic18 + "&Wrap=program&Ram=", {}, Wrap::kProgram, 0},
+      {"a program named so", pic18 + "&Wrap=program&Syntax=mpasm", {}, Wrap::kProgram, 0},
+      {"a subroutine keeps its bare cblock", pic18 + "&Wrap=subroutine", {}, Wrap::kSubroutine, -1},
+      {"a module", pic18 + "&Syntax=gpasm-reloc", {}, Wrap::kSubroutine, -1},
+      {"a program of a mid-range core", floor + "&Wrap=program", {40}, Wrap::kInline, -1},
+      {"a program of an enhanced core",
+       floor + "&Core=enhanced&Wrap=program",
+       {40},
+       Wrap::kInline,
+       -1},
+      {"a program of an unknown core",
+       floor + "&Core=pic&Wrap=program",
+       {40, 13},
+       Wrap::kInline,
+       -1},
+      {"a program as a module",
+       pic18 + "&Wrap=program&Syntax=gpasm-reloc",
+       {43},
+       Wrap::kInline,
+       -1},
+      {"a program for pic-as", pic18 + "&Wrap=program&Syntax=pic-as", {46}, Wrap::kInline, -1},
+      {"a PIC18 instruction as the name",
+       pic18 + "&Wrap=macro&Name=mullw",
+       {42},
+       Wrap::kInline,
+       -1},
+      {"a PIC18 register as the name", pic18 + "&Wrap=program&Name=PRODL", {42}, Wrap::kInline, -1},
+      {"a PIC18 instruction named on another core",
+       floor + "&Wrap=macro&Name=mullw",
+       {},
+       Wrap::kMacro,
+       -1},
+  };
+  for (const Case& c : cases) {
+    const ValidatedRequest v = validate_query(c.query);
+    EXPECT_EQ(v.error_codes, c.codes) << c.name;
+    if (!c.codes.empty()) continue;
+    EXPECT_EQ(v.request.packaging.wrap, c.wrap) << c.name;
+    EXPECT_EQ(v.request.ram_address, c.ram_address) << c.name;
+    EXPECT_EQ(v.request.notes.empty(), v.request.packaging.syntax != Syntax::kMpasm) << c.name;
+  }
+}
+
+// Message 40 lists the wraps of the mid-range family; a PIC18 request's detail adds the
+// program, and tells a program that asked for a module what it is.
+TEST(RefusalDetailTest, ThePic18Wraps) {
+  struct Case {
+    const char* name;
+    std::string query;
+    int code;
+    const char* detail;
+  };
+  const Case cases[] = {
+      {"an unknown PIC18 wrap", kValid + "&Core=pic18&Wrap=function", 40,
+       "Wrap must be inline, subroutine, macro or program (a whole PIC18 program)."},
+      {"an unknown mid-range wrap", kValid + "&Wrap=function", 40, ""},
+      {"a program of the mid-range core", kValid + "&Wrap=program", 40, ""},
+      {"a PIC18 program as a module", kValid + "&Core=pic18&Wrap=program&Syntax=gpasm-reloc", 43,
+       "A gpasm-reloc routine is a subroutine or a macro: a whole program (Wrap program) is an "
+       "absolute MPASM source, so take Syntax mpasm for it."},
+      {"an inline PIC18 module", kValid + "&Core=pic18&Wrap=inline&Syntax=gpasm-reloc", 43, ""},
+  };
+  for (const Case& c : cases) {
+    FormEntryList form;
+    parse_urlencoded(form, c.query);
+    const RequestFields fields = read_request_fields(form);
+    EXPECT_EQ(validate_request(fields).error_code, c.code) << c.name;
+    EXPECT_EQ(refusal_detail(c.code, fields), c.detail) << c.name;
+  }
 }
 
 TEST(RefusalDetailTest, NamesTheRegisterByteANameSpells) {

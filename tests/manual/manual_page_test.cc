@@ -95,7 +95,8 @@ Names statuses_in_manual(const std::string& page) {
 
 // The values a usage line offers for `option`: "[--core midrange|enhanced]" gives both.
 Names values_in_help(const std::string& help, const std::string& option) {
-  const std::regex values("--" + option + R"( ([a-z]+(?:\|[a-z]+)+))");
+  // A value is a word of lower-case letters and digits: pic18 as well as midrange.
+  const std::regex values("--" + option + R"( ([a-z][a-z0-9]*(?:\|[a-z][a-z0-9]*)+))");
   Names names;
   std::smatch m;
   if (!std::regex_search(help, m, values)) return names;
@@ -113,7 +114,7 @@ Names bold_words_in_entry(const std::string& page, const std::string& option) {
   bool options = false;
   bool inside = false;
   bool tag_next = false;
-  static const std::regex bold(R"(^\.B ([a-z]+)$)");
+  static const std::regex bold(R"(^\.B ([a-z][a-z0-9]*)$)");
   std::smatch m;
   while (std::getline(lines, line)) {
     if (line.rfind(".SH", 0) == 0) {
@@ -164,12 +165,13 @@ TEST(ManualPageCheck, OnlyEntriesDocumentAnOption) {
 // The core values of a usage line, and the values an entry names in bold; an entry that leaves
 // one out is caught by missing().
 TEST(ManualPageCheck, ReadsTheValuesOfAnOption) {
-  const std::string help = "Usage: t [--little-endian] [--core midrange|enhanced|baseline]\n";
+  const std::string help = "Usage: t [--little-endian] [--core midrange|enhanced|baseline|pic18]\n";
   const std::string page =
       ".SH OPTIONS\n.TP\n.BI \\-\\-core \" CORE\"\nThe core.\n.B midrange\nruns anywhere;\n"
-      ".B enhanced\nfewer.\n.TP\n.B \\-\\-verify\n.B baseline\n.SH EXAMPLES\n.B baseline\n";
-  EXPECT_EQ(values_in_help(help, "core"), (Names{"baseline", "enhanced", "midrange"}));
-  EXPECT_EQ(bold_words_in_entry(page, "core"), (Names{"enhanced", "midrange"}));
+      ".B enhanced\nfewer.\n.B pic18\nmultiplies.\n.TP\n.B \\-\\-verify\n.B baseline\n"
+      ".SH EXAMPLES\n.B baseline\n";
+  EXPECT_EQ(values_in_help(help, "core"), (Names{"baseline", "enhanced", "midrange", "pic18"}));
+  EXPECT_EQ(bold_words_in_entry(page, "core"), (Names{"enhanced", "midrange", "pic18"}));
   EXPECT_EQ(missing(values_in_help(help, "core"), bold_words_in_entry(page, "core")), "baseline");
 }
 
