@@ -30,7 +30,8 @@ bool is_ascii_letter(char c) {
 
 }  // namespace
 
-std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name) {
+std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name,
+                             int byte_indexes) {
   // Byte names are a name and an index, so two names can only meet when one name is the
   // other followed by some characters: then those characters and one index must spell the
   // other index.
@@ -39,11 +40,9 @@ std::string shared_byte_name(const std::string& acc_name, const std::string& tem
   const std::string& shorter = acc_longer ? temp_name : acc_name;
   if (longer.compare(0, shorter.size(), shorter) != 0) return {};
   const std::string tail = longer.substr(shorter.size());
-  // No register of a routine reaches 16 bytes (63 result bits and a sign byte need 9).
-  constexpr int kByteIndexes = 16;
-  for (int k = 0; k < kByteIndexes; ++k) {
+  for (int k = 0; k < byte_indexes; ++k) {
     const std::string spelled = tail + std::to_string(k);
-    for (int j = 0; j < kByteIndexes; ++j) {
+    for (int j = 0; j < byte_indexes; ++j) {
       if (spelled == std::to_string(j)) return longer + std::to_string(k);
     }
   }
@@ -73,7 +72,10 @@ std::string refusal_detail(int code, const RequestFields& fields) {
     return "Name " + byte + " is also the name of a register byte of the routine.";
   }
   if (code != 4 || !is_valid_register_name(fields.temp_name)) return {};
-  const std::string shared = shared_byte_name(fields.acc_name, fields.temp_name);
+  // Names that meet only at bytes a digits routine reaches are refused by the printed routine's
+  // own check, with this message too: the detail names the byte either way.
+  const std::string shared =
+      shared_byte_name(fields.acc_name, fields.temp_name, kWidestRegisterBytes);
   if (shared.empty()) return {};
   return "Input register " + fields.acc_name + " and temporary register " + fields.temp_name +
          " both have a byte named " + shared + ".";

@@ -159,9 +159,17 @@ bool is_valid_register_name(const std::string& name);
 // (ACC and ACC give ACC0 twice; X and X1 give X10 twice).
 bool register_names_collide(const std::string& acc_name, const std::string& temp_name);
 
-// The name of the first byte both registers would write (ACC0, X10), or empty when they share
-// none.
-std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name);
+// No register of a multiplication or an exact result reaches 16 bytes (63 result bits and a
+// sign byte need 9): names whose bytes could meet below that are refused before generating.
+inline constexpr int kCheckedRegisterBytes = 16;
+// Digits routines go further (32 binary digits of a 32-bit input, and up to 64 temporary bytes
+// on the baseline core); names that meet only there are refused once the routine shows it.
+inline constexpr int kWidestRegisterBytes = 128;
+
+// The name of the first byte both registers would write (ACC0, X10) among the first
+// `byte_indexes` bytes of each, or empty when they share none.
+std::string shared_byte_name(const std::string& acc_name, const std::string& temp_name,
+                             int byte_indexes = kCheckedRegisterBytes);
 
 // What the numbered message of error `code` leaves unsaid for these fields, as a sentence, or
 // empty. Message 4 asks for a temporary name also when the name given only clashes with the

@@ -318,6 +318,11 @@ TEST(CliProgramTest, ExitStatuses) {
        64,
        "err"},
       {"a RAM address beyond bank 3", {"--const", "10", "--bits", "8", "--ram", "512"}, 2, "err"},
+      {"names that meet at byte 20 of a long digits routine",
+       {"--result", "digits", "--divide-by", "20", "--bits", "23", "--acc", "v2", "--temp", "v",
+        "--little-endian", "--core", "baseline"},
+       2,
+       "err"},
   };
   for (const Case& c : cases) {
     const ProgramRun run = run_asm(c.args);
@@ -325,6 +330,9 @@ TEST(CliProgramTest, ExitStatuses) {
     const bool to_out = std::string(c.stream) == "out";
     EXPECT_EQ(run.out.empty(), !to_out) << c.name;
     EXPECT_EQ(run.err.empty(), to_out) << c.name;
+    if (c.args.size() > 2 && c.args[1] == "digits") {
+      EXPECT_NE(run.err.find("byte named v20."), std::string::npos) << run.err;
+    }
     if (c.status == 64) {
       EXPECT_EQ(run.err.rfind("tarvek-asm: ", 0), 0u) << c.name;
       EXPECT_NE(run.err.find("\nUsage: tarvek-asm "), std::string::npos) << c.name;
