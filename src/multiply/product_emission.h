@@ -31,6 +31,18 @@ struct ProductLayout {
   bool in_product = false;
 };
 
+// Every layout, in the order the search prices them (the first of equal routines wins).
+inline constexpr ProductLayout kProductLayouts[] = {
+    {ProductOrder::kUpwards, ResultShift::kRotate},
+    {ProductOrder::kUpwards, ResultShift::kMultiply},
+    {ProductOrder::kDownwards, ResultShift::kRotate},
+    {ProductOrder::kDownwards, ResultShift::kMultiply},
+    {ProductOrder::kRows, ResultShift::kRotate},
+    {ProductOrder::kRows, ResultShift::kMultiply},
+    {ProductOrder::kUpwards, ResultShift::kRotate, true},
+    {ProductOrder::kDownwards, ResultShift::kRotate, true},
+};
+
 // `output_bytes` as emit_candidate takes it. Requires: the plan proven for the target; the
 // core of `names` has the multiplier; output_bytes 0 or at least the bytes the result needs.
 EmittedRoutine emit_product(const ProductPlan& plan, const ResultTarget& target,

@@ -19,16 +19,6 @@ namespace {
 // can add up partial products, offsets and carries, and take the result out, must be right.
 TEST(ProductEmissionTest, EveryLayoutOfEveryProvenPlanComputesItsTarget) {
   std::mt19937 random(18);
-  constexpr ProductLayout kLayouts[] = {
-      {ProductOrder::kUpwards, ResultShift::kRotate},
-      {ProductOrder::kUpwards, ResultShift::kMultiply},
-      {ProductOrder::kDownwards, ResultShift::kRotate},
-      {ProductOrder::kDownwards, ResultShift::kMultiply},
-      {ProductOrder::kRows, ResultShift::kRotate},
-      {ProductOrder::kRows, ResultShift::kMultiply},
-      {ProductOrder::kUpwards, ResultShift::kRotate, true},
-      {ProductOrder::kDownwards, ResultShift::kRotate, true},
-  };
   int routines = 0;
   for (int draw = 0; draw < 24; ++draw) {
     const int bits = 1 + static_cast<int>(random() % 14);
@@ -44,7 +34,7 @@ TEST(ProductEmissionTest, EveryLayoutOfEveryProvenPlanComputesItsTarget) {
         ProofOutcome proof;
         const std::optional<ProductPlan> proven = with_least_offset(plan, target, 16, proof);
         if (!proven) break;
-        for (const ProductLayout& layout : kLayouts) {
+        for (const ProductLayout& layout : kProductLayouts) {
           const EmittedRoutine routine = emit_product(*proven, target, names, 0, layout);
           std::string block = "\tcblock\n";
           for (int k = 0; k < routine.acc_bytes; ++k) block += "\tA" + std::to_string(k) + "\n";

@@ -42,16 +42,6 @@ std::optional<ProductResult> find_cheapest_product(const ResultTarget& target,
   // A multiplier of more bytes than the fewest that hold adds a row of partial products for
   // each input byte, which no saving elsewhere makes up for.
   int fewest_bytes = kLargestMultiplierBytes + 1;
-  constexpr ProductLayout kLayouts[] = {
-      {ProductOrder::kUpwards, ResultShift::kRotate},
-      {ProductOrder::kUpwards, ResultShift::kMultiply},
-      {ProductOrder::kDownwards, ResultShift::kRotate},
-      {ProductOrder::kDownwards, ResultShift::kMultiply},
-      {ProductOrder::kRows, ResultShift::kRotate},
-      {ProductOrder::kRows, ResultShift::kMultiply},
-      {ProductOrder::kUpwards, ResultShift::kRotate, true},
-      {ProductOrder::kDownwards, ResultShift::kRotate, true},
-  };
   struct Ranked {
     ProductPlan plan;
     ProofOutcome proof;
@@ -79,7 +69,7 @@ std::optional<ProductResult> find_cheapest_product(const ResultTarget& target,
                    [](const Ranked& a, const Ranked& b) { return a.estimate < b.estimate; });
   if (ranked.size() > kPricedPlans) ranked.resize(kPricedPlans);
   for (const Ranked& entry : ranked) {
-    for (const ProductLayout& layout : kLayouts) {
+    for (const ProductLayout& layout : kProductLayouts) {
       EmittedRoutine routine = emit_product(entry.plan, target, names, output_bytes, layout);
       if (!best || better_routine(routine, best->routine, names)) {
         best = ProductResult{entry.plan, layout, entry.proof, std::move(routine), 0};

@@ -75,23 +75,11 @@ const std::set<std::string> kBaselineMnemonics = {
     "xorwf",  "bcf",   "bsf",  "btfsc", "btfss", "andlw", "iorlw",  "xorlw",
     "movlw",  "clrc",  "setc", "skpc",  "skpnc", "skpz",  "skpnz"};
 
-// The mnemonic of every instruction line (those after the declarations that start with a tab).
-std::vector<std::string> mnemonics(const std::string& block) {
-  std::vector<std::string> found;
-  std::istringstream in(block.substr(block.find("\tendc\n") + 6));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.size() < 2 || line[0] != '\t') continue;
-    found.push_back(line.substr(1, line.find_first_of("\t ", 1) - 1));
-  }
-  return found;
-}
-
 TEST(ExactBaselineToolsTest, EveryInstructionIsTheBaselineCores) {
   long lines = 0;
   std::set<std::string> used;
   for (const Made& made : baseline_routines()) {
-    for (const std::string& mnemonic : mnemonics(made.block)) {
+    for (const std::string& mnemonic : instruction_mnemonics(made.block)) {
       ++lines;
       used.insert(mnemonic);
       EXPECT_EQ(kBaselineMnemonics.count(mnemonic), 1u)

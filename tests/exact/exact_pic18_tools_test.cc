@@ -74,22 +74,11 @@ const std::set<std::string> kPic18Mnemonics = {
     "btfss", "btg",    "addlw", "andlw",  "iorlw", "movlw", "mullw",  "sublw", "xorlw",
     "bra",   "goto",   "clrc",  "setc",   "skpc",  "skpnc", "skpz",   "skpnz"};
 
-std::vector<std::string> mnemonics(const std::string& block) {
-  std::vector<std::string> found;
-  std::istringstream lines(block.substr(block.find("\tendc\n")));
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.size() < 2 || line[0] != '\t' || line == "\tendc") continue;
-    found.push_back(line.substr(1, line.find('\t', 1) - 1));
-  }
-  return found;
-}
-
 TEST(ExactPic18Tools, EveryLineIsAPic18Instruction) {
   ASSERT_GT(pic18_routines().size(), 300u);
   int multiplied = 0;
   for (const Made& made : pic18_routines()) {
-    for (const std::string& mnemonic : mnemonics(made.block)) {
+    for (const std::string& mnemonic : instruction_mnemonics(made.block)) {
       EXPECT_TRUE(kPic18Mnemonics.count(mnemonic)) << describe(made.request) << ": " << mnemonic;
       if (mnemonic == "mullw") ++multiplied;
     }

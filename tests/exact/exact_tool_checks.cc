@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 #include <vector>
 
 #include "gpsim/crosscheck_support.h"
@@ -32,6 +33,17 @@ GpsimTarget baseline_target_for(const PicProgram& program) {
   const bool fits = program.byte_names.size() <= static_cast<std::size_t>(small.bank_bytes) &&
                     program.instructions.size() + 3 <= static_cast<std::size_t>(small.reset_vector);
   return fits ? small : pic12f508_target();
+}
+
+std::vector<std::string> instruction_mnemonics(const std::string& block) {
+  std::vector<std::string> found;
+  std::istringstream in(block.substr(block.find("\tendc\n") + 6));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() < 2 || line[0] != '\t') continue;
+    found.push_back(line.substr(1, line.find_first_of("\t ", 1) - 1));
+  }
+  return found;
 }
 
 void expect_gpsim_agrees(const std::string& block, int bits, bool little_endian, bool is_signed,

@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "gpsim/gpsim_harness.h"
 #include "sim/pic_program.h"
@@ -23,6 +24,10 @@ std::string literal_shape(const std::string& style);
 // and literals by their shape.
 std::set<std::string> exact_styles(const std::string& block, const std::string& acc_name,
                                    const std::string& temp_name);
+
+// The mnemonic of every instruction line of a block (the lines after its declarations that
+// start with a tab), in order.
+std::vector<std::string> instruction_mnemonics(const std::string& block);
 
 // The baseline part a routine is run on: the PIC10F200 when its bytes and instructions fit
 // that part, else the PIC12F508, with more of both.
