@@ -43,6 +43,9 @@ void bound_one_by_one(const Chain& chain, const Candidate& c, const ResultTarget
     low = std::max(low, (q - c.corrections) * unit - v);
     high = std::min(high, q * unit + unit - 1 - v);
     least = x == 0 ? v : std::min(least, v);
+    // The bounds only ever close in: once no offset is left, none comes back, and the proof
+    // of a wrong candidate ends at the first input that rules it out.
+    if (low > high) break;
     q += step;
     rest += step_rest;
     if (rest >= d) {
