@@ -28,11 +28,6 @@
 namespace tarvek {
 namespace {
 
-struct Made {
-  ExactSweepRequest request;
-  std::string block;
-};
-
 // Baseline routines of every third constant of the family at widths from 1 to 32 bits:
 // unsigned and signed exact results in every mode, the approximation at error 0, and both
 // byte orders (those refused for a result that is always 0 left out).
@@ -56,13 +51,7 @@ const std::vector<Made>& baseline_routines() {
       approx.core = Core::kBaseline;
       requests.push_back(approx);
     }
-    std::vector<Made> routines;
-    for (const ExactSweepRequest& request : requests) {
-      int refusal = 0;
-      std::string block = generate_exact_block(request, refusal);
-      if (refusal == 0) routines.push_back({request, std::move(block)});
-    }
-    return routines;
+    return generate_exact_blocks(requests);
   }();
   return made;
 }

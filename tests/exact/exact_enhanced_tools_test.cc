@@ -23,11 +23,6 @@
 namespace tarvek {
 namespace {
 
-struct Made {
-  ExactSweepRequest request;
-  std::string block;
-};
-
 // Enhanced routines of every third constant of the family at widths from 1 to 32 bits,
 // unsigned and signed, every mode and both byte orders (those refused for a result that is
 // always 0 left out).
@@ -36,16 +31,14 @@ const std::vector<Made>& enhanced_routines() {
     const auto family = exact_sweep_constants();
     std::vector<std::pair<std::string, std::string>> constants;
     for (std::size_t i = 0; i < family.size(); i += 3) constants.push_back(family[i]);
-    std::vector<Made> routines;
+    std::vector<ExactSweepRequest> requests;
     for (const bool is_signed : {false, true}) {
       for (const ExactSweepRequest& request :
            exact_requests(constants, {1, 3, 8, 12, 16, 24, 32}, is_signed, Core::kEnhanced)) {
-        int refusal = 0;
-        std::string block = generate_exact_block(request, refusal);
-        if (refusal == 0) routines.push_back({request, std::move(block)});
+        requests.push_back(request);
       }
     }
-    return routines;
+    return generate_exact_blocks(requests);
   }();
   return made;
 }

@@ -20,11 +20,6 @@
 namespace tarvek {
 namespace {
 
-struct Made {
-  ExactSweepRequest request;
-  std::string block;
-};
-
 // PIC18 routines of every fourth constant of the family at widths from 1 to 32 bits, both
 // byte orders: unsigned and signed exact results in every mode, the approximation at error 0,
 // a remainder beside floor, and routines for size.
@@ -54,13 +49,7 @@ const std::vector<Made>& pic18_routines() {
         }
       }
     }
-    std::vector<Made> routines;
-    for (const ExactSweepRequest& request : requests) {
-      int refusal = 0;
-      std::string block = generate_exact_block(request, refusal);
-      if (refusal == 0) routines.push_back({request, std::move(block)});
-    }
-    return routines;
+    return generate_exact_blocks(requests);
   }();
   return made;
 }

@@ -157,6 +157,16 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
   return out.str();
 }
 
+std::vector<Made> generate_exact_blocks(const std::vector<ExactSweepRequest>& requests) {
+  std::vector<Made> made;
+  for (const ExactSweepRequest& request : requests) {
+    int refusal = 0;
+    std::string block = generate_exact_block(request, refusal);
+    if (refusal == 0) made.push_back({request, std::move(block)});
+  }
+  return made;
+}
+
 std::vector<ExactSweepRequest> exact_requests(
     const std::vector<std::pair<std::string, std::string>>& constants,
     const std::vector<int>& widths, bool is_signed, Core core, Optimize optimize) {

@@ -67,6 +67,15 @@ std::string generate_exact_block(const ExactSweepRequest& request, int& refusal,
                                  const std::string& temp_name = "TEMP",
                                  const std::string& rem_name = "REM");
 
+// A request and the whole block the program writes for it.
+struct Made {
+  ExactSweepRequest request;
+  std::string block;
+};
+
+// The blocks of `requests` in their order, those the program refuses left out.
+std::vector<Made> generate_exact_blocks(const std::vector<ExactSweepRequest>& requests);
+
 struct ExactOutcome {
   long requests = 0;
   // Requests refused other than with 7 for a result that is always 0, by numbered error.
