@@ -53,61 +53,58 @@ TEST(Pic18GpsimCrossCheck, ToolsAreInstalled) {
   ASSERT_TRUE(gpsim_tools_available());
 }
 
-// Both multiplications, by literals at the edges and by bytes, W and the product themselves,
-// with the product added into bytes so that every one is seen.
-TEST(Pic18GpsimCrossCheck, MultiplierProducts) {
-  const std::string code =
-      "\tmovf\tB0, w\n\tmullw\t0xF3\n\tmovf\tPRODL, w\n\taddwf\tB1, f\n\tmovf\tPRODH, w\n"
-      "\taddwfc\tB2, f\n\tmovf\tB3, w\n\tmulwf\tB4\n\tmovf\tPRODH, w\n\tmullw\tD'-1'\n"
-      "\tmovf\tPRODL, w\n\tmovwf\tB5\n\tmulwf\tWREG\n\tmovf\tPRODH, w\n\tmulwf\tPRODL\n"
-      "\tmovf\tB6, w\n\tmullw\t0\n\tmovf\tPRODL, w\n\tiorwf\tB7, f\n\tmovf\tB7, w\n"
-      "\tmullw\t1\n";
-  expect_agreement("multiplier", routine_from_instructions(code, kBytes),
-                   random_states(48, kBytes.size(), 11));
-}
-
-// Three-byte sums and differences as a routine chains them, and the flags they leave.
-TEST(Pic18GpsimCrossCheck, CarryChains) {
-  const std::string code =
-      "\tmovf\tB3, w\n\taddwf\tB0, f\n\tmovf\tB4, w\n\taddwfc\tB1, f\n\tclrf\tWREG\n"
-      "\taddwfc\tB2, f\n\tmovf\tB3, w\n\tsubwf\tB5, f\n\tmovf\tB4, w\n\tsubwfb\tB6, f\n"
-      "\tmovwf\tB7\n\tsubwfb\tB7, w\n\taddwfc\tB3, w\n\tsubwfb\tB4, w\n\taddlw\t0x80\n";
-  expect_agreement("carry chains", routine_from_instructions(code, kBytes),
-                   random_states(48, kBytes.size(), 12));
-}
-
-// incf and decf set C, DC, OV and N on PIC18: each is followed by what makes a flag show in
-// a byte, and the last one's flags show in STATUS.
-TEST(Pic18GpsimCrossCheck, IncrementAndDecrementFlags) {
-  const std::string code =
-      "\tincf\tB0, f\n\tskpnc\n\tbsf\tB7, 0\n\tdecf\tB1, f\n\tskpc\n\tbsf\tB7, 1\n"
-      "\tincf\tB2, w\n\tmovwf\tB5\n\tskpnz\n\tbsf\tB7, 2\n\tdecf\tB3, w\n\taddwfc\tB6, f\n"
-      "\tincf\tB4, f\n\trlcf\tB7, f\n\tdecf\tB6, w\n";
-  expect_agreement("incf and decf", routine_from_instructions(code, kBytes),
-                   random_states(64, kBytes.size(), 13));
-}
-
-// The rotates through the carry, their Z and N, chained over three bytes both ways.
-TEST(Pic18GpsimCrossCheck, Rotates) {
-  const std::string code =
-      "\tbcf\tSTATUS, 0\n\trlcf\tB2, f\n\trlcf\tB1, f\n\trlcf\tB0, f\n\trrcf\tB3, f\n"
-      "\trrcf\tB4, w\n\tmovwf\tB5\n\tskpnz\n\tincf\tB6, f\n\trlcf\tB7, w\n";
-  expect_agreement("rotates", routine_from_instructions(code, kBytes),
-                   random_states(48, kBytes.size(), 14));
-}
-
-// The other forms a PIC18 routine has, a forward bra and a decfsz loop closed by bra, whose
-// cycles differ from state to state.
-TEST(Pic18GpsimCrossCheck, EveryOtherForm) {
-  const std::string code =
-      "\tmovf\tB0, w\n\tandlw\t0x0F\n\tiorlw\tD'-16'\n\tmovwf\tB1\n\tswapf\tB2, w\n"
-      "\tiorwf\tB1, f\n\tcomf\tB3, f\n\tandwf\tB4, w\n\txorwf\tB5, f\n\tmovf\tB6, f\n"
-      "\tbtfss\tB6, 7\n\tbra\tpositive\n\tcomf\tB6, f\n\tincfsz\tB7, w\n\tmovwf\tB2\n"
-      "positive\n\tmovlw\t3\n\tandwf\tB0, f\n\tincf\tB0, f\n"
-      "again\n\tdecfsz\tB0, f\n\tbra\tagain\n\tbsf\tB3, 4\n\tsetc\n\tskpnc\n\tbcf\tB4, 6\n"
-      "\tclrc\n\tbtfsc\tB5, 1\n\tdecfsz\tB7, f\n\tmovf\tB5, w\n";
-  expect_agreement("other forms", routine_from_instructions(code, kBytes),
-                   random_states(64, kBytes.size(), 15));
+// Hand-written routines that between them use every instruction and flag a PIC18 routine of
+// ours can: each runs from its own random states on both machines.
+TEST(Pic18GpsimCrossCheck, HandWrittenRoutinesAgree) {
+  struct Case {
+    const char* name;
+    const char* code;
+    int states;
+    unsigned seed;
+  };
+  const Case cases[] = {
+      // Both multiplications, by literals at the edges and by bytes, W and the product themselves,
+      // with the product added into bytes so that every one is seen.
+      {"multiplier",
+       "\tmovf\tB0, w\n\tmullw\t0xF3\n\tmovf\tPRODL, w\n\taddwf\tB1, f\n\tmovf\tPRODH, w\n"
+       "\taddwfc\tB2, f\n\tmovf\tB3, w\n\tmulwf\tB4\n\tmovf\tPRODH, w\n\tmullw\tD'-1'\n"
+       "\tmovf\tPRODL, w\n\tmovwf\tB5\n\tmulwf\tWREG\n\tmovf\tPRODH, w\n\tmulwf\tPRODL\n"
+       "\tmovf\tB6, w\n\tmullw\t0\n\tmovf\tPRODL, w\n\tiorwf\tB7, f\n\tmovf\tB7, w\n"
+       "\tmullw\t1\n",
+       48, 11},
+      // Three-byte sums and differences as a routine chains them, and the flags they leave.
+      {"carry chains",
+       "\tmovf\tB3, w\n\taddwf\tB0, f\n\tmovf\tB4, w\n\taddwfc\tB1, f\n\tclrf\tWREG\n"
+       "\taddwfc\tB2, f\n\tmovf\tB3, w\n\tsubwf\tB5, f\n\tmovf\tB4, w\n\tsubwfb\tB6, f\n"
+       "\tmovwf\tB7\n\tsubwfb\tB7, w\n\taddwfc\tB3, w\n\tsubwfb\tB4, w\n\taddlw\t0x80\n",
+       48, 12},
+      // incf and decf set C, DC, OV and N on PIC18: each is followed by what makes a flag show in
+      // a byte, and the last one's flags show in STATUS.
+      {"incf and decf",
+       "\tincf\tB0, f\n\tskpnc\n\tbsf\tB7, 0\n\tdecf\tB1, f\n\tskpc\n\tbsf\tB7, 1\n"
+       "\tincf\tB2, w\n\tmovwf\tB5\n\tskpnz\n\tbsf\tB7, 2\n\tdecf\tB3, w\n\taddwfc\tB6, f\n"
+       "\tincf\tB4, f\n\trlcf\tB7, f\n\tdecf\tB6, w\n",
+       64, 13},
+      // The rotates through the carry, their Z and N, chained over three bytes both ways.
+      {"rotates",
+       "\tbcf\tSTATUS, 0\n\trlcf\tB2, f\n\trlcf\tB1, f\n\trlcf\tB0, f\n\trrcf\tB3, f\n"
+       "\trrcf\tB4, w\n\tmovwf\tB5\n\tskpnz\n\tincf\tB6, f\n\trlcf\tB7, w\n",
+       48, 14},
+      // The other forms a PIC18 routine has, a forward bra and a decfsz loop closed by bra, whose
+      // cycles differ from state to state.
+      {"other forms",
+       "\tmovf\tB0, w\n\tandlw\t0x0F\n\tiorlw\tD'-16'\n\tmovwf\tB1\n\tswapf\tB2, w\n"
+       "\tiorwf\tB1, f\n\tcomf\tB3, f\n\tandwf\tB4, w\n\txorwf\tB5, f\n\tmovf\tB6, f\n"
+       "\tbtfss\tB6, 7\n\tbra\tpositive\n\tcomf\tB6, f\n\tincfsz\tB7, w\n\tmovwf\tB2\n"
+       "positive\n\tmovlw\t3\n\tandwf\tB0, f\n\tincf\tB0, f\n"
+       "again\n\tdecfsz\tB0, f\n\tbra\tagain\n\tbsf\tB3, 4\n\tsetc\n\tskpnc\n\tbcf\tB4, 6\n"
+       "\tclrc\n\tbtfsc\tB5, 1\n\tdecfsz\tB7, f\n\tmovf\tB5, w\n",
+       64, 15},
+  };
+  for (const Case& c : cases) {
+    expect_agreement(c.name, routine_from_instructions(c.code, kBytes),
+                     random_states(c.states, kBytes.size(), c.seed));
+  }
 }
 
 // OV of an addition. The chip's ALU sets it on a signed overflow, both addends of one sign and
